@@ -1,0 +1,47 @@
+#pragma once
+// What the core asks of the windows. The Qt windows implement these over
+// QMessageBox, QFileDialog and the MDI frame; tests and the batch runner plug
+// in their own.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cw {
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    virtual void info(const std::string& text) = 0;
+    virtual bool confirm(const std::string& text) = 0;  // Yes/No; true for Yes
+    virtual void error(const std::string& text) = 0;
+};
+
+struct FileDialogSpec {
+    std::string title;
+    std::string filter;      // Qt filter syntax, ";;" between entries
+    std::string folder;      // initial folder
+    std::string defaultSuffix;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Empty when cancelled; several names when several files were selected.
+    virtual std::vector<std::string> openFiles(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> saveFile(const FileDialogSpec& spec) = 0;
+};
+
+// The image window's life as the core drives it.
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+    virtual void createImageWindow() = 0;  // may throw std::bad_alloc
+    virtual void showImageWindow() = 0;    // runs the image window's show handler
+    virtual void closeImageWindow() = 0;   // runs its close handler, destroys it
+    virtual void fitImageWindow() {}       // size it to the main window's client area
+    virtual void pictureChanged() {}       // the displayed picture was rebuilt or repainted
+    virtual void mainWindowChanged() {}    // captions, labels, enabled states
+    virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
+};
+
+} // namespace cw

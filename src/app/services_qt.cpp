@@ -1,0 +1,49 @@
+#include "app/services_qt.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace cw {
+
+static QString title() { return QCoreApplication::applicationName(); }
+
+void QtMessages::info(const std::string& text) {
+    QMessageBox::information(parent_, title(), QString::fromStdString(text));
+}
+
+bool QtMessages::confirm(const std::string& text) {
+    return QMessageBox::question(parent_, title(), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessages::error(const std::string& text) {
+    QMessageBox::critical(parent_, title(), QString::fromStdString(text));
+}
+
+std::vector<std::string> QtDialogs::openFiles(const FileDialogSpec& spec) {
+    QFileDialog dialog(parent_, QString::fromStdString(spec.title), QString::fromStdString(spec.folder),
+                       QString::fromStdString(spec.filter));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    std::vector<std::string> names;
+    if (dialog.exec() == QDialog::Accepted)
+        for (const QString& f : dialog.selectedFiles()) names.push_back(f.toStdString());
+    return names;
+}
+
+std::optional<std::string> QtDialogs::saveFile(const FileDialogSpec& spec) {
+    QFileDialog dialog(parent_, QString::fromStdString(spec.title), QString::fromStdString(spec.folder),
+                       QString::fromStdString(spec.filter));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+    // The overwrite question is asked by SaveAs itself, once.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+} // namespace cw

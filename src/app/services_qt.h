@@ -1,0 +1,31 @@
+#pragma once
+// Message boxes and file dialogs over Qt.
+#include <QPointer>
+#include <QWidget>
+
+#include "app/host.h"
+
+namespace cw {
+
+class QtMessages final : public Messages {
+public:
+    explicit QtMessages(QWidget* parent) : parent_(parent) {}
+    void info(const std::string& text) override;
+    bool confirm(const std::string& text) override;
+    void error(const std::string& text) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+    std::vector<std::string> openFiles(const FileDialogSpec& spec) override;
+    std::optional<std::string> saveFile(const FileDialogSpec& spec) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+} // namespace cw

@@ -1,0 +1,59 @@
+#pragma once
+// The state of one run of the program as the main window and the image window
+// hold it: the open picture's workspace, the main window's captions and
+// settings, and the services the core uses to talk to the user.
+#include <memory>
+#include <string>
+
+#include "app/host.h"
+#include "engine/rect.h"
+#include "engine/settings.h"
+#include "engine/workspace.h"
+
+namespace cw {
+
+class Progress;
+
+inline constexpr const char* kLoadCaption = "Load Image";
+inline constexpr const char* kClearCaption = "Clear Image";
+inline constexpr const char* kClosedImageCaption = "Tintcraft Image: ";
+
+struct Session {
+    Session(Progress& p, Messages& m, Dialogs& d, WindowHost& h, std::string scratch)
+        : progress(p), messages(m), dialogs(d), host(h), scratchFolder(std::move(scratch)) {}
+
+    Progress& progress;
+    Messages& messages;
+    Dialogs& dialogs;
+    WindowHost& host;
+    std::string scratchFolder;
+
+    MainControls controls;
+    EngineSettings settings;
+
+    // The open dialog's file name: the picture the image window reads.
+    std::string openFileName;
+
+    bool imageWindowOpen = false;
+    std::unique_ptr<Workspace> ws;  // built by the image window's set-up
+
+    // Main window captions and states the windows mirror.
+    std::string loadButtonCaption = kLoadCaption;
+    std::string imageCaption;
+    std::string sizeLabel;
+    bool toolPanelsEnabled = false;  // Panel1 and Panel12
+    bool mainEnabled = true;
+
+    // Palette selection and tool state (start-up values).
+    int32_t paletteCode = 1;
+    int32_t markerColour = 16776960;
+    std::string selectionCaption = "Skin: Fair";
+    int32_t blendStrength = 1;
+    bool damperOn = false;
+    bool shiftHeld = false;
+    bool invertOn = false;
+    int32_t currentTool = 1;
+    Rect paintLimitRect;
+};
+
+} // namespace cw

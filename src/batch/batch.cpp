@@ -1,0 +1,260 @@
+#include "batch/batch.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <istream>
+#include <stdexcept>
+
+#include "app/headless_host.h"
+#include "app/session.h"
+#include "files/bmp_writer.h"
+#include "files/picture_files.h"
+#include "progress/progress.h"
+
+namespace cw {
+
+bool splitWords(const std::string& line, std::vector<std::string>& words) {
+    words.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        if (i >= line.size()) break;
+        std::string word;
+        if (line[i] == '"') {
+            const auto close = line.find('"', i + 1);
+            if (close == std::string::npos) return false;
+            word = line.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+namespace {
+
+struct ScriptError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class BatchMessages final : public Messages {
+public:
+    explicit BatchMessages(std::ostream& err) : err_(err) {}
+    void info(const std::string& t) override { err_ << "message: " << t << '\n'; }
+    bool confirm(const std::string& t) override {
+        err_ << "message: " << t << '\n';
+        return true;
+    }
+    void error(const std::string& t) override { err_ << "message: " << t << '\n'; }
+
+private:
+    std::ostream& err_;
+};
+
+// Answers the next dialog with the path the command names.
+class BatchDialogs final : public Dialogs {
+public:
+    std::optional<std::string> next;
+    std::vector<std::string> openFiles(const FileDialogSpec&) override {
+        if (!next) return {};
+        auto v = std::vector<std::string>{*next};
+        next.reset();
+        return v;
+    }
+    std::optional<std::string> saveFile(const FileDialogSpec&) override {
+        auto v = next;
+        next.reset();
+        return v;
+    }
+};
+
+class BatchProgress final : public Progress {
+public:
+    uint64_t abortAtPoll = 0;  // 0: never
+
+protected:
+    void polled(uint64_t n) override {
+        if (abortAtPoll != 0 && n == abortAtPoll) {
+            abortPressed();
+            abortAtPoll = 0;
+        }
+    }
+};
+
+class Runner {
+public:
+    Runner(std::ostream& out, std::ostream& err, const std::string& scratch)
+        : out_(out), messages_(err), session_(progress_, messages_, dialogs_, host_, scratch) {
+        host_.session = &session_;
+        last_ = std::chrono::steady_clock::now();
+    }
+
+    void run(const std::vector<std::string>& w) {
+        const std::string& cmd = w[0];
+        if (cmd == "load") {
+            need(w, 2);
+            if (session_.imageWindowOpen) clearImage(session_);
+            dialogs_.next = w[1];
+            loadImage(session_);
+            if (!session_.imageWindowOpen) throw ScriptError("cannot load " + w[1]);
+        } else if (cmd == "clear") {
+            need(w, 1);
+            clearImage(session_);
+        } else if (cmd == "restore") {
+            need(w, 1);
+            picture();
+            restoreImage(session_);
+            if (!session_.imageWindowOpen) throw ScriptError("cannot restore " + session_.openFileName);
+        } else if (cmd == "save") {
+            need(w, 2);
+            picture();
+            dialogs_.next = w[1];
+            saveImageAs(session_);
+        } else if (cmd == "set") {
+            need(w, 3);
+            set(w[1], w[2]);
+        } else if (cmd == "dump") {
+            need(w, 3);
+            dump(w[1], w[2]);
+        } else if (cmd == "abort-after") {
+            need(w, 2);
+            progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
+        } else if (cmd == "time") {
+            need(w, 2);
+            const auto now = std::chrono::steady_clock::now();
+            out_ << "time " << w[1] << ' '
+                 << std::chrono::duration_cast<std::chrono::milliseconds>(now - last_).count() << '\n';
+            last_ = now;
+        } else {
+            throw ScriptError("unknown command " + cmd);
+        }
+    }
+
+private:
+    static void need(const std::vector<std::string>& w, size_t n) {
+        if (w.size() != n) throw ScriptError("wrong number of arguments to " + w[0]);
+    }
+    Workspace& picture() {
+        if (!session_.imageWindowOpen || !session_.ws) throw ScriptError("no picture is open");
+        return *session_.ws;
+    }
+    static long number(const std::string& s, long lo, long hi) {
+        char* end = nullptr;
+        const long v = std::strtol(s.c_str(), &end, 10);
+        if (s.empty() || *end != '\0') throw ScriptError("not a number: " + s);
+        return v < lo ? lo : v > hi ? hi : v;
+    }
+    static bool onOff(const std::string& s) {
+        if (s == "on") return true;
+        if (s == "off") return false;
+        throw ScriptError("expected on or off: " + s);
+    }
+
+    void set(const std::string& key, const std::string& value) {
+        MainControls& c = session_.controls;
+        if (key == "force-gray") {
+            c.forceGray = onOff(value);
+        } else if (key == "complexity") {
+            c.complexity = kComplexityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+            valSet(c, session_.settings);
+        } else if (key == "integration") {
+            c.integration = kIntegrationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+            valSet(c, session_.settings);
+        } else if (key == "objectivity") {
+            c.objectivity = kObjectivityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else if (key == "separation") {
+            c.separation = kSeparationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else if (key == "scale-percent") {
+            c.scalePercent = kScalePercentRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else {
+            throw ScriptError("unknown setting " + key);
+        }
+    }
+
+    void dump(const std::string& what, const std::string& path) {
+        if (what == "state") return dumpState(path);
+        Workspace& ws = picture();
+        try {
+            if (what == "display") writeBmp24(ws.display, path);
+            else if (what == "colour") writeBmp24(ws.colour, path);
+            else if (what == "source") writeBmp24(ws.source, path);
+            else if (what == "codes") writeBytes(path, ws.codes.get(), ws.pixelCount());
+            else throw ScriptError("unknown dump " + what);
+        } catch (const SaveError&) {
+            throw ScriptError("cannot write " + path);
+        }
+    }
+
+    static void writeBytes(const std::string& path, const int8_t* data, size_t n) {
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(data), std::streamsize(n));
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    void dumpState(const std::string& path) {
+        const Session& s = session_;
+        const Workspace* ws = s.ws.get();
+        auto rect = [](const Rect& r) {
+            return std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," +
+                   std::to_string(r.y2);
+        };
+        std::ofstream f(path, std::ios::trunc);
+        f << "width=" << (ws ? ws->width : 0) << '\n'
+          << "height=" << (ws ? ws->height : 0) << '\n'
+          << "PaletteCode=" << s.paletteCode << '\n'
+          << "MarkerColour=" << s.markerColour << '\n'
+          << "BlendStrength=" << s.blendStrength << '\n'
+          << "DamperOn=" << int(s.damperOn) << '\n'
+          << "ShiftHeld=" << int(s.shiftHeld) << '\n'
+          << "InvertOn=" << int(s.invertOn) << '\n'
+          << "CurrentTool=" << s.currentTool << '\n'
+          << "FreePixelCount=" << (ws ? ws->freePixelCount : 0) << '\n'
+          << "SelectionActive=" << int(ws && ws->selectionActive) << '\n'
+          << "PaintLimitRect=" << rect(s.paintLimitRect) << '\n'
+          << "SelectionRect=" << rect(ws ? ws->selectionRect : Rect{}) << '\n'
+          << "ImageModified=" << int(ws && ws->imageModified) << '\n'
+          << "GrayStep=" << s.settings.grayStep << '\n'
+          << "IntegrationTolerance=" << s.settings.integrationTolerance << '\n'
+          << "MinObjectSize=" << s.settings.minObjectSize << '\n'
+          << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
+          << "SelectionCaption=" << s.selectionCaption << '\n';
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    std::ostream& out_;
+    BatchMessages messages_;
+    BatchDialogs dialogs_;
+    BatchProgress progress_;
+    HeadlessHost host_;
+    Session session_;
+    std::chrono::steady_clock::time_point last_;
+};
+
+} // namespace
+
+int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {
+    Runner runner(out, err, scratchFolder);
+    std::string line;
+    std::vector<std::string> words;
+    for (long n = 1; std::getline(in, line); ++n) {
+        try {
+            if (!splitWords(line, words)) throw ScriptError("unterminated quote");
+            if (words.empty() || words[0][0] == '#') continue;
+            runner.run(words);
+        } catch (const std::exception& e) {
+            out.flush();
+            err << "line " << n << ": " << e.what() << '\n';
+            return 2;
+        }
+    }
+    return 0;
+}
+
+} // namespace cw

@@ -1,0 +1,66 @@
+#pragma once
+// A picture buffer: W x H 32-bit words, 0xffRRGGBB, row-major from the top.
+// That is Qt's RGB32 layout, so a window can wrap the buffer without a copy.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace cw {
+
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
+    return 0xff000000u | (r << 16) | (g << 8) | b;
+}
+constexpr uint32_t redOf(uint32_t c) { return (c >> 16) & 0xff; }
+constexpr uint32_t greenOf(uint32_t c) { return (c >> 8) & 0xff; }
+constexpr uint32_t blueOf(uint32_t c) { return c & 0xff; }
+// The gray level the workspace sorts pixels by.
+constexpr uint32_t grayOf(uint32_t c) { return (redOf(c) + greenOf(c) + blueOf(c)) / 3; }
+
+// The design's colour values are 0x00BBGGRR; these convert at that edge.
+constexpr uint32_t fromBGR(int32_t v) {
+    return rgb(uint32_t(v) & 0xff, (uint32_t(v) >> 8) & 0xff, (uint32_t(v) >> 16) & 0xff);
+}
+constexpr int32_t toBGR(uint32_t c) {
+    return int32_t(redOf(c) | (greenOf(c) << 8) | (blueOf(c) << 16));
+}
+
+// Largest picture we accept: FreePixelCount is a signed 32-bit count.
+constexpr uint64_t kMaxPixels = 0x7fffffffu;
+
+class Bitmap {
+public:
+    Bitmap() = default;
+    // Allocates without touching the memory; throws std::bad_alloc.
+    Bitmap(int32_t width, int32_t height)
+        : width_(width), height_(height),
+          pixels_(std::make_unique_for_overwrite<uint32_t[]>(size_t(width) * size_t(height))) {}
+
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    size_t pixelCount() const { return size_t(width_) * size_t(height_); }
+    bool empty() const { return !pixels_; }
+
+    uint32_t* data() { return pixels_.get(); }
+    const uint32_t* data() const { return pixels_.get(); }
+    uint32_t* row(int32_t y) { return pixels_.get() + size_t(y) * size_t(width_); }
+    const uint32_t* row(int32_t y) const { return pixels_.get() + size_t(y) * size_t(width_); }
+    uint32_t& at(int32_t x, int32_t y) { return row(y)[x]; }
+    uint32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
+
+    Bitmap clone() const {
+        Bitmap b(width_, height_);
+        if (pixels_) std::memcpy(b.data(), data(), pixelCount() * sizeof(uint32_t));
+        return b;
+    }
+    void copyFrom(const Bitmap& other) {
+        std::memcpy(data(), other.data(), pixelCount() * sizeof(uint32_t));
+    }
+
+private:
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    std::unique_ptr<uint32_t[]> pixels_;
+};
+
+} // namespace cw

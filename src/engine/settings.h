@@ -1,0 +1,47 @@
+#pragma once
+// The main window's settings as the engine reads them.
+#include <cstdint>
+
+namespace cw {
+
+struct SpinRange {
+    int min, max, initial;
+    int clamp(int v) const { return v < min ? min : v > max ? max : v; }
+};
+inline constexpr SpinRange kComplexityRange{1, 256, 16};     // SpinEdit1
+inline constexpr SpinRange kIntegrationRange{1, 256, 52};    // SpinEdit2
+inline constexpr SpinRange kObjectivityRange{1, 100, 10};    // SpinEdit3
+inline constexpr SpinRange kSeparationRange{1, 100, 10};     // SpinEdit5
+inline constexpr SpinRange kScalePercentRange{1, 100, 100};  // SpinEdit6
+
+// Values of the main window's controls.
+struct MainControls {
+    int complexity = kComplexityRange.initial;
+    int integration = kIntegrationRange.initial;
+    int objectivity = kObjectivityRange.initial;
+    int separation = kSeparationRange.initial;
+    int scalePercent = kScalePercentRange.initial;
+    int integrationStep = 1;  // arrow step of the Integration box
+    bool forceGray = false;   // CheckBox1
+};
+
+// The engine's copies, refreshed by valSet.
+struct EngineSettings {
+    int32_t complexity = kComplexityRange.initial;
+    int32_t integrationTolerance = kIntegrationRange.initial;
+    int32_t minObjectSize = 0;
+    int32_t minAnchorSeparation = 0;
+    int32_t imageSpan = 1;
+    int32_t grayStep = 256 / kComplexityRange.initial;
+};
+
+// Copies the controls into the engine settings (ValSet). Leaves grayStep alone.
+inline void valSet(MainControls& controls, EngineSettings& s) {
+    s.complexity = controls.complexity;
+    s.integrationTolerance = controls.integration;
+    s.minObjectSize = controls.objectivity * s.imageSpan / 100;
+    s.minAnchorSeparation = controls.separation * s.imageSpan / 100;
+    controls.integrationStep = controls.complexity + 1;
+}
+
+} // namespace cw

@@ -1,0 +1,35 @@
+#pragma once
+// Load Image / Clear Image, Restore and SaveAs.
+#include <string>
+
+namespace cw {
+
+struct Session;
+
+inline constexpr const char* kInvalidImageMessage =
+    "In-valid/ un-supported Image-type, or out of real memory!";
+inline constexpr const char* kSaveFailedMessage =
+    "Unable to Save Picture: out of disk space, or an un-known error occured.";
+inline constexpr const char* kOverwriteQuestion = "Specified file exists; overwrite?";
+inline constexpr const char* kPhaseInitialising = "Initialising Image....";
+inline constexpr const char* kPhaseSaving = "Saving Image to disk....";
+inline constexpr const char* kOpenTitle = "Select Image to load";
+inline constexpr const char* kOpenFilter =
+    "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
+inline constexpr const char* kSaveTitle = "Save Current Image to disk";
+inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
+
+// The extension from the last "." after the last "/", "\" or ":", dot included.
+std::string fileExtension(const std::string& name);
+bool isJpegName(const std::string& name);
+
+// The Load button: loads while it reads "Load Image", otherwise clears.
+void loadButtonClick(Session& s);
+// Load Image. fromScanner takes the open file name without a dialog when
+// that file exists.
+void loadImage(Session& s, bool fromScanner = false);
+void clearImage(Session& s);
+void restoreImage(Session& s);
+void saveImageAs(Session& s);
+
+} // namespace cw

@@ -1,0 +1,18 @@
+#pragma once
+// The private per-user folder that holds scratch bitmaps.
+#include <string>
+
+namespace cw {
+
+inline constexpr const char* kScratchBitmap = "wkf.bmp";
+inline constexpr const char* kScanBitmap = "wkf1.bmp";
+
+// Creates `folder` (and missing parents) with mode 0700 if it is missing.
+// Returns false when it cannot be made or is not a private directory of ours
+// (a symbolic link, someone else's, or open to others and not fixable), so
+// that nothing is ever written into a place another user controls.
+bool ensureScratchFolder(const std::string& folder);
+
+std::string scratchPath(const std::string& folder, const char* name);
+
+} // namespace cw

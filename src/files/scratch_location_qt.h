@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+namespace cw {
+
+// Names the application so that Qt's per-user folders are Chromawell's own.
+void setApplicationIdentity();
+
+// The private scratch folder: the per-user cache folder's "temp".
+std::string scratchFolderLocation();
+
+} // namespace cw

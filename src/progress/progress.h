@@ -1,0 +1,81 @@
+#pragma once
+// The progress and abort protocol every long operation drives. The meter window
+// (TForm7) and the batch runner derive from it and supply the drawing hooks.
+#include <cstdint>
+#include <string>
+
+namespace cw {
+
+inline constexpr const char* kPhaseWorking = "Working....";
+inline constexpr int kModalNone = 0;
+inline constexpr int kModalAbort = 2;
+
+struct BeginOptions {
+    bool hideGauge = false;
+    bool hideGaugeText = false;
+    bool hideAbort = false;
+    bool hidePhase = false;
+};
+
+class Progress {
+public:
+    virtual ~Progress() = default;
+
+    void begin(const std::string& phase, BeginOptions options = {});
+    void setPhase(const std::string& phase);
+    // Clamps to 0..100 and redraws only when the value changes.
+    void report(int percent);
+    // Applies the value only when it is greater than the one shown.
+    void reportMonotonic(int percent);
+    bool poll();
+    void end();
+    void lock();
+    void unlock();
+
+    // Abort (Button1, Enter, Esc): the only thing that requests an abort.
+    void abortPressed() { modalResult_ = kModalAbort; }
+
+    int modalResult() const { return modalResult_; }
+    int progress() const { return progress_; }
+    const std::string& phase() const { return phase_; }
+    bool visible() const { return visible_; }
+    bool gaugeVisible() const { return gaugeVisible_; }
+    bool gaugeTextVisible() const { return gaugeTextVisible_; }
+    bool abortVisible() const { return abortVisible_; }
+    bool phaseVisible() const { return phaseVisible_; }
+    bool locked() const { return locked_; }
+    int workCount = 0;
+
+    void setAbortVisible(bool on);
+    void setGaugeVisible(bool on);
+    void setPhaseVisible(bool on);
+    // Events are processed at most this often; a poll in between is a clock read.
+    static constexpr int64_t kPumpIntervalNs = 15'000'000;
+
+protected:
+    virtual void showMeter() {}
+    virtual void hideMeter() {}
+    virtual void drawGauge() {}
+    virtual void drawPhase() {}
+    virtual void drawControls() {}  // visibility of gauge, its text, Abort, phase text
+    virtual void processEvents() {}
+    virtual void lockWindows(bool /*locked*/) {}
+    // Called on every poll with its number since begin (1 = the first), before
+    // the result is read; lets scripts press Abort at an exact poll.
+    virtual void polled(uint64_t /*number*/) {}
+
+private:
+    int modalResult_ = kModalNone;
+    int progress_ = 0;
+    std::string phase_ = kPhaseWorking;
+    bool visible_ = false;
+    bool gaugeVisible_ = true, gaugeTextVisible_ = true, abortVisible_ = true, phaseVisible_ = true;
+    bool locked_ = false;
+    uint64_t polls_ = 0;
+    int64_t lastPumpNs_ = 0;
+};
+
+// Reports nothing; for work that runs without a meter.
+class NullProgress final : public Progress {};
+
+} // namespace cw

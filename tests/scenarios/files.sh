@@ -1,0 +1,64 @@
+#!/bin/sh
+# Batch runner: load, force gray, save, dump, restore and the error contract.
+# usage: files.sh CHROMAWELL_BATCH TESTDATA
+set -u
+BATCH=$1
+DATA=$2
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export XDG_CACHE_HOME="$WORK/cache"
+fail() { echo "FAIL: $*"; exit 1; }
+
+cat > "$WORK/ok.cw" <<EOS
+# comments and blank lines are skipped
+
+set force-gray on
+load "$DATA/photos/astronaut.jpg"
+time load
+dump state "$WORK/state.txt"
+dump codes "$WORK/codes.bin"
+dump source "$WORK/source.bmp"
+save "$WORK/saved.bmp"
+save "$WORK/saved.bmp"
+set complexity 300
+set integration 0
+restore
+dump state "$WORK/state2.txt"
+dump display "$WORK/display.bmp"
+clear
+EOS
+"$BATCH" "$WORK/ok.cw" > "$WORK/out" 2> "$WORK/err" || fail "script failed: $(cat "$WORK/err")"
+grep -q '^time load [0-9][0-9]*$' "$WORK/out" || fail "no time line: $(cat "$WORK/out")"
+grep -qx 'message: Specified file exists; overwrite?' "$WORK/err" || fail "overwrite not confirmed: $(cat "$WORK/err")"
+for kv in width=512 height=512 FreePixelCount=262144 ImageModified=0 GrayStep=16 IntegrationTolerance=52 \
+          MinObjectSize=102 MinAnchorSeparation=102 PaletteCode=1 MarkerColour=16776960 CurrentTool=1 \
+          SelectionRect=0,0,0,0 "SelectionCaption=Skin: Fair"; do
+    grep -qx "$kv" "$WORK/state.txt" || fail "state lacks $kv: $(cat "$WORK/state.txt")"
+done
+# Complexity and integration are clamped to their ranges; restore recomputes GrayStep.
+grep -qx GrayStep=1 "$WORK/state2.txt" || fail "GrayStep after restore: $(cat "$WORK/state2.txt")"
+grep -qx IntegrationTolerance=1 "$WORK/state2.txt" || fail "integration not clamped"
+[ "$(wc -c < "$WORK/codes.bin")" -eq 262144 ] || fail "codes dump size"
+[ -z "$(tr -d '\000' < "$WORK/codes.bin")" ] || fail "codes not all zero"
+# 24-bit bitmap of 512 x 512: 54 + 512 * 3 * 512 bytes.
+[ "$(wc -c < "$WORK/saved.bmp")" -eq 786486 ] || fail "saved size"
+cmp -s "$WORK/saved.bmp" "$WORK/source.bmp" || fail "saved differs from source"
+# Force Gray applied to the first load only: the restored picture is in colour.
+cmp -s "$WORK/display.bmp" "$WORK/saved.bmp" && fail "restore kept the gray picture"
+
+# The first bad line stops the script with its number; earlier output stays.
+printf 'load "%s"\nsave "%s"\nload "%s"\nsave "%s"\n' "$DATA/bmp/rgb24.bmp" "$WORK/first.bmp" \
+    "$DATA/bad/truncated-half.bmp" "$WORK/never.bmp" > "$WORK/bad.cw"
+"$BATCH" "$WORK/bad.cw" 2> "$WORK/err2"
+[ $? -eq 2 ] || fail "bad load should exit 2"
+grep -q '^line 3: ' "$WORK/err2" || fail "no line number: $(cat "$WORK/err2")"
+grep -qx 'message: In-valid/ un-supported Image-type, or out of real memory!' "$WORK/err2" || fail "no message"
+[ -f "$WORK/first.bmp" ] || fail "file written before the bad line is gone"
+[ ! -f "$WORK/never.bmp" ] && [ ! -f "$WORK/never" ] || fail "line after the bad one ran"
+
+for bad in 'frobnicate' 'save x.bmp' 'dump codes x' 'set force-gray maybe' 'load' 'load "unterminated'; do
+    printf '# one\n%s\n' "$bad" | "$BATCH" - 2> "$WORK/err3"
+    [ $? -eq 2 ] || fail "'$bad' should exit 2"
+    grep -q '^line 2: ' "$WORK/err3" || fail "'$bad': $(cat "$WORK/err3")"
+done
+echo ok

@@ -1,0 +1,82 @@
+#pragma once
+// Shared by the core tests: test data paths, a recording progress meter and
+// scripted message boxes and dialogs.
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/host.h"
+#include "progress/progress.h"
+
+namespace cwtest {
+
+inline std::string testdata(const std::string& rel) {
+    const char* env = std::getenv("CW_TESTDATA");
+    return std::string(env && *env ? env : CW_TESTDATA) + "/" + rel;
+}
+
+// A fresh empty folder under the system temp folder, removed at scope end.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "cwtest-XXXXXX").string();
+        path = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+class RecordingProgress : public cw::Progress {
+public:
+    int shows = 0, hides = 0, gaugeDraws = 0, pumps = 0;
+    uint64_t abortAtPoll = 0;
+    std::vector<std::string> phases;
+
+protected:
+    void showMeter() override { ++shows; }
+    void hideMeter() override { ++hides; }
+    void drawGauge() override { ++gaugeDraws; }
+    void drawPhase() override { phases.push_back(phase()); }
+    void processEvents() override { ++pumps; }
+    void polled(uint64_t n) override {
+        if (abortAtPoll && n == abortAtPoll) abortPressed();
+    }
+};
+
+class ScriptedMessages : public cw::Messages {
+public:
+    std::vector<std::string> shown;
+    bool answer = true;
+    void info(const std::string& t) override { shown.push_back(t); }
+    bool confirm(const std::string& t) override {
+        shown.push_back(t);
+        return answer;
+    }
+    void error(const std::string& t) override { shown.push_back(t); }
+};
+
+class ScriptedDialogs : public cw::Dialogs {
+public:
+    std::deque<std::vector<std::string>> opens;
+    std::deque<std::optional<std::string>> saves;
+    std::vector<cw::FileDialogSpec> asked;
+    std::vector<std::string> openFiles(const cw::FileDialogSpec& spec) override {
+        asked.push_back(spec);
+        if (opens.empty()) return {};
+        auto v = opens.front();
+        opens.pop_front();
+        return v;
+    }
+    std::optional<std::string> saveFile(const cw::FileDialogSpec& spec) override {
+        asked.push_back(spec);
+        if (saves.empty()) return std::nullopt;
+        auto v = saves.front();
+        saves.pop_front();
+        return v;
+    }
+};
+
+} // namespace cwtest
