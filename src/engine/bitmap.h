@@ -28,6 +28,10 @@ constexpr int32_t toBGR(uint32_t c) {
 // Largest picture we accept: FreePixelCount is a signed 32-bit count.
 constexpr uint64_t kMaxPixels = 0x7fffffffu;
 
+// Maps in the pages of a large fresh buffer with one call rather than one
+// trap per page, which is a good part of the cost of filling it. A hint only.
+void prefault(void* data, size_t bytes);
+
 class Bitmap {
 public:
     Bitmap() = default;

@@ -168,21 +168,6 @@ void decodeRle(const Layout& L, const uint8_t* p, const uint8_t* end, Bitmap& ou
     }
 }
 
-// Faulting a large picture's memory in with one call rather than one trap
-// per page is a good part of the decode time saved; it is only a hint.
-void prefault(Bitmap& out) {
-#ifdef MADV_POPULATE_WRITE
-    const size_t bytes = out.pixelCount() * sizeof(uint32_t);
-    if (bytes < (size_t(4) << 20)) return;
-    const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
-    const uintptr_t begin = (uintptr_t(out.data()) + page - 1) & ~(page - 1);
-    const uintptr_t end = (uintptr_t(out.data()) + bytes) & ~(page - 1);
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)out;
-#endif
-}
-
 } // namespace
 
 Bitmap decodeBmp(const uint8_t* data, size_t size) {
@@ -292,7 +277,7 @@ Bitmap decodeBmp(const uint8_t* data, size_t size) {
 
     ensureMemoryFor(uint64_t(L.width) * uint64_t(L.height) * 4);
     Bitmap out(L.width, L.height);
-    prefault(out);
+    prefault(out.data(), out.pixelCount() * sizeof(uint32_t));
     if (rle)
         decodeRle(L, data + offBits, data + size, out);
     else
