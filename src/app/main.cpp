@@ -1,15 +1,15 @@
 // chromawell [PICTURE]
 #include <QApplication>
 
-#include "app/tform1.h"
-#include "files/scratch_location_qt.h"
+#include "app/chromawell_qt.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    cw::setApplicationIdentity();
-    cw::TForm1 form1;
-    form1.setWindowTitle("Chromawell");
-    form1.showMaximized();
-    if (argc > 1) form1.loadPath(QString::fromLocal8Bit(argv[1]).toStdString());
+    cw::Chromawell chromawell;
+    const std::string picture = argc > 1 ? QString::fromLocal8Bit(argv[1]).toStdString() : std::string();
+    QObject::connect(&chromawell.form1(), &cw::TForm1::started, [&] {
+        if (!picture.empty()) chromawell.form1().loadPath(picture);
+    });
+    chromawell.showMain();
     return app.exec();
 }

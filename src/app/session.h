@@ -8,6 +8,7 @@
 #include "app/host.h"
 #include "engine/rect.h"
 #include "engine/settings.h"
+#include "engine/state.h"
 #include "engine/workspace.h"
 
 namespace cw {
@@ -44,16 +45,10 @@ struct Session {
     bool toolPanelsEnabled = false;  // Panel1 and Panel12
     bool mainEnabled = true;
 
-    // Palette selection and tool state (start-up values).
-    int32_t paletteCode = 1;
-    int32_t markerColour = 16776960;
-    std::string selectionCaption = "Skin: Fair";
-    int32_t blendStrength = 1;
-    bool damperOn = false;
-    bool shiftHeld = false;
-    bool invertOn = false;
-    int32_t currentTool = 1;
-    Rect paintLimitRect;
+    PaletteSelection palette;
+    EffectSettings effects;
+    ToolSettings tools;
+    PointerState pointer;
 };
 
 } // namespace cw

@@ -208,23 +208,23 @@ private:
         std::ofstream f(path, std::ios::trunc);
         f << "width=" << (ws ? ws->width : 0) << '\n'
           << "height=" << (ws ? ws->height : 0) << '\n'
-          << "PaletteCode=" << s.paletteCode << '\n'
-          << "MarkerColour=" << s.markerColour << '\n'
-          << "BlendStrength=" << s.blendStrength << '\n'
-          << "DamperOn=" << int(s.damperOn) << '\n'
-          << "ShiftHeld=" << int(s.shiftHeld) << '\n'
-          << "InvertOn=" << int(s.invertOn) << '\n'
-          << "CurrentTool=" << s.currentTool << '\n'
+          << "PaletteCode=" << s.palette.paletteCode << '\n'
+          << "MarkerColour=" << s.palette.markerColour << '\n'
+          << "BlendStrength=" << s.palette.blendStrength << '\n'
+          << "DamperOn=" << int(s.palette.damperOn) << '\n'
+          << "ShiftHeld=" << int(s.pointer.shiftHeld) << '\n'
+          << "InvertOn=" << int(s.effects.invertOn) << '\n'
+          << "CurrentTool=" << s.tools.currentTool << '\n'
           << "FreePixelCount=" << (ws ? ws->freePixelCount : 0) << '\n'
           << "SelectionActive=" << int(ws && ws->selectionActive) << '\n'
-          << "PaintLimitRect=" << rect(s.paintLimitRect) << '\n'
+          << "PaintLimitRect=" << rect(s.pointer.paintLimitRect) << '\n'
           << "SelectionRect=" << rect(ws ? ws->selectionRect : Rect{}) << '\n'
           << "ImageModified=" << int(ws && ws->imageModified) << '\n'
           << "GrayStep=" << s.settings.grayStep << '\n'
           << "IntegrationTolerance=" << s.settings.integrationTolerance << '\n'
           << "MinObjectSize=" << s.settings.minObjectSize << '\n'
           << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
-          << "SelectionCaption=" << s.selectionCaption << '\n';
+          << "SelectionCaption=" << s.palette.selectionCaption << '\n';
         if (!f.flush()) throw ScriptError("cannot write " + path);
     }
 

@@ -60,7 +60,7 @@ void TForm2::setToolCursor(int currentTool) {
 
 void TForm2::FormShow() {
     Image1->setEnabled(true);
-    setToolCursor(session_.currentTool);
+    setToolCursor(session_.tools.currentTool);
     formShow(session_);
     repaint();
 }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/chromawell_qt.h"
+#include "app/help_qt.h"
 #include "app/tform1.h"
 #include "files/bmp_reader.h"
 #include "files/picture_files.h"
@@ -24,10 +26,13 @@ class TestTForm1Files : public QObject {
     struct Window {
         cwtest::ScriptedMessages messages;
         cwtest::ScriptedDialogs dialogs;
-        TForm1 form{&messages, &dialogs};
+        Chromawell app{{.services = {&messages, &dialogs, [] { return QSize(1280, 800); }}, .splash = false}};
+        TForm1& form = app.form1();
         Window() {
             form.resize(1024, 700);
+            QSignalSpy started(&form, &TForm1::started);
             form.show();
+            started.wait(5000);
         }
         int subWindows() {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -39,7 +44,9 @@ private slots:
     void initTestCase() {
         QVERIFY(home.isValid());
         qputenv("XDG_CACHE_HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
         setApplicationIdentity();
+        recordAgreementAccepted();  // not the first run
     }
 
     void loadShowsThePictureAndClearCloses() {

@@ -1,0 +1,50 @@
+#pragma once
+// The about window: the start-up splash, and at full size the information
+// window with the help link and the agreement.
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace cw {
+
+class TEULAFrm;
+
+inline constexpr int kSplashWidth = 312, kSplashHeight = 82;
+inline constexpr int kAboutWidth = 576, kAboutHeight = 355;
+inline constexpr int kSplashMilliseconds = 2000;
+
+class TForm5 : public QDialog {
+    Q_OBJECT
+public:
+    TForm5(TEULAFrm* agreement, QWidget* parent = nullptr);
+
+    // Whether an about window is showing; the help button waits for it.
+    static bool showing();
+
+    QLabel* Label1;     // version
+    QLabel* UrlLabel1;  // help link
+    QPushButton* Button3;  // Read EULA
+    QPushButton* Button1;  // Close
+    QTimer* Timer1;
+
+    void FormShow();
+    void FormClose();
+    void Timer1Timer();
+    void Button1Click();
+    void Button3Click();
+    void UrlLabel1MouseDown();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    TEULAFrm* agreement_;
+    bool closed_ = false;
+};
+
+} // namespace cw
