@@ -2,6 +2,7 @@
 // What the core asks of the windows. The Qt windows implement these over
 // QMessageBox, QFileDialog and the MDI frame; tests and the batch runner plug
 // in their own.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ public:
     virtual void closeImageWindow() = 0;   // runs its close handler, destroys it
     virtual void fitImageWindow() {}       // size it to the main window's client area
     virtual void pictureChanged() {}       // the displayed picture was rebuilt or repainted
+    virtual void displayChanged(int32_t /*x1*/, int32_t /*y1*/, int32_t /*x2*/, int32_t /*y2*/) {}  // exclusive
+    virtual void readoutsChanged() {}      // position, colour and swatch beside the picture
+    virtual void autoScroll(int32_t /*x*/, int32_t /*y*/) {}  // a drag near the visible edge
+    virtual void resetCaptionChanged() {}
     virtual void mainWindowChanged() {}    // captions, labels, enabled states
     virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
 };

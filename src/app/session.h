@@ -10,6 +10,7 @@
 #include "engine/settings.h"
 #include "engine/state.h"
 #include "engine/workspace.h"
+#include "paint/paint_routines.h"
 
 namespace cw {
 
@@ -49,6 +50,7 @@ struct Session {
     EffectSettings effects;
     ToolSettings tools;
     PointerState pointer;
+    std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
 };
 
 } // namespace cw

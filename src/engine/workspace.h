@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "engine/bitmap.h"
 #include "engine/rect.h"
@@ -34,8 +35,16 @@ struct Workspace {
     bool selectionActive = false;
     Rect selectionRect;
     bool imageModified = false;
+    // Pointer interaction on the picture.
     bool dragging = false;
     Rect toolRect;
+    Rect prevToolRect;
+    int32_t pointerX = 0, pointerY = 0;
+    int32_t brushCentreX = 0, brushCentreY = 0;
+    int32_t brushRadius = 0;
+    uint32_t pickedColour = 0;  // the displayed pixel under the press
+    int8_t pointedCode = 0;
+    std::string resetCaption = "Zer&o-set";  // the image window's Re-set button
 
     size_t pixelCount() const { return size_t(width) * size_t(height); }
     uint32_t bucketSize(int level) const { return bucketStart[level + 1] - bucketStart[level]; }

@@ -1,0 +1,221 @@
+#include "paint/interaction.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "app/session.h"
+#include "paint/outline.h"
+
+namespace cw {
+
+namespace {
+
+constexpr int32_t kBrushClamp = 50;
+constexpr int32_t kEraserCode = 127;
+
+// Collects what changed on the display so only that is repainted.
+struct Dirty {
+    Rect r;
+    bool any = false;
+    void add(const Rect& span) {
+        if (span == Rect{}) return;
+        if (!any) r = span;
+        else r = {std::min(r.x1, span.x1), std::min(r.y1, span.y1), std::max(r.x2, span.x2), std::max(r.y2, span.y2)};
+        any = true;
+    }
+};
+
+struct Gesture {
+    Session& s;
+    Workspace& ws;
+    Dirty dirty;
+
+    Rect span(const Rect& r) const { return spanOf(r, ws.width, ws.height); }
+    void restore(const Rect& r) {
+        restoreRect(ws.display, ws.colour, r);
+        dirty.add(span(r));
+    }
+    void outline(const Rect& r, bool rounded) {
+        if (rounded) invertEllipse(ws.display, r);
+        else invertRectangle(ws.display, r);
+        dirty.add(span(r));
+    }
+    void brushWindow() {
+        if (s.tools.paintMode == kPaintMasked) s.routines->colourWinM(s);
+        else s.routines->colourWinI(s);
+    }
+    // The brush window around (x, y); the press starts it one pixel further in.
+    Rect brushRect(int32_t x, int32_t y, int32_t inset) const {
+        const int32_t w = s.tools.brushWidth, h = s.tools.brushHeight;
+        return {std::max(0, x - w + inset), std::max(0, y - h + inset), std::max(0, std::min(ws.width - 1, x + w)),
+                std::max(0, std::min(ws.height - 1, y + h))};
+    }
+    ~Gesture() {
+        if (dirty.any) s.host.displayChanged(dirty.r.x1, dirty.r.y1, dirty.r.x2, dirty.r.y2);
+    }
+};
+
+// Edit2Change and the press rule for the Damper.
+void edit2Change(PaletteSelection& p) {
+    int32_t strength = std::atoi(p.strengthText.c_str());
+    strength = std::clamp(strength < 2 ? 1 : strength, 1, 9);
+    p.blendStrength = strength - p.pressure;
+}
+void applyPressDamperRule(PaletteSelection& p) {
+    p.damperChecked = p.blendStrength >= 2 || p.paletteCode == 88;
+    p.damperOn = p.damperChecked;
+}
+
+uint32_t displayPixel(const Workspace& ws, int32_t x, int32_t y) {
+    if (x < 0 || y < 0 || x >= ws.width || y >= ws.height) return 0;
+    return ws.display.at(x, y);
+}
+
+void setResetCaption(Session& s, const char* caption) {
+    if (s.ws->resetCaption == caption) return;
+    s.ws->resetCaption = caption;
+    s.host.resetCaptionChanged();
+}
+
+} // namespace
+
+void image1MouseDown(Session& s, MouseButton button, bool shift, int32_t x, int32_t y) {
+    if (!s.ws) return;
+    Gesture g{s, *s.ws, {}};
+    Workspace& ws = *s.ws;
+    edit2Change(s.palette);
+    const bool left = button == MouseButton::Left;
+    if (left && s.pointer.undoEnabled) s.routines->undoSnapshot(s);
+    s.pointer.shiftHeld = shift;
+    applyPressDamperRule(s.palette);
+    if (!ws.selectionActive) s.pointer.paintLimitRect = {0, 0, ws.width - 1, ws.height - 1};
+    ws.selectionActive = false;
+    g.restore(ws.selectionRect);
+    setResetCaption(s, kZeroSetCaption);
+    if (!left || s.tools.currentTool == kToolTouch) return;
+
+    g.restore(ws.selectionRect);
+    ws.pickedColour = displayPixel(ws, x, y);
+    ws.dragging = true;
+    s.tools.brushWidth = std::min(s.tools.brushWidth, kBrushClamp);
+    s.tools.brushHeight = std::min(s.tools.brushHeight, kBrushClamp);
+    if (s.tools.currentTool == kToolSelectionPaint || s.tools.currentTool == kToolRectangle) {
+        ws.toolRect = {x, y, x, y};
+        g.outline(ws.toolRect, false);
+    } else {
+        ws.toolRect = g.brushRect(x, y, 1);
+        ws.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
+        ws.brushCentreX = x;
+        ws.brushCentreY = y;
+        ws.prevToolRect = ws.toolRect;
+        g.outline(ws.toolRect, s.tools.rounded);
+        g.brushWindow();
+    }
+    s.routines->zoomRefresh(s, true);
+}
+
+void image1MouseMove(Session& s, bool /*shift*/, int32_t x, int32_t y) {
+    if (!s.ws) return;
+    Gesture g{s, *s.ws, {}};
+    Workspace& ws = *s.ws;
+    ws.pointerX = x;
+    ws.pointerY = y;
+    const uint32_t c = displayPixel(ws, x, y);
+    s.pointer.positionLabel = " x:" + std::to_string(x) + "  y:" + std::to_string(y) + " ";
+    s.pointer.colourLabel = " R:" + std::to_string(redOf(c)) + " G:" + std::to_string(greenOf(c)) +
+                            " B:" + std::to_string(blueOf(c)) + " ";
+    s.pointer.swatchColour = c;
+    const int64_t index = int64_t(ws.width) * y + x;
+    ws.curPixelIndex = int32_t(index);
+    if (index >= 0 && index < int64_t(ws.pixelCount())) ws.pointedCode = ws.codes[size_t(index)];
+    s.host.readoutsChanged();
+    if (!ws.dragging) return;
+
+    ws.prevToolRect = ws.toolRect;
+    s.host.autoScroll(x, y);
+    if (s.tools.currentTool == kToolSelectionPaint || s.tools.currentTool == kToolRectangle) {
+        ws.toolRect.x2 = x;
+        ws.toolRect.y2 = y;
+        ws.selectionRect = ws.prevToolRect;
+        g.restore(ws.selectionRect);
+        g.outline(ws.toolRect, false);
+    } else {
+        ws.toolRect = g.brushRect(x, y, 0);
+        ws.brushCentreX = x;
+        ws.brushCentreY = y;
+        ws.selectionRect = ws.prevToolRect;
+        g.restore(ws.selectionRect);
+        g.outline(ws.toolRect, s.tools.rounded);
+        g.brushWindow();
+    }
+    s.routines->zoomRefresh(s, false);
+}
+
+void image1Click(Session& s) {
+    if (!s.ws) return;
+    Workspace& ws = *s.ws;
+    ws.selectionActive = false;
+    setResetCaption(s, kZeroSetCaption);
+    if (s.tools.currentTool != kToolTouch || s.palette.paletteCode == kEraserCode) return;
+    const int32_t x = ws.pointerX, y = ws.pointerY, code = s.palette.paletteCode;
+    PaintRoutines& r = *s.routines;
+    if (s.tools.scope == kScopeImageWide) {
+        if (s.tools.paintMode == kPaintMasked) {
+            if (s.tools.overwrite) r.touchPaintMOY(s, x, y, code);
+            else r.touchPaintMON(s, x, y, code);
+        } else {
+            if (s.tools.overwrite) r.touchPaintIOY(s, x, y, code);
+            else r.touchPaintION(s, x, y, code);
+        }
+    } else if (s.tools.paintMode == kPaintMasked) {
+        r.clickPaintM(s, x, y, code);
+    } else {
+        r.clickPaintI(s, x, y, code);
+    }
+    s.host.displayChanged(0, 0, ws.width, ws.height);
+    r.zoomRefresh(s, true);
+}
+
+void image1MouseUp(Session& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
+    if (!s.ws) return;
+    Gesture g{s, *s.ws, {}};
+    Workspace& ws = *s.ws;
+    s.pointer.shiftHeld = false;
+    if (button == MouseButton::Right) {
+        // Picks up the code under the pointer before the palette menu opens.
+        s.palette.paletteCode = ws.pointedCode;
+        return;
+    }
+    if (button == MouseButton::Left && s.tools.currentTool != kToolTouch) {
+        ws.dragging = false;
+        Rect& t = ws.toolRect;
+        t.x1 = std::max(t.x1, 0);
+        t.y1 = std::max(t.y1, 0);
+        t.x2 = std::min(t.x2, ws.width - 1);
+        t.y2 = std::min(t.y2, ws.height - 1);
+        ws.prevToolRect = t;
+        ws.selectionRect = t;
+        if (s.tools.currentTool == kToolSelectionPaint) {
+            s.routines->selPaint(s);
+        } else if (s.tools.currentTool == kToolRectangle) {
+            if (t.y2 - t.y1 > 0 && t.x2 - t.x1 > 0) {
+                ws.selectionActive = true;
+                s.pointer.paintLimitRect = ws.selectionRect;
+                setResetCaption(s, kCropCaption);
+            }
+        } else {
+            // The brush reaches a pixel or two past its window: show those too.
+            const Rect& r = ws.selectionRect;
+            g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2});
+        }
+        g.dirty.add(g.span(ws.selectionRect));
+        ws.toolRect = Rect{};
+        s.tools.brushWidth = s.tools.brushWidthField;
+        s.tools.brushHeight = s.tools.brushHeightField;
+        ws.imageModified = true;
+    }
+    s.routines->zoomRefresh(s, true);
+}
+
+} // namespace cw

@@ -1,0 +1,13 @@
+#include "paint/paint_routines.h"
+
+#include "app/session.h"
+
+namespace cw {
+
+// The picture as it is, without the outlines drawn over it, so that Un-do
+// never brings a rubber band or a marker into the picture.
+void PaintRoutines::undoSnapshot(Session& s) {
+    if (s.ws) s.ws->undo.copyFrom(s.ws->colour);
+}
+
+} // namespace cw
