@@ -29,6 +29,7 @@
 #include "files/picture_files.h"
 #include "files/scratch.h"
 #include "files/scratch_location_qt.h"
+#include "paint/tool_settings.h"
 #include "progress/tform7.h"
 
 namespace cw {
@@ -341,6 +342,18 @@ void TForm1::buildToolsBar(QWidget* parent) {
 
     connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
     connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
+    connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
+    connect(CheckBox10, &QCheckBox::clicked, this, [this] { CheckBox10Click(); });
+    connect(ScopeLocal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
+    connect(ScopeGlobal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
+    connect(MaskEdit2, &QSpinBox::valueChanged, this, [this] { MaskEdit2Change(); });
+    connect(MaskEdit3, &QSpinBox::valueChanged, this, [this] { MaskEdit3Change(); });
+    connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(); });
+    connect(SpinEdit4, &QSpinBox::valueChanged, this, [this] { SpinEdit4Change(); });
 }
 
 void TForm1::buildEffectsBar(QWidget* parent) {
@@ -372,6 +385,8 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     modes->addWidget(PaintInteractive);
     modes->addWidget(PaintMasked);
     box(Panel12)->addWidget(RadioGroup1);
+    connect(PaintInteractive, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
+    connect(PaintMasked, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
     CheckBox12 = checkBox(Panel12, "CheckBox12", "Invert", false);
     Button2 = new QPushButton("Re-set", Panel12);
     Button2->setObjectName("Button2");
@@ -423,6 +438,11 @@ void TForm1::buildSidePanels(QWidget* parent) {
     }
     CheckBox13 = checkBox(Panel20, "CheckBox13", "Round", true);
     box(Panel20)->addStretch();
+    QToolButton* quickButtons[] = {SpeedButton5, SpeedButton6,  SpeedButton7,  SpeedButton8,
+                                   SpeedButton9, SpeedButton10, SpeedButton11, SpeedButton12};
+    for (int i = 0; i < 8; ++i)
+        connect(quickButtons[i], &QToolButton::clicked, this, [this, i] { quickBrushClick(i); });
+    connect(CheckBox13, &QCheckBox::clicked, this, [this] { CheckBox13Click(); });
 }
 
 void TForm1::showEvent(QShowEvent* e) {
@@ -464,11 +484,16 @@ void TForm1::FormShow() {
     s.palette.markerColour = 16776960;
     s.palette.selectionCaption = "Skin: Fair";
     s.settings.imageSpan = 1;
+    s.tools.overwriteFactor = SpinEdit4->value();
     PaintInteractive->setChecked(true);
-    CheckBox10->setVisible(true);
-    CheckBox10->setEnabled(true);
+    RadioGroup1Click();
     if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
     SpeedButton1->setChecked(true);
+    SpeedButton1Click();
+    MaskEdit2Change();
+    MaskEdit3Change();
+    CheckBox10->setVisible(true);
+    CheckBox10->setEnabled(true);
     mainWindowChanged();
     if (!terminateRequested_) emit started();
 }
@@ -514,6 +539,87 @@ void TForm1::SpinEdit2Change() {
     SpinEdit2->setSingleStep(session_->controls.integrationStep);
 }
 
+void TForm1::toolChosen(int tool, QToolButton* button) {
+    selectTool(session_->tools, tool);
+    button->setChecked(true);
+    if (form2_) form2_->setToolCursor(tool);
+    Image1->setPixmap(button->icon().pixmap(24, 24));
+    Image1->setToolTip(button->toolTip());
+    syncToolControls();
+    repaint();
+}
+
+void TForm1::SpeedButton1Click() { toolChosen(kToolBrush, SpeedButton1); }
+void TForm1::SpeedButton2Click() { toolChosen(kToolTouch, SpeedButton2); }
+void TForm1::SpeedButton3Click() { toolChosen(kToolSelectionPaint, SpeedButton3); }
+void TForm1::SpeedButton4Click() { toolChosen(kToolRectangle, SpeedButton4); }
+
+void TForm1::CheckBox8Click() {
+    if (syncing_) return;
+    overwriteClicked(session_->tools, CheckBox8->isChecked());
+    syncToolControls();
+}
+
+void TForm1::CheckBox10Click() {
+    if (syncing_) return;
+    layeredClicked(session_->tools, CheckBox10->isChecked());
+    syncToolControls();
+}
+
+void TForm1::RadioGroup2Click() {
+    if (syncing_) return;
+    scopeChanged(session_->tools, ScopeGlobal->isChecked() ? kScopeImageWide : kScopeConnected);
+    syncToolControls();
+}
+
+void TForm1::RadioGroup1Click() {
+    session_->tools.paintMode = PaintMasked->isChecked() ? kPaintMasked : kPaintInteractive;
+}
+
+void TForm1::MaskEdit2Change() {
+    if (!syncing_) brushWidthChanged(session_->tools, MaskEdit2->value());
+}
+
+void TForm1::MaskEdit3Change() {
+    if (!syncing_) brushHeightChanged(session_->tools, MaskEdit3->value());
+}
+
+void TForm1::CheckBox6Click() {
+    session_->tools.rounded = CheckBox6->isChecked();
+    CheckBox13->setChecked(CheckBox6->isChecked());
+}
+
+void TForm1::CheckBox13Click() {
+    session_->tools.rounded = CheckBox13->isChecked();
+    CheckBox6->setChecked(CheckBox13->isChecked());
+}
+
+void TForm1::SpinEdit4Change() { session_->tools.overwriteFactor = SpinEdit4->value(); }
+
+void TForm1::quickBrushClick(int index) {
+    const QuickBrush& b = kQuickBrushes[index];
+    MaskEdit2->setValue(b.width);
+    MaskEdit3->setValue(b.height);
+    quickBrush(session_->tools, b);
+    Panel8->repaint();
+}
+
+// Mirrors the tool settings into the controls that show them.
+void TForm1::syncToolControls() {
+    const ToolSettings& t = session_->tools;
+    syncing_ = true;
+    CheckBox8->setChecked(t.overwrite);
+    CheckBox10->setChecked(t.layered);
+    ScopeGlobal->setChecked(t.scope == kScopeImageWide);
+    ScopeLocal->setChecked(t.scope == kScopeConnected);
+    for (auto [group, shown] : {std::pair{OverwriteGroup, t.groups.overwriteShown},
+                                {IntegrationGroup, t.groups.integrationShown}, {Panel8, t.groups.brushShown}}) {
+        group->setVisible(shown);
+        group->setEnabled(shown);
+    }
+    syncing_ = false;
+}
+
 void TForm1::createImageWindow() {
     form2_ = new TForm2(*session_);
     subWindow_ = MdiArea->addSubWindow(form2_);
@@ -535,6 +641,22 @@ void TForm1::fitImageWindow() {
 
 void TForm1::pictureChanged() {
     if (form2_) form2_->pictureChanged();
+}
+
+void TForm1::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (form2_) form2_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
+}
+
+void TForm1::readoutsChanged() {
+    if (form2_) form2_->readoutsChanged();
+}
+
+void TForm1::autoScroll(int32_t x, int32_t y) {
+    if (form2_) form2_->autoScroll(x, y);
+}
+
+void TForm1::resetCaptionChanged() {
+    if (form2_) form2_->resetCaptionChanged();
 }
 
 void TForm1::mainWindowChanged() {

@@ -174,7 +174,27 @@ public:
     void closeImageWindow() override;
     void fitImageWindow() override;
     void pictureChanged() override;
+    void displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
+    void readoutsChanged() override;
+    void autoScroll(int32_t x, int32_t y) override;
+    void resetCaptionChanged() override;
     void mainWindowChanged() override;
+
+    // The tool bar's handlers.
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void CheckBox8Click();
+    void CheckBox10Click();
+    void RadioGroup2Click();
+    void RadioGroup1Click();
+    void MaskEdit2Change();
+    void MaskEdit3Change();
+    void CheckBox6Click();
+    void CheckBox13Click();
+    void SpinEdit4Change();
+    void quickBrushClick(int index);
 
 signals:
     // The first show's checks and start-up settings are done.
@@ -191,6 +211,8 @@ private:
     void buildToolsBar(QWidget* parent);
     void buildEffectsBar(QWidget* parent);
     void buildSidePanels(QWidget* parent);
+    void toolChosen(int tool, QToolButton* button);
+    void syncToolControls();
 
     Services services_;
     TForm7* form7_ = nullptr;

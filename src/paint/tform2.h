@@ -1,24 +1,33 @@
 #pragma once
-// The image window: shows the displayed picture of the workspace.
+// The image window: shows the displayed picture of the workspace and turns
+// pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+class QLabel;
+class QPushButton;
 class QScrollArea;
+class QFrame;
 
 namespace cw {
 
 struct Session;
+class TForm2;
 
 // Paints the displayed picture straight from the workspace buffer.
 class PictureView : public QWidget {
 public:
-    PictureView(Session& s, QWidget* parent);
+    PictureView(Session& s, TForm2* owner, QWidget* parent);
     void syncSize();
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
     Session& session_;
+    TForm2* owner_;
 };
 
 class TForm2 : public QWidget {
@@ -26,17 +35,31 @@ class TForm2 : public QWidget {
 public:
     TForm2(Session& s, QWidget* parent = nullptr);
 
+    QFrame* Panel1;        // the strip above the picture
+    QPushButton* Button2;  // Zero-set / Crop
+    QLabel* Label1;        // pointer position
+    QLabel* Label3;        // colour under the pointer
+    QFrame* Panel2;        // its swatch
     QScrollArea* ScrollBox1;
     PictureView* Image1;
 
     void FormShow();
     void pictureChanged();
+    void displayChanged(const QRect& r);
+    void readoutsChanged();
+    void resetCaptionChanged();
+    void autoScroll(int x, int y);
     void setToolCursor(int currentTool);
+
+signals:
+    // A right click was released over the picture: the palette menu opens here.
+    void paletteMenuRequested(const QPoint& globalPos);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    friend class PictureView;
     Session& session_;
     bool closed_ = false;
 };

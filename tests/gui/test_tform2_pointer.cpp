@@ -1,0 +1,124 @@
+// Real mouse events on the image window reach the core's gesture handlers in
+// the order press, moves, click, release.
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/chromawell_qt.h"
+#include "app/help_qt.h"
+#include "app/tform1.h"
+#include "paint/tform2.h"
+#include "test_support.h"
+
+using namespace cw;
+
+namespace {
+
+class Recorder : public PaintRoutines {
+public:
+    QStringList calls;
+    void colourWinI(Session& s) override { calls << QString("ColourWinI %1").arg(rect(s.ws->toolRect)); }
+    void selPaint(Session& s) override { calls << QString("SelPaint %1").arg(rect(s.ws->selectionRect)); }
+    void touchPaintIOY(Session&, int32_t x, int32_t y, int32_t c) override {
+        calls << QString("TouchPaintIOY %1 %2 %3").arg(x).arg(y).arg(c);
+    }
+    static QString rect(const Rect& r) { return QString("%1,%2,%3,%4").arg(r.x1).arg(r.y1).arg(r.x2).arg(r.y2); }
+};
+
+} // namespace
+
+class TestTForm2Pointer : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    std::unique_ptr<Chromawell> app;
+    Recorder* recorder = nullptr;
+    PictureView* view = nullptr;
+
+    Session& session() { return app->form1().session(); }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_CACHE_HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+        recordAgreementAccepted();
+    }
+    void init() {
+        app = std::make_unique<Chromawell>(
+            ChromawellOptions{.services = {nullptr, nullptr, [] { return QSize(1280, 1024); }}, .splash = false});
+        TForm1& f = app->form1();
+        f.resize(1200, 900);
+        QSignalSpy started(&f, &TForm1::started);
+        f.show();
+        QVERIFY(started.wait(5000));
+        f.loadPath(cwtest::testdata("photos/camera-24.bmp"));
+        QVERIFY(f.Form2());
+        auto r = std::make_unique<Recorder>();
+        recorder = r.get();
+        session().routines = std::move(r);
+        view = f.Form2()->Image1;
+        QVERIFY(QTest::qWaitForWindowExposed(f.Form2()));
+    }
+    void cleanup() { app.reset(); }
+
+    void selectionDragDirections() {
+        app->form1().SpeedButton4->click();
+        QCOMPARE(session().tools.currentTool, 4);
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 40));
+        QTest::mouseMove(view, QPoint(10, 90));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, 90));
+        QVERIFY(!session().ws->selectionActive);
+        QCOMPARE(app->form1().Form2()->Button2->text(), QString("Zer&o-set"));
+
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 40));
+        QTest::mouseMove(view, QPoint(30, 60));
+        QTest::mouseMove(view, QPoint(50, 90));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 90));
+        QVERIFY(session().ws->selectionActive);
+        QCOMPARE(session().pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
+        QCOMPARE(app->form1().Form2()->Button2->text(), QString("Cr&op"));
+        // The band shows on screen: the widget paints the complemented outline.
+        const QImage shown = view->grab(QRect(0, 0, 100, 100)).toImage();
+        QCOMPARE(shown.pixel(10, 60) & 0xffffffu, (session().ws->colour.at(10, 60) ^ 0xffffffu) & 0xffffffu);
+    }
+
+    void brushAtTheBorderAndReadOuts() {
+        app->form1().SpeedButton1->click();
+        // (QTest takes the point (0, 0) for "the widget's centre", so start one in.)
+        QTest::mouseMove(view, QPoint(1, 1));
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::mouseMove(view, QPoint(2, 1));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(2, 1));
+        QCOMPARE(recorder->calls, (QStringList{"ColourWinI 0,0,11,11", "ColourWinI 0,0,12,11"}));
+        QTest::mouseMove(view, QPoint(120, 7));
+        QCOMPARE(app->form1().Form2()->Label1->text(), QString(" x:120  y:7 "));
+        const uint32_t c = session().ws->display.at(120, 7);
+        QCOMPARE(app->form1().Form2()->Label3->text(),
+                 QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
+    }
+
+    void rightClickPicksTheCodeAndAskForTheMenu() {
+        session().ws->codes[20 * 512 + 30] = 6;
+        QSignalSpy menu(app->form1().Form2(), &TForm2::paletteMenuRequested);
+        QTest::mouseMove(view, QPoint(30, 20));
+        QTest::mouseClick(view, Qt::RightButton, {}, QPoint(30, 20));
+        QCOMPARE(session().palette.paletteCode, 6);
+        QCOMPARE(menu.count(), 1);
+        QVERIFY(recorder->calls.isEmpty());
+    }
+
+    void touchPaintOnlyWhenReleasedOverThePicture() {
+        app->form1().SpeedButton2->click();
+        session().palette.paletteCode = 6;
+        QTest::mouseMove(view, QPoint(40, 50));
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(40, 50));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(600, 50));  // outside the 512-wide picture
+        QVERIFY(recorder->calls.isEmpty());
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(40, 50));
+        QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
+    }
+};
+
+QTEST_MAIN(TestTForm2Pointer)
+#include "test_tform2_pointer.moc"
