@@ -14,6 +14,8 @@
 #include "app/session.h"
 #include "files/bmp_writer.h"
 #include "files/picture_files.h"
+#include "paint/interaction.h"
+#include "paint/tool_settings.h"
 #include "progress/progress.h"
 
 namespace cw {
@@ -123,6 +125,36 @@ public:
         } else if (cmd == "dump") {
             need(w, 3);
             dump(w[1], w[2]);
+        } else if (cmd == "tool") {
+            need(w, 2);
+            tool(w[1]);
+        } else if (cmd == "quick-brush") {
+            need(w, 2);
+            quick(w[1]);
+        } else if (cmd == "press" || cmd == "release") {
+            if (w.size() < 3 || w.size() > 5) throw ScriptError("wrong number of arguments to " + cmd);
+            picture();
+            const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
+            MouseButton button = MouseButton::Left;
+            bool shift = false;
+            for (size_t i = 3; i < w.size(); ++i) {
+                if (w[i] == "shift") shift = true;
+                else button = buttonNamed(w[i]);
+            }
+            if (cmd == "press") image1MouseDown(session_, button, shift, x, y);
+            else image1MouseUp(session_, button, shift, x, y);
+        } else if (cmd == "move") {
+            if (w.size() != 3 && !(w.size() == 4 && w[3] == "shift")) throw ScriptError("usage: move X Y [shift]");
+            picture();
+            image1MouseMove(session_, w.size() == 4, coordinate(w[1]), coordinate(w[2]));
+        } else if (cmd == "click") {
+            need(w, 1);
+            picture();
+            image1Click(session_);
+        } else if (cmd == "tap") {
+            tap(w);
+        } else if (cmd == "drag") {
+            drag(w);
         } else if (cmd == "abort-after") {
             need(w, 2);
             progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
@@ -157,8 +189,83 @@ private:
         throw ScriptError("expected on or off: " + s);
     }
 
+    static int32_t coordinate(const std::string& v) { return int32_t(number(v, INT32_MIN / 2, INT32_MAX / 2)); }
+    static MouseButton buttonNamed(const std::string& b) {
+        if (b == "left") return MouseButton::Left;
+        if (b == "right") return MouseButton::Right;
+        if (b == "middle") return MouseButton::Middle;
+        throw ScriptError("not a button: " + b);
+    }
+
+    void tool(const std::string& name) {
+        static const std::pair<const char*, int32_t> tools[] = {
+            {"brush", kToolBrush}, {"touch", kToolTouch}, {"selection-paint", kToolSelectionPaint},
+            {"rectangle", kToolRectangle}};
+        for (auto [n, t] : tools)
+            if (name == n) return selectTool(session_.tools, t);
+        throw ScriptError("unknown tool " + name);
+    }
+
+    void quick(const std::string& size) {
+        for (const QuickBrush& b : kQuickBrushes)
+            if (size == std::to_string(b.width) + "x" + std::to_string(b.height)) return quickBrush(session_.tools, b);
+        throw ScriptError("no quick brush " + size);
+    }
+
+    bool inside(int32_t x, int32_t y) {
+        const Workspace& ws = picture();
+        return x >= 0 && y >= 0 && x < ws.width && y < ws.height;
+    }
+
+    void tap(const std::vector<std::string>& w) {
+        if (w.size() < 3 || w.size() > 5) throw ScriptError("usage: tap X Y [left|right] [shift]");
+        picture();
+        const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
+        MouseButton button = MouseButton::Left;
+        bool shift = false;
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "shift") shift = true;
+            else if (w[i] == "right") button = MouseButton::Right;
+            else if (w[i] != "left") throw ScriptError("usage: tap X Y [left|right] [shift]");
+        }
+        image1MouseMove(session_, shift, x, y);
+        image1MouseDown(session_, button, shift, x, y);
+        if (button == MouseButton::Left && inside(x, y)) image1Click(session_);
+        image1MouseUp(session_, button, shift, x, y);
+    }
+
+    void drag(std::vector<std::string> w) {
+        const bool shift = w.back() == "shift";
+        if (shift) w.pop_back();
+        if (w.size() < 5 || (w.size() - 1) % 2 != 0) throw ScriptError("usage: drag X1 Y1 X2 Y2 [X3 Y3 ...] [shift]");
+        picture();
+        std::vector<std::pair<int32_t, int32_t>> points;
+        for (size_t i = 1; i < w.size(); i += 2) points.emplace_back(coordinate(w[i]), coordinate(w[i + 1]));
+        image1MouseDown(session_, MouseButton::Left, shift, points[0].first, points[0].second);
+        for (size_t i = 1; i < points.size(); ++i) image1MouseMove(session_, shift, points[i].first, points[i].second);
+        const auto [lx, ly] = points.back();
+        if (inside(lx, ly)) image1Click(session_);
+        image1MouseUp(session_, MouseButton::Left, shift, lx, ly);
+    }
+
     void set(const std::string& key, const std::string& value) {
         MainControls& c = session_.controls;
+        ToolSettings& t = session_.tools;
+        if (key == "brush-width") return brushWidthChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
+        if (key == "brush-height") return brushHeightChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
+        if (key == "rounded") return void(t.rounded = onOff(value));
+        if (key == "selectivity") return void(t.overwriteFactor = int32_t(number(value, 0, 255)));
+        if (key == "overwrite") return overwriteClicked(t, onOff(value));
+        if (key == "layered") return layeredClicked(t, onOff(value));
+        if (key == "undo-enabled") return void(session_.pointer.undoEnabled = onOff(value));
+        if (key == "scope") {
+            if (value != "connected" && value != "image-wide") throw ScriptError("scope is connected or image-wide");
+            return scopeChanged(t, value == "connected" ? kScopeConnected : kScopeImageWide);
+        }
+        if (key == "paint-mode") {
+            if (value != "interactive" && value != "masked") throw ScriptError("paint-mode is interactive or masked");
+            return void(t.paintMode = value == "masked" ? kPaintMasked : kPaintInteractive);
+        }
         if (key == "force-gray") {
             c.forceGray = onOff(value);
         } else if (key == "complexity") {

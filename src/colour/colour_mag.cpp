@@ -7,42 +7,29 @@
 
 namespace cw {
 
-void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
+namespace {
+
+bool merging(const ColourMagContext& ctx) {
+    return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
+           ctx.selection.markerColour == kMarkerMerge;
+}
+
+// Steps from the source pixel on, for pixel i, in full generality.
+[[gnu::noinline]] void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
     Workspace& ws = ctx.ws;
-    if (uint32_t(x) >= uint32_t(ws.width) || uint32_t(y) >= uint32_t(ws.height)) return;
-    const int32_t marker = ctx.selection.markerColour;
-
-    // Make-up, Custom and Clear merge with what is there, and keep later
-    // calls merging until the next press or release re-derives the flag.
-    if (marker == kMarkerMerge || code == kCodeClear || code == kCodeCustom) ctx.pointer.shiftHeld = true;
-
-    const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
-    const int8_t pixelCode = ws.codes[i];
-    if (pixelCode == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
-
     const uint32_t source = ws.source.data()[i];
     uint32_t& colour = ws.colour.data()[i];
-    const bool shift = ctx.pointer.shiftHeld;
-    const bool layered = ctx.tools.layered;
-    const uint32_t previous = layered || shift ? colour : source;
+    const uint32_t previous = ctx.tools.layered || ctx.pointer.shiftHeld ? colour : source;
 
-    // Most codes are a table row read by gray level; the rest go the long way.
-    const PaletteTables& t = ctx.tables;
-    if (uint32_t(code) >= t.kind.size()) return;
-    Rgb c;
-    if (t.kind[code] == PaletteKind::Table) {
-        c = t.levels[t.slot[code]][grayOf(channelsOf(source))];
-        if (effectsActive(ctx.effects)) c = applyEffects(c, grayOf(channelsOf(source)), ctx.effects);
-    } else {
-        const std::optional<PaletteResult> pc = paletteColour(t, code, source, colour, marker);
-        if (!pc) return;
-        c = effectsActive(ctx.effects) ? applyEffects(pc->rgb, pc->gray, ctx.effects) : pc->rgb;
-    }
+    const std::optional<PaletteResult> pc =
+        paletteColour(ctx.tables, code, source, colour, ctx.selection.markerColour);
+    if (!pc) return;
+    Rgb c = effectsActive(ctx.effects) ? applyEffects(pc->rgb, pc->gray, ctx.effects) : pc->rgb;
     c.r = std::clamp(c.r, 0, 255);
     c.g = std::clamp(c.g, 0, 255);
     c.b = std::clamp(c.b, 0, 255);
 
-    if (shift || ctx.selection.damperOn || layered || marker == kMarkerMerge) {
+    if (merging(ctx)) {
         // Held to what the strength handler can produce: 0 or less would
         // divide by zero or flip the weights.
         const int32_t n = std::clamp(ctx.selection.blendStrength, kBlendStrengthMin, kBlendStrengthMax);
@@ -55,6 +42,32 @@ void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) 
 
     colour = rgb(uint32_t(c.r), uint32_t(c.g), uint32_t(c.b));
     ws.codes[i] = int8_t(uint8_t(code));
+}
+
+} // namespace
+
+void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
+    Workspace& ws = ctx.ws;
+    if (uint32_t(x) >= uint32_t(ws.width) || uint32_t(y) >= uint32_t(ws.height)) return;
+
+    // Make-up, Custom and Clear merge with what is there, and keep later
+    // calls merging until the next press or release re-derives the flag.
+    if (ctx.selection.markerColour == kMarkerMerge || code == kCodeClear || code == kCodeCustom)
+        ctx.pointer.shiftHeld = true;
+
+    const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
+    if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
+
+    // The common case, a palette of the gray level alone with nothing to
+    // apply on top, is one table read.
+    const PaletteTables& t = ctx.tables;
+    if (uint32_t(code) < t.kind.size() && t.kind[code] == PaletteKind::Table &&
+        !effectsActive(ctx.effects) && !ctx.effects.invertOn && !merging(ctx)) {
+        ws.colour.data()[i] = t.pixels[t.slot[code]][grayOf(channelsOf(ws.source.data()[i]))];
+        ws.codes[i] = int8_t(code);
+        return;
+    }
+    colourPixel(ctx, code, i);
 }
 
 } // namespace cw

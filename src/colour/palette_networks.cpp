@@ -1,5 +1,6 @@
 #include "colour/palette_networks.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cw {
@@ -240,7 +241,12 @@ PaletteTables buildTables() {
     auto tabulate = [&](int32_t code, PaletteKind kind, int slot) {
         t.kind[code] = kind;
         t.slot[code] = uint8_t(slot);
-        for (int32_t g = 0; g < 256; ++g) t.levels[slot][g] = *levelColour(code, g);
+        for (int32_t g = 0; g < 256; ++g) {
+            const Rgb c = *levelColour(code, g);
+            t.levels[slot][g] = c;
+            t.pixels[slot][g] = 0xff000000u | uint32_t(std::clamp(c.r, 0, 255)) << 16 |
+                                uint32_t(std::clamp(c.g, 0, 255)) << 8 | uint32_t(std::clamp(c.b, 0, 255));
+        }
     };
     for (int32_t code = kFirstNetworkCode; code <= kLastNetworkCode; ++code)
         tabulate(code, code == 13 ? PaletteKind::Blend13 : PaletteKind::Table, code);

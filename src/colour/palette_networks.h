@@ -65,6 +65,9 @@ struct PaletteTables {
     std::array<PaletteKind, 128> kind{};
     std::array<uint8_t, 128> slot{};  // which of `levels` a Table or Blend13 code reads
     std::array<std::array<Rgb, 256>, kGraySlot + 1> levels{};
+    // The same rows clamped to 0..255 and packed as 0xffRRGGBB pixels: what a
+    // pixel becomes when no effect, merge or inversion applies.
+    std::array<std::array<uint32_t, 256>, kGraySlot + 1> pixels{};
 };
 
 // Built on first use from paletteColourDirect's own evaluation.
