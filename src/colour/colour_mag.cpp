@@ -7,15 +7,9 @@
 
 namespace cw {
 
-namespace {
+namespace detail {
 
-bool merging(const ColourMagContext& ctx) {
-    return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
-           ctx.selection.markerColour == kMarkerMerge;
-}
-
-// Steps from the source pixel on, for pixel i, in full generality.
-[[gnu::noinline]] void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
+void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
     Workspace& ws = ctx.ws;
     const uint32_t source = ws.source.data()[i];
     uint32_t& colour = ws.colour.data()[i];
@@ -44,30 +38,6 @@ bool merging(const ColourMagContext& ctx) {
     ws.codes[i] = int8_t(uint8_t(code));
 }
 
-} // namespace
-
-void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
-    Workspace& ws = ctx.ws;
-    if (uint32_t(x) >= uint32_t(ws.width) || uint32_t(y) >= uint32_t(ws.height)) return;
-
-    // Make-up, Custom and Clear merge with what is there, and keep later
-    // calls merging until the next press or release re-derives the flag.
-    if (ctx.selection.markerColour == kMarkerMerge || code == kCodeClear || code == kCodeCustom)
-        ctx.pointer.shiftHeld = true;
-
-    const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
-    if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
-
-    // The common case, a palette of the gray level alone with nothing to
-    // apply on top, is one table read.
-    const PaletteTables& t = ctx.tables;
-    if (uint32_t(code) < t.kind.size() && t.kind[code] == PaletteKind::Table &&
-        !effectsActive(ctx.effects) && !ctx.effects.invertOn && !merging(ctx)) {
-        ws.colour.data()[i] = t.pixels[t.slot[code]][grayOf(channelsOf(ws.source.data()[i]))];
-        ws.codes[i] = int8_t(code);
-        return;
-    }
-    colourPixel(ctx, code, i);
-}
+} // namespace detail
 
 } // namespace cw

@@ -19,11 +19,44 @@ struct ColourMagContext {
     const PaletteTables& tables = paletteTables();
 };
 
+namespace detail {
+inline bool merging(const ColourMagContext& ctx) {
+    return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
+           ctx.selection.markerColour == kMarkerMerge;
+}
+// The steps from reading the source pixel on, for pixel index i, in full.
+void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i);
+} // namespace detail
+
 // ColourMag(Code, X, Y): colours pixel (x, y) of ws.colour with palette `code`
 // and records the code's low byte as its pixel code. Nothing changes for a
 // code without colour, for a brush stroke over a pixel that already has this
 // code (unless Overwrite), or for (x, y) outside the picture. The pixel is
 // addressed by (x, y) itself, which is where callers have set CurPixelIndex.
-void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y);
+// Inline: it is the inner step of every fill and of finish-up.
+inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
+    Workspace& ws = ctx.ws;
+    if (uint32_t(x) >= uint32_t(ws.width) || uint32_t(y) >= uint32_t(ws.height)) return;
+
+    // Make-up, Custom and Clear merge with what is there, and keep later
+    // calls merging until the next press or release re-derives the flag.
+    if (ctx.selection.markerColour == kMarkerMerge || code == kCodeClear || code == kCodeCustom)
+        ctx.pointer.shiftHeld = true;
+
+    const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
+    if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
+
+    // The common case, a palette of the gray level alone with nothing to
+    // apply on top, is one table read.
+    const PaletteTables& t = ctx.tables;
+    const EffectSettings& fx = ctx.effects;
+    if (uint32_t(code) < t.kind.size() && t.kind[code] == PaletteKind::Table &&
+        (fx.ambient | fx.intensity | fx.saturation) == 0 && !fx.invertOn && !detail::merging(ctx)) {
+        ws.colour.data()[i] = t.pixels[t.slot[code]][grayOf(channelsOf(ws.source.data()[i]))];
+        ws.codes[i] = int8_t(code);
+        return;
+    }
+    detail::colourPixel(ctx, code, i);
+}
 
 } // namespace cw

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/anchor.h"
 #include "engine/bitmap.h"
 #include "engine/rect.h"
 
@@ -29,6 +30,8 @@ struct Workspace {
     // bucketStart[g+1]).
     std::unique_ptr<uint32_t[]> bucketIndex;
     std::array<uint32_t, 257> bucketStart{};
+
+    AnchorList anchors;
 
     int32_t freePixelCount = 0;
     int32_t curPixelIndex = 0;
