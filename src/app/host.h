@@ -45,6 +45,8 @@ public:
     virtual void readoutsChanged() {}      // position, colour and swatch beside the picture
     virtual void autoScroll(int32_t /*x*/, int32_t /*y*/) {}  // a drag near the visible edge
     virtual void resetCaptionChanged() {}
+    virtual void zoomViewChanged() {}      // the zoomed view was made or dropped
+    virtual void zoomPictureChanged() {}   // the zoomed view's picture changed
     virtual void mainWindowChanged() {}    // captions, labels, enabled states
     virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
 };

@@ -11,6 +11,8 @@
 #include "engine/state.h"
 #include "engine/workspace.h"
 #include "paint/paint_routines.h"
+#include "paint/resample.h"
+#include "paint/zoom.h"
 
 namespace cw {
 
@@ -50,6 +52,8 @@ struct Session {
     EffectSettings effects;
     ToolSettings tools;
     PointerState pointer;
+    ZoomView zoom;
+    ScaleField scale;
     std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
 };
 

@@ -655,6 +655,22 @@ void TForm1::autoScroll(int32_t x, int32_t y) {
     if (form2_) form2_->autoScroll(x, y);
 }
 
+void TForm1::zoomViewChanged() {
+    delete form10_;
+    if (!session_->zoom.exists) return;
+    form10_ = new TForm10(*session_, this);
+    form10_->FormShow();
+    int w = form10_->Image1->width() + 15, h = form10_->Image1->height() + 58;
+    if (form2_ && form2_->width() < w) w = form2_->width() - 40;
+    if (form2_ && form2_->height() < h) h = form2_->height() - 40;
+    form10_->resize(w, h);
+    form10_->show();
+}
+
+void TForm1::zoomPictureChanged() {
+    if (form10_) form10_->pictureChanged();
+}
+
 void TForm1::resetCaptionChanged() {
     if (form2_) form2_->resetCaptionChanged();
 }

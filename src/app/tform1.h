@@ -8,6 +8,7 @@
 
 #include "app/host.h"
 #include "app/session.h"
+#include "paint/tform10.h"
 #include "paint/tform2.h"
 
 class QButtonGroup;
@@ -178,7 +179,10 @@ public:
     void readoutsChanged() override;
     void autoScroll(int32_t x, int32_t y) override;
     void resetCaptionChanged() override;
+    void zoomViewChanged() override;
+    void zoomPictureChanged() override;
     void mainWindowChanged() override;
+    TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
     void SpeedButton1Click();
@@ -223,6 +227,7 @@ private:
     std::unique_ptr<Session> session_;
     QPointer<TForm2> form2_;
     QPointer<QMdiSubWindow> subWindow_;
+    QPointer<TForm10> form10_;
     QButtonGroup* toolButtons_ = nullptr;
     bool shownOnce_ = false;
     bool terminateRequested_ = false;

@@ -15,7 +15,10 @@
 #include "files/bmp_writer.h"
 #include "files/picture_files.h"
 #include "paint/interaction.h"
+#include "paint/resample.h"
 #include "paint/tool_settings.h"
+#include "paint/undo.h"
+#include "paint/zoom.h"
 #include "progress/progress.h"
 
 namespace cw {
@@ -155,6 +158,18 @@ public:
             tap(w);
         } else if (cmd == "drag") {
             drag(w);
+        } else if (cmd == "undo") {
+            need(w, 1);
+            picture();
+            undoClick(session_);
+        } else if (cmd == "zoom") {
+            need(w, 1);
+            picture();
+            zoomClick(session_);
+        } else if (cmd == "reset") {
+            need(w, 1);
+            picture();
+            if (!resetClick(session_)) throw ScriptError("the picture could not be rebuilt");
         } else if (cmd == "abort-after") {
             need(w, 2);
             progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
@@ -257,7 +272,10 @@ private:
         if (key == "selectivity") return void(t.overwriteFactor = int32_t(number(value, 0, 255)));
         if (key == "overwrite") return overwriteClicked(t, onOff(value));
         if (key == "layered") return layeredClicked(t, onOff(value));
-        if (key == "undo-enabled") return void(session_.pointer.undoEnabled = onOff(value));
+        if (key == "undo-enabled") return undoEnabledClick(session_, onOff(value));
+        if (key == "zoom-factor")
+            return void(session_.zoom.factorField = int32_t(number(value, kZoomFieldMin, kZoomFieldMax)));
+        if (key == "scale-factor") return scaleFieldChange(session_.scale, int32_t(number(value, kScaleFieldMin, kScaleFieldMax)));
         if (key == "scope") {
             if (value != "connected" && value != "image-wide") throw ScriptError("scope is connected or image-wide");
             return scopeChanged(t, value == "connected" ? kScopeConnected : kScopeImageWide);

@@ -10,4 +10,8 @@ void PaintRoutines::undoSnapshot(Session& s) {
     if (s.ws) s.ws->undo.copyFrom(s.ws->colour);
 }
 
+void PaintRoutines::zoomRefresh(Session& s, bool always) {
+    if (s.zoom.exists && (always || s.zoom.autoSync)) cw::zoomRefresh(s);
+}
+
 } // namespace cw

@@ -21,7 +21,7 @@ public:
     virtual void clickPaintM(Session&, int32_t, int32_t, int32_t) {}
     virtual void clickPaintI(Session&, int32_t, int32_t, int32_t) {}
     // `always`: refresh whatever the view's AutoSync says.
-    virtual void zoomRefresh(Session&, bool /*always*/) {}
+    virtual void zoomRefresh(Session& s, bool always);
 };
 
 } // namespace cw

@@ -1,6 +1,9 @@
 #include "paint/tform2.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -14,7 +17,10 @@
 
 #include "app/image_window.h"
 #include "app/session.h"
+#include "colour/effects.h"
 #include "paint/interaction.h"
+#include "paint/undo.h"
+#include "paint/zoom.h"
 
 namespace cw {
 
@@ -86,10 +92,49 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     Panel1->setObjectName("Panel1");
     auto* strip = new QHBoxLayout(Panel1);
     strip->setContentsMargins(2, 1, 2, 1);
-    Button2 = new QPushButton(kZeroSetCaption, Panel1);
-    Button2->setObjectName("Button2");
-    strip->addWidget(Button2);
+    auto button = [&](const char* name, const char* caption) {
+        auto* b = new QPushButton(caption, Panel1);
+        b->setObjectName(name);
+        strip->addWidget(b);
+        return b;
+    };
+    auto spin = [&](const char* name, int min, int max, int value, const char* hint) {
+        auto* sp = new QSpinBox(Panel1);
+        sp->setObjectName(name);
+        sp->setRange(min, max);
+        sp->setValue(value);
+        sp->setToolTip(hint);
+        sp->installEventFilter(this);
+        strip->addWidget(sp);
+        return sp;
+    };
+    CheckBox1 = new QCheckBox("Un-do Enabled", Panel1);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setChecked(true);
+    strip->addWidget(CheckBox1);
+    Button4 = button("Button4", "&Un-do");
+    Button1 = button("Button1", "&Zoom");
+    SpinEdit7 = spin("SpinEdit7", kZoomFieldMin, kZoomFieldMax, 1,
+                     "Specify X factor to zoom into current selection [1 to 10 X]");
+    Button2 = button("Button2", kZeroSetCaption);
+    Button3 = button("Button3", "&Scale");
+    Button3->setEnabled(false);
+    SpinEdit1 = spin("SpinEdit1", kScaleFieldMin, kScaleFieldMax, 0,
+                     "Specify X factor to scale current image [-10 to +10 X]");
+    SpinEdit1->setSingleStep(2);
+    if (auto* text = SpinEdit1->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
+    strip->addWidget(new QLabel("Pressure", Panel1));
+    SpinEdit2 = spin("SpinEdit2", -5, 0, 0, "Reduce the brush pressure to -1 through -5 to obtain softer tones");
     strip->addStretch();
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
+    connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
+    connect(SpinEdit7, &QSpinBox::valueChanged, this, [this](int v) { session_.zoom.factorField = v; });
+    for (QSpinBox* field : {SpinEdit7, SpinEdit1}) field->setStyleSheet("QSpinBox { background: black; color: white; }");
     Label1 = new QLabel(Panel1);
     Label1->setObjectName("Label1");
     strip->addWidget(Label1);
@@ -111,8 +156,8 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel1);
     layout->addWidget(ScrollBox1, 1);
+    layout->addWidget(Panel1);
 }
 
 void TForm2::setToolCursor(int currentTool) {
@@ -129,6 +174,36 @@ void TForm2::FormShow() {
     setToolCursor(session_.tools.currentTool);
     formShow(session_);
     repaint();
+}
+
+void TForm2::CheckBox1Click() {
+    undoEnabledClick(session_, CheckBox1->isChecked());
+    Button4->setEnabled(CheckBox1->isChecked());
+}
+
+void TForm2::Button4Click() { undoClick(session_); }
+void TForm2::Button1Click() { zoomClick(session_); }
+void TForm2::Button2Click() { resetClick(session_); }
+
+void TForm2::SpinEdit1Change() {
+    scaleFieldChange(session_.scale, SpinEdit1->value());
+    const QSignalBlocker quiet(SpinEdit1);
+    SpinEdit1->setValue(session_.scale.value);
+    SpinEdit1->setSingleStep(session_.scale.step);
+    Button3->setEnabled(session_.scale.scaleEnabled);
+}
+
+void TForm2::SpinEdit2Change() { pressureChange(session_.palette, SpinEdit2->value()); }
+
+// The zoom and scale fields turn blue while they have the focus.
+bool TForm2::eventFilter(QObject* watched, QEvent* e) {
+    if ((watched == SpinEdit7 || watched == SpinEdit1) &&
+        (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        auto* field = static_cast<QWidget*>(watched);
+        field->setStyleSheet(e->type() == QEvent::FocusIn ? "QSpinBox { background: blue; color: white; }"
+                                                          : "QSpinBox { background: black; color: white; }");
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void TForm2::pictureChanged() {

@@ -3,7 +3,9 @@
 // pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
+class QSpinBox;
 class QPushButton;
 class QScrollArea;
 class QFrame;
@@ -35,8 +37,15 @@ class TForm2 : public QWidget {
 public:
     TForm2(Session& s, QWidget* parent = nullptr);
 
-    QFrame* Panel1;        // the strip above the picture
+    QFrame* Panel1;        // the bottom bar
+    QCheckBox* CheckBox1;  // Un-do Enabled
+    QPushButton* Button4;  // Un-do
+    QPushButton* Button1;  // Zoom
+    QSpinBox* SpinEdit7;   // zoom factor
     QPushButton* Button2;  // Zero-set / Crop
+    QPushButton* Button3;  // Scale
+    QSpinBox* SpinEdit1;   // scale factor
+    QSpinBox* SpinEdit2;   // pressure
     QLabel* Label1;        // pointer position
     QLabel* Label3;        // colour under the pointer
     QFrame* Panel2;        // its swatch
@@ -44,6 +53,12 @@ public:
     PictureView* Image1;
 
     void FormShow();
+    void CheckBox1Click();
+    void Button4Click();
+    void Button1Click();
+    void Button2Click();
+    void SpinEdit1Change();
+    void SpinEdit2Change();
     void pictureChanged();
     void displayChanged(const QRect& r);
     void readoutsChanged();
@@ -56,6 +71,7 @@ signals:
     void paletteMenuRequested(const QPoint& globalPos);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:

@@ -1,6 +1,7 @@
 // Real mouse events on the image window reach the core's gesture handlers in
 // the order press, moves, click, release.
 #include <QLabel>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -9,6 +10,7 @@
 #include "app/chromawell_qt.h"
 #include "app/help_qt.h"
 #include "app/tform1.h"
+#include "paint/tform10.h"
 #include "paint/tform2.h"
 #include "test_support.h"
 
@@ -117,6 +119,37 @@ private slots:
         QVERIFY(recorder->calls.isEmpty());
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(40, 50));
         QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
+    }
+
+    void paintingThroughTheZoomedView() {
+        TForm1& f = app->form1();
+        TForm2* image = f.Form2();
+        f.SpeedButton4->click();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(view, QPoint(50, 30));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 30));
+        image->SpinEdit7->setValue(3);
+        QTest::mouseClick(image->Button1, Qt::LeftButton);
+        TForm10* zoomed = f.Form10();
+        QVERIFY(zoomed && zoomed->isVisible());
+        QCOMPARE(zoomed->windowTitle(), QString("\"3X\" Zoom`ed View"));
+        QCOMPARE(zoomed->Image1->size(), QSize(117, 57));
+        QCOMPARE(zoomed->Label2->text(), QString(" w:117  h:57 "));
+        // Each picture pixel shows as a 3 x 3 block.
+        const QImage shown = zoomed->Image1->grab().toImage();
+        QCOMPARE(shown.pixel(4, 7) | 0xff000000u, session().ws->display.at(11 + 1, 11 + 2));
+
+        f.SpeedButton1->click();
+        QTest::mouseMove(zoomed->Image1, QPoint(30, 12));
+        QTest::mousePress(zoomed->Image1, Qt::LeftButton, {}, QPoint(30, 12));
+        QTest::mouseMove(zoomed->Image1, QPoint(33, 12));
+        QTest::mouseRelease(zoomed->Image1, Qt::LeftButton, {}, QPoint(33, 12));
+        // View (30, 12) is picture (21, 15); the brush window is built around it.
+        QCOMPARE(recorder->calls, (QStringList{"ColourWinI 12,6,31,25", "ColourWinI 12,5,32,25"}));
+        QCOMPARE(zoomed->Label1->text(), QString(" x:33  y:12 "));
+
+        zoomed->resize(100, 50);
+        QVERIFY(zoomed->width() >= 170 && zoomed->height() >= 100);
     }
 };
 

@@ -1,0 +1,54 @@
+#pragma once
+// The zoomed view: an enlarged (or reduced) copy of the selection that can be
+// painted in like the picture itself.
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+
+namespace cw {
+
+struct Session;
+class TForm10;
+
+class ZoomImage : public QWidget {
+public:
+    ZoomImage(Session& s, TForm10& owner, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    Session& session_;
+    TForm10& owner_;
+};
+
+class TForm10 : public QWidget {
+    Q_OBJECT
+public:
+    TForm10(Session& s, QWidget* parent = nullptr);
+
+    QScrollArea* ScrollBox1;
+    ZoomImage* Image1;
+    QLabel* Label1;  // position, in view coordinates
+    QLabel* Label2;  // size
+    QRadioButton* AutoSyncOn;
+    QRadioButton* AutoSyncOff;
+    QPushButton* Button3;  // Reset
+
+    void FormShow();
+    void RadioGroup2Click();
+    void Button3Click();
+    void pictureChanged();
+    void autoScroll(int vx, int vy);
+
+private:
+    Session& session_;
+};
+
+} // namespace cw
