@@ -30,6 +30,8 @@ public:
     // Empty when cancelled; several names when several files were selected.
     virtual std::vector<std::string> openFiles(const FileDialogSpec& spec) = 0;
     virtual std::optional<std::string> saveFile(const FileDialogSpec& spec) = 0;
+    // The colour dialog: a confirmed colour as 0x00BBGGRR, or nothing.
+    virtual std::optional<int32_t> pickColour() { return std::nullopt; }
 };
 
 // The image window's life as the core drives it.

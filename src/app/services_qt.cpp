@@ -1,5 +1,6 @@
 #include "app/services_qt.h"
 
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -44,6 +45,12 @@ std::optional<std::string> QtDialogs::saveFile(const FileDialogSpec& spec) {
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<int32_t> QtDialogs::pickColour() {
+    const QColor c = QColorDialog::getColor(Qt::white, parent_);
+    if (!c.isValid()) return std::nullopt;
+    return int32_t(c.red() | (c.green() << 8) | (c.blue() << 16));
 }
 
 } // namespace cw

@@ -23,6 +23,7 @@ public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
     std::vector<std::string> openFiles(const FileDialogSpec& spec) override;
     std::optional<std::string> saveFile(const FileDialogSpec& spec) override;
+    std::optional<int32_t> pickColour() override;
 
 private:
     QPointer<QWidget> parent_;

@@ -29,6 +29,8 @@
 #include "files/picture_files.h"
 #include "files/scratch.h"
 #include "files/scratch_location_qt.h"
+#include "app/palette_menu.h"
+#include "colour/effects.h"
 #include "paint/tool_settings.h"
 #include "progress/tform7.h"
 
@@ -303,6 +305,7 @@ void TForm1::buildToolsBar(QWidget* parent) {
     eraser.fill(QColor(128, 128, 128));
     SpeedButton40->setIcon(QIcon(eraser));
     box(Panel1)->addWidget(SpeedButton40);
+    connect(SpeedButton40, &QToolButton::clicked, this, [this] { SpeedButton40Click(); });
 
     OverwriteGroup = panel(Panel1, "OverwriteGroup", kSilver);
     box(Panel1)->addWidget(OverwriteGroup);
@@ -391,6 +394,12 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     Button2 = new QPushButton("Re-set", Panel12);
     Button2->setObjectName("Button2");
     box(Panel12)->addWidget(Button2);
+    for (QSlider* t : {TrackBar1, TrackBar2, TrackBar3})
+        connect(t, &QSlider::valueChanged, this, [this] { TrackBarChange(); });
+    for (QCheckBox* light : {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5})
+        connect(light, &QCheckBox::clicked, this, [this] { LightClick(); });
+    connect(CheckBox12, &QCheckBox::clicked, this, [this] { CheckBox12Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
 void TForm1::buildSidePanels(QWidget* parent) {
@@ -604,6 +613,43 @@ void TForm1::quickBrushClick(int index) {
     Panel8->repaint();
 }
 
+void TForm1::TrackBarChange() {
+    if (syncing_) return;
+    EffectSettings& fx = session_->effects;
+    fx.ambient = TrackBar1->value();
+    fx.intensity = TrackBar2->value();
+    fx.saturation = TrackBar3->value();
+}
+
+void TForm1::LightClick() {
+    if (syncing_) return;
+    QCheckBox* lights[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
+    for (int i = 0; i < 5; ++i) session_->effects.lights[size_t(i)] = lights[i]->isChecked();
+}
+
+void TForm1::CheckBox12Click() { session_->effects.invertOn = CheckBox12->isChecked(); }
+
+void TForm1::Button2Click() {
+    resetEffects(session_->effects, session_->tools);
+    syncEffectControls();
+}
+
+void TForm1::SpeedButton40Click() { originalButtonClick(*session_); }
+
+void TForm1::syncEffectControls() {
+    const EffectSettings& fx = session_->effects;
+    syncing_ = true;
+    TrackBar1->setValue(fx.ambient);
+    TrackBar2->setValue(fx.intensity);
+    TrackBar3->setValue(fx.saturation);
+    QCheckBox* lights[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
+    for (int i = 0; i < 5; ++i) lights[i]->setChecked(fx.lights[size_t(i)]);
+    CheckBox12->setChecked(fx.invertOn);
+    PaintInteractive->setChecked(session_->tools.paintMode == kPaintInteractive);
+    PaintMasked->setChecked(session_->tools.paintMode == kPaintMasked);
+    syncing_ = false;
+}
+
 // Mirrors the tool settings into the controls that show them.
 void TForm1::syncToolControls() {
     const ToolSettings& t = session_->tools;
@@ -665,6 +711,10 @@ void TForm1::zoomViewChanged() {
     if (form2_ && form2_->height() < h) h = form2_->height() - 40;
     form10_->resize(w, h);
     form10_->show();
+}
+
+void TForm1::popupPaletteMenu(int x, int y) {
+    if (form2_) form2_->popupPaletteMenu(QPoint(x, y));
 }
 
 void TForm1::zoomPictureChanged() {

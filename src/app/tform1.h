@@ -43,6 +43,7 @@ struct DialogsProxy final : Dialogs {
         return inner->openFiles(spec);
     }
     std::optional<std::string> saveFile(const FileDialogSpec& spec) override { return inner->saveFile(spec); }
+    std::optional<int32_t> pickColour() override { return inner->pickColour(); }
 };
 
 inline constexpr const char* kDisplayTooSmall =
@@ -180,6 +181,7 @@ public:
     void autoScroll(int32_t x, int32_t y) override;
     void resetCaptionChanged() override;
     void zoomViewChanged() override;
+    void popupPaletteMenu(int x, int y) override;
     void zoomPictureChanged() override;
     void mainWindowChanged() override;
     TForm10* Form10() { return form10_; }
@@ -199,6 +201,12 @@ public:
     void CheckBox13Click();
     void SpinEdit4Change();
     void quickBrushClick(int index);
+    // The effects bar's handlers.
+    void TrackBarChange();
+    void LightClick();
+    void CheckBox12Click();
+    void Button2Click();
+    void SpeedButton40Click();
 
 signals:
     // The first show's checks and start-up settings are done.
@@ -217,6 +225,7 @@ private:
     void buildSidePanels(QWidget* parent);
     void toolChosen(int tool, QToolButton* button);
     void syncToolControls();
+    void syncEffectControls();
 
     Services services_;
     TForm7* form7_ = nullptr;

@@ -12,6 +12,9 @@
 
 #include "app/headless_host.h"
 #include "app/session.h"
+#include "app/palette_menu.h"
+#include "colour/catalogue.h"
+#include "colour/effects.h"
 #include "files/bmp_writer.h"
 #include "files/picture_files.h"
 #include "paint/interaction.h"
@@ -67,6 +70,12 @@ private:
 class BatchDialogs final : public Dialogs {
 public:
     std::optional<std::string> next;
+    std::optional<int32_t> nextColour;
+    std::optional<int32_t> pickColour() override {
+        auto c = nextColour;
+        nextColour.reset();
+        return c;
+    }
     std::vector<std::string> openFiles(const FileDialogSpec&) override {
         if (!next) return {};
         auto v = std::vector<std::string>{*next};
@@ -158,6 +167,12 @@ public:
             tap(w);
         } else if (cmd == "drag") {
             drag(w);
+        } else if (cmd == "palette") {
+            if (w.size() < 2 || w.size() > 3) throw ScriptError("usage: palette CAPTION");
+            palette(w);
+        } else if (cmd == "effects-reset") {
+            need(w, 1);
+            resetEffects(session_.effects, session_.tools);
         } else if (cmd == "undo") {
             need(w, 1);
             picture();
@@ -210,6 +225,29 @@ private:
         if (b == "right") return MouseButton::Right;
         if (b == "middle") return MouseButton::Middle;
         throw ScriptError("not a button: " + b);
+    }
+
+    const PaletteMenuItem& itemOfKind(PaletteItemKind kind) {
+        for (const PaletteMenuItem& item : paletteMenu())
+            if (item.kind == kind) return item;
+        throw ScriptError("the palette menu has no such item");
+    }
+
+    void palette(const std::vector<std::string>& w) {
+        if (w[1] == "Custom") {
+            if (w.size() != 3 || w[2].size() != 7 || w[2][0] != '#') throw ScriptError("usage: palette Custom #RRGGBB");
+            char* end = nullptr;
+            const unsigned long rgbValue = std::strtoul(w[2].c_str() + 1, &end, 16);
+            if (*end != '\0') throw ScriptError("not a colour: " + w[2]);
+            dialogs_.nextColour = int32_t(((rgbValue >> 16) & 0xff) | (rgbValue & 0xff00) | ((rgbValue & 0xff) << 16));
+            return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::PickColour));
+        }
+        if (w.size() != 2) throw ScriptError("usage: palette CAPTION");
+        if (w[1] == "Original") return originalButtonClick(session_);
+        if (w[1] == "Clear") return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::Clear));
+        const PaletteMenuItem* item = findPaletteItem(w[1]);
+        if (!item) throw ScriptError("no palette " + w[1]);
+        paletteMenuItemClick(session_, *item);
     }
 
     void tool(const std::string& name) {
@@ -284,6 +322,15 @@ private:
             if (value != "interactive" && value != "masked") throw ScriptError("paint-mode is interactive or masked");
             return void(t.paintMode = value == "masked" ? kPaintMasked : kPaintInteractive);
         }
+        EffectSettings& fx = session_.effects;
+        if (key == "ambient") return void(fx.ambient = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "intensity") return void(fx.intensity = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "saturation") return void(fx.saturation = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "invert") return void(fx.invertOn = onOff(value));
+        if (key == "pressure") return pressureChange(session_.palette, int32_t(number(value, kPressureMin, kPressureMax)));
+        static const char* lights[] = {"light-white", "light-yellow", "light-red", "light-green", "light-blue"};
+        for (size_t i = 0; i < 5; ++i)
+            if (key == lights[i]) return void(fx.lights[i] = onOff(value));
         if (key == "force-gray") {
             c.forceGray = onOff(value);
         } else if (key == "complexity") {

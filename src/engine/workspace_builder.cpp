@@ -10,7 +10,8 @@ namespace cw {
 
 WorkspaceBuilder::WorkspaceBuilder(uint32_t* pixels, int32_t width, int32_t height, bool forceGray,
                                    RowSink sink)
-    : pixels_(pixels), width_(width), height_(height), forceGray_(forceGray), sink_(std::move(sink)) {
+    : pixels_(pixels), width_(width), height_(height), split_(height / 2), forceGray_(forceGray),
+      sink_(std::move(sink)) {
     const size_t n = size_t(width) * size_t(height);
     if (n > kMaxPixels) throw std::bad_alloc();
     // The picture itself is already held; the rest must fit before we start.
@@ -66,6 +67,9 @@ bool WorkspaceBuilder::claimAndProcess(bool wait) {
         if (stop_ || claimed_ >= arrived_) return false;
         y0 = claimed_;
         count = std::min(kBlockRows, arrived_ - claimed_);
+        // Rows arrive in slices of any size; a block must still stay on one
+        // side of the split, whose halves are counted and placed apart.
+        if (y0 < split_) count = std::min(count, split_ - y0);
         claimed_ += count;
     }
     processBlock(y0, count, thread);
@@ -86,8 +90,7 @@ void WorkspaceBuilder::processBlock(int32_t y0, int32_t count, int thread) {
     uint32_t* col = ws_->colour.data();
     uint32_t* und = ws_->undo.data();
     uint8_t* gray = reinterpret_cast<uint8_t*>(ws_->codes.get());
-    // Blocks never straddle the halves: the half starts at a block boundary.
-    const int half = y0 >= (height_ / 2 / kBlockRows) * kBlockRows ? 1 : 0;
+    const int half = y0 >= split_ ? 1 : 0;
     auto& counts = counts_[thread][half];
     for (size_t i = start; i < end; ++i) {
         uint32_t c = px[i];
@@ -103,7 +106,7 @@ void WorkspaceBuilder::processBlock(int32_t y0, int32_t count, int thread) {
 }
 
 void WorkspaceBuilder::scatterHalf(int half) {
-    const int32_t split = (height_ / 2 / kBlockRows) * kBlockRows;
+    const int32_t split = split_;
     const size_t w = size_t(width_);
     const size_t start = half == 0 ? 0 : size_t(split) * w;
     const size_t end = half == 0 ? size_t(split) * w : size_t(height_) * w;

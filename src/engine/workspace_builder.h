@@ -51,6 +51,7 @@ private:
 
     uint32_t* pixels_;
     int32_t width_, height_;
+    int32_t split_;  // first row of the second half
     bool forceGray_;
     RowSink sink_;
     std::unique_ptr<Workspace> ws_;

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSpinBox>
 #include <QHBoxLayout>
 #include <QImage>
@@ -17,6 +19,8 @@
 
 #include "app/image_window.h"
 #include "app/session.h"
+#include "app/palette_menu.h"
+#include "colour/catalogue.h"
 #include "colour/effects.h"
 #include "paint/interaction.h"
 #include "paint/undo.h"
@@ -45,6 +49,8 @@ PictureView::PictureView(Session& s, TForm2* owner, QWidget* parent) : QWidget(p
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setToolTip("RIGHT-CLICK to Show Colour-palette Options");
+    // Its right button opens the palette menu after the release, not this.
+    setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 void PictureView::syncSize() {
@@ -153,11 +159,37 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     Image1 = new PictureView(s, this, ScrollBox1);
     ScrollBox1->setWidget(Image1);
     ScrollBox1->setWidgetResizable(false);
+    Panel3 = new QFrame(this);
+    Panel3->setObjectName("Panel3");
+    Panel3->setFixedWidth(120);
+    auto* objects = new QVBoxLayout(Panel3);
+    objects->addWidget(new QLabel("Objects", Panel3));
+    Button5 = new QPushButton("View All", Panel3);
+    Button5->setObjectName("Button5");
+    Button6 = new QPushButton("View Pending", Panel3);
+    Button6->setObjectName("Button6");
+    Button7 = new QPushButton("Remove", Panel3);
+    Button7->setObjectName("Button7");
+    for (QWidget* w : {Button5, Button6, Button7}) objects->addWidget(w);
+    objects->addStretch();
+    Panel3->hide();
+
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    middle->addWidget(ScrollBox1, 1);
+    middle->addWidget(Panel3);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(ScrollBox1, 1);
+    layout->addLayout(middle, 1);
     layout->addWidget(Panel1);
+
+    buildPaletteMenu();
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    QAction* toggle = PopupMenu1->addAction("Show/ Hide Object Panel");
+    connect(toggle, &QAction::triggered, this, [this] { ShowHideObjectPanelClick(); });
+    connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
 void TForm2::setToolCursor(int currentTool) {
@@ -174,6 +206,50 @@ void TForm2::FormShow() {
     setToolCursor(session_.tools.currentTool);
     formShow(session_);
     repaint();
+}
+
+void TForm2::buildPaletteMenu() {
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName("PopupMenu2");
+    for (const PaletteSubmenu& sub : paletteSubmenus()) {
+        QMenu* into = PopupMenu2;
+        if (!sub.caption.empty()) into = PopupMenu2->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
+        for (const PaletteMenuItem& item : sub.items) {
+            QAction* a = into->addAction(QString::fromUtf8(item.caption.data(), qsizetype(item.caption.size())));
+            a->setObjectName(QString::fromUtf8(item.name.data(), qsizetype(item.name.size())));
+            if (item.isDefault) {
+                QFont bold = a->font();
+                bold.setBold(true);
+                a->setFont(bold);
+            }
+            if (item.kind == PaletteItemKind::Clear) Clear2 = a;
+            const PaletteMenuItem* entry = &item;
+            connect(a, &QAction::triggered, this, [this, entry] { paletteMenuItemClick(session_, *entry); });
+        }
+    }
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
+}
+
+void TForm2::PopupMenu2Popup() {
+    if (Clear2) Clear2->setVisible(Panel3->isVisible());
+    ScrollBox1->setToolTip(QString());
+    Image1->setToolTip(QString());
+}
+
+void TForm2::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
+
+void TForm2::ShowHideObjectPanelClick() {
+    const bool show = !Panel3->isVisible();
+    for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Button5, Button6, Button7}) w->setVisible(show);
+    if (show && width() < 410) {
+        if (QWidget* frame = parentWidget()) frame->resize(frame->width() + 410 - width(), frame->height());
+        else resize(410, height());
+    }
+}
+
+void TForm2::contextMenuEvent(QContextMenuEvent* e) {
+    // The picture has the palette menu; the rest of the window this one.
+    if (!Image1->rect().contains(Image1->mapFrom(this, e->pos()))) PopupMenu1->popup(e->globalPos());
 }
 
 void TForm2::CheckBox1Click() {

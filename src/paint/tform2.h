@@ -4,6 +4,8 @@
 #include <QWidget>
 
 class QCheckBox;
+class QMenu;
+class QAction;
 class QLabel;
 class QSpinBox;
 class QPushButton;
@@ -51,6 +53,18 @@ public:
     QFrame* Panel2;        // its swatch
     QScrollArea* ScrollBox1;
     PictureView* Image1;
+    QMenu* PopupMenu2;   // the palettes
+    QAction* Clear2 = nullptr;
+    QMenu* PopupMenu1;   // shows and hides the object side panel
+    QFrame* Panel3;      // the object side panel
+    QPushButton* Button5;
+    QPushButton* Button6;
+    QPushButton* Button7;
+
+    void PopupMenu2Popup();
+    void ShowHideObjectPanelClick();
+    // Opens the palette menu at a screen position.
+    void popupPaletteMenu(const QPoint& globalPos);
 
     void FormShow();
     void CheckBox1Click();
@@ -73,8 +87,10 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    void buildPaletteMenu();
     friend class PictureView;
     Session& session_;
     bool closed_ = false;

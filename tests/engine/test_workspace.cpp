@@ -2,6 +2,7 @@
 
 #include "engine/settings.h"
 #include "engine/workspace.h"
+#include "engine/workspace_builder.h"
 #include "files/jpeg_decoder.h"
 #include "test_support.h"
 
@@ -46,6 +47,30 @@ TEST(Workspace, GrayBucketsHoldEveryPixelOnceByLevelInRowMajorOrder) {
             EXPECT_EQ(count, expected) << name << " level " << g;
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), std::ptrdiff_t(n)) << name;
+    }
+}
+
+TEST(Workspace, BuildingWhileRowsArriveInAnySlicesGivesTheSameBuckets) {
+    // Rows handed over in odd slices, as a decoder does; the halves the two
+    // threads place must still meet exactly.
+    for (int h : {1, 2, 3, 31, 33, 64, 257}) {
+        for (int slice : {1, 5, 7, 16, 37}) {
+            const Bitmap picture = pattern(29, h);
+            Bitmap copy = picture.clone();
+            cwtest::RecordingProgress progress;
+            WorkspaceBuilder builder(copy.data(), copy.width(), copy.height(), false);
+            for (int y = slice; y < h; y += slice) builder.rowsArrived(y);
+            auto ws = builder.finish(std::move(copy), progress);
+            size_t at = 0;
+            for (int g = 0; g < 256; ++g)
+                for (size_t i = 0; i < picture.pixelCount(); ++i)
+                    if (grayOf(picture.data()[i]) == uint32_t(g)) {
+                        ASSERT_EQ(ws->bucketIndex[at], i) << "h " << h << " slice " << slice << " level " << g;
+                        ++at;
+                    }
+            ASSERT_EQ(at, picture.pixelCount());
+            EXPECT_TRUE(std::all_of(ws->codes.get(), ws->codes.get() + at, [](int8_t c) { return c == 0; }));
+        }
     }
 }
 

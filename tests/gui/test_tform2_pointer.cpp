@@ -1,6 +1,7 @@
 // Real mouse events on the image window reach the core's gesture handlers in
 // the order press, moves, click, release.
 #include <QLabel>
+#include <QMenu>
 #include <QSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -56,6 +57,11 @@ private slots:
         QVERIFY(started.wait(5000));
         f.loadPath(cwtest::testdata("photos/camera-24.bmp"));
         QVERIFY(f.Form2());
+        // The set-up opens the palette menu for a first choice; dismiss it.
+        QMenu* menu = f.Form2()->PopupMenu2;
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu->isVisible());
         auto r = std::make_unique<Recorder>();
         recorder = r.get();
         session().routines = std::move(r);

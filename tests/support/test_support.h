@@ -70,6 +70,12 @@ public:
         opens.pop_front();
         return v;
     }
+    std::optional<int32_t> colour;  // the colour dialog's answer
+    int colourAsked = 0;
+    std::optional<int32_t> pickColour() override {
+        ++colourAsked;
+        return colour;
+    }
     std::optional<std::string> saveFile(const cw::FileDialogSpec& spec) override {
         asked.push_back(spec);
         if (saves.empty()) return std::nullopt;
