@@ -9,6 +9,7 @@
 #include "app/teulafrm.h"
 #include "app/tform5.h"
 #include "files/scratch_location_qt.h"
+#include "output/tform3.h"
 #include "progress/tform7.h"
 
 namespace cw {
@@ -30,14 +31,18 @@ Chromawell::Chromawell(Options options) {
 
     form1_ = std::make_unique<TForm1>(options.services);
     order_.push_back(form1_->objectName().toStdString());
+    form3_ = std::make_unique<TForm3>();
+    order_.push_back(form3_->objectName().toStdString());
     form7_ = std::make_unique<TForm7>();
     order_.push_back(form7_->objectName().toStdString());
     eula_ = std::make_unique<TEULAFrm>();
     order_.push_back(eula_->objectName().toStdString());
-    form1_->attach(*form7_, *eula_);
+    form1_->attach(*form3_, *form7_, *eula_);
 }
 
 Chromawell::~Chromawell() {
+    // The main window's image window reaches into the others as it closes.
+    form1_.reset();
     if (splash_) delete splash_;
 }
 

@@ -9,6 +9,7 @@
 
 namespace cw {
 
+class TForm3;
 class TForm5;
 class TForm7;
 class TEULAFrm;
@@ -30,6 +31,7 @@ public:
     void showMain();
 
     TForm1& form1() { return *form1_; }
+    TForm3& form3() { return *form3_; }
     TForm7& form7() { return *form7_; }
     TEULAFrm& eulaFrm() { return *eula_; }
     TForm5* splash() { return splash_; }
@@ -40,6 +42,7 @@ private:
     std::vector<std::string> order_;
     TForm5* splash_ = nullptr;
     std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm7> form7_;
     std::unique_ptr<TEULAFrm> eula_;
 };

@@ -29,6 +29,7 @@
 #include "files/picture_files.h"
 #include "files/scratch.h"
 #include "files/scratch_location_qt.h"
+#include "output/tform3.h"
 #include "app/palette_menu.h"
 #include "colour/effects.h"
 #include "paint/tool_settings.h"
@@ -180,7 +181,8 @@ TForm1::~TForm1() {
     if (subWindow_) delete subWindow_;
 }
 
-void TForm1::attach(TForm7& progress, TEULAFrm& agreement) {
+void TForm1::attach(TForm3& printOptions, TForm7& progress, TEULAFrm& agreement) {
+    form3_ = &printOptions;
     form7_ = &progress;
     eula_ = &agreement;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
@@ -255,6 +257,7 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     connect(ExplorerButton3, &QPushButton::clicked, this, [this] { ExplorerButton3Click(); });
     connect(ExplorerButton5, &QPushButton::clicked, this, [this] { ExplorerButton5Click(); });
     connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
+    connect(ExplorerButton4, &QPushButton::clicked, this, [this] { ExplorerButton4Click(); });
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 }
 
@@ -513,6 +516,10 @@ void TForm1::ExplorerButton15Click() {
     about->resize(kAboutWidth, kAboutHeight);
     about->Timer1->stop();
     about->exec();
+}
+
+void TForm1::ExplorerButton4Click() {
+    if (form3_) printButtonClick(*session_, *form3_, form2_ && form2_->isVisible());
 }
 
 void TForm1::ShowHideExtraControls1Click() {

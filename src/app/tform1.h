@@ -28,6 +28,7 @@ class QToolButton;
 
 namespace cw {
 
+class TForm3;
 class TForm7;
 class TEULAFrm;
 class QtMessages;
@@ -69,7 +70,7 @@ public:
     ~TForm1() override;
 
     // The long-lived windows this one works with, created after it.
-    void attach(TForm7& progress, TEULAFrm& agreement);
+    void attach(TForm3& printOptions, TForm7& progress, TEULAFrm& agreement);
 
     Session& session() { return *session_; }
     TForm7* Form7() { return form7_; }
@@ -165,6 +166,7 @@ public:
     void ExplorerButton3Click();
     void ExplorerButton5Click();
     void ExplorerButton15Click();
+    void ExplorerButton4Click();
     void ShowHideExtraControls1Click();
     void CheckBox1Click();
     void SpinEdit1Change();
@@ -229,6 +231,7 @@ private:
 
     Services services_;
     TForm7* form7_ = nullptr;
+    TForm3* form3_ = nullptr;
     TEULAFrm* eula_ = nullptr;
     std::unique_ptr<QtMessages> qtMessages_;
     std::unique_ptr<QtDialogs> qtDialogs_;

@@ -66,7 +66,7 @@ private slots:
         recordAgreementAccepted();
         cwtest::ScriptedMessages messages;
         Chromawell app({.services = {&messages, nullptr, [] { return QSize(1024, 768); }}});
-        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form7", "EULAFrm"}));
+        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "EULAFrm"}));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Chromawell 2.1"));
         QVERIFY(app.splash() && app.splash()->isVisible());
         QCOMPARE(app.splash()->size(), QSize(312, 82));
