@@ -1,5 +1,7 @@
 #include "colour/catalogue.h"
 
+#include <iterator>
+
 #include "colour/effects.h"
 #include "colour/palette_networks.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 // ColourMag: gives one pixel its palette colour, merged with the colour it had.
+#include <cstddef>
 #include <cstdint>
 
 #include "colour/palette_networks.h"

@@ -162,11 +162,11 @@ constexpr PaletteNet kNets[] = {
      {-1.4809704, 4.0521417, 0.403113306}},
 };
 
-// 1/255 and 2/255 as the networks were trained with them (11 decimals).
+// 1/255 and 2/255 rounded to 11 decimals: the inputs the weights expect.
 constexpr double kLogisticInputScale = 0.00392156863;
 constexpr double kTangentInputScale = 0.00784313725;
-// Logistic 0.2..0.8 and tangent -0.8..0.8 onto 0..255. 424.99999 rather than
-// 425 keeps the top of the range from reaching 255 one level early.
+// Logistic 0.2..0.8 and tangent -0.8..0.8 onto 0..255. The palettes were
+// made with 424.99999, not 425 (no level of any network tells them apart).
 constexpr double kLogisticOutScale = 424.99999, kLogisticOutOffset = -85.0;
 constexpr double kTangentOutScale = 159.375, kTangentOutOffset = 127.5;
 
