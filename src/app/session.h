@@ -10,7 +10,7 @@
 #include "engine/settings.h"
 #include "engine/state.h"
 #include "engine/workspace.h"
-#include "paint/paint_routines.h"
+#include "paint/core_paint_routines.h"
 #include "paint/resample.h"
 #include "paint/zoom.h"
 
@@ -54,7 +54,7 @@ struct Session {
     PointerState pointer;
     ZoomView zoom;
     ScaleField scale;
-    std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
+    std::unique_ptr<PaintRoutines> routines = std::make_unique<CorePaintRoutines>();
 };
 
 } // namespace cw

@@ -12,6 +12,9 @@ state() { grep -qx "$2" "$WORK/$1" || fail "$1 lacks $2: $(tr '\n' ' ' < "$WORK/
 
 cat > "$WORK/s.cw" <<EOS
 load "$DATA/photos/camera-24.bmp"
+tap 5 5 right
+dump state "$WORK/0"
+palette "Skin: Fair"
 tool rectangle
 drag 50 40 10 90
 dump state "$WORK/1"
@@ -22,7 +25,7 @@ tap 20 50
 dump state "$WORK/3"
 tap 20 50
 dump state "$WORK/4"
-tap 5 5 right
+tap 20 50 right
 dump state "$WORK/5"
 tool brush
 quick-brush 10x5
@@ -41,7 +44,8 @@ state 3 PaintLimitRect=10,40,50,90
 state 3 SelectionActive=0
 state 4 PaintLimitRect=0,0,511,511
 state 4 CurrentTool=2
-state 5 PaletteCode=0
+state 0 PaletteCode=0
+state 5 PaletteCode=1
 state 6 ShiftHeld=1
 state 6 CurrentTool=1
 state 7 ShiftHeld=0
