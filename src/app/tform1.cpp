@@ -29,6 +29,9 @@
 #include "files/picture_files.h"
 #include "files/scratch.h"
 #include "files/scratch_location_qt.h"
+#include "engine/finishup.h"
+#include "engine/markup.h"
+#include "engine/process.h"
 #include "output/tform3.h"
 #include "app/palette_menu.h"
 #include "colour/effects.h"
@@ -258,6 +261,9 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     connect(ExplorerButton5, &QPushButton::clicked, this, [this] { ExplorerButton5Click(); });
     connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
     connect(ExplorerButton4, &QPushButton::clicked, this, [this] { ExplorerButton4Click(); });
+    connect(ExplorerButton13, &QPushButton::clicked, this, [this] { if (session_->ws) autoFinishClick(*session_); });
+    connect(CheckBox7, &QCheckBox::clicked, this, [this](bool on) { session_->controls.autoMarkUp = on; });
+    connect(CheckBox2, &QCheckBox::clicked, this, [this](bool on) { session_->controls.unmaskOnly = on; });
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 }
 
@@ -279,6 +285,12 @@ void TForm1::buildProcessingBar(QWidget* parent) {
     SpinEdit6 = spinBox(Panel3, {"SpinEdit6", "Scale%", kScalePercentRange.min, kScalePercentRange.max,
                                  kScalePercentRange.initial, 1, nullptr});
     box(Panel3)->addStretch();
+    connect(ExplorerButton2, &QPushButton::clicked, this, [this] { if (session_->ws) markUpClick(*session_); });
+    connect(ExplorerButton6, &QPushButton::clicked, this, [this] { if (session_->ws) processClick(*session_); });
+    connect(ExplorerButton7, &QPushButton::clicked, this, [this] { if (session_->ws) viewAllClick(*session_); });
+    connect(ExplorerButton8, &QPushButton::clicked, this, [this] { if (session_->ws) viewPendingClick(*session_); });
+    connect(ExplorerButton12, &QPushButton::clicked, this, [this] { if (session_->ws) removeClick(*session_); });
+    connect(CheckBox11, &QCheckBox::clicked, this, [this](bool on) { session_->controls.reMark = on; });
     connect(SpinEdit3, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.objectivity = v; });
     connect(SpinEdit5, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.separation = v; });
     connect(SpinEdit6, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.scalePercent = v; });

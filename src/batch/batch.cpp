@@ -15,6 +15,9 @@
 #include "app/palette_menu.h"
 #include "colour/catalogue.h"
 #include "colour/effects.h"
+#include "engine/finishup.h"
+#include "engine/markup.h"
+#include "engine/process.h"
 #include "files/bmp_writer.h"
 #include "files/picture_files.h"
 #include "paint/interaction.h"
@@ -173,6 +176,16 @@ public:
         } else if (cmd == "effects-reset") {
             need(w, 1);
             resetEffects(session_.effects, session_.tools);
+        } else if (cmd == "markup" || cmd == "process" || cmd == "autofinish" || cmd == "view-all" ||
+                   cmd == "view-pending" || cmd == "remove") {
+            need(w, 1);
+            picture();
+            if (cmd == "markup") markUpClick(session_);
+            else if (cmd == "process") processClick(session_);
+            else if (cmd == "autofinish") autoFinishClick(session_);
+            else if (cmd == "view-all") viewAllClick(session_);
+            else if (cmd == "view-pending") viewPendingClick(session_);
+            else removeClick(session_);
         } else if (cmd == "undo") {
             need(w, 1);
             picture();
@@ -331,6 +344,9 @@ private:
         static const char* lights[] = {"light-white", "light-yellow", "light-red", "light-green", "light-blue"};
         for (size_t i = 0; i < 5; ++i)
             if (key == lights[i]) return void(fx.lights[i] = onOff(value));
+        if (key == "auto-markup") return void(c.autoMarkUp = onOff(value));
+        if (key == "unmask-only") return void(c.unmaskOnly = onOff(value));
+        if (key == "remark") return void(c.reMark = onOff(value));
         if (key == "force-gray") {
             c.forceGray = onOff(value);
         } else if (key == "complexity") {
@@ -352,6 +368,7 @@ private:
 
     void dump(const std::string& what, const std::string& path) {
         if (what == "state") return dumpState(path);
+        if (what == "anchors") return dumpAnchors(path);
         Workspace& ws = picture();
         try {
             if (what == "display") writeBmp24(ws.display, path);
@@ -367,6 +384,14 @@ private:
     static void writeBytes(const std::string& path, const int8_t* data, size_t n) {
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(data), std::streamsize(n));
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    void dumpAnchors(const std::string& path) {
+        const Workspace& ws = picture();
+        std::ofstream f(path, std::ios::trunc);
+        for (const Anchor& a : ws.anchors)
+            f << a.x << ' ' << a.y << ' ' << a.size << ' ' << int(a.code) << ' ' << int(a.status) << '\n';
         if (!f.flush()) throw ScriptError("cannot write " + path);
     }
 

@@ -23,6 +23,10 @@ struct MainControls {
     int scalePercent = kScalePercentRange.initial;
     int integrationStep = 1;  // arrow step of the Integration box
     bool forceGray = false;   // CheckBox1
+    bool unmaskOnly = false;  // CheckBox2: auto finish-up only recolours
+    bool autoMarkUp = false;  // CheckBox7: Process ends with a fresh mark-up
+    bool reMark = false;      // CheckBox11: the Mark-up button first discards all colouring
+    bool layeredShown = true; // CheckBox10 visible and enabled; AutoFinish turns it back on
 };
 
 // The engine's copies, refreshed by valSet.

@@ -22,6 +22,7 @@
 #include "app/palette_menu.h"
 #include "colour/catalogue.h"
 #include "colour/effects.h"
+#include "engine/process.h"
 #include "paint/interaction.h"
 #include "paint/undo.h"
 #include "paint/zoom.h"
@@ -189,6 +190,9 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     PopupMenu1->setObjectName("PopupMenu1");
     QAction* toggle = PopupMenu1->addAction("Show/ Hide Object Panel");
     connect(toggle, &QAction::triggered, this, [this] { ShowHideObjectPanelClick(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { if (session_.ws) viewAllClick(session_); });
+    connect(Button6, &QPushButton::clicked, this, [this] { if (session_.ws) viewPendingClick(session_); });
+    connect(Button7, &QPushButton::clicked, this, [this] { if (session_.ws) removeClick(session_); });
     connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
