@@ -15,6 +15,8 @@ public:
     virtual void info(const std::string& text) = 0;
     virtual bool confirm(const std::string& text) = 0;  // Yes/No; true for Yes
     virtual void error(const std::string& text) = 0;
+    // The scanner's own box: its title and an exclamation mark, owned by no window.
+    virtual void scanError(const std::string& text) { error(text); }
 };
 
 struct FileDialogSpec {

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "output/scan_flow.h"
+
 namespace cw {
 
 static QString title() { return QCoreApplication::applicationName(); }
@@ -20,6 +22,10 @@ bool QtMessages::confirm(const std::string& text) {
 
 void QtMessages::error(const std::string& text) {
     QMessageBox::critical(parent_, title(), QString::fromStdString(text));
+}
+
+void QtMessages::scanError(const std::string& text) {
+    QMessageBox::warning(nullptr, kScanErrorTitle, QString::fromStdString(text));
 }
 
 std::vector<std::string> QtDialogs::openFiles(const FileDialogSpec& spec) {

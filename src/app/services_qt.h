@@ -13,6 +13,7 @@ public:
     void info(const std::string& text) override;
     bool confirm(const std::string& text) override;
     void error(const std::string& text) override;
+    void scanError(const std::string& text) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -32,7 +32,9 @@
 #include "engine/finishup.h"
 #include "engine/markup.h"
 #include "engine/process.h"
+#include "output/scan_flow.h"
 #include "output/tform3.h"
+#include "output/tform_scan_qt.h"
 #include "app/palette_menu.h"
 #include "colour/effects.h"
 #include "paint/tool_settings.h"
@@ -258,6 +260,10 @@ void TForm1::buildOperationsBar(QWidget* parent) {
 
     connect(ExplorerButton1, &QPushButton::clicked, this, [this] { ExplorerButton1Click(); });
     connect(ExplorerButton3, &QPushButton::clicked, this, [this] { ExplorerButton3Click(); });
+    connect(ExplorerButton14, &QPushButton::clicked, this, [this] {
+        QtScanUi ui(this);
+        scanImageClick(*session_, ui);
+    });
     connect(ExplorerButton5, &QPushButton::clicked, this, [this] { ExplorerButton5Click(); });
     connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
     connect(ExplorerButton4, &QPushButton::clicked, this, [this] { ExplorerButton4Click(); });
