@@ -1,0 +1,18 @@
+// libFuzzer target: the BMP decoder must refuse or decode, never misbehave.
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+#include "files/bmp_reader.h"
+#include "files/image_error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    try {
+        cw::Bitmap b = cw::decodeBmp(data, size);
+        volatile uint32_t sink = b.pixelCount() ? b.data()[b.pixelCount() - 1] : 0;
+        (void)sink;
+    } catch (const cw::InvalidImage&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return 0;
+}

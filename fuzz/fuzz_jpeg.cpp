@@ -1,0 +1,31 @@
+// libFuzzer target: the JPEG decoder (through a file, as loads read it).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <unistd.h>
+
+#include "files/image_error.h"
+#include "files/jpeg_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = [] {
+        char name[] = "/tmp/cwfuzz-jpeg-XXXXXX";
+        const int fd = ::mkstemp(name);
+        if (fd >= 0) ::close(fd);
+        return std::string(name);
+    }();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    try {
+        cw::Bitmap b = cw::decodeJpegFile(path);
+        volatile uint32_t sink = b.pixelCount() ? b.data()[0] : 0;
+        (void)sink;
+    } catch (const cw::InvalidImage&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return 0;
+}
