@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/session.h"
+#include "colour/effects.h"
 #include "paint/outline.h"
 
 namespace cw {
@@ -56,17 +57,6 @@ struct Gesture {
     }
 };
 
-// Edit2Change and the press rule for the Damper.
-void edit2Change(PaletteSelection& p) {
-    int32_t strength = std::atoi(p.strengthText.c_str());
-    strength = std::clamp(strength < 2 ? 1 : strength, 1, 9);
-    p.blendStrength = strength - p.pressure;
-}
-void applyPressDamperRule(PaletteSelection& p) {
-    p.damperChecked = p.blendStrength >= 2 || p.paletteCode == 88;
-    p.damperOn = p.damperChecked;
-}
-
 uint32_t displayPixel(const Workspace& ws, int32_t x, int32_t y) {
     if (x < 0 || y < 0 || x >= ws.width || y >= ws.height) return 0;
     return ws.display.at(x, y);
@@ -84,11 +74,11 @@ void image1MouseDown(Session& s, MouseButton button, bool shift, int32_t x, int3
     if (!s.ws) return;
     Gesture g{s, *s.ws, {}};
     Workspace& ws = *s.ws;
-    edit2Change(s.palette);
+    strengthChange(s.palette);
     const bool left = button == MouseButton::Left;
     if (left && s.pointer.undoEnabled) s.routines->undoSnapshot(s);
     s.pointer.shiftHeld = shift;
-    applyPressDamperRule(s.palette);
+    damperPressRule(s.palette);
     if (!ws.selectionActive) s.pointer.paintLimitRect = {0, 0, ws.width - 1, ws.height - 1};
     ws.selectionActive = false;
     g.restore(ws.selectionRect);
