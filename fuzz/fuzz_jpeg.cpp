@@ -9,6 +9,13 @@
 #include "files/image_error.h"
 #include "files/jpeg_decoder.h"
 
+// Pictures whose memory would pass the fuzzer's own limit are refused as a
+// machine short of memory refuses them.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    cw::setMemoryCeiling(512ull << 20);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
         char name[] = "/tmp/cwfuzz-jpeg-XXXXXX";

@@ -9,6 +9,14 @@
 
 #include "batch/batch.h"
 #include "files/bmp_writer.h"
+#include "files/image_error.h"
+
+// Pictures whose memory would pass the fuzzer's own limit are refused as a
+// machine short of memory refuses them.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    cw::setMemoryCeiling(512ull << 20);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {

@@ -15,5 +15,7 @@ public:
 // system reports as available, so that a huge but well-formed picture is
 // refused before the allocation rather than by the kernel's OOM killer.
 void ensureMemoryFor(unsigned long long bytes);
+// A lower limit than the system's, for harnesses that run under one.
+void setMemoryCeiling(unsigned long long bytes);
 
 } // namespace cw

@@ -18,8 +18,12 @@ static unsigned long long availableBytes() {
     return kb == ~0ull ? kb : kb * 1024;
 }
 
+static unsigned long long ceiling = ~0ull;
+
+void setMemoryCeiling(unsigned long long bytes) { ceiling = bytes; }
+
 void ensureMemoryFor(unsigned long long bytes) {
-    if (bytes > availableBytes()) throw std::bad_alloc();
+    if (bytes > ceiling || bytes > availableBytes()) throw std::bad_alloc();
 }
 
 } // namespace cw

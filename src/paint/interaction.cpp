@@ -1,7 +1,6 @@
 #include "paint/interaction.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include "app/session.h"

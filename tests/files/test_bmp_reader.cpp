@@ -1,5 +1,6 @@
 #include "files/bmp_reader.h"
 #include "files/image_error.h"
+#include "files/jpeg_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -250,3 +251,15 @@ TEST(BmpReader, CameraRle8AndCamera24Agree) {
 }
 
 } // namespace
+
+// Small files whose headers claim more pixels than memory allows (an RLE8
+// bitmap of 4194312 x 258, a JPEG frame far larger than its data) are refused
+// before their pixels are allocated, as memory short of the claim.
+TEST(BmpReader, ClaimsBeyondMemoryAreRefusedBeforeAllocating) {
+    cw::setMemoryCeiling(256ull << 20);
+    EXPECT_THROW(cw::readBmp(kData + "/fuzz/rle8-4194312x258.bmp"), std::bad_alloc);
+    EXPECT_THROW(cw::decodeJpegFile(kData + "/fuzz/huge-frame.jpg"), std::bad_alloc);
+    // A real photo still fits.
+    EXPECT_EQ(cw::readBmp(kData + "/photos/camera-24.bmp").width(), 512);
+    cw::setMemoryCeiling(~0ull);
+}

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstring>
 #include <sstream>
 
 #include "app/headless_host.h"
 #include "app/session.h"
 #include "engine/workspace.h"
 #include "paint/interaction.h"
+#include "paint/outline.h"
 #include "paint/tool_settings.h"
 #include "test_support.h"
 
@@ -297,4 +300,25 @@ TEST(ToolSettings, ToolsGroupsAndExclusions) {
     EXPECT_EQ(t.brushHeight, 5);
     brushWidthChanged(t, 99);
     EXPECT_EQ(t.brushWidthField, 40);
+}
+
+// A drag far past the picture's edge: the rubber band and the brush ellipse
+// touch only what lies on the picture, and drawing twice leaves it as it was.
+TEST(Outline, ShapesReachingFarPastThePictureTouchOnlyItsPixels) {
+    Bitmap b(16, 12);
+    for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = rgb(uint32_t(i), 0, 0);
+    const Bitmap before = b.clone();
+    invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
+    for (int32_t y = 0; y < 12; ++y)
+        for (int32_t x = 0; x < 16; ++x) {
+            const bool edge = (y == 1 && x >= 1) || (x == 1 && y >= 2);
+            EXPECT_EQ(b.at(x, y) != before.at(x, y), edge) << x << "," << y;
+        }
+    invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{-40, 3, 8, 9});
+    EXPECT_NE(std::memcmp(b.data(), before.data(), b.pixelCount() * 4), 0);
+    invertEllipse(b, Rect{-40, 3, 8, 9});
+    EXPECT_EQ(std::memcmp(b.data(), before.data(), b.pixelCount() * 4), 0);
 }
