@@ -36,6 +36,9 @@ struct Gesture {
         restoreRect(ws.display, ws.colour, r);
         dirty.add(span(r));
     }
+    // The brush paints a pixel past its window on the right and bottom, and
+    // its outline ends one short: restoring two further shows all of both.
+    void restoreBrushWindow(const Rect& r) { restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2}); }
     void outline(const Rect& r, bool rounded) {
         if (rounded) invertEllipse(ws.display, r);
         else invertRectangle(ws.display, r);
@@ -134,7 +137,7 @@ void image1MouseMove(Session& s, bool /*shift*/, int32_t x, int32_t y) {
         ws.brushCentreX = x;
         ws.brushCentreY = y;
         ws.selectionRect = ws.prevToolRect;
-        g.restore(ws.selectionRect);
+        g.restoreBrushWindow(ws.selectionRect);
         g.outline(ws.toolRect, s.tools.rounded);
         g.brushWindow();
     }
@@ -194,9 +197,7 @@ void image1MouseUp(Session& s, MouseButton button, bool /*shift*/, int32_t /*x*/
                 setResetCaption(s, kCropCaption);
             }
         } else {
-            // The brush reaches a pixel or two past its window: show those too.
-            const Rect& r = ws.selectionRect;
-            g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2});
+            g.restoreBrushWindow(ws.selectionRect);
         }
         g.dirty.add(g.span(ws.selectionRect));
         ws.toolRect = Rect{};
