@@ -39,6 +39,7 @@ public:
     uint64_t abortAt = 0;
     uint64_t polls = 0;
     Clock::time_point pressed;
+    BenchProgress() { hookEveryPoll(); }
 
 protected:
     void polled(uint64_t n) override {

@@ -95,6 +95,7 @@ public:
 class BatchProgress final : public Progress {
 public:
     uint64_t abortAtPoll = 0;  // 0: never
+    BatchProgress() { hookEveryPoll(); }
 
 protected:
     void polled(uint64_t n) override {

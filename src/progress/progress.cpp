@@ -17,6 +17,7 @@ void Progress::begin(const std::string& phase, BeginOptions options) {
     modalResult_ = kModalNone;
     progress_ = 0;
     polls_ = 0;
+    untilClock_ = 0;
     lastPumpNs_ = 0;
     phase_ = phase;
     gaugeVisible_ = !options.hideGauge;
@@ -47,14 +48,14 @@ void Progress::reportMonotonic(int percent) {
     if (percent > progress_) report(percent);
 }
 
-bool Progress::poll() {
+void Progress::pollSlow() {
+    untilClock_ = kPollsPerClockRead;
     const int64_t now = coarseNowNs();
     if (lastPumpNs_ == 0 || now - lastPumpNs_ >= kPumpIntervalNs) {
         lastPumpNs_ = now;
         processEvents();
     }
-    polled(++polls_);
-    return modalResult_ == kModalAbort;
+    if (everyPoll_) polled(polls_);
 }
 
 void Progress::end() {

@@ -34,6 +34,7 @@ public:
     int shows = 0, hides = 0, gaugeDraws = 0, pumps = 0;
     uint64_t abortAtPoll = 0;
     std::vector<std::string> phases;
+    RecordingProgress() { hookEveryPoll(); }
 
 protected:
     void showMeter() override { ++shows; }
