@@ -9,24 +9,30 @@
 # of tones image-wide) and, where python3 has cv2, cv2.inRange with a masked
 # assignment (the same replace) and cv2.floodFill, 8-connected, fixed range
 # (the connected fill). Each peer time is the best of three runs.
+# Lines starting "RESULT name value unit" are for bench/report; with
+# BENCH_PICTURES set, the picture is taken from (or made in) that folder.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 bench=${1:-$here/../build/bench_paint}
-photo=$here/../tests/data/photos/camera.jpg
 [ -x "$bench" ] || { echo "no bench_paint at $bench (build the bench_paint target)"; exit 1; }
 command -v convert >/dev/null || { echo "ImageMagick's convert is missing"; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-pic=$work/photo-6000x4000.jpg
-convert "$photo" -filter Lanczos -resize '6000x4000!' -attenuate 0.3 +noise Gaussian -colorspace Gray \
-    -quality 92 "$pic"
+pictures=${BENCH_PICTURES:-$work}
+sh "$here/pictures.sh" "$pictures" camera.jpg
+pic=$pictures/camera.jpg
 echo "picture: $(identify -format '%wx%h %[colorspace], %b' "$pic")"
 
 echo
 echo "== Chromawell (bench_paint)"
-"$bench" "$pic" | tee "$work/bench.txt"
+if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f '%M' -o "$work/rss" "$bench" "$pic" | tee "$work/bench.txt"
+    echo "RESULT bench_paint.peak $(cat "$work/rss") kB"
+else
+    "$bench" "$pic" | tee "$work/bench.txt"
+fi
 
 band=$(sed -n 's/^peer band //p' "$work/bench.txt")
 conn=$(sed -n 's/^peer connected //p' "$work/bench.txt")
@@ -73,6 +79,9 @@ replaced=$(printf '%.0f' "$(echo "$(share "$work/photo.mpc" "$fuzz") * 24000000"
 echo "convert -fuzz $fuzz% -fill red -opaque 'gray($centre%)' (band $lo..$hi, $bandpixels pixels):" \
      "$repl ms in all, $((repl - base)) ms beyond reading the picture ($base ms); $replaced pixels replaced," \
      "$(echo "scale=2; ($repl - $base) * 1000000 / $replaced" | bc) ns per replaced pixel"
+echo "RESULT convert.opaque.fuzz $fuzz %"
+echo "RESULT convert.opaque.ms $((repl - base)) ms"
+echo "RESULT convert.opaque.ns $(echo "scale=2; ($repl - $base) * 1000000 / $replaced" | bc) ns/px"
 
 # The first python3 with cv2: the one on PATH, or Debian's own.
 py=
@@ -126,6 +135,8 @@ for name, img in (("1-channel", gray), ("3-channel", bgr)):
     ms, area = best(fill, lambda: (img.copy(), np.zeros((img.shape[0] + 2, img.shape[1] + 2), np.uint8)))
     print(f"floodFill 8-connected fixed range -{low}/+{up} from ({sx}, {sy}), {name}: {ms:.0f} ms, "
           f"{area} pixels, {ms * 1e6 / area:.2f} ns per pixel")
+    print(f"RESULT floodfill.{name}.ms {ms:.1f} ms")
+    print(f"RESULT floodfill.{name}.ns {ms * 1e6 / area:.2f} ns/px")
 EOF
 else
     echo "== OpenCV: no python3 here has cv2 (Debian package python3-opencv); cv2.inRange and cv2.floodFill not timed"
