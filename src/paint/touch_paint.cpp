@@ -106,7 +106,7 @@ void fill(Session& s, int32_t x, int32_t y, Paint& paint) {
     for (int first = band.lo; first <= band.hi && !aborted;) {
         int last = std::min(band.hi, first + kChunkLevels - 1);
         for (int l = first; l <= last; ++l)
-            if (progress.poll()) {
+            if (progress.pollWithClock()) {
                 last = l;
                 aborted = true;
                 break;

@@ -33,6 +33,12 @@ public:
         if (everyPoll_ || --untilClock_ <= 0) pollSlow();
         return modalResult_ == kModalAbort;
     }
+    // For polls far apart, such as one per gray level of a fill: reads the
+    // clock every time, since a few dozen of them can span the whole work.
+    bool pollWithClock() {
+        untilClock_ = 0;
+        return poll();
+    }
     void end();
     void lock();
     void unlock();
