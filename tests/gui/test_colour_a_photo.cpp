@@ -83,6 +83,10 @@ private slots:
         QVERIFY(f.session().tools.layered);
         QVERIFY(QTest::qWaitForWindowExposed(image));
         const QPoint seed(100, 30);  // open sky above the skyline
+        // The pointer reaches the seed before the click, as a real mouse's does.
+        QTest::mouseMove(image->Image1, seed);
+        QTRY_COMPARE(f.session().ws->pointerX, seed.x());
+        QCOMPARE(f.session().ws->pointerY, seed.y());
         QTest::mouseClick(image->Image1, Qt::LeftButton, {}, seed);
 
         QTemporaryDir out;
