@@ -1,6 +1,8 @@
 #include "paint/resample.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -31,8 +33,9 @@ void resetTargetSize(const Rect& r, bool cropping, int32_t scale, int32_t& width
         width = w;
         height = h;
     } else if (scale >= 1) {
-        width = scale * w;
-        height = scale * h;
+        // Held to the int32 range; a size that large is refused for memory.
+        width = int32_t(std::min<int64_t>(int64_t(scale) * w, INT32_MAX));
+        height = int32_t(std::min<int64_t>(int64_t(scale) * h, INT32_MAX));
     } else {
         width = w / -scale;
         height = h / -scale;
@@ -103,6 +106,11 @@ bool resetClick(Session& s) {
     try {
         int32_t w, h;
         resetTargetSize(ws.selectionRect, cropping, s.scale.value, w, h);
+        // The target, its copy read back and the workspace built on it: refuse
+        // before allocating what memory cannot hold.
+        const uint64_t pixels = uint64_t(w) * uint64_t(h);
+        if (pixels > kMaxPixels) throw std::bad_alloc();
+        ensureMemoryFor(pixels * (8 + kWorkspaceBytesPerPixel));
         const Bitmap target = cropping ? cropOf(ws.display, ws.selectionRect, w, h) : resampleNearest(ws.display, w, h);
         ws.selectionRect = Rect{};
         picture = handOver(s, target);

@@ -192,4 +192,18 @@ TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
     EXPECT_EQ(p.s.ws->source.at(0, 0), rgb(g, g, g));
     EXPECT_FALSE(p.s.ws->selectionActive);
     EXPECT_EQ(p.s.ws->resetCaption, "Zer&o-set");
+
+    // Enlarging past what memory holds (or the int32 range) is refused before
+    // any allocation, with the set-up's message, and the picture stays.
+    p.s.controls.forceGray = false;
+    p.paint(rgb(1, 2, 3));
+    for (int factor : {99, 99, 99}) {
+        scaleFieldChange(p.s.scale, factor);
+        p.s.ws->selectionActive = false;
+        if (!resetClick(p.s)) break;
+    }
+    ASSERT_FALSE(p.messages.shown.empty());
+    EXPECT_EQ(p.messages.shown.back(), kSetupOutOfMemory);
+    ASSERT_TRUE(p.s.ws);
+    EXPECT_EQ(p.s.ws->colour.at(0, 0), rgb(1, 2, 3));
 }
