@@ -60,8 +60,8 @@ public:
 
 class NoDialogs final : public cw::Dialogs {
 public:
-    std::vector<std::string> openFiles(const cw::FileDialogSpec&) override { return {}; }
-    std::optional<std::string> saveFile(const cw::FileDialogSpec&) override { return std::nullopt; }
+    std::vector<std::string> openFiles(const cw::FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFile(const cw::FileDialogRequest&) override { return std::nullopt; }
 };
 
 // Smooth shapes, soft gradients and grain: regions of many sizes, as a photo has.

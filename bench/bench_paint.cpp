@@ -52,8 +52,8 @@ public:
 };
 class NoDialogs final : public Dialogs {
 public:
-    std::vector<std::string> openFiles(const FileDialogSpec&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogSpec&) override { return std::nullopt; }
+    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override { return std::nullopt; }
 };
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }

@@ -19,7 +19,7 @@ public:
     virtual void scanError(const std::string& text) { error(text); }
 };
 
-struct FileDialogSpec {
+struct FileDialogRequest {
     std::string title;
     std::string filter;      // Qt filter syntax, ";;" between entries
     std::string folder;      // initial folder
@@ -30,8 +30,8 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // Empty when cancelled; several names when several files were selected.
-    virtual std::vector<std::string> openFiles(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> saveFile(const FileDialogSpec& spec) = 0;
+    virtual std::vector<std::string> openFiles(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
     // The colour dialog: a confirmed colour as 0x00BBGGRR, or nothing.
     virtual std::optional<int32_t> pickColour() { return std::nullopt; }
 };

@@ -28,12 +28,12 @@ void QtMessages::scanError(const std::string& text) {
     QMessageBox::warning(nullptr, kScanErrorTitle, QString::fromStdString(text));
 }
 
-std::vector<std::string> QtDialogs::openFiles(const FileDialogSpec& spec) {
-    QFileDialog dialog(parent_, QString::fromStdString(spec.title), QString::fromStdString(spec.folder),
-                       QString::fromStdString(spec.filter));
+std::vector<std::string> QtDialogs::openFiles(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
+                       QString::fromStdString(request.filter));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
     dialog.setOption(QFileDialog::ReadOnly, false);
     std::vector<std::string> names;
     if (dialog.exec() == QDialog::Accepted)
@@ -41,12 +41,12 @@ std::vector<std::string> QtDialogs::openFiles(const FileDialogSpec& spec) {
     return names;
 }
 
-std::optional<std::string> QtDialogs::saveFile(const FileDialogSpec& spec) {
-    QFileDialog dialog(parent_, QString::fromStdString(spec.title), QString::fromStdString(spec.folder),
-                       QString::fromStdString(spec.filter));
+std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
+                       QString::fromStdString(request.filter));
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultSuffix));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
     // The overwrite question is asked by SaveAs itself, once.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -22,8 +22,8 @@ private:
 class QtDialogs final : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
-    std::vector<std::string> openFiles(const FileDialogSpec& spec) override;
-    std::optional<std::string> saveFile(const FileDialogSpec& spec) override;
+    std::vector<std::string> openFiles(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     std::optional<int32_t> pickColour() override;
 
 private:

@@ -47,7 +47,7 @@ namespace {
 const QColor kSilver(192, 192, 192);
 constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;
 
-struct SpinSpec {
+struct SpinSetup {
     const char* name;
     const char* caption;
     int min, max, value, step;
@@ -90,7 +90,7 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, bool
     return c;
 }
 
-QSpinBox* spinBox(QWidget* parent, const SpinSpec& s) {
+QSpinBox* spinBox(QWidget* parent, const SpinSetup& s) {
     if (s.caption) addLabel(parent, s.caption);
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(s.name);

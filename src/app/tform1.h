@@ -39,11 +39,11 @@ class QtDialogs;
 struct DialogsProxy final : Dialogs {
     Dialogs* inner = nullptr;
     std::optional<std::string> nextOpen;
-    std::vector<std::string> openFiles(const FileDialogSpec& spec) override {
+    std::vector<std::string> openFiles(const FileDialogRequest& request) override {
         if (nextOpen) return {*nextOpen};
-        return inner->openFiles(spec);
+        return inner->openFiles(request);
     }
-    std::optional<std::string> saveFile(const FileDialogSpec& spec) override { return inner->saveFile(spec); }
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override { return inner->saveFile(request); }
     std::optional<int32_t> pickColour() override { return inner->pickColour(); }
 };
 

@@ -79,13 +79,13 @@ public:
         nextColour.reset();
         return c;
     }
-    std::vector<std::string> openFiles(const FileDialogSpec&) override {
+    std::vector<std::string> openFiles(const FileDialogRequest&) override {
         if (!next) return {};
         auto v = std::vector<std::string>{*next};
         next.reset();
         return v;
     }
-    std::optional<std::string> saveFile(const FileDialogSpec&) override {
+    std::optional<std::string> saveFile(const FileDialogRequest&) override {
         auto v = next;
         next.reset();
         return v;

@@ -63,9 +63,9 @@ class ScriptedDialogs : public cw::Dialogs {
 public:
     std::deque<std::vector<std::string>> opens;
     std::deque<std::optional<std::string>> saves;
-    std::vector<cw::FileDialogSpec> asked;
-    std::vector<std::string> openFiles(const cw::FileDialogSpec& spec) override {
-        asked.push_back(spec);
+    std::vector<cw::FileDialogRequest> asked;
+    std::vector<std::string> openFiles(const cw::FileDialogRequest& request) override {
+        asked.push_back(request);
         if (opens.empty()) return {};
         auto v = opens.front();
         opens.pop_front();
@@ -77,8 +77,8 @@ public:
         ++colourAsked;
         return colour;
     }
-    std::optional<std::string> saveFile(const cw::FileDialogSpec& spec) override {
-        asked.push_back(spec);
+    std::optional<std::string> saveFile(const cw::FileDialogRequest& request) override {
+        asked.push_back(request);
         if (saves.empty()) return std::nullopt;
         auto v = saves.front();
         saves.pop_front();
