@@ -23,38 +23,11 @@ namespace {
 constexpr uint32_t gray(uint32_t g) { return rgb(g, g, g); }
 constexpr uint32_t kDark = 40, kLight = 200;
 
-class RecordingHost final : public WindowHost {
-public:
-    std::vector<Rect> changed;
-    void createImageWindow() override {}
-    void showImageWindow() override {}
-    void closeImageWindow() override {}
-    void displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override { changed.push_back({x1, y1, x2, y2}); }
-};
-
-class ProbeProgress : public cwtest::RecordingProgress {
-public:
-    std::vector<std::string> events;
-    uint64_t polls = 0;
-    bool gaugeSeenAtPoll = false, unlockedAtPoll = false;
-
-protected:
-    void showMeter() override { events.push_back("show"); }
-    void hideMeter() override { events.push_back("hide"); }
-    void lockWindows(bool on) override { events.push_back(on ? "lock" : "unlock"); }
-    void polled(uint64_t n) override {
-        polls = n;
-        gaugeSeenAtPoll |= gaugeVisible() || gaugeTextVisible();
-        unlockedAtPoll |= !locked();
-        RecordingProgress::polled(n);
-    }
-};
-
 struct Canvas {
-    ProbeProgress progress;
+    cwtest::ProbeProgress progress;
     cwtest::ScriptedMessages messages;
     cwtest::ScriptedDialogs dialogs;
-    RecordingHost host;
+    cwtest::RecordingHost host;
     Session s{progress, messages, dialogs, host, "/nonexistent"};
 
     explicit Canvas(Bitmap picture) {

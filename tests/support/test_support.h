@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/host.h"
+#include "engine/rect.h"
 #include "progress/progress.h"
 
 namespace cwtest {
@@ -44,6 +45,44 @@ protected:
     void processEvents() override { ++pumps; }
     void polled(uint64_t n) override {
         if (abortAtPoll && n == abortAtPoll) abortPressed();
+    }
+};
+
+// A window host that keeps every rectangle reported as repainted.
+class RecordingHost final : public cw::WindowHost {
+public:
+    std::vector<cw::Rect> changed;
+    void createImageWindow() override {}
+    void showImageWindow() override {}
+    void closeImageWindow() override {}
+    void displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override { changed.push_back({x1, y1, x2, y2}); }
+};
+
+// Records the meter's calls in order and what it showed at every poll.
+class ProbeProgress : public RecordingProgress {
+public:
+    std::vector<std::string> events;
+    uint64_t polls = 0;
+    std::vector<int> gaugeAtPoll;
+    bool gaugeSeenAtPoll = false, hiddenAtPoll = false, unlockedAtPoll = false;
+
+protected:
+    void showMeter() override {
+        events.push_back("show");
+        RecordingProgress::showMeter();
+    }
+    void hideMeter() override {
+        events.push_back("hide");
+        RecordingProgress::hideMeter();
+    }
+    void lockWindows(bool on) override { events.push_back(on ? "lock" : "unlock"); }
+    void polled(uint64_t n) override {
+        polls = n;
+        gaugeAtPoll.push_back(progress());
+        gaugeSeenAtPoll |= gaugeVisible() || gaugeTextVisible();
+        hiddenAtPoll |= !gaugeVisible() || !gaugeTextVisible() || !abortVisible();
+        unlockedAtPoll |= !locked();
+        RecordingProgress::polled(n);
     }
 };
 
