@@ -48,11 +48,7 @@ Rect brushRegion(const Rect& p, const Rect& c, bool rounded, int32_t width, int3
     }
     ++r.x2;
     ++r.y2;
-    r.x1 = std::clamp(r.x1, 0, std::max(0, width - 1));
-    r.x2 = std::clamp(r.x2, 0, std::max(0, width - 1));
-    r.y1 = std::clamp(r.y1, 0, std::max(0, height - 1));
-    r.y2 = std::clamp(r.y2, 0, std::max(0, height - 1));
-    return r;
+    return clampedTo(r, width, height);
 }
 
 void colourWin(Session& s, bool masked) {

@@ -24,11 +24,7 @@ Rect unite(const Rect& a, const Rect& b) {
 
 Rect selectionRegion(const Rect& t, int32_t width, int32_t height) {
     Rect r{std::min(t.x1, t.x2), std::min(t.y1, t.y2), std::max(t.x1, t.x2) + 1, std::max(t.y1, t.y2) + 1};
-    r.x1 = std::clamp(r.x1, 0, std::max(0, width - 1));
-    r.x2 = std::clamp(r.x2, 0, std::max(0, width - 1));
-    r.y1 = std::clamp(r.y1, 0, std::max(0, height - 1));
-    r.y2 = std::clamp(r.y2, 0, std::max(0, height - 1));
-    return r;
+    return clampedTo(r, width, height);
 }
 
 void colourSel(Session& s, bool masked) {
