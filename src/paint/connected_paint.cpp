@@ -1,10 +1,11 @@
 #include "paint/connected_paint.h"
 
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "app/session.h"
 #include "files/image_error.h"
@@ -14,75 +15,6 @@
 namespace cw {
 
 namespace {
-
-// First-in first-out pixel indices in one ring buffer that doubles when full.
-// Each pixel enters at most once, so it never outgrows the picture.
-class IndexQueue {
-public:
-    IndexQueue() { allocate(kInitial); }
-    bool empty() const { return count_ == 0; }
-    size_t size() const { return count_; }
-    uint32_t front() const { return ring_[head_]; }
-    uint32_t at(size_t k) const { return ring_[(head_ + k) & mask_]; }
-    void pop() {
-        head_ = (head_ + 1) & mask_;
-        --count_;
-    }
-    void push(uint32_t index) {
-        if (count_ == mask_ + 1) grow();
-        ring_[(head_ + count_) & mask_] = index;
-        ++count_;
-    }
-
-private:
-    static constexpr size_t kInitial = size_t(1) << 14;
-    void allocate(size_t capacity) {
-        ensureMemoryFor(capacity * sizeof(uint32_t));
-        ring_ = std::make_unique_for_overwrite<uint32_t[]>(capacity);
-        mask_ = capacity - 1;
-    }
-    void grow() {
-        const size_t capacity = mask_ + 1;
-        std::unique_ptr<uint32_t[]> old = std::move(ring_);
-        allocate(capacity * 2);
-        const size_t firstPart = capacity - head_;
-        std::memcpy(ring_.get(), old.get() + head_, firstPart * sizeof(uint32_t));
-        std::memcpy(ring_.get() + firstPart, old.get(), head_ * sizeof(uint32_t));
-        head_ = 0;
-    }
-
-    std::unique_ptr<uint32_t[]> ring_;
-    size_t mask_ = 0, head_ = 0, count_ = 0;
-};
-
-// One bit per pixel: reached by this fill.
-class VisitedMarks {
-public:
-    explicit VisitedMarks(size_t pixels) {
-        const size_t words = (pixels + 63) / 64;
-        ensureMemoryFor(words * sizeof(uint64_t));
-        bits_ = std::make_unique<uint64_t[]>(words);
-    }
-    bool marked(uint32_t i) const { return (bits_[i >> 6] >> (i & 63)) & 1; }
-    void mark(uint32_t i) { bits_[i >> 6] |= uint64_t(1) << (i & 63); }
-
-private:
-    std::unique_ptr<uint64_t[]> bits_;
-};
-
-// Division by the picture's width as a multiplication (Lemire's fastdiv:
-// exact for every 32-bit dividend and divisor above 1).
-class RowDivider {
-public:
-    explicit RowDivider(uint32_t width) : width_(width), magic_(width > 1 ? UINT64_MAX / width + 1 : 0) {}
-    uint32_t divide(uint32_t i) const {
-        return width_ > 1 ? uint32_t((static_cast<unsigned __int128>(magic_) * i) >> 64) : i;
-    }
-
-private:
-    uint32_t width_;
-    uint64_t magic_;
-};
 
 // What the fill changed, inclusive.
 struct Bounds {
@@ -95,91 +27,253 @@ struct Bounds {
     }
 };
 
-// The breadth-first flood. OwnMarks: painting leaves the pixel's code
-// unpainted (the code's byte is 0 or 127), so the codes cannot stop a pixel
-// from being appended again and the fill keeps visited marks of its own.
-template <bool OwnMarks, class Paint>
+// Sixteen bits at any byte: the walk reads and writes a pixel's three
+// neighbours in one row this way. A type of its own rather than bytes, so
+// that its stores cannot alias the walk's other state.
+using Unaligned16 = uint16_t __attribute__((aligned(1)));
+inline uint32_t load16(const uint8_t* p) { return *reinterpret_cast<const Unaligned16*>(p); }
+inline void store16(uint8_t* p, uint32_t v) { *reinterpret_cast<Unaligned16*>(p) = uint16_t(v); }
+
+// The walk's two bit planes, one bit per pixel each: "open" (may still be
+// appended: unpainted and of a passing tone) and "fresh" (appended, not yet
+// painted). Rows are a power of two of bits apart, at least 16, with at
+// least one spare (always clear) bit at the end of each row, and two clear
+// rows above and one below the picture. Pixel (x, y) is bit
+// ((y + 2) << shift) + x: the spare bits stand for the columns left of
+// x = 0 and right of x = W - 1, and the clear rows for those above and
+// below, so no neighbour needs a bounds test.
+struct Planes {
+    uint32_t shift;
+    size_t bytes;
+    std::unique_ptr<uint8_t[]> open, fresh;
+
+    Planes(uint32_t width, uint32_t height)
+        : shift(std::max<uint32_t>(4, uint32_t(std::bit_width(uint64_t(width))))),  // 2^shift > width
+          bytes(size_t((((uint64_t(height) + 3) << shift) + 7) / 8 + 16)) {
+        ensureMemoryFor(2 * uint64_t(bytes));
+        open = std::make_unique<uint8_t[]>(bytes);
+        fresh = std::make_unique<uint8_t[]>(bytes);
+    }
+    uint64_t position(uint32_t x, uint32_t y) const { return ((uint64_t(y) + 2) << shift) + x; }
+};
+
+// The open bits of plane rows from..to (the pixels' rows from - 2..to - 2;
+// the clear rows are left alone).
+void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, uint32_t from, uint32_t to,
+                 std::vector<uint8_t>& passing) __attribute__((noinline));
+void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, uint32_t from, uint32_t to,
+                 std::vector<uint8_t>& passing) {
+    const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
+    if (hi < lo) return;  // no tone passes: nothing is ever open
+    const uint32_t span = hi - lo;
+    for (uint32_t row = std::max<uint32_t>(from, 2); row <= std::min(to, h + 1); ++row) {
+        const uint32_t py = row - 2;
+        const uint32_t* src = ws.source.data() + size_t(py) * w;
+        const int8_t* cod = ws.codes.get() + size_t(py) * w;
+        uint8_t* out = passing.data();
+        for (uint32_t px = 0; px < w; ++px)
+            out[px] = uint8_t(((src[px] & 0xff) - lo <= span) & (cod[px] == 0 || cod[px] == 127));
+        // Rows start on a byte (at least 16 bits apart): eight pixels a byte.
+        uint8_t* bits = planes.open.get() + (planes.position(0, py) >> 3);
+        uint32_t px = 0;
+        for (; px + 8 <= w; px += 8) {
+            uint64_t eight;
+            std::memcpy(&eight, out + px, sizeof eight);
+            bits[px >> 3] = uint8_t((eight * 0x0102040810204080ull) >> 56);
+        }
+        for (; px < w; ++px) bits[px >> 3] = uint8_t(bits[px >> 3] | (out[px] << (px & 7)));
+    }
+}
+
+// Paints every fresh pixel of plane rows from..to in picture order and
+// clears its fresh bit.
+template <class Paint>
+void paintFresh(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed)
+    __attribute__((noinline));
+template <class Paint>
+void paintFresh(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed) {
+    for (uint32_t row = std::max<uint32_t>(from, 2); row <= std::min(to, h + 1); ++row) {
+        const uint32_t py = row - 2;
+        uint8_t* bits = planes.fresh.get() + (planes.position(0, py) >> 3);
+        // The row's own bytes only: narrow rows are fewer than a word apart.
+        const uint32_t used = (w + 7) / 8;  // the row's spare bits are never set
+        for (uint32_t k = 0; 8 * k < used; ++k) {
+            const size_t n = std::min<size_t>(8, used - 8 * size_t(k));
+            uint64_t word = 0;
+            std::memcpy(&word, bits + 8 * size_t(k), n);
+            if (word == 0) continue;
+            std::memset(bits + 8 * size_t(k), 0, n);
+            // Runs of set bits, painted left to right.
+            do {
+                const uint32_t b0 = uint32_t(std::countr_zero(word));
+                const uint64_t below = word | ((uint64_t(1) << b0) - 1);
+                const uint32_t b1 = below == UINT64_MAX ? 64 : uint32_t(std::countr_one(below));
+                word = b1 == 64 ? 0 : word & (UINT64_MAX << b1);
+                const uint32_t x0 = 64 * k + b0, x1 = 64 * k + b1;
+                uint32_t i = uint32_t(size_t(py) * w + x0);
+                for (uint32_t px = x0; px < x1; ++px, ++i) paint(i, int32_t(px), int32_t(py));
+                changed.add(int32_t(x0), int32_t(py));
+                changed.add(int32_t(x1 - 1), int32_t(py));
+            } while (word != 0);
+        }
+    }
+}
+
+// The queue's storage: a ring of positions that doubles when full. Each
+// pixel enters at most once, so it never outgrows the picture's 2^31.
+struct Ring {
+    std::unique_ptr<uint64_t[]> slots;
+    uint32_t mask = 0;
+};
+Ring grownRing(const Ring& old, uint32_t head, uint32_t count) __attribute__((noinline));
+Ring grownRing(const Ring& old, uint32_t head, uint32_t count) {
+    const uint64_t capacity = old.slots ? uint64_t(old.mask) + 1 : 0;
+    const uint64_t grown = std::max<uint64_t>(capacity * 2, uint64_t(1) << 13);
+    if (grown > (uint64_t(1) << 31)) throw std::bad_alloc();
+    ensureMemoryFor(grown * sizeof(uint64_t));
+    Ring r{std::make_unique_for_overwrite<uint64_t[]>(size_t(grown)), uint32_t(grown - 1)};
+    for (uint32_t k = 0; k < count; ++k) r.slots[k] = old.slots[(head + k) & old.mask];
+    return r;
+}
+
+// The breadth-first flood. It walks the two bit planes instead of the
+// picture's own arrays, so that the walk stays in cache on large pictures.
+// Open bits are worked out a row at a time as the walk first comes near the
+// row. Appending clears a pixel's open bit, which is what keeps it from
+// being appended again, also for codes whose painting leaves the pixel
+// unpainted (0 and 127). Painting is independent per pixel, so it is done in
+// picture order, every so many appends and once more when the walk ends or
+// is aborted: what gets painted is exactly what the queue has taken in.
+// The walk's state is in locals and 32-bit counts (which the planes' and
+// the ring's stores cannot alias), so that it stays in registers.
+template <class Paint>
 void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Workspace& ws = *s.ws;
     Progress& progress = s.progress;
     const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
-    const uint32_t* source = ws.source.data();
-    const int8_t* codes = ws.codes.get();
 
+    // The tone test passes one run of tones: bucket bases grow with the tone.
     const int32_t step = std::max<int32_t>(1, s.settings.grayStep);
-    const int32_t seedTone = int32_t(blueOf(source[size_t(y) * w + x]));
-    std::array<bool, 256> passes;
+    const int32_t seedTone = int32_t(blueOf(ws.source.data()[size_t(y) * w + uint32_t(x)]));
+    int32_t lo = 256, hi = -1;
     for (int32_t tone = 0; tone < 256; ++tone)
-        passes[size_t(tone)] = connectedToneAccepts(tone, seedTone, step, s.settings.integrationTolerance);
-
-    std::unique_ptr<VisitedMarks> visited;
-    if constexpr (OwnMarks) visited = std::make_unique<VisitedMarks>(ws.pixelCount());
-    IndexQueue queue;
-
-    const uint32_t seed = uint32_t(y) * w + uint32_t(x);
-    queue.push(seed);
-    if constexpr (OwnMarks) visited->mark(seed);
-    const RowDivider rows(w);
-    ws.curPixelIndex = int32_t(seed);
-    if (isUnpaintedCode(codes[seed])) paint(seed, x, y);
-
-    // The code is read first: it is a quarter of the source's bytes, and
-    // inside a fill most neighbours are painted already.
-    auto reach = [&](uint32_t n, int32_t nx, int32_t ny) __attribute__((always_inline)) {
-        if constexpr (OwnMarks) {
-            if (visited->marked(n)) return;
+        if (connectedToneAccepts(tone, seedTone, step, s.settings.integrationTolerance)) {
+            lo = std::min(lo, tone);
+            hi = std::max(hi, tone);
         }
-        if (!isUnpaintedCode(codes[n]) || !passes[source[n] & 0xff]) return;
-        if constexpr (OwnMarks) visited->mark(n);
-        queue.push(n);
-        paint(n, nx, ny);
-        changed.add(nx, ny);
-    };
-    // Rows are W apart: fetch the neighbourhood of a pixel a few places
-    // ahead in the queue while this one is examined.
-    constexpr size_t kAhead = 8;
-    const size_t pixels = ws.pixelCount();
-    while (!queue.empty()) {
-        const uint32_t c = queue.front();
-        if (queue.size() > kAhead) {
-            const uint32_t a = queue.at(kAhead);
-            for (const uint32_t r : {a - w, a, a + w})
-                if (r < pixels) {
-                    __builtin_prefetch(codes + r);
-                    __builtin_prefetch(source + r);
-                }
-        }
-        const uint32_t cy = rows.divide(c), cx = c - cy * w;
-        const int32_t ix = int32_t(cx), iy = int32_t(cy);
-        const bool left = cx > 0, right = cx + 1 < w, up = cy > 0, down = cy + 1 < h;
-        if (left) reach(c - 1, ix - 1, iy);
-        if (right) reach(c + 1, ix + 1, iy);
-        if (up) reach(c - w, ix, iy - 1);
-        if (down) reach(c + w, ix, iy + 1);
-        if (left && up) reach(c - w - 1, ix - 1, iy - 1);
-        if (right && up) reach(c - w + 1, ix + 1, iy - 1);
-        if (left && down) reach(c + w - 1, ix - 1, iy + 1);
-        if (right && down) reach(c + w + 1, ix + 1, iy + 1);
-        queue.pop();
-        if (progress.poll()) break;
-        // 100 div (length + 1) is 0 from a length of 100 on: nothing to show.
-        if (queue.size() < 100) progress.reportMonotonic(int(100 / (queue.size() + 1)));
+    // lo > hi when no tone passes.
+    const uint32_t toneLo = uint32_t(lo), toneHi = hi < lo ? 0 : uint32_t(hi);
+
+    Planes planes(w, h);
+    std::vector<uint8_t> passing(w);
+    uint8_t* const open = planes.open.get();
+    uint8_t* const fresh = planes.fresh.get();
+    const uint32_t shift = planes.shift;
+    const uint64_t rowBits = uint64_t(1) << shift;
+    const size_t rowBytes = size_t(rowBits >> 3);
+
+    // Plane rows first..last have their open bits. The rows the walk reaches
+    // are connected, so it only ever adds the row above or below.
+    const uint64_t seed = planes.position(uint32_t(x), uint32_t(y));
+    uint32_t first = uint32_t(y) + 1, last = uint32_t(y) + 3;
+    prepareRows(planes, ws, toneLo, toneHi, first, last, passing);
+
+    Ring ring = grownRing(Ring{}, 0, 0);
+    uint64_t* slots = ring.slots.get();
+    uint32_t mask = ring.mask, head = 0, count = 0;
+
+    // The seed is painted only if unpainted, whatever its tone, and first.
+    open[seed >> 3] = uint8_t(open[seed >> 3] & ~(1u << (seed & 7)));
+    uint32_t freshCount = 0;
+    if (isUnpaintedCode(ws.codes[size_t(y) * w + uint32_t(x)])) {
+        fresh[seed >> 3] = uint8_t(fresh[seed >> 3] | (1u << (seed & 7)));
+        freshCount = 1;
     }
-    ws.curPixelIndex = int32_t(queue.empty() ? seed : queue.front());
+    slots[0] = seed;
+    count = 1;
+    ws.curPixelIndex = int32_t(uint32_t(y) * w + uint32_t(x));
+
+    // Large enough for the painting to stream through memory, small enough
+    // for the rest to be painted at once after an abort.
+    constexpr uint32_t kPaintEvery = uint32_t(1) << 22;
+    try {
+        while (count != 0) {
+            const uint64_t c = slots[head];
+            const uint32_t row = uint32_t(c >> shift);
+            if (row - 1 < first || row + 1 > last) [[unlikely]] {
+                const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
+                if (from < first) prepareRows(planes, ws, toneLo, toneHi, from, first - 1, passing);
+                if (to > last) prepareRows(planes, ws, toneLo, toneHi, last + 1, to, passing);
+                first = from;
+                last = to;
+            }
+            // The three open bits around c in the rows above, at and below.
+            const uint64_t q = c - 1;
+            const uint32_t b = uint32_t(q & 7);
+            uint8_t* const o = open + (q >> 3);
+            const uint32_t wu = load16(o - rowBytes), wa = load16(o), wd = load16(o + rowBytes);
+            const uint32_t up = (wu >> b) & 7, at = (wa >> b) & 7, down = (wd >> b) & 7;
+            if ((up | at | down) != 0) {
+                // All open ones are taken: no longer open, now fresh.
+                const uint32_t keep = ~(7u << b);
+                store16(o - rowBytes, wu & keep);
+                store16(o, wa & keep);
+                store16(o + rowBytes, wd & keep);
+                uint8_t* const f = fresh + (q >> 3);
+                store16(f - rowBytes, load16(f - rowBytes) | (up << b));
+                store16(f, load16(f) | (at << b));
+                store16(f + rowBytes, load16(f + rowBytes) | (down << b));
+                if (count + 8 > mask + 1) [[unlikely]] {
+                    ring = grownRing(ring, head, count);
+                    slots = ring.slots.get();
+                    mask = ring.mask;
+                    head = 0;
+                }
+                uint32_t tail = head + count;
+                auto append = [&](uint64_t n) { slots[tail++ & mask] = n; };
+                if (at & 1) append(c - 1);
+                if (at & 4) append(c + 1);
+                if (up & 2) append(c - rowBits);
+                if (down & 2) append(c + rowBits);
+                if (up & 1) append(c - rowBits - 1);
+                if (up & 4) append(c - rowBits + 1);
+                if (down & 1) append(c + rowBits - 1);
+                if (down & 4) append(c + rowBits + 1);
+                const uint32_t added = tail - (head + count);
+                count += added;
+                freshCount += added;
+            }
+            head = (head + 1) & mask;
+            --count;
+            if (progress.poll()) break;
+            // 100 div (length + 1) is 0 from a length of 100 on: nothing to show.
+            if (count < 100) progress.reportMonotonic(int(100 / (count + 1)));
+            if (freshCount >= kPaintEvery) [[unlikely]] {
+                paintFresh(planes, w, h, first, last, paint, changed);
+                freshCount = 0;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // No room for a longer queue: what was taken in is painted, as after an abort.
+    }
+    paintFresh(planes, w, h, first, last, paint, changed);
+    if (count != 0) {
+        const uint64_t f = slots[head];
+        ws.curPixelIndex = int32_t(size_t((f >> shift) - 2) * w + uint32_t(f & (rowBits - 1)));
+    }
 }
 
 template <class Paint>
-void run(Session& s, int32_t x, int32_t y, int8_t codeByte, Paint paint) {
+void run(Session& s, int32_t x, int32_t y, Paint paint) {
     Workspace& ws = *s.ws;
     Progress& progress = s.progress;
     progress.lock();
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
     Bounds changed{x, y, x, y};
     try {
-        if (isUnpaintedCode(codeByte)) flood<true>(s, x, y, paint, changed);
-        else flood<false>(s, x, y, paint, changed);
+        flood(s, x, y, paint, changed);
     } catch (const std::bad_alloc&) {
-        // Out of memory for the queue: what is painted stays, as after an abort.
+        // No room for the bit planes: nothing is painted.
     }
     s.host.displayChanged(changed.x1, changed.y1, changed.x2 + 1, changed.y2 + 1);
     progress.end();
@@ -201,12 +295,12 @@ void clickPaint(Session& s, int32_t x, int32_t y, int32_t code, bool masked) {
     if (x < 0 || y < 0 || x >= ws.width || y >= ws.height) return;
     const int8_t codeByte = int8_t(uint8_t(code));
     if (masked) {
-        run(s, x, y, codeByte,
+        run(s, x, y,
             detail::MaskedPaint{ws.colour.data(), ws.display.data(), ws.codes.get(), ws.source.data(),
                                 s.palette.markerColour, codeByte});
     } else {
         const ColourMagContext ctx{ws, s.palette, s.effects, s.tools, s.pointer};
-        run(s, x, y, codeByte, detail::InteractivePaint{ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), code});
+        run(s, x, y, detail::InteractivePaint{ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), code});
     }
 }
 
