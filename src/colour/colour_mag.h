@@ -25,6 +25,17 @@ inline bool merging(const ColourMagContext& ctx) {
     return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
            ctx.selection.markerColour == kMarkerMerge;
 }
+// The colours by gray level that ColourMag gives with `code` when nothing
+// applies on top (a palette of the gray level alone; no effects, merging or
+// inversion), or null. Valid until the settings change.
+inline const uint32_t* plainTable(const ColourMagContext& ctx, int32_t code) {
+    const PaletteTables& t = ctx.tables;
+    const EffectSettings& fx = ctx.effects;
+    if (uint32_t(code) < t.kind.size() && t.kind[size_t(code)] == PaletteKind::Table &&
+        (fx.ambient | fx.intensity | fx.saturation) == 0 && !fx.invertOn && !merging(ctx))
+        return t.pixels[t.slot[size_t(code)]].data();
+    return nullptr;
+}
 // The steps from reading the source pixel on, for pixel index i, in full.
 void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i);
 } // namespace detail
@@ -49,11 +60,8 @@ inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int3
 
     // The common case, a palette of the gray level alone with nothing to
     // apply on top, is one table read.
-    const PaletteTables& t = ctx.tables;
-    const EffectSettings& fx = ctx.effects;
-    if (uint32_t(code) < t.kind.size() && t.kind[code] == PaletteKind::Table &&
-        (fx.ambient | fx.intensity | fx.saturation) == 0 && !fx.invertOn && !detail::merging(ctx)) {
-        ws.colour.data()[i] = t.pixels[t.slot[code]][grayOf(channelsOf(ws.source.data()[i]))];
+    if (const uint32_t* table = detail::plainTable(ctx, code)) {
+        ws.colour.data()[i] = table[grayOf(channelsOf(ws.source.data()[i]))];
         ws.codes[i] = int8_t(code);
         return;
     }

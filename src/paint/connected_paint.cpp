@@ -35,8 +35,9 @@ inline uint32_t load16(const uint8_t* p) { return *reinterpret_cast<const Unalig
 inline void store16(uint8_t* p, uint32_t v) { *reinterpret_cast<Unaligned16*>(p) = uint16_t(v); }
 
 // The walk's two bit planes, one bit per pixel each: "open" (may still be
-// appended: unpainted and of a passing tone) and "fresh" (appended, not yet
-// painted). Rows are a power of two of bits apart, at least 16, with at
+// appended: unpainted and of a passing tone) and "swept" (open as it was
+// when the taken pixels were last painted, so that those taken since are
+// swept & ~open, and the walk itself only touches one plane). Rows are a power of two of bits apart, at least 16, with at
 // least one spare (always clear) bit at the end of each row, and two clear
 // rows above and one below the picture. Pixel (x, y) is bit
 // ((y + 2) << shift) + x: the spare bits stand for the columns left of
@@ -45,14 +46,14 @@ inline void store16(uint8_t* p, uint32_t v) { *reinterpret_cast<Unaligned16*>(p)
 struct Planes {
     uint32_t shift;
     size_t bytes;
-    std::unique_ptr<uint8_t[]> open, fresh;
+    std::unique_ptr<uint8_t[]> open, swept;
 
     Planes(uint32_t width, uint32_t height)
         : shift(std::max<uint32_t>(4, uint32_t(std::bit_width(uint64_t(width))))),  // 2^shift > width
           bytes(size_t((((uint64_t(height) + 3) << shift) + 7) / 8 + 16)) {
         ensureMemoryFor(2 * uint64_t(bytes));
         open = std::make_unique<uint8_t[]>(bytes);
-        fresh = std::make_unique<uint8_t[]>(bytes);
+        swept = std::make_unique<uint8_t[]>(bytes);
     }
     uint64_t position(uint32_t x, uint32_t y) const { return ((uint64_t(y) + 2) << shift) + x; }
 };
@@ -82,27 +83,32 @@ void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, 
             bits[px >> 3] = uint8_t((eight * 0x0102040810204080ull) >> 56);
         }
         for (; px < w; ++px) bits[px >> 3] = uint8_t(bits[px >> 3] | (out[px] << (px & 7)));
+        std::memcpy(planes.swept.get() + (planes.position(0, py) >> 3), bits, (w + 7) / 8);
     }
 }
 
-// Paints every fresh pixel of plane rows from..to in picture order and
-// clears its fresh bit.
+// Paints the pixels of plane rows from..to taken since the last call, in
+// picture order.
 template <class Paint>
-void paintFresh(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed)
+void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed)
     __attribute__((noinline));
 template <class Paint>
-void paintFresh(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed) {
+void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed) {
     for (uint32_t row = std::max<uint32_t>(from, 2); row <= std::min(to, h + 1); ++row) {
         const uint32_t py = row - 2;
-        uint8_t* bits = planes.fresh.get() + (planes.position(0, py) >> 3);
+        const size_t start = size_t(planes.position(0, py) >> 3);
+        const uint8_t* open = planes.open.get() + start;
+        uint8_t* swept = planes.swept.get() + start;
         // The row's own bytes only: narrow rows are fewer than a word apart.
         const uint32_t used = (w + 7) / 8;  // the row's spare bits are never set
         for (uint32_t k = 0; 8 * k < used; ++k) {
             const size_t n = std::min<size_t>(8, used - 8 * size_t(k));
-            uint64_t word = 0;
-            std::memcpy(&word, bits + 8 * size_t(k), n);
+            uint64_t was = 0, now = 0;
+            std::memcpy(&was, swept + 8 * size_t(k), n);
+            std::memcpy(&now, open + 8 * size_t(k), n);
+            uint64_t word = was & ~now;  // open bits are only ever cleared
             if (word == 0) continue;
-            std::memset(bits + 8 * size_t(k), 0, n);
+            std::memcpy(swept + 8 * size_t(k), &now, n);
             // Runs of set bits, painted left to right.
             do {
                 const uint32_t b0 = uint32_t(std::countr_zero(word));
@@ -110,8 +116,7 @@ void paintFresh(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t 
                 const uint32_t b1 = below == UINT64_MAX ? 64 : uint32_t(std::countr_one(below));
                 word = b1 == 64 ? 0 : word & (UINT64_MAX << b1);
                 const uint32_t x0 = 64 * k + b0, x1 = 64 * k + b1;
-                uint32_t i = uint32_t(size_t(py) * w + x0);
-                for (uint32_t px = x0; px < x1; ++px, ++i) paint(i, int32_t(px), int32_t(py));
+                paint.run(uint32_t(size_t(py) * w + x0), int32_t(x0), int32_t(x1), int32_t(py));
                 changed.add(int32_t(x0), int32_t(py));
                 changed.add(int32_t(x1 - 1), int32_t(py));
             } while (word != 0);
@@ -167,7 +172,6 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Planes planes(w, h);
     std::vector<uint8_t> passing(w);
     uint8_t* const open = planes.open.get();
-    uint8_t* const fresh = planes.fresh.get();
     const uint32_t shift = planes.shift;
     const uint64_t rowBits = uint64_t(1) << shift;
     const size_t rowBytes = size_t(rowBits >> 3);
@@ -184,11 +188,10 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
 
     // The seed is painted only if unpainted, whatever its tone, and first.
     open[seed >> 3] = uint8_t(open[seed >> 3] & ~(1u << (seed & 7)));
-    uint32_t freshCount = 0;
-    if (isUnpaintedCode(ws.codes[size_t(y) * w + uint32_t(x)])) {
-        fresh[seed >> 3] = uint8_t(fresh[seed >> 3] | (1u << (seed & 7)));
-        freshCount = 1;
-    }
+    planes.swept[seed >> 3] = open[seed >> 3];
+    const uint32_t seedIndex = uint32_t(y) * w + uint32_t(x);
+    if (isUnpaintedCode(ws.codes[seedIndex])) paint(seedIndex, x, y);
+    uint32_t taken = 0;  // since the last painting
     slots[0] = seed;
     count = 1;
     ws.curPixelIndex = int32_t(uint32_t(y) * w + uint32_t(x));
@@ -207,6 +210,15 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                 first = from;
                 last = to;
             }
+            {
+                // The planes' rows are a line or more apart: fetch a pixel's
+                // rows a few places ahead in the queue while this one is
+                // examined. (A slot past the end holds some stale position;
+                // fetching for it is harmless.)
+                const uint64_t a = slots[(head + 16) & mask] >> 3;
+                __builtin_prefetch(open + a - rowBytes);
+                __builtin_prefetch(open + a + rowBytes);
+            }
             // The three open bits around c in the rows above, at and below.
             const uint64_t q = c - 1;
             const uint32_t b = uint32_t(q & 7);
@@ -214,15 +226,11 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
             const uint32_t wu = load16(o - rowBytes), wa = load16(o), wd = load16(o + rowBytes);
             const uint32_t up = (wu >> b) & 7, at = (wa >> b) & 7, down = (wd >> b) & 7;
             if ((up | at | down) != 0) {
-                // All open ones are taken: no longer open, now fresh.
+                // All open ones are taken.
                 const uint32_t keep = ~(7u << b);
                 store16(o - rowBytes, wu & keep);
                 store16(o, wa & keep);
                 store16(o + rowBytes, wd & keep);
-                uint8_t* const f = fresh + (q >> 3);
-                store16(f - rowBytes, load16(f - rowBytes) | (up << b));
-                store16(f, load16(f) | (at << b));
-                store16(f + rowBytes, load16(f + rowBytes) | (down << b));
                 if (count + 8 > mask + 1) [[unlikely]] {
                     ring = grownRing(ring, head, count);
                     slots = ring.slots.get();
@@ -241,22 +249,22 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                 if (down & 4) append(c + rowBits + 1);
                 const uint32_t added = tail - (head + count);
                 count += added;
-                freshCount += added;
+                taken += added;
             }
             head = (head + 1) & mask;
             --count;
             if (progress.poll()) break;
             // 100 div (length + 1) is 0 from a length of 100 on: nothing to show.
             if (count < 100) progress.reportMonotonic(int(100 / (count + 1)));
-            if (freshCount >= kPaintEvery) [[unlikely]] {
-                paintFresh(planes, w, h, first, last, paint, changed);
-                freshCount = 0;
+            if (taken >= kPaintEvery) [[unlikely]] {
+                paintTaken(planes, w, h, first, last, paint, changed);
+                taken = 0;
             }
         }
     } catch (const std::bad_alloc&) {
         // No room for a longer queue: what was taken in is painted, as after an abort.
     }
-    paintFresh(planes, w, h, first, last, paint, changed);
+    paintTaken(planes, w, h, first, last, paint, changed);
     if (count != 0) {
         const uint64_t f = slots[head];
         ws.curPixelIndex = int32_t(size_t((f >> shift) - 2) * w + uint32_t(f & (rowBits - 1)));

@@ -48,6 +48,10 @@ struct MaskedPaint {
         display[i] = v;
         codes[i] = code;
     }
+    // Pixels x0..x1 - 1 of row y, the first at index i.
+    void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) const {
+        for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
+    }
 };
 
 // ColourMag for each pixel. Where its result provably depends on the gray
@@ -87,6 +91,25 @@ struct InteractivePaint {
         }
         display[i] = colour[i];
         codes[i] = int8_t(uint8_t(code));
+    }
+    // Pixels x0..x1 - 1 of row y, the first at index i: in the common case
+    // a table read each, decided once for the run (nothing in it changes
+    // what ColourMag would decide).
+    void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
+        const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
+        const uint32_t* table = skipRule ? nullptr : detail::plainTable(ctx, code);
+        if (!table) {
+            for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
+            return;
+        }
+        const uint32_t* source = ctx.ws.source.data();
+        const int8_t c = int8_t(uint8_t(code));
+        for (int32_t x = x0; x < x1; ++x, ++i) {
+            const uint32_t v = table[grayOf(channelsOf(source[i]))];
+            colour[i] = v;
+            display[i] = v;
+            codes[i] = c;
+        }
     }
 };
 } // namespace detail
