@@ -48,9 +48,12 @@ struct Planes {
     size_t bytes;
     std::unique_ptr<uint8_t[]> open, swept;
 
+    static uint32_t shiftFor(uint32_t width) {
+        return std::max<uint32_t>(4, uint32_t(std::bit_width(uint64_t(width))));  // 2^shift > width
+    }
+    static uint64_t bitsFor(uint32_t width, uint32_t height) { return (uint64_t(height) + 3) << shiftFor(width); }
     Planes(uint32_t width, uint32_t height)
-        : shift(std::max<uint32_t>(4, uint32_t(std::bit_width(uint64_t(width))))),  // 2^shift > width
-          bytes(size_t((((uint64_t(height) + 3) << shift) + 7) / 8 + 16)) {
+        : shift(shiftFor(width)), bytes(size_t((bitsFor(width, height) + 7) / 8 + 16)) {
         ensureMemoryFor(2 * uint64_t(bytes));
         open = std::make_unique<uint8_t[]>(bytes);
         swept = std::make_unique<uint8_t[]>(bytes);
@@ -126,17 +129,21 @@ void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t 
 
 // The queue's storage: a ring of positions that doubles when full. Each
 // pixel enters at most once, so it never outgrows the picture's 2^31.
+// Positions are 32-bit where the planes allow: half the ring's traffic.
+template <class Pos>
 struct Ring {
-    std::unique_ptr<uint64_t[]> slots;
+    std::unique_ptr<Pos[]> slots;
     uint32_t mask = 0;
 };
-Ring grownRing(const Ring& old, uint32_t head, uint32_t count) __attribute__((noinline));
-Ring grownRing(const Ring& old, uint32_t head, uint32_t count) {
+template <class Pos>
+Ring<Pos> grownRing(const Ring<Pos>& old, uint32_t head, uint32_t count) __attribute__((noinline));
+template <class Pos>
+Ring<Pos> grownRing(const Ring<Pos>& old, uint32_t head, uint32_t count) {
     const uint64_t capacity = old.slots ? uint64_t(old.mask) + 1 : 0;
     const uint64_t grown = std::max<uint64_t>(capacity * 2, uint64_t(1) << 13);
     if (grown > (uint64_t(1) << 31)) throw std::bad_alloc();
-    ensureMemoryFor(grown * sizeof(uint64_t));
-    Ring r{std::make_unique_for_overwrite<uint64_t[]>(size_t(grown)), uint32_t(grown - 1)};
+    ensureMemoryFor(grown * sizeof(Pos));
+    Ring<Pos> r{std::make_unique_for_overwrite<Pos[]>(size_t(grown)), uint32_t(grown - 1)};
     for (uint32_t k = 0; k < count; ++k) r.slots[k] = old.slots[(head + k) & old.mask];
     return r;
 }
@@ -151,7 +158,7 @@ Ring grownRing(const Ring& old, uint32_t head, uint32_t count) {
 // is aborted: what gets painted is exactly what the queue has taken in.
 // The walk's state is in locals and 32-bit counts (which the planes' and
 // the ring's stores cannot alias), so that it stays in registers.
-template <class Paint>
+template <class Pos, class Paint>
 void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Workspace& ws = *s.ws;
     Progress& progress = s.progress;
@@ -173,17 +180,17 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     std::vector<uint8_t> passing(w);
     uint8_t* const open = planes.open.get();
     const uint32_t shift = planes.shift;
-    const uint64_t rowBits = uint64_t(1) << shift;
+    const Pos rowBits = Pos(1) << shift;
     const size_t rowBytes = size_t(rowBits >> 3);
 
     // Plane rows first..last have their open bits. The rows the walk reaches
     // are connected, so it only ever adds the row above or below.
-    const uint64_t seed = planes.position(uint32_t(x), uint32_t(y));
+    const Pos seed = Pos(planes.position(uint32_t(x), uint32_t(y)));
     uint32_t first = uint32_t(y) + 1, last = uint32_t(y) + 3;
     prepareRows(planes, ws, toneLo, toneHi, first, last, passing);
 
-    Ring ring = grownRing(Ring{}, 0, 0);
-    uint64_t* slots = ring.slots.get();
+    Ring<Pos> ring = grownRing(Ring<Pos>{}, 0, 0);
+    Pos* slots = ring.slots.get();
     uint32_t mask = ring.mask, head = 0, count = 0;
 
     // The seed is painted only if unpainted, whatever its tone, and first.
@@ -201,7 +208,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     constexpr uint32_t kPaintEvery = uint32_t(1) << 22;
     try {
         while (count != 0) {
-            const uint64_t c = slots[head];
+            const Pos c = slots[head];
             const uint32_t row = uint32_t(c >> shift);
             if (row - 1 < first || row + 1 > last) [[unlikely]] {
                 const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
@@ -215,12 +222,12 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                 // rows a few places ahead in the queue while this one is
                 // examined. (A slot past the end holds some stale position;
                 // fetching for it is harmless.)
-                const uint64_t a = slots[(head + 16) & mask] >> 3;
+                const Pos a = slots[(head + 16) & mask] >> 3;
                 __builtin_prefetch(open + a - rowBytes);
                 __builtin_prefetch(open + a + rowBytes);
             }
             // The three open bits around c in the rows above, at and below.
-            const uint64_t q = c - 1;
+            const Pos q = c - 1;
             const uint32_t b = uint32_t(q & 7);
             uint8_t* const o = open + (q >> 3);
             const uint32_t wu = load16(o - rowBytes), wa = load16(o), wd = load16(o + rowBytes);
@@ -238,7 +245,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                     head = 0;
                 }
                 uint32_t tail = head + count;
-                auto append = [&](uint64_t n) { slots[tail++ & mask] = n; };
+                auto append = [&](Pos n) { slots[tail++ & mask] = n; };
                 if (at & 1) append(c - 1);
                 if (at & 4) append(c + 1);
                 if (up & 2) append(c - rowBits);
@@ -266,7 +273,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     }
     paintTaken(planes, w, h, first, last, paint, changed);
     if (count != 0) {
-        const uint64_t f = slots[head];
+        const Pos f = slots[head];
         ws.curPixelIndex = int32_t(size_t((f >> shift) - 2) * w + uint32_t(f & (rowBits - 1)));
     }
 }
@@ -279,7 +286,10 @@ void run(Session& s, int32_t x, int32_t y, Paint paint) {
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
     Bounds changed{x, y, x, y};
     try {
-        flood(s, x, y, paint, changed);
+        if (Planes::bitsFor(uint32_t(ws.width), uint32_t(ws.height)) + 64 < (uint64_t(1) << 32))
+            flood<uint32_t>(s, x, y, paint, changed);
+        else
+            flood<uint64_t>(s, x, y, paint, changed);
     } catch (const std::bad_alloc&) {
         // No room for the bit planes: nothing is painted.
     }
