@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/session.h"
+#include "colour/colour_mag.h"
 #include "colour/palette_networks.h"
 #include "engine/workspace.h"
 #include "files/jpeg_decoder.h"
@@ -300,4 +301,109 @@ TEST(ConnectedPaint, SeedOffThePictureDoesNothing) {
     for (size_t i = 0; i < c.ws().pixelCount(); ++i) ASSERT_EQ(c.ws().codes[i], 0);
     EXPECT_TRUE(c.progress.events.empty());
     EXPECT_TRUE(c.host.changed.empty());
+}
+
+// Beyond one batch of painting (4M appends), wherever it stops: against a
+// literal breadth-first fill that paints each pixel as it is appended.
+TEST(ConnectedPaint, LargeFillMatchesALiteralBreadthFirstFillWhereverItStops) {
+    const Bitmap tile = decodeJpegFile(cwtest::testdata("photos/camera.jpg"));
+    const int32_t tw = tile.width(), th = tile.height(), w = tw * 5, h = th * 4;
+    Bitmap big(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) big.at(x, y) = tile.at(x % tw, y % th);
+    Canvas c(std::move(big));
+    Workspace& ws = c.ws();
+    constexpr int32_t kTolerance = 200;
+    c.s.settings.integrationTolerance = kTolerance;
+    for (int32_t y = 0; y < h - 40; ++y) ws.codes[c.at(w / 2, y)] = 5;  // a painted wall with a gap below
+    const std::vector<int8_t> before(ws.codes.get(), ws.codes.get() + ws.pixelCount());
+    const int32_t sx = w / 4, sy = h / 2;
+
+    const int32_t seedBase = int32_t(blueOf(ws.source.at(sx, sy))) / 16 * 16;
+    auto literal = [&](uint64_t abortAtPoll) {
+        std::vector<int8_t> codes = before;
+        auto unpainted = [&](size_t i) { return codes[i] == 0 || codes[i] == 127; };
+        std::vector<uint32_t> queue{uint32_t(c.at(sx, sy))};
+        if (unpainted(queue[0])) codes[queue[0]] = 17;
+        uint64_t polls = 0;
+        for (size_t head = 0; head < queue.size();) {
+            const int32_t cx = int32_t(queue[head] % uint32_t(w)), cy = int32_t(queue[head] / uint32_t(w));
+            const int32_t order[8][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+            for (const auto& d : order) {
+                const int32_t nx = cx + d[0], ny = cy + d[1];
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+                const size_t n = c.at(nx, ny);
+                const int32_t diff = int32_t(blueOf(ws.source.data()[n])) / 16 * 16 - seedBase;
+                if (-kTolerance < diff && diff < kTolerance && unpainted(n)) {
+                    codes[n] = 17;
+                    queue.push_back(uint32_t(n));
+                }
+            }
+            ++head;
+            if (++polls == abortAtPoll) break;
+        }
+        return codes;
+    };
+
+    for (uint64_t abortAt : {uint64_t(1000), uint64_t(4'500'000), uint64_t(0)}) {
+        SCOPED_TRACE(testing::Message() << "abort at poll " << abortAt);
+        std::copy(before.begin(), before.end(), ws.codes.get());
+        ws.colour.copyFrom(ws.source);
+        ws.display.copyFrom(ws.source);
+        c.host.changed.clear();
+        c.progress.abortAtPoll = abortAt;
+        clickPaintM(c.s, sx, sy, 17);
+        const std::vector<int8_t> want = literal(abortAt);
+        size_t painted = 0;
+        Rect box{sx, sy, sx + 1, sy + 1};
+        for (size_t i = 0; i < ws.pixelCount(); ++i) {
+            ASSERT_EQ(ws.codes[i], want[i]) << "pixel " << i % size_t(w) << ',' << i / size_t(w);
+            const uint32_t src = ws.source.data()[i];
+            const uint32_t colour = want[i] == 17 ? maskedPixel(src, c.s.palette.markerColour) : src;
+            ASSERT_EQ(ws.colour.data()[i], colour) << i;
+            ASSERT_EQ(ws.display.data()[i], colour) << i;
+            if (want[i] == 17) {
+                ++painted;
+                const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+                box = {std::min(box.x1, x), std::min(box.y1, y), std::max(box.x2, x + 1), std::max(box.y2, y + 1)};
+            }
+        }
+        if (abortAt == 0) {
+            EXPECT_GT(painted, 4'600'000u) << "more than one batch of painting";
+        }
+        ASSERT_EQ(c.host.changed.size(), 1u);
+        EXPECT_EQ(c.host.changed[0], box);
+    }
+}
+
+// With effects and layering each painted pixel gets exactly one ColourMag
+// call: a second would merge with the first's result.
+TEST(ConnectedPaint, InteractiveFillWithEffectsGivesEachPixelOneColourMag) {
+    auto prepared = [] {
+        auto c = std::make_unique<Canvas>(decodeJpegFile(cwtest::testdata("photos/camera.jpg")));
+        c->s.effects.saturation = 4;
+        c->s.effects.intensity = -3;
+        c->s.tools.layered = true;
+        Workspace& ws = c->ws();
+        for (size_t i = 0; i < ws.pixelCount(); ++i) ws.colour.data()[i] = ws.source.data()[i] ^ 0x00304050u;
+        return c;
+    };
+    auto filled = prepared(), expected = prepared();
+    clickPaintI(filled->s, 100, 400, 17);
+    Workspace& a = filled->ws();
+    Workspace& b = expected->ws();
+    const ColourMagContext ctx{b, expected->s.palette, expected->s.effects, expected->s.tools, expected->s.pointer};
+    size_t painted = 0;
+    for (int32_t y = 0; y < a.height; ++y)
+        for (int32_t x = 0; x < a.width; ++x)
+            if (a.codes[filled->at(x, y)] == 17) {
+                colourMag(ctx, 17, x, y);
+                ++painted;
+            }
+    EXPECT_GT(painted, 1000u);
+    for (size_t i = 0; i < a.pixelCount(); ++i) {
+        ASSERT_EQ(a.colour.data()[i], b.colour.data()[i]) << "pixel " << i;
+        ASSERT_EQ(a.codes[i], b.codes[i]) << "pixel " << i;
+        ASSERT_EQ(a.display.data()[i], a.codes[i] == 17 ? a.colour.data()[i] : a.source.data()[i]) << "pixel " << i;
+    }
 }
