@@ -17,7 +17,7 @@ void Progress::begin(const std::string& phase, BeginOptions options) {
     modalResult_ = kModalNone;
     progress_ = 0;
     polls_ = 0;
-    untilClock_ = 0;
+    untilSlow_ = batch_ = 0;
     lastPumpNs_ = 0;
     phase_ = phase;
     gaugeVisible_ = !options.hideGauge;
@@ -49,7 +49,8 @@ void Progress::reportMonotonic(int percent) {
 }
 
 void Progress::pollSlow() {
-    untilClock_ = kPollsPerClockRead;
+    polls_ += uint64_t(batch_ - untilSlow_);
+    batch_ = untilSlow_ = everyPoll_ ? 1 : kPollsPerClockRead;
     const int64_t now = coarseNowNs();
     if (lastPumpNs_ == 0 || now - lastPumpNs_ >= kPumpIntervalNs) {
         lastPumpNs_ = now;

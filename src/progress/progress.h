@@ -27,16 +27,17 @@ public:
     void report(int percent);
     // Applies the value only when it is greater than the one shown.
     void reportMonotonic(int percent);
-    // Inline and nearly free between clock reads: fills poll once per pixel.
+    // Inline and nearly free between clock reads: fills poll once per pixel,
+    // so the common case is one decrement and two tests.
     bool poll() {
-        ++polls_;
-        if (everyPoll_ || --untilClock_ <= 0) pollSlow();
+        if (--untilSlow_ <= 0) pollSlow();
         return modalResult_ == kModalAbort;
     }
     // For polls far apart, such as one per gray level of a fill: reads the
     // clock every time, since a few dozen of them can span the whole work.
     bool pollWithClock() {
-        untilClock_ = 0;
+        polls_ += uint64_t(batch_ - untilSlow_);
+        batch_ = untilSlow_ = 1;
         return poll();
     }
     void end();
@@ -89,8 +90,10 @@ private:
     bool locked_ = false;
     void pollSlow();
 
+    // Polls counted up to the last slow poll; the batch since is batch_ -
+    // untilSlow_ more.
     uint64_t polls_ = 0;
-    int32_t untilClock_ = 0;
+    int32_t untilSlow_ = 0, batch_ = 0;
     bool everyPoll_ = false;
     int64_t lastPumpNs_ = 0;
 };
