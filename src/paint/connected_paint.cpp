@@ -192,6 +192,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Ring<Pos> ring = grownRing(Ring<Pos>{}, 0, 0);
     Pos* slots = ring.slots.get();
     uint32_t mask = ring.mask, head = 0, count = 0;
+    uint32_t room = mask - 7;  // the most the queue may hold before eight more appends
 
     // The seed is painted only if unpainted, whatever its tone, and first.
     open[seed >> 3] = uint8_t(open[seed >> 3] & ~(1u << (seed & 7)));
@@ -209,22 +210,14 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     try {
         while (count != 0) {
             const Pos c = slots[head];
+            // Rows row - 1..row + 1 within first..last, in one test.
             const uint32_t row = uint32_t(c >> shift);
-            if (row - 1 < first || row + 1 > last) [[unlikely]] {
+            if (row - 1 - first > last - first - 2) [[unlikely]] {
                 const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
                 if (from < first) prepareRows(planes, ws, toneLo, toneHi, from, first - 1, passing);
                 if (to > last) prepareRows(planes, ws, toneLo, toneHi, last + 1, to, passing);
                 first = from;
                 last = to;
-            }
-            {
-                // The planes' rows are a line or more apart: fetch a pixel's
-                // rows a few places ahead in the queue while this one is
-                // examined. (A slot past the end holds some stale position;
-                // fetching for it is harmless.)
-                const Pos a = slots[(head + 16) & mask] >> 3;
-                __builtin_prefetch(open + a - rowBytes);
-                __builtin_prefetch(open + a + rowBytes);
             }
             // The three open bits around c in the rows above, at and below.
             const Pos q = c - 1;
@@ -238,10 +231,11 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                 store16(o - rowBytes, wu & keep);
                 store16(o, wa & keep);
                 store16(o + rowBytes, wd & keep);
-                if (count + 8 > mask + 1) [[unlikely]] {
+                if (count > room) [[unlikely]] {
                     ring = grownRing(ring, head, count);
                     slots = ring.slots.get();
                     mask = ring.mask;
+                    room = mask - 7;
                     head = 0;
                 }
                 uint32_t tail = head + count;
