@@ -26,6 +26,8 @@ WorkspaceBuilder::WorkspaceBuilder(uint32_t* pixels, int32_t width, int32_t heig
     // Holds each pixel's gray level until the buckets are placed, then zeros.
     ws_->codes = std::make_unique_for_overwrite<int8_t[]>(n);
     ws_->bucketIndex = std::make_unique_for_overwrite<uint32_t[]>(n);
+    adviseHugePages(ws_->codes.get(), n);
+    adviseHugePages(ws_->bucketIndex.get(), n * sizeof(uint32_t));
     try {
         worker_ = std::thread([this] { workerLoop(); });
     } catch (const std::system_error&) {
