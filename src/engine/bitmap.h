@@ -34,7 +34,9 @@ void prefault(void* data, size_t bytes);
 // Asks for a large fresh buffer to be mapped in 2 MB pages where the system
 // allows it (transparent huge pages on request): one fault then maps 512
 // times as much, which makes the first fill of a picture-sized buffer several
-// times cheaper. Call before touching the memory. A hint only.
+// times cheaper. Call before touching the memory. A hint only. (In a virtual
+// machine whose host takes back the guest's free 2 MB blocks, the first fill
+// after a pause is slower instead, while the host maps them in again.)
 void adviseHugePages(void* data, size_t bytes);
 
 class Bitmap {
