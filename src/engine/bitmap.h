@@ -31,6 +31,13 @@ constexpr uint64_t kMaxPixels = 0x7fffffffu;
 // Maps in the pages of a large fresh buffer with one call rather than one
 // trap per page, which is a good part of the cost of filling it. A hint only.
 void prefault(void* data, size_t bytes);
+// Asks for a large fresh buffer to be mapped in 2 MB pages where the system
+// allows it (transparent huge pages on request): one fault then maps 512
+// times as much, which makes the first fill of a picture-sized buffer several
+// times cheaper. Call before touching the memory. A hint only. (In a virtual
+// machine whose host takes back the guest's free 2 MB blocks, the first fill
+// after a pause is slower instead, while the host maps them in again.)
+void adviseHugePages(void* data, size_t bytes);
 
 class Bitmap {
 public:
@@ -38,7 +45,9 @@ public:
     // Allocates without touching the memory; throws std::bad_alloc.
     Bitmap(int32_t width, int32_t height)
         : width_(width), height_(height),
-          pixels_(std::make_unique_for_overwrite<uint32_t[]>(size_t(width) * size_t(height))) {}
+          pixels_(std::make_unique_for_overwrite<uint32_t[]>(size_t(width) * size_t(height))) {
+        adviseHugePages(pixels_.get(), pixelCount() * sizeof(uint32_t));
+    }
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }

@@ -160,6 +160,11 @@ void BmpFileWriter::commit(bool durable) {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("cannot write", temp_, errno);
+    // ext4 and others write out a file renamed over an existing one at once,
+    // so that a crash leaves the old data or the new; for a copy that need
+    // not survive a crash that costs tens of milliseconds per large picture
+    // for nothing, and taking the old file away first avoids it.
+    if (!durable && replacing_) ::unlink(path_.c_str());
     if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("cannot replace", path_, errno);
     committed_ = true;
     if (!durable) return;

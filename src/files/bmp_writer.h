@@ -37,7 +37,9 @@ public:
     // row y0 of a picture `width` words wide. Throws SaveError.
     void writeRows(int32_t y0, int32_t count, const uint32_t* rows);
     // Puts the file in place. `durable` flushes it to the disk first, as a
-    // user's save must; a scratch copy that can be made again need not.
+    // user's save must; a scratch copy that can be made again need not, and
+    // without it the old file is removed just before the new one takes its
+    // name (so a failure at that last step leaves neither).
     void commit(bool durable);
 
 private:

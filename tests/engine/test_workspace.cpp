@@ -139,3 +139,33 @@ TEST(Settings, ValSetDerivesSizesFromTheSpanAndSetsTheIntegrationStep) {
     EXPECT_EQ(c.integrationStep, 32);
     EXPECT_EQ(s.grayStep, 99) << "ValSet leaves GrayStep alone";
 }
+
+TEST(Workspace, EveryGraySumGetsItsLevelAtEveryWidthAndOffset) {
+    // Every sum R + G + B from 0 to 765 appears, at widths that leave every
+    // remainder after whole groups of pixels, so no position in a row and no
+    // way the rows fall across buffer alignments is left out.
+    std::vector<uint32_t> colours;
+    for (uint32_t sum = 0; sum <= 765; ++sum) {
+        const uint32_t r = std::min<uint32_t>(255, sum), g = std::min<uint32_t>(255, sum - r);
+        colours.push_back(rgb(r, g, sum - r - g));
+        colours.push_back(rgb(sum - r - g, r, g));
+    }
+    for (int w : {1, 3, 4, 5, 15, 16, 17, 31, 33, 63}) {
+        const int h = int((colours.size() + size_t(w) - 1) / size_t(w)) + 1;
+        for (bool forceGray : {false, true}) {
+            Bitmap picture(w, h);
+            for (size_t i = 0; i < picture.pixelCount(); ++i) picture.data()[i] = colours[(i * 7 + size_t(w)) % colours.size()];
+            cwtest::RecordingProgress progress;
+            auto ws = buildWorkspace(picture.clone(), forceGray, progress);
+            for (int level = 0; level < 256; ++level)
+                for (const uint32_t* p = ws->bucketBegin(level); p != ws->bucketEnd(level); ++p)
+                    ASSERT_EQ(grayOf(picture.data()[*p]), uint32_t(level)) << "width " << w << " pixel " << *p;
+            for (size_t i = 0; i < picture.pixelCount(); ++i) {
+                const uint32_t g = grayOf(picture.data()[i]);
+                const uint32_t expected = forceGray ? rgb(g, g, g) : picture.data()[i];
+                for (const Bitmap* b : {&ws->display, &ws->source, &ws->colour, &ws->undo})
+                    ASSERT_EQ(b->data()[i], expected) << "width " << w << " pixel " << i;
+            }
+        }
+    }
+}

@@ -196,4 +196,37 @@ TEST(BmpWriter, KeepsTheModeOrFollowsTheUmask) {
     EXPECT_EQ(modeOf(dir / "new2.bmp"), 0664u);
 }
 
+TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
+    TempDir dir;
+    const std::string path = dir / "wkf.bmp";
+    const cw::Bitmap first = pattern(40, 30), second = pattern(17, 9);
+    {
+        cw::BmpFileWriter w(path, first.width(), first.height());
+        w.writeRows(0, first.height(), first.data());
+        w.commit(false);
+    }
+    ::chmod(path.c_str(), 0600);
+    {
+        cw::BmpFileWriter w(path, second.width(), second.height());
+        // Rows in two pieces, the lower one first, as two threads may hand them.
+        w.writeRows(5, 4, second.row(5));
+        w.writeRows(0, 5, second.data());
+        w.commit(false);
+    }
+    EXPECT_TRUE(samePixels(cw::readBmp(path), second));
+    EXPECT_EQ(slurp(path).size(), 54u + 52u * 9u) << "nothing of the larger old file is left";
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"wkf.bmp"}));
+
+    // A folder in the way is not removed, and the attempt leaves no file behind.
+    fs::create_directory(dir / "folder");
+    {
+        cw::BmpFileWriter w(dir / "folder", second.width(), second.height());
+        w.writeRows(0, second.height(), second.data());
+        EXPECT_THROW(w.commit(false), cw::SaveError);
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"folder", "wkf.bmp"}));
+}
+
 } // namespace
