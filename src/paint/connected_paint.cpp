@@ -188,6 +188,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     const Pos seed = Pos(planes.position(uint32_t(x), uint32_t(y)));
     uint32_t first = uint32_t(y) + 1, last = uint32_t(y) + 3;
     prepareRows(planes, ws, toneLo, toneHi, first, last, passing);
+    uint32_t inner = first + 1, innerSpan = last - first - 2;  // rows whose neighbours are prepared
 
     Ring<Pos> ring = grownRing(Ring<Pos>{}, 0, 0);
     Pos* slots = ring.slots.get();
@@ -212,12 +213,14 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
             const Pos c = slots[head];
             // Rows row - 1..row + 1 within first..last, in one test.
             const uint32_t row = uint32_t(c >> shift);
-            if (row - 1 - first > last - first - 2) [[unlikely]] {
+            if (row - inner > innerSpan) [[unlikely]] {
                 const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
                 if (from < first) prepareRows(planes, ws, toneLo, toneHi, from, first - 1, passing);
                 if (to > last) prepareRows(planes, ws, toneLo, toneHi, last + 1, to, passing);
                 first = from;
                 last = to;
+                inner = first + 1;
+                innerSpan = last - first - 2;
             }
             // The three open bits around c in the rows above, at and below.
             const Pos q = c - 1;
