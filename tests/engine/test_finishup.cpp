@@ -46,15 +46,8 @@ Bitmap flatGray(int w, int h, uint32_t g) {
     return b;
 }
 
-struct Scene {
-    GaugeLog progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Scene : cwtest::SessionRig<GaugeLog> {
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.tools.currentTool = kToolTouch;  // no skip rule while the scene is painted

@@ -26,15 +26,8 @@ Bitmap flat(int w, int h, uint32_t g = 100) {
     return b;
 }
 
-struct Scene {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Scene : cwtest::SessionRig<> {
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.settings.imageSpan = s.ws->width + s.ws->height;

@@ -38,16 +38,10 @@ Bitmap bands(int w, const std::vector<int>& heights) {
     return b;
 }
 
-struct Scene {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
+struct Scene : cwtest::SessionRig<> {
     SelectionRecorder* routines;
 
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.settings.imageSpan = s.ws->width + s.ws->height;

@@ -22,13 +22,7 @@ using namespace cw;
 
 namespace {
 
-struct Canvas {
-    cwtest::ProbeProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    cwtest::RecordingHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
@@ -51,12 +45,7 @@ struct Canvas {
     }
 };
 
-uint32_t networkColour(int32_t code, uint32_t source) {
-    const auto pc = paletteColourDirect(code, source, source, 0);
-    EXPECT_TRUE(pc.has_value());
-    const Rgb c = pc->rgb;
-    return rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
-}
+using cwtest::networkColour;
 
 Bitmap photo() { return decodeJpegFile(cwtest::testdata("photos/camera.jpg")); }
 

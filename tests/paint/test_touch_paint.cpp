@@ -20,15 +20,10 @@ using namespace cw;
 
 namespace {
 
-constexpr uint32_t gray(uint32_t g) { return rgb(g, g, g); }
+using cwtest::gray;
+using cwtest::networkColour;
 
-struct Canvas {
-    cwtest::ProbeProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    cwtest::RecordingHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
@@ -47,14 +42,6 @@ Bitmap ramp() {
     Bitmap b(32, 32);
     for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = gray(uint32_t(i % 256));
     return b;
-}
-
-// The colour a network palette gives a source pixel, evaluated without the tables.
-uint32_t networkColour(int32_t code, uint32_t source) {
-    const auto pc = paletteColourDirect(code, source, source, 0);
-    EXPECT_TRUE(pc.has_value());
-    const Rgb c = pc->rgb;
-    return rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
 }
 
 } // namespace

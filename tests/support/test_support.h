@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the core tests: test data paths, a recording progress meter and
-// scripted message boxes and dialogs.
+// Shared by the core tests: test data paths, a recording progress meter,
+// scripted message boxes and dialogs, and a session over them.
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -8,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/headless_host.h"
 #include "app/host.h"
+#include "app/session.h"
+#include "colour/palette_networks.h"
 #include "engine/rect.h"
 #include "progress/progress.h"
 
@@ -124,5 +128,37 @@ public:
         return v;
     }
 };
+
+// A session over scripted services, which are built ahead of it. A
+// HeadlessHost is pointed at the session; a scratch name puts the scratch
+// folder under the rig's own temporary folder instead of a missing one.
+template <class ProgressT = RecordingProgress, class HostT = cw::HeadlessHost>
+struct SessionRig {
+    TempDir dir;
+    ProgressT progress;
+    ScriptedMessages messages;
+    ScriptedDialogs dialogs;
+    HostT host;
+    cw::Session s;
+    explicit SessionRig(const char* scratch = nullptr)
+        : s{progress, messages, dialogs, host, scratch ? dir / scratch : std::string("/nonexistent")} {
+        if constexpr (requires { host.session; }) host.session = &s;
+    }
+};
+
+inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
+
+// The colour a network palette gives a source pixel, from the untabulated
+// formulas, clamped as stored.
+inline uint32_t networkColour(int32_t code, uint32_t source) {
+    const cw::Rgb c = cw::paletteColourDirect(code, source, source, 0).value().rgb;
+    return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)),
+                   uint32_t(std::clamp(c.b, 0, 255)));
+}
+
+inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.data(), a.data() + a.pixelCount(), b.data());
+}
 
 } // namespace cwtest
