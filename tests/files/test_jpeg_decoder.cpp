@@ -29,11 +29,7 @@ namespace {
 
 const fs::path kData = CW_TESTDATA;
 
-std::vector<unsigned char> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + p.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::vector<unsigned char> readBytes(const fs::path& p) { return cwtest::fileBytes(p); }
 
 void writeBytes(const fs::path& p, const std::vector<unsigned char>& data, size_t size = SIZE_MAX) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);

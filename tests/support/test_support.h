@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,16 +26,29 @@ inline std::string testdata(const std::string& rel) {
     return std::string(env && *env ? env : CW_TESTDATA) + "/" + rel;
 }
 
-// A fresh empty folder under the system temp folder, removed at scope end.
+// A fresh empty folder under the system temp folder, removed at scope end
+// even if a test left it read-only.
 struct TempDir {
     std::filesystem::path path;
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "cwtest-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path = tmpl;
     }
-    ~TempDir() { std::filesystem::remove_all(path); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path, ec);
+    }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
+
+// A whole file's bytes; a file that cannot be read fails the test.
+inline std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + p.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class RecordingProgress : public cw::Progress {
 public:
