@@ -54,8 +54,6 @@ struct Scene : cwtest::SessionRig<GaugeLog> {
         progress.phases.clear();
         progress.gauge.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    int8_t code(int x, int y) { return ws().codes[size_t(y) * ws().width + x]; }
     uint32_t colour(int x, int y) { return ws().colour.at(x, y); }
     ColourMagContext ctx() { return {ws(), s.palette, s.effects, s.tools, s.pointer}; }
     // A stroke as the paint tools leave it: the colour of the code and the code.

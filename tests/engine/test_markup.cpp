@@ -34,7 +34,6 @@ struct Scene : cwtest::SessionRig<> {
         valSet(s.controls, s.settings);
         progress.phases.clear();
     }
-    Workspace& ws() { return *s.ws; }
     int w() { return ws().width; }
     void sizes(int d, int sep) {
         s.settings.minObjectSize = d;
@@ -46,7 +45,6 @@ struct Scene : cwtest::SessionRig<> {
         ws().colour.at(x, y) = ws().source.at(x, y) ^ 0x00ff00ffu;
         ws().codes[size_t(y) * w() + x] = code;
     }
-    bool displayIsColour() { return std::memcmp(ws().display.data(), ws().colour.data(), ws().pixelCount() * 4) == 0; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
 };
 

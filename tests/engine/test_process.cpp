@@ -54,8 +54,6 @@ struct Scene : cwtest::SessionRig<> {
         s.tools.currentTool = kToolTouch;
         progress.phases.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    bool displayIsColour() { return std::memcmp(ws().display.data(), ws().colour.data(), ws().pixelCount() * 4) == 0; }
     void paint(int x, int y, int code) {
         const ColourMagContext ctx{ws(), s.palette, s.effects, s.tools, s.pointer};
         ws().curPixelIndex = y * ws().width + x;

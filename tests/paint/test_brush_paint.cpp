@@ -30,9 +30,6 @@ struct Canvas : cwtest::SessionRig<cwtest::RecordingProgress, cwtest::RecordingH
         s.routines = std::make_unique<CorePaintRoutines>();
         selectTool(s.tools, kToolBrush);
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
-    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
     // One brush call over `window` as a press makes it.
     void press(const Rect& window, uint32_t picked, int32_t cx = 0, int32_t cy = 0, int32_t radius = 0) {
         s.ws->toolRect = s.ws->prevToolRect = window;

@@ -75,9 +75,6 @@ struct Picture : cwtest::SessionRig<> {
         image1Click(s);
         image1MouseUp(s, MouseButton::Left, false, x2, y2);
     }
-    bool displayIsColour() const {
-        return std::memcmp(s.ws->display.data(), s.ws->colour.data(), s.ws->pixelCount() * 4) == 0;
-    }
 };
 
 } // namespace

@@ -29,9 +29,6 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         selectTool(s.tools, kToolSelectionPaint);
         progress.events.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
-    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
     void drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
         image1MouseMove(s, false, x1, y1);
         image1MouseDown(s, MouseButton::Left, false, x1, y1);
@@ -39,9 +36,6 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         image1MouseMove(s, false, x2, y2);
         image1Click(s);
         image1MouseUp(s, MouseButton::Left, false, x2, y2);
-    }
-    bool displayIsColour() const {
-        return std::memcmp(s.ws->display.data(), s.ws->colour.data(), s.ws->pixelCount() * 4) == 0;
     }
 };
 

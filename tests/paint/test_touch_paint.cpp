@@ -33,8 +33,6 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1};
         progress.events.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
 };
 
 // 32 x 32, gray level (x + 32 y) mod 256: each level on four known pixels.

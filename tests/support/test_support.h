@@ -145,6 +145,11 @@ public:
     }
 };
 
+inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.data(), a.data() + a.pixelCount(), b.data());
+}
+
 // A session over scripted services, which are built ahead of it. A
 // HeadlessHost is pointed at the session; a scratch name puts the scratch
 // folder under the rig's own temporary folder instead of a missing one.
@@ -160,6 +165,11 @@ struct SessionRig {
         : s{progress, messages, dialogs, host, scratch ? dir / scratch : std::string("/nonexistent")} {
         if constexpr (requires { host.session; }) host.session = &s;
     }
+    cw::Workspace& ws() const { return *s.ws; }
+    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
+    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
+    // Nothing (no outline, band or marker) is drawn over the working picture.
+    bool displayIsColour() const { return samePixels(s.ws->display, s.ws->colour); }
 };
 
 inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
@@ -170,11 +180,6 @@ inline uint32_t networkColour(int32_t code, uint32_t source) {
     const cw::Rgb c = cw::paletteColourDirect(code, source, source, 0).value().rgb;
     return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)),
                    uint32_t(std::clamp(c.b, 0, 255)));
-}
-
-inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::equal(a.data(), a.data() + a.pixelCount(), b.data());
 }
 
 } // namespace cwtest
