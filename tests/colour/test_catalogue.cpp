@@ -172,6 +172,11 @@ TEST(PaletteCatalogue, SpecialItemsClearAndPickColour) {
     EXPECT_EQ(clear.kind, PaletteItemKind::Clear);
     EXPECT_EQ(clear.caption, "Cle&ar");
     EXPECT_EQ(clear.handler, "Clear2Click");
+    EXPECT_EQ(clear.code, kCodeClear);
+    EXPECT_EQ(clear.marker, 0);
+    EXPECT_EQ(clear.strength, "1");
+    EXPECT_FALSE(clear.damper);
+    EXPECT_EQ(clear.selectionCaption, "Clear");
     EXPECT_FALSE(offeredInMenu(clear, false));
     EXPECT_TRUE(offeredInMenu(clear, true));
     const PaletteMenuItem& pick = item("PickColour1");
@@ -229,32 +234,6 @@ TEST(PaletteItemClick, EveryPaletteItemMakesItsSettings) {
     }
 }
 
-TEST(PaletteItemClick, GrayOfHairAndOfEyeShareTheCodeNotTheMarker) {
-    PaletteSelection sel;
-    paletteItemClick(item("Gray1"), sel);
-    EXPECT_EQ(sel.paletteCode, 8);
-    EXPECT_EQ(sel.markerColour, 0x800080);
-    EXPECT_EQ(sel.blendStrength, 2);
-    paletteItemClick(item("Gray2"), sel);
-    EXPECT_EQ(sel.paletteCode, 8);
-    EXPECT_EQ(sel.markerColour, 0x008080);
-    EXPECT_EQ(sel.strengthText, "2");
-    EXPECT_EQ(sel.selectionCaption, "Eye: Gray");
-}
-
-TEST(PaletteItemClick, ClearItemSelectsCode99WithMarker0) {
-    PaletteSelection sel;
-    paletteItemClick(item("Greens1"), sel);  // Damper on, strength 3, marker -1
-    ASSERT_TRUE(paletteItemClick(item("Clear2"), sel));
-    EXPECT_FALSE(sel.damperChecked);
-    EXPECT_FALSE(sel.damperOn);
-    EXPECT_EQ(sel.strengthText, "1");
-    EXPECT_EQ(sel.blendStrength, 1);
-    EXPECT_EQ(sel.paletteCode, kCodeClear);
-    EXPECT_EQ(sel.markerColour, 0);
-    EXPECT_EQ(sel.selectionCaption, "Clear");
-}
-
 TEST(PickColourClick, CancelledDialogChangesNothing) {
     PaletteSelection sel;
     paletteItemClick(item("Pink1"), sel);
@@ -268,11 +247,13 @@ TEST(PickColourClick, CancelledDialogChangesNothing) {
     expectSameSelection(sel, before);
 }
 
+// The chosen colour keeps only 24 bits, so it never means Make-up (-1).
 TEST(PickColourClick, ConfirmedColourBecomesCustom) {
     struct Case {
         int32_t chosen, marker;
     };
-    const Case cases[] = {{0x0000FF, 0x0000FF}, {0x123456, 0x123456}, {0, 0}, {0xFFFFFF, 0xFFFFFF}};
+    const Case cases[] = {{0x123456, 0x123456}, {0, 0}, {0xFFFFFF, 0xFFFFFF}, {-1, 0xFFFFFF},
+                          {int32_t(0xAB123456u), 0x123456}};
     for (const Case& c : cases) {
         PaletteSelection sel;
         std::vector<SelectionStep> steps;
@@ -285,17 +266,8 @@ TEST(PickColourClick, ConfirmedColourBecomesCustom) {
         EXPECT_EQ(sel.strengthText, "1");
         EXPECT_EQ(sel.blendStrength, 1);
         EXPECT_EQ(sel.paletteCode, kCodeCustom);
-        EXPECT_EQ(sel.markerColour, c.marker);
+        EXPECT_EQ(sel.markerColour, c.marker) << c.chosen;
         EXPECT_EQ(sel.selectionCaption, "Custom");
-    }
-}
-
-TEST(PickColourClick, ChosenColourKeepsOnly24BitsSoItNeverMeansMakeUp) {
-    for (const auto& [chosen, marker] : {std::pair{-1, 0xFFFFFF}, {int32_t(0xAB123456u), 0x123456}}) {
-        PaletteSelection sel;
-        ASSERT_TRUE(pickColourClick(chosen, sel));
-        EXPECT_EQ(sel.markerColour, marker);
-        EXPECT_NE(sel.markerColour, kMarkerMerge);
     }
 }
 

@@ -46,23 +46,14 @@ Bitmap flatGray(int w, int h, uint32_t g) {
     return b;
 }
 
-struct Scene {
-    GaugeLog progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Scene : cwtest::SessionRig<GaugeLog> {
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.tools.currentTool = kToolTouch;  // no skip rule while the scene is painted
         progress.phases.clear();
         progress.gauge.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    int8_t code(int x, int y) { return ws().codes[size_t(y) * ws().width + x]; }
     uint32_t colour(int x, int y) { return ws().colour.at(x, y); }
     ColourMagContext ctx() { return {ws(), s.palette, s.effects, s.tools, s.pointer}; }
     // A stroke as the paint tools leave it: the colour of the code and the code.

@@ -26,22 +26,14 @@ Bitmap flat(int w, int h, uint32_t g = 100) {
     return b;
 }
 
-struct Scene {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Scene : cwtest::SessionRig<> {
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.settings.imageSpan = s.ws->width + s.ws->height;
         valSet(s.controls, s.settings);
         progress.phases.clear();
     }
-    Workspace& ws() { return *s.ws; }
     int w() { return ws().width; }
     void sizes(int d, int sep) {
         s.settings.minObjectSize = d;
@@ -53,7 +45,6 @@ struct Scene {
         ws().colour.at(x, y) = ws().source.at(x, y) ^ 0x00ff00ffu;
         ws().codes[size_t(y) * w() + x] = code;
     }
-    bool displayIsColour() { return std::memcmp(ws().display.data(), ws().colour.data(), ws().pixelCount() * 4) == 0; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
 };
 

@@ -38,16 +38,10 @@ Bitmap bands(int w, const std::vector<int>& heights) {
     return b;
 }
 
-struct Scene {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
+struct Scene : cwtest::SessionRig<> {
     SelectionRecorder* routines;
 
     explicit Scene(Bitmap picture) {
-        host.session = &s;
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.imageWindowOpen = true;
         s.settings.imageSpan = s.ws->width + s.ws->height;
@@ -60,8 +54,6 @@ struct Scene {
         s.tools.currentTool = kToolTouch;
         progress.phases.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    bool displayIsColour() { return std::memcmp(ws().display.data(), ws().colour.data(), ws().pixelCount() * 4) == 0; }
     void paint(int x, int y, int code) {
         const ColourMagContext ctx{ws(), s.palette, s.effects, s.tools, s.pointer};
         ws().curPixelIndex = y * ws().width + x;

@@ -12,15 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace {
 
 const std::string kData = CW_TESTDATA;
 
-std::vector<uint8_t> slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::vector<uint8_t> slurp(const std::string& path) { return cwtest::fileBytes(path); }
 
 void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = uint8_t(x >> (8 * i));

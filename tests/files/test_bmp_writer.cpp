@@ -16,17 +16,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "test_support.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kData = CW_TESTDATA;
 
-std::vector<uint8_t> slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << path;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using cwtest::TempDir;
+std::vector<uint8_t> slurp(const std::string& path) { return cwtest::fileBytes(path); }
 
 void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -36,25 +35,12 @@ uint32_t le(const std::vector<uint8_t>& b, size_t at, int bytes) {
     return v;
 }
 
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/cw-bmp-writer-XXXXXX";
-        path = ::mkdtemp(name);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(path)) out.push_back(e.path().filename().string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-};
+std::vector<std::string> names(const TempDir& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir.path)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 cw::Bitmap pattern(int32_t w, int32_t h) {
     cw::Bitmap bm(w, h);
@@ -112,7 +98,7 @@ TEST(BmpWriter, HeaderRowsAndPadding) {
         }
         EXPECT_TRUE(samePixels(cw::readBmp(path), bm)) << w;
     }
-    EXPECT_EQ(dir.names().size(), 5u); // no temporary files left behind
+    EXPECT_EQ(names(dir).size(), 5u); // no temporary files left behind
 }
 
 TEST(BmpWriter, PixelBytesMatchAnIndependentWriter) {
@@ -161,7 +147,7 @@ TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
     }
 
     EXPECT_EQ(slurp(old), before);
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"folder", "old.bmp"}));
+    EXPECT_EQ(names(dir), (std::vector<std::string>{"folder", "old.bmp"}));
     EXPECT_EQ(fs::directory_iterator(dir / "folder")->path().filename(), "inside");
 }
 
@@ -216,7 +202,7 @@ TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
     EXPECT_TRUE(samePixels(cw::readBmp(path), second));
     EXPECT_EQ(slurp(path).size(), 54u + 52u * 9u) << "nothing of the larger old file is left";
     EXPECT_EQ(modeOf(path), 0600u);
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"wkf.bmp"}));
+    EXPECT_EQ(names(dir), (std::vector<std::string>{"wkf.bmp"}));
 
     // A folder in the way is not removed, and the attempt leaves no file behind.
     fs::create_directory(dir / "folder");
@@ -226,7 +212,7 @@ TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
         EXPECT_THROW(w.commit(false), cw::SaveError);
     }
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
-    EXPECT_EQ(dir.names(), (std::vector<std::string>{"folder", "wkf.bmp"}));
+    EXPECT_EQ(names(dir), (std::vector<std::string>{"folder", "wkf.bmp"}));
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 
 #include <jpeglib.h>
 
+#include "test_support.h"
+
 namespace fs = std::filesystem;
 using cw::Bitmap;
 using cw::decodeJpegFile;
@@ -27,11 +29,7 @@ namespace {
 
 const fs::path kData = CW_TESTDATA;
 
-std::vector<unsigned char> readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + p.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::vector<unsigned char> readBytes(const fs::path& p) { return cwtest::fileBytes(p); }
 
 void writeBytes(const fs::path& p, const std::vector<unsigned char>& data, size_t size = SIZE_MAX) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -39,18 +37,7 @@ void writeBytes(const fs::path& p, const std::vector<unsigned char>& data, size_
     if (!out) throw std::runtime_error("cannot write " + p.string());
 }
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "cw-jpeg-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
+using cwtest::TempDir;
 
 // The oracle: the two kinds of BMP djpeg writes (uncompressed 24-bit, and
 // 8-bit with a colour table), independent of the program's own BMP reader.
@@ -260,22 +247,6 @@ TEST(JpegDecoder, GrayFilesStayGray) {
     EXPECT_FALSE(isGray(decodeJpegFile((kData / "jpeg/baseline-444.jpg").string()), &varies));
 }
 
-TEST(JpegDecoder, PhotosDecodeToTheirSizes) {
-    const struct {
-        const char* file;
-        int width, height;
-    } photos[] = {{"camera.jpg", 512, 512},
-                  {"astronaut.jpg", 512, 512},
-                  {"astronaut-gray.jpg", 512, 512},
-                  {"coffee.jpg", 512, 341}};
-    for (const auto& photo : photos) {
-        SCOPED_TRACE(photo.file);
-        const Bitmap b = decodeJpegFile((kData / "photos" / photo.file).string());
-        EXPECT_EQ(b.width(), photo.width);
-        EXPECT_EQ(b.height(), photo.height);
-    }
-}
-
 TEST(JpegDecoder, RefusesEveryBadFile) {
     const std::vector<fs::path> bad = filesEndingIn(kData / "bad", ".jpg");
     ASSERT_GE(bad.size(), 3u);
@@ -291,8 +262,9 @@ TEST(JpegDecoder, RefusesTruncatedPhotos) {
         const std::vector<unsigned char> whole = readBytes(kData / "photos" / photo);
         ASSERT_GT(whole.size(), 1000u);
         const size_t n = whole.size();
-        for (size_t cut : {size_t(0), size_t(1), size_t(2), size_t(3), size_t(100), size_t(600), n / 8,
-                           n / 4, n / 3, n / 2, n * 3 / 4, n - 500, n - 3, n - 2, n - 1}) {
+        // Inside the markers, the header, the scan data and the end marker.
+        for (size_t cut : {size_t(0), size_t(1), size_t(3), size_t(100), size_t(600), n / 4, n / 2, n - 500,
+                           n - 2, n - 1}) {
             SCOPED_TRACE(std::string(photo) + " cut at " + std::to_string(cut));
             const fs::path copy = tmp.path / ("cut-" + std::to_string(cut) + ".jpg");
             writeBytes(copy, whole, cut);

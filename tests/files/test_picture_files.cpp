@@ -23,14 +23,8 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(f), {}};
 }
 
-struct Fixture {
-    cwtest::TempDir dir;
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, dir / "cache/temp"};
-    Fixture() { host.session = &s; }
+struct Fixture : cwtest::SessionRig<> {
+    Fixture() : SessionRig("cache/temp") {}
 
     void load(const std::vector<std::string>& names) {
         dialogs.opens.push_back(names);

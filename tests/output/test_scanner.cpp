@@ -164,10 +164,7 @@ Bitmap scanimage(const std::vector<std::string>& args) {
     return readPnm(out);
 }
 
-bool samePixels(const Bitmap& a, const Bitmap& b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::memcmp(a.data(), b.data(), a.pixelCount() * sizeof(uint32_t)) == 0;
-}
+using cwtest::samePixels;
 
 Bitmap leftColumns(const Bitmap& b, int32_t width) {
     if (width >= b.width()) return b.clone();
@@ -433,13 +430,12 @@ TEST(ScanAcquire, FeederDeliversEveryPageUpToTheListAndAFlatbedOne) {
 
 TEST(ScanAcquire, DeviceFailingEveryTransferEndsTheAcquisition) {
     SaneEnv env;
+    // A plain failure, the feeder's own statuses (which a reader could take
+    // for the end of the pages), and a frame without a single line.
     const std::pair<const char*, int> failures[] = {
         {"SANE_STATUS_IO_ERROR", SANE_STATUS_IO_ERROR}, {"SANE_STATUS_JAMMED", SANE_STATUS_JAMMED},
-        {"SANE_STATUS_NO_MEM", SANE_STATUS_NO_MEM},     {"SANE_STATUS_DEVICE_BUSY", SANE_STATUS_DEVICE_BUSY},
-        {"SANE_STATUS_INVAL", SANE_STATUS_INVAL},       {"SANE_STATUS_COVER_OPEN", SANE_STATUS_COVER_OPEN},
-        {"SANE_STATUS_NO_DOCS", SANE_STATUS_NO_DOCS},   {"SANE_STATUS_ACCESS_DENIED", SANE_STATUS_ACCESS_DENIED},
-        {"SANE_STATUS_UNSUPPORTED", SANE_STATUS_UNSUPPORTED},
-        {"SANE_STATUS_EOF", SANE_STATUS_IO_ERROR},  // a frame without a single line
+        {"SANE_STATUS_NO_DOCS", SANE_STATUS_NO_DOCS},   {"SANE_STATUS_COVER_OPEN", SANE_STATUS_COVER_OPEN},
+        {"SANE_STATUS_EOF", SANE_STATUS_IO_ERROR},
     };
     for (const char* source : {"Flatbed", "Automatic Document Feeder"})
         for (const auto& [code, status] : failures) {
@@ -548,16 +544,10 @@ TEST(ScanAcquire, NoDevicesShowsNoListAndFailsTheAcquisition) {
 
 namespace {
 
-struct Flow {
-    cwtest::TempDir dir;
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, dir / "cache/temp"};
+struct Flow : cwtest::SessionRig<> {
     Scanner scanner;
     ScriptedScanUi ui{scanner};
-    Flow() { host.session = &s; }
+    Flow() : SessionRig("cache/temp") {}
 
     ScanOutcome scan() { return scanImageClick(s, ui, scanner); }
     std::string scratch() { return dir / "cache/temp/wkf1.bmp"; }
@@ -652,18 +642,17 @@ TEST(ScanImage, MissingLibraryGivesOneMessageThenTheOpenDialog) {
     EXPECT_EQ(g.s.openFileName, cwtest::testdata("bmp/rgb24.bmp"));
 }
 
+// Both sources' failures are told apart from a cancel in ScanAcquire; here
+// only that the button reports one.
 TEST(ScanImage, FailedTransferIsReportedNotPassedOffAsACancel) {
     SaneEnv env;
-    for (const char* source : {"Flatbed", "Automatic Document Feeder"}) {
-        SCOPED_TRACE(source);
-        Flow f;
-        f.ui.settings = scanAt(8, "Gray", {{"read-return-value", "SANE_STATUS_IO_ERROR"}});
-        f.ui.settings->source = source;
-        const ScanOutcome out = f.scan();
-        EXPECT_EQ(out.acquired, 0u);
-        EXPECT_EQ(f.messages.shown, std::vector<std::string>{kScanFailedMessage});
-        f.expectOpenDialogOnceAndNoPicture();
-    }
+    Flow f;
+    f.ui.settings = scanAt(8, "Gray", {{"read-return-value", "SANE_STATUS_IO_ERROR"}});
+    f.ui.settings->source = "Automatic Document Feeder";
+    const ScanOutcome out = f.scan();
+    EXPECT_EQ(out.acquired, 0u);
+    EXPECT_EQ(f.messages.shown, std::vector<std::string>{kScanFailedMessage});
+    f.expectOpenDialogOnceAndNoPicture();
 }
 
 TEST(ScanImage, UnusableScratchFolderIsReportedThenTheOpenDialog) {

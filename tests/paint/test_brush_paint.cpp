@@ -21,30 +21,15 @@ using namespace cw;
 
 namespace {
 
-constexpr uint32_t gray(uint32_t g) { return rgb(g, g, g); }
+using cwtest::gray;
+using cwtest::networkColour;
 
-class QuietHost final : public WindowHost {
-public:
-    void createImageWindow() override {}
-    void showImageWindow() override {}
-    void closeImageWindow() override {}
-};
-
-struct Canvas {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    QuietHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Canvas : cwtest::SessionRig<cwtest::RecordingProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
         selectTool(s.tools, kToolBrush);
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
-    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
     // One brush call over `window` as a press makes it.
     void press(const Rect& window, uint32_t picked, int32_t cx = 0, int32_t cy = 0, int32_t radius = 0) {
         s.ws->toolRect = s.ws->prevToolRect = window;
@@ -68,13 +53,6 @@ struct Canvas {
         return n;
     }
 };
-
-uint32_t networkColour(int32_t code, uint32_t source) {
-    const auto pc = paletteColourDirect(code, source, source, 0);
-    EXPECT_TRUE(pc.has_value());
-    const Rgb c = pc->rgb;
-    return rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
-}
 
 Bitmap flat(int32_t w, int32_t h, uint32_t level = 100) {
     Bitmap b(w, h);
@@ -109,20 +87,6 @@ TEST(BrushPaint, RegionIsTheUncoveredStripOrTheWholeWindow) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(brushRegion(r.prev, r.cur, r.rounded, 100, 100), r.region) << r.what;
-}
-
-TEST(BrushPaint, ColourTestComparesEachChannelWithThePickedColour) {
-    struct Row {
-        uint32_t shown;
-        int32_t factor;
-        bool accepted;
-    };
-    const uint32_t picked = rgb(100, 100, 100);
-    const Row rows[] = {{rgb(100, 100, 100), 0, true},  {rgb(101, 100, 100), 0, false}, {rgb(110, 90, 100), 10, true},
-                        {rgb(100, 100, 111), 10, false}, {rgb(100, 89, 100), 10, false}, {rgb(255, 0, 0), 255, true},
-                        {rgb(100, 100, 0), 99, false}};
-    for (const Row& r : rows)
-        EXPECT_EQ(colourTestAccepts(r.shown, picked, r.factor), r.accepted) << std::hex << r.shown << " factor " << std::dec << r.factor;
 }
 
 // The strip of a move is what gets painted, checked on the pixel codes.

@@ -49,16 +49,10 @@ private:
     }
 };
 
-struct Picture {
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
+struct Picture : cwtest::SessionRig<> {
     RecordingRoutines* routines;
 
     explicit Picture(int w = 100, int h = 100) {
-        host.session = &s;
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.at(x, y) = rgb(x & 255, y & 255, (x + y) & 255);
@@ -80,9 +74,6 @@ struct Picture {
         image1MouseMove(s, false, x2, y2);
         image1Click(s);
         image1MouseUp(s, MouseButton::Left, false, x2, y2);
-    }
-    bool displayIsColour() const {
-        return std::memcmp(s.ws->display.data(), s.ws->colour.data(), s.ws->pixelCount() * 4) == 0;
     }
 };
 

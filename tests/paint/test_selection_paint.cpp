@@ -22,22 +22,13 @@ using namespace cw;
 
 namespace {
 
-struct Canvas {
-    cwtest::ProbeProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    cwtest::RecordingHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
         selectTool(s.tools, kToolSelectionPaint);
         progress.events.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
-    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
     void drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
         image1MouseMove(s, false, x1, y1);
         image1MouseDown(s, MouseButton::Left, false, x1, y1);
@@ -46,17 +37,9 @@ struct Canvas {
         image1Click(s);
         image1MouseUp(s, MouseButton::Left, false, x2, y2);
     }
-    bool displayIsColour() const {
-        return std::memcmp(s.ws->display.data(), s.ws->colour.data(), s.ws->pixelCount() * 4) == 0;
-    }
 };
 
-uint32_t networkColour(int32_t code, uint32_t source) {
-    const auto pc = paletteColourDirect(code, source, source, 0);
-    EXPECT_TRUE(pc.has_value());
-    const Rgb c = pc->rgb;
-    return rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
-}
+using cwtest::networkColour;
 
 Bitmap photo() { return decodeJpegFile(cwtest::testdata("photos/camera.jpg")); }
 

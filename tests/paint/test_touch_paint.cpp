@@ -20,15 +20,10 @@ using namespace cw;
 
 namespace {
 
-constexpr uint32_t gray(uint32_t g) { return rgb(g, g, g); }
+using cwtest::gray;
+using cwtest::networkColour;
 
-struct Canvas {
-    cwtest::ProbeProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    cwtest::RecordingHost host;
-    Session s{progress, messages, dialogs, host, "/nonexistent"};
-
+struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
@@ -38,8 +33,6 @@ struct Canvas {
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1};
         progress.events.clear();
     }
-    Workspace& ws() { return *s.ws; }
-    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
 };
 
 // 32 x 32, gray level (x + 32 y) mod 256: each level on four known pixels.
@@ -47,14 +40,6 @@ Bitmap ramp() {
     Bitmap b(32, 32);
     for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = gray(uint32_t(i % 256));
     return b;
-}
-
-// The colour a network palette gives a source pixel, evaluated without the tables.
-uint32_t networkColour(int32_t code, uint32_t source) {
-    const auto pc = paletteColourDirect(code, source, source, 0);
-    EXPECT_TRUE(pc.has_value());
-    const Rgb c = pc->rgb;
-    return rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
 }
 
 } // namespace

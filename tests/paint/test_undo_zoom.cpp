@@ -13,16 +13,8 @@ using namespace cw;
 
 namespace {
 
-struct Picture {
-    cwtest::TempDir dir;
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s{progress, messages, dialogs, host, dir / "scratch"};
-
-    explicit Picture(int w = 100, int h = 80) {
-        host.session = &s;
+struct Picture : cwtest::SessionRig<> {
+    explicit Picture(int w = 100, int h = 80) : SessionRig("scratch") {
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.at(x, y) = rgb((x * 3) & 255, (y * 5) & 255, (x ^ y) & 255);
@@ -32,10 +24,6 @@ struct Picture {
     void paint(uint32_t c) {
         for (size_t i = 0; i < s.ws->pixelCount(); i += 7) s.ws->colour.data()[i] = c;
         s.ws->display.copyFrom(s.ws->colour);
-    }
-    bool same(const Bitmap& a, const Bitmap& b) {
-        return a.width() == b.width() && a.height() == b.height() &&
-               std::memcmp(a.data(), b.data(), a.pixelCount() * 4) == 0;
     }
     void select(int x1, int y1, int x2, int y2) {
         selectTool(s.tools, kToolRectangle);
@@ -57,21 +45,21 @@ TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
     p.s.ws->codes[0] = 6;
     const Bitmap painted = p.s.ws->colour.clone();
     undoClick(p.s);
-    EXPECT_TRUE(p.same(p.s.ws->colour, loaded));
-    EXPECT_TRUE(p.same(p.s.ws->display, loaded));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, loaded));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, loaded));
     EXPECT_EQ(p.s.ws->codes[0], 6) << "only the pictures are exchanged";
     undoClick(p.s);
-    EXPECT_TRUE(p.same(p.s.ws->colour, painted));
-    EXPECT_TRUE(p.same(p.s.ws->display, painted));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, painted));
 
     // Checking "Un-do Enabled" snapshots at once; unchecked, Un-do does nothing.
     undoEnabledClick(p.s, false);
     undoClick(p.s);
-    EXPECT_TRUE(p.same(p.s.ws->colour, painted));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
     undoEnabledClick(p.s, true);
     p.paint(rgb(0, 0, 200));
     undoClick(p.s);
-    EXPECT_TRUE(p.same(p.s.ws->colour, painted));
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
 }
 
 TEST(Zoom, FactorsSizesAndMapping) {
@@ -86,7 +74,7 @@ TEST(Zoom, FactorsSizesAndMapping) {
         p.s.zoom.factorField = r.field;
         zoomClick(p.s);
         EXPECT_FALSE(p.s.ws->selectionActive) << "Zoom consumes the selection";
-        EXPECT_TRUE(p.same(p.s.ws->display, p.s.ws->colour)) << "the band is erased";
+        EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, p.s.ws->colour)) << "the band is erased";
         const ZoomView& z = p.s.zoom;
         EXPECT_EQ(z.sourceRect, (Rect{11, 11, 49, 29}));
         EXPECT_EQ(z.picture.width(), 39);

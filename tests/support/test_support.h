@@ -1,14 +1,21 @@
 #pragma once
-// Shared by the core tests: test data paths, a recording progress meter and
-// scripted message boxes and dialogs.
+// Shared by the core tests: test data paths, a recording progress meter,
+// scripted message boxes and dialogs, and a session over them.
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/headless_host.h"
 #include "app/host.h"
+#include "app/session.h"
+#include "colour/palette_networks.h"
 #include "engine/rect.h"
 #include "progress/progress.h"
 
@@ -19,16 +26,29 @@ inline std::string testdata(const std::string& rel) {
     return std::string(env && *env ? env : CW_TESTDATA) + "/" + rel;
 }
 
-// A fresh empty folder under the system temp folder, removed at scope end.
+// A fresh empty folder under the system temp folder, removed at scope end
+// even if a test left it read-only.
 struct TempDir {
     std::filesystem::path path;
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "cwtest-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path = tmpl;
     }
-    ~TempDir() { std::filesystem::remove_all(path); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path, ec);
+    }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
+
+// A whole file's bytes; a file that cannot be read fails the test.
+inline std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + p.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class RecordingProgress : public cw::Progress {
 public:
@@ -124,5 +144,42 @@ public:
         return v;
     }
 };
+
+inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.data(), a.data() + a.pixelCount(), b.data());
+}
+
+// A session over scripted services, which are built ahead of it. A
+// HeadlessHost is pointed at the session; a scratch name puts the scratch
+// folder under the rig's own temporary folder instead of a missing one.
+template <class ProgressT = RecordingProgress, class HostT = cw::HeadlessHost>
+struct SessionRig {
+    TempDir dir;
+    ProgressT progress;
+    ScriptedMessages messages;
+    ScriptedDialogs dialogs;
+    HostT host;
+    cw::Session s;
+    explicit SessionRig(const char* scratch = nullptr)
+        : s{progress, messages, dialogs, host, scratch ? dir / scratch : std::string("/nonexistent")} {
+        if constexpr (requires { host.session; }) host.session = &s;
+    }
+    cw::Workspace& ws() const { return *s.ws; }
+    size_t at(int32_t x, int32_t y) const { return size_t(y) * size_t(s.ws->width) + size_t(x); }
+    int8_t code(int32_t x, int32_t y) const { return s.ws->codes[at(x, y)]; }
+    // Nothing (no outline, band or marker) is drawn over the working picture.
+    bool displayIsColour() const { return samePixels(s.ws->display, s.ws->colour); }
+};
+
+inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
+
+// The colour a network palette gives a source pixel, from the untabulated
+// formulas, clamped as stored.
+inline uint32_t networkColour(int32_t code, uint32_t source) {
+    const cw::Rgb c = cw::paletteColourDirect(code, source, source, 0).value().rgb;
+    return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)),
+                   uint32_t(std::clamp(c.b, 0, 255)));
+}
 
 } // namespace cwtest
