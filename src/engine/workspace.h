@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/anchor.h"
@@ -48,6 +49,9 @@ struct Workspace {
     uint32_t pickedColour = 0;  // the displayed pixel under the press
     int8_t pointedCode = 0;
     std::string resetCaption = "Zer&o-set";  // the image window's Re-set button
+    // Held while the display is written off the interface thread (a large
+    // connected fill paints on a second thread); the window's painting takes it.
+    std::mutex displayLock;
 
     size_t pixelCount() const { return size_t(width) * size_t(height); }
     uint32_t bucketSize(int level) const { return bucketStart[level + 1] - bucketStart[level]; }

@@ -1,6 +1,11 @@
 #include "paint/connected_paint.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -24,6 +29,11 @@ struct Bounds {
         x2 = std::max(x2, x);
         y1 = std::min(y1, y);
         y2 = std::max(y2, y);
+    }
+    void add(const Bounds& o) {
+        if (o.x1 > o.x2) return;  // empty
+        add(o.x1, o.y1);
+        add(o.x2, o.y2);
     }
 };
 
@@ -91,16 +101,18 @@ void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, 
 }
 
 // Paints the pixels of plane rows from..to taken since the last call, in
-// picture order.
+// picture order: those open at the last call and not in `nowOpen` (the open
+// plane, or a copy of it).
 template <class Paint>
-void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed)
-    __attribute__((noinline));
+void paintTaken(Planes& planes, const uint8_t* nowOpen, uint32_t w, uint32_t h, uint32_t from, uint32_t to,
+                Paint& paint, Bounds& changed) __attribute__((noinline));
 template <class Paint>
-void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t to, Paint& paint, Bounds& changed) {
+void paintTaken(Planes& planes, const uint8_t* nowOpen, uint32_t w, uint32_t h, uint32_t from, uint32_t to,
+                Paint& paint, Bounds& changed) {
     for (uint32_t row = std::max<uint32_t>(from, 2); row <= std::min(to, h + 1); ++row) {
         const uint32_t py = row - 2;
         const size_t start = size_t(planes.position(0, py) >> 3);
-        const uint8_t* open = planes.open.get() + start;
+        const uint8_t* open = nowOpen + start;
         uint8_t* swept = planes.swept.get() + start;
         // The row's own bytes only: narrow rows are fewer than a word apart.
         const uint32_t used = (w + 7) / 8;  // the row's spare bits are never set
@@ -126,6 +138,91 @@ void paintTaken(Planes& planes, uint32_t w, uint32_t h, uint32_t from, uint32_t 
         }
     }
 }
+
+// Paints on a second thread while the walk goes on, so that on large fills
+// painting costs next to no time of its own. Every so many appends the walk
+// hands over a copy of the open bits of its rows (the walk keeps changing
+// the plane itself) and the painter paints what was taken up to then; the
+// last round, after the walk, paints the rest. Started only once a fill has
+// grown large. The display is written under the workspace's display lock,
+// which the window's painting takes too.
+template <class Paint>
+class Painter {
+public:
+    Painter(Planes& planes, Workspace& ws, Paint& paint)
+        : planes_(planes), ws_(ws), paint_(paint), copy_(allocateCopy(planes)), thread_([this] { work(); }) {}
+    ~Painter() { finish(0, 0); }
+
+    // Plane rows first..last are prepared: paints what is taken in them.
+    void request(uint32_t first, uint32_t last) { handOver(first, last, false); }
+    // Paints what is left, waits for it, and gives what the painter changed.
+    Bounds finish(uint32_t first, uint32_t last) {
+        if (thread_.joinable()) {
+            handOver(first, last, true);
+            thread_.join();
+        }
+        return changed_;
+    }
+
+private:
+    static std::unique_ptr<uint8_t[]> allocateCopy(const Planes& planes) {
+        ensureMemoryFor(planes.bytes);
+        return std::make_unique_for_overwrite<uint8_t[]>(planes.bytes);
+    }
+    void handOver(uint32_t first, uint32_t last, bool ending) {
+        {
+            std::unique_lock lock(mutex_);
+            done_.wait(lock, [&] { return served_ == requests_; });  // the copy is free again
+            if (last >= first && last != 0) {
+                const size_t from = size_t((uint64_t(first) << planes_.shift) >> 3);  // plane rows
+                const size_t to = size_t((uint64_t(last) + 1) << planes_.shift >> 3);
+                std::memcpy(copy_.get() + from, planes_.open.get() + from, to - from);
+                first_ = first;
+                last_ = last;
+            }
+            ending_ = ending;
+            ++requests_;
+        }
+        wake_.notify_one();
+    }
+    void work() {
+        // A copy of its own: the original sits beside the walk's busy stack.
+        Paint paint = paint_;
+        for (;;) {
+            uint32_t first, last;
+            bool ending;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return requests_ != served_; });
+                first = first_;
+                last = last_;
+                ending = ending_;
+            }
+            {
+                std::lock_guard display(ws_.displayLock);
+                paintTaken(planes_, copy_.get(), uint32_t(ws_.width), uint32_t(ws_.height), first, last, paint,
+                           changed_);
+            }
+            {
+                std::lock_guard lock(mutex_);
+                ++served_;
+            }
+            done_.notify_one();
+            if (ending) return;
+        }
+    }
+
+    Planes& planes_;
+    Workspace& ws_;
+    Paint& paint_;
+    std::unique_ptr<uint8_t[]> copy_;
+    Bounds changed_{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    uint32_t first_ = 0, last_ = 0, requests_ = 0, served_ = 0;
+    bool ending_ = false;
+    std::thread thread_;  // last: it starts once the rest is set up
+};
 
 // The queue's storage: a ring of positions that doubles when full. Each
 // pixel enters at most once, so it never outgrows the picture's 2^31.
@@ -153,9 +250,9 @@ Ring<Pos> grownRing(const Ring<Pos>& old, uint32_t head, uint32_t count) {
 // Open bits are worked out a row at a time as the walk first comes near the
 // row. Appending clears a pixel's open bit, which is what keeps it from
 // being appended again, also for codes whose painting leaves the pixel
-// unpainted (0 and 127). Painting is independent per pixel, so it is done in
-// picture order, every so many appends and once more when the walk ends or
-// is aborted: what gets painted is exactly what the queue has taken in.
+// unpainted (0 and 127). Painting is independent per pixel, so it is done
+// apart from the walk, in picture order: what gets painted is exactly what
+// the queue has taken in when the walk ends or is aborted.
 // The walk's state is in locals and 32-bit counts (which the planes' and
 // the ring's stores cannot alias), so that it stays in registers.
 template <class Pos, class Paint>
@@ -205,9 +302,12 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     count = 1;
     ws.curPixelIndex = int32_t(uint32_t(y) * w + uint32_t(x));
 
-    // Large enough for the painting to stream through memory, small enough
-    // for the rest to be painted at once after an abort.
-    constexpr uint32_t kPaintEvery = uint32_t(1) << 22;
+    // A round of painting every so many appends: few enough for the last
+    // round, after the walk, to take no time to speak of; the painter starts
+    // with the first round, so small fills never start it.
+    constexpr uint32_t kPaintEvery = uint32_t(1) << 20;
+    std::optional<Painter<Paint>> painter;
+    bool alone = false;  // no second thread: painted here instead
     try {
         while (count != 0) {
             const Pos c = slots[head];
@@ -261,14 +361,25 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
             // 100 div (length + 1) is 0 from a length of 100 on: nothing to show.
             if (count < 100) progress.reportMonotonic(int(100 / (count + 1)));
             if (taken >= kPaintEvery) [[unlikely]] {
-                paintTaken(planes, w, h, first, last, paint, changed);
+                if (!painter && !alone) {
+                    try {
+                        painter.emplace(planes, ws, paint);
+                    } catch (const std::system_error&) {
+                        alone = true;
+                    } catch (const std::bad_alloc&) {
+                        alone = true;
+                    }
+                }
+                if (painter) painter->request(first, last);
+                else paintTaken(planes, open, w, h, first, last, paint, changed);
                 taken = 0;
             }
         }
     } catch (const std::bad_alloc&) {
         // No room for a longer queue: what was taken in is painted, as after an abort.
     }
-    paintTaken(planes, w, h, first, last, paint, changed);
+    if (painter) changed.add(painter->finish(first, last));  // the rest, after the walk
+    else paintTaken(planes, open, w, h, first, last, paint, changed);
     if (count != 0) {
         const Pos f = slots[head];
         ws.curPixelIndex = int32_t(size_t((f >> shift) - 2) * w + uint32_t(f & (rowBits - 1)));

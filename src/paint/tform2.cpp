@@ -1,5 +1,7 @@
 #include "paint/tform2.h"
 
+#include <mutex>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -67,6 +69,7 @@ void PictureView::paintEvent(QPaintEvent* e) {
         return;
     }
     // Wraps the buffer, no copy; only the exposed part is drawn.
+    const std::lock_guard lock(ws->displayLock);
     const QImage image(reinterpret_cast<const uchar*>(ws->display.data()), ws->width, ws->height,
                        qsizetype(ws->width) * 4, QImage::Format_RGB32);
     const QRect r = e->rect() & image.rect();

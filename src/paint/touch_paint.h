@@ -49,8 +49,20 @@ struct MaskedPaint {
         codes[i] = code;
     }
     // Pixels x0..x1 - 1 of row y, the first at index i.
-    void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) const {
-        for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
+    void run(uint32_t i, int32_t x0, int32_t x1, int32_t) const {
+        // Locals: the code stores could otherwise alias the members.
+        uint32_t* const c = colour;
+        uint32_t* const d = display;
+        int8_t* const k = codes;
+        const uint32_t* const src = source;
+        const int32_t m = marker;
+        const int8_t b = code;
+        for (int32_t x = x0; x < x1; ++x, ++i) {
+            const uint32_t v = maskedPixel(src[i], m);
+            c[i] = v;
+            d[i] = v;
+            k[i] = b;
+        }
     }
 };
 
@@ -68,6 +80,9 @@ struct InteractivePaint {
     int level = -1;  // the level being walked, when levelOnly
     std::array<uint32_t, 256> levelColour{};
     std::array<bool, 256> levelKnown{};
+    bool runDecided = false;
+    const uint32_t* runTable = nullptr;
+    const uint32_t* runSource = nullptr;
 
     void decideLevelOnly() {
         const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
@@ -95,20 +110,32 @@ struct InteractivePaint {
     // Pixels x0..x1 - 1 of row y, the first at index i: in the common case
     // a table read each, decided once for the run (nothing in it changes
     // what ColourMag would decide).
+    // The choice is made once per fill, on the first run: nothing it depends
+    // on changes while a fill runs (the windows are locked, and a code that
+    // turns merging on never has a plain table).
     void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
-        const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
-        const uint32_t* table = skipRule ? nullptr : detail::plainTable(ctx, code);
+        if (!runDecided) {
+            const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
+            runTable = skipRule ? nullptr : detail::plainTable(ctx, code);
+            runSource = ctx.ws.source.data();
+            runDecided = true;
+        }
+        const uint32_t* const table = runTable;
         if (!table) {
             for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
             return;
         }
-        const uint32_t* source = ctx.ws.source.data();
+        // Locals: the code stores could otherwise alias the members.
+        const uint32_t* const source = runSource;
+        uint32_t* const col = colour;
+        uint32_t* const dis = display;
+        int8_t* const cod = codes;
         const int8_t c = int8_t(uint8_t(code));
         for (int32_t x = x0; x < x1; ++x, ++i) {
             const uint32_t v = table[grayOf(channelsOf(source[i]))];
-            colour[i] = v;
-            display[i] = v;
-            codes[i] = c;
+            col[i] = v;
+            dis[i] = v;
+            cod[i] = c;
         }
     }
 };
