@@ -1,5 +1,5 @@
 // Abort pressed on the progress meter's button while a long operation runs on
-// a 6000 x 4000 picture: mark-up, auto finish-up and image-wide Touch-paint
+// a 6000 x 4000 picture: mark-up, auto finish-up, image-wide and connected Touch-paint
 // stop early, leave sound state, and the windows come back.
 #include <QElapsedTimer>
 #include <QMenu>
@@ -193,6 +193,36 @@ private slots:
                  "the fill's own codes are made ordinary");
         QCOMPARE(countCodes(kCodeUncoloured, 0, kW), size_t(0));  // the fill did the first row
         QVERIFY2(countCodes(kCodeUncoloured, lastRow, kW) > 0, "the fill stopped before the last row");
+    }
+
+    // Large enough for the fill to paint on its second thread while the
+    // image window repaints from the display it writes.
+    void connectedTouchPaintStopsEarly() {
+        Workspace& w = ws();
+        std::fill(w.codes.get(), w.codes.get() + w.pixelCount(), int8_t(0));
+        w.colour.copyFrom(w.source);
+        w.display.copyFrom(w.source);
+        f().ScopeLocal->click();
+        f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
+        const int8_t code = int8_t(f().session().palette.paletteCode);
+
+        AbortClicker clicker(f().Form7(), 60);
+        click(QPoint(10, 10));
+        verifySoundWindows(clicker, "connected touch-paint");
+        if (QTest::currentTestFailed()) return;
+        const size_t aborted = countCodes(code);
+        QVERIFY2(aborted > 0 && aborted < w.pixelCount(), qPrintable(QString::number(aborted)));
+        // What is painted is whole: coloured, shown, and a block around the seed.
+        for (size_t i = 0; i < w.pixelCount(); ++i) {
+            const bool painted = w.codes[i] == code;
+            QCOMPARE(w.display.data()[i], painted ? w.colour.data()[i] : w.source.data()[i]);
+        }
+        QCOMPARE(w.codes[size_t(1) * kW + 1], code);
+
+        // From an unpainted pixel, again without Abort: the rest, which
+        // surrounds the painted block and so is one region too.
+        click(QPoint(kW - 10, kH - 10));
+        QCOMPARE(countCodes(code), w.pixelCount());
     }
 };
 
