@@ -1,6 +1,7 @@
 #include "paint/connected_paint.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -99,6 +100,62 @@ void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, 
         std::memcpy(planes.swept.get() + (planes.position(0, py) >> 3), bits, (w + 7) / 8);
     }
 }
+
+// Which plane rows have their open bits, shared by the walk and a thread
+// that works them out ahead of it, outward from the seed's row. Each row is
+// claimed before it is worked out, so that it is done once, and the walk
+// waits only for a row the other thread is in the middle of.
+class RowPreparer {
+public:
+    RowPreparer(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi)
+        : planes_(planes), ws_(ws), lo_(lo), hi_(hi), h_(uint32_t(ws.height)),
+          state_(std::make_unique<std::atomic<uint8_t>[]>(size_t(h_) + 3)) {
+        for (uint32_t r = 0; r < h_ + 3; ++r) state_[r].store(r < 2 || r > h_ + 1 ? kReady : kNone);
+    }
+    ~RowPreparer() { stopAhead(); }
+
+    // Plane row r has its open bits once this returns.
+    void ensure(uint32_t r, std::vector<uint8_t>& passing) {
+        if (state_[r].load(std::memory_order_acquire) == kReady) return;
+        if (!prepare(r, passing))
+            while (state_[r].load(std::memory_order_acquire) != kReady) std::this_thread::yield();
+    }
+    // Works out the rows ahead of the walk on a thread of its own, nearest
+    // the seed's plane row first. Without a thread the walk does them all.
+    void startAhead(uint32_t seedRow) {
+        try {
+            ahead_ = std::thread([this, seedRow] {
+                std::vector<uint8_t> passing(size_t(ws_.width));
+                for (uint32_t d = 0; d <= h_ && !stop_.load(std::memory_order_relaxed); ++d) {
+                    if (seedRow + d <= h_ + 1) prepare(seedRow + d, passing);
+                    if (d && seedRow >= 2 + d) prepare(seedRow - d, passing);
+                }
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    void stopAhead() {
+        stop_.store(true, std::memory_order_relaxed);
+        if (ahead_.joinable()) ahead_.join();
+    }
+
+private:
+    static constexpr uint8_t kNone = 0, kClaimed = 1, kReady = 2;
+    bool prepare(uint32_t r, std::vector<uint8_t>& passing) {
+        uint8_t expected = kNone;
+        if (!state_[r].compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel)) return false;
+        prepareRows(planes_, ws_, lo_, hi_, r, r, passing);
+        state_[r].store(kReady, std::memory_order_release);
+        return true;
+    }
+
+    Planes& planes_;
+    const Workspace& ws_;
+    const uint32_t lo_, hi_, h_;
+    std::unique_ptr<std::atomic<uint8_t>[]> state_;
+    std::atomic<bool> stop_{false};
+    std::thread ahead_;
+};
 
 // Paints the pixels of plane rows from..to taken since the last call, in
 // picture order: those open at the last call and not in `nowOpen` (the open
@@ -255,6 +312,9 @@ Ring<Pos> grownRing(const Ring<Pos>& old, uint32_t head, uint32_t count) {
 // the queue has taken in when the walk ends or is aborted.
 // The walk's state is in locals and 32-bit counts (which the planes' and
 // the ring's stores cannot alias), so that it stays in registers.
+// Pictures from this size on have their rows worked out on a second thread.
+constexpr size_t kPrepareAheadPixels = size_t(1) << 22;
+
 template <class Pos, class Paint>
 void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Workspace& ws = *s.ws;
@@ -284,7 +344,10 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     // are connected, so it only ever adds the row above or below.
     const Pos seed = Pos(planes.position(uint32_t(x), uint32_t(y)));
     uint32_t first = uint32_t(y) + 1, last = uint32_t(y) + 3;
-    prepareRows(planes, ws, toneLo, toneHi, first, last, passing);
+    RowPreparer rows(planes, ws, toneLo, toneHi);
+    for (uint32_t r = first; r <= last; ++r) rows.ensure(r, passing);
+    // Large pictures have their rows worked out ahead on a second thread.
+    if (ws.pixelCount() >= kPrepareAheadPixels) rows.startAhead(uint32_t(y) + 2);
     uint32_t inner = first + 1, innerSpan = last - first - 2;  // rows whose neighbours are prepared
 
     Ring<Pos> ring = grownRing(Ring<Pos>{}, 0, 0);
@@ -315,8 +378,8 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
             const uint32_t row = uint32_t(c >> shift);
             if (row - inner > innerSpan) [[unlikely]] {
                 const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
-                if (from < first) prepareRows(planes, ws, toneLo, toneHi, from, first - 1, passing);
-                if (to > last) prepareRows(planes, ws, toneLo, toneHi, last + 1, to, passing);
+                for (uint32_t r = from; r < first; ++r) rows.ensure(r, passing);
+                for (uint32_t r = last + 1; r <= to; ++r) rows.ensure(r, passing);
                 first = from;
                 last = to;
                 inner = first + 1;
@@ -378,6 +441,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     } catch (const std::bad_alloc&) {
         // No room for a longer queue: what was taken in is painted, as after an abort.
     }
+    rows.stopAhead();
     if (painter) changed.add(painter->finish(first, last));  // the rest, after the walk
     else paintTaken(planes, open, w, h, first, last, paint, changed);
     if (count != 0) {
