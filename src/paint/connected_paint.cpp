@@ -48,9 +48,10 @@ inline void store16(uint8_t* p, uint32_t v) { *reinterpret_cast<Unaligned16*>(p)
 // The walk's two bit planes, one bit per pixel each: "open" (may still be
 // appended: unpainted and of a passing tone) and "swept" (open as it was
 // when the taken pixels were last painted, so that those taken since are
-// swept & ~open, and the walk itself only touches one plane). Rows are a power of two of bits apart, at least 16, with at
-// least one spare (always clear) bit at the end of each row, and two clear
-// rows above and one below the picture. Pixel (x, y) is bit
+// swept & ~open, and the walk itself only touches one plane). Rows are a
+// power of two of bits apart, at least 16, with at least one spare (always
+// clear) bit at the end of each row, and two clear rows above and one below
+// the picture. Pixel (x, y) is bit
 // ((y + 2) << shift) + x: the spare bits stand for the columns left of
 // x = 0 and right of x = W - 1, and the clear rows for those above and
 // below, so no neighbour needs a bounds test.
@@ -208,16 +209,19 @@ class Painter {
 public:
     Painter(Planes& planes, Workspace& ws, Paint& paint)
         : planes_(planes), ws_(ws), paint_(paint), copy_(allocateCopy(planes)), thread_([this] { work(); }) {}
-    ~Painter() { finish(0, 0); }
-
-    // Plane rows first..last are prepared: paints what is taken in them.
-    void request(uint32_t first, uint32_t last) { handOver(first, last, false); }
-    // Paints what is left, waits for it, and gives what the painter changed.
-    Bounds finish(uint32_t first, uint32_t last) {
+    ~Painter() {
         if (thread_.joinable()) {
-            handOver(first, last, true);
+            handOver(0, 0, false, true);  // nothing new: only ends the thread
             thread_.join();
         }
+    }
+
+    // Plane rows first..last are prepared: paints what is taken in them.
+    void request(uint32_t first, uint32_t last) { handOver(first, last, true, false); }
+    // Paints what is left, waits for it, and gives what the painter changed.
+    Bounds finish(uint32_t first, uint32_t last) {
+        handOver(first, last, true, true);
+        thread_.join();
         return changed_;
     }
 
@@ -226,11 +230,11 @@ private:
         ensureMemoryFor(planes.bytes);
         return std::make_unique_for_overwrite<uint8_t[]>(planes.bytes);
     }
-    void handOver(uint32_t first, uint32_t last, bool ending) {
+    void handOver(uint32_t first, uint32_t last, bool copy, bool ending) {
         {
             std::unique_lock lock(mutex_);
             done_.wait(lock, [&] { return served_ == requests_; });  // the copy is free again
-            if (last >= first && last != 0) {
+            if (copy) {
                 const size_t from = size_t((uint64_t(first) << planes_.shift) >> 3);  // plane rows
                 const size_t to = size_t((uint64_t(last) + 1) << planes_.shift >> 3);
                 std::memcpy(copy_.get() + from, planes_.open.get() + from, to - from);
@@ -302,19 +306,19 @@ Ring<Pos> grownRing(const Ring<Pos>& old, uint32_t head, uint32_t count) {
     return r;
 }
 
-// The breadth-first flood. It walks the two bit planes instead of the
-// picture's own arrays, so that the walk stays in cache on large pictures.
-// Open bits are worked out a row at a time as the walk first comes near the
-// row. Appending clears a pixel's open bit, which is what keeps it from
-// being appended again, also for codes whose painting leaves the pixel
-// unpainted (0 and 127). Painting is independent per pixel, so it is done
-// apart from the walk, in picture order: what gets painted is exactly what
-// the queue has taken in when the walk ends or is aborted.
-// The walk's state is in locals and 32-bit counts (which the planes' and
-// the ring's stores cannot alias), so that it stays in registers.
 // Pictures from this size on have their rows worked out on a second thread.
 constexpr size_t kPrepareAheadPixels = size_t(1) << 22;
 
+// The breadth-first flood. It walks the two bit planes instead of the
+// picture's own arrays, so that the walk stays in cache on large pictures.
+// A row's open bits are worked out before the walk first comes near it.
+// Appending clears a pixel's open bit, which is what keeps it from being
+// appended again, also for codes whose painting leaves the pixel unpainted
+// (0 and 127). Painting is independent per pixel, so it is done apart from
+// the walk, in picture order: what gets painted is exactly what the queue
+// has taken in when the walk ends or is aborted. The walk's state is in
+// locals and 32-bit counts (which the planes' and the ring's stores cannot
+// alias), so that it stays in registers.
 template <class Pos, class Paint>
 void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     Workspace& ws = *s.ws;
@@ -363,7 +367,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
     uint32_t taken = 0;  // since the last painting
     slots[0] = seed;
     count = 1;
-    ws.curPixelIndex = int32_t(uint32_t(y) * w + uint32_t(x));
+    ws.curPixelIndex = int32_t(seedIndex);
 
     // A round of painting every so many appends: few enough for the last
     // round, after the walk, to take no time to speak of; the painter starts
@@ -427,9 +431,7 @@ void flood(Session& s, int32_t x, int32_t y, Paint& paint, Bounds& changed) {
                 if (!painter && !alone) {
                     try {
                         painter.emplace(planes, ws, paint);
-                    } catch (const std::system_error&) {
-                        alone = true;
-                    } catch (const std::bad_alloc&) {
+                    } catch (const std::exception&) {  // no thread, or no room for the copy
                         alone = true;
                     }
                 }

@@ -108,11 +108,9 @@ struct InteractivePaint {
         codes[i] = int8_t(uint8_t(code));
     }
     // Pixels x0..x1 - 1 of row y, the first at index i: in the common case
-    // a table read each, decided once for the run (nothing in it changes
-    // what ColourMag would decide).
-    // The choice is made once per fill, on the first run: nothing it depends
-    // on changes while a fill runs (the windows are locked, and a code that
-    // turns merging on never has a plain table).
+    // a table read each. The choice is made once per fill, on the first run:
+    // nothing it depends on changes while a fill runs (the windows are
+    // locked, and a code that turns merging on never has a plain table).
     void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
         if (!runDecided) {
             const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
