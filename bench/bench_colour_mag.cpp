@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "colour/colour_mag.h"
-#include "colour/palette_networks.h"
-#include "engine/workspace.h"
-#include "progress/progress.h"
+#include "core/colour_mag.h"
+#include "core/palette_networks.h"
+#include "core/workspace.h"
+#include "core/progress.h"
 
 namespace {
 

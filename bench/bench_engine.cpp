@@ -17,14 +17,14 @@
 #include <time.h>
 #include <vector>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "colour/colour_mag.h"
-#include "engine/fast_markup.h"
-#include "engine/finishup.h"
-#include "engine/markup.h"
-#include "files/jpeg_decoder.h"
-#include "progress/progress.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "core/colour_mag.h"
+#include "actions/fast_markup.h"
+#include "actions/finishup.h"
+#include "actions/markup.h"
+#include "codecs/jpeg_decoder.h"
+#include "core/progress.h"
 
 namespace {
 

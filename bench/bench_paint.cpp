@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/session.h"
-#include "engine/workspace.h"
-#include "files/jpeg_decoder.h"
-#include "paint/connected_paint.h"
-#include "paint/core_paint_routines.h"
-#include "paint/interaction.h"
-#include "paint/tool_settings.h"
-#include "paint/touch_paint.h"
-#include "progress/progress.h"
+#include "actions/ports.h"
+#include "actions/session.h"
+#include "core/workspace.h"
+#include "codecs/jpeg_decoder.h"
+#include "tools/connected_paint.h"
+#include "tools/core_paint_routines.h"
+#include "tools/interaction.h"
+#include "document/tool_settings.h"
+#include "tools/touch_paint.h"
+#include "core/progress.h"
 
 using namespace cw;
 using Clock = std::chrono::steady_clock;

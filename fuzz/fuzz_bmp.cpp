@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <new>
 
-#include "files/bmp_reader.h"
-#include "files/image_error.h"
+#include "codecs/bmp_reader.h"
+#include "core/image_error.h"
 
 // Pictures whose memory would pass the fuzzer's own limit are refused as a
 // machine short of memory refuses them.

@@ -7,9 +7,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "batch/batch.h"
-#include "files/bmp_writer.h"
-#include "files/image_error.h"
+#include "batch.h"
+#include "codecs/bmp_writer.h"
+#include "core/image_error.h"
 
 // Pictures whose memory would pass the fuzzer's own limit are refused as a
 // machine short of memory refuses them.

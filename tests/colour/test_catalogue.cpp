@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "colour/catalogue.h"
-#include "colour/effects.h"
-#include "colour/palette_networks.h"
-#include "engine/bitmap.h"
+#include "core/catalogue.h"
+#include "core/effects.h"
+#include "core/palette_networks.h"
+#include "core/bitmap.h"
 
 using namespace cw;
 

@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "colour/catalogue.h"
-#include "colour/colour_mag.h"
-#include "colour/effects.h"
-#include "colour/palette_networks.h"
-#include "engine/workspace.h"
-#include "files/jpeg_decoder.h"
+#include "core/catalogue.h"
+#include "core/colour_mag.h"
+#include "core/effects.h"
+#include "core/palette_networks.h"
+#include "core/workspace.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "colour/effects.h"
+#include "core/effects.h"
 
 using namespace cw;
 

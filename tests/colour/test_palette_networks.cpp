@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "colour/palette_networks.h"
-#include "engine/bitmap.h"
-#include "files/jpeg_decoder.h"
+#include "core/palette_networks.h"
+#include "core/bitmap.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;

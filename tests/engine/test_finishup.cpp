@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "colour/colour_mag.h"
-#include "engine/finishup.h"
-#include "engine/markup.h"
-#include "files/jpeg_decoder.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "core/colour_mag.h"
+#include "actions/finishup.h"
+#include "actions/markup.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;

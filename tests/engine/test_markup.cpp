@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "engine/fast_markup.h"
-#include "engine/markup.h"
-#include "engine/remark.h"
-#include "files/jpeg_decoder.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "actions/fast_markup.h"
+#include "actions/markup.h"
+#include "actions/remark.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;

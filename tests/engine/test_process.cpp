@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "colour/colour_mag.h"
-#include "engine/finishup.h"
-#include "engine/markup.h"
-#include "engine/process.h"
-#include "engine/remark.h"
-#include "files/jpeg_decoder.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "core/colour_mag.h"
+#include "actions/finishup.h"
+#include "actions/markup.h"
+#include "actions/process.h"
+#include "actions/remark.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -24,7 +24,7 @@ namespace {
 class SelectionRecorder : public PaintRoutines {
 public:
     int selPaints = 0;
-    void selPaint(Session&) override { ++selPaints; }
+    void selPaint(Document&) override { ++selPaints; }
 };
 
 // Horizontal bands of gray, darkest on top: each band is one region.

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "engine/settings.h"
-#include "engine/workspace.h"
-#include "engine/workspace_builder.h"
-#include "files/jpeg_decoder.h"
+#include "document/controls.h"
+#include "core/workspace.h"
+#include "core/workspace_builder.h"
+#include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -1,6 +1,6 @@
-#include "files/bmp_reader.h"
-#include "files/image_error.h"
-#include "files/jpeg_decoder.h"
+#include "codecs/bmp_reader.h"
+#include "core/image_error.h"
+#include "codecs/jpeg_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "files/bmp_reader.h"
-#include "files/bmp_writer.h"
+#include "codecs/bmp_reader.h"
+#include "codecs/bmp_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "files/jpeg_decoder.h"
+#include "codecs/jpeg_decoder.h"
 
-#include "files/image_error.h"
+#include "core/image_error.h"
 
 #include <gtest/gtest.h>
 

@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/headless_host.h"
-#include "app/image_window.h"
-#include "app/session.h"
-#include "files/bmp_reader.h"
-#include "files/jpeg_decoder.h"
-#include "files/picture_files.h"
-#include "files/scratch.h"
+#include "actions/headless_host.h"
+#include "actions/image_window.h"
+#include "actions/session.h"
+#include "codecs/bmp_reader.h"
+#include "codecs/jpeg_decoder.h"
+#include "actions/picture_files.h"
+#include "actions/scratch.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -13,13 +13,13 @@
 
 #include <algorithm>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "files/bmp_writer.h"
-#include "paint/tform2.h"
-#include "paint/touch_paint.h"
-#include "progress/tform7.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "codecs/bmp_writer.h"
+#include "ui/tform2.h"
+#include "tools/touch_paint.h"
+#include "ui/tform7.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -10,13 +10,13 @@
 
 #include <algorithm>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "colour/palette_networks.h"
-#include "files/bmp_reader.h"
-#include "files/jpeg_decoder.h"
-#include "paint/tform2.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "core/palette_networks.h"
+#include "codecs/bmp_reader.h"
+#include "codecs/jpeg_decoder.h"
+#include "ui/tform2.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -5,11 +5,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "colour/catalogue.h"
-#include "paint/tform2.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "core/catalogue.h"
+#include "ui/tform2.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "output/tform3.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "ui/tform3.h"
 #include "test_support.h"
 
 using namespace cw;

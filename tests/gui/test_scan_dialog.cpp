@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <functional>
 
-#include "output/sane_api.h"
-#include "output/scanner.h"
-#include "output/tform_scan_qt.h"
+#include "platform/sane_api.h"
+#include "platform/scanner.h"
+#include "ui/tform_scan_qt.h"
 #include "test_support.h"
 
 using namespace cw;

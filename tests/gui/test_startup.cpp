@@ -11,13 +11,13 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/teulafrm.h"
-#include "app/tform1.h"
-#include "app/tform5.h"
-#include "files/scratch_location_qt.h"
-#include "progress/tform7.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/teulafrm.h"
+#include "ui/tform1.h"
+#include "ui/tform5.h"
+#include "platform/scratch_location_qt.h"
+#include "ui/tform7.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -7,14 +7,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "files/bmp_reader.h"
-#include "files/picture_files.h"
-#include "files/scratch_location_qt.h"
-#include "paint/tform2.h"
-#include "progress/tform7.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "codecs/bmp_reader.h"
+#include "actions/picture_files.h"
+#include "platform/scratch_location_qt.h"
+#include "ui/tform2.h"
+#include "ui/tform7.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -8,11 +8,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/chromawell_qt.h"
-#include "app/help_qt.h"
-#include "app/tform1.h"
-#include "paint/tform10.h"
-#include "paint/tform2.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/tform1.h"
+#include "ui/tform10.h"
+#include "ui/tform2.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -22,9 +22,9 @@ namespace {
 class Recorder : public PaintRoutines {
 public:
     QStringList calls;
-    void colourWinI(Session& s) override { calls << QString("ColourWinI %1").arg(rect(s.ws->toolRect)); }
-    void selPaint(Session& s) override { calls << QString("SelPaint %1").arg(rect(s.ws->selectionRect)); }
-    void touchPaintIOY(Session&, int32_t x, int32_t y, int32_t c) override {
+    void colourWinI(Document& s) override { calls << QString("ColourWinI %1").arg(rect(s.ws->toolRect)); }
+    void selPaint(Document& s) override { calls << QString("SelPaint %1").arg(rect(s.ws->selectionRect)); }
+    void touchPaintIOY(Document&, int32_t x, int32_t y, int32_t c) override {
         calls << QString("TouchPaintIOY %1 %2 %3").arg(x).arg(y).arg(c);
     }
     static QString rect(const Rect& r) { return QString("%1,%2,%3,%4").arg(r.x1).arg(r.y1).arg(r.x2).arg(r.y2); }

@@ -5,7 +5,7 @@
 #include <QThread>
 #include <QtTest>
 
-#include "progress/tform7.h"
+#include "ui/tform7.h"
 
 using cw::TForm7;
 

@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "output/print_layout.h"
+#include "actions/print_layout.h"
 
 using namespace cw;
 

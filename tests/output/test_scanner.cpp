@@ -9,14 +9,14 @@
 #include <functional>
 #include <set>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "files/bmp_reader.h"
-#include "files/picture_files.h"
-#include "files/scratch.h"
-#include "output/sane_api.h"
-#include "output/scan_flow.h"
-#include "output/scanner.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "codecs/bmp_reader.h"
+#include "actions/picture_files.h"
+#include "actions/scratch.h"
+#include "platform/sane_api.h"
+#include "actions/scan_flow.h"
+#include "platform/scanner.h"
 #include "test_support.h"
 
 using namespace cw;

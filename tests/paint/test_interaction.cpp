@@ -4,12 +4,12 @@
 #include <cstring>
 #include <sstream>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "engine/workspace.h"
-#include "paint/interaction.h"
-#include "paint/outline.h"
-#include "paint/tool_settings.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "core/workspace.h"
+#include "tools/interaction.h"
+#include "core/outline.h"
+#include "document/tool_settings.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -21,19 +21,19 @@ class RecordingRoutines : public PaintRoutines {
 public:
     std::vector<std::string> calls;
     int snapshots = 0;
-    void undoSnapshot(Session& s) override {
+    void undoSnapshot(Document& s) override {
         ++snapshots;
         PaintRoutines::undoSnapshot(s);
     }
-    void colourWinI(Session& s) override { calls.push_back("ColourWinI " + rect(s.ws->toolRect)); }
-    void colourWinM(Session& s) override { calls.push_back("ColourWinM " + rect(s.ws->toolRect)); }
-    void selPaint(Session& s) override { calls.push_back("SelPaint " + rect(s.ws->selectionRect)); }
-    void touchPaintMOY(Session& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMOY", s, x, y, c); }
-    void touchPaintMON(Session& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMON", s, x, y, c); }
-    void touchPaintIOY(Session& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintIOY", s, x, y, c); }
-    void touchPaintION(Session& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintION", s, x, y, c); }
-    void clickPaintM(Session& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintM", s, x, y, c); }
-    void clickPaintI(Session& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintI", s, x, y, c); }
+    void colourWinI(Document& s) override { calls.push_back("ColourWinI " + rect(s.ws->toolRect)); }
+    void colourWinM(Document& s) override { calls.push_back("ColourWinM " + rect(s.ws->toolRect)); }
+    void selPaint(Document& s) override { calls.push_back("SelPaint " + rect(s.ws->selectionRect)); }
+    void touchPaintMOY(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMOY", s, x, y, c); }
+    void touchPaintMON(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMON", s, x, y, c); }
+    void touchPaintIOY(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintIOY", s, x, y, c); }
+    void touchPaintION(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintION", s, x, y, c); }
+    void clickPaintM(Document& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintM", s, x, y, c); }
+    void clickPaintI(Document& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintI", s, x, y, c); }
 
     static std::string rect(const Rect& r) {
         std::ostringstream o;
@@ -42,7 +42,7 @@ public:
     }
 
 private:
-    void add(const char* name, Session& s, int32_t x, int32_t y, int32_t c) {
+    void add(const char* name, Document& s, int32_t x, int32_t y, int32_t c) {
         std::ostringstream o;
         o << name << ' ' << x << ' ' << y << ' ' << c << " limit " << rect(s.pointer.paintLimitRect);
         calls.push_back(o.str());

@@ -5,15 +5,15 @@
 #include <memory>
 #include <vector>
 
-#include "app/session.h"
-#include "colour/colour_mag.h"
-#include "colour/palette_networks.h"
-#include "engine/workspace.h"
-#include "files/jpeg_decoder.h"
-#include "paint/core_paint_routines.h"
-#include "paint/interaction.h"
-#include "paint/tool_settings.h"
-#include "paint/touch_paint.h"
+#include "actions/session.h"
+#include "core/colour_mag.h"
+#include "core/palette_networks.h"
+#include "core/workspace.h"
+#include "codecs/jpeg_decoder.h"
+#include "tools/core_paint_routines.h"
+#include "tools/interaction.h"
+#include "document/tool_settings.h"
+#include "tools/touch_paint.h"
 #include "test_support.h"
 
 using namespace cw;

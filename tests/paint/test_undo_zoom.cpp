@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "app/headless_host.h"
-#include "app/session.h"
-#include "paint/interaction.h"
-#include "paint/resample.h"
-#include "paint/tool_settings.h"
-#include "paint/undo.h"
-#include "paint/zoom.h"
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "tools/interaction.h"
+#include "actions/resample.h"
+#include "document/tool_settings.h"
+#include "document/undo.h"
+#include "document/zoom.h"
 #include "test_support.h"
 
 using namespace cw;

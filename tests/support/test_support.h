@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_host.h"
-#include "app/host.h"
-#include "app/session.h"
-#include "colour/palette_networks.h"
-#include "engine/rect.h"
-#include "progress/progress.h"
+#include "actions/headless_host.h"
+#include "actions/ports.h"
+#include "actions/session.h"
+#include "core/palette_networks.h"
+#include "core/rect.h"
+#include "core/progress.h"
 
 namespace cwtest {
 

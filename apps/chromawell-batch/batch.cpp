@@ -1,0 +1,458 @@
+#include "batch.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <istream>
+#include <stdexcept>
+
+#include "actions/headless_host.h"
+#include "actions/session.h"
+#include "actions/palette_menu.h"
+#include "core/catalogue.h"
+#include "core/effects.h"
+#include "actions/finishup.h"
+#include "actions/markup.h"
+#include "actions/process.h"
+#include "codecs/bmp_writer.h"
+#include "actions/picture_files.h"
+#include "tools/interaction.h"
+#include "actions/resample.h"
+#include "document/tool_settings.h"
+#include "document/undo.h"
+#include "document/zoom.h"
+#include "core/progress.h"
+
+namespace cw {
+
+bool splitWords(const std::string& line, std::vector<std::string>& words) {
+    words.clear();
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        if (i >= line.size()) break;
+        std::string word;
+        if (line[i] == '"') {
+            const auto close = line.find('"', i + 1);
+            if (close == std::string::npos) return false;
+            word = line.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return true;
+}
+
+namespace {
+
+struct ScriptError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class BatchMessages final : public Messages {
+public:
+    explicit BatchMessages(std::ostream& err) : err_(err) {}
+    void info(const std::string& t) override { err_ << "message: " << t << '\n'; }
+    bool confirm(const std::string& t) override {
+        err_ << "message: " << t << '\n';
+        return true;
+    }
+    void error(const std::string& t) override { err_ << "message: " << t << '\n'; }
+
+private:
+    std::ostream& err_;
+};
+
+// Answers the next dialog with the path the command names.
+class BatchDialogs final : public Dialogs {
+public:
+    std::optional<std::string> next;
+    std::optional<int32_t> nextColour;
+    std::optional<int32_t> pickColour() override {
+        auto c = nextColour;
+        nextColour.reset();
+        return c;
+    }
+    std::vector<std::string> openFiles(const FileDialogRequest&) override {
+        if (!next) return {};
+        auto v = std::vector<std::string>{*next};
+        next.reset();
+        return v;
+    }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override {
+        auto v = next;
+        next.reset();
+        return v;
+    }
+};
+
+class BatchProgress final : public Progress {
+public:
+    uint64_t abortAtPoll = 0;  // 0: never
+    BatchProgress() { hookEveryPoll(); }
+
+protected:
+    void polled(uint64_t n) override {
+        if (abortAtPoll != 0 && n == abortAtPoll) {
+            abortPressed();
+            abortAtPoll = 0;
+        }
+    }
+};
+
+class Runner {
+public:
+    Runner(std::ostream& out, std::ostream& err, const std::string& scratch)
+        : out_(out), messages_(err), session_(progress_, messages_, dialogs_, host_, scratch) {
+        host_.session = &session_;
+        last_ = std::chrono::steady_clock::now();
+    }
+
+    void run(const std::vector<std::string>& w) {
+        const std::string& cmd = w[0];
+        if (cmd == "load") {
+            need(w, 2);
+            if (session_.imageWindowOpen) clearImage(session_);
+            dialogs_.next = w[1];
+            loadImage(session_);
+            if (!session_.imageWindowOpen) throw ScriptError("cannot load " + w[1]);
+        } else if (cmd == "clear") {
+            need(w, 1);
+            clearImage(session_);
+        } else if (cmd == "restore") {
+            need(w, 1);
+            picture();
+            restoreImage(session_);
+            if (!session_.imageWindowOpen) throw ScriptError("cannot restore " + session_.openFileName);
+        } else if (cmd == "save") {
+            need(w, 2);
+            picture();
+            dialogs_.next = w[1];
+            saveImageAs(session_);
+        } else if (cmd == "set") {
+            need(w, 3);
+            set(w[1], w[2]);
+        } else if (cmd == "dump") {
+            need(w, 3);
+            dump(w[1], w[2]);
+        } else if (cmd == "tool") {
+            need(w, 2);
+            tool(w[1]);
+        } else if (cmd == "quick-brush") {
+            need(w, 2);
+            quick(w[1]);
+        } else if (cmd == "press" || cmd == "release") {
+            if (w.size() < 3 || w.size() > 5) throw ScriptError("wrong number of arguments to " + cmd);
+            picture();
+            const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
+            MouseButton button = MouseButton::Left;
+            bool shift = false;
+            for (size_t i = 3; i < w.size(); ++i) {
+                if (w[i] == "shift") shift = true;
+                else button = buttonNamed(w[i]);
+            }
+            if (cmd == "press") image1MouseDown(session_, button, shift, x, y);
+            else image1MouseUp(session_, button, shift, x, y);
+        } else if (cmd == "move") {
+            if (w.size() != 3 && !(w.size() == 4 && w[3] == "shift")) throw ScriptError("usage: move X Y [shift]");
+            picture();
+            image1MouseMove(session_, w.size() == 4, coordinate(w[1]), coordinate(w[2]));
+        } else if (cmd == "click") {
+            need(w, 1);
+            picture();
+            image1Click(session_);
+        } else if (cmd == "tap") {
+            tap(w);
+        } else if (cmd == "drag") {
+            drag(w);
+        } else if (cmd == "palette") {
+            if (w.size() < 2 || w.size() > 3) throw ScriptError("usage: palette CAPTION");
+            palette(w);
+        } else if (cmd == "effects-reset") {
+            need(w, 1);
+            resetEffects(session_.effects, session_.tools);
+        } else if (cmd == "markup" || cmd == "process" || cmd == "autofinish" || cmd == "view-all" ||
+                   cmd == "view-pending" || cmd == "remove") {
+            need(w, 1);
+            picture();
+            if (cmd == "markup") markUpClick(session_);
+            else if (cmd == "process") processClick(session_);
+            else if (cmd == "autofinish") autoFinishClick(session_);
+            else if (cmd == "view-all") viewAllClick(session_);
+            else if (cmd == "view-pending") viewPendingClick(session_);
+            else removeClick(session_);
+        } else if (cmd == "undo") {
+            need(w, 1);
+            picture();
+            undoClick(session_);
+        } else if (cmd == "zoom") {
+            need(w, 1);
+            picture();
+            zoomClick(session_);
+        } else if (cmd == "reset") {
+            need(w, 1);
+            picture();
+            if (!resetClick(session_)) throw ScriptError("the picture could not be rebuilt");
+        } else if (cmd == "abort-after") {
+            need(w, 2);
+            progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
+        } else if (cmd == "time") {
+            need(w, 2);
+            const auto now = std::chrono::steady_clock::now();
+            out_ << "time " << w[1] << ' '
+                 << std::chrono::duration_cast<std::chrono::milliseconds>(now - last_).count() << '\n';
+            last_ = now;
+        } else {
+            throw ScriptError("unknown command " + cmd);
+        }
+    }
+
+private:
+    static void need(const std::vector<std::string>& w, size_t n) {
+        if (w.size() != n) throw ScriptError("wrong number of arguments to " + w[0]);
+    }
+    Workspace& picture() {
+        if (!session_.imageWindowOpen || !session_.ws) throw ScriptError("no picture is open");
+        return *session_.ws;
+    }
+    static long number(const std::string& s, long lo, long hi) {
+        char* end = nullptr;
+        const long v = std::strtol(s.c_str(), &end, 10);
+        if (s.empty() || *end != '\0') throw ScriptError("not a number: " + s);
+        return v < lo ? lo : v > hi ? hi : v;
+    }
+    static bool onOff(const std::string& s) {
+        if (s == "on") return true;
+        if (s == "off") return false;
+        throw ScriptError("expected on or off: " + s);
+    }
+
+    static int32_t coordinate(const std::string& v) { return int32_t(number(v, INT32_MIN / 2, INT32_MAX / 2)); }
+    static MouseButton buttonNamed(const std::string& b) {
+        if (b == "left") return MouseButton::Left;
+        if (b == "right") return MouseButton::Right;
+        if (b == "middle") return MouseButton::Middle;
+        throw ScriptError("not a button: " + b);
+    }
+
+    const PaletteMenuItem& itemOfKind(PaletteItemKind kind) {
+        for (const PaletteMenuItem& item : paletteMenu())
+            if (item.kind == kind) return item;
+        throw ScriptError("the palette menu has no such item");
+    }
+
+    void palette(const std::vector<std::string>& w) {
+        if (w[1] == "Custom") {
+            if (w.size() != 3 || w[2].size() != 7 || w[2][0] != '#') throw ScriptError("usage: palette Custom #RRGGBB");
+            char* end = nullptr;
+            const unsigned long rgbValue = std::strtoul(w[2].c_str() + 1, &end, 16);
+            if (*end != '\0') throw ScriptError("not a colour: " + w[2]);
+            dialogs_.nextColour = int32_t(((rgbValue >> 16) & 0xff) | (rgbValue & 0xff00) | ((rgbValue & 0xff) << 16));
+            return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::PickColour));
+        }
+        if (w.size() != 2) throw ScriptError("usage: palette CAPTION");
+        if (w[1] == "Original") return originalButtonClick(session_);
+        if (w[1] == "Clear") return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::Clear));
+        const PaletteMenuItem* item = findPaletteItem(w[1]);
+        if (!item) throw ScriptError("no palette " + w[1]);
+        paletteMenuItemClick(session_, *item);
+    }
+
+    void tool(const std::string& name) {
+        static const std::pair<const char*, int32_t> tools[] = {
+            {"brush", kToolBrush}, {"touch", kToolTouch}, {"selection-paint", kToolSelectionPaint},
+            {"rectangle", kToolRectangle}};
+        for (auto [n, t] : tools)
+            if (name == n) return selectTool(session_.tools, t);
+        throw ScriptError("unknown tool " + name);
+    }
+
+    void quick(const std::string& size) {
+        for (const QuickBrush& b : kQuickBrushes)
+            if (size == std::to_string(b.width) + "x" + std::to_string(b.height)) return quickBrush(session_.tools, b);
+        throw ScriptError("no quick brush " + size);
+    }
+
+    bool inside(int32_t x, int32_t y) {
+        const Workspace& ws = picture();
+        return x >= 0 && y >= 0 && x < ws.width && y < ws.height;
+    }
+
+    void tap(const std::vector<std::string>& w) {
+        if (w.size() < 3 || w.size() > 5) throw ScriptError("usage: tap X Y [left|right] [shift]");
+        picture();
+        const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
+        MouseButton button = MouseButton::Left;
+        bool shift = false;
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "shift") shift = true;
+            else if (w[i] == "right") button = MouseButton::Right;
+            else if (w[i] != "left") throw ScriptError("usage: tap X Y [left|right] [shift]");
+        }
+        image1MouseMove(session_, shift, x, y);
+        image1MouseDown(session_, button, shift, x, y);
+        if (button == MouseButton::Left && inside(x, y)) image1Click(session_);
+        image1MouseUp(session_, button, shift, x, y);
+    }
+
+    void drag(std::vector<std::string> w) {
+        const bool shift = w.back() == "shift";
+        if (shift) w.pop_back();
+        if (w.size() < 5 || (w.size() - 1) % 2 != 0) throw ScriptError("usage: drag X1 Y1 X2 Y2 [X3 Y3 ...] [shift]");
+        picture();
+        std::vector<std::pair<int32_t, int32_t>> points;
+        for (size_t i = 1; i < w.size(); i += 2) points.emplace_back(coordinate(w[i]), coordinate(w[i + 1]));
+        image1MouseDown(session_, MouseButton::Left, shift, points[0].first, points[0].second);
+        for (size_t i = 1; i < points.size(); ++i) image1MouseMove(session_, shift, points[i].first, points[i].second);
+        const auto [lx, ly] = points.back();
+        if (inside(lx, ly)) image1Click(session_);
+        image1MouseUp(session_, MouseButton::Left, shift, lx, ly);
+    }
+
+    void set(const std::string& key, const std::string& value) {
+        MainControls& c = session_.controls;
+        ToolSettings& t = session_.tools;
+        if (key == "brush-width") return brushWidthChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
+        if (key == "brush-height") return brushHeightChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
+        if (key == "rounded") return void(t.rounded = onOff(value));
+        if (key == "selectivity") return void(t.overwriteFactor = int32_t(number(value, 0, 255)));
+        if (key == "overwrite") return overwriteClicked(t, onOff(value));
+        if (key == "layered") return layeredClicked(t, onOff(value));
+        if (key == "undo-enabled") return undoEnabledClick(session_, onOff(value));
+        if (key == "zoom-factor")
+            return void(session_.zoom.factorField = int32_t(number(value, kZoomFieldMin, kZoomFieldMax)));
+        if (key == "scale-factor") return scaleFieldChange(session_.scale, int32_t(number(value, kScaleFieldMin, kScaleFieldMax)));
+        if (key == "scope") {
+            if (value != "connected" && value != "image-wide") throw ScriptError("scope is connected or image-wide");
+            return scopeChanged(t, value == "connected" ? kScopeConnected : kScopeImageWide);
+        }
+        if (key == "paint-mode") {
+            if (value != "interactive" && value != "masked") throw ScriptError("paint-mode is interactive or masked");
+            return void(t.paintMode = value == "masked" ? kPaintMasked : kPaintInteractive);
+        }
+        EffectSettings& fx = session_.effects;
+        if (key == "ambient") return void(fx.ambient = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "intensity") return void(fx.intensity = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "saturation") return void(fx.saturation = int32_t(number(value, kEffectMin, kEffectMax)));
+        if (key == "invert") return void(fx.invertOn = onOff(value));
+        if (key == "pressure") return pressureChange(session_.palette, int32_t(number(value, kPressureMin, kPressureMax)));
+        static const char* lights[] = {"light-white", "light-yellow", "light-red", "light-green", "light-blue"};
+        for (size_t i = 0; i < 5; ++i)
+            if (key == lights[i]) return void(fx.lights[i] = onOff(value));
+        if (key == "auto-markup") return void(c.autoMarkUp = onOff(value));
+        if (key == "unmask-only") return void(c.unmaskOnly = onOff(value));
+        if (key == "remark") return void(c.reMark = onOff(value));
+        if (key == "force-gray") {
+            c.forceGray = onOff(value);
+        } else if (key == "complexity") {
+            c.complexity = kComplexityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+            valSet(c, session_.settings);
+        } else if (key == "integration") {
+            c.integration = kIntegrationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+            valSet(c, session_.settings);
+        } else if (key == "objectivity") {
+            c.objectivity = kObjectivityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else if (key == "separation") {
+            c.separation = kSeparationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else if (key == "scale-percent") {
+            c.scalePercent = kScalePercentRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
+        } else {
+            throw ScriptError("unknown setting " + key);
+        }
+    }
+
+    void dump(const std::string& what, const std::string& path) {
+        if (what == "state") return dumpState(path);
+        if (what == "anchors") return dumpAnchors(path);
+        Workspace& ws = picture();
+        try {
+            if (what == "display") writeBmp24(ws.display, path);
+            else if (what == "colour") writeBmp24(ws.colour, path);
+            else if (what == "source") writeBmp24(ws.source, path);
+            else if (what == "codes") writeBytes(path, ws.codes.get(), ws.pixelCount());
+            else throw ScriptError("unknown dump " + what);
+        } catch (const SaveError&) {
+            throw ScriptError("cannot write " + path);
+        }
+    }
+
+    static void writeBytes(const std::string& path, const int8_t* data, size_t n) {
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(data), std::streamsize(n));
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    void dumpAnchors(const std::string& path) {
+        const Workspace& ws = picture();
+        std::ofstream f(path, std::ios::trunc);
+        for (const Anchor& a : ws.anchors)
+            f << a.x << ' ' << a.y << ' ' << a.size << ' ' << int(a.code) << ' ' << int(a.status) << '\n';
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    void dumpState(const std::string& path) {
+        const Session& s = session_;
+        const Workspace* ws = s.ws.get();
+        auto rect = [](const Rect& r) {
+            return std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," +
+                   std::to_string(r.y2);
+        };
+        std::ofstream f(path, std::ios::trunc);
+        f << "width=" << (ws ? ws->width : 0) << '\n'
+          << "height=" << (ws ? ws->height : 0) << '\n'
+          << "PaletteCode=" << s.palette.paletteCode << '\n'
+          << "MarkerColour=" << s.palette.markerColour << '\n'
+          << "BlendStrength=" << s.palette.blendStrength << '\n'
+          << "DamperOn=" << int(s.palette.damperOn) << '\n'
+          << "ShiftHeld=" << int(s.pointer.shiftHeld) << '\n'
+          << "InvertOn=" << int(s.effects.invertOn) << '\n'
+          << "CurrentTool=" << s.tools.currentTool << '\n'
+          << "FreePixelCount=" << (ws ? ws->freePixelCount : 0) << '\n'
+          << "SelectionActive=" << int(ws && ws->selectionActive) << '\n'
+          << "PaintLimitRect=" << rect(s.pointer.paintLimitRect) << '\n'
+          << "SelectionRect=" << rect(ws ? ws->selectionRect : Rect{}) << '\n'
+          << "ImageModified=" << int(ws && ws->imageModified) << '\n'
+          << "GrayStep=" << s.settings.grayStep << '\n'
+          << "IntegrationTolerance=" << s.settings.integrationTolerance << '\n'
+          << "MinObjectSize=" << s.settings.minObjectSize << '\n'
+          << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
+          << "SelectionCaption=" << s.palette.selectionCaption << '\n';
+        if (!f.flush()) throw ScriptError("cannot write " + path);
+    }
+
+    std::ostream& out_;
+    BatchMessages messages_;
+    BatchDialogs dialogs_;
+    BatchProgress progress_;
+    HeadlessHost host_;
+    Session session_;
+    std::chrono::steady_clock::time_point last_;
+};
+
+} // namespace
+
+int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {
+    Runner runner(out, err, scratchFolder);
+    std::string line;
+    std::vector<std::string> words;
+    for (long n = 1; std::getline(in, line); ++n) {
+        try {
+            if (!splitWords(line, words)) throw ScriptError("unterminated quote");
+            if (words.empty() || words[0][0] == '#') continue;
+            runner.run(words);
+        } catch (const std::exception& e) {
+            out.flush();
+            err << "line " << n << ": " << e.what() << '\n';
+            return 2;
+        }
+    }
+    return 0;
+}
+
+} // namespace cw

@@ -1,0 +1,76 @@
+#include "actions/image_window.h"
+
+#include <new>
+
+#include "actions/session.h"
+#include "core/workspace_builder.h"
+#include "codecs/bmp_reader.h"
+#include "core/image_error.h"
+#include "actions/picture_files.h"
+#include "core/progress.h"
+
+namespace cw {
+
+void formShow(Session& s) {
+    s.mainEnabled = false;  // the set-up enables it again
+    s.loadButtonCaption = kClearCaption;
+    s.imageCaption = s.openFileName;
+    s.toolPanelsEnabled = true;
+    s.host.mainWindowChanged();
+}
+
+bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepared) {
+    const char* failure = nullptr;
+    try {
+        // The old buffers are dropped first so that a large picture is never
+        // held twice while the new ones are built.
+        s.ws.reset();
+        Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
+        s.settings.imageSpan = pic.width() + pic.height();
+        s.host.fitImageWindow();
+        s.ws = prepared ? prepared->finish(std::move(pic), s.progress)
+                        : buildWorkspace(std::move(pic), s.controls.forceGray, s.progress);
+    } catch (const InvalidImage&) {
+        // A picture that cannot be read is not a memory problem: say so.
+        failure = kInvalidImageMessage;
+    } catch (const std::bad_alloc&) {
+        failure = kSetupOutOfMemory;
+    }
+    if (failure) {
+        s.ws.reset();
+        s.messages.error(failure);
+        s.progress.setAbortVisible(true);
+        if (s.progress.visible()) s.progress.end();
+        s.mainEnabled = true;
+        s.host.mainWindowChanged();
+        if (s.imageWindowOpen) s.host.closeImageWindow();
+        return false;
+    }
+    Workspace& ws = *s.ws;
+    s.settings.minObjectSize = s.controls.objectivity * s.settings.imageSpan / 100;
+    s.mainEnabled = true;
+    s.host.mainWindowChanged();
+    s.progress.setAbortVisible(true);
+    s.progress.end();
+    valSet(s.controls, s.settings);
+    s.settings.grayStep = 256 / s.settings.complexity;
+    ws.selectionRect = Rect{};
+    s.sizeLabel = " w:" + std::to_string(ws.width) + "  h:" + std::to_string(ws.height) + " ";
+    ws.imageModified = false;
+    s.controls.forceGray = false;  // it applies to one load only
+    s.host.pictureChanged();
+    s.host.mainWindowChanged();
+    s.host.popupPaletteMenu(ws.width / 2, ws.height / 2);
+    return true;
+}
+
+void formClose(Session& s) {
+    s.imageCaption = kClosedImageCaption;
+    s.loadButtonCaption = kLoadCaption;
+    s.toolPanelsEnabled = false;
+    s.imageWindowOpen = false;
+    s.ws.reset();
+    s.host.mainWindowChanged();
+}
+
+} // namespace cw

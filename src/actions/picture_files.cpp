@@ -1,0 +1,210 @@
+#include "actions/picture_files.h"
+
+#include <atomic>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <sys/stat.h>
+
+#include "actions/image_window.h"
+#include "actions/session.h"
+#include "codecs/bmp_writer.h"
+#include "codecs/jpeg_decoder.h"
+#include "core/workspace_builder.h"
+#include "actions/scratch.h"
+#include "core/progress.h"
+
+namespace cw {
+
+std::string fileExtension(const std::string& name) {
+    const auto sep = name.find_last_of("/\\:");
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
+    return name.substr(dot);
+}
+
+bool isJpegName(const std::string& name) {
+    std::string ext = fileExtension(name);
+    for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return ext == ".JPG" || ext == ".JPEG";
+}
+
+static bool isRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+static void finishLoad(Session& s) {
+    s.progress.setAbortVisible(true);
+    if (s.progress.visible()) s.progress.end();
+    s.mainEnabled = true;
+    s.host.mainWindowChanged();
+}
+
+void loadButtonClick(Session& s) {
+    if (s.loadButtonCaption == kLoadCaption)
+        loadImage(s);
+    else
+        clearImage(s);
+}
+
+namespace {
+
+// Decoding a JPEG file feeds the scratch bitmap and the workspace row by row
+// on a second thread, so a large picture is ready soon after its last row is
+// decoded. When the workspace cannot be allocated the picture is still
+// decoded and written; the set-up then reports the shortage as usual.
+class JpegLoad final : public JpegRowListener {
+public:
+    JpegLoad(Session& s, std::string scratch) : s_(s), scratchPath_(std::move(scratch)) {}
+
+    void started(uint32_t* pixels, int32_t width, int32_t height) noexcept override {
+        pixels_ = pixels;
+        width_ = width;
+        height_ = height;
+        try {
+            scratch_ = std::make_unique<BmpFileWriter>(scratchPath_, width, height);
+        } catch (const std::exception&) {
+            scratchFailed_ = true;
+        }
+        try {
+            builder_ = std::make_unique<WorkspaceBuilder>(pixels, width, height, s_.controls.forceGray,
+                                                          [this](int32_t y0, int32_t n) { writeScratch(y0, n); });
+        } catch (const std::exception&) {
+            builder_.reset();
+        }
+    }
+    void rowsDecoded(int32_t rows) noexcept override {
+        if (builder_) builder_->rowsArrived(rows);
+        s_.progress.report(int(int64_t(rows) * 100 / height_));
+    }
+    void abandoned() noexcept override {
+        builder_.reset();
+        scratch_.reset();
+    }
+
+    // After the last row: the scratch bitmap is complete and in place.
+    void commitScratch() {
+        if (builder_) builder_->completeRows();
+        else writeScratch(0, height_);
+        if (scratchFailed_ || !scratch_) throw SaveError("cannot write " + scratchPath_);
+        scratch_->commit(false);
+    }
+    WorkspaceBuilder* builder() { return builder_.get(); }
+
+private:
+    void writeScratch(int32_t y0, int32_t n) noexcept {
+        if (scratchFailed_ || !scratch_) return;
+        try {
+            scratch_->writeRows(y0, n, pixels_ + size_t(y0) * size_t(width_));
+        } catch (const std::exception&) {
+            scratchFailed_ = true;
+        }
+    }
+
+    Session& s_;
+    std::string scratchPath_;
+    uint32_t* pixels_ = nullptr;
+    int32_t width_ = 0, height_ = 1;
+    std::unique_ptr<BmpFileWriter> scratch_;
+    std::atomic<bool> scratchFailed_{false};
+    std::unique_ptr<WorkspaceBuilder> builder_;
+};
+
+} // namespace
+
+void loadImage(Session& s, bool fromScanner) {
+    if (!(fromScanner && isRegularFile(s.openFileName))) {
+        const auto names = s.dialogs.openFiles({kOpenTitle, kOpenFilter, ".", "bmp"});
+        if (names.empty()) {
+            finishLoad(s);
+            return;
+        }
+        s.openFileName = names.front();  // only the first of several is loaded
+    }
+    s.progress.begin(kPhaseInitialising, {.hideAbort = true});
+
+    std::optional<Bitmap> decoded;
+    std::unique_ptr<JpegLoad> jpeg;
+    try {
+        s.host.createImageWindow();
+        s.imageWindowOpen = true;
+        if (isJpegName(s.openFileName)) {
+            if (!ensureScratchFolder(s.scratchFolder)) throw SaveError("scratch folder unusable");
+            const std::string scratch = scratchPath(s.scratchFolder, kScratchBitmap);
+            jpeg = std::make_unique<JpegLoad>(s, scratch);
+            decoded = decodeJpegFile(s.openFileName, jpeg.get());
+            jpeg->commitScratch();
+            s.openFileName = scratch;
+        }
+        s.host.showImageWindow();
+    } catch (const std::exception&) {
+        jpeg.reset();
+        decoded.reset();
+        s.messages.error(kInvalidImageMessage);
+        if (s.progress.visible()) s.progress.end();
+        if (s.imageWindowOpen) s.host.closeImageWindow();
+        finishLoad(s);
+        return;
+    }
+    // The decoded picture is what the scratch bitmap now holds; handing it
+    // over saves reading back the file just written.
+    f2Show(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr);
+    finishLoad(s);
+}
+
+void clearImage(Session& s) {
+    if (s.imageWindowOpen) s.host.closeImageWindow();
+    finishLoad(s);
+}
+
+void restoreImage(Session& s) {
+    if (!s.imageWindowOpen) return;
+    s.progress.begin(kPhaseInitialising, {.hideAbort = true});
+    f2Show(s);
+    s.progress.setAbortVisible(true);
+    if (s.progress.visible()) s.progress.end();
+    if (s.ws) s.ws->selectionActive = false;
+}
+
+// A user's save onto a symbolic link updates the file the link points to;
+// the replace-by-rename below would otherwise turn the link into a file.
+static std::string saveTarget(const std::string& path) {
+    char resolved[PATH_MAX];
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+void saveImageAs(Session& s) {
+    if (!s.imageWindowOpen || !s.ws) return;
+    const auto name = s.dialogs.saveFile({kSaveTitle, kSaveFilter, ".", "bmp"});
+    if (!name) return;
+    struct stat st;
+    if (::stat(name->c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return;
+
+    s.progress.begin(kPhaseSaving, {.hideGauge = true, .hideAbort = true});
+    try {
+        writeBmp24(s.ws->display, saveTarget(*name));
+    } catch (const std::exception&) {
+        // The picture stays open and the old file, if any, untouched: the
+        // user can save again elsewhere.
+        s.messages.error(kSaveFailedMessage);
+        s.progress.setAbortVisible(true);
+        s.progress.setGaugeVisible(true);
+        if (s.progress.visible()) s.progress.end();
+        s.mainEnabled = true;
+        s.host.mainWindowChanged();
+        return;
+    }
+    s.ws->imageModified = false;
+    s.progress.setGaugeVisible(true);
+    s.progress.setAbortVisible(true);
+    s.progress.setPhase(kPhaseWorking);
+    s.progress.end();
+}
+
+} // namespace cw

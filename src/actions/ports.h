@@ -1,0 +1,51 @@
+#pragma once
+// What the core asks of the windows. The Qt windows implement these over
+// QMessageBox, QFileDialog and the MDI frame; tests and the batch runner plug
+// in their own.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/observer.h"
+
+namespace cw {
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    virtual void info(const std::string& text) = 0;
+    virtual bool confirm(const std::string& text) = 0;  // Yes/No; true for Yes
+    virtual void error(const std::string& text) = 0;
+    // The scanner's own box: its title and an exclamation mark, owned by no window.
+    virtual void scanError(const std::string& text) { error(text); }
+};
+
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;      // Qt filter syntax, ";;" between entries
+    std::string folder;      // initial folder
+    std::string defaultSuffix;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Empty when cancelled; several names when several files were selected.
+    virtual std::vector<std::string> openFiles(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    // The colour dialog: a confirmed colour as 0x00BBGGRR, or nothing.
+    virtual std::optional<int32_t> pickColour() { return std::nullopt; }
+};
+
+// The image window's life as the actions drive it.
+class WindowHost : public DocumentObserver {
+public:
+    virtual void createImageWindow() = 0;  // may throw std::bad_alloc
+    virtual void showImageWindow() = 0;    // runs the image window's show handler
+    virtual void closeImageWindow() = 0;   // runs its close handler, destroys it
+    virtual void fitImageWindow() {}       // size it to the main window's client area
+    virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
+};
+
+} // namespace cw

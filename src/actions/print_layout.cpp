@@ -1,0 +1,85 @@
+#include "actions/print_layout.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+
+namespace cw {
+
+std::optional<int> readPrintField(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    if (b == e) return std::nullopt;
+    size_t i = b;
+    if (text[i] == '-' || text[i] == '+') ++i;
+    if (i == e) return std::nullopt;
+    long v = 0;
+    for (; i < e; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+        v = v * 10 + (text[i] - '0');
+        if (v > INT_MAX / 4) return std::nullopt;
+    }
+    return text[b] == '-' ? -int(v) : int(v);
+}
+
+std::string notANumberMessage(const std::string& text) { return "'" + text + "' is not a valid integer value"; }
+
+std::variant<PrintPlacement, std::string> placePicture(const PrintOptions& o, int w, int h, int pw, int ph) {
+    const auto left = readPrintField(o.leftMargin);
+    if (!left) return notANumberMessage(o.leftMargin);
+    const auto top = readPrintField(o.topMargin);
+    if (!top) return notANumberMessage(o.topMargin);
+    int W = w, H = h;
+    if (w <= 0 || h <= 0) return std::string("There is no picture to print.");
+    const int a = pw - 1 - *left;
+    const int b = ph - 1 - *top;
+    // No room left: the fit would divide by zero, and a picture placed
+    // there would fall off the page.
+    if (a <= 0 || b <= 0) return std::string(kMarginsTooLarge);
+    if (o.fitPage) {
+        if (w < a) {
+            const int k = a / w;
+            W = k * w;
+            H = k * h;
+        } else {
+            const int k = w / a;
+            W = w / k;
+            H = h / k;
+        }
+        if (H < 0) H = 0;
+        if (H >= ph) {
+            if (h < b) {
+                const int k = b / h;
+                W = k * w;
+                H = k * h;
+            } else {
+                const int k = h / b;
+                W = w / k;
+                H = h / k;
+            }
+            if (W < 0) W = 0;
+        }
+    } else {
+        const auto fx = readPrintField(o.horizontalFactor);
+        if (!fx) return notANumberMessage(o.horizontalFactor);
+        const auto fy = readPrintField(o.verticalFactor);
+        if (!fy) return notANumberMessage(o.verticalFactor);
+        if (*fx > 0) {
+            if (o.enlargeHorizontally) W = w * *fx;
+            else if (o.reduceHorizontally) W = w / *fx;
+        }
+        if (*fy > 0) {
+            if (o.enlargeVertically) H = h * *fy;
+            else if (o.reduceVertically) H = h / *fy;
+        }
+    }
+    PrintPlacement p;
+    p.width = W;
+    p.height = H;
+    p.x = o.centreHorizontally ? pw / 2 - W / 2 : *left;
+    p.y = o.centreVertically ? ph / 2 - H / 2 : *top;
+    return p;
+}
+
+} // namespace cw

@@ -1,0 +1,71 @@
+#pragma once
+// ColourMag: gives one pixel its palette colour, merged with the colour it had.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/palette_networks.h"
+#include "core/colour_settings.h"
+#include "core/workspace.h"
+
+namespace cw {
+
+// What ColourMag reads and writes besides the pixel. Callers that colour
+// many pixels build it once.
+struct ColourMagContext {
+    Workspace& ws;
+    const PaletteSelection& selection;  // MarkerColour, DamperOn, BlendStrength
+    const EffectSettings& effects;      // track bars, lights, InvertOn
+    const ToolSettings& tools;          // CurrentTool, Overwrite, Layered
+    PointerState& pointer;              // ShiftHeld: read, and set by Make-up, Custom, Clear
+    const PaletteTables& tables = paletteTables();
+};
+
+namespace detail {
+inline bool merging(const ColourMagContext& ctx) {
+    return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
+           ctx.selection.markerColour == kMarkerMerge;
+}
+// The colours by gray level that ColourMag gives with `code` when nothing
+// applies on top (a palette of the gray level alone; no effects, merging or
+// inversion), or null. Valid until the settings change.
+inline const uint32_t* plainTable(const ColourMagContext& ctx, int32_t code) {
+    const PaletteTables& t = ctx.tables;
+    const EffectSettings& fx = ctx.effects;
+    if (uint32_t(code) < t.kind.size() && t.kind[size_t(code)] == PaletteKind::Table &&
+        (fx.ambient | fx.intensity | fx.saturation) == 0 && !fx.invertOn && !merging(ctx))
+        return t.pixels[t.slot[size_t(code)]].data();
+    return nullptr;
+}
+// The steps from reading the source pixel on, for pixel index i, in full.
+void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i);
+} // namespace detail
+
+// ColourMag(Code, X, Y): colours pixel (x, y) of ws.colour with palette `code`
+// and records the code's low byte as its pixel code. Nothing changes for a
+// code without colour, for a brush stroke over a pixel that already has this
+// code (unless Overwrite), or for (x, y) outside the picture. The pixel is
+// addressed by (x, y) itself, which is where callers have set CurPixelIndex.
+// Inline: it is the inner step of every fill and of finish-up.
+inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
+    Workspace& ws = ctx.ws;
+    if (uint32_t(x) >= uint32_t(ws.width) || uint32_t(y) >= uint32_t(ws.height)) return;
+
+    // Make-up, Custom and Clear merge with what is there, and keep later
+    // calls merging until the next press or release re-derives the flag.
+    if (ctx.selection.markerColour == kMarkerMerge || code == kCodeClear || code == kCodeCustom)
+        ctx.pointer.shiftHeld = true;
+
+    const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
+    if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
+
+    // The common case, a palette of the gray level alone with nothing to
+    // apply on top, is one table read.
+    if (const uint32_t* table = detail::plainTable(ctx, code)) {
+        ws.colour.data()[i] = table[grayOf(channelsOf(ws.source.data()[i]))];
+        ws.codes[i] = int8_t(code);
+        return;
+    }
+    detail::colourPixel(ctx, code, i);
+}
+
+} // namespace cw

@@ -1,0 +1,68 @@
+#pragma once
+// The settings the main window and the image window hold for the engine:
+// the palette selection, the effects and the tool settings.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/rect.h"
+
+namespace cw {
+
+// What the palette menu chose, and the merge settings it fills in.
+struct PaletteSelection {
+    int32_t paletteCode = 1;
+    int32_t markerColour = 16776960;     // 0x00BBGGRR, as the design's values are
+    std::string selectionCaption = "Skin: Fair";
+    bool damperChecked = false;          // the image window's hidden Damper box
+    bool damperOn = false;               // DamperOn
+    std::string strengthText = "0";      // the hidden strength box
+    int32_t blendStrength = 1;
+    int32_t pressure = 0;                // -5..0
+};
+
+// The effects bar, read at every pixel colouring.
+struct EffectSettings {
+    int32_t ambient = 0;      // -10..10
+    int32_t intensity = 0;    // -10..10
+    int32_t saturation = 0;   // -10..10
+    std::array<bool, 5> lights{true, false, false, false, false};  // white, yellow, red, green, blue
+    bool invertOn = false;
+};
+
+inline constexpr int kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kToolRectangle = 4;
+inline constexpr int kScopeConnected = 0, kScopeImageWide = 1;
+inline constexpr int kPaintInteractive = 0, kPaintMasked = 1;
+
+// Which of the tool bar's groups a tool shows; hidden groups are also disabled.
+struct ToolGroups {
+    bool overwriteShown = true;     // Overwrite, Layered
+    bool integrationShown = false;  // Integration, Scope
+    bool brushShown = true;         // brush size, Rounded, Selectivity
+};
+
+struct ToolSettings {
+    int32_t currentTool = kToolBrush;
+    int32_t brushWidth = 10, brushHeight = 10;  // half-sizes, 2..40
+    // The brush size fields' values: what a release reads back.
+    int32_t brushWidthField = 10, brushHeightField = 10;
+    bool rounded = true;
+    int32_t overwriteFactor = 255;
+    bool overwrite = false;
+    bool layered = false;
+    int32_t scope = kScopeImageWide;
+    int32_t paintMode = kPaintInteractive;
+    ToolGroups groups;
+};
+
+// Pointer state the image window keeps between events.
+struct PointerState {
+    bool shiftHeld = false;
+    Rect paintLimitRect;
+    bool undoEnabled = true;  // the image window's "Un-do Enabled"
+    // The read-outs beside the picture.
+    std::string positionLabel, colourLabel;
+    uint32_t swatchColour = 0;
+};
+
+} // namespace cw

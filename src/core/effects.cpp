@@ -1,0 +1,93 @@
+#include "core/effects.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace cw {
+
+Rgb applyEffects(Rgb raw, int32_t gray, const EffectSettings& fx) {
+    const int32_t amb = std::clamp(fx.ambient, kEffectMin, kEffectMax);
+    const int32_t inten = std::clamp(fx.intensity, kEffectMin, kEffectMax);
+    const int32_t sat = std::clamp(fx.saturation, kEffectMin, kEffectMax);
+    // Both come from the raw channels and serve every step below.
+    const int32_t headroom = 255 - std::max({raw.r, raw.g, raw.b});
+    const int32_t floor = std::min({raw.r, raw.g, raw.b});
+    Rgb c = raw;
+
+    if (sat != 0) {
+        for (int32_t* ch : {&c.r, &c.g, &c.b}) {
+            if (*ch <= gray) continue;
+            *ch += (sat * 10 * *ch + 1) / 100;
+            if (sat < 0 && *ch < floor) *ch = floor;
+        }
+    }
+    if (inten != 0) {
+        const bool light = c.r + c.g + c.b >= 381;
+        const int32_t d = (light == (inten > 0) ? headroom / 10 : floor / 10) * inten;
+        c.r += d;
+        c.g += d;
+        c.b += d;
+    }
+    if (amb != 0) {
+        const int32_t d = (amb > 0 ? headroom / 10 : floor / 10) * amb;
+        const auto& l = fx.lights;
+        if (l[kLightWhite] || l[kLightYellow] || l[kLightRed]) c.r += d;
+        if (l[kLightWhite] || l[kLightYellow] || l[kLightGreen]) c.g += d;
+        if (l[kLightWhite] || l[kLightBlue]) c.b += d;
+    }
+    return c;
+}
+
+int32_t blendStrengthFor(std::string_view text, int32_t pressure) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (end != text.data() + text.size() || text.empty()) {
+        value = 0;
+    } else if (ec == std::errc::result_out_of_range) {
+        value = text.front() == '-' ? 0 : kStrengthDigitMax;
+    }
+    value = std::clamp(value, kBlendStrengthMin, kStrengthDigitMax);
+    return value - std::clamp(pressure, kPressureMin, kPressureMax);
+}
+
+void strengthChange(PaletteSelection& sel) {
+    sel.blendStrength = blendStrengthFor(sel.strengthText, sel.pressure);
+}
+
+bool setStrengthText(PaletteSelection& sel, std::string_view text) {
+    if (sel.strengthText == text) return false;
+    sel.strengthText = text;
+    strengthChange(sel);
+    return true;
+}
+
+void damperClick(PaletteSelection& sel) { sel.damperOn = sel.damperChecked; }
+
+bool setDamperChecked(PaletteSelection& sel, bool checked) {
+    if (sel.damperChecked == checked) return false;
+    sel.damperChecked = checked;
+    damperClick(sel);
+    return true;
+}
+
+void pressureChange(PaletteSelection& sel, int32_t value) {
+    sel.pressure = std::clamp(value, kPressureMin, kPressureMax);
+    strengthChange(sel);
+}
+
+void damperPressRule(PaletteSelection& sel) {
+    setDamperChecked(sel, sel.blendStrength > 1 || sel.paletteCode == kCodeCustom);
+}
+
+void resetEffects(EffectSettings& fx, ToolSettings& tools) {
+    fx.ambient = 0;
+    fx.intensity = 0;
+    fx.saturation = 0;
+    fx.lights = {true, false, false, false, false};
+    fx.invertOn = false;
+    tools.paintMode = kPaintInteractive;
+}
+
+} // namespace cw

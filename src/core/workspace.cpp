@@ -1,0 +1,40 @@
+#include "core/workspace.h"
+
+#include <algorithm>
+
+#include "core/workspace_builder.h"
+#include "core/progress.h"
+
+namespace cw {
+
+std::unique_ptr<Workspace> buildWorkspace(Bitmap picture, bool forceGray, Progress& progress) {
+    WorkspaceBuilder builder(picture.data(), picture.width(), picture.height(), forceGray);
+    const int32_t h = picture.height();
+    // Rows are handed over in slices so that the gauge moves with the work.
+    const int32_t slice = std::max<int32_t>(1, h / 100);
+    for (int32_t y = 0; y < h; y += slice) {
+        progress.report(int(int64_t(y) * 100 / h));
+        builder.rowsArrived(std::min(h, y + slice));
+    }
+    return builder.finish(std::move(picture), progress);
+}
+
+void initvimg(Workspace& ws, Progress& progress) {
+    int32_t free = 0;
+    for (int32_t y = 0; y < ws.height; ++y) {
+        progress.report(int(int64_t(y) * 100 / ws.height));
+        const uint32_t* src = ws.source.row(y);
+        const uint32_t* col = ws.colour.row(y);
+        int8_t* code = ws.codes.get() + size_t(y) * size_t(ws.width);
+        for (int32_t x = 0; x < ws.width; ++x) {
+            if (src[x] == col[x]) {
+                code[x] = kCodeUncoloured;
+                ++free;
+            }
+        }
+    }
+    ws.freePixelCount = free;
+    progress.report(0);
+}
+
+} // namespace cw

@@ -1,0 +1,73 @@
+#pragma once
+// The buffers the colouring engine keeps for the one open picture.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/anchor.h"
+#include "core/bitmap.h"
+#include "core/rect.h"
+
+namespace cw {
+
+class Progress;
+
+// Pixel codes stored per pixel (signed byte).
+inline constexpr int8_t kCodeUncoloured = 0;
+inline constexpr int8_t kCodeMarked = 127;
+
+struct Workspace {
+    int32_t width = 0, height = 0;
+    Bitmap display;   // what the window shows: ColourBitmap plus markers and outlines
+    Bitmap source;    // the picture as loaded (after Force Gray); never painted
+    Bitmap colour;    // the working coloured picture
+    Bitmap undo;      // the undo snapshot
+    std::unique_ptr<int8_t[]> codes;  // PixelCodes, row-major
+
+    // GrayBuckets: every pixel index, ordered by gray level (R+G+B)/3 and
+    // row-major within a level; level g holds bucketIndex[bucketStart[g] ..
+    // bucketStart[g+1]).
+    std::unique_ptr<uint32_t[]> bucketIndex;
+    std::array<uint32_t, 257> bucketStart{};
+
+    AnchorList anchors;
+
+    int32_t freePixelCount = 0;
+    int32_t curPixelIndex = 0;
+    bool selectionActive = false;
+    Rect selectionRect;
+    bool imageModified = false;
+    // Pointer interaction on the picture.
+    bool dragging = false;
+    Rect toolRect;
+    Rect prevToolRect;
+    int32_t pointerX = 0, pointerY = 0;
+    int32_t brushCentreX = 0, brushCentreY = 0;
+    int32_t brushRadius = 0;
+    uint32_t pickedColour = 0;  // the displayed pixel under the press
+    int8_t pointedCode = 0;
+    std::string resetCaption = "Zer&o-set";  // the image window's Re-set button
+    // Held while the display is written off the interface thread (a large
+    // connected fill paints on a second thread); the window's painting takes it.
+    std::mutex displayLock;
+
+    size_t pixelCount() const { return size_t(width) * size_t(height); }
+    uint32_t bucketSize(int level) const { return bucketStart[level + 1] - bucketStart[level]; }
+    const uint32_t* bucketBegin(int level) const { return bucketIndex.get() + bucketStart[level]; }
+    const uint32_t* bucketEnd(int level) const { return bucketIndex.get() + bucketStart[level + 1]; }
+};
+
+// Bytes per pixel the workspace holds: four bitmaps, the codes, the buckets.
+inline constexpr unsigned kWorkspaceBytesPerPixel = 4 * 4 + 1 + 4;
+
+// Builds the workspace of a freshly read picture, which becomes the displayed
+// picture. With forceGray each pixel is first set to its gray level. Reports
+// rows, then gray levels. Throws std::bad_alloc when memory runs out.
+std::unique_ptr<Workspace> buildWorkspace(Bitmap picture, bool forceGray, Progress& progress);
+
+// Recounts the uncoloured pixels (colour equal to source) and clears their codes.
+void initvimg(Workspace& ws, Progress& progress);
+
+} // namespace cw

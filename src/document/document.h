@@ -1,0 +1,57 @@
+#pragma once
+// The state of one run of the program as the main window and the image window
+// hold it: the open picture's workspace, the main window's captions and
+// settings, and the services the core uses to talk to the user.
+#include <memory>
+#include <string>
+
+#include "document/observer.h"
+#include "document/paint_routines.h"
+#include "core/rect.h"
+#include "document/controls.h"
+#include "core/colour_settings.h"
+#include "core/workspace.h"
+#include "document/zoom.h"
+
+namespace cw {
+
+class Progress;
+
+inline constexpr const char* kLoadCaption = "Load Image";
+inline constexpr const char* kClearCaption = "Clear Image";
+inline constexpr const char* kClosedImageCaption = "Tintcraft Image: ";
+
+struct Document {
+    Document(Progress& p, DocumentObserver& o) : progress(p), observer(o) {}
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    Progress& progress;
+    DocumentObserver& observer;
+
+    MainControls controls;
+    EngineSettings settings;
+
+    // The open dialog's file name: the picture the image window reads.
+    std::string openFileName;
+
+    bool imageWindowOpen = false;
+    std::unique_ptr<Workspace> ws;  // built by the image window's set-up
+
+    // Main window captions and states the windows mirror.
+    std::string loadButtonCaption = kLoadCaption;
+    std::string imageCaption;
+    std::string sizeLabel;
+    bool toolPanelsEnabled = false;  // Panel1 and Panel12
+    bool mainEnabled = true;
+
+    PaletteSelection palette;
+    EffectSettings effects;
+    ToolSettings tools;
+    PointerState pointer;
+    ZoomView zoom;
+    ScaleField scale;
+    std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
+};
+
+} // namespace cw

@@ -1,0 +1,89 @@
+#include "document/zoom.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "document/document.h"
+#include "core/outline.h"
+
+namespace cw {
+
+int32_t ZoomView::shownWidth() const {
+    const int32_t w = picture.width();
+    return factor > 1 ? w * factor : factor < -1 ? w / -factor : w;
+}
+
+int32_t ZoomView::shownHeight() const {
+    const int32_t h = picture.height();
+    return factor > 1 ? h * factor : factor < -1 ? h / -factor : h;
+}
+
+namespace {
+
+// Copies the inclusive rectangle of `from` into the whole of `to`; pixels
+// outside `from` (a band on the picture's edge) stay black.
+void copyInto(Bitmap& to, const Bitmap& from, const Rect& r) {
+    for (int32_t y = 0; y < to.height(); ++y) {
+        uint32_t* dst = to.row(y);
+        const int32_t sy = r.y1 + y;
+        for (int32_t x = 0; x < to.width(); ++x) {
+            const int32_t sx = r.x1 + x;
+            dst[x] = (sx >= 0 && sy >= 0 && sx < from.width() && sy < from.height()) ? from.at(sx, sy) : rgb(0, 0, 0);
+        }
+    }
+}
+
+} // namespace
+
+void zoomClick(Document& s) {
+    if (!s.ws) return;
+    Workspace& ws = *s.ws;
+    if (!ws.selectionActive) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
+    ws.selectionActive = false;
+    restoreRect(ws.display, ws.colour, ws.selectionRect);
+    s.observer.displayChanged(0, 0, ws.width, ws.height);
+
+    ZoomView& z = s.zoom;
+    z.exists = false;
+    s.observer.zoomViewChanged();
+    const Rect& r = ws.selectionRect;
+    z.sourceRect = {r.x1 + 1, r.y1 + 1, r.x2 - 1, r.y2 - 1};
+    // A selection too thin to have an inside still shows one pixel.
+    const int32_t w = std::max(1, z.sourceRect.x2 - z.sourceRect.x1 + 1);
+    const int32_t h = std::max(1, z.sourceRect.y2 - z.sourceRect.y1 + 1);
+    z.viewRect = {0, 0, w - 1, h - 1};
+    z.picture = Bitmap(w, h);
+    copyInto(z.picture, ws.display, z.sourceRect);
+    const int32_t f = std::clamp(z.factorField, kZoomFieldMin, kZoomFieldMax);
+    z.factor = (f == 0 || f == -1) ? 1 : f;
+    z.exists = true;
+    s.observer.zoomViewChanged();
+}
+
+void mapViewToImage(const ZoomView& z, int32_t vx, int32_t vy, int32_t& ix, int32_t& iy) {
+    if (z.factor >= 0) {
+        const int32_t f = std::max(1, z.factor);
+        ix = vx / f + z.sourceRect.x1;
+        iy = vy / f + z.sourceRect.y1;
+    } else {
+        ix = z.sourceRect.x1 - z.factor * vx;
+        iy = z.sourceRect.y1 - z.factor * vy;
+    }
+}
+
+void zoomRefresh(Document& s) {
+    if (!s.zoom.exists || !s.ws) return;
+    copyInto(s.zoom.picture, s.ws->display, s.zoom.sourceRect);
+    s.observer.zoomPictureChanged();
+}
+
+void zoomReset(Document& s) {
+    if (!s.zoom.exists || !s.ws) return;
+    copyInto(s.zoom.picture, s.ws->source, s.zoom.sourceRect);
+    s.observer.zoomPictureChanged();
+}
+
+std::string zoomCaption(int32_t factor) { return "\"" + std::to_string(factor) + "X\" Zoom`ed View"; }
+
+} // namespace cw

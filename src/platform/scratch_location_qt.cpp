@@ -1,0 +1,17 @@
+#include "platform/scratch_location_qt.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+namespace cw {
+
+void setApplicationIdentity() {
+    QCoreApplication::setApplicationName("chromawell");
+    QCoreApplication::setApplicationVersion("2.1");
+}
+
+std::string scratchFolderLocation() {
+    return (QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/temp").toStdString();
+}
+
+} // namespace cw

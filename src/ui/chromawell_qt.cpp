@@ -1,0 +1,51 @@
+#include "ui/chromawell_qt.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QTimer>
+
+#include "ui/teulafrm.h"
+#include "ui/tform5.h"
+#include "platform/scratch_location_qt.h"
+#include "ui/tform3.h"
+#include "ui/tform7.h"
+
+namespace cw {
+
+Chromawell::Chromawell(Options options) {
+    if (options.splash) {
+        splash_ = new TForm5(nullptr);
+        splash_->setFixedSize(kSplashWidth, kSplashHeight);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            splash_->move(screen->geometry().center() - QPoint(kSplashWidth / 2, kSplashHeight / 2));
+        splash_->Timer1->start();
+        splash_->show();
+        splash_->repaint();
+        QObject::connect(splash_, &QObject::destroyed, [this] { splash_ = nullptr; });
+    }
+    setApplicationIdentity();
+    QGuiApplication::setApplicationDisplayName(kApplicationTitle);
+    QApplication::setWindowIcon(QIcon(":/chromawell.png"));
+
+    form1_ = std::make_unique<TForm1>(options.services);
+    order_.push_back(form1_->objectName().toStdString());
+    form3_ = std::make_unique<TForm3>();
+    order_.push_back(form3_->objectName().toStdString());
+    form7_ = std::make_unique<TForm7>();
+    order_.push_back(form7_->objectName().toStdString());
+    eula_ = std::make_unique<TEULAFrm>();
+    order_.push_back(eula_->objectName().toStdString());
+    form1_->attach(*form3_, *form7_, *eula_);
+}
+
+Chromawell::~Chromawell() {
+    // The main window's image window reaches into the others as it closes.
+    form1_.reset();
+    if (splash_) delete splash_;
+}
+
+void Chromawell::showMain() { form1_->showMaximized(); }
+
+} // namespace cw

@@ -1,0 +1,62 @@
+#include "ui/services_qt.h"
+
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "actions/scan_flow.h"
+
+namespace cw {
+
+static QString title() { return QCoreApplication::applicationName(); }
+
+void QtMessages::info(const std::string& text) {
+    QMessageBox::information(parent_, title(), QString::fromStdString(text));
+}
+
+bool QtMessages::confirm(const std::string& text) {
+    return QMessageBox::question(parent_, title(), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtMessages::error(const std::string& text) {
+    QMessageBox::critical(parent_, title(), QString::fromStdString(text));
+}
+
+void QtMessages::scanError(const std::string& text) {
+    QMessageBox::warning(nullptr, kScanErrorTitle, QString::fromStdString(text));
+}
+
+std::vector<std::string> QtDialogs::openFiles(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
+                       QString::fromStdString(request.filter));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    std::vector<std::string> names;
+    if (dialog.exec() == QDialog::Accepted)
+        for (const QString& f : dialog.selectedFiles()) names.push_back(f.toStdString());
+    return names;
+}
+
+std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
+                       QString::fromStdString(request.filter));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
+    // The overwrite question is asked by SaveAs itself, once.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<int32_t> QtDialogs::pickColour() {
+    const QColor c = QColorDialog::getColor(Qt::white, parent_);
+    if (!c.isValid()) return std::nullopt;
+    return int32_t(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
+} // namespace cw

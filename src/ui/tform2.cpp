@@ -1,0 +1,333 @@
+#include "ui/tform2.h"
+#include "actions/resample.h"
+
+#include <mutex>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "actions/image_window.h"
+#include "actions/session.h"
+#include "actions/palette_menu.h"
+#include "core/catalogue.h"
+#include "core/effects.h"
+#include "actions/process.h"
+#include "tools/interaction.h"
+#include "document/undo.h"
+#include "document/zoom.h"
+
+namespace cw {
+
+namespace {
+
+constexpr int kScrollMargin = 15, kScrollStep = 10;
+
+MouseButton buttonOf(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return MouseButton::Left;
+    }
+}
+
+bool shiftOf(const QMouseEvent* e) { return e->modifiers() & Qt::ShiftModifier; }
+
+} // namespace
+
+PictureView::PictureView(Session& s, TForm2* owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
+    setObjectName("Image1");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setToolTip("RIGHT-CLICK to Show Colour-palette Options");
+    // Its right button opens the palette menu after the release, not this.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void PictureView::syncSize() {
+    const Workspace* ws = session_.ws.get();
+    resize(ws ? QSize(ws->width, ws->height) : QSize(0, 0));
+}
+
+void PictureView::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    Workspace* ws = session_.ws.get();
+    if (!ws || ws->display.empty()) {
+        p.fillRect(e->rect(), palette().window());
+        return;
+    }
+    // Wraps the buffer, no copy; only the exposed part is drawn.
+    const std::lock_guard lock(ws->displayLock);
+    const QImage image(reinterpret_cast<const uchar*>(ws->display.data()), ws->width, ws->height,
+                       qsizetype(ws->width) * 4, QImage::Format_RGB32);
+    const QRect r = e->rect() & image.rect();
+    p.drawImage(r.topLeft(), image, r);
+}
+
+void PictureView::mousePressEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    image1MouseDown(session_, buttonOf(e->button()), shiftOf(e), at.x(), at.y());
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    image1MouseMove(session_, shiftOf(e), at.x(), at.y());
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* e) {
+    const QPoint at = e->position().toPoint();
+    const MouseButton button = buttonOf(e->button());
+    // The click comes before the release, and only over the picture.
+    if (button == MouseButton::Left && rect().contains(at)) image1Click(session_);
+    image1MouseUp(session_, button, shiftOf(e), at.x(), at.y());
+    if (button == MouseButton::Right) emit owner_->paletteMenuRequested(e->globalPosition().toPoint());
+}
+
+TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
+    setObjectName("Form2");
+    setAttribute(Qt::WA_DeleteOnClose);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    auto* strip = new QHBoxLayout(Panel1);
+    strip->setContentsMargins(2, 1, 2, 1);
+    auto button = [&](const char* name, const char* caption) {
+        auto* b = new QPushButton(caption, Panel1);
+        b->setObjectName(name);
+        strip->addWidget(b);
+        return b;
+    };
+    auto spin = [&](const char* name, int min, int max, int value, const char* hint) {
+        auto* sp = new QSpinBox(Panel1);
+        sp->setObjectName(name);
+        sp->setRange(min, max);
+        sp->setValue(value);
+        sp->setToolTip(hint);
+        sp->installEventFilter(this);
+        strip->addWidget(sp);
+        return sp;
+    };
+    CheckBox1 = new QCheckBox("Un-do Enabled", Panel1);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setChecked(true);
+    strip->addWidget(CheckBox1);
+    Button4 = button("Button4", "&Un-do");
+    Button1 = button("Button1", "&Zoom");
+    SpinEdit7 = spin("SpinEdit7", kZoomFieldMin, kZoomFieldMax, 1,
+                     "Specify X factor to zoom into current selection [1 to 10 X]");
+    Button2 = button("Button2", kZeroSetCaption);
+    Button3 = button("Button3", "&Scale");
+    Button3->setEnabled(false);
+    SpinEdit1 = spin("SpinEdit1", kScaleFieldMin, kScaleFieldMax, 0,
+                     "Specify X factor to scale current image [-10 to +10 X]");
+    SpinEdit1->setSingleStep(2);
+    if (auto* text = SpinEdit1->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
+    strip->addWidget(new QLabel("Pressure", Panel1));
+    SpinEdit2 = spin("SpinEdit2", -5, 0, 0, "Reduce the brush pressure to -1 through -5 to obtain softer tones");
+    strip->addStretch();
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
+    connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
+    connect(SpinEdit7, &QSpinBox::valueChanged, this, [this](int v) { session_.zoom.factorField = v; });
+    for (QSpinBox* field : {SpinEdit7, SpinEdit1}) field->setStyleSheet("QSpinBox { background: black; color: white; }");
+    Label1 = new QLabel(Panel1);
+    Label1->setObjectName("Label1");
+    strip->addWidget(Label1);
+    Label3 = new QLabel(Panel1);
+    Label3->setObjectName("Label3");
+    strip->addWidget(Label3);
+    Panel2 = new QFrame(Panel1);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFixedSize(16, 16);
+    Panel2->setAutoFillBackground(true);
+    strip->addWidget(Panel2);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setToolTip("RIGHT-CLICK to Show Colour-palette Options");
+    Image1 = new PictureView(s, this, ScrollBox1);
+    ScrollBox1->setWidget(Image1);
+    ScrollBox1->setWidgetResizable(false);
+    Panel3 = new QFrame(this);
+    Panel3->setObjectName("Panel3");
+    Panel3->setFixedWidth(120);
+    auto* objects = new QVBoxLayout(Panel3);
+    objects->addWidget(new QLabel("Objects", Panel3));
+    Button5 = new QPushButton("View All", Panel3);
+    Button5->setObjectName("Button5");
+    Button6 = new QPushButton("View Pending", Panel3);
+    Button6->setObjectName("Button6");
+    Button7 = new QPushButton("Remove", Panel3);
+    Button7->setObjectName("Button7");
+    for (QWidget* w : {Button5, Button6, Button7}) objects->addWidget(w);
+    objects->addStretch();
+    Panel3->hide();
+
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    middle->addWidget(ScrollBox1, 1);
+    middle->addWidget(Panel3);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(middle, 1);
+    layout->addWidget(Panel1);
+
+    buildPaletteMenu();
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    QAction* toggle = PopupMenu1->addAction("Show/ Hide Object Panel");
+    connect(toggle, &QAction::triggered, this, [this] { ShowHideObjectPanelClick(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { if (session_.ws) viewAllClick(session_); });
+    connect(Button6, &QPushButton::clicked, this, [this] { if (session_.ws) viewPendingClick(session_); });
+    connect(Button7, &QPushButton::clicked, this, [this] { if (session_.ws) removeClick(session_); });
+    connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
+}
+
+void TForm2::setToolCursor(int currentTool) {
+    switch (currentTool) {
+    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
+    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
+    default: Image1->setCursor(Qt::OpenHandCursor); break;
+    }
+}
+
+void TForm2::FormShow() {
+    Image1->setEnabled(true);
+    Button2->setEnabled(true);
+    setToolCursor(session_.tools.currentTool);
+    formShow(session_);
+    repaint();
+}
+
+void TForm2::buildPaletteMenu() {
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName("PopupMenu2");
+    for (const PaletteSubmenu& sub : paletteSubmenus()) {
+        QMenu* into = PopupMenu2;
+        if (!sub.caption.empty()) into = PopupMenu2->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
+        for (const PaletteMenuItem& item : sub.items) {
+            QAction* a = into->addAction(QString::fromUtf8(item.caption.data(), qsizetype(item.caption.size())));
+            a->setObjectName(QString::fromUtf8(item.name.data(), qsizetype(item.name.size())));
+            if (item.isDefault) {
+                QFont bold = a->font();
+                bold.setBold(true);
+                a->setFont(bold);
+            }
+            if (item.kind == PaletteItemKind::Clear) Clear2 = a;
+            const PaletteMenuItem* entry = &item;
+            connect(a, &QAction::triggered, this, [this, entry] { paletteMenuItemClick(session_, *entry); });
+        }
+    }
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
+}
+
+void TForm2::PopupMenu2Popup() {
+    if (Clear2) Clear2->setVisible(Panel3->isVisible());
+    ScrollBox1->setToolTip(QString());
+    Image1->setToolTip(QString());
+}
+
+void TForm2::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
+
+void TForm2::ShowHideObjectPanelClick() {
+    const bool show = !Panel3->isVisible();
+    for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Button5, Button6, Button7}) w->setVisible(show);
+    if (show && width() < 410) {
+        if (QWidget* frame = parentWidget()) frame->resize(frame->width() + 410 - width(), frame->height());
+        else resize(410, height());
+    }
+}
+
+void TForm2::contextMenuEvent(QContextMenuEvent* e) {
+    // The picture has the palette menu; the rest of the window this one.
+    if (!Image1->rect().contains(Image1->mapFrom(this, e->pos()))) PopupMenu1->popup(e->globalPos());
+}
+
+void TForm2::CheckBox1Click() {
+    undoEnabledClick(session_, CheckBox1->isChecked());
+    Button4->setEnabled(CheckBox1->isChecked());
+}
+
+void TForm2::Button4Click() { undoClick(session_); }
+void TForm2::Button1Click() { zoomClick(session_); }
+void TForm2::Button2Click() { resetClick(session_); }
+
+void TForm2::SpinEdit1Change() {
+    scaleFieldChange(session_.scale, SpinEdit1->value());
+    const QSignalBlocker quiet(SpinEdit1);
+    SpinEdit1->setValue(session_.scale.value);
+    SpinEdit1->setSingleStep(session_.scale.step);
+    Button3->setEnabled(session_.scale.scaleEnabled);
+}
+
+void TForm2::SpinEdit2Change() { pressureChange(session_.palette, SpinEdit2->value()); }
+
+// The zoom and scale fields turn blue while they have the focus.
+bool TForm2::eventFilter(QObject* watched, QEvent* e) {
+    if ((watched == SpinEdit7 || watched == SpinEdit1) &&
+        (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
+        auto* field = static_cast<QWidget*>(watched);
+        field->setStyleSheet(e->type() == QEvent::FocusIn ? "QSpinBox { background: blue; color: white; }"
+                                                          : "QSpinBox { background: black; color: white; }");
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void TForm2::pictureChanged() {
+    Image1->syncSize();
+    Image1->update();
+    resetCaptionChanged();
+}
+
+void TForm2::displayChanged(const QRect& r) { Image1->update(r); }
+
+void TForm2::readoutsChanged() {
+    const PointerState& p = session_.pointer;
+    Label1->setText(QString::fromStdString(p.positionLabel));
+    Label3->setText(QString::fromStdString(p.colourLabel));
+    QPalette pal = Panel2->palette();
+    pal.setColor(QPalette::Window, QColor::fromRgb(p.swatchColour));
+    Panel2->setPalette(pal);
+}
+
+void TForm2::resetCaptionChanged() {
+    if (session_.ws) Button2->setText(QString::fromStdString(session_.ws->resetCaption));
+}
+
+void TForm2::autoScroll(int x, int y) {
+    QScrollBar* h = ScrollBox1->horizontalScrollBar();
+    QScrollBar* v = ScrollBox1->verticalScrollBar();
+    const QSize visible = ScrollBox1->viewport()->size();
+    if (x - h->value() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
+    if (y - v->value() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
+    if (x - h->value() < 1) h->setValue(h->value() - kScrollStep);
+    if (y - v->value() < 1) v->setValue(v->value() - kScrollStep);
+    ScrollBox1->viewport()->update();
+}
+
+void TForm2::closeEvent(QCloseEvent* e) {
+    if (!closed_) {
+        closed_ = true;
+        formClose(session_);
+    }
+    e->accept();
+}
+
+} // namespace cw

@@ -1,0 +1,56 @@
+#pragma once
+// The print options dialog and the Print button's job.
+#include <QDialog>
+#include <memory>
+
+#include "actions/print_layout.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+
+namespace cw {
+
+struct Session;
+
+class TForm3 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+    ~TForm3() override;
+
+    QCheckBox* CheckBox1;  // Center Horizontally
+    QCheckBox* CheckBox2;  // Center Vertically
+    QLineEdit* MaskEdit1;  // left margin
+    QLineEdit* MaskEdit2;  // top margin
+    QCheckBox* CheckBox3;  // Scale Proportionally to Fit Page
+    QCheckBox* CheckBox4;  // Enlarge, horizontally
+    QCheckBox* CheckBox5;  // Reduce, horizontally
+    QLineEdit* MaskEdit3;  // horizontal factor
+    QCheckBox* CheckBox6;  // Enlarge, vertically
+    QCheckBox* CheckBox7;  // Reduce, vertically
+    QLineEdit* MaskEdit4;  // vertical factor
+    QPushButton* Button1;  // Printer Settings
+    QPushButton* Button2;  // Print Now
+    QPushButton* Button3;  // Abort
+
+    // The printer the next job goes to; kept from one print to the next.
+    QPrinter& printer() { return *printer_; }
+    PrintOptions options() const;
+
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void pairClick(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor);
+    void Button1Click();
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+};
+
+// ExplorerButton4Click: asks for the options, then prints the displayed
+// picture as one page. Problems go to the session's messages.
+void printButtonClick(Session& s, TForm3& options, bool imageWindowVisible);
+
+} // namespace cw

@@ -1,0 +1,134 @@
+#include "ui/tform5.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include "ui/help_qt.h"
+#include "ui/teulafrm.h"
+
+namespace cw {
+
+namespace {
+int aboutWindowsShowing = 0;
+constexpr int kBannerHeight = 41, kStripHeight = 21;
+} // namespace
+
+bool TForm5::showing() { return aboutWindowsShowing > 0; }
+
+TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog), agreement_(agreement) {
+    setObjectName("Form5");
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(kSplashWidth, kSplashHeight);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Label1 = new QLabel("Vesion: 2.1", this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(24, 110, 300, 20);
+    UrlLabel1 = new QLabel("CLICK TO ACCESS ON-LINE HELP/ TUTORIAL", this);
+    UrlLabel1->setObjectName("UrlLabel1");
+    UrlLabel1->setGeometry(24, 150, 400, 20);
+    UrlLabel1->setCursor(Qt::PointingHandCursor);
+    QPalette link = UrlLabel1->palette();
+    link.setColor(QPalette::WindowText, QColor(0x66, 0xcc, 0xff));
+    UrlLabel1->setPalette(link);
+    QFont underlined = UrlLabel1->font();
+    underlined.setUnderline(true);
+    UrlLabel1->setFont(underlined);
+    UrlLabel1->installEventFilter(this);
+    Button3 = new QPushButton("Read &EULA", this);
+    Button3->setObjectName("Button3");
+    Button3->setGeometry(kAboutWidth - 220, kAboutHeight - 44, 100, 28);
+    Button1 = new QPushButton("&Close", this);
+    Button1->setObjectName("Button1");
+    Button1->setGeometry(kAboutWidth - 110, kAboutHeight - 44, 90, 28);
+    Button1->setDefault(true);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(kSplashMilliseconds);
+    Timer1->setSingleShot(true);
+
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+}
+
+void TForm5::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    // Banner: the product name over a band of palette colours.
+    QLinearGradient band(0, 0, kSplashWidth, 0);
+    const QColor stops[] = {QColor(0xf2, 0xc4, 0x9b), QColor(0x6f, 0xa8, 0xdc), QColor(0x93, 0xc4, 0x7d),
+                            QColor(0xe0, 0x6c, 0x4c)};
+    for (int i = 0; i < 4; ++i) band.setColorAt(i / 3.0, stops[i]);
+    p.fillRect(QRect(0, 0, kSplashWidth, kBannerHeight), band);
+    QFont title("DejaVu Serif");
+    title.setPixelSize(28);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::black);
+    p.drawText(QRect(0, 0, kSplashWidth, kBannerHeight), Qt::AlignCenter, "Chromawell");
+    QFont small;
+    small.setPixelSize(12);
+    p.setFont(small);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, kBannerHeight, kSplashWidth, kStripHeight), Qt::AlignCenter,
+               "colour for black-and-white photographs");
+    // The rest, black at the top to white at the bottom.
+    const int top = kBannerHeight + kStripHeight;
+    if (height() > top) {
+        QLinearGradient fade(0, top, 0, height());
+        fade.setColorAt(0, Qt::black);
+        fade.setColorAt(1, Qt::white);
+        p.fillRect(QRect(0, top, width(), height() - top), fade);
+    }
+}
+
+void TForm5::showEvent(QShowEvent* e) {
+    FormShow();
+    QDialog::showEvent(e);
+}
+
+void TForm5::closeEvent(QCloseEvent* e) {
+    FormClose();
+    QDialog::closeEvent(e);
+}
+
+void TForm5::FormShow() {
+    if (!closed_) ++aboutWindowsShowing;
+}
+
+void TForm5::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    --aboutWindowsShowing;
+}
+
+void TForm5::Timer1Timer() { close(); }
+void TForm5::Button1Click() { close(); }
+
+void TForm5::Button3Click() {
+    if (agreement_) agreement_->showForReading();
+    close();
+}
+
+void TForm5::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage); }
+
+bool TForm5::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == UrlLabel1 && e->type() == QEvent::MouseButtonPress) {
+        UrlLabel1MouseDown();
+        return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+} // namespace cw

@@ -1,0 +1,57 @@
+#pragma once
+// The progress meter window: gauge, phase text and Abort.
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+
+#include "core/progress.h"
+
+class QLabel;
+class QPushButton;
+
+namespace cw {
+
+class PieGauge : public QWidget {
+public:
+    explicit PieGauge(QWidget* parent) : QWidget(parent) {}
+    int value = 0;
+    bool showText = true;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+class TForm7 : public QDialog, public Progress {
+    Q_OBJECT
+public:
+    explicit TForm7(QWidget* parent = nullptr);
+
+    // The windows an operation locks: the main window and the image window.
+    void setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow);
+
+    PieGauge* Label1;
+    QLabel* BlinkLabel1;
+    QPushButton* Button1;
+
+    void Button1Click();
+
+protected:
+    void showMeter() override;
+    void hideMeter() override;
+    void drawGauge() override;
+    void drawPhase() override;
+    void drawControls() override;
+    void processEvents() override;
+    void lockWindows(bool locked) override;
+
+    void reject() override;  // Esc presses Abort, it does not close the meter
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    QPointer<QWidget> mainWindow_;
+    std::function<QWidget*()> imageWindow_;
+    bool hiding_ = false;
+};
+
+} // namespace cw
