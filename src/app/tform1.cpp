@@ -333,10 +333,12 @@ void TForm1::buildToolsBar(QWidget* parent) {
     CheckBox8 = checkBox(OverwriteGroup, "CheckBox8", "Overwrite", false);
     CheckBox10 = checkBox(OverwriteGroup, "CheckBox10", "Layered", false);
 
+    // Mark-up and the image set-up read Complexity whatever the tool, so it
+    // stays out of the groups that the tools hide.
+    SpinEdit1 = spinBox(Panel1, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
+                                 kComplexityRange.initial, 4, nullptr});
     IntegrationGroup = panel(Panel1, "IntegrationGroup", kSilver);
     box(Panel1)->addWidget(IntegrationGroup);
-    SpinEdit1 = spinBox(IntegrationGroup, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
-                                           kComplexityRange.initial, 4, nullptr});
     SpinEdit2 = spinBox(IntegrationGroup, {"SpinEdit2", "Integration", kIntegrationRange.min, kIntegrationRange.max,
                                            kIntegrationRange.initial, 1,
                                            "Tolerence during Object Integration [1 - 256]"});

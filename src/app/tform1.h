@@ -117,8 +117,8 @@ public:
     QFrame* OverwriteGroup;
     QCheckBox* CheckBox8;   // Overwrite
     QCheckBox* CheckBox10;  // Layered
-    QFrame* IntegrationGroup;
     QSpinBox* SpinEdit1;  // Complexity
+    QFrame* IntegrationGroup;
     QSpinBox* SpinEdit2;  // Integration
     QGroupBox* RadioGroup2;  // Scope
     QRadioButton* ScopeLocal;

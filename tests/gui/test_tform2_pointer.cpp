@@ -1,5 +1,6 @@
 // Real mouse events on the image window reach the core's gesture handlers in
 // the order press, moves, click, release.
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSpinBox>
@@ -69,6 +70,24 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f.Form2()));
     }
     void cleanup() { app.reset(); }
+
+    void everyToolKeepsComplexityUsable_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("integration");
+        QTest::newRow("rectangle") << "SpeedButton4" << false;
+        QTest::newRow("brush") << "SpeedButton1" << false;
+        QTest::newRow("selection-paint") << "SpeedButton3" << false;
+        QTest::newRow("touch-paint") << "SpeedButton2" << true;
+    }
+    void everyToolKeepsComplexityUsable() {
+        QFETCH(QString, button);
+        QFETCH(bool, integration);
+        TForm1& f = app->form1();
+        f.findChild<QToolButton*>(button)->click();
+        QVERIFY(f.SpinEdit1->isVisible() && f.SpinEdit1->isEnabled());
+        QCOMPARE(f.SpinEdit2->isVisible(), integration);
+        QCOMPARE(f.RadioGroup2->isVisible(), integration);
+    }
 
     void selectionDragDirections() {
         app->form1().SpeedButton4->click();
