@@ -221,6 +221,52 @@ private slots:
         QVERIFY(!eula.isVisible());
     }
 
+    void aboutWindowClearsItsFlagHoweverItGoes_data() {
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<bool>("restored");  // minimised and restored first: a second show event
+        QTest::addColumn<bool>("escape");    // else its Close button
+        QTest::newRow("about, Close") << false << false << false;
+        QTest::newRow("about, Escape") << false << false << true;
+        QTest::newRow("about restored, Close") << false << true << false;
+        QTest::newRow("splash, Escape") << true << false << true;
+    }
+    void aboutWindowClearsItsFlagHoweverItGoes() {
+        QFETCH(bool, splash);
+        QFETCH(bool, restored);
+        QFETCH(bool, escape);
+        recordAgreementAccepted();
+        Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
+        TForm1& f = app.form1();
+        QSignalSpy started(&f, &TForm1::started);
+        app.showMain();
+        QVERIFY(started.wait(5000));
+        auto goAway = [&](TForm5* about) {
+            QVERIFY(about);
+            if (restored) {
+                QShowEvent again;
+                QCoreApplication::sendEvent(about, &again);
+            }
+            if (escape) QTest::keyClick(about, Qt::Key_Escape);
+            else QTest::mouseClick(about->Button1, Qt::LeftButton);
+        };
+        if (splash) {
+            goAway(app.splash());
+        } else {
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
+            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+        }
+        QVERIFY(!TForm5::showing());
+        // The help and information button works again.
+        bool opened = false;
+        whenModal([&](QWidget* modal) {
+            opened = qobject_cast<TForm5*>(modal) != nullptr;
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+        QVERIFY(opened);
+        QVERIFY(!TForm5::showing());
+    }
+
     void helpLinkOpensThePageBesideTheProgram() {
         const QString before = QDir::currentPath();
         QTemporaryDir elsewhere;
