@@ -17,6 +17,7 @@
 #include "app/tform1.h"
 #include "app/tform5.h"
 #include "files/scratch_location_qt.h"
+#include "paint/tform10.h"
 #include "progress/tform7.h"
 #include "test_support.h"
 
@@ -66,7 +67,7 @@ private slots:
         recordAgreementAccepted();
         cwtest::ScriptedMessages messages;
         Chromawell app({.services = {&messages, nullptr, [] { return QSize(1024, 768); }}});
-        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "EULAFrm"}));
+        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Chromawell 2.1"));
         QVERIFY(app.splash() && app.splash()->isVisible());
         QCOMPARE(app.splash()->size(), QSize(312, 82));
@@ -95,6 +96,8 @@ private slots:
         QCOMPARE(s.settings.imageSpan, 1);
         QVERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
         QVERIFY(!app.form7().isVisible());
+        QVERIFY(f.Form10() && !f.Form10()->isVisible());
+        QCOMPARE(f.Form10()->windowTitle(), QString("Zoom`ed View"));
         // Controls owned elsewhere exist with their captions and defaults.
         QCOMPARE(f.ExplorerButton14->text(), QString("Scan Image"));
         QCOMPARE(f.SpinEdit4->value(), 255);
