@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -144,6 +145,43 @@ private slots:
         QVERIFY(recorder->calls.isEmpty());
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(40, 50));
         QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
+    }
+
+    void everyZoomedViewStartsFresh_data() {
+        QTest::addColumn<bool>("clearFirst");  // Clear Image and load again before the next Zoom
+        QTest::newRow("another Zoom") << false;
+    }
+    void everyZoomedViewStartsFresh() {
+        QFETCH(bool, clearFirst);
+        TForm1& f = app->form1();
+        f.SpeedButton4->click();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(view, QPoint(50, 30));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 30));
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        TForm10* zoomed = f.Form10();
+        QVERIFY(zoomed->isVisible());
+        QTest::mouseClick(zoomed->AutoSyncOff, Qt::LeftButton);
+        QVERIFY(!session().zoom.autoSync);
+        QTest::mouseMove(zoomed->Image1, QPoint(30, 12));
+        QVERIFY(!zoomed->Label1->text().isEmpty());
+
+        if (clearFirst) {
+            QTest::mouseClick(f.ExplorerButton1, Qt::LeftButton);
+            QVERIFY(!f.Form2());
+            QVERIFY(!zoomed->isVisible());
+            QVERIFY(!session().zoom.exists);
+            QCOMPARE(session().zoom.sourceRect, Rect{});
+            f.loadPath(cwtest::testdata("photos/camera-24.bmp"));
+            QVERIFY(f.Form2());
+            f.Form2()->PopupMenu2->hide();
+        }
+        // Without a selection the next Zoom shows the whole 512 x 512 picture.
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        QVERIFY(zoomed->isVisible());
+        QVERIFY(session().zoom.autoSync && zoomed->AutoSyncOn->isChecked());
+        QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
+        QVERIFY(zoomed->Label1->text().isEmpty());
     }
 
     void paintingThroughTheZoomedView() {
