@@ -587,6 +587,7 @@ void TForm1::toolChosen(int tool, QToolButton* button) {
     selectTool(session_->tools, tool);
     button->setChecked(true);
     if (form2_) form2_->setToolCursor(tool);
+    if (form10_) form10_->setToolCursor(tool);
     Image1->setPixmap(button->icon().pixmap(24, 24));
     Image1->setToolTip(button->toolTip());
     syncToolControls();

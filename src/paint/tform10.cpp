@@ -13,6 +13,7 @@
 
 #include "app/session.h"
 #include "paint/interaction.h"
+#include "paint/tform2.h"
 #include "paint/zoom.h"
 
 namespace cw {
@@ -131,13 +132,11 @@ void TForm10::FormShow() {
     Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
     AutoSyncOn->setChecked(z.autoSync);
     AutoSyncOff->setChecked(!z.autoSync);
-    switch (session_.tools.currentTool) {
-    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
-    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
-    default: Image1->setCursor(Qt::OpenHandCursor); break;
-    }
+    setToolCursor(session_.tools.currentTool);
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
+
+void TForm10::setToolCursor(int tool) { Image1->setCursor(toolCursor(tool)); }
 
 void TForm10::RadioGroup2Click() {
     session_.zoom.autoSync = AutoSyncOn->isChecked();

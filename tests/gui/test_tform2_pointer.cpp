@@ -72,19 +72,28 @@ private slots:
     }
     void cleanup() { app.reset(); }
 
-    void everyToolKeepsComplexityUsable_data() {
+    void eachToolSetsBothCursorsAndKeepsComplexity_data() {
         QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("cursor");
         QTest::addColumn<bool>("integration");
-        QTest::newRow("rectangle") << "SpeedButton4" << false;
-        QTest::newRow("brush") << "SpeedButton1" << false;
-        QTest::newRow("selection-paint") << "SpeedButton3" << false;
-        QTest::newRow("touch-paint") << "SpeedButton2" << true;
+        QTest::newRow("rectangle") << "SpeedButton4" << int(Qt::OpenHandCursor) << false;
+        QTest::newRow("brush") << "SpeedButton1" << int(Qt::CrossCursor) << false;
+        QTest::newRow("selection-paint") << "SpeedButton3" << int(Qt::OpenHandCursor) << false;
+        QTest::newRow("touch-paint") << "SpeedButton2" << int(Qt::PointingHandCursor) << true;
     }
-    void everyToolKeepsComplexityUsable() {
+    void eachToolSetsBothCursorsAndKeepsComplexity() {
         QFETCH(QString, button);
+        QFETCH(int, cursor);
         QFETCH(bool, integration);
         TForm1& f = app->form1();
+        // The zoomed view (of the whole picture) opens under a tool with
+        // another cursor, so that every row changes both cursors.
+        (cursor == Qt::CrossCursor ? f.SpeedButton2 : f.SpeedButton1)->click();
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        QVERIFY(f.Form10()->isVisible());
         f.findChild<QToolButton*>(button)->click();
+        QCOMPARE(int(view->cursor().shape()), cursor);
+        QCOMPARE(int(f.Form10()->Image1->cursor().shape()), cursor);
         QVERIFY(f.SpinEdit1->isVisible() && f.SpinEdit1->isEnabled());
         QCOMPARE(f.SpinEdit2->isVisible(), integration);
         QCOMPARE(f.RadioGroup2->isVisible(), integration);
