@@ -70,6 +70,11 @@ void formClose(Session& s) {
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
     s.ws.reset();
+    // The zoomed view shows a part of the picture that is gone: a press in it
+    // would paint the next picture at this one's rectangle. Its factor field
+    // goes with the image window, and the next one starts at 1.
+    s.zoom = ZoomView{};
+    s.host.zoomViewChanged();
     s.host.mainWindowChanged();
 }
 

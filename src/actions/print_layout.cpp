@@ -11,16 +11,14 @@ std::optional<int> readPrintField(const std::string& text) {
     while (b < e && text[b] == ' ') ++b;
     while (e > b && text[e - 1] == ' ') --e;
     if (b == e) return std::nullopt;
-    size_t i = b;
-    if (text[i] == '-' || text[i] == '+') ++i;
-    if (i == e) return std::nullopt;
+    // Digits only: no field holds a sign.
     long v = 0;
-    for (; i < e; ++i) {
+    for (size_t i = b; i < e; ++i) {
         if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
         v = v * 10 + (text[i] - '0');
         if (v > INT_MAX / 4) return std::nullopt;
     }
-    return text[b] == '-' ? -int(v) : int(v);
+    return int(v);
 }
 
 std::string notANumberMessage(const std::string& text) { return "'" + text + "' is not a valid integer value"; }

@@ -25,8 +25,8 @@ struct PrintPlacement {
     int x = 0, y = 0, width = 0, height = 0;  // right and bottom edges exclusive
 };
 
-// A field's text without its blanks, as a decimal number; nothing when it
-// holds no number.
+// A field's text without its leading and trailing blanks, as a decimal
+// number of digits only; nothing when it holds anything else.
 std::optional<int> readPrintField(const std::string& text);
 // The message a field that holds no number gives.
 std::string notANumberMessage(const std::string& text);

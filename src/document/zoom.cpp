@@ -57,6 +57,7 @@ void zoomClick(Document& s) {
     copyInto(z.picture, ws.display, z.sourceRect);
     const int32_t f = std::clamp(z.factorField, kZoomFieldMin, kZoomFieldMax);
     z.factor = (f == 0 || f == -1) ? 1 : f;
+    z.autoSync = true;  // every new view starts in sync; an "off" was the last view's
     z.exists = true;
     s.observer.zoomViewChanged();
 }

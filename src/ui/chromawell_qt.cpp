@@ -35,9 +35,11 @@ Chromawell::Chromawell(Options options) {
     order_.push_back(form3_->objectName().toStdString());
     form7_ = std::make_unique<TForm7>();
     order_.push_back(form7_->objectName().toStdString());
+    form1_->attach(*form3_, *form7_);
+    order_.push_back(form1_->createZoomView().objectName().toStdString());
     eula_ = std::make_unique<TEULAFrm>();
     order_.push_back(eula_->objectName().toStdString());
-    form1_->attach(*form3_, *form7_, *eula_);
+    form1_->attachAgreement(*eula_);
 }
 
 Chromawell::~Chromawell() {

@@ -183,19 +183,27 @@ TForm1::TForm1(Services services)
 }
 
 TForm1::~TForm1() {
-    // The image window's close handler reaches into the session: close it first.
+    // The image window's close handler and the zoomed view reach into the
+    // session: both go before it.
     if (subWindow_) delete subWindow_;
+    delete form10_;
 }
 
-void TForm1::attach(TForm3& printOptions, TForm7& progress, TEULAFrm& agreement) {
+void TForm1::attach(TForm3& printOptions, TForm7& progress) {
     form3_ = &printOptions;
     form7_ = &progress;
-    eula_ = &agreement;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolderLocation());
     progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
     mainWindowChanged();
 }
+
+TForm10& TForm1::createZoomView() {
+    form10_ = new TForm10(*session_, this);
+    return *form10_;
+}
+
+void TForm1::attachAgreement(TEULAFrm& agreement) { eula_ = &agreement; }
 
 void TForm1::buildControls() {
     auto* central = new QWidget(this);
@@ -334,10 +342,12 @@ void TForm1::buildToolsBar(QWidget* parent) {
     CheckBox8 = checkBox(OverwriteGroup, "CheckBox8", "Overwrite", false);
     CheckBox10 = checkBox(OverwriteGroup, "CheckBox10", "Layered", false);
 
+    // Mark-up and the image set-up read Complexity whatever the tool, so it
+    // stays out of the groups that the tools hide.
+    SpinEdit1 = spinBox(Panel1, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
+                                 kComplexityRange.initial, 4, nullptr});
     IntegrationGroup = panel(Panel1, "IntegrationGroup", kSilver);
     box(Panel1)->addWidget(IntegrationGroup);
-    SpinEdit1 = spinBox(IntegrationGroup, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
-                                           kComplexityRange.initial, 4, nullptr});
     SpinEdit2 = spinBox(IntegrationGroup, {"SpinEdit2", "Integration", kIntegrationRange.min, kIntegrationRange.max,
                                            kIntegrationRange.initial, 1,
                                            "Tolerence during Object Integration [1 - 256]"});
@@ -578,6 +588,7 @@ void TForm1::toolChosen(int tool, QToolButton* button) {
     selectTool(session_->tools, tool);
     button->setChecked(true);
     if (form2_) form2_->setToolCursor(tool);
+    if (form10_) form10_->setToolCursor(tool);
     Image1->setPixmap(button->icon().pixmap(24, 24));
     Image1->setToolTip(button->toolTip());
     syncToolControls();
@@ -728,9 +739,11 @@ void TForm1::autoScroll(int32_t x, int32_t y) {
 }
 
 void TForm1::zoomViewChanged() {
-    delete form10_;
-    if (!session_->zoom.exists) return;
-    form10_ = new TForm10(*session_, this);
+    if (!form10_) return;
+    if (!session_->zoom.exists) {
+        form10_->hide();
+        return;
+    }
     form10_->FormShow();
     int w = form10_->Image1->width() + 15, h = form10_->Image1->height() + 58;
     if (form2_ && form2_->width() < w) w = form2_->width() - 40;

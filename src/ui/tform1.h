@@ -69,8 +69,12 @@ public:
     explicit TForm1(Services services = {});
     ~TForm1() override;
 
-    // The long-lived windows this one works with, created after it.
-    void attach(TForm3& printOptions, TForm7& progress, TEULAFrm& agreement);
+    // The long-lived windows this one works with, created after it: the
+    // print options and the meter, then the zoomed view (which works on the
+    // session made here), then the agreement.
+    void attach(TForm3& printOptions, TForm7& progress);
+    TForm10& createZoomView();
+    void attachAgreement(TEULAFrm& agreement);
 
     Session& session() { return *session_; }
     TForm7* Form7() { return form7_; }
@@ -117,8 +121,8 @@ public:
     QFrame* OverwriteGroup;
     QCheckBox* CheckBox8;   // Overwrite
     QCheckBox* CheckBox10;  // Layered
-    QFrame* IntegrationGroup;
     QSpinBox* SpinEdit1;  // Complexity
+    QFrame* IntegrationGroup;
     QSpinBox* SpinEdit2;  // Integration
     QGroupBox* RadioGroup2;  // Scope
     QRadioButton* ScopeLocal;

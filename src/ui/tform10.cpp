@@ -12,8 +12,9 @@
 #include <QVBoxLayout>
 
 #include "actions/session.h"
-#include "tools/interaction.h"
 #include "document/zoom.h"
+#include "tools/interaction.h"
+#include "ui/tform2.h"
 
 namespace cw {
 
@@ -119,17 +120,23 @@ TForm10::TForm10(Session& s, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
 }
 
+// One view serves every Zoom of the run, so each show starts it as a new
+// view would be: nothing under the pointer yet, scrolled to its origin.
 void TForm10::FormShow() {
     const ZoomView& z = session_.zoom;
     Image1->resize(z.shownWidth(), z.shownHeight());
+    Image1->update();
+    ScrollBox1->horizontalScrollBar()->setValue(0);
+    ScrollBox1->verticalScrollBar()->setValue(0);
+    Label1->clear();
     Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
-    switch (session_.tools.currentTool) {
-    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
-    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
-    default: Image1->setCursor(Qt::OpenHandCursor); break;
-    }
+    AutoSyncOn->setChecked(z.autoSync);
+    AutoSyncOff->setChecked(!z.autoSync);
+    setToolCursor(session_.tools.currentTool);
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
+
+void TForm10::setToolCursor(int tool) { Image1->setCursor(toolCursor(tool)); }
 
 void TForm10::RadioGroup2Click() {
     session_.zoom.autoSync = AutoSyncOn->isChecked();

@@ -46,6 +46,7 @@ public:
     void Button3Click();
     void pictureChanged();
     void autoScroll(int vx, int vy);
+    void setToolCursor(int tool);
 
 private:
     Session& session_;

@@ -200,13 +200,15 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
-void TForm2::setToolCursor(int currentTool) {
-    switch (currentTool) {
-    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
-    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
-    default: Image1->setCursor(Qt::OpenHandCursor); break;
+Qt::CursorShape toolCursor(int tool) {
+    switch (tool) {
+    case kToolBrush: return Qt::CrossCursor;
+    case kToolTouch: return Qt::PointingHandCursor;
+    default: return Qt::OpenHandCursor;
     }
 }
+
+void TForm2::setToolCursor(int currentTool) { Image1->setCursor(toolCursor(currentTool)); }
 
 void TForm2::FormShow() {
     Image1->setEnabled(true);

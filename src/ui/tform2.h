@@ -17,6 +17,9 @@ namespace cw {
 struct Session;
 class TForm2;
 
+// The pointer over the picture, in the image window and the zoomed view alike.
+Qt::CursorShape toolCursor(int tool);
+
 // Paints the displayed picture straight from the workspace buffer.
 class PictureView : public QWidget {
 public:

@@ -10,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <variant>
 
 #include "actions/session.h"
@@ -19,10 +20,13 @@ namespace cw {
 namespace {
 constexpr int kClientWidth = 481, kClientHeight = 136;
 
+// Digits, with blanks for the missing ones: a sign or a letter would put
+// the picture off the page or make a number the fields cannot show.
 QLineEdit* field(QWidget* parent, const char* name, const char* text, int digits) {
     auto* e = new QLineEdit(text, parent);
     e->setObjectName(name);
     e->setMaxLength(digits);
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression("[ 0-9]*"), e));
     e->setFixedWidth(12 * digits + 12);
     return e;
 }

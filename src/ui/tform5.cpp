@@ -1,6 +1,5 @@
 #include "ui/tform5.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -58,6 +57,9 @@ TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
     Timer1->setInterval(kSplashMilliseconds);
     Timer1->setSingleShot(true);
 
+    // Escape and the buttons end the dialog through done(), which in this Qt
+    // sends no close event; finished comes whichever way it goes.
+    connect(this, &QDialog::finished, this, [this] { FormClose(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
@@ -98,18 +100,19 @@ void TForm5::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
 }
 
-void TForm5::closeEvent(QCloseEvent* e) {
-    FormClose();
-    QDialog::closeEvent(e);
-}
+// A window deleted without being closed must not leave the flag set.
+TForm5::~TForm5() { FormClose(); }
 
+// A restore after minimising is another show event of the same window.
 void TForm5::FormShow() {
-    if (!closed_) ++aboutWindowsShowing;
+    if (counted_) return;
+    counted_ = true;
+    ++aboutWindowsShowing;
 }
 
 void TForm5::FormClose() {
-    if (closed_) return;
-    closed_ = true;
+    if (!counted_) return;
+    counted_ = false;
     --aboutWindowsShowing;
 }
 

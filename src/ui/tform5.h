@@ -19,6 +19,7 @@ class TForm5 : public QDialog {
     Q_OBJECT
 public:
     TForm5(TEULAFrm* agreement, QWidget* parent = nullptr);
+    ~TForm5() override;
 
     // Whether an about window is showing; the help button waits for it.
     static bool showing();
@@ -38,13 +39,12 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     TEULAFrm* agreement_;
-    bool closed_ = false;
+    bool counted_ = false;  // this window is counted as showing
 };
 
 } // namespace cw

@@ -70,6 +70,29 @@ private slots:
         QVERIFY(f.CheckBox4->isEnabled());
     }
 
+    void fieldsTakeDigitsOnly_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("negative margin") << "MaskEdit1" << "-999" << "999";
+        QTest::newRow("letters in a margin") << "MaskEdit2" << "1a2b" << "12";
+        QTest::newRow("blanks for missing digits") << "MaskEdit2" << "  7" << "  7";
+        QTest::newRow("signed factor") << "MaskEdit3" << "+7" << "7";
+    }
+    void fieldsTakeDigitsOnly() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        TForm3 f;
+        f.show();
+        QTest::mouseClick(f.CheckBox4, Qt::LeftButton);  // Enlarge enables the factor fields
+        QTest::mouseClick(f.CheckBox6, Qt::LeftButton);
+        auto* edit = f.findChild<QLineEdit*>(field);
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), kept);
+    }
+
     void printsThePictureWhereTheOptionsPutIt() {
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
         cwtest::ScriptedMessages messages;

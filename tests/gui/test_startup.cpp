@@ -11,12 +11,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "platform/scratch_location_qt.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/teulafrm.h"
 #include "ui/tform1.h"
+#include "ui/tform10.h"
 #include "ui/tform5.h"
-#include "platform/scratch_location_qt.h"
 #include "ui/tform7.h"
 #include "test_support.h"
 
@@ -66,7 +67,7 @@ private slots:
         recordAgreementAccepted();
         cwtest::ScriptedMessages messages;
         Chromawell app({.services = {&messages, nullptr, [] { return QSize(1024, 768); }}});
-        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "EULAFrm"}));
+        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Chromawell 2.1"));
         QVERIFY(app.splash() && app.splash()->isVisible());
         QCOMPARE(app.splash()->size(), QSize(312, 82));
@@ -95,6 +96,8 @@ private slots:
         QCOMPARE(s.settings.imageSpan, 1);
         QVERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
         QVERIFY(!app.form7().isVisible());
+        QVERIFY(f.Form10() && !f.Form10()->isVisible());
+        QCOMPARE(f.Form10()->windowTitle(), QString("Zoom`ed View"));
         // Controls owned elsewhere exist with their captions and defaults.
         QCOMPARE(f.ExplorerButton14->text(), QString("Scan Image"));
         QCOMPARE(f.SpinEdit4->value(), 255);
@@ -219,6 +222,52 @@ private slots:
         QVERIFY(!eula.Button1->isVisible() && !eula.OKBtn->isVisible());
         QTest::mouseClick(eula.Button2, Qt::LeftButton);
         QVERIFY(!eula.isVisible());
+    }
+
+    void aboutWindowClearsItsFlagHoweverItGoes_data() {
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<bool>("restored");  // minimised and restored first: a second show event
+        QTest::addColumn<bool>("escape");    // else its Close button
+        QTest::newRow("about, Close") << false << false << false;
+        QTest::newRow("about, Escape") << false << false << true;
+        QTest::newRow("about restored, Close") << false << true << false;
+        QTest::newRow("splash, Escape") << true << false << true;
+    }
+    void aboutWindowClearsItsFlagHoweverItGoes() {
+        QFETCH(bool, splash);
+        QFETCH(bool, restored);
+        QFETCH(bool, escape);
+        recordAgreementAccepted();
+        Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
+        TForm1& f = app.form1();
+        QSignalSpy started(&f, &TForm1::started);
+        app.showMain();
+        QVERIFY(started.wait(5000));
+        auto goAway = [&](TForm5* about) {
+            QVERIFY(about);
+            if (restored) {
+                QShowEvent again;
+                QCoreApplication::sendEvent(about, &again);
+            }
+            if (escape) QTest::keyClick(about, Qt::Key_Escape);
+            else QTest::mouseClick(about->Button1, Qt::LeftButton);
+        };
+        if (splash) {
+            goAway(app.splash());
+        } else {
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
+            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+        }
+        QVERIFY(!TForm5::showing());
+        // The help and information button works again.
+        bool opened = false;
+        whenModal([&](QWidget* modal) {
+            opened = qobject_cast<TForm5*>(modal) != nullptr;
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+        QVERIFY(opened);
+        QVERIFY(!TForm5::showing());
     }
 
     void helpLinkOpensThePageBesideTheProgram() {

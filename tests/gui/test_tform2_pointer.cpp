@@ -1,9 +1,11 @@
 // Real mouse events on the image window reach the core's gesture handlers in
 // the order press, moves, click, release.
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSpinBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -70,6 +72,33 @@ private slots:
     }
     void cleanup() { app.reset(); }
 
+    void eachToolSetsBothCursorsAndKeepsComplexity_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<bool>("integration");
+        QTest::newRow("rectangle") << "SpeedButton4" << int(Qt::OpenHandCursor) << false;
+        QTest::newRow("brush") << "SpeedButton1" << int(Qt::CrossCursor) << false;
+        QTest::newRow("selection-paint") << "SpeedButton3" << int(Qt::OpenHandCursor) << false;
+        QTest::newRow("touch-paint") << "SpeedButton2" << int(Qt::PointingHandCursor) << true;
+    }
+    void eachToolSetsBothCursorsAndKeepsComplexity() {
+        QFETCH(QString, button);
+        QFETCH(int, cursor);
+        QFETCH(bool, integration);
+        TForm1& f = app->form1();
+        // The zoomed view (of the whole picture) opens under a tool with
+        // another cursor, so that every row changes both cursors.
+        (cursor == Qt::CrossCursor ? f.SpeedButton2 : f.SpeedButton1)->click();
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        QVERIFY(f.Form10()->isVisible());
+        f.findChild<QToolButton*>(button)->click();
+        QCOMPARE(int(view->cursor().shape()), cursor);
+        QCOMPARE(int(f.Form10()->Image1->cursor().shape()), cursor);
+        QVERIFY(f.SpinEdit1->isVisible() && f.SpinEdit1->isEnabled());
+        QCOMPARE(f.SpinEdit2->isVisible(), integration);
+        QCOMPARE(f.RadioGroup2->isVisible(), integration);
+    }
+
     void selectionDragDirections() {
         app->form1().SpeedButton4->click();
         QCOMPARE(session().tools.currentTool, 4);
@@ -125,6 +154,46 @@ private slots:
         QVERIFY(recorder->calls.isEmpty());
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(40, 50));
         QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
+    }
+
+    void everyZoomedViewStartsFresh_data() {
+        QTest::addColumn<bool>("clearFirst");  // Clear Image and load again before the next Zoom
+        QTest::newRow("another Zoom") << false;
+        QTest::newRow("Clear Image, load, Zoom") << true;
+    }
+    void everyZoomedViewStartsFresh() {
+        QFETCH(bool, clearFirst);
+        TForm1& f = app->form1();
+        f.SpeedButton4->click();
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(view, QPoint(50, 30));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 30));
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        TForm10* zoomed = f.Form10();
+        QVERIFY(zoomed->isVisible());
+        QTest::mouseClick(zoomed->AutoSyncOff, Qt::LeftButton);
+        QVERIFY(!session().zoom.autoSync);
+        // Two moves: one to the same place as the last would not be delivered.
+        QTest::mouseMove(zoomed->Image1, QPoint(20, 8));
+        QTest::mouseMove(zoomed->Image1, QPoint(30, 12));
+        QCOMPARE(zoomed->Label1->text(), QString(" x:30  y:12 "));
+
+        if (clearFirst) {
+            QTest::mouseClick(f.ExplorerButton1, Qt::LeftButton);
+            QVERIFY(!session().imageWindowOpen);
+            QVERIFY(!zoomed->isVisible());
+            QVERIFY(!session().zoom.exists);
+            QCOMPARE(session().zoom.sourceRect, Rect{});
+            f.loadPath(cwtest::testdata("photos/camera-24.bmp"));
+            QVERIFY(f.Form2());
+            f.Form2()->PopupMenu2->hide();
+        }
+        // Without a selection the next Zoom shows the whole 512 x 512 picture.
+        QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
+        QVERIFY(zoomed->isVisible());
+        QVERIFY(session().zoom.autoSync && zoomed->AutoSyncOn->isChecked());
+        QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
+        QVERIFY(zoomed->Label1->text().isEmpty());
     }
 
     void paintingThroughTheZoomedView() {

@@ -74,6 +74,10 @@ TEST(PrintLayout, FieldsWithoutDigitsAndMarginsWithoutRoomAreRefused) {
         m.fitPage = false;
         EXPECT_EQ(refused(m, 10, 10, 100, 100), kMarginsTooLarge) << margin;
     }
-    EXPECT_EQ(readPrintField("  42 "), 42);
-    EXPECT_FALSE(readPrintField("4 2"));
+}
+
+TEST(PrintLayout, FieldsReadDigitsOnly) {
+    const std::pair<const char*, std::optional<int>> rows[] = {
+        {"  42 ", 42}, {"0042", 42}, {"4 2", std::nullopt}, {"-999", std::nullopt}, {"+5", std::nullopt}, {"1e3", std::nullopt}};
+    for (const auto& [text, value] : rows) EXPECT_EQ(readPrintField(text), value) << text;
 }
