@@ -1,6 +1,7 @@
 #pragma once
 // The main control window: the frame the image window opens in, and the bars
 // of buttons and settings.
+#include <QColor>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -27,6 +28,9 @@ class QSpinBox;
 class QToolButton;
 
 namespace cw {
+
+// The main window's own grey, and its bars'.
+inline const QColor kSilver(192, 192, 192);
 
 class TForm3;
 class TForm7;

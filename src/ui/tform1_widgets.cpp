@@ -1,0 +1,435 @@
+// The main window's bars, panels and controls, and which handler each
+// control calls; the handlers live in tform1.cpp.
+#include "ui/tform1.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "actions/finishup.h"
+#include "actions/markup.h"
+#include "actions/process.h"
+#include "actions/scan_flow.h"
+#include "platform/scanner.h"
+#include "ui/tform_scan_qt.h"
+
+namespace cw {
+
+namespace {
+
+struct SpinSetup {
+    const char* name;
+    const char* caption;
+    int min, max, value, step;
+    const char* hint;
+};
+
+QFrame* panel(QWidget* parent, const char* name, const QColor& colour, bool horizontal = true) {
+    auto* f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setAutoFillBackground(true);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, colour);
+    f->setPalette(p);
+    QBoxLayout* layout = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(f)) : new QVBoxLayout(f);
+    layout->setContentsMargins(2, 0, 2, 0);
+    layout->setSpacing(4);
+    return f;
+}
+
+QBoxLayout* box(QWidget* w) { return static_cast<QBoxLayout*>(w->layout()); }
+
+void addLabel(QWidget* parent, const char* text) { box(parent)->addWidget(new QLabel(text, parent)); }
+
+QPushButton* explorerButton(QWidget* parent, const char* name, const char* caption, const char* hint = nullptr) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setFlat(true);
+    if (hint) b->setToolTip(hint);
+    box(parent)->addWidget(b);
+    return b;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, bool checked,
+                    const char* hint = nullptr) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    c->setChecked(checked);
+    if (hint) c->setToolTip(hint);
+    box(parent)->addWidget(c);
+    return c;
+}
+
+QSpinBox* spinBox(QWidget* parent, const SpinSetup& s) {
+    if (s.caption) addLabel(parent, s.caption);
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(s.name);
+    spin->setRange(s.min, s.max);
+    spin->setValue(s.value);
+    spin->setSingleStep(s.step);
+    if (s.hint) spin->setToolTip(s.hint);
+    box(parent)->addWidget(spin);
+    return spin;
+}
+
+QSlider* trackBar(QWidget* parent, const char* name, const char* caption, const char* hint = nullptr) {
+    addLabel(parent, caption);
+    auto* t = new QSlider(Qt::Horizontal, parent);
+    t->setObjectName(name);
+    t->setRange(-10, 10);
+    t->setValue(0);
+    t->setSingleStep(1);
+    t->setPageStep(1);
+    t->setTickInterval(1);
+    t->setTickPosition(QSlider::TicksBelow);
+    t->setFixedWidth(110);
+    if (hint) t->setToolTip(hint);
+    box(parent)->addWidget(t);
+    return t;
+}
+
+// Small pictures for the tool buttons and the "Tool" read-out.
+QIcon toolGlyph(int tool) {
+    QPixmap pm(24, 24);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (tool) {
+    case 1:  // brush: a round tip on a handle
+        p.setPen(QPen(QColor(120, 70, 20), 3));
+        p.drawLine(18, 4, 10, 14);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(40, 110, 200));
+        p.drawEllipse(QPoint(8, 16), 5, 5);
+        break;
+    case 2:  // touch-paint: a wand with a spark
+        p.setPen(QPen(Qt::black, 3));
+        p.drawLine(4, 20, 15, 9);
+        p.setPen(QPen(QColor(230, 170, 0), 2));
+        p.drawLine(18, 2, 18, 10);
+        p.drawLine(14, 6, 22, 6);
+        break;
+    case 3:  // selection-paint: a filled rectangle
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(QColor(220, 90, 60));
+        p.drawRect(4, 6, 16, 12);
+        break;
+    default:  // rectangular selection: a dashed frame
+        p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        p.drawRect(3, 5, 18, 14);
+        break;
+    }
+    return QIcon(pm);
+}
+
+QToolButton* speedButton(QWidget* parent, const char* name, const QString& text, const char* hint) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    return b;
+}
+
+} // namespace
+
+void TForm1::buildControls() {
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildOperationsBar(central);
+    buildProcessingBar(central);
+    buildToolsBar(central);
+    buildEffectsBar(central);
+    for (QFrame* f : {Panel7, Panel3, Panel1, Panel12}) column->addWidget(f);
+
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    MdiArea = new QMdiArea(central);
+    MdiArea->setObjectName("MdiArea");
+    buildSidePanels(central);
+    middle->addWidget(Panel2);
+    middle->addWidget(MdiArea, 1);
+    middle->addWidget(Panel20);
+    column->addLayout(middle, 1);
+
+    Panel9 = panel(central, "Panel9", kSilver);
+    Panel9->setFixedHeight(18);
+    addLabel(Panel9, "Chromawell 2.1 - colour for black-and-white photographs");
+    box(Panel9)->addStretch();
+    Label2 = new QLabel(Panel9);
+    Label2->setObjectName("Label2");
+    box(Panel9)->addWidget(Label2);
+    column->addWidget(Panel9);
+    setCentralWidget(central);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    ShowHideExtraControls1 = PopupMenu1->addAction("Show/ Hide Extra Controls");
+    ShowHideExtraControls1->setObjectName("ShowHideExtraControls1");
+    connect(ShowHideExtraControls1, &QAction::triggered, this, [this] { ShowHideExtraControls1Click(); });
+
+    // Extra controls start hidden.
+    for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2}) w->hide();
+}
+
+void TForm1::buildOperationsBar(QWidget* parent) {
+    Panel7 = panel(parent, "Panel7", Qt::white);
+    Panel7->setFixedHeight(21);
+    addLabel(Panel7, " Operations ");
+    ExplorerButton1 = explorerButton(Panel7, "ExplorerButton1", kLoadCaption);
+    ExplorerButton14 = explorerButton(Panel7, "ExplorerButton14", "Scan Image",
+                                      "Import an image via a scanning device such as a scanner/ digital camera");
+    ExplorerButton5 = explorerButton(Panel7, "ExplorerButton5", "SaveAs");
+    ExplorerButton3 = explorerButton(Panel7, "ExplorerButton3", "Restore", "Restore Current Image from Original");
+    ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "AutoFinish",
+                                      "Automatically Colour/ Finish-up rest of the Image");
+    ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4", "Print");
+    ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15", "Help/ Info.");
+    box(Panel7)->addStretch();
+    Panel6 = panel(Panel7, "Panel6", Qt::white);
+    box(Panel7)->addWidget(Panel6);
+    CheckBox1 = checkBox(Panel6, "CheckBox1", "Force Gray", false, "Check to load colour images as Gray-scale");
+    CheckBox7 = checkBox(Panel6, "CheckBox7", "Auto Mark-up", false,
+                         "Check to automatically Mark-up the image after a Load or Process");
+    CheckBox2 = checkBox(Panel6, "CheckBox2", "Un-mask Only", false);
+
+    connect(ExplorerButton1, &QPushButton::clicked, this, [this] { ExplorerButton1Click(); });
+    connect(ExplorerButton3, &QPushButton::clicked, this, [this] { ExplorerButton3Click(); });
+    connect(ExplorerButton14, &QPushButton::clicked, this, [this] {
+        QtScanUi ui(this);
+        scanImageClick(*session_, ui, defaultScanner());
+    });
+    connect(ExplorerButton5, &QPushButton::clicked, this, [this] { ExplorerButton5Click(); });
+    connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
+    connect(ExplorerButton4, &QPushButton::clicked, this, [this] { ExplorerButton4Click(); });
+    connect(ExplorerButton13, &QPushButton::clicked, this, [this] { if (session_->ws) autoFinishClick(*session_); });
+    connect(CheckBox7, &QCheckBox::clicked, this, [this](bool on) { session_->controls.autoMarkUp = on; });
+    connect(CheckBox2, &QCheckBox::clicked, this, [this](bool on) { session_->controls.unmaskOnly = on; });
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+}
+
+void TForm1::buildProcessingBar(QWidget* parent) {
+    Panel3 = panel(parent, "Panel3", Qt::white);
+    Panel3->setFixedHeight(28);
+    addLabel(Panel3, " Processing ");
+    ExplorerButton2 = explorerButton(Panel3, "ExplorerButton2", "Mark-up");
+    ExplorerButton6 = explorerButton(Panel3, "ExplorerButton6", "Process", "Colour marked-up image");
+    CheckBox11 = checkBox(Panel3, "CheckBox11", "Re-mark", false);
+    addLabel(Panel3, " Anchors ");
+    ExplorerButton7 = explorerButton(Panel3, "ExplorerButton7", "View All");
+    ExplorerButton8 = explorerButton(Panel3, "ExplorerButton8", "View Pending");
+    ExplorerButton12 = explorerButton(Panel3, "ExplorerButton12", "Remove");
+    SpinEdit5 = spinBox(Panel3, {"SpinEdit5", "Separation", kSeparationRange.min, kSeparationRange.max,
+                                 kSeparationRange.initial, 1, nullptr});
+    SpinEdit3 = spinBox(Panel3, {"SpinEdit3", "Objectivity", kObjectivityRange.min, kObjectivityRange.max,
+                                 kObjectivityRange.initial, 1, nullptr});
+    SpinEdit6 = spinBox(Panel3, {"SpinEdit6", "Scale%", kScalePercentRange.min, kScalePercentRange.max,
+                                 kScalePercentRange.initial, 1, nullptr});
+    box(Panel3)->addStretch();
+    connect(ExplorerButton2, &QPushButton::clicked, this, [this] { if (session_->ws) markUpClick(*session_); });
+    connect(ExplorerButton6, &QPushButton::clicked, this, [this] { if (session_->ws) processClick(*session_); });
+    connect(ExplorerButton7, &QPushButton::clicked, this, [this] { if (session_->ws) viewAllClick(*session_); });
+    connect(ExplorerButton8, &QPushButton::clicked, this, [this] { if (session_->ws) viewPendingClick(*session_); });
+    connect(ExplorerButton12, &QPushButton::clicked, this, [this] { if (session_->ws) removeClick(*session_); });
+    connect(CheckBox11, &QCheckBox::clicked, this, [this](bool on) { session_->controls.reMark = on; });
+    connect(SpinEdit3, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.objectivity = v; });
+    connect(SpinEdit5, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.separation = v; });
+    connect(SpinEdit6, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.scalePercent = v; });
+}
+
+void TForm1::buildToolsBar(QWidget* parent) {
+    Panel1 = panel(parent, "Panel1", kSilver);
+    Panel1->setFixedHeight(40);
+    addLabel(Panel1, " Tools ");
+    SpeedButton4 = speedButton(Panel1, "SpeedButton4", "", "Make a rectangular selection to operate on (e.g. Zoom)");
+    SpeedButton1 = speedButton(Panel1, "SpeedButton1", "", "Smart Paint-brush tool");
+    SpeedButton3 = speedButton(Panel1, "SpeedButton3", "", "Selection-paint tool");
+    SpeedButton2 = speedButton(Panel1, "SpeedButton2", "", "Magic Touch-paint tool");
+    toolButtons_ = new QButtonGroup(this);
+    const std::pair<QToolButton*, int> tools[] = {{SpeedButton4, 4}, {SpeedButton1, 1}, {SpeedButton3, 3},
+                                                  {SpeedButton2, 2}};
+    for (auto [button, tool] : tools) {
+        button->setCheckable(true);
+        button->setIcon(toolGlyph(tool));
+        toolButtons_->addButton(button, tool);
+        box(Panel1)->addWidget(button);
+    }
+    SpeedButton1->setChecked(true);
+    SpeedButton40 = speedButton(Panel1, "SpeedButton40", "",
+                                "Original Image Palette; use to selectively restore regions from Original Image");
+    QPixmap eraser(24, 24);
+    eraser.fill(QColor(128, 128, 128));
+    SpeedButton40->setIcon(QIcon(eraser));
+    box(Panel1)->addWidget(SpeedButton40);
+    connect(SpeedButton40, &QToolButton::clicked, this, [this] { SpeedButton40Click(); });
+
+    OverwriteGroup = panel(Panel1, "OverwriteGroup", kSilver);
+    box(Panel1)->addWidget(OverwriteGroup);
+    CheckBox8 = checkBox(OverwriteGroup, "CheckBox8", "Overwrite", false);
+    CheckBox10 = checkBox(OverwriteGroup, "CheckBox10", "Layered", false);
+
+    // Mark-up and the image set-up read Complexity whatever the tool, so it
+    // stays out of the groups that the tools hide.
+    SpinEdit1 = spinBox(Panel1, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
+                                 kComplexityRange.initial, 4, nullptr});
+    IntegrationGroup = panel(Panel1, "IntegrationGroup", kSilver);
+    box(Panel1)->addWidget(IntegrationGroup);
+    SpinEdit2 = spinBox(IntegrationGroup, {"SpinEdit2", "Integration", kIntegrationRange.min, kIntegrationRange.max,
+                                           kIntegrationRange.initial, 1,
+                                           "Tolerence during Object Integration [1 - 256]"});
+    if (auto* text = SpinEdit2->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
+    RadioGroup2 = new QGroupBox("Scope", IntegrationGroup);
+    RadioGroup2->setObjectName("RadioGroup2");
+    auto* scopeRow = new QHBoxLayout(RadioGroup2);
+    scopeRow->setContentsMargins(2, 0, 2, 0);
+    ScopeLocal = new QRadioButton("local  ", RadioGroup2);
+    ScopeLocal->setToolTip("Connected");
+    ScopeGlobal = new QRadioButton("global  ", RadioGroup2);
+    ScopeGlobal->setToolTip("Image-wide");
+    ScopeGlobal->setChecked(true);
+    scopeRow->addWidget(ScopeLocal);
+    scopeRow->addWidget(ScopeGlobal);
+    box(IntegrationGroup)->addWidget(RadioGroup2);
+
+    Panel8 = panel(Panel1, "Panel8", kSilver);
+    box(Panel1)->addWidget(Panel8);
+    MaskEdit2 = spinBox(Panel8, {"MaskEdit2", "W", 2, 40, 10, 1, "Select Brush-width"});
+    MaskEdit3 = spinBox(Panel8, {"MaskEdit3", "H", 2, 40, 10, 1, "Select Brush-height"});
+    CheckBox6 = checkBox(Panel8, "CheckBox6", "Rounded", true);
+    SpinEdit4 = spinBox(Panel8, {"SpinEdit4", "Selectivity", 0, 255, 255, 15, "Over-write factor"});
+
+    Panel88 = panel(Panel1, "Panel88", kSilver);
+    box(Panel1)->addWidget(Panel88, 1);
+
+    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
+    connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
+    connect(SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
+    connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
+    connect(CheckBox10, &QCheckBox::clicked, this, [this] { CheckBox10Click(); });
+    connect(ScopeLocal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
+    connect(ScopeGlobal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
+    connect(MaskEdit2, &QSpinBox::valueChanged, this, [this] { MaskEdit2Change(); });
+    connect(MaskEdit3, &QSpinBox::valueChanged, this, [this] { MaskEdit3Change(); });
+    connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(); });
+    connect(SpinEdit4, &QSpinBox::valueChanged, this, [this] { SpinEdit4Change(); });
+}
+
+void TForm1::buildEffectsBar(QWidget* parent) {
+    Panel12 = panel(parent, "Panel12", kSilver);
+    Panel12->setFixedHeight(72);
+    addLabel(Panel12, "Effects  and  Tuning ");
+    TrackBar1 = trackBar(Panel12, "TrackBar1", "Ambient Light",
+                         "Modifys the current palette by adding/ subtracting ambient light");
+    const std::pair<const char*, QColor> lights[] = {{"white", Qt::white}, {"yellow", Qt::yellow},
+                                                     {"red", Qt::red},     {"green", Qt::green},
+                                                     {"blue", Qt::blue}};
+    QCheckBox** switches[] = {&RadioButton1, &RadioButton2, &RadioButton3, &RadioButton4, &RadioButton5};
+    for (int i = 0; i < 5; ++i) {
+        QFrame* swatch = panel(Panel12, "", lights[i].second);
+        box(Panel12)->addWidget(swatch);
+        *switches[i] = checkBox(swatch, qPrintable(QString("RadioButton%1").arg(i + 1)), "", i == 0,
+                                qPrintable(QString("Apply the light settings of %1 colour").arg(lights[i].first)));
+    }
+    TrackBar2 = trackBar(Panel12, "TrackBar2", "Intensity");
+    TrackBar3 = trackBar(Panel12, "TrackBar3", "Saturation");
+    box(Panel12)->addStretch();
+    RadioGroup1 = new QGroupBox("Paint Mode", Panel12);
+    RadioGroup1->setObjectName("RadioGroup1");
+    auto* modes = new QVBoxLayout(RadioGroup1);
+    modes->setContentsMargins(2, 0, 2, 0);
+    PaintInteractive = new QRadioButton("Interactive", RadioGroup1);
+    PaintMasked = new QRadioButton("Mask'ed", RadioGroup1);
+    PaintInteractive->setChecked(true);
+    modes->addWidget(PaintInteractive);
+    modes->addWidget(PaintMasked);
+    box(Panel12)->addWidget(RadioGroup1);
+    connect(PaintInteractive, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
+    connect(PaintMasked, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
+    CheckBox12 = checkBox(Panel12, "CheckBox12", "Invert", false);
+    Button2 = new QPushButton("Re-set", Panel12);
+    Button2->setObjectName("Button2");
+    box(Panel12)->addWidget(Button2);
+    for (QSlider* t : {TrackBar1, TrackBar2, TrackBar3})
+        connect(t, &QSlider::valueChanged, this, [this] { TrackBarChange(); });
+    for (QCheckBox* light : {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5})
+        connect(light, &QCheckBox::clicked, this, [this] { LightClick(); });
+    connect(CheckBox12, &QCheckBox::clicked, this, [this] { CheckBox12Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+void TForm1::buildSidePanels(QWidget* parent) {
+    Panel2 = panel(parent, "Panel2", Qt::black, false);
+    Panel2->setFixedWidth(57);
+    QPalette white = Panel2->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    Panel2->setPalette(white);
+    auto* heading = new QLabel("Current Selections", Panel2);
+    heading->setWordWrap(true);
+    box(Panel2)->addWidget(heading);
+    addLabel(Panel2, "Tool");
+    Image1 = new QLabel(Panel2);
+    Image1->setObjectName("Image1");
+    Image1->setPixmap(toolGlyph(1).pixmap(24, 24));
+    Image1->setToolTip(SpeedButton1->toolTip());
+    box(Panel2)->addWidget(Image1);
+    addLabel(Panel2, "Hue");
+    Label24 = new QLabel("Skin: Fair", Panel2);
+    Label24->setObjectName("Label24");
+    Label24->setWordWrap(true);
+    box(Panel2)->addWidget(Label24);
+    box(Panel2)->addStretch();
+
+    Panel20 = panel(parent, "Panel20", kSilver, false);
+    Panel20->setFixedWidth(55);
+    auto* quick = new QLabel("Quick BRUSH Selector", Panel20);
+    quick->setWordWrap(true);
+    box(Panel20)->addWidget(quick);
+    const std::tuple<QToolButton**, const char*, int, int> brushes[] = {
+        {&SpeedButton5, "SpeedButton5", 4, 4},     {&SpeedButton6, "SpeedButton6", 8, 8},
+        {&SpeedButton7, "SpeedButton7", 14, 14},   {&SpeedButton8, "SpeedButton8", 20, 20},
+        {&SpeedButton9, "SpeedButton9", 10, 5},    {&SpeedButton10, "SpeedButton10", 5, 10},
+        {&SpeedButton11, "SpeedButton11", 20, 10}, {&SpeedButton12, "SpeedButton12", 10, 20}};
+    for (auto [member, name, w, h] : brushes) {
+        const QString size = QString("%1 x %2").arg(w).arg(h);
+        *member = speedButton(Panel20, name, size, qPrintable(size));
+        QPixmap pm(22, 22);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setBrush(Qt::black);
+        p.drawRect(11 - w / 2, 11 - h / 2, w, h);
+        (*member)->setIcon(QIcon(pm));
+        box(Panel20)->addWidget(*member);
+    }
+    CheckBox13 = checkBox(Panel20, "CheckBox13", "Round", true);
+    box(Panel20)->addStretch();
+    QToolButton* quickButtons[] = {SpeedButton5, SpeedButton6,  SpeedButton7,  SpeedButton8,
+                                   SpeedButton9, SpeedButton10, SpeedButton11, SpeedButton12};
+    for (int i = 0; i < 8; ++i)
+        connect(quickButtons[i], &QToolButton::clicked, this, [this, i] { quickBrushClick(i); });
+    connect(CheckBox13, &QCheckBox::clicked, this, [this] { CheckBox13Click(); });
+}
+
+} // namespace cw
