@@ -32,9 +32,11 @@ std::variant<PrintPlacement, std::string> placePicture(const PrintOptions& o, in
     if (w <= 0 || h <= 0) return std::string("There is no picture to print.");
     const int a = pw - 1 - *left;
     const int b = ph - 1 - *top;
-    // No room left: the fit would divide by zero, and a picture placed
-    // there would fall off the page.
-    if (a <= 0 || b <= 0) return std::string(kMarginsTooLarge);
+    // The fit divides by the room the margins leave; and a margin at or past
+    // the page's edge leaves nothing of the page for the picture.
+    if (o.fitPage && (a <= 0 || b <= 0)) return std::string(kMarginsTooLarge);
+    if ((!o.centreHorizontally && *left >= pw) || (!o.centreVertically && *top >= ph))
+        return std::string(kMarginsTooLarge);
     if (o.fitPage) {
         if (w < a) {
             const int k = a / w;

@@ -320,6 +320,9 @@ void TForm1::buildToolsBar(QWidget* parent) {
 
     Panel88 = panel(Panel1, "Panel88", kSilver);
     box(Panel1)->addWidget(Panel88, 1);
+    // The room the hidden groups leave goes to the right end, so that the
+    // tool buttons and fields stay where they are when the tool changes.
+    box(Panel1)->addStretch(1);
 
     connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
     connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });

@@ -1,6 +1,7 @@
 #include "ui/tform3.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -176,15 +177,41 @@ void printButtonClick(Session& s, TForm3& form, bool imageWindowVisible) {
     }
     const PrintPlacement p = std::get<PrintPlacement>(placed);
     printer.setDocName(kPrintJobTitle);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        s.messages.error("The printer could not start the job.");
-        return;
-    }
     const QImage image(reinterpret_cast<const uchar*>(ws.display.data()), ws.width, ws.height,
                        qsizetype(ws.width) * 4, QImage::Format_RGB32);
-    painter.drawImage(QRect(p.x, p.y, p.width, p.height), image);
-    if (!painter.end()) s.messages.error("The printer reported an error while printing.");
+    if (const auto failure = printPage(printer, image, QRect(p.x, p.y, p.width, p.height)))
+        s.messages.error(failure->toStdString());
+}
+
+namespace {
+
+// Qt tells only that the printer failed; a job that goes to a file can be
+// told why by the file system.
+QString printFailure(const QPrinter& printer) {
+    const QString file = printer.outputFileName();
+    QString why = printer.printerState() == QPrinter::Aborted ? "the job was cancelled"
+                                                               : "the printer reported an error";
+    if (!file.isEmpty()) {
+        QFile probe(file);
+        const bool existed = probe.exists();
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) why = probe.errorString();
+        else if (!existed) probe.remove();
+    }
+    return QString(kPrintFailed).arg(file.isEmpty() ? printer.printerName() : file, why);
+}
+
+} // namespace
+
+std::optional<QString> printPage(QPrinter& printer, const QImage& picture, const QRect& where) {
+    QPainter painter;
+    if (!painter.begin(&printer)) return printFailure(printer);
+    painter.drawImage(where, picture);
+    const bool ended = painter.end();
+    // A spooler that turns the job down after it has been handed over shows
+    // only in the printer's state.
+    const QPrinter::PrinterState state = printer.printerState();
+    if (!ended || state == QPrinter::Error || state == QPrinter::Aborted) return printFailure(printer);
+    return std::nullopt;
 }
 
 } // namespace cw

@@ -2,10 +2,13 @@
 // The print options dialog and the Print button's job.
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "actions/print_layout.h"
 
 class QCheckBox;
+class QImage;
+class QRect;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -49,8 +52,16 @@ private:
     std::unique_ptr<QPrinter> printer_;
 };
 
+// The printer's own failure: where the job went (the file, or the printer's
+// name) and why.
+inline constexpr const char* kPrintFailed = "The picture could not be printed on %1: %2.";
+
 // ExplorerButton4Click: asks for the options, then prints the displayed
 // picture as one page. Problems go to the session's messages.
 void printButtonClick(Session& s, TForm3& options, bool imageWindowVisible);
+
+// Prints the picture stretched into `where` as one page; nothing when the
+// job went through, else the message that says why it failed.
+std::optional<QString> printPage(QPrinter& printer, const QImage& picture, const QRect& where);
 
 } // namespace cw

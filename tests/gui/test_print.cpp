@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -16,6 +17,43 @@
 #include "test_support.h"
 
 using namespace cw;
+
+namespace {
+
+// A spooler that takes the finished job and then turns it down: once the
+// job's file has been written, the printer's state is Error.
+class RefusingSpooler final : public QPrintEngine {
+public:
+    explicit RefusingSpooler(QPrinter& pdf) : pdf_(pdf) {}
+    void setProperty(PrintEnginePropertyKey key, const QVariant& value) override { real()->setProperty(key, value); }
+    QVariant property(PrintEnginePropertyKey key) const override { return real()->property(key); }
+    bool newPage() override { return real()->newPage(); }
+    bool abort() override { return real()->abort(); }
+    int metric(QPaintDevice::PaintDeviceMetric m) const override { return real()->metric(m); }
+    QPrinter::PrinterState printerState() const override {
+        const QPrinter::PrinterState state = real()->printerState();
+        return state == QPrinter::Idle && QFileInfo::exists(pdf_.outputFileName()) ? QPrinter::Error : state;
+    }
+
+private:
+    QPrintEngine* real() const { return pdf_.printEngine(); }
+    QPrinter& pdf_;
+};
+
+class RefusingPrinter final : public QPrinter {
+public:
+    explicit RefusingPrinter(const QString& file) {
+        pdf_.setOutputFormat(QPrinter::PdfFormat);
+        pdf_.setOutputFileName(file);
+        setEngines(&spooler_, pdf_.paintEngine());
+    }
+
+private:
+    QPrinter pdf_;
+    RefusingSpooler spooler_{pdf_};
+};
+
+} // namespace
 
 class TestPrint : public QObject {
     Q_OBJECT
@@ -93,6 +131,36 @@ private slots:
         QCOMPARE(edit->text(), kept);
     }
 
+    void printerFailuresSayWhy_data() {
+        QTest::addColumn<bool>("folderInTheWay");  // a folder where the file should go
+        QTest::addColumn<bool>("spoolerRefuses");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing folder") << false << false << "missing/print.pdf" << "No such file or directory";
+        QTest::newRow("folder in the way") << true << false << "print.pdf" << "Is a directory";
+        QTest::newRow("spooler refuses") << false << true << "print.pdf" << "the printer reported an error";
+    }
+    void printerFailuresSayWhy() {
+        QFETCH(bool, folderInTheWay);
+        QFETCH(bool, spoolerRefuses);
+        QFETCH(QString, file);
+        QFETCH(QString, why);
+        QTemporaryDir out;
+        const QString path = out.filePath(file);
+        if (folderInTheWay) QVERIFY(QDir(out.path()).mkdir(file));
+        std::unique_ptr<QPrinter> printer;
+        if (spoolerRefuses) {
+            printer = std::make_unique<RefusingPrinter>(path);
+        } else {
+            printer = std::make_unique<QPrinter>();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(path);
+        }
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QCOMPARE(printPage(*printer, picture, QRect(10, 10, 8, 8)), QString(kPrintFailed).arg(path, why));
+    }
+
     void printsThePictureWhereTheOptionsPutIt() {
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
         cwtest::ScriptedMessages messages;
@@ -149,6 +217,18 @@ private slots:
         QTest::mouseClick(f.ExplorerButton4, Qt::LeftButton);
         QCOMPARE(messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
         QVERIFY(!QFile::exists(pdf));
+
+        // The printer's own failure reaches the error box.
+        printer.setOutputFileName(out.filePath("missing/print.pdf"));
+        options.MaskEdit2->setText("0");
+        messages.shown.clear();
+        whenModal([&](QWidget*) { QTest::mouseClick(options.Button2, Qt::LeftButton); });
+        QTest::mouseClick(f.ExplorerButton4, Qt::LeftButton);
+        QCOMPARE(messages.shown, std::vector<std::string>{QString(kPrintFailed)
+                                                              .arg(out.filePath("missing/print.pdf"),
+                                                                   "No such file or directory")
+                                                              .toStdString()});
+        printer.setOutputFileName(pdf);
 
         // Abort in the options prints nothing.
         options.MaskEdit2->setText("0");

@@ -91,7 +91,11 @@ private slots:
         (cursor == Qt::CrossCursor ? f.SpeedButton2 : f.SpeedButton1)->click();
         QTest::mouseClick(f.Form2()->Button1, Qt::LeftButton);
         QVERIFY(f.Form10()->isVisible());
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QRect toolButton = f.SpeedButton2->geometry();
         f.findChild<QToolButton*>(button)->click();
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(f.SpeedButton2->geometry(), toolButton);  // the buttons stay under the pointer
         QCOMPARE(int(view->cursor().shape()), cursor);
         QCOMPARE(int(f.Form10()->Image1->cursor().shape()), cursor);
         QVERIFY(f.SpinEdit1->isVisible() && f.SpinEdit1->isEnabled());

@@ -58,21 +58,37 @@ TEST(PrintLayout, CentringFactorsAndMargins) {
     EXPECT_EQ(placed(f, 100, 90, 2400, 3200).width, 100);
 }
 
-TEST(PrintLayout, FieldsWithoutDigitsAndMarginsWithoutRoomAreRefused) {
+TEST(PrintLayout, FieldsWithoutDigitsAreRefused) {
     PrintOptions o;
     o.leftMargin = "    ";
     EXPECT_EQ(refused(o, 10, 10, 100, 100), "'    ' is not a valid integer value");
     o.leftMargin = "0";
     o.horizontalFactor = "  ";
     EXPECT_EQ(refused(o, 10, 10, 100, 100), "'  ' is not a valid integer value");
-    o.horizontalFactor = " 0";
-    for (const char* margin : {"  99", " 100", "9999"}) {
-        PrintOptions m;
-        m.fitPage = true;
-        m.leftMargin = margin;
-        EXPECT_EQ(refused(m, 10, 10, 100, 100), kMarginsTooLarge) << margin;
-        m.fitPage = false;
-        EXPECT_EQ(refused(m, 10, 10, 100, 100), kMarginsTooLarge) << margin;
+}
+
+TEST(PrintLayout, MarginsThatLeaveNoRoomAreRefused) {
+    // A 10 x 10 picture on a 100 x 100 page: the fit divides by 99 - margin.
+    struct Row {
+        const char *left, *top;
+        bool fit, centred, refused;
+    };
+    const Row rows[] = {{"  99", "0", true, false, true},   {"0", "  99", true, false, true},
+                        {"  98", "  98", true, false, false}, {"  99", "  99", false, false, false},
+                        {" 100", "0", false, false, true},  {"0", " 100", false, false, true},
+                        {"9999", "9999", false, true, false}};
+    for (const Row& r : rows) {
+        PrintOptions o;
+        o.leftMargin = r.left;
+        o.topMargin = r.top;
+        o.fitPage = r.fit;
+        o.centreHorizontally = o.centreVertically = r.centred;
+        const std::string why = refused(o, 10, 10, 100, 100);
+        EXPECT_EQ(why, r.refused ? kMarginsTooLarge : "printed") << r.left << "," << r.top << " fit " << r.fit;
+        if (!r.refused && !r.centred) {
+            const PrintPlacement p = placed(o, 10, 10, 100, 100);
+            EXPECT_EQ(std::pair(p.x, p.y), std::pair(*readPrintField(r.left), *readPrintField(r.top)));
+        }
     }
 }
 
