@@ -11,20 +11,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <random>
 #include <string>
 #include <time.h>
-#include <vector>
 
-#include "actions/headless_host.h"
-#include "actions/session.h"
-#include "core/colour_mag.h"
-#include "actions/fast_markup.h"
-#include "actions/finishup.h"
-#include "actions/markup.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/colour_mag.h"
+#include "core/fast_markup.h"
+#include "core/finishup.h"
+#include "core/markup.h"
 #include "core/progress.h"
+#include "document/controls.h"
 
 namespace {
 
@@ -51,19 +49,6 @@ protected:
     }
 };
 
-class NoMessages final : public cw::Messages {
-public:
-    void info(const std::string&) override {}
-    bool confirm(const std::string&) override { return true; }
-    void error(const std::string&) override {}
-};
-
-class NoDialogs final : public cw::Dialogs {
-public:
-    std::vector<std::string> openFiles(const cw::FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const cw::FileDialogRequest&) override { return std::nullopt; }
-};
-
 // Smooth shapes, soft gradients and grain: regions of many sizes, as a photo has.
 cw::Bitmap madeUpPhoto() {
     cw::Bitmap b(kWidth, kHeight);
@@ -88,28 +73,39 @@ double cpuSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
+// The workspace and the settings the engine reads, as the main window starts
+// them; the mark-up's parameters as the Mark-up button brings them up to date.
 struct Rig {
     BenchProgress progress;
-    NoMessages messages;
-    NoDialogs dialogs;
-    cw::HeadlessHost host;
-    cw::Session s{progress, messages, dialogs, host, "/tmp"};
+    std::unique_ptr<cw::Workspace> ws;
+    cw::MainControls controls;
+    cw::EngineSettings settings;
+    cw::PaletteSelection palette;
+    cw::EffectSettings effects;
+    cw::ToolSettings tools;
+    cw::PointerState pointer;
+    cw::MarkUpParams markUp;
 
     explicit Rig(const cw::Bitmap& photo) {
-        host.session = &s;
-        s.ws = cw::buildWorkspace(photo.clone(), false, progress);
-        s.imageWindowOpen = true;
-        s.settings.imageSpan = photo.width() + photo.height();
-        cw::valSet(s.controls, s.settings);
-        s.settings.grayStep = 256 / s.settings.complexity;
-        s.tools.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
+        ws = cw::buildWorkspace(photo.clone(), false, progress);
+        settings.imageSpan = photo.width() + photo.height();
+        cw::valSet(controls, settings);
+        settings.grayStep = cw::grayStepOf(settings.complexity);
+        markUp = {.grayStep = settings.grayStep,
+                  .tolerance = settings.integrationTolerance,
+                  .minObjectSize = std::max(settings.minObjectSize, cw::kMinObjectSizeFloor),
+                  .minSeparation = std::max(settings.minAnchorSeparation, cw::kMinSeparationFloor)};
+        tools.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
     }
+    cw::ColourMagContext colouring() { return {*ws, palette, effects, tools, pointer}; }
+    // 100 div Scale%, as FastMarkUp takes it.
+    static int32_t gridFactor(int scalePercent) { return std::max(1, 100 / scalePercent); }
 };
 
 // Strokes 2 pixels thick in the eight directions, until `share` of the picture is coloured.
-size_t paintStrokes(cw::Session& s, double share) {
-    cw::Workspace& ws = *s.ws;
-    const cw::ColourMagContext ctx{ws, s.palette, s.effects, s.tools, s.pointer};
+size_t paintStrokes(Rig& rig, double share) {
+    cw::Workspace& ws = *rig.ws;
+    const cw::ColourMagContext ctx = rig.colouring();
     std::mt19937 rng(42);
     const int codes[] = {1, 3, 6, 13, 17, 22};
     const size_t goal = size_t(double(ws.pixelCount()) * share);
@@ -172,12 +168,12 @@ int main(int argc, char** argv) {
 
     // Finish-up: the same strokes before every run.
     Rig strokes(photo);
-    const size_t coloured = paintStrokes(strokes.s, 0.05);
-    const cw::Bitmap strokeColour = strokes.s.ws->colour.clone();
-    const std::string strokeCodes(reinterpret_cast<const char*>(strokes.s.ws->codes.get()), strokes.s.ws->pixelCount());
+    const size_t coloured = paintStrokes(strokes, 0.05);
+    const cw::Bitmap strokeColour = strokes.ws->colour.clone();
+    const std::string strokeCodes(reinterpret_cast<const char*>(strokes.ws->codes.get()), strokes.ws->pixelCount());
     const auto restoreStrokes = [&] {
-        strokes.s.ws->colour.copyFrom(strokeColour);
-        std::memcpy(strokes.s.ws->codes.get(), strokeCodes.data(), strokeCodes.size());
+        strokes.ws->colour.copyFrom(strokeColour);
+        std::memcpy(strokes.ws->codes.get(), strokeCodes.data(), strokeCodes.size());
     };
     std::printf("finish-up, %.2f%% coloured in strokes:\n", 100.0 * double(coloured) / double(photo.pixelCount()));
     Timing recolour, fill, both;
@@ -185,14 +181,14 @@ int main(int argc, char** argv) {
     for (int r = 0; r < kRuns; ++r) {
         restoreStrokes();
         Stopwatch whole, pass;
-        cw::finishup(strokes.s, cw::FinishupMode::Recolour);
+        cw::finishup(strokes.colouring(), cw::FinishupMode::Recolour, strokes.progress);
         pass.stopInto(recolour);
-        cw::finishup(strokes.s, cw::FinishupMode::Fill);
+        cw::finishup(strokes.colouring(), cw::FinishupMode::Fill, strokes.progress);
         pass.stopInto(fill);
         whole.stopInto(both);
         fillPolls = strokes.progress.polls;
     }
-    const size_t left = size_t(std::count(strokes.s.ws->codes.get(), strokes.s.ws->codes.get() + photo.pixelCount(), 0));
+    const size_t left = size_t(std::count(strokes.ws->codes.get(), strokes.ws->codes.get() + photo.pixelCount(), 0));
     report("recolour pass", recolour, 2.0);
     report("fill pass", fill, 2.0);
     report("both passes", both, 2.0);
@@ -200,7 +196,7 @@ int main(int argc, char** argv) {
     for (cw::FinishupMode mode : {cw::FinishupMode::Recolour, cw::FinishupMode::Fill}) {
         restoreStrokes();
         strokes.progress.abortAt = uint64_t(photo.height()) / 2;
-        cw::finishup(strokes.s, mode);
+        cw::finishup(strokes.colouring(), mode, strokes.progress);
         const double latency = seconds(strokes.progress.pressed, Clock::now());
         reportAbort(mode == cw::FinishupMode::Fill ? "abort during the fill pass" : "abort during the recolour pass",
                     latency, strokes.progress.abortAt, fillPolls);
@@ -209,27 +205,25 @@ int main(int argc, char** argv) {
 
     // Mark-up on the uncoloured picture.
     Rig plain(photo);
-    std::printf("mark-up, default settings (D %d, S %d, T %d, GrayStep %d):\n", plain.s.settings.minObjectSize,
-                plain.s.settings.minAnchorSeparation, plain.s.settings.integrationTolerance, plain.s.settings.grayStep);
+    std::printf("mark-up, default settings (D %d, S %d, T %d, GrayStep %d):\n", plain.markUp.minObjectSize,
+                plain.markUp.minSeparation, plain.markUp.tolerance, plain.markUp.grayStep);
     Timing full, fast;
     uint64_t fullPolls = 0, fastPolls = 0;
     size_t fullAnchors = 0, fastAnchors = 0, fullRecords = 0, fastRecords = 0;
     for (int r = 0; r < kRuns; ++r) {
-        plain.s.controls.scalePercent = 100;
         Stopwatch watch;
-        cw::markUp(plain.s, true);
+        cw::markUp(*plain.ws, plain.markUp, plain.progress);
         watch.stopInto(full);
         fullPolls = plain.progress.polls;
-        fullRecords = plain.s.ws->anchors.size();
-        fullAnchors = size_t(std::count_if(plain.s.ws->anchors.begin(), plain.s.ws->anchors.end(),
+        fullRecords = plain.ws->anchors.size();
+        fullAnchors = size_t(std::count_if(plain.ws->anchors.begin(), plain.ws->anchors.end(),
                                            [](const cw::Anchor& a) { return a.status == 0; }));
-        plain.s.controls.scalePercent = 25;
         watch = Stopwatch{};
-        cw::fastMarkUp(plain.s);
+        cw::fastMarkUp(*plain.ws, plain.markUp, Rig::gridFactor(25), plain.progress);
         watch.stopInto(fast);
         fastPolls = plain.progress.polls;
-        fastRecords = plain.s.ws->anchors.size();
-        fastAnchors = size_t(std::count_if(plain.s.ws->anchors.begin(), plain.s.ws->anchors.end(),
+        fastRecords = plain.ws->anchors.size();
+        fastAnchors = size_t(std::count_if(plain.ws->anchors.begin(), plain.ws->anchors.end(),
                                            [](const cw::Anchor& a) { return a.status == 0; }));
     }
     report("MarkUp (full resolution)", full, 2.0);
@@ -237,13 +231,11 @@ int main(int argc, char** argv) {
     report("FastMarkUp (Scale% 25)", fast, 0.3);
     std::printf("  %zu regions, %zu anchors\n", fastRecords, fastAnchors);
 
-    plain.s.controls.scalePercent = 100;
     plain.progress.abortAt = fullPolls / 2;
-    cw::markUp(plain.s, true);
+    cw::markUp(*plain.ws, plain.markUp, plain.progress);
     reportAbort("abort during MarkUp", seconds(plain.progress.pressed, Clock::now()), fullPolls / 2, fullPolls);
-    plain.s.controls.scalePercent = 25;
     plain.progress.abortAt = fastPolls / 2;
-    cw::fastMarkUp(plain.s);
+    cw::fastMarkUp(*plain.ws, plain.markUp, Rig::gridFactor(25), plain.progress);
     reportAbort("abort during FastMarkUp", seconds(plain.progress.pressed, Clock::now()), fastPolls / 2, fastPolls);
     return 0;
 }

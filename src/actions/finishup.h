@@ -1,21 +1,12 @@
 #pragma once
-// Auto finish-up: recolours what the user coloured with the current effects,
-// and fills the uncoloured rest from the nearest coloured pixels around it.
+// Auto finish-up over the session: its colouring settings, the AutoFinish button.
+#include "core/finishup.h"
+
 namespace cw {
 
 struct Session;
 
-inline constexpr const char* kPhaseFinishup = "Auto Finish-up in process....";
-
-enum class FinishupMode {
-    Recolour,  // every coloured pixel gets its colour again from its own code
-    Fill,      // every uncoloured pixel takes the code most of its eight rays meet first
-};
-
-// Finishup(mode). Fill: only the colouring from before the pass votes, the
-// lowest code wins a tie, a pixel with no vote stays uncoloured. ColourMag
-// runs in row-major order. An abort stops at the next row; the codes the pass
-// wrote are made ordinary (positive) whatever happened.
+// Finishup(mode) with the session's palette, effects and tools; see the core's.
 void finishup(Session& s, FinishupMode mode);
 
 // The AutoFinish button (ExplorerButton13Click): unchecks Layered; with a

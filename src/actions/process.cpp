@@ -1,9 +1,8 @@
 #include "actions/process.h"
 
-#include "actions/session.h"
 #include "actions/markup.h"
 #include "actions/remark.h"
-#include "core/progress.h"
+#include "actions/session.h"
 
 namespace cw {
 
@@ -15,22 +14,11 @@ bool pictureShowing(const Session& s) { return s.imageWindowOpen && s.ws; }
 
 void process(Session& s) {
     if (!s.ws) return;
-    Workspace& ws = *s.ws;
-    Progress& progress = s.progress;
-    progress.lock();
-    progress.begin(kPhasePreProcessing);
-    progress.workCount = 0;
-    if (s.controls.reMark) initvimg(ws, progress);
-    if (!ws.anchors.empty()) xSort(ws.anchors);
-    progress.setPhase(kPhaseProcessing);
-    progress.report(0);
-    reMark(s, ReMarkMode::Remove);
-    progress.setPhase(kPhasePostProcessing);
-    // Draws its own anchors and ends the progress display itself.
-    if (s.controls.autoMarkUp) markUp(s, false);
-    progress.unlock();
-    if (progress.visible()) progress.end();
-    ws.imageModified = true;
+    ProcessParams params;
+    params.recount = s.controls.reMark;
+    if (s.controls.autoMarkUp) params.markUp = markUpSettings(s, false);
+    const Rect shown = process(*s.ws, params, s.progress);
+    s.host.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
 }
 
 void processClick(Session& s) {

@@ -1,10 +1,10 @@
 #pragma once
 // Anchor processing and the main window's anchor buttons.
+#include "core/process.h"
+
 namespace cw {
 
 struct Session;
-
-inline constexpr const char* kPhaseProcessing = "processing marked image....";
 
 // Process: sorts the anchors by Size (stable), puts the coloured picture back
 // on screen without markers, then runs a full-resolution mark-up when Auto

@@ -49,6 +49,12 @@ inline void valSet(MainControls& controls, EngineSettings& s) {
     controls.integrationStep = controls.complexity + 1;
 }
 
+// The gray step mark-up quantises levels by: 256 div Complexity, with
+// Complexity held to its range so that it never divides by zero.
+inline int32_t grayStepOf(int32_t complexity) {
+    return 256 / std::clamp(complexity, kComplexityRange.min, kComplexityRange.max);
+}
+
 // The re-set scale box of the image window.
 inline constexpr int32_t kScaleFieldMin = -10, kScaleFieldMax = 10;
 

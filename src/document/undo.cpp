@@ -1,18 +1,14 @@
 #include "document/undo.h"
 
-#include <utility>
-
+#include "core/undo.h"
 #include "document/document.h"
 
 namespace cw {
 
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
-    Workspace& ws = *s.ws;
-    // Exchanging the buffers is the exchange; only the display needs a copy.
-    std::swap(ws.colour, ws.undo);
-    ws.display.copyFrom(ws.colour);
-    s.observer.displayChanged(0, 0, ws.width, ws.height);
+    const Rect shown = exchangeUndo(*s.ws);
+    s.observer.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
 }
 
 void undoEnabledClick(Document& s, bool checked) {

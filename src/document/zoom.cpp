@@ -1,11 +1,11 @@
 #include "document/zoom.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
-#include "document/document.h"
 #include "core/outline.h"
+#include "core/zoom.h"
+#include "document/document.h"
 
 namespace cw {
 
@@ -18,23 +18,6 @@ int32_t ZoomView::shownHeight() const {
     const int32_t h = picture.height();
     return factor > 1 ? h * factor : factor < -1 ? h / -factor : h;
 }
-
-namespace {
-
-// Copies the inclusive rectangle of `from` into the whole of `to`; pixels
-// outside `from` (a band on the picture's edge) stay black.
-void copyInto(Bitmap& to, const Bitmap& from, const Rect& r) {
-    for (int32_t y = 0; y < to.height(); ++y) {
-        uint32_t* dst = to.row(y);
-        const int32_t sy = r.y1 + y;
-        for (int32_t x = 0; x < to.width(); ++x) {
-            const int32_t sx = r.x1 + x;
-            dst[x] = (sx >= 0 && sy >= 0 && sx < from.width() && sy < from.height()) ? from.at(sx, sy) : rgb(0, 0, 0);
-        }
-    }
-}
-
-} // namespace
 
 void zoomClick(Document& s) {
     if (!s.ws) return;
@@ -54,7 +37,7 @@ void zoomClick(Document& s) {
     const int32_t h = std::max(1, z.sourceRect.y2 - z.sourceRect.y1 + 1);
     z.viewRect = {0, 0, w - 1, h - 1};
     z.picture = Bitmap(w, h);
-    copyInto(z.picture, ws.display, z.sourceRect);
+    copyZoomed(z.picture, ws.display, z.sourceRect);
     const int32_t f = std::clamp(z.factorField, kZoomFieldMin, kZoomFieldMax);
     z.factor = (f == 0 || f == -1) ? 1 : f;
     z.autoSync = true;  // every new view starts in sync; an "off" was the last view's
@@ -75,13 +58,13 @@ void mapViewToImage(const ZoomView& z, int32_t vx, int32_t vy, int32_t& ix, int3
 
 void zoomRefresh(Document& s) {
     if (!s.zoom.exists || !s.ws) return;
-    copyInto(s.zoom.picture, s.ws->display, s.zoom.sourceRect);
+    copyZoomed(s.zoom.picture, s.ws->display, s.zoom.sourceRect);
     s.observer.zoomPictureChanged();
 }
 
 void zoomReset(Document& s) {
     if (!s.zoom.exists || !s.ws) return;
-    copyInto(s.zoom.picture, s.ws->source, s.zoom.sourceRect);
+    copyZoomed(s.zoom.picture, s.ws->source, s.zoom.sourceRect);
     s.observer.zoomPictureChanged();
 }
 

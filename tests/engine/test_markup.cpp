@@ -14,6 +14,7 @@
 #include "actions/markup.h"
 #include "actions/remark.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/markup.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -10,11 +10,14 @@
 #include "actions/headless_host.h"
 #include "actions/session.h"
 #include "core/colour_mag.h"
+#include "actions/fast_markup.h"
 #include "actions/finishup.h"
 #include "actions/markup.h"
 #include "actions/process.h"
 #include "actions/remark.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/remark.h"
+#include "document/undo.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -237,5 +240,43 @@ TEST(Process, MarkUpColourFinishAndMarkUpAgainOnAPhoto) {
     for (size_t k = 0; k < again.size(); ++k) {
         EXPECT_EQ(sc.ws().anchors[k].size, again[k].size);
         EXPECT_EQ(sc.ws().anchors[k].status, again[k].status);
+    }
+}
+
+TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
+    // Not square, so that a width given for a height shows; the bounds the
+    // window takes are exclusive, so the last column and row must be inside.
+    const int w = 23, h = 17;
+    struct Case {
+        const char* name;
+        std::function<void(Session&)> run;
+    };
+    const Case cases[] = {
+        {"Mark-up", [](Session& s) { markUp(s, false); }},
+        {"FastMarkUp", [](Session& s) {
+             s.controls.scalePercent = 50;
+             fastMarkUp(s);
+         }},
+        {"Recolour", [](Session& s) { finishup(s, FinishupMode::Recolour); }},
+        {"Fill", [](Session& s) { finishup(s, FinishupMode::Fill); }},
+        {"Process with Auto Mark-up", [](Session& s) {
+             s.controls.autoMarkUp = true;
+             process(s);
+         }},
+        {"View All", viewAllClick},
+        {"Un-do", [](Session& s) { undoClick(s); }},
+    };
+    for (const Case& c : cases) {
+        cwtest::SessionRig<cwtest::RecordingProgress, cwtest::RecordingHost> rig;
+        rig.s.ws = buildWorkspace(bands(w, {9, 8}), false, rig.progress);
+        rig.s.imageWindowOpen = true;
+        const ColourMagContext ctx{rig.ws(), rig.s.palette, rig.s.effects, rig.s.tools, rig.s.pointer};
+        for (int x = 0; x < w; x += 4) {
+            rig.ws().curPixelIndex = 4 * w + x;
+            colourMag(ctx, 6, x, 4);
+        }
+        c.run(rig.s);
+        ASSERT_FALSE(rig.host.changed.empty()) << c.name;
+        EXPECT_EQ(rig.host.changed.back(), (Rect{0, 0, w, h})) << c.name;
     }
 }

@@ -4,6 +4,7 @@
 #include "actions/session.h"
 #include "tools/interaction.h"
 #include "actions/resample.h"
+#include "core/resample.h"
 #include "document/tool_settings.h"
 #include "document/undo.h"
 #include "document/zoom.h"
