@@ -39,6 +39,7 @@
 #include "actions/palette_menu.h"
 #include "core/effects.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "ui/tform7.h"
 
 namespace cw {

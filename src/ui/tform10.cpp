@@ -49,7 +49,7 @@ void ZoomImage::paintEvent(QPaintEvent*) {
 void ZoomImage::mousePressEvent(QMouseEvent* e) {
     int32_t x, y;
     mapViewToImage(session_.zoom, e->position().toPoint().x(), e->position().toPoint().y(), x, y);
-    image1MouseDown(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerPress(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
 }
 
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
@@ -58,19 +58,15 @@ void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
     if (session_.ws && session_.ws->dragging) owner_.autoScroll(v.x(), v.y());
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
-    image1MouseMove(session_, e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerMove(session_, e->modifiers() & Qt::ShiftModifier, x, y);
 }
 
 void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
-    const MouseButton button = buttonOf(e->button());
-    if (button == MouseButton::Left && rect().contains(v)) {
-        image1Click(session_);
-        if (session_.zoom.autoSync) zoomRefresh(session_);
-    }
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
-    image1MouseUp(session_, button, e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerRelease(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y, rect().contains(v),
+                   PointerSource::ZoomedView);
 }
 
 TForm10::TForm10(Session& s, QWidget* parent)

@@ -79,20 +79,18 @@ void PictureView::paintEvent(QPaintEvent* e) {
 
 void PictureView::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    image1MouseDown(session_, buttonOf(e->button()), shiftOf(e), at.x(), at.y());
+    pointerPress(session_, buttonOf(e->button()), shiftOf(e), at.x(), at.y());
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    image1MouseMove(session_, shiftOf(e), at.x(), at.y());
+    pointerMove(session_, shiftOf(e), at.x(), at.y());
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
     const MouseButton button = buttonOf(e->button());
-    // The click comes before the release, and only over the picture.
-    if (button == MouseButton::Left && rect().contains(at)) image1Click(session_);
-    image1MouseUp(session_, button, shiftOf(e), at.x(), at.y());
+    pointerRelease(session_, button, shiftOf(e), at.x(), at.y(), rect().contains(at));
     if (button == MouseButton::Right) emit owner_->paletteMenuRequested(e->globalPosition().toPoint());
 }
 
