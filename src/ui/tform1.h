@@ -29,6 +29,7 @@ class QToolButton;
 namespace cw {
 
 class TForm3;
+class Tool;
 class TForm7;
 class TEULAFrm;
 class QtMessages;
@@ -189,10 +190,6 @@ public:
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
     void CheckBox8Click();
     void CheckBox10Click();
     void RadioGroup2Click();
@@ -225,7 +222,8 @@ private:
     void buildToolsBar(QWidget* parent);
     void buildEffectsBar(QWidget* parent);
     void buildSidePanels(QWidget* parent);
-    void toolChosen(int tool, QToolButton* button);
+    // SpeedButton1Click .. SpeedButton4Click.
+    void toolChosen(const Tool& tool);
     void syncToolControls();
     void syncEffectControls();
 

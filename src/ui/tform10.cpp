@@ -13,6 +13,8 @@
 
 #include "actions/session.h"
 #include "tools/interaction.h"
+#include "tools/tool_registry.h"
+#include "ui/tools_qt.h"
 #include "document/zoom.h"
 
 namespace cw {
@@ -20,10 +22,6 @@ namespace cw {
 namespace {
 constexpr int kMinWidth = 170, kMinHeight = 100;
 constexpr int kScrollMargin = 15, kScrollStep = 10;
-
-MouseButton buttonOf(Qt::MouseButton b) {
-    return b == Qt::RightButton ? MouseButton::Right : b == Qt::MiddleButton ? MouseButton::Middle : MouseButton::Left;
-}
 } // namespace
 
 ZoomImage::ZoomImage(Session& s, TForm10& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
@@ -49,7 +47,7 @@ void ZoomImage::paintEvent(QPaintEvent*) {
 void ZoomImage::mousePressEvent(QMouseEvent* e) {
     int32_t x, y;
     mapViewToImage(session_.zoom, e->position().toPoint().x(), e->position().toPoint().y(), x, y);
-    pointerPress(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerPress(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
 }
 
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
@@ -65,8 +63,8 @@ void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
-    pointerRelease(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y, rect().contains(v),
-                   PointerSource::ZoomedView);
+    pointerRelease(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y,
+                   rect().contains(v), PointerSource::ZoomedView);
 }
 
 TForm10::TForm10(Session& s, QWidget* parent)
@@ -119,11 +117,7 @@ void TForm10::FormShow() {
     const ZoomView& z = session_.zoom;
     Image1->resize(z.shownWidth(), z.shownHeight());
     Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
-    switch (session_.tools.currentTool) {
-    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
-    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
-    default: Image1->setCursor(Qt::OpenHandCursor); break;
-    }
+    Image1->setCursor(toolCursorShape(currentTool(session_.tools).cursor()));
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
 

@@ -27,6 +27,8 @@
 #include "core/effects.h"
 #include "actions/process.h"
 #include "tools/interaction.h"
+#include "tools/tool_registry.h"
+#include "ui/tools_qt.h"
 #include "document/undo.h"
 #include "document/zoom.h"
 
@@ -35,14 +37,6 @@ namespace cw {
 namespace {
 
 constexpr int kScrollMargin = 15, kScrollStep = 10;
-
-MouseButton buttonOf(Qt::MouseButton b) {
-    switch (b) {
-    case Qt::RightButton: return MouseButton::Right;
-    case Qt::MiddleButton: return MouseButton::Middle;
-    default: return MouseButton::Left;
-    }
-}
 
 bool shiftOf(const QMouseEvent* e) { return e->modifiers() & Qt::ShiftModifier; }
 
@@ -79,7 +73,7 @@ void PictureView::paintEvent(QPaintEvent* e) {
 
 void PictureView::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    pointerPress(session_, buttonOf(e->button()), shiftOf(e), at.x(), at.y());
+    pointerPress(session_, mouseButtonOf(e->button()), shiftOf(e), at.x(), at.y());
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* e) {
@@ -89,7 +83,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* e) {
 
 void PictureView::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    const MouseButton button = buttonOf(e->button());
+    const MouseButton button = mouseButtonOf(e->button());
     pointerRelease(session_, button, shiftOf(e), at.x(), at.y(), rect().contains(at));
     if (button == MouseButton::Right) emit owner_->paletteMenuRequested(e->globalPosition().toPoint());
 }
@@ -198,18 +192,12 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
-void TForm2::setToolCursor(int currentTool) {
-    switch (currentTool) {
-    case kToolBrush: Image1->setCursor(Qt::CrossCursor); break;
-    case kToolTouch: Image1->setCursor(Qt::PointingHandCursor); break;
-    default: Image1->setCursor(Qt::OpenHandCursor); break;
-    }
-}
+void TForm2::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
 
 void TForm2::FormShow() {
     Image1->setEnabled(true);
     Button2->setEnabled(true);
-    setToolCursor(session_.tools.currentTool);
+    setToolCursor(currentTool(session_.tools).cursor());
     formShow(session_);
     repaint();
 }

@@ -3,6 +3,8 @@
 // pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+#include "tools/tool.h"
+
 class QCheckBox;
 class QMenu;
 class QAction;
@@ -78,7 +80,7 @@ public:
     void readoutsChanged();
     void resetCaptionChanged();
     void autoScroll(int x, int y);
-    void setToolCursor(int currentTool);
+    void setToolCursor(ToolCursor cursor);
 
 signals:
     // A right click was released over the picture: the palette menu opens here.
