@@ -25,6 +25,7 @@
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 #include "core/progress.h"
 
@@ -239,18 +240,18 @@ void brushBench(Bench& b, int32_t half, bool rounded, bool diagonal) {
     s.tools.brushHeight = s.tools.brushHeightField = half;
     s.palette.paletteCode = 17;
     int32_t x = 1000, y = 1000;
-    image1MouseMove(s, false, x, y);
-    image1MouseDown(s, MouseButton::Left, false, x, y);
+    pointerMove(s, false, x, y);
+    pointerPress(s, MouseButton::Left, false, x, y);
     std::vector<double> us;
     for (int i = 0; i < 2000; ++i) {
         ++x;
         if (diagonal) ++y;
         const auto t0 = Clock::now();
-        image1MouseMove(s, false, x, y);
+        pointerMove(s, false, x, y);
         us.push_back(msSince(t0) * 1000);
     }
-    image1Click(s);
-    image1MouseUp(s, MouseButton::Left, false, x, y);
+    pointerClick(s);
+    pointerUp(s, MouseButton::Left, false, x, y);
     std::sort(us.begin(), us.end());
     double sum = 0;
     for (double v : us) sum += v;

@@ -21,6 +21,8 @@
 #include "codecs/bmp_writer.h"
 #include "actions/picture_files.h"
 #include "tools/interaction.h"
+#include "tools/tool_choice.h"
+#include "tools/tool_registry.h"
 #include "actions/resample.h"
 #include "document/tool_settings.h"
 #include "document/undo.h"
@@ -157,16 +159,16 @@ public:
                 if (w[i] == "shift") shift = true;
                 else button = buttonNamed(w[i]);
             }
-            if (cmd == "press") image1MouseDown(session_, button, shift, x, y);
-            else image1MouseUp(session_, button, shift, x, y);
+            if (cmd == "press") pointerPress(session_, button, shift, x, y);
+            else pointerUp(session_, button, shift, x, y);
         } else if (cmd == "move") {
             if (w.size() != 3 && !(w.size() == 4 && w[3] == "shift")) throw ScriptError("usage: move X Y [shift]");
             picture();
-            image1MouseMove(session_, w.size() == 4, coordinate(w[1]), coordinate(w[2]));
+            pointerMove(session_, w.size() == 4, coordinate(w[1]), coordinate(w[2]));
         } else if (cmd == "click") {
             need(w, 1);
             picture();
-            image1Click(session_);
+            pointerClick(session_);
         } else if (cmd == "tap") {
             tap(w);
         } else if (cmd == "drag") {
@@ -265,23 +267,15 @@ private:
     }
 
     void tool(const std::string& name) {
-        static const std::pair<const char*, int32_t> tools[] = {
-            {"brush", kToolBrush}, {"touch", kToolTouch}, {"selection-paint", kToolSelectionPaint},
-            {"rectangle", kToolRectangle}};
-        for (auto [n, t] : tools)
-            if (name == n) return selectTool(session_.tools, t);
-        throw ScriptError("unknown tool " + name);
+        const Tool* tool = toolNamed(name);
+        if (!tool) throw ScriptError("unknown tool " + name);
+        selectTool(session_.tools, *tool);
     }
 
     void quick(const std::string& size) {
         for (const QuickBrush& b : kQuickBrushes)
             if (size == std::to_string(b.width) + "x" + std::to_string(b.height)) return quickBrush(session_.tools, b);
         throw ScriptError("no quick brush " + size);
-    }
-
-    bool inside(int32_t x, int32_t y) {
-        const Workspace& ws = picture();
-        return x >= 0 && y >= 0 && x < ws.width && y < ws.height;
     }
 
     void tap(const std::vector<std::string>& w) {
@@ -295,10 +289,7 @@ private:
             else if (w[i] == "right") button = MouseButton::Right;
             else if (w[i] != "left") throw ScriptError("usage: tap X Y [left|right] [shift]");
         }
-        image1MouseMove(session_, shift, x, y);
-        image1MouseDown(session_, button, shift, x, y);
-        if (button == MouseButton::Left && inside(x, y)) image1Click(session_);
-        image1MouseUp(session_, button, shift, x, y);
+        pointerTap(session_, button, shift, x, y);
     }
 
     void drag(std::vector<std::string> w) {
@@ -308,11 +299,10 @@ private:
         picture();
         std::vector<std::pair<int32_t, int32_t>> points;
         for (size_t i = 1; i < w.size(); i += 2) points.emplace_back(coordinate(w[i]), coordinate(w[i + 1]));
-        image1MouseDown(session_, MouseButton::Left, shift, points[0].first, points[0].second);
-        for (size_t i = 1; i < points.size(); ++i) image1MouseMove(session_, shift, points[i].first, points[i].second);
+        pointerPress(session_, MouseButton::Left, shift, points[0].first, points[0].second);
+        for (size_t i = 1; i < points.size(); ++i) pointerMove(session_, shift, points[i].first, points[i].second);
         const auto [lx, ly] = points.back();
-        if (inside(lx, ly)) image1Click(session_);
-        image1MouseUp(session_, MouseButton::Left, shift, lx, ly);
+        pointerRelease(session_, MouseButton::Left, shift, lx, ly, insidePicture(session_, lx, ly));
     }
 
     void set(const std::string& key, const std::string& value) {

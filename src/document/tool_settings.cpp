@@ -4,28 +4,6 @@
 
 namespace cw {
 
-void selectTool(ToolSettings& t, int32_t tool) {
-    t.currentTool = tool;
-    ToolGroups& g = t.groups;
-    switch (tool) {
-    case kToolBrush:
-    case kToolSelectionPaint:
-        g = {true, false, tool == kToolBrush};
-        t.overwrite = t.layered = false;
-        break;
-    case kToolTouch:
-        scopeChanged(t, t.scope);
-        g.integrationShown = true;
-        g.brushShown = false;
-        g.overwriteShown = true;
-        t.overwrite = t.layered = true;
-        break;
-    default:
-        g = {false, false, false};
-        break;
-    }
-}
-
 void scopeChanged(ToolSettings& t, int32_t scope) {
     t.scope = scope;
     if (scope == kScopeImageWide) {
@@ -34,16 +12,6 @@ void scopeChanged(ToolSettings& t, int32_t scope) {
         t.overwrite = false;
         t.groups.overwriteShown = false;
     }
-}
-
-void overwriteClicked(ToolSettings& t, bool checked) {
-    t.overwrite = checked;
-    if (checked && t.currentTool == kToolBrush) t.layered = false;
-}
-
-void layeredClicked(ToolSettings& t, bool checked) {
-    t.layered = checked;
-    if (checked && t.currentTool == kToolBrush) t.overwrite = false;
 }
 
 void brushWidthChanged(ToolSettings& t, int32_t value) {

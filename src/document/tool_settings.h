@@ -1,5 +1,6 @@
 #pragma once
-// The tool bar's handlers: tools, brush sizes, Overwrite/Layered, Scope.
+// The tool bar's handlers that do not depend on the tool: brush sizes and
+// Scope. Choosing a tool is tools/tool_choice.h.
 #include <cstdint>
 
 #include "core/colour_settings.h"
@@ -8,13 +9,8 @@ namespace cw {
 
 inline constexpr int32_t kBrushSizeMin = 2, kBrushSizeMax = 40;
 
-// SpeedButton1Click .. SpeedButton4Click.
-void selectTool(ToolSettings& t, int32_t tool);
 // RadioGroup2Click, after the Scope changed.
 void scopeChanged(ToolSettings& t, int32_t scope);
-// CheckBox8Click / CheckBox10Click: under the brush the two exclude each other.
-void overwriteClicked(ToolSettings& t, bool checked);
-void layeredClicked(ToolSettings& t, bool checked);
 // MaskEdit2Change / MaskEdit3Change (the fields keep 2..40).
 void brushWidthChanged(ToolSettings& t, int32_t value);
 void brushHeightChanged(ToolSettings& t, int32_t value);

@@ -1,8 +1,12 @@
 #pragma once
-// The image window's pointer handlers, in image pixel coordinates. The
-// window (and the zoomed view) call them in the order press, moves, click,
-// release; the click only when the button is released over the picture.
+// The pointer on the picture, in picture coordinates, whichever window it
+// is over: the image window, the zoomed view and the script runner all come
+// here. A left gesture runs press, moves, click, release; the click only
+// when the button comes up over the picture. What the current tool does of
+// its own is asked of the tool (tools/tool.h).
 #include <cstdint>
+
+#include "tools/tool.h"
 
 namespace cw {
 
@@ -10,12 +14,25 @@ struct Document;
 
 enum class MouseButton { Left, Right, Middle };
 
-inline constexpr const char* kZeroSetCaption = "Zer&o-set";
-inline constexpr const char* kCropCaption = "Cr&op";
+// Where the events come from: the zoomed view also shows the click's
+// painting at once while its AutoSync is on.
+enum class PointerSource { Picture, ZoomedView };
 
-void image1MouseDown(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
-void image1MouseMove(Document& s, bool shift, int32_t x, int32_t y);
-void image1Click(Document& s);
-void image1MouseUp(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
+void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
+void pointerMove(Document& s, bool shift, int32_t x, int32_t y);
+// The click alone, at the last position moved to.
+void pointerClick(Document& s);
+// The button coming up, without the click.
+void pointerUp(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
+// The button coming up as the windows report it: `inside` when over the
+// picture, where a left release is a click first.
+void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside,
+                    PointerSource from = PointerSource::Picture);
+// Move there, press and release at once.
+void pointerTap(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
+// Gives up a drag in progress without what its release would do.
+void pointerCancel(Document& s);
+
+bool insidePicture(const Document& s, int32_t x, int32_t y);
 
 } // namespace cw

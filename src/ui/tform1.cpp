@@ -39,6 +39,9 @@
 #include "actions/palette_menu.h"
 #include "core/effects.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
+#include "tools/tool_registry.h"
+#include "ui/tools_qt.h"
 #include "ui/tform7.h"
 
 namespace cw {
@@ -135,7 +138,7 @@ void TForm1::FormShow() {
     RadioGroup1Click();
     if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
     SpeedButton1->setChecked(true);
-    SpeedButton1Click();
+    toolChosen(*toolById(kToolBrush));
     MaskEdit2Change();
     MaskEdit3Change();
     CheckBox10->setVisible(true);
@@ -189,21 +192,17 @@ void TForm1::SpinEdit2Change() {
     SpinEdit2->setSingleStep(session_->controls.integrationStep);
 }
 
-void TForm1::toolChosen(int tool, QToolButton* button) {
+void TForm1::toolChosen(const Tool& tool) {
     selectTool(session_->tools, tool);
+    QAbstractButton* button = toolButtons_->button(tool.id());
     button->setChecked(true);
-    if (form2_) form2_->setToolCursor(tool);
-    if (form10_) form10_->setToolCursor(tool);
+    if (form2_) form2_->setToolCursor(tool.cursor());
+    if (form10_) form10_->setToolCursor(tool.cursor());
     Image1->setPixmap(button->icon().pixmap(24, 24));
     Image1->setToolTip(button->toolTip());
     syncToolControls();
     repaint();
 }
-
-void TForm1::SpeedButton1Click() { toolChosen(kToolBrush, SpeedButton1); }
-void TForm1::SpeedButton2Click() { toolChosen(kToolTouch, SpeedButton2); }
-void TForm1::SpeedButton3Click() { toolChosen(kToolSelectionPaint, SpeedButton3); }
-void TForm1::SpeedButton4Click() { toolChosen(kToolRectangle, SpeedButton4); }
 
 void TForm1::CheckBox8Click() {
     if (syncing_) return;

@@ -33,6 +33,7 @@ namespace cw {
 inline const QColor kSilver(192, 192, 192);
 
 class TForm3;
+class Tool;
 class TForm7;
 class TEULAFrm;
 class QtMessages;
@@ -197,10 +198,6 @@ public:
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
     void CheckBox8Click();
     void CheckBox10Click();
     void RadioGroup2Click();
@@ -233,7 +230,8 @@ private:
     void buildToolsBar(QWidget* parent);
     void buildEffectsBar(QWidget* parent);
     void buildSidePanels(QWidget* parent);
-    void toolChosen(int tool, QToolButton* button);
+    // SpeedButton1Click .. SpeedButton4Click.
+    void toolChosen(const Tool& tool);
     void syncToolControls();
     void syncEffectControls();
 

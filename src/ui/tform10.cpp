@@ -14,17 +14,15 @@
 #include "actions/session.h"
 #include "document/zoom.h"
 #include "tools/interaction.h"
+#include "tools/tool_registry.h"
 #include "ui/tform2.h"
+#include "ui/tools_qt.h"
 
 namespace cw {
 
 namespace {
 constexpr int kMinWidth = 170, kMinHeight = 100;
 constexpr int kScrollMargin = 15, kScrollStep = 10;
-
-MouseButton buttonOf(Qt::MouseButton b) {
-    return b == Qt::RightButton ? MouseButton::Right : b == Qt::MiddleButton ? MouseButton::Middle : MouseButton::Left;
-}
 } // namespace
 
 ZoomImage::ZoomImage(Session& s, TForm10& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
@@ -50,7 +48,7 @@ void ZoomImage::paintEvent(QPaintEvent*) {
 void ZoomImage::mousePressEvent(QMouseEvent* e) {
     int32_t x, y;
     mapViewToImage(session_.zoom, e->position().toPoint().x(), e->position().toPoint().y(), x, y);
-    image1MouseDown(session_, buttonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerPress(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y);
 }
 
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
@@ -59,19 +57,15 @@ void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
     if (session_.ws && session_.ws->dragging) owner_.autoScroll(v.x(), v.y());
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
-    image1MouseMove(session_, e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerMove(session_, e->modifiers() & Qt::ShiftModifier, x, y);
 }
 
 void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
-    const MouseButton button = buttonOf(e->button());
-    if (button == MouseButton::Left && rect().contains(v)) {
-        image1Click(session_);
-        if (session_.zoom.autoSync) zoomRefresh(session_);
-    }
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
-    image1MouseUp(session_, button, e->modifiers() & Qt::ShiftModifier, x, y);
+    pointerRelease(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y,
+                   rect().contains(v), PointerSource::ZoomedView);
 }
 
 TForm10::TForm10(Session& s, QWidget* parent)
@@ -132,11 +126,11 @@ void TForm10::FormShow() {
     Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
     AutoSyncOn->setChecked(z.autoSync);
     AutoSyncOff->setChecked(!z.autoSync);
-    setToolCursor(session_.tools.currentTool);
+    setToolCursor(currentTool(session_.tools).cursor());
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
 
-void TForm10::setToolCursor(int tool) { Image1->setCursor(toolCursor(tool)); }
+void TForm10::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
 
 void TForm10::RadioGroup2Click() {
     session_.zoom.autoSync = AutoSyncOn->isChecked();

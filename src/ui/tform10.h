@@ -3,6 +3,8 @@
 // painted in like the picture itself.
 #include <QWidget>
 
+#include "tools/tool.h"
+
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -46,7 +48,7 @@ public:
     void Button3Click();
     void pictureChanged();
     void autoScroll(int vx, int vy);
-    void setToolCursor(int tool);
+    void setToolCursor(ToolCursor cursor);
 
 private:
     Session& session_;

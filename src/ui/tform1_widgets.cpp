@@ -29,6 +29,8 @@
 #include "actions/process.h"
 #include "actions/scan_flow.h"
 #include "platform/scanner.h"
+#include "tools/tool_registry.h"
+#include "ui/tools_qt.h"
 #include "ui/tform_scan_qt.h"
 
 namespace cw {
@@ -104,40 +106,6 @@ QSlider* trackBar(QWidget* parent, const char* name, const char* caption, const 
     if (hint) t->setToolTip(hint);
     box(parent)->addWidget(t);
     return t;
-}
-
-// Small pictures for the tool buttons and the "Tool" read-out.
-QIcon toolGlyph(int tool) {
-    QPixmap pm(24, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    switch (tool) {
-    case 1:  // brush: a round tip on a handle
-        p.setPen(QPen(QColor(120, 70, 20), 3));
-        p.drawLine(18, 4, 10, 14);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(40, 110, 200));
-        p.drawEllipse(QPoint(8, 16), 5, 5);
-        break;
-    case 2:  // touch-paint: a wand with a spark
-        p.setPen(QPen(Qt::black, 3));
-        p.drawLine(4, 20, 15, 9);
-        p.setPen(QPen(QColor(230, 170, 0), 2));
-        p.drawLine(18, 2, 18, 10);
-        p.drawLine(14, 6, 22, 6);
-        break;
-    case 3:  // selection-paint: a filled rectangle
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(QColor(220, 90, 60));
-        p.drawRect(4, 6, 16, 12);
-        break;
-    default:  // rectangular selection: a dashed frame
-        p.setPen(QPen(Qt::black, 1, Qt::DashLine));
-        p.drawRect(3, 5, 18, 14);
-        break;
-    }
-    return QIcon(pm);
 }
 
 QToolButton* speedButton(QWidget* parent, const char* name, const QString& text, const char* hint) {
@@ -261,19 +229,22 @@ void TForm1::buildToolsBar(QWidget* parent) {
     Panel1 = panel(parent, "Panel1", kSilver);
     Panel1->setFixedHeight(40);
     addLabel(Panel1, " Tools ");
-    SpeedButton4 = speedButton(Panel1, "SpeedButton4", "", "Make a rectangular selection to operate on (e.g. Zoom)");
-    SpeedButton1 = speedButton(Panel1, "SpeedButton1", "", "Smart Paint-brush tool");
-    SpeedButton3 = speedButton(Panel1, "SpeedButton3", "", "Selection-paint tool");
-    SpeedButton2 = speedButton(Panel1, "SpeedButton2", "", "Magic Touch-paint tool");
     toolButtons_ = new QButtonGroup(this);
-    const std::pair<QToolButton*, int> tools[] = {{SpeedButton4, 4}, {SpeedButton1, 1}, {SpeedButton3, 3},
-                                                  {SpeedButton2, 2}};
-    for (auto [button, tool] : tools) {
+    // The buttons are numbered by the tools' ids.
+    for (const Tool* tool : toolBar()) {
+        const QByteArray name = "SpeedButton" + QByteArray::number(tool->id());
+        QToolButton* button = speedButton(Panel1, name.constData(), "", tool->hint());
         button->setCheckable(true);
-        button->setIcon(toolGlyph(tool));
-        toolButtons_->addButton(button, tool);
+        button->setIcon(toolIcon(tool->glyph()));
+        toolButtons_->addButton(button, tool->id());
         box(Panel1)->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, tool] { toolChosen(*tool); });
     }
+    auto toolButton = [this](int id) { return static_cast<QToolButton*>(toolButtons_->button(id)); };
+    SpeedButton1 = toolButton(kToolBrush);
+    SpeedButton2 = toolButton(kToolTouch);
+    SpeedButton3 = toolButton(kToolSelectionPaint);
+    SpeedButton4 = toolButton(kToolRectangle);
     SpeedButton1->setChecked(true);
     SpeedButton40 = speedButton(Panel1, "SpeedButton40", "",
                                 "Original Image Palette; use to selectively restore regions from Original Image");
@@ -326,10 +297,6 @@ void TForm1::buildToolsBar(QWidget* parent) {
 
     connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
     connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
-    connect(SpeedButton3, &QToolButton::clicked, this, [this] { SpeedButton3Click(); });
-    connect(SpeedButton4, &QToolButton::clicked, this, [this] { SpeedButton4Click(); });
     connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
     connect(CheckBox10, &QCheckBox::clicked, this, [this] { CheckBox10Click(); });
     connect(ScopeLocal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
@@ -395,7 +362,7 @@ void TForm1::buildSidePanels(QWidget* parent) {
     addLabel(Panel2, "Tool");
     Image1 = new QLabel(Panel2);
     Image1->setObjectName("Image1");
-    Image1->setPixmap(toolGlyph(1).pixmap(24, 24));
+    Image1->setPixmap(SpeedButton1->icon().pixmap(24, 24));
     Image1->setToolTip(SpeedButton1->toolTip());
     box(Panel2)->addWidget(Image1);
     addLabel(Panel2, "Hue");

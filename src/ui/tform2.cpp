@@ -27,6 +27,8 @@
 #include "core/effects.h"
 #include "actions/process.h"
 #include "tools/interaction.h"
+#include "tools/tool_registry.h"
+#include "ui/tools_qt.h"
 #include "document/undo.h"
 #include "document/zoom.h"
 
@@ -35,14 +37,6 @@ namespace cw {
 namespace {
 
 constexpr int kScrollMargin = 15, kScrollStep = 10;
-
-MouseButton buttonOf(Qt::MouseButton b) {
-    switch (b) {
-    case Qt::RightButton: return MouseButton::Right;
-    case Qt::MiddleButton: return MouseButton::Middle;
-    default: return MouseButton::Left;
-    }
-}
 
 bool shiftOf(const QMouseEvent* e) { return e->modifiers() & Qt::ShiftModifier; }
 
@@ -79,20 +73,18 @@ void PictureView::paintEvent(QPaintEvent* e) {
 
 void PictureView::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    image1MouseDown(session_, buttonOf(e->button()), shiftOf(e), at.x(), at.y());
+    pointerPress(session_, mouseButtonOf(e->button()), shiftOf(e), at.x(), at.y());
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    image1MouseMove(session_, shiftOf(e), at.x(), at.y());
+    pointerMove(session_, shiftOf(e), at.x(), at.y());
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
-    const MouseButton button = buttonOf(e->button());
-    // The click comes before the release, and only over the picture.
-    if (button == MouseButton::Left && rect().contains(at)) image1Click(session_);
-    image1MouseUp(session_, button, shiftOf(e), at.x(), at.y());
+    const MouseButton button = mouseButtonOf(e->button());
+    pointerRelease(session_, button, shiftOf(e), at.x(), at.y(), rect().contains(at));
     if (button == MouseButton::Right) emit owner_->paletteMenuRequested(e->globalPosition().toPoint());
 }
 
@@ -200,20 +192,12 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
-Qt::CursorShape toolCursor(int tool) {
-    switch (tool) {
-    case kToolBrush: return Qt::CrossCursor;
-    case kToolTouch: return Qt::PointingHandCursor;
-    default: return Qt::OpenHandCursor;
-    }
-}
-
-void TForm2::setToolCursor(int currentTool) { Image1->setCursor(toolCursor(currentTool)); }
+void TForm2::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
 
 void TForm2::FormShow() {
     Image1->setEnabled(true);
     Button2->setEnabled(true);
-    setToolCursor(session_.tools.currentTool);
+    setToolCursor(currentTool(session_.tools).cursor());
     formShow(session_);
     repaint();
 }

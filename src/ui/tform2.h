@@ -3,6 +3,8 @@
 // pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+#include "tools/tool.h"
+
 class QCheckBox;
 class QMenu;
 class QAction;
@@ -18,7 +20,6 @@ struct Session;
 class TForm2;
 
 // The pointer over the picture, in the image window and the zoomed view alike.
-Qt::CursorShape toolCursor(int tool);
 
 // Paints the displayed picture straight from the workspace buffer.
 class PictureView : public QWidget {
@@ -81,7 +82,7 @@ public:
     void readoutsChanged();
     void resetCaptionChanged();
     void autoScroll(int x, int y);
-    void setToolCursor(int currentTool);
+    void setToolCursor(ToolCursor cursor);
 
 signals:
     // A right click was released over the picture: the palette menu opens here.

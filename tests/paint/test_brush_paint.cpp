@@ -14,6 +14,7 @@
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 #include "test_support.h"
 
@@ -97,20 +98,20 @@ TEST(BrushPaint, MoveAlongOneAxisPaintsOnlyTheStrip) {
     c.s.tools.brushWidth = c.s.tools.brushWidthField = 5;
     c.s.tools.brushHeight = c.s.tools.brushHeightField = 5;
     c.s.palette.paletteCode = 4;
-    image1MouseMove(c.s, false, 20, 20);
-    image1MouseDown(c.s, MouseButton::Left, false, 20, 20);
+    pointerMove(c.s, false, 20, 20);
+    pointerPress(c.s, MouseButton::Left, false, 20, 20);
     Rect box;
     EXPECT_EQ(c.count(4, &box), 11u * 11u);
     EXPECT_EQ(box, (Rect{16, 16, 26, 26})) << "press window (16, 16, 25, 25) and one more";
-    image1MouseMove(c.s, false, 21, 20);  // window (16, 15, 26, 25)
+    pointerMove(c.s, false, 21, 20);  // window (16, 15, 26, 25)
     c.clearCodes();
-    image1MouseMove(c.s, false, 22, 20);  // window (17, 15, 27, 25)
+    pointerMove(c.s, false, 22, 20);  // window (17, 15, 27, 25)
     EXPECT_EQ(c.count(4, &box), 4u * 12u);
     EXPECT_EQ(box, (Rect{25, 15, 28, 26}));
     EXPECT_EQ(c.ws().colour.at(27, 25), maskedPixel(gray(100), c.s.palette.markerColour));
     EXPECT_EQ(c.ws().display.at(27, 25), gray(100)) << "the painter does not write the display";
-    image1Click(c.s);
-    image1MouseUp(c.s, MouseButton::Left, false, 22, 20);
+    pointerClick(c.s);
+    pointerUp(c.s, MouseButton::Left, false, 22, 20);
     EXPECT_EQ(c.ws().display.at(27, 25), c.ws().colour.at(27, 25)) << "the release shows the strip";
 }
 
@@ -120,8 +121,8 @@ TEST(BrushPaint, RoundBrushIsADiscClippedToTheWindow) {
     c.s.tools.rounded = true;
     c.s.palette.paletteCode = 4;
     quickBrush(c.s.tools, {"10 x 5", 10, 5});
-    image1MouseMove(c.s, false, 50, 50);
-    image1MouseDown(c.s, MouseButton::Left, false, 50, 50);
+    pointerMove(c.s, false, 50, 50);
+    pointerPress(c.s, MouseButton::Left, false, 50, 50);
     EXPECT_EQ(c.ws().toolRect, (Rect{41, 46, 60, 55}));
     EXPECT_EQ(c.ws().brushRadius, 10);
     size_t inside = 0;
@@ -172,8 +173,8 @@ TEST(BrushPaint, PressWithSelectivityZeroSkipsItsOwnOutline) {
     c.s.tools.brushWidth = c.s.tools.brushWidthField = 5;
     c.s.tools.brushHeight = c.s.tools.brushHeightField = 5;
     c.s.palette.paletteCode = 17;
-    image1MouseMove(c.s, false, 20, 20);
-    image1MouseDown(c.s, MouseButton::Left, false, 20, 20);  // window (16, 16, 25, 25)
+    pointerMove(c.s, false, 20, 20);
+    pointerPress(c.s, MouseButton::Left, false, 20, 20);  // window (16, 16, 25, 25)
     for (int32_t y = 16; y <= 26; ++y)
         for (int32_t x = 16; x <= 26; ++x) {
             const bool outline = (x == 16 || x == 24 || y == 16 || y == 24) && x <= 24 && y <= 24;
@@ -224,13 +225,13 @@ TEST(BrushPaint, StrokeOverAPhotographPaintsOnlyNearThePickedTone) {
     c.s.tools.overwriteFactor = 20;
     c.s.tools.rounded = true;
     c.s.palette.paletteCode = 6;
-    image1MouseMove(c.s, false, 100, 300);
-    image1MouseDown(c.s, MouseButton::Left, false, 100, 300);
+    pointerMove(c.s, false, 100, 300);
+    pointerPress(c.s, MouseButton::Left, false, 100, 300);
     const uint32_t picked = c.ws().pickedColour;
     EXPECT_EQ(picked, c.ws().source.at(100, 300));
-    for (int32_t x = 101; x <= 160; ++x) image1MouseMove(c.s, false, x, 300);
-    image1Click(c.s);
-    image1MouseUp(c.s, MouseButton::Left, false, 160, 300);
+    for (int32_t x = 101; x <= 160; ++x) pointerMove(c.s, false, x, 300);
+    pointerClick(c.s);
+    pointerUp(c.s, MouseButton::Left, false, 160, 300);
     size_t painted = 0;
     for (int32_t y = 0; y < c.ws().height; ++y)
         for (int32_t x = 0; x < c.ws().width; ++x) {

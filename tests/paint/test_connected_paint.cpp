@@ -14,6 +14,7 @@
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 #include "test_support.h"
 
@@ -285,10 +286,10 @@ TEST(ConnectedPaint, ClickThroughTheGesturesFloodsTheRegion) {
     c.s.tools.scope = kScopeConnected;
     c.s.tools.paintMode = kPaintMasked;
     c.s.palette.paletteCode = 9;
-    image1MouseMove(c.s, false, 1, 0);
-    image1MouseDown(c.s, MouseButton::Left, false, 1, 0);
-    image1Click(c.s);
-    image1MouseUp(c.s, MouseButton::Left, false, 1, 0);
+    pointerMove(c.s, false, 1, 0);
+    pointerPress(c.s, MouseButton::Left, false, 1, 0);
+    pointerClick(c.s);
+    pointerUp(c.s, MouseButton::Left, false, 1, 0);
     EXPECT_EQ(paintedMap(c, 9), (std::vector<std::string>{"##..", "#...", "...."}));
 }
 

@@ -10,6 +10,7 @@
 #include "tools/interaction.h"
 #include "core/outline.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -62,18 +63,12 @@ struct Picture : cwtest::SessionRig<> {
         routines = r.get();
         s.routines = std::move(r);
     }
-    void tap(int x, int y, MouseButton b = MouseButton::Left) {
-        image1MouseMove(s, false, x, y);
-        image1MouseDown(s, b, false, x, y);
-        if (b == MouseButton::Left) image1Click(s);
-        image1MouseUp(s, b, false, x, y);
-    }
+    void tap(int x, int y, MouseButton b = MouseButton::Left) { pointerTap(s, b, false, x, y); }
     void drag(int x1, int y1, int x2, int y2) {
-        image1MouseMove(s, false, x1, y1);
-        image1MouseDown(s, MouseButton::Left, false, x1, y1);
-        image1MouseMove(s, false, x2, y2);
-        image1Click(s);
-        image1MouseUp(s, MouseButton::Left, false, x2, y2);
+        pointerMove(s, false, x1, y1);
+        pointerPress(s, MouseButton::Left, false, x1, y1);
+        pointerMove(s, false, x2, y2);
+        pointerRelease(s, MouseButton::Left, false, x2, y2, insidePicture(s, x2, y2));
     }
 };
 
@@ -108,8 +103,8 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
     Picture p;
     selectTool(p.s.tools, kToolBrush);
-    image1MouseMove(p.s, false, 0, 0);
-    image1MouseDown(p.s, MouseButton::Left, false, 0, 0);
+    pointerMove(p.s, false, 0, 0);
+    pointerPress(p.s, MouseButton::Left, false, 0, 0);
     EXPECT_EQ(p.s.ws->toolRect, (Rect{0, 0, 10, 10}));
     EXPECT_EQ(p.s.ws->brushRadius, 10);
     // The outline complements pixels of the display only.
@@ -120,12 +115,11 @@ TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
             ++changed;
         }
     EXPECT_GT(changed, 20);
-    image1MouseMove(p.s, false, 1, 0);
+    pointerMove(p.s, false, 1, 0);
     EXPECT_EQ(p.s.ws->toolRect, (Rect{0, 0, 11, 10}));
-    image1MouseMove(p.s, false, 99, 99);
+    pointerMove(p.s, false, 99, 99);
     EXPECT_EQ(p.s.ws->toolRect, (Rect{89, 89, 99, 99}));
-    image1Click(p.s);
-    image1MouseUp(p.s, MouseButton::Left, false, 99, 99);
+    pointerRelease(p.s, MouseButton::Left, false, 99, 99, true);
     EXPECT_EQ(p.routines->calls,
               (std::vector<std::string>{"ColourWinI 0,0,10,10", "ColourWinI 0,0,11,10", "ColourWinI 89,89,99,99"}));
     EXPECT_TRUE(p.displayIsColour()) << "the release erases the outline";
@@ -171,10 +165,10 @@ TEST(Interaction, TouchPaintDispatchFollowsScopeModeAndOverwrite) {
     EXPECT_TRUE(p.routines->calls.empty());
     // A press released outside the picture gets no click: nothing painted.
     p.s.palette.paletteCode = 5;
-    image1MouseMove(p.s, false, 3, 4);
-    image1MouseDown(p.s, MouseButton::Left, false, 3, 4);
-    image1MouseMove(p.s, false, 300, 4);
-    image1MouseUp(p.s, MouseButton::Left, false, 300, 4);
+    pointerMove(p.s, false, 3, 4);
+    pointerPress(p.s, MouseButton::Left, false, 3, 4);
+    pointerMove(p.s, false, 300, 4);
+    pointerRelease(p.s, MouseButton::Left, false, 300, 4, insidePicture(p.s, 300, 4));
     EXPECT_TRUE(p.routines->calls.empty());
 }
 
@@ -191,10 +185,10 @@ TEST(Interaction, RightClickPicksUpTheCodeUnderThePointer) {
     EXPECT_EQ(p.routines->snapshots, 0) << "only a left press takes the undo snapshot";
     // Outside the picture the last code stays.
     p.s.ws->codes[0] = 4;
-    image1MouseMove(p.s, false, 0, 0);
-    image1MouseMove(p.s, false, -5, 1000);
-    image1MouseDown(p.s, MouseButton::Right, false, -5, 1000);
-    image1MouseUp(p.s, MouseButton::Right, false, -5, 1000);
+    pointerMove(p.s, false, 0, 0);
+    pointerMove(p.s, false, -5, 1000);
+    pointerPress(p.s, MouseButton::Right, false, -5, 1000);
+    pointerUp(p.s, MouseButton::Right, false, -5, 1000);
     EXPECT_EQ(p.s.palette.paletteCode, 4);
 }
 
@@ -202,7 +196,7 @@ TEST(Interaction, MovingWithoutAButtonOnlyUpdatesTheReadOuts) {
     Picture p;
     const Bitmap before = p.s.ws->display.clone();
     p.s.ws->codes[12 * 100 + 34] = 17;
-    image1MouseMove(p.s, false, 34, 12);
+    pointerMove(p.s, false, 34, 12);
     EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
     EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
     EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46));
@@ -219,10 +213,10 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     ASSERT_FALSE(p.displayIsColour());
     selectTool(p.s.tools, kToolBrush);
     p.s.ws->colour.at(0, 0) = rgb(1, 2, 3);  // the picture has changed since load
-    image1MouseDown(p.s, MouseButton::Left, true, 20, 20);
+    pointerPress(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_EQ(0, std::memcmp(p.s.ws->undo.data(), p.s.ws->colour.data(), p.s.ws->pixelCount() * 4));
     EXPECT_TRUE(p.s.pointer.shiftHeld);
-    image1MouseUp(p.s, MouseButton::Left, true, 20, 20);
+    pointerUp(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_FALSE(p.s.pointer.shiftHeld);
 
     struct Row {
@@ -237,8 +231,8 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
         p.s.palette.strengthText = r.strength;
         p.s.palette.pressure = r.pressure;
         p.s.palette.paletteCode = r.code;
-        image1MouseDown(p.s, MouseButton::Left, false, 20, 20);
-        image1MouseUp(p.s, MouseButton::Left, false, 20, 20);
+        pointerPress(p.s, MouseButton::Left, false, 20, 20);
+        pointerUp(p.s, MouseButton::Left, false, 20, 20);
         EXPECT_EQ(p.s.palette.blendStrength, r.blend) << r.strength << " " << r.pressure;
         EXPECT_EQ(p.s.palette.damperOn, r.damper) << r.strength << " " << r.code;
     }

@@ -15,6 +15,7 @@
 #include "tools/interaction.h"
 #include "tools/selection_paint.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 #include "test_support.h"
 
@@ -30,12 +31,12 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         progress.events.clear();
     }
     void drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-        image1MouseMove(s, false, x1, y1);
-        image1MouseDown(s, MouseButton::Left, false, x1, y1);
-        image1MouseMove(s, false, (x1 + x2) / 2, (y1 + y2) / 2);
-        image1MouseMove(s, false, x2, y2);
-        image1Click(s);
-        image1MouseUp(s, MouseButton::Left, false, x2, y2);
+        pointerMove(s, false, x1, y1);
+        pointerPress(s, MouseButton::Left, false, x1, y1);
+        pointerMove(s, false, (x1 + x2) / 2, (y1 + y2) / 2);
+        pointerMove(s, false, x2, y2);
+        pointerClick(s);
+        pointerUp(s, MouseButton::Left, false, x2, y2);
     }
 };
 

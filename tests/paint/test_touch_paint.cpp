@@ -13,6 +13,7 @@
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 #include "test_support.h"
 
@@ -283,10 +284,10 @@ TEST(TouchPaint, ClickThroughTheGesturesPaintsTheBand) {
     c.s.tools.overwrite = false;
     c.s.palette.paletteCode = 17;
     c.ws().codes[c.at(4, 11)] = 127;  // gray 100 too: painted over
-    image1MouseMove(c.s, false, 4, 3);
-    image1MouseDown(c.s, MouseButton::Left, false, 4, 3);
-    image1Click(c.s);
-    image1MouseUp(c.s, MouseButton::Left, false, 4, 3);
+    pointerMove(c.s, false, 4, 3);
+    pointerPress(c.s, MouseButton::Left, false, 4, 3);
+    pointerClick(c.s);
+    pointerUp(c.s, MouseButton::Left, false, 4, 3);
     for (size_t i = 0; i < c.ws().pixelCount(); ++i) {
         const uint32_t g = grayOf(c.ws().source.data()[i]);
         ASSERT_EQ(c.ws().codes[i] == 17, g >= 48 && g <= 159) << "gray " << g;

@@ -6,6 +6,7 @@
 #include "actions/resample.h"
 #include "core/resample.h"
 #include "document/tool_settings.h"
+#include "tools/tool_choice.h"
 #include "document/undo.h"
 #include "document/zoom.h"
 #include "test_support.h"
@@ -28,10 +29,10 @@ struct Picture : cwtest::SessionRig<> {
     }
     void select(int x1, int y1, int x2, int y2) {
         selectTool(s.tools, kToolRectangle);
-        image1MouseDown(s, MouseButton::Left, false, x1, y1);
-        image1MouseMove(s, false, x2, y2);
-        image1Click(s);
-        image1MouseUp(s, MouseButton::Left, false, x2, y2);
+        pointerPress(s, MouseButton::Left, false, x1, y1);
+        pointerMove(s, false, x2, y2);
+        pointerClick(s);
+        pointerUp(s, MouseButton::Left, false, x2, y2);
     }
 };
 
@@ -40,8 +41,8 @@ struct Picture : cwtest::SessionRig<> {
 TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
     Picture p;
     const Bitmap loaded = p.s.ws->colour.clone();
-    image1MouseDown(p.s, MouseButton::Left, false, 5, 5);  // the snapshot at the press
-    image1MouseUp(p.s, MouseButton::Left, false, 5, 5);
+    pointerPress(p.s, MouseButton::Left, false, 5, 5);  // the snapshot at the press
+    pointerUp(p.s, MouseButton::Left, false, 5, 5);
     p.paint(rgb(200, 0, 0));
     p.s.ws->codes[0] = 6;
     const Bitmap painted = p.s.ws->colour.clone();
@@ -105,12 +106,12 @@ TEST(Zoom, AutoSyncOffWaitsForTheReleaseAndResetShowsTheOriginal) {
     EXPECT_EQ(p.s.zoom.sourceRect, (Rect{1, 1, 98, 78}));
     p.s.zoom.autoSync = false;
     selectTool(p.s.tools, kToolSelectionPaint);
-    image1MouseDown(p.s, MouseButton::Left, false, 20, 20);
+    pointerPress(p.s, MouseButton::Left, false, 20, 20);
     // As if the stroke had painted (6, 6).
     p.s.ws->colour.at(6, 6) = p.s.ws->display.at(6, 6) = rgb(1, 2, 3);
-    image1MouseMove(p.s, false, 30, 30);
+    pointerMove(p.s, false, 30, 30);
     EXPECT_NE(p.s.zoom.picture.at(5, 5), p.s.ws->display.at(6, 6)) << "no refresh while dragging";
-    image1MouseUp(p.s, MouseButton::Left, false, 30, 30);
+    pointerUp(p.s, MouseButton::Left, false, 30, 30);
     EXPECT_EQ(p.s.zoom.picture.at(5, 5), p.s.ws->display.at(6, 6)) << "the release refreshes";
 
     zoomReset(p.s);

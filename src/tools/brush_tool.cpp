@@ -1,0 +1,73 @@
+#include "tools/brush_tool.h"
+
+#include <algorithm>
+
+#include "document/document.h"
+
+namespace cw {
+
+namespace {
+
+// The brush window around (x, y); the press starts it one pixel further in.
+Rect brushWindow(const Document& s, int32_t x, int32_t y, int32_t inset) {
+    const Workspace& ws = *s.ws;
+    const int32_t w = s.tools.brushWidth, h = s.tools.brushHeight;
+    return {std::max(0, x - w + inset), std::max(0, y - h + inset), std::max(0, std::min(ws.width - 1, x + w)),
+            std::max(0, std::min(ws.height - 1, y + h))};
+}
+
+// The brush paints a pixel past its window on the right and bottom, and its
+// outline ends one short: restoring two further shows all of both.
+void restoreWindow(Gesture& g, const Rect& r) { g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2}); }
+
+void paintWindow(Document& s) {
+    if (s.tools.paintMode == kPaintMasked) s.routines->colourWinM(s);
+    else s.routines->colourWinI(s);
+}
+
+} // namespace
+
+BrushTool::BrushTool()
+    : Tool({.id = kToolBrush,
+            .name = "brush",
+            .hint = "Smart Paint-brush tool",
+            .glyph = ToolGlyph::Brush,
+            .cursor = ToolCursor::Crosshair,
+            .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = true},
+            .switches = SwitchesOnSelect::Cleared,
+            .overwriteExcludesLayered = true,
+            .drags = true}) {}
+
+void BrushTool::press(Gesture& g, int32_t x, int32_t y) const {
+    Document& s = g.doc;
+    Workspace& ws = g.ws;
+    ws.toolRect = brushWindow(s, x, y, 1);
+    // The radius comes from the size fields, not the clamped size.
+    ws.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
+    ws.brushCentreX = x;
+    ws.brushCentreY = y;
+    ws.prevToolRect = ws.toolRect;
+    g.outline(ws.toolRect, s.tools.rounded);
+    paintWindow(s);
+}
+
+void BrushTool::move(Gesture& g, int32_t x, int32_t y) const {
+    Document& s = g.doc;
+    Workspace& ws = g.ws;
+    ws.toolRect = brushWindow(s, x, y, 0);
+    ws.brushCentreX = x;
+    ws.brushCentreY = y;
+    restoreWindow(g, ws.selectionRect);
+    g.outline(ws.toolRect, s.tools.rounded);
+    paintWindow(s);
+}
+
+void BrushTool::release(Gesture& g) const { restoreWindow(g, g.ws.selectionRect); }
+
+// What the strokes painted stays painted.
+void BrushTool::cancel(Gesture& g) const {
+    restoreWindow(g, g.ws.toolRect);
+    g.ws.imageModified = true;
+}
+
+} // namespace cw

@@ -1,0 +1,20 @@
+#include "tools/selection_paint_tool.h"
+
+#include "document/document.h"
+
+namespace cw {
+
+SelectionPaintTool::SelectionPaintTool()
+    : BandTool({.id = kToolSelectionPaint,
+                .name = "selection-paint",
+                .hint = "Selection-paint tool",
+                .glyph = ToolGlyph::FilledRectangle,
+                .cursor = ToolCursor::Drag,
+                .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = false},
+                .switches = SwitchesOnSelect::Cleared,
+                .overwriteExcludesLayered = false,
+                .drags = true}) {}
+
+void SelectionPaintTool::release(Gesture& g) const { g.doc.routines->selPaint(g.doc); }
+
+} // namespace cw

@@ -1,0 +1,112 @@
+#pragma once
+// A tool of the tool bar: its own part of the pointer gestures on the
+// picture, and how it presents itself. What every gesture does whatever the
+// tool, and the order of press, moves, click and release, live in
+// tools/interaction.h; the windows and the script runner never ask which
+// tool is current.
+#include <cstdint>
+#include <string_view>
+
+#include "core/colour_settings.h"
+#include "core/rect.h"
+
+namespace cw {
+
+struct Document;
+struct Workspace;
+
+// The captions of the image window's Re-set button: a pending rectangular
+// selection turns it into Crop.
+inline constexpr const char* kZeroSetCaption = "Zer&o-set";
+inline constexpr const char* kCropCaption = "Cr&op";
+
+void setResetCaption(Document& s, const char* caption);
+
+// Pointer shapes over the picture, whatever the windows make of them.
+enum class ToolCursor { Crosshair, PointingHand, Drag };
+
+// The picture on the tool's button and in the main window's "Tool" read-out.
+enum class ToolGlyph { Brush, Wand, FilledRectangle, DashedFrame };
+
+// What choosing the tool does to Overwrite and Layered.
+enum class SwitchesOnSelect { Cleared, Checked, Kept };
+
+struct ToolTraits {
+    int32_t id;        // what ToolSettings::currentTool stores (and scripts dump)
+    const char* name;  // the script runner's word for it
+    const char* hint;  // its button's hint
+    ToolGlyph glyph;
+    ToolCursor cursor;
+    ToolGroups groups;  // the tool bar's groups it shows
+    SwitchesOnSelect switches;
+    // Whether checking Overwrite unchecks Layered and the other way round.
+    bool overwriteExcludesLayered;
+    // Whether a left press starts a drag that lasts until the release.
+    bool drags;
+};
+
+// One pointer event's effect on the displayed picture. What it restores or
+// outlines is gathered and reported as one repaint when the event is done,
+// so a brush move repaints two small windows, not the picture. Needs an
+// open picture.
+class Gesture {
+public:
+    explicit Gesture(Document& s);
+    ~Gesture();
+    Gesture(const Gesture&) = delete;
+    Gesture& operator=(const Gesture&) = delete;
+
+    Document& doc;
+    Workspace& ws;
+
+    // Shows the working picture again over r (erases outlines).
+    void restore(const Rect& r);
+    void outline(const Rect& r, bool rounded);
+    // r (in the corner order of a tool rectangle) needs repainting.
+    void changed(const Rect& r);
+
+private:
+    Rect dirty_;
+    bool any_ = false;
+};
+
+class Tool {
+public:
+    constexpr explicit Tool(const ToolTraits& traits) : traits_(traits) {}
+    virtual ~Tool() = default;
+    Tool(const Tool&) = delete;
+    Tool& operator=(const Tool&) = delete;
+
+    int32_t id() const { return traits_.id; }
+    std::string_view name() const { return traits_.name; }
+    const char* hint() const { return traits_.hint; }
+    ToolGlyph glyph() const { return traits_.glyph; }
+    ToolCursor cursor() const { return traits_.cursor; }
+    ToolGroups groups() const { return traits_.groups; }
+    SwitchesOnSelect switchesOnSelect() const { return traits_.switches; }
+    bool overwriteExcludesLayered() const { return traits_.overwriteExcludesLayered; }
+    bool drags() const { return traits_.drags; }
+
+    // A left press at (x, y) in picture coordinates, possibly off the
+    // picture. For a tool that drags the drag has begun: Dragging is set,
+    // PickedColour is the colour under the press and the brush size is
+    // clamped.
+    virtual void press(Gesture&, int32_t /*x*/, int32_t /*y*/) const {}
+    // A move while dragging: PrevToolRect and SelectionRect hold the
+    // ToolRect the last event left.
+    virtual void move(Gesture&, int32_t /*x*/, int32_t /*y*/) const {}
+    // The left button released over the picture, at PointerPoint, before the
+    // release. True when it painted: the whole picture is shown again.
+    virtual bool click(Document&) const { return false; }
+    // The left release that ends a drag: ToolRect is clamped to the picture
+    // and SelectionRect equals it.
+    virtual void release(Gesture&) const {}
+    // A drag given up before its release: only what it put on screen for the
+    // drag goes; nothing is painted or selected because of it.
+    virtual void cancel(Gesture&) const {}
+
+private:
+    ToolTraits traits_;
+};
+
+} // namespace cw

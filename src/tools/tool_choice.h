@@ -1,0 +1,22 @@
+#pragma once
+// Choosing a tool on the tool bar, and the two switches whose rule depends
+// on the tool chosen.
+#include <cstdint>
+
+#include "core/colour_settings.h"
+
+namespace cw {
+
+class Tool;
+
+// SpeedButton1Click .. SpeedButton4Click: makes the tool current, shows its
+// groups and sets Overwrite and Layered as it asks.
+void selectTool(ToolSettings& t, const Tool& tool);
+// By the stored id; an id no tool has changes nothing.
+void selectTool(ToolSettings& t, int32_t id);
+
+// CheckBox8Click / CheckBox10Click.
+void overwriteClicked(ToolSettings& t, bool checked);
+void layeredClicked(ToolSettings& t, bool checked);
+
+} // namespace cw
