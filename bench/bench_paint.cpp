@@ -17,17 +17,18 @@
 #include <string>
 #include <vector>
 
-#include "actions/ports.h"
-#include "actions/session.h"
-#include "core/workspace.h"
 #include "codecs/jpeg_decoder.h"
-#include "tools/connected_paint.h"
+#include "core/colour_mag.h"
+#include "core/connected_fill.h"
+#include "core/progress.h"
+#include "core/touch_paint.h"
+#include "core/workspace.h"
+#include "document/document.h"
+#include "document/observer.h"
+#include "document/tool_settings.h"
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
-#include "document/tool_settings.h"
 #include "tools/tool_choice.h"
-#include "tools/touch_paint.h"
-#include "core/progress.h"
 
 using namespace cw;
 using Clock = std::chrono::steady_clock;
@@ -36,26 +37,12 @@ namespace {
 
 constexpr int32_t kWidth = 6000, kHeight = 4000;
 
-class BenchHost final : public WindowHost {
+class BenchObserver final : public DocumentObserver {
 public:
     long long changedPixels = 0;
-    void createImageWindow() override {}
-    void showImageWindow() override {}
-    void closeImageWindow() override {}
     void displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
         changedPixels += (long long)(x2 - x1) * (y2 - y1);
     }
-};
-class NoMessages final : public Messages {
-public:
-    void info(const std::string&) override {}
-    bool confirm(const std::string&) override { return true; }
-    void error(const std::string&) override {}
-};
-class NoDialogs final : public Dialogs {
-public:
-    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return std::nullopt; }
 };
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
@@ -83,13 +70,12 @@ Bitmap syntheticPhoto(int32_t w, int32_t h) {
     return b;
 }
 
+// The fills are timed by themselves; the brush through the gestures, which
+// need a document.
 struct Bench {
     NullProgress progress;
-    NoMessages messages;
-    NoDialogs dialogs;
-    BenchHost host;
-    Session s{progress, messages, dialogs, host, "/tmp"};
-    std::vector<int8_t> cleanCodes;
+    BenchObserver observer;
+    Document s{progress, observer};
 
     explicit Bench(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
@@ -108,6 +94,25 @@ struct Bench {
     size_t countCode(int8_t code) const {
         const int8_t* c = s.ws->codes.get();
         return size_t(std::count(c, c + s.ws->pixelCount(), code));
+    }
+    // What the tools would tell the window, counted as the brush's reports are.
+    void shown(const Rect& r) { observer.changedPixels += (long long)(r.x2 - r.x1) * (r.y2 - r.y1); }
+    void touchPaint(int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
+        const TouchPaintParams params{.x = x,
+                                      .y = y,
+                                      .code = code,
+                                      .overwrite = overwrite,
+                                      .grayStep = s.settings.grayStep,
+                                      .tolerance = s.settings.integrationTolerance,
+                                      .limit = s.pointer.paintLimitRect};
+        shown(masked ? touchPaintMasked(ws(), params, s.palette.markerColour, progress)
+                     : touchPaintInteractive({ws(), s.palette, s.effects, s.tools, s.pointer}, params, progress));
+    }
+    void connectedFill(int32_t x, int32_t y, int32_t code, bool masked) {
+        const ConnectedFillParams params{
+            .x = x, .y = y, .code = code, .grayStep = s.settings.grayStep, .tolerance = s.settings.integrationTolerance};
+        shown(masked ? connectedFillMasked(ws(), params, s.palette.markerColour, progress)
+                     : connectedFillInteractive({ws(), s.palette, s.effects, s.tools, s.pointer}, params, progress));
     }
 };
 
@@ -163,7 +168,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     for (const Variant& v : {Variant{"TouchPaintIOY", false, true}, Variant{"TouchPaintION", false, false},
                              Variant{"TouchPaintMOY", true, true}, Variant{"TouchPaintMON", true, false}}) {
         const Stats t = timeRuns(
-            5, [&] { b.reset(); }, [&] { touchPaint(b.s, sx, sy, 17, v.masked, v.overwrite); });
+            5, [&] { b.reset(); }, [&] { b.touchPaint(sx, sy, 17, v.masked, v.overwrite); });
         const size_t painted = b.countCode(17);
         std::printf("  %s: best %.1f ms, median %.1f ms, %zu painted, %.2f ns per painted pixel (best)\n", v.name,
                     t.best, t.median, painted, t.best * 1e6 / double(painted));
@@ -171,8 +176,8 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     // A second coat of the same band with Overwrite: every pixel repainted.
     {
         b.reset();
-        touchPaint(b.s, sx, sy, 17, false, true);
-        const Stats t = timeRuns(5, [] {}, [&] { touchPaint(b.s, sx, sy, 17, false, true); });
+        b.touchPaint(sx, sy, 17, false, true);
+        const Stats t = timeRuns(5, [] {}, [&] { b.touchPaint(sx, sy, 17, false, true); });
         std::printf("  TouchPaintIOY again over the painted band: best %.1f ms (%.2f ns per pixel)\n", t.best,
                     t.best * 1e6 / double(bandPixels));
     }
@@ -180,7 +185,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     {
         b.s.pointer.paintLimitRect = {ws.width / 4, ws.height / 4, ws.width * 3 / 4 - 1, ws.height * 3 / 4 - 1};
         const Stats t = timeRuns(
-            5, [&] { b.reset(); }, [&] { touchPaint(b.s, sx, sy, 17, false, true); });
+            5, [&] { b.reset(); }, [&] { b.touchPaint(sx, sy, 17, false, true); });
         const size_t painted = b.countCode(17);
         std::printf("  TouchPaintIOY inside a centred quarter-area selection: best %.1f ms, %zu painted, %.2f ns per "
                     "painted pixel\n",
@@ -203,7 +208,7 @@ void connectedBench(Bench& b) {
     for (int32_t tol = 32; !pinned && tol <= 256; tol += 16) {
         b.reset();
         b.s.settings.integrationTolerance = tol;
-        clickPaintM(b.s, sx, sy, 3);
+        b.connectedFill(sx, sy, 3, true);
         const double frac = b.countCode(3) / total;
         if (std::abs(frac - 0.8) < std::abs(bestFrac - 0.8)) {
             bestFrac = frac;
@@ -216,7 +221,7 @@ void connectedBench(Bench& b) {
                 grayOf(ws.source.at(sx, sy)), bestTol);
     for (bool masked : {false, true}) {
         const Stats t = timeRuns(
-            3, [&] { b.reset(); }, [&] { clickPaint(b.s, sx, sy, 17, masked); });
+            3, [&] { b.reset(); }, [&] { b.connectedFill(sx, sy, 17, masked); });
         const size_t painted = b.countCode(17);
         std::printf("  %s: best %.1f ms, median %.1f ms, %zu painted (%.1f%%), %.2f ns per painted pixel\n",
                     masked ? "ClickPaintM" : "ClickPaintI", t.best, t.median, painted, 100.0 * painted / total,
@@ -225,7 +230,7 @@ void connectedBench(Bench& b) {
     // Code 0 (a right click on an uncoloured pixel): the fill with its own visited marks.
     {
         const Stats t = timeRuns(
-            3, [&] { b.reset(); }, [&] { clickPaintM(b.s, sx, sy, 0); });
+            3, [&] { b.reset(); }, [&] { b.connectedFill(sx, sy, 0, true); });
         std::printf("  ClickPaintM with code 0 (own visited marks): best %.1f ms\n", t.best);
     }
     std::printf("peer connected %d %d %u %d\n", sx, sy, grayOf(ws.source.at(sx, sy)), bestTol);
@@ -233,7 +238,7 @@ void connectedBench(Bench& b) {
 
 void brushBench(Bench& b, int32_t half, bool rounded, bool diagonal) {
     b.reset();
-    Session& s = b.s;
+    Document& s = b.s;
     selectTool(s.tools, kToolBrush);
     s.tools.rounded = rounded;
     s.tools.brushWidth = s.tools.brushWidthField = half;
@@ -286,6 +291,6 @@ int main(int argc, char** argv) {
     brushBench(b, 20, false, false);
     brushBench(b, 20, false, true);
     brushBench(b, 40, true, false);
-    std::printf("display area reported changed in total: %lld pixels\n", b.host.changedPixels);
+    std::printf("display area reported changed in total: %lld pixels\n", b.observer.changedPixels);
     return 0;
 }

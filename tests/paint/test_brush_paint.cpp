@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "actions/session.h"
+#include "core/brush_paint.h"
+#include "core/colour_mag.h"
 #include "core/palette_networks.h"
 #include "core/workspace.h"
 #include "codecs/jpeg_decoder.h"
@@ -88,6 +90,34 @@ TEST(BrushPaint, RegionIsTheUncoveredStripOrTheWholeWindow) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(brushRegion(r.prev, r.cur, r.rounded, 100, 100), r.region) << r.what;
+}
+
+// The rectangle the painter gives back is what it painted: with every colour
+// accepted and a rectangular brush, exactly the pixels now carrying the code.
+TEST(BrushPaint, PainterGivesBackTheRegionItPainted) {
+    struct Row {
+        const char* what;
+        Rect prev, cur;
+        Rect painted;  // x2 and y2 exclusive
+    };
+    const Row rows[] = {
+        {"press", {10, 10, 30, 30}, {10, 10, 30, 30}, {10, 10, 32, 32}},
+        {"right by one", {10, 10, 30, 30}, {11, 10, 31, 30}, {29, 10, 33, 32}},
+        {"up by two", {10, 12, 30, 32}, {10, 10, 30, 30}, {10, 10, 32, 15}},
+        {"clipped", {-5, -5, 120, 3}, {-5, -5, 120, 3}, {0, 0, 100, 5}},
+        {"at the corner", {95, 95, 99, 99}, {95, 95, 99, 99}, {95, 95, 100, 100}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Canvas c(flat(100, 100));
+        const BrushStroke stroke{.prev = r.prev, .cur = r.cur, .code = 4, .factor = 255, .masked = true};
+        const Rect got = brushPaint({c.ws(), c.s.palette, c.s.effects, c.s.tools, c.s.pointer}, stroke);
+        EXPECT_EQ(got, r.painted);
+        Rect box;
+        EXPECT_EQ(c.count(4, &box), size_t(got.x2 - got.x1) * size_t(got.y2 - got.y1));
+        EXPECT_EQ(box, (Rect{got.x1, got.y1, got.x2 - 1, got.y2 - 1}));
+        EXPECT_EQ(c.ws().curPixelIndex, int32_t(c.at(got.x2 - 1, got.y2 - 1)));
+    }
 }
 
 // The strip of a move is what gets painted, checked on the pixel codes.

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "actions/session.h"
+#include "core/colour_mag.h"
 #include "core/palette_networks.h"
+#include "core/selection_paint.h"
 #include "core/workspace.h"
 #include "codecs/jpeg_decoder.h"
 #include "tools/core_paint_routines.h"
@@ -150,6 +152,31 @@ TEST(SelectionPaint, MeterFollowsTheRowsAndAbortKeepsTheRowsDone) {
     EXPECT_FALSE(a.progress.locked());
     EXPECT_FALSE(a.progress.visible());
     EXPECT_TRUE(a.ws().imageModified);
+}
+
+// The rectangle the painter gives back holds the rows it got through: all of
+// them, those before an abort, or none.
+TEST(SelectionPaint, PainterGivesBackTheRowsItProcessed) {
+    struct Row {
+        uint64_t abortAtPoll;  // 0: none
+        Rect rows;             // x2 and y2 exclusive
+    };
+    const Row rows[] = {
+        {0, {20, 100, 62, 132}}, {3, {20, 100, 62, 102}}, {32, {20, 100, 62, 131}}, {1, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "abort at poll " << r.abortAtPoll);
+        Canvas c(photo());
+        c.progress.abortAtPoll = r.abortAtPoll;
+        const SelectionFill fill{.toolRect = {60, 130, 20, 100}, .code = 6, .factor = 255, .masked = true};
+        const Rect got = colourSelection({c.ws(), c.s.palette, c.s.effects, c.s.tools, c.s.pointer}, fill, c.progress);
+        EXPECT_EQ(got, r.rows);
+        for (int32_t y = 95; y < 140; ++y)
+            for (int32_t x = 15; x < 70; ++x) {
+                const bool inside = x >= got.x1 && x < got.x2 && y >= got.y1 && y < got.y2;
+                ASSERT_EQ(c.code(x, y), inside ? 6 : 0) << x << ',' << y;
+            }
+    }
 }
 
 TEST(SelectionPaint, ColourSelWritesOnlyTheWorkingPicture) {

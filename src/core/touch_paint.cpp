@@ -1,0 +1,172 @@
+#include "core/touch_paint.h"
+
+#include <algorithm>
+#include <array>
+
+#include "core/colour_mag.h"
+#include "core/progress.h"
+
+namespace cw {
+
+namespace {
+
+using detail::InteractivePaint;
+using detail::MaskedPaint;
+
+// PaintLimitRect clipped to the picture; inclusive.
+struct Clip {
+    int32_t x1, y1, x2, y2;
+    bool empty() const { return x2 < x1 || y2 < y1; }
+};
+
+// Levels painted together, strip by strip: a cache line holds pixels of
+// many neighbouring levels, and a grainy picture mixes them finely.
+constexpr int kChunkLevels = 16;
+
+// Rows per strip: the strip's pixels (four words and a code byte each) stay
+// in the core's cache while all levels of a chunk are walked over it.
+int32_t stripRows(int32_t width) {
+    constexpr size_t kStripBytes = size_t(256) << 10;
+    return int32_t(std::max<size_t>(1, kStripBytes / (size_t(width) * 13)));
+}
+
+// Paints the pixels of levels first..last that lie inside `clip`. Each
+// bucket is row-major, so a strip of rows is one contiguous run of it and
+// the row number changes only forwards.
+template <bool Overwrite, class Paint>
+void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, Paint& paint) {
+    if (clip.empty()) return;
+    const uint32_t w = uint32_t(ws.width);
+    const bool fullWidth = clip.x1 == 0 && clip.x2 == ws.width - 1;
+    const int8_t* codes = ws.codes.get();
+    std::array<const uint32_t*, 256> next{}, end{};
+    for (int l = first; l <= last; ++l) {
+        next[size_t(l)] = std::lower_bound(ws.bucketBegin(l), ws.bucketEnd(l), uint32_t(clip.y1) * w);
+        end[size_t(l)] = std::lower_bound(next[size_t(l)], ws.bucketEnd(l), uint32_t(clip.y2 + 1) * w);
+    }
+    const int32_t rows = stripRows(ws.width);
+    constexpr ptrdiff_t kAhead = 16;
+    for (int32_t top = clip.y1; top <= clip.y2; top += rows) {
+        const uint32_t stop = uint32_t(std::min<int64_t>(int64_t(top) + rows, clip.y2 + 1)) * w;
+        for (int l = first; l <= last; ++l) {
+            const uint32_t* p = next[size_t(l)];
+            const uint32_t* e = end[size_t(l)];
+            if (p == e || *p >= stop) continue;
+            paint.beginLevel(l);
+            int32_t y = int32_t(*p / w);
+            uint32_t rowStart = uint32_t(y) * w;
+            for (; p != e && *p < stop; ++p) {
+                if (e - p > kAhead) {
+                    __builtin_prefetch(codes + p[kAhead], 1);
+                    paint.prefetch(p[kAhead]);
+                }
+                const uint32_t i = *p;
+                if (i - rowStart >= w) {
+                    y = int32_t(i / w);
+                    rowStart = uint32_t(y) * w;
+                }
+                const int32_t x = int32_t(i - rowStart);
+                if (!fullWidth && (x < clip.x1 || x > clip.x2)) continue;
+                // The seed was painted before the walk; a second coat would merge twice.
+                if (i == seed) continue;
+                if constexpr (!Overwrite) {
+                    if (!isUnpaintedCode(codes[i])) continue;
+                }
+                paint(i, x, y);
+            }
+            next[size_t(l)] = p;
+        }
+    }
+}
+
+template <bool Overwrite, class Paint>
+Rect fill(Workspace& ws, const TouchPaintParams& params, Progress& progress, Paint& paint) {
+    const int32_t x = params.x, y = params.y;
+    progress.lock();
+    progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
+
+    const int32_t step = std::max<int32_t>(1, params.grayStep);
+    const uint32_t seed = uint32_t(y) * uint32_t(ws.width) + uint32_t(x);
+    const int32_t gray = int32_t(grayOf(ws.source.data()[seed]));
+    ws.curPixelIndex = int32_t(seed);
+    if (Overwrite || isUnpaintedCode(ws.codes[seed])) paint(seed, x, y);
+    paint.decideLevelOnly();
+
+    const ToneBand band = toneBand(gray, step, params.tolerance);
+    const Rect& limit = params.limit;
+    const Clip clip{std::max(limit.x1, 0), std::max(limit.y1, 0), std::min(limit.x2, ws.width - 1),
+                    std::min(limit.y2, ws.height - 1)};
+    // One poll per level, each standing for the end of its level: the polls
+    // of a chunk are asked before its levels are painted together, and the
+    // level whose poll finds an abort is the last one painted. So an abort
+    // leaves exactly the levels lo .. L, as a poll after each level would.
+    bool aborted = false;
+    for (int first = band.lo; first <= band.hi && !aborted;) {
+        int last = std::min(band.hi, first + kChunkLevels - 1);
+        for (int l = first; l <= last; ++l)
+            if (progress.pollWithClock()) {
+                last = l;
+                aborted = true;
+                break;
+            }
+        paintLevels<Overwrite>(ws, first, last, clip, seed, paint);
+        first = last + 1;
+    }
+
+    Rect changed{x, y, x + 1, y + 1};
+    if (!clip.empty())
+        changed = {std::min(x, clip.x1), std::min(y, clip.y1), std::max(x + 1, clip.x2 + 1),
+                   std::max(y + 1, clip.y2 + 1)};
+    progress.end();
+    progress.unlock();
+    ws.imageModified = true;
+    return changed;
+}
+
+bool onPicture(const Workspace& ws, int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < ws.width && y < ws.height; }
+
+// Both kinds in one body: as functions of their own, the compiler stops
+// inlining the level walk into the Mask'ed fill, whose painter then reloads
+// its pointers at every pixel, half as slow again.
+Rect paintBand(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, const ColourMagContext* ctx,
+               Progress& progress) __attribute__((noinline));
+Rect paintBand(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, const ColourMagContext* ctx,
+               Progress& progress) {
+    if (!onPicture(ws, params.x, params.y)) return {};
+    if (!ctx) {
+        MaskedPaint paint{ws.colour.data(), ws.display.data(), ws.codes.get(),
+                          ws.source.data(), markerColour,      int8_t(uint8_t(params.code))};
+        if (params.overwrite) return fill<true>(ws, params, progress, paint);
+        return fill<false>(ws, params, progress, paint);
+    }
+    InteractivePaint paint{*ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), params.code};
+    if (params.overwrite) return fill<true>(ws, params, progress, paint);
+    return fill<false>(ws, params, progress, paint);
+}
+
+} // namespace
+
+ToneBand toneBand(int32_t gray, int32_t grayStep, int32_t tolerance) {
+    const int32_t s = std::max<int32_t>(1, grayStep);
+    const int32_t q = gray / s * s;
+    ToneBand band{q, q};
+    for (int32_t n = q; n <= 255; ++n) {
+        if (n / s * s - q > tolerance) break;
+        band.hi = n;
+    }
+    for (int32_t n = q; n >= 0; --n) {
+        if (q - n / s * s > tolerance) break;
+        band.lo = n;
+    }
+    return band;
+}
+
+Rect touchPaintMasked(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, Progress& progress) {
+    return paintBand(ws, params, markerColour, nullptr, progress);
+}
+
+Rect touchPaintInteractive(const ColourMagContext& ctx, const TouchPaintParams& params, Progress& progress) {
+    return paintBand(ctx.ws, params, 0, &ctx, progress);
+}
+
+} // namespace cw
