@@ -10,7 +10,6 @@ namespace cw {
 
 namespace {
 
-constexpr int32_t kEraserCode = kCodeOriginal;
 constexpr int32_t kAcceptAll = 255;
 
 // The span along one axis: the strip the move uncovered, or the window.
@@ -80,9 +79,9 @@ Rect brushPaint(const ColourMagContext& ctx, const BrushStroke& stroke) {
             }
             const size_t i = size_t(y) * width + size_t(x);
             if (factor < kAcceptAll && !colourTestAccepts(display[i], picked, factor)) continue;
-            if (code == kEraserCode) {
+            if (code == kCodeOriginal) {
                 colour[i] = source[i];
-                codes[i] = masked ? kCodeMarked : kCodeUncoloured;
+                codes[i] = masked ? int8_t(kCodeOriginal) : kCodeUncoloured;
             } else if (masked) {
                 colour[i] = maskedPixel(source[i], selection.markerColour);
                 codes[i] = int8_t(uint8_t(code));

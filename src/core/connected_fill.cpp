@@ -87,7 +87,7 @@ void prepareRows(Planes& planes, const Workspace& ws, uint32_t lo, uint32_t hi, 
         const int8_t* cod = ws.codes.get() + size_t(py) * w;
         uint8_t* out = passing.data();
         for (uint32_t px = 0; px < w; ++px)
-            out[px] = uint8_t(((src[px] & 0xff) - lo <= span) & (cod[px] == 0 || cod[px] == 127));
+            out[px] = uint8_t(((src[px] & 0xff) - lo <= span) & isUnpaintedCode(cod[px]));
         // Rows start on a byte (at least 16 bits apart): eight pixels a byte.
         uint8_t* bits = planes.open.get() + (planes.position(0, py) >> 3);
         uint32_t px = 0;
@@ -453,7 +453,7 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
 template <class Paint>
 Rect run(Workspace& ws, const ConnectedFillParams& params, Progress& progress, Paint paint) {
     const int32_t x = params.x, y = params.y;
-    progress.lock();
+    WindowLock windows(progress);
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
     Bounds changed{x, y, x, y};
     try {
@@ -465,7 +465,6 @@ Rect run(Workspace& ws, const ConnectedFillParams& params, Progress& progress, P
         // No room for the bit planes: nothing is painted.
     }
     progress.end();
-    progress.unlock();
     ws.imageModified = true;
     return {changed.x1, changed.y1, changed.x2 + 1, changed.y2 + 1};
 }

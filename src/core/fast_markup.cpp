@@ -38,7 +38,7 @@ struct Grid {
             int8_t* mk = marks.get() + size_t(y) * size_t(w);
             for (int32_t x = 0; x < w; ++x) {
                 lv[x] = quantised[blueOf(src[column[x]])];
-                mk[x] = codes[column[x]] != 0 ? kCodeMarked : kCodeUncoloured;
+                mk[x] = codes[column[x]] != 0 ? int8_t(kCodeOriginal) : kCodeUncoloured;
             }
         }
     }
@@ -90,7 +90,7 @@ void scanGrid(Workspace& ws, const MarkUpParams& params, Progress& progress, int
 
 Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progress& progress) {
     progress.begin(kPhasePreProcessing);
-    progress.lock();
+    WindowLock windows(progress);
     ws.anchors = AnchorList{};
     progress.workCount = 0;
     progress.setPhase(kPhaseMarking);

@@ -166,7 +166,7 @@ void fillRow(const ColourMagContext& ctx, FillRays& rays, int32_t y) {
     uint8_t lastBest = 0;
     for (int32_t x = 0; x < w; ++x) {
         const int8_t c = row[x];
-        if (c != kCodeUncoloured && c != kCodeMarked) {
+        if (!isUnpaintedCode(c)) {
             if (const uint8_t v = voterOf(c)) left = v;
             continue;
         }
@@ -193,7 +193,7 @@ void recolourRow(const ColourMagContext& ctx, int32_t y) {
     const int8_t* row = ws.codes.get() + size_t(y) * size_t(w);
     for (int32_t x = 0; x < w; ++x) {
         const int8_t c = row[x];
-        if (c == kCodeUncoloured || c == kCodeMarked) continue;
+        if (isUnpaintedCode(c)) continue;
         ws.curPixelIndex = y * w + x;
         colourMag(ctx, c, x, y);
     }
@@ -206,7 +206,7 @@ Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress
     const int32_t w = ws.width, h = ws.height;
 
     progress.begin(kPhaseFinishup);
-    progress.lock();
+    WindowLock windows(progress);
     std::optional<FillRays> rays;
     bool runnable = true;
     if (mode == FinishupMode::Fill) {
@@ -236,7 +236,6 @@ Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress
 
     ws.display.copyFrom(ws.colour);
     progress.end();
-    progress.unlock();
     ws.imageModified = true;
     return Rect{0, 0, w, h};
 }

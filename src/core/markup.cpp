@@ -31,7 +31,6 @@ Rect closeMarkUp(Workspace& ws, Progress& progress) {
     initvimg(ws, progress);
     const Rect shown = reMark(ws, ReMarkMode::Pending);
     progress.end();
-    progress.unlock();
     ws.imageModified = true;
     return shown;
 }
@@ -142,7 +141,7 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
 
 Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress) {
     progress.begin(kPhasePreProcessing);
-    progress.lock();
+    WindowLock windows(progress);
     ws.anchors = AnchorList{};
     if (params.discardColouring) {
         ws.colour.copyFrom(ws.source);

@@ -8,6 +8,7 @@
 
 #include "core/anchor.h"
 #include "core/rect.h"
+#include "core/palette_networks.h"
 #include "core/workspace.h"
 
 namespace cw {
@@ -76,7 +77,7 @@ struct Growth {
 };
 
 // Grows the region of `seed` breadth-first over the w x h raster `marks`
-// (non-zero: barrier or visited; joined pixels get kCodeMarked). A neighbour
+// (non-zero: barrier or visited; joined pixels get kCodeOriginal). A neighbour
 // joins when its level is within `tolerance` of the seed's, exclusive.
 // The anchor point is the pixel dequeued as number rank1 or rank2 (the later
 // wins). `taken` counts the pixels marked. After each dequeued pixel
@@ -88,13 +89,13 @@ Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t s
     const int32_t base = level(seed);
     q.clear();
     q.push(seed);
-    marks[seed] = kCodeMarked;
+    marks[seed] = int8_t(kCodeOriginal);
     ++taken;
     const auto visit = [&](uint32_t j) {
         if (marks[j] != 0) return;
         const int32_t d = level(j) - base;
         if (d > -tolerance && d < tolerance) {
-            marks[j] = kCodeMarked;
+            marks[j] = int8_t(kCodeOriginal);
             q.push(j);
             ++taken;
         }
@@ -122,7 +123,8 @@ Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t s
 }
 
 // The closing steps every mark-up runs, aborted or not: clean the marks and
-// recount, show the anchors, end the progress display, unlock. Returns the
+// recount, show the anchors, end the progress display (the caller's lock
+// unlocks after it). Returns the
 // part of the display redrawn, exclusive bounds.
 Rect closeMarkUp(Workspace& ws, Progress& progress);
 

@@ -15,7 +15,13 @@ inline constexpr int32_t kCodeCustom = 88;            // MarkerColour is the col
 inline constexpr int32_t kCodeClear = 99;             // the pixel's current colour
 inline constexpr int32_t kCodeOriginalEffects = 124;  // the source colour, effects applied
 inline constexpr int32_t kCodeGray = 125;             // R = G = B = gray level
-inline constexpr int32_t kCodeOriginal = 127;         // plain restore: no colour from here
+// Plain restore, the eraser: no colour from here. Mark-up writes the same
+// code on the pixels it reaches, and the fills take both as unpainted.
+inline constexpr int32_t kCodeOriginal = 127;
+
+// Codes 0 (never coloured) and 127 (erased, or reached by mark-up) count as
+// unpainted: the fills that leave painted pixels alone paint only these.
+constexpr bool isUnpaintedCode(int8_t code) { return code == 0 || code == int8_t(kCodeOriginal); }
 
 // MarkerColour of the Make-up palettes: forces merging with the existing colour.
 inline constexpr int32_t kMarkerMerge = -1;

@@ -7,7 +7,7 @@
 namespace cw {
 
 Rect process(Workspace& ws, const ProcessParams& params, Progress& progress) {
-    progress.lock();
+    WindowLock windows(progress);
     progress.begin(kPhasePreProcessing);
     progress.workCount = 0;
     if (params.recount) initvimg(ws, progress);
@@ -18,7 +18,7 @@ Rect process(Workspace& ws, const ProcessParams& params, Progress& progress) {
     progress.setPhase(kPhasePostProcessing);
     // Draws its own anchors and ends the progress display itself.
     if (params.markUp) shown = markUp(ws, *params.markUp, progress);
-    progress.unlock();
+    windows.release();
     if (progress.visible()) progress.end();
     ws.imageModified = true;
     return shown;

@@ -98,6 +98,24 @@ private:
     int64_t lastPumpNs_ = 0;
 };
 
+// Keeps the windows locked while it lives: a long operation holds one from
+// its start, so every way out of it, an exception included, unlocks them.
+class WindowLock {
+public:
+    explicit WindowLock(Progress& progress) : progress_(&progress) { progress.lock(); }
+    ~WindowLock() { release(); }
+    WindowLock(const WindowLock&) = delete;
+    WindowLock& operator=(const WindowLock&) = delete;
+    // Unlocks now, for an operation that must unlock before it ends.
+    void release() {
+        if (progress_) progress_->unlock();
+        progress_ = nullptr;
+    }
+
+private:
+    Progress* progress_;
+};
+
 // Reports nothing; for work that runs without a meter.
 class NullProgress final : public Progress {};
 

@@ -10,7 +10,6 @@
 namespace cw {
 
 namespace {
-constexpr int32_t kEraserCode = kCodeOriginal;
 constexpr int32_t kAcceptAll = 255;
 } // namespace
 
@@ -23,7 +22,7 @@ Rect colourSelection(const ColourMagContext& ctx, const SelectionFill& fill, Pro
     Workspace& ws = ctx.ws;
     if (ws.pixelCount() == 0) return {};
     progress.begin(kSelectionPhase);
-    progress.lock();
+    WindowLock windows(progress);
 
     const Rect r = selectionRegion(fill.toolRect, ws.width, ws.height);
     const int32_t code = fill.code;
@@ -45,7 +44,7 @@ Rect colourSelection(const ColourMagContext& ctx, const SelectionFill& fill, Pro
         for (int32_t x = r.x1; x <= r.x2; ++x) {
             const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
             if (factor < kAcceptAll && !colourTestAccepts(display[i], picked, factor)) continue;
-            if (code == kEraserCode) {
+            if (code == kCodeOriginal) {
                 colour[i] = source[i];
                 codes[i] = kCodeUncoloured;
                 continue;
@@ -58,7 +57,6 @@ Rect colourSelection(const ColourMagContext& ctx, const SelectionFill& fill, Pro
     }
 
     progress.end();
-    progress.unlock();
     ws.imageModified = true;
     if (y == r.y1) return {};
     return {r.x1, r.y1, r.x2 + 1, y};

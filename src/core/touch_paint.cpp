@@ -82,7 +82,7 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
 template <bool Overwrite, class Paint>
 Rect fill(Workspace& ws, const TouchPaintParams& params, Progress& progress, Paint& paint) {
     const int32_t x = params.x, y = params.y;
-    progress.lock();
+    WindowLock windows(progress);
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
 
     const int32_t step = std::max<int32_t>(1, params.grayStep);
@@ -118,7 +118,6 @@ Rect fill(Workspace& ws, const TouchPaintParams& params, Progress& progress, Pai
         changed = {std::min(x, clip.x1), std::min(y, clip.y1), std::max(x + 1, clip.x2 + 1),
                    std::max(y + 1, clip.y2 + 1)};
     progress.end();
-    progress.unlock();
     ws.imageModified = true;
     return changed;
 }

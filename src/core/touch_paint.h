@@ -23,10 +23,6 @@ constexpr uint32_t maskedPixel(uint32_t source, int32_t markerColour) {
     return source ^ (fromBGR(markerColour) & 0x00ffffffu);
 }
 
-// Codes 0 (never coloured) and 127 (erased, or reached by mark-up) count as
-// unpainted: the fills that leave painted pixels alone paint only these.
-constexpr bool isUnpaintedCode(int8_t code) { return code == 0 || code == 127; }
-
 namespace detail {
 // How the Touch-paint fills paint one pixel (index i at (x, y)), including
 // the copy to the displayed picture.

@@ -14,9 +14,8 @@ namespace cw {
 
 class Progress;
 
-// Pixel codes stored per pixel (signed byte).
+// The pixel code of a pixel no palette has coloured.
 inline constexpr int8_t kCodeUncoloured = 0;
-inline constexpr int8_t kCodeMarked = 127;
 
 struct Workspace {
     int32_t width = 0, height = 0;

@@ -1,11 +1,11 @@
 #include "tools/touch_tool.h"
 
+#include "core/palette_networks.h"
 #include "document/document.h"
 
 namespace cw {
 
 namespace {
-constexpr int32_t kEraserCode = 127;
 } // namespace
 
 TouchTool::TouchTool()
@@ -20,7 +20,7 @@ TouchTool::TouchTool()
             .drags = false}) {}
 
 bool TouchTool::click(Document& s) const {
-    if (s.palette.paletteCode == kEraserCode) return false;
+    if (s.palette.paletteCode == kCodeOriginal) return false;
     const Workspace& ws = *s.ws;
     const int32_t x = ws.pointerX, y = ws.pointerY, code = s.palette.paletteCode;
     PaintRoutines& r = *s.routines;

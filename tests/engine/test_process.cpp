@@ -122,12 +122,12 @@ TEST(Process, ReMarkRecountsTheUncolouredPixelsFirst) {
     for (bool reMark : {false, true}) {
         Scene sc(bands(20, {5, 5}));
         for (int x = 0; x < 20; ++x) sc.paint(x, 7, 6);
-        sc.ws().codes[2 * 20 + 3] = kCodeMarked;  // left behind on an uncoloured pixel
+        sc.ws().codes[2 * 20 + 3] = int8_t(kCodeOriginal);  // left behind on an uncoloured pixel
         sc.ws().freePixelCount = 1;
         sc.s.controls.reMark = reMark;
         process(sc.s);
         EXPECT_EQ(sc.ws().freePixelCount, reMark ? 180 : 1);
-        EXPECT_EQ(sc.ws().codes[2 * 20 + 3], reMark ? 0 : kCodeMarked);
+        EXPECT_EQ(sc.ws().codes[2 * 20 + 3], reMark ? 0 : int8_t(kCodeOriginal));
         for (int x = 0; x < 20; ++x) EXPECT_EQ(sc.ws().codes[7 * 20 + x], 6) << "coloured pixels keep their codes";
     }
 }

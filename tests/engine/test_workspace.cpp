@@ -93,7 +93,7 @@ TEST(Workspace, InitvimgClearsCodesOnlyWhereThePixelIsUncoloured) {
     // Coloured pixel keeps its code; a marked pixel that is still uncoloured loses it.
     ws->colour.at(3, 1) = rgb(1, 2, 3) == ws->source.at(3, 1) ? rgb(4, 5, 6) : rgb(1, 2, 3);
     ws->codes[1 * 10 + 3] = 5;
-    ws->codes[2 * 10 + 7] = kCodeMarked;
+    ws->codes[2 * 10 + 7] = int8_t(kCodeOriginal);
     ws->codes[0] = -4;
     initvimg(*ws, progress);
     EXPECT_EQ(ws->freePixelCount, 39);
