@@ -3,6 +3,8 @@
 // pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+#include "ui/control_bindings.h"
+
 class QCheckBox;
 class QMenu;
 class QAction;
@@ -70,12 +72,9 @@ public:
     void popupPaletteMenu(const QPoint& globalPos);
 
     void FormShow();
-    void CheckBox1Click();
-    void Button4Click();
-    void Button1Click();
-    void Button2Click();
-    void SpinEdit1Change();
-    void SpinEdit2Change();
+    // Writes the bar's controls from the document; the main window runs it
+    // with its own.
+    void readBack();
     void pictureChanged();
     void displayChanged(const QRect& r);
     void readoutsChanged();
@@ -96,6 +95,7 @@ private:
     void buildPaletteMenu();
     friend class PictureView;
     Session& session_;
+    ControlBindings controls_{this};
     bool closed_ = false;
 };
 
