@@ -10,24 +10,17 @@
 #include <istream>
 #include <stdexcept>
 
+#include "actions/action_table.h"
 #include "actions/headless_host.h"
 #include "actions/session.h"
-#include "actions/palette_menu.h"
-#include "core/catalogue.h"
-#include "core/effects.h"
-#include "actions/finishup.h"
-#include "actions/markup.h"
-#include "actions/process.h"
+#include "actions/setting_table.h"
 #include "codecs/bmp_writer.h"
-#include "actions/picture_files.h"
+#include "core/catalogue.h"
+#include "core/progress.h"
+#include "document/tool_settings.h"
 #include "tools/interaction.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
-#include "actions/resample.h"
-#include "document/tool_settings.h"
-#include "document/undo.h"
-#include "document/zoom.h"
-#include "core/progress.h"
 
 namespace cw {
 
@@ -118,25 +111,8 @@ public:
 
     void run(const std::vector<std::string>& w) {
         const std::string& cmd = w[0];
-        if (cmd == "load") {
-            need(w, 2);
-            if (session_.imageWindowOpen) clearImage(session_);
-            dialogs_.next = w[1];
-            loadImage(session_);
-            if (!session_.imageWindowOpen) throw ScriptError("cannot load " + w[1]);
-        } else if (cmd == "clear") {
-            need(w, 1);
-            clearImage(session_);
-        } else if (cmd == "restore") {
-            need(w, 1);
-            picture();
-            restoreImage(session_);
-            if (!session_.imageWindowOpen) throw ScriptError("cannot restore " + session_.openFileName);
-        } else if (cmd == "save") {
-            need(w, 2);
-            picture();
-            dialogs_.next = w[1];
-            saveImageAs(session_);
+        if (const Action* a = findAction(cmd); a && a->scripted) {
+            runAction(*a, w);
         } else if (cmd == "set") {
             need(w, 3);
             set(w[1], w[2]);
@@ -146,9 +122,6 @@ public:
         } else if (cmd == "tool") {
             need(w, 2);
             tool(w[1]);
-        } else if (cmd == "quick-brush") {
-            need(w, 2);
-            quick(w[1]);
         } else if (cmd == "press" || cmd == "release") {
             if (w.size() < 3 || w.size() > 5) throw ScriptError("wrong number of arguments to " + cmd);
             picture();
@@ -173,34 +146,6 @@ public:
             tap(w);
         } else if (cmd == "drag") {
             drag(w);
-        } else if (cmd == "palette") {
-            if (w.size() < 2 || w.size() > 3) throw ScriptError("usage: palette CAPTION");
-            palette(w);
-        } else if (cmd == "effects-reset") {
-            need(w, 1);
-            resetEffects(session_.effects, session_.tools);
-        } else if (cmd == "markup" || cmd == "process" || cmd == "autofinish" || cmd == "view-all" ||
-                   cmd == "view-pending" || cmd == "remove") {
-            need(w, 1);
-            picture();
-            if (cmd == "markup") markUpClick(session_);
-            else if (cmd == "process") processClick(session_);
-            else if (cmd == "autofinish") autoFinishClick(session_);
-            else if (cmd == "view-all") viewAllClick(session_);
-            else if (cmd == "view-pending") viewPendingClick(session_);
-            else removeClick(session_);
-        } else if (cmd == "undo") {
-            need(w, 1);
-            picture();
-            undoClick(session_);
-        } else if (cmd == "zoom") {
-            need(w, 1);
-            picture();
-            zoomClick(session_);
-        } else if (cmd == "reset") {
-            need(w, 1);
-            picture();
-            if (!resetClick(session_)) throw ScriptError("the picture could not be rebuilt");
         } else if (cmd == "abort-after") {
             need(w, 2);
             progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
@@ -243,39 +188,55 @@ private:
         throw ScriptError("not a button: " + b);
     }
 
-    const PaletteMenuItem& itemOfKind(PaletteItemKind kind) {
-        for (const PaletteMenuItem& item : paletteMenu())
-            if (item.kind == kind) return item;
-        throw ScriptError("the palette menu has no such item");
+    // The words a row's input takes, checked before its rule: a bad line
+    // says what is wrong with it even when no picture is open.
+    void runAction(const Action& a, const std::vector<std::string>& w) {
+        std::string_view named;
+        switch (a.input) {
+        case ActionInput::None: need(w, 1); break;
+        case ActionInput::OpenDialog:
+        case ActionInput::SaveDialog: need(w, 2); break;
+        case ActionInput::Named:
+            if (a.name == "palette") {
+                named = paletteNamed(w);
+            } else {
+                need(w, 2);
+                named = w[1];
+            }
+            break;
+        }
+        if (!actionEnabled(a, session_)) throw ScriptError("no picture is open");
+        if (a.input == ActionInput::OpenDialog || a.input == ActionInput::SaveDialog) dialogs_.next = w[1];
+        if (!triggerAction(session_, a, named)) throw ScriptError(failure(a, w));
     }
 
-    void palette(const std::vector<std::string>& w) {
-        if (w[1] == "Custom") {
+    std::string failure(const Action& a, const std::vector<std::string>& w) const {
+        if (a.name == "load") return "cannot load " + w[1];
+        if (a.name == "restore") return "cannot restore " + session_.openFileName;
+        if (a.name == "palette") return "no palette " + w[1];
+        if (a.name == "quick-brush") return "no quick brush " + w[1];
+        return "the picture could not be rebuilt";
+    }
+
+    // Custom takes its colour as the colour dialog's answer.
+    std::string_view paletteNamed(const std::vector<std::string>& w) {
+        if (w.size() < 2 || w.size() > 3) throw ScriptError("usage: palette CAPTION");
+        if (w[1] == kCustomCaption) {
             if (w.size() != 3 || w[2].size() != 7 || w[2][0] != '#') throw ScriptError("usage: palette Custom #RRGGBB");
             char* end = nullptr;
             const unsigned long rgbValue = std::strtoul(w[2].c_str() + 1, &end, 16);
             if (*end != '\0') throw ScriptError("not a colour: " + w[2]);
             dialogs_.nextColour = int32_t(((rgbValue >> 16) & 0xff) | (rgbValue & 0xff00) | ((rgbValue & 0xff) << 16));
-            return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::PickColour));
+        } else if (w.size() != 2) {
+            throw ScriptError("usage: palette CAPTION");
         }
-        if (w.size() != 2) throw ScriptError("usage: palette CAPTION");
-        if (w[1] == "Original") return originalButtonClick(session_);
-        if (w[1] == "Clear") return paletteMenuItemClick(session_, itemOfKind(PaletteItemKind::Clear));
-        const PaletteMenuItem* item = findPaletteItem(w[1]);
-        if (!item) throw ScriptError("no palette " + w[1]);
-        paletteMenuItemClick(session_, *item);
+        return w[1];
     }
 
     void tool(const std::string& name) {
         const Tool* tool = toolNamed(name);
         if (!tool) throw ScriptError("unknown tool " + name);
         selectTool(session_.tools, *tool);
-    }
-
-    void quick(const std::string& size) {
-        for (const QuickBrush& b : kQuickBrushes)
-            if (size == std::to_string(b.width) + "x" + std::to_string(b.height)) return quickBrush(session_.tools, b);
-        throw ScriptError("no quick brush " + size);
     }
 
     void tap(const std::vector<std::string>& w) {
@@ -306,55 +267,23 @@ private:
     }
 
     void set(const std::string& key, const std::string& value) {
-        MainControls& c = session_.controls;
-        ToolSettings& t = session_.tools;
-        if (key == "brush-width") return brushWidthChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
-        if (key == "brush-height") return brushHeightChanged(t, int32_t(number(value, INT32_MIN, INT32_MAX)));
-        if (key == "rounded") return void(t.rounded = onOff(value));
-        if (key == "selectivity") return void(t.overwriteFactor = int32_t(number(value, 0, 255)));
-        if (key == "overwrite") return overwriteClicked(t, onOff(value));
-        if (key == "layered") return layeredClicked(t, onOff(value));
-        if (key == "undo-enabled") return undoEnabledClick(session_, onOff(value));
-        if (key == "zoom-factor")
-            return void(session_.zoom.factorField = int32_t(number(value, kZoomFieldMin, kZoomFieldMax)));
-        if (key == "scale-factor") return scaleFieldChange(session_.scale, int32_t(number(value, kScaleFieldMin, kScaleFieldMax)));
-        if (key == "scope") {
-            if (value != "connected" && value != "image-wide") throw ScriptError("scope is connected or image-wide");
-            return scopeChanged(t, value == "connected" ? kScopeConnected : kScopeImageWide);
+        const Setting* setting = findSetting(key);
+        if (!setting) throw ScriptError("unknown setting " + key);
+        setSetting(session_, *setting, settingValue(*setting, value));
+    }
+
+    static long settingValue(const Setting& setting, const std::string& value) {
+        switch (setting.kind) {
+        case SettingKind::Bool: return onOff(value);
+        case SettingKind::Int: return number(value, setting.min, setting.max);
+        case SettingKind::Choice: break;
         }
-        if (key == "paint-mode") {
-            if (value != "interactive" && value != "masked") throw ScriptError("paint-mode is interactive or masked");
-            return void(t.paintMode = value == "masked" ? kPaintMasked : kPaintInteractive);
+        std::string words;
+        for (size_t i = 0; i < setting.choices.size(); ++i) {
+            if (value == setting.choices[i]) return setting.min + long(i);
+            words += std::string(i == 0 ? "" : " or ") + std::string(setting.choices[i]);
         }
-        EffectSettings& fx = session_.effects;
-        if (key == "ambient") return void(fx.ambient = int32_t(number(value, kEffectMin, kEffectMax)));
-        if (key == "intensity") return void(fx.intensity = int32_t(number(value, kEffectMin, kEffectMax)));
-        if (key == "saturation") return void(fx.saturation = int32_t(number(value, kEffectMin, kEffectMax)));
-        if (key == "invert") return void(fx.invertOn = onOff(value));
-        if (key == "pressure") return pressureChange(session_.palette, int32_t(number(value, kPressureMin, kPressureMax)));
-        static const char* lights[] = {"light-white", "light-yellow", "light-red", "light-green", "light-blue"};
-        for (size_t i = 0; i < 5; ++i)
-            if (key == lights[i]) return void(fx.lights[i] = onOff(value));
-        if (key == "auto-markup") return void(c.autoMarkUp = onOff(value));
-        if (key == "unmask-only") return void(c.unmaskOnly = onOff(value));
-        if (key == "remark") return void(c.reMark = onOff(value));
-        if (key == "force-gray") {
-            c.forceGray = onOff(value);
-        } else if (key == "complexity") {
-            c.complexity = kComplexityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
-            valSet(c, session_.settings);
-        } else if (key == "integration") {
-            c.integration = kIntegrationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
-            valSet(c, session_.settings);
-        } else if (key == "objectivity") {
-            c.objectivity = kObjectivityRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
-        } else if (key == "separation") {
-            c.separation = kSeparationRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
-        } else if (key == "scale-percent") {
-            c.scalePercent = kScalePercentRange.clamp(int(number(value, INT32_MIN, INT32_MAX)));
-        } else {
-            throw ScriptError("unknown setting " + key);
-        }
+        throw ScriptError(std::string(setting.name) + " is " + words);
     }
 
     void dump(const std::string& what, const std::string& path) {

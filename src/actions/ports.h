@@ -46,6 +46,11 @@ public:
     virtual void closeImageWindow() = 0;   // runs its close handler, destroys it
     virtual void fitImageWindow() {}       // size it to the main window's client area
     virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
+    // Printing needs the print options dialog and a printer, scanning the
+    // scanner's own dialogs: only a host with windows has them, and one
+    // without does nothing.
+    virtual void printPicture() {}
+    virtual void scanImage() {}
 };
 
 } // namespace cw

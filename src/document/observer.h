@@ -15,7 +15,7 @@ public:
     virtual void resetCaptionChanged() {}
     virtual void zoomViewChanged() {}      // the zoomed view was made or dropped
     virtual void zoomPictureChanged() {}   // the zoomed view's picture changed
-    virtual void mainWindowChanged() {}    // captions, labels, enabled states
+    virtual void mainWindowChanged() {}    // captions, labels, enabled states, the values controls show
 };
 
 } // namespace cw

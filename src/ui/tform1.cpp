@@ -22,22 +22,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "actions/action_table.h"
+#include "actions/setting_table.h"
 #include "ui/help_qt.h"
 #include "ui/services_qt.h"
 #include "ui/teulafrm.h"
 #include "ui/tform5.h"
-#include "actions/picture_files.h"
 #include "actions/scratch.h"
 #include "platform/scanner.h"
 #include "platform/scratch_location_qt.h"
-#include "actions/finishup.h"
-#include "actions/markup.h"
-#include "actions/process.h"
 #include "actions/scan_flow.h"
 #include "ui/tform3.h"
 #include "ui/tform_scan_qt.h"
-#include "actions/palette_menu.h"
-#include "core/effects.h"
 #include "document/tool_settings.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
@@ -49,6 +45,8 @@ namespace cw {
 namespace {
 
 constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;
+
+QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), qsizetype(a.caption.size())); }
 
 } // namespace
 
@@ -82,8 +80,9 @@ void TForm1::attach(TForm3& printOptions, TForm7& progress) {
     form7_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolderLocation());
+    controls_.attach(*session_);
     progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
-    mainWindowChanged();
+    readBack();
 }
 
 TForm10& TForm1::createZoomView() {
@@ -133,17 +132,15 @@ void TForm1::FormShow() {
     s.palette.markerColour = 16776960;
     s.palette.selectionCaption = "Skin: Fair";
     s.settings.imageSpan = 1;
-    s.tools.overwriteFactor = SpinEdit4->value();
-    PaintInteractive->setChecked(true);
-    RadioGroup1Click();
+    setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
     if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
     SpeedButton1->setChecked(true);
     toolChosen(*toolById(kToolBrush));
-    MaskEdit2Change();
-    MaskEdit3Change();
-    CheckBox10->setVisible(true);
-    CheckBox10->setEnabled(true);
-    mainWindowChanged();
+    // The size fields' rule makes the brush the size they show.
+    setSetting(s, settingNamed("brush-width"), s.tools.brushWidthField);
+    setSetting(s, settingNamed("brush-height"), s.tools.brushHeightField);
+    s.controls.layeredShown = true;
+    readBack();
     if (!terminateRequested_) emit started();
 }
 
@@ -155,8 +152,13 @@ void TForm1::ExplorerButton15Click() {
     about->exec();
 }
 
-void TForm1::ExplorerButton4Click() {
+void TForm1::printPicture() {
     if (form3_) printButtonClick(*session_, *form3_, form2_ && form2_->isVisible());
+}
+
+void TForm1::scanImage() {
+    QtScanUi ui(this);
+    scanImageClick(*session_, ui, defaultScanner());
 }
 
 void TForm1::ShowHideExtraControls1Click() {
@@ -166,31 +168,11 @@ void TForm1::ShowHideExtraControls1Click() {
 
 void TForm1::loadPath(const std::string& path) {
     dialogs_.nextOpen = path;
-    loadButtonClick(*session_);
+    triggerAction(*session_, actionNamed("load"));
     dialogs_.nextOpen.reset();
 }
 
-void TForm1::ExplorerButton1Click() { loadButtonClick(*session_); }
-void TForm1::ExplorerButton3Click() { restoreImage(*session_); }
-void TForm1::ExplorerButton5Click() { saveImageAs(*session_); }
-
-void TForm1::CheckBox1Click() {
-    if (!syncing_) session_->controls.forceGray = CheckBox1->isChecked();
-}
-
-void TForm1::SpinEdit1Change() {
-    if (syncing_) return;
-    session_->controls.complexity = SpinEdit1->value();
-    valSet(session_->controls, session_->settings);
-    SpinEdit2->setSingleStep(session_->controls.integrationStep);
-}
-
-void TForm1::SpinEdit2Change() {
-    if (syncing_) return;
-    session_->controls.integration = SpinEdit2->value();
-    valSet(session_->controls, session_->settings);
-    SpinEdit2->setSingleStep(session_->controls.integrationStep);
-}
+const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
 
 void TForm1::toolChosen(const Tool& tool) {
     selectTool(session_->tools, tool);
@@ -200,112 +182,10 @@ void TForm1::toolChosen(const Tool& tool) {
     if (form10_) form10_->setToolCursor(tool.cursor());
     Image1->setPixmap(button->icon().pixmap(24, 24));
     Image1->setToolTip(button->toolTip());
-    syncToolControls();
+    readBack();
     repaint();
 }
 
-void TForm1::CheckBox8Click() {
-    if (syncing_) return;
-    overwriteClicked(session_->tools, CheckBox8->isChecked());
-    syncToolControls();
-}
-
-void TForm1::CheckBox10Click() {
-    if (syncing_) return;
-    layeredClicked(session_->tools, CheckBox10->isChecked());
-    syncToolControls();
-}
-
-void TForm1::RadioGroup2Click() {
-    if (syncing_) return;
-    scopeChanged(session_->tools, ScopeGlobal->isChecked() ? kScopeImageWide : kScopeConnected);
-    syncToolControls();
-}
-
-void TForm1::RadioGroup1Click() {
-    session_->tools.paintMode = PaintMasked->isChecked() ? kPaintMasked : kPaintInteractive;
-}
-
-void TForm1::MaskEdit2Change() {
-    if (!syncing_) brushWidthChanged(session_->tools, MaskEdit2->value());
-}
-
-void TForm1::MaskEdit3Change() {
-    if (!syncing_) brushHeightChanged(session_->tools, MaskEdit3->value());
-}
-
-void TForm1::CheckBox6Click() {
-    session_->tools.rounded = CheckBox6->isChecked();
-    CheckBox13->setChecked(CheckBox6->isChecked());
-}
-
-void TForm1::CheckBox13Click() {
-    session_->tools.rounded = CheckBox13->isChecked();
-    CheckBox6->setChecked(CheckBox13->isChecked());
-}
-
-void TForm1::SpinEdit4Change() { session_->tools.overwriteFactor = SpinEdit4->value(); }
-
-void TForm1::quickBrushClick(int index) {
-    const QuickBrush& b = kQuickBrushes[index];
-    MaskEdit2->setValue(b.width);
-    MaskEdit3->setValue(b.height);
-    quickBrush(session_->tools, b);
-    Panel8->repaint();
-}
-
-void TForm1::TrackBarChange() {
-    if (syncing_) return;
-    EffectSettings& fx = session_->effects;
-    fx.ambient = TrackBar1->value();
-    fx.intensity = TrackBar2->value();
-    fx.saturation = TrackBar3->value();
-}
-
-void TForm1::LightClick() {
-    if (syncing_) return;
-    QCheckBox* lights[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
-    for (int i = 0; i < 5; ++i) session_->effects.lights[size_t(i)] = lights[i]->isChecked();
-}
-
-void TForm1::CheckBox12Click() { session_->effects.invertOn = CheckBox12->isChecked(); }
-
-void TForm1::Button2Click() {
-    resetEffects(session_->effects, session_->tools);
-    syncEffectControls();
-}
-
-void TForm1::SpeedButton40Click() { originalButtonClick(*session_); }
-
-void TForm1::syncEffectControls() {
-    const EffectSettings& fx = session_->effects;
-    syncing_ = true;
-    TrackBar1->setValue(fx.ambient);
-    TrackBar2->setValue(fx.intensity);
-    TrackBar3->setValue(fx.saturation);
-    QCheckBox* lights[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5};
-    for (int i = 0; i < 5; ++i) lights[i]->setChecked(fx.lights[size_t(i)]);
-    CheckBox12->setChecked(fx.invertOn);
-    PaintInteractive->setChecked(session_->tools.paintMode == kPaintInteractive);
-    PaintMasked->setChecked(session_->tools.paintMode == kPaintMasked);
-    syncing_ = false;
-}
-
-// Mirrors the tool settings into the controls that show them.
-void TForm1::syncToolControls() {
-    const ToolSettings& t = session_->tools;
-    syncing_ = true;
-    CheckBox8->setChecked(t.overwrite);
-    CheckBox10->setChecked(t.layered);
-    ScopeGlobal->setChecked(t.scope == kScopeImageWide);
-    ScopeLocal->setChecked(t.scope == kScopeConnected);
-    for (auto [group, shown] : {std::pair{OverwriteGroup, t.groups.overwriteShown},
-                                {IntegrationGroup, t.groups.integrationShown}, {Panel8, t.groups.brushShown}}) {
-        group->setVisible(shown);
-        group->setEnabled(shown);
-    }
-    syncing_ = false;
-}
 
 void TForm1::createImageWindow() {
     form2_ = new TForm2(*session_);
@@ -368,19 +248,30 @@ void TForm1::resetCaptionChanged() {
     if (form2_) form2_->resetCaptionChanged();
 }
 
-void TForm1::mainWindowChanged() {
+void TForm1::mainWindowChanged() { readBack(); }
+
+void TForm1::readBack() {
     if (!session_) return;
     const Session& s = *session_;
-    syncing_ = true;
-    ExplorerButton1->setText(QString::fromStdString(s.loadButtonCaption));
+    controls_.readBack();
+    ExplorerButton1->setText(captionOf(loadOrClear()));
     Panel1->setEnabled(s.toolPanelsEnabled);
     Panel12->setEnabled(s.toolPanelsEnabled);
     Label2->setText(QString::fromStdString(s.sizeLabel));
     Label24->setText(QString::fromStdString(s.palette.selectionCaption));
-    CheckBox1->setChecked(s.controls.forceGray);
     SpinEdit2->setSingleStep(s.controls.integrationStep);
-    if (form2_) form2_->setWindowTitle(QString::fromStdString(s.imageCaption));
-    syncing_ = false;
+    const ToolGroups& g = s.tools.groups;
+    for (auto [group, shown] : {std::pair{OverwriteGroup, g.overwriteShown}, {IntegrationGroup, g.integrationShown},
+                                {Panel8, g.brushShown}}) {
+        group->setVisible(shown);
+        group->setEnabled(shown);
+    }
+    CheckBox10->setVisible(s.controls.layeredShown);
+    CheckBox10->setEnabled(s.controls.layeredShown);
+    if (form2_) {
+        form2_->setWindowTitle(QString::fromStdString(s.imageCaption));
+        form2_->readBack();
+    }
     setEnabled(s.mainEnabled);
 }
 

@@ -9,6 +9,7 @@
 
 #include "actions/ports.h"
 #include "actions/session.h"
+#include "ui/control_bindings.h"
 #include "ui/tform10.h"
 #include "ui/tform2.h"
 
@@ -171,15 +172,8 @@ public:
     QLabel* Label2;   // picture size
 
     void FormShow();
-    void ExplorerButton1Click();
-    void ExplorerButton3Click();
-    void ExplorerButton5Click();
     void ExplorerButton15Click();
-    void ExplorerButton4Click();
     void ShowHideExtraControls1Click();
-    void CheckBox1Click();
-    void SpinEdit1Change();
-    void SpinEdit2Change();
 
     // WindowHost
     void createImageWindow() override;
@@ -195,25 +189,14 @@ public:
     void popupPaletteMenu(int x, int y) override;
     void zoomPictureChanged() override;
     void mainWindowChanged() override;
+    void printPicture() override;
+    void scanImage() override;
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
-    void CheckBox8Click();
-    void CheckBox10Click();
-    void RadioGroup2Click();
-    void RadioGroup1Click();
-    void MaskEdit2Change();
-    void MaskEdit3Change();
-    void CheckBox6Click();
-    void CheckBox13Click();
-    void SpinEdit4Change();
-    void quickBrushClick(int index);
-    // The effects bar's handlers.
-    void TrackBarChange();
-    void LightClick();
-    void CheckBox12Click();
-    void Button2Click();
-    void SpeedButton40Click();
+    // Every control, caption and enabled state shows what the document
+    // holds; runs after every action and every change of a setting.
+    void readBack();
 
 signals:
     // The first show's checks and start-up settings are done.
@@ -232,8 +215,8 @@ private:
     void buildSidePanels(QWidget* parent);
     // SpeedButton1Click .. SpeedButton4Click.
     void toolChosen(const Tool& tool);
-    void syncToolControls();
-    void syncEffectControls();
+    // Load Image while no picture is open, Clear Image while one is.
+    const Action& loadOrClear() const;
 
     Services services_;
     TForm7* form7_ = nullptr;
@@ -247,9 +230,9 @@ private:
     QPointer<QMdiSubWindow> subWindow_;
     QPointer<TForm10> form10_;
     QButtonGroup* toolButtons_ = nullptr;
+    ControlBindings controls_{this};
     bool shownOnce_ = false;
     bool terminateRequested_ = false;
-    bool syncing_ = false;
 };
 
 } // namespace cw

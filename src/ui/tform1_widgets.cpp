@@ -24,14 +24,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "actions/finishup.h"
-#include "actions/markup.h"
-#include "actions/process.h"
-#include "actions/scan_flow.h"
-#include "platform/scanner.h"
+#include "actions/action_table.h"
+#include "document/tool_settings.h"
 #include "tools/tool_registry.h"
 #include "ui/tools_qt.h"
-#include "ui/tform_scan_qt.h"
 
 namespace cw {
 
@@ -40,7 +36,7 @@ namespace {
 struct SpinSetup {
     const char* name;
     const char* caption;
-    int min, max, value, step;
+    int step;
     const char* hint;
 };
 
@@ -61,8 +57,8 @@ QBoxLayout* box(QWidget* w) { return static_cast<QBoxLayout*>(w->layout()); }
 
 void addLabel(QWidget* parent, const char* text) { box(parent)->addWidget(new QLabel(text, parent)); }
 
-QPushButton* explorerButton(QWidget* parent, const char* name, const char* caption, const char* hint = nullptr) {
-    auto* b = new QPushButton(caption, parent);
+QPushButton* explorerButton(QWidget* parent, const char* name, const char* hint = nullptr) {
+    auto* b = new QPushButton(parent);
     b->setObjectName(name);
     b->setFlat(true);
     if (hint) b->setToolTip(hint);
@@ -70,11 +66,9 @@ QPushButton* explorerButton(QWidget* parent, const char* name, const char* capti
     return b;
 }
 
-QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, bool checked,
-                    const char* hint = nullptr) {
+QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, const char* hint = nullptr) {
     auto* c = new QCheckBox(caption, parent);
     c->setObjectName(name);
-    c->setChecked(checked);
     if (hint) c->setToolTip(hint);
     box(parent)->addWidget(c);
     return c;
@@ -84,8 +78,6 @@ QSpinBox* spinBox(QWidget* parent, const SpinSetup& s) {
     if (s.caption) addLabel(parent, s.caption);
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(s.name);
-    spin->setRange(s.min, s.max);
-    spin->setValue(s.value);
     spin->setSingleStep(s.step);
     if (s.hint) spin->setToolTip(s.hint);
     box(parent)->addWidget(spin);
@@ -96,8 +88,6 @@ QSlider* trackBar(QWidget* parent, const char* name, const char* caption, const 
     addLabel(parent, caption);
     auto* t = new QSlider(Qt::Horizontal, parent);
     t->setObjectName(name);
-    t->setRange(-10, 10);
-    t->setValue(0);
     t->setSingleStep(1);
     t->setPageStep(1);
     t->setTickInterval(1);
@@ -164,65 +154,61 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     Panel7 = panel(parent, "Panel7", Qt::white);
     Panel7->setFixedHeight(21);
     addLabel(Panel7, " Operations ");
-    ExplorerButton1 = explorerButton(Panel7, "ExplorerButton1", kLoadCaption);
-    ExplorerButton14 = explorerButton(Panel7, "ExplorerButton14", "Scan Image",
+    ExplorerButton1 = explorerButton(Panel7, "ExplorerButton1");
+    ExplorerButton14 = explorerButton(Panel7, "ExplorerButton14",
                                       "Import an image via a scanning device such as a scanner/ digital camera");
-    ExplorerButton5 = explorerButton(Panel7, "ExplorerButton5", "SaveAs");
-    ExplorerButton3 = explorerButton(Panel7, "ExplorerButton3", "Restore", "Restore Current Image from Original");
-    ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "AutoFinish",
-                                      "Automatically Colour/ Finish-up rest of the Image");
-    ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4", "Print");
-    ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15", "Help/ Info.");
+    ExplorerButton5 = explorerButton(Panel7, "ExplorerButton5");
+    ExplorerButton3 = explorerButton(Panel7, "ExplorerButton3", "Restore Current Image from Original");
+    ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "Automatically Colour/ Finish-up rest of the Image");
+    ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4");
+    ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15");
+    ExplorerButton15->setText("Help/ Info.");
     box(Panel7)->addStretch();
     Panel6 = panel(Panel7, "Panel6", Qt::white);
     box(Panel7)->addWidget(Panel6);
-    CheckBox1 = checkBox(Panel6, "CheckBox1", "Force Gray", false, "Check to load colour images as Gray-scale");
-    CheckBox7 = checkBox(Panel6, "CheckBox7", "Auto Mark-up", false,
+    CheckBox1 = checkBox(Panel6, "CheckBox1", "Force Gray", "Check to load colour images as Gray-scale");
+    CheckBox7 = checkBox(Panel6, "CheckBox7", "Auto Mark-up",
                          "Check to automatically Mark-up the image after a Load or Process");
-    CheckBox2 = checkBox(Panel6, "CheckBox2", "Un-mask Only", false);
+    CheckBox2 = checkBox(Panel6, "CheckBox2", "Un-mask Only");
 
-    connect(ExplorerButton1, &QPushButton::clicked, this, [this] { ExplorerButton1Click(); });
-    connect(ExplorerButton3, &QPushButton::clicked, this, [this] { ExplorerButton3Click(); });
-    connect(ExplorerButton14, &QPushButton::clicked, this, [this] {
-        QtScanUi ui(this);
-        scanImageClick(*session_, ui, defaultScanner());
-    });
-    connect(ExplorerButton5, &QPushButton::clicked, this, [this] { ExplorerButton5Click(); });
+    // Load Image and Clear Image share a button, which gives whichever the
+    // picture's state allows; readBack() shows its caption.
+    connect(ExplorerButton1, &QPushButton::clicked, this, [this] { triggerAction(*session_, loadOrClear()); });
+    controls_.bindAction(ExplorerButton14, "scan");
+    controls_.bindAction(ExplorerButton5, "save");
+    controls_.bindAction(ExplorerButton3, "restore");
+    controls_.bindAction(ExplorerButton13, "autofinish");
+    controls_.bindAction(ExplorerButton4, "print");
     connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
-    connect(ExplorerButton4, &QPushButton::clicked, this, [this] { ExplorerButton4Click(); });
-    connect(ExplorerButton13, &QPushButton::clicked, this, [this] { if (session_->ws) autoFinishClick(*session_); });
-    connect(CheckBox7, &QCheckBox::clicked, this, [this](bool on) { session_->controls.autoMarkUp = on; });
-    connect(CheckBox2, &QCheckBox::clicked, this, [this](bool on) { session_->controls.unmaskOnly = on; });
-    connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+    controls_.bind(CheckBox1, "force-gray");
+    controls_.bind(CheckBox7, "auto-markup");
+    controls_.bind(CheckBox2, "unmask-only");
 }
 
 void TForm1::buildProcessingBar(QWidget* parent) {
     Panel3 = panel(parent, "Panel3", Qt::white);
     Panel3->setFixedHeight(28);
     addLabel(Panel3, " Processing ");
-    ExplorerButton2 = explorerButton(Panel3, "ExplorerButton2", "Mark-up");
-    ExplorerButton6 = explorerButton(Panel3, "ExplorerButton6", "Process", "Colour marked-up image");
-    CheckBox11 = checkBox(Panel3, "CheckBox11", "Re-mark", false);
+    ExplorerButton2 = explorerButton(Panel3, "ExplorerButton2");
+    ExplorerButton6 = explorerButton(Panel3, "ExplorerButton6", "Colour marked-up image");
+    CheckBox11 = checkBox(Panel3, "CheckBox11", "Re-mark");
     addLabel(Panel3, " Anchors ");
-    ExplorerButton7 = explorerButton(Panel3, "ExplorerButton7", "View All");
-    ExplorerButton8 = explorerButton(Panel3, "ExplorerButton8", "View Pending");
-    ExplorerButton12 = explorerButton(Panel3, "ExplorerButton12", "Remove");
-    SpinEdit5 = spinBox(Panel3, {"SpinEdit5", "Separation", kSeparationRange.min, kSeparationRange.max,
-                                 kSeparationRange.initial, 1, nullptr});
-    SpinEdit3 = spinBox(Panel3, {"SpinEdit3", "Objectivity", kObjectivityRange.min, kObjectivityRange.max,
-                                 kObjectivityRange.initial, 1, nullptr});
-    SpinEdit6 = spinBox(Panel3, {"SpinEdit6", "Scale%", kScalePercentRange.min, kScalePercentRange.max,
-                                 kScalePercentRange.initial, 1, nullptr});
+    ExplorerButton7 = explorerButton(Panel3, "ExplorerButton7");
+    ExplorerButton8 = explorerButton(Panel3, "ExplorerButton8");
+    ExplorerButton12 = explorerButton(Panel3, "ExplorerButton12");
+    SpinEdit5 = spinBox(Panel3, {"SpinEdit5", "Separation", 1, nullptr});
+    SpinEdit3 = spinBox(Panel3, {"SpinEdit3", "Objectivity", 1, nullptr});
+    SpinEdit6 = spinBox(Panel3, {"SpinEdit6", "Scale%", 1, nullptr});
     box(Panel3)->addStretch();
-    connect(ExplorerButton2, &QPushButton::clicked, this, [this] { if (session_->ws) markUpClick(*session_); });
-    connect(ExplorerButton6, &QPushButton::clicked, this, [this] { if (session_->ws) processClick(*session_); });
-    connect(ExplorerButton7, &QPushButton::clicked, this, [this] { if (session_->ws) viewAllClick(*session_); });
-    connect(ExplorerButton8, &QPushButton::clicked, this, [this] { if (session_->ws) viewPendingClick(*session_); });
-    connect(ExplorerButton12, &QPushButton::clicked, this, [this] { if (session_->ws) removeClick(*session_); });
-    connect(CheckBox11, &QCheckBox::clicked, this, [this](bool on) { session_->controls.reMark = on; });
-    connect(SpinEdit3, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.objectivity = v; });
-    connect(SpinEdit5, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.separation = v; });
-    connect(SpinEdit6, &QSpinBox::valueChanged, this, [this](int v) { session_->controls.scalePercent = v; });
+    controls_.bindAction(ExplorerButton2, "markup");
+    controls_.bindAction(ExplorerButton6, "process");
+    controls_.bindAction(ExplorerButton7, "view-all");
+    controls_.bindAction(ExplorerButton8, "view-pending");
+    controls_.bindAction(ExplorerButton12, "remove");
+    controls_.bind(CheckBox11, "remark");
+    controls_.bind(SpinEdit3, "objectivity");
+    controls_.bind(SpinEdit5, "separation");
+    controls_.bind(SpinEdit6, "scale-percent");
 }
 
 void TForm1::buildToolsBar(QWidget* parent) {
@@ -252,22 +238,19 @@ void TForm1::buildToolsBar(QWidget* parent) {
     eraser.fill(QColor(128, 128, 128));
     SpeedButton40->setIcon(QIcon(eraser));
     box(Panel1)->addWidget(SpeedButton40);
-    connect(SpeedButton40, &QToolButton::clicked, this, [this] { SpeedButton40Click(); });
+    controls_.bindAction(SpeedButton40, "palette", std::string(kOriginalPaletteName), ControlBindings::Caption::Own);
 
     OverwriteGroup = panel(Panel1, "OverwriteGroup", kSilver);
     box(Panel1)->addWidget(OverwriteGroup);
-    CheckBox8 = checkBox(OverwriteGroup, "CheckBox8", "Overwrite", false);
-    CheckBox10 = checkBox(OverwriteGroup, "CheckBox10", "Layered", false);
+    CheckBox8 = checkBox(OverwriteGroup, "CheckBox8", "Overwrite");
+    CheckBox10 = checkBox(OverwriteGroup, "CheckBox10", "Layered");
 
     // Mark-up and the image set-up read Complexity whatever the tool, so it
     // stays out of the groups that the tools hide.
-    SpinEdit1 = spinBox(Panel1, {"SpinEdit1", "Complexity", kComplexityRange.min, kComplexityRange.max,
-                                 kComplexityRange.initial, 4, nullptr});
+    SpinEdit1 = spinBox(Panel1, {"SpinEdit1", "Complexity", 4, nullptr});
     IntegrationGroup = panel(Panel1, "IntegrationGroup", kSilver);
     box(Panel1)->addWidget(IntegrationGroup);
-    SpinEdit2 = spinBox(IntegrationGroup, {"SpinEdit2", "Integration", kIntegrationRange.min, kIntegrationRange.max,
-                                           kIntegrationRange.initial, 1,
-                                           "Tolerence during Object Integration [1 - 256]"});
+    SpinEdit2 = spinBox(IntegrationGroup, {"SpinEdit2", "Integration", 1, "Tolerence during Object Integration [1 - 256]"});
     if (auto* text = SpinEdit2->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
     RadioGroup2 = new QGroupBox("Scope", IntegrationGroup);
     RadioGroup2->setObjectName("RadioGroup2");
@@ -277,17 +260,16 @@ void TForm1::buildToolsBar(QWidget* parent) {
     ScopeLocal->setToolTip("Connected");
     ScopeGlobal = new QRadioButton("global  ", RadioGroup2);
     ScopeGlobal->setToolTip("Image-wide");
-    ScopeGlobal->setChecked(true);
     scopeRow->addWidget(ScopeLocal);
     scopeRow->addWidget(ScopeGlobal);
     box(IntegrationGroup)->addWidget(RadioGroup2);
 
     Panel8 = panel(Panel1, "Panel8", kSilver);
     box(Panel1)->addWidget(Panel8);
-    MaskEdit2 = spinBox(Panel8, {"MaskEdit2", "W", 2, 40, 10, 1, "Select Brush-width"});
-    MaskEdit3 = spinBox(Panel8, {"MaskEdit3", "H", 2, 40, 10, 1, "Select Brush-height"});
-    CheckBox6 = checkBox(Panel8, "CheckBox6", "Rounded", true);
-    SpinEdit4 = spinBox(Panel8, {"SpinEdit4", "Selectivity", 0, 255, 255, 15, "Over-write factor"});
+    MaskEdit2 = spinBox(Panel8, {"MaskEdit2", "W", 1, "Select Brush-width"});
+    MaskEdit3 = spinBox(Panel8, {"MaskEdit3", "H", 1, "Select Brush-height"});
+    CheckBox6 = checkBox(Panel8, "CheckBox6", "Rounded");
+    SpinEdit4 = spinBox(Panel8, {"SpinEdit4", "Selectivity", 15, "Over-write factor"});
 
     Panel88 = panel(Panel1, "Panel88", kSilver);
     box(Panel1)->addWidget(Panel88, 1);
@@ -295,16 +277,16 @@ void TForm1::buildToolsBar(QWidget* parent) {
     // tool buttons and fields stay where they are when the tool changes.
     box(Panel1)->addStretch(1);
 
-    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
-    connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
-    connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
-    connect(CheckBox10, &QCheckBox::clicked, this, [this] { CheckBox10Click(); });
-    connect(ScopeLocal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(ScopeGlobal, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(MaskEdit2, &QSpinBox::valueChanged, this, [this] { MaskEdit2Change(); });
-    connect(MaskEdit3, &QSpinBox::valueChanged, this, [this] { MaskEdit3Change(); });
-    connect(CheckBox6, &QCheckBox::clicked, this, [this] { CheckBox6Click(); });
-    connect(SpinEdit4, &QSpinBox::valueChanged, this, [this] { SpinEdit4Change(); });
+    controls_.bind(SpinEdit1, "complexity");
+    controls_.bind(SpinEdit2, "integration");
+    controls_.bind(CheckBox8, "overwrite");
+    controls_.bind(CheckBox10, "layered");
+    controls_.bind(ScopeLocal, "scope", kScopeConnected);
+    controls_.bind(ScopeGlobal, "scope", kScopeImageWide);
+    controls_.bind(MaskEdit2, "brush-width");
+    controls_.bind(MaskEdit3, "brush-height");
+    controls_.bind(CheckBox6, "rounded");
+    controls_.bind(SpinEdit4, "selectivity");
 }
 
 void TForm1::buildEffectsBar(QWidget* parent) {
@@ -320,8 +302,9 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     for (int i = 0; i < 5; ++i) {
         QFrame* swatch = panel(Panel12, "", lights[i].second);
         box(Panel12)->addWidget(swatch);
-        *switches[i] = checkBox(swatch, qPrintable(QString("RadioButton%1").arg(i + 1)), "", i == 0,
+        *switches[i] = checkBox(swatch, qPrintable(QString("RadioButton%1").arg(i + 1)), "",
                                 qPrintable(QString("Apply the light settings of %1 colour").arg(lights[i].first)));
+        controls_.bind(*switches[i], std::string("light-") + lights[i].first);
     }
     TrackBar2 = trackBar(Panel12, "TrackBar2", "Intensity");
     TrackBar3 = trackBar(Panel12, "TrackBar3", "Saturation");
@@ -332,22 +315,20 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     modes->setContentsMargins(2, 0, 2, 0);
     PaintInteractive = new QRadioButton("Interactive", RadioGroup1);
     PaintMasked = new QRadioButton("Mask'ed", RadioGroup1);
-    PaintInteractive->setChecked(true);
     modes->addWidget(PaintInteractive);
     modes->addWidget(PaintMasked);
     box(Panel12)->addWidget(RadioGroup1);
-    connect(PaintInteractive, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
-    connect(PaintMasked, &QRadioButton::clicked, this, [this] { RadioGroup1Click(); });
-    CheckBox12 = checkBox(Panel12, "CheckBox12", "Invert", false);
-    Button2 = new QPushButton("Re-set", Panel12);
+    controls_.bind(PaintInteractive, "paint-mode", kPaintInteractive);
+    controls_.bind(PaintMasked, "paint-mode", kPaintMasked);
+    CheckBox12 = checkBox(Panel12, "CheckBox12", "Invert");
+    Button2 = new QPushButton(Panel12);
     Button2->setObjectName("Button2");
     box(Panel12)->addWidget(Button2);
-    for (QSlider* t : {TrackBar1, TrackBar2, TrackBar3})
-        connect(t, &QSlider::valueChanged, this, [this] { TrackBarChange(); });
-    for (QCheckBox* light : {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5})
-        connect(light, &QCheckBox::clicked, this, [this] { LightClick(); });
-    connect(CheckBox12, &QCheckBox::clicked, this, [this] { CheckBox12Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    controls_.bind(TrackBar1, "ambient");
+    controls_.bind(TrackBar2, "intensity");
+    controls_.bind(TrackBar3, "saturation");
+    controls_.bind(CheckBox12, "invert");
+    controls_.bindAction(Button2, "effects-reset");
 }
 
 void TForm1::buildSidePanels(QWidget* parent) {
@@ -377,29 +358,25 @@ void TForm1::buildSidePanels(QWidget* parent) {
     auto* quick = new QLabel("Quick BRUSH Selector", Panel20);
     quick->setWordWrap(true);
     box(Panel20)->addWidget(quick);
-    const std::tuple<QToolButton**, const char*, int, int> brushes[] = {
-        {&SpeedButton5, "SpeedButton5", 4, 4},     {&SpeedButton6, "SpeedButton6", 8, 8},
-        {&SpeedButton7, "SpeedButton7", 14, 14},   {&SpeedButton8, "SpeedButton8", 20, 20},
-        {&SpeedButton9, "SpeedButton9", 10, 5},    {&SpeedButton10, "SpeedButton10", 5, 10},
-        {&SpeedButton11, "SpeedButton11", 20, 10}, {&SpeedButton12, "SpeedButton12", 10, 20}};
-    for (auto [member, name, w, h] : brushes) {
-        const QString size = QString("%1 x %2").arg(w).arg(h);
-        *member = speedButton(Panel20, name, size, qPrintable(size));
+    QToolButton** quickButtons[] = {&SpeedButton5, &SpeedButton6,  &SpeedButton7,  &SpeedButton8,
+                                    &SpeedButton9, &SpeedButton10, &SpeedButton11, &SpeedButton12};
+    static_assert(std::size(quickButtons) == std::size(kQuickBrushes));
+    for (size_t i = 0; i < std::size(kQuickBrushes); ++i) {
+        const QuickBrush& b = kQuickBrushes[i];
+        const QString size = QString("%1 x %2").arg(b.width).arg(b.height);
+        QToolButton* button = *quickButtons[i] = speedButton(Panel20, b.name, size, qPrintable(size));
         QPixmap pm(22, 22);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setBrush(Qt::black);
-        p.drawRect(11 - w / 2, 11 - h / 2, w, h);
-        (*member)->setIcon(QIcon(pm));
-        box(Panel20)->addWidget(*member);
+        p.drawRect(11 - b.width / 2, 11 - b.height / 2, b.width, b.height);
+        button->setIcon(QIcon(pm));
+        box(Panel20)->addWidget(button);
+        controls_.bindAction(button, "quick-brush", quickBrushName(b), ControlBindings::Caption::Own);
     }
-    CheckBox13 = checkBox(Panel20, "CheckBox13", "Round", true);
+    CheckBox13 = checkBox(Panel20, "CheckBox13", "Round");
+    controls_.bind(CheckBox13, "rounded");
     box(Panel20)->addStretch();
-    QToolButton* quickButtons[] = {SpeedButton5, SpeedButton6,  SpeedButton7,  SpeedButton8,
-                                   SpeedButton9, SpeedButton10, SpeedButton11, SpeedButton12};
-    for (int i = 0; i < 8; ++i)
-        connect(quickButtons[i], &QToolButton::clicked, this, [this, i] { quickBrushClick(i); });
-    connect(CheckBox13, &QCheckBox::clicked, this, [this] { CheckBox13Click(); });
 }
 
 } // namespace cw

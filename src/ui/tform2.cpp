@@ -1,5 +1,4 @@
 #include "ui/tform2.h"
-#include "actions/resample.h"
 
 #include <mutex>
 
@@ -22,15 +21,10 @@
 
 #include "actions/image_window.h"
 #include "actions/session.h"
-#include "actions/palette_menu.h"
 #include "core/catalogue.h"
-#include "core/effects.h"
-#include "actions/process.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
 #include "ui/tools_qt.h"
-#include "document/undo.h"
-#include "document/zoom.h"
 
 namespace cw {
 
@@ -101,42 +95,36 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
         strip->addWidget(b);
         return b;
     };
-    auto spin = [&](const char* name, int min, int max, int value, const char* hint) {
+    auto spin = [&](const char* name, const char* hint) {
         auto* sp = new QSpinBox(Panel1);
         sp->setObjectName(name);
-        sp->setRange(min, max);
-        sp->setValue(value);
         sp->setToolTip(hint);
         sp->installEventFilter(this);
         strip->addWidget(sp);
         return sp;
     };
+    controls_.attach(s);
     CheckBox1 = new QCheckBox("Un-do Enabled", Panel1);
     CheckBox1->setObjectName("CheckBox1");
-    CheckBox1->setChecked(true);
     strip->addWidget(CheckBox1);
-    Button4 = button("Button4", "&Un-do");
-    Button1 = button("Button1", "&Zoom");
-    SpinEdit7 = spin("SpinEdit7", kZoomFieldMin, kZoomFieldMax, 1,
-                     "Specify X factor to zoom into current selection [1 to 10 X]");
-    Button2 = button("Button2", kZeroSetCaption);
+    Button4 = button("Button4", "");
+    Button1 = button("Button1", "");
+    SpinEdit7 = spin("SpinEdit7", "Specify X factor to zoom into current selection [1 to 10 X]");
+    Button2 = button("Button2", "");
     Button3 = button("Button3", "&Scale");
-    Button3->setEnabled(false);
-    SpinEdit1 = spin("SpinEdit1", kScaleFieldMin, kScaleFieldMax, 0,
-                     "Specify X factor to scale current image [-10 to +10 X]");
-    SpinEdit1->setSingleStep(2);
+    SpinEdit1 = spin("SpinEdit1", "Specify X factor to scale current image [-10 to +10 X]");
     if (auto* text = SpinEdit1->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
     strip->addWidget(new QLabel("Pressure", Panel1));
-    SpinEdit2 = spin("SpinEdit2", -5, 0, 0, "Reduce the brush pressure to -1 through -5 to obtain softer tones");
+    SpinEdit2 = spin("SpinEdit2", "Reduce the brush pressure to -1 through -5 to obtain softer tones");
     strip->addStretch();
-    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SpinEdit1Change(); });
-    connect(SpinEdit2, &QSpinBox::valueChanged, this, [this] { SpinEdit2Change(); });
-    connect(SpinEdit7, &QSpinBox::valueChanged, this, [this](int v) { session_.zoom.factorField = v; });
+    controls_.bind(CheckBox1, "undo-enabled");
+    controls_.bindAction(Button4, "undo");
+    controls_.bindAction(Button1, "zoom");
+    controls_.bindAction(Button2, "reset");
+    controls_.bindAction(Button3, "reset", {}, ControlBindings::Caption::Own);
+    controls_.bind(SpinEdit1, "scale-factor");
+    controls_.bind(SpinEdit2, "pressure");
+    controls_.bind(SpinEdit7, "zoom-factor");
     for (QSpinBox* field : {SpinEdit7, SpinEdit1}) field->setStyleSheet("QSpinBox { background: black; color: white; }");
     Label1 = new QLabel(Panel1);
     Label1->setObjectName("Label1");
@@ -186,9 +174,10 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     PopupMenu1->setObjectName("PopupMenu1");
     QAction* toggle = PopupMenu1->addAction("Show/ Hide Object Panel");
     connect(toggle, &QAction::triggered, this, [this] { ShowHideObjectPanelClick(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { if (session_.ws) viewAllClick(session_); });
-    connect(Button6, &QPushButton::clicked, this, [this] { if (session_.ws) viewPendingClick(session_); });
-    connect(Button7, &QPushButton::clicked, this, [this] { if (session_.ws) removeClick(session_); });
+    controls_.bindAction(Button5, "view-all");
+    controls_.bindAction(Button6, "view-pending");
+    controls_.bindAction(Button7, "remove");
+    readBack();
     connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
@@ -217,8 +206,7 @@ void TForm2::buildPaletteMenu() {
                 a->setFont(bold);
             }
             if (item.kind == PaletteItemKind::Clear) Clear2 = a;
-            const PaletteMenuItem* entry = &item;
-            connect(a, &QAction::triggered, this, [this, entry] { paletteMenuItemClick(session_, *entry); });
+            controls_.bindAction(a, "palette", std::string(item.selectionCaption));
         }
     }
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
@@ -246,24 +234,12 @@ void TForm2::contextMenuEvent(QContextMenuEvent* e) {
     if (!Image1->rect().contains(Image1->mapFrom(this, e->pos()))) PopupMenu1->popup(e->globalPos());
 }
 
-void TForm2::CheckBox1Click() {
-    undoEnabledClick(session_, CheckBox1->isChecked());
-    Button4->setEnabled(CheckBox1->isChecked());
-}
-
-void TForm2::Button4Click() { undoClick(session_); }
-void TForm2::Button1Click() { zoomClick(session_); }
-void TForm2::Button2Click() { resetClick(session_); }
-
-void TForm2::SpinEdit1Change() {
-    scaleFieldChange(session_.scale, SpinEdit1->value());
-    const QSignalBlocker quiet(SpinEdit1);
-    SpinEdit1->setValue(session_.scale.value);
+void TForm2::readBack() {
+    controls_.readBack();
+    Button4->setEnabled(session_.pointer.undoEnabled);
     SpinEdit1->setSingleStep(session_.scale.step);
     Button3->setEnabled(session_.scale.scaleEnabled);
 }
-
-void TForm2::SpinEdit2Change() { pressureChange(session_.palette, SpinEdit2->value()); }
 
 // The zoom and scale fields turn blue while they have the focus.
 bool TForm2::eventFilter(QObject* watched, QEvent* e) {

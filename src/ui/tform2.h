@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "tools/tool.h"
+#include "ui/control_bindings.h"
 
 class QCheckBox;
 class QMenu;
@@ -71,12 +72,9 @@ public:
     void popupPaletteMenu(const QPoint& globalPos);
 
     void FormShow();
-    void CheckBox1Click();
-    void Button4Click();
-    void Button1Click();
-    void Button2Click();
-    void SpinEdit1Change();
-    void SpinEdit2Change();
+    // Writes the bar's controls from the document; the main window runs it
+    // with its own.
+    void readBack();
     void pictureChanged();
     void displayChanged(const QRect& r);
     void readoutsChanged();
@@ -97,6 +95,7 @@ private:
     void buildPaletteMenu();
     friend class PictureView;
     Session& session_;
+    ControlBindings controls_{this};
     bool closed_ = false;
 };
 

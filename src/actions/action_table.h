@@ -1,0 +1,56 @@
+#pragma once
+// Every command a button, a menu item or a script line gives: one row each,
+// so that the windows and the runner run the same handler under the same
+// rule.
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace cw {
+
+struct Document;
+struct Session;
+struct QuickBrush;
+
+enum class ActionNeeds {
+    Nothing,
+    Picture,  // an open picture; without one the row does nothing
+};
+
+// How a trigger hands a row what it works on.
+enum class ActionInput {
+    None,
+    OpenDialog,  // the file the open dialog names
+    SaveDialog,  // the file the save dialog names
+    Named,       // a palette's selection caption or a quick brush's size, given with the trigger
+};
+
+struct Action {
+    std::string_view name;      // the runner's word
+    std::string_view caption;   // the text of the button that gives it
+    std::string_view shortcut;  // a key sequence in Qt's portable text; empty for none
+    ActionNeeds needs;
+    ActionInput input;
+    bool scripted;  // scripts may give it; printing and scanning need the windows
+    // False when it could not do its work: a load or restore that left no
+    // picture, a rebuild that failed, a name that names nothing.
+    bool (*run)(Session& s, std::string_view named);
+};
+
+std::span<const Action> actions();
+const Action* findAction(std::string_view name);
+
+bool actionEnabled(const Action& a, const Document& d);
+
+// Runs the row when its rule allows, then tells the observer that the
+// controls may show something new. Returns what the row returned, or false
+// when the rule refused it.
+bool triggerAction(Session& s, const Action& a, std::string_view named = {});
+
+// The name a quick brush has in the quick-brush row: its width x height.
+std::string quickBrushName(const QuickBrush& b);
+
+// Original names the Original (eraser) button rather than a menu item.
+inline constexpr std::string_view kOriginalPaletteName = "Original";
+
+} // namespace cw
