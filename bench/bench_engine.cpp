@@ -82,8 +82,8 @@ struct Rig {
     cw::EngineSettings settings;
     cw::PaletteSelection palette;
     cw::EffectSettings effects;
-    cw::ToolSettings tools;
-    cw::PointerState pointer;
+    cw::PaintRules rules;
+    bool shiftHeld = false;
     cw::MarkUpParams markUp;
 
     explicit Rig(const cw::Bitmap& photo) {
@@ -95,9 +95,9 @@ struct Rig {
                   .tolerance = settings.integrationTolerance,
                   .minObjectSize = std::max(settings.minObjectSize, cw::kMinObjectSizeFloor),
                   .minSeparation = std::max(settings.minAnchorSeparation, cw::kMinSeparationFloor)};
-        tools.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
+        rules.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
     }
-    cw::ColourMagContext colouring() { return {*ws, palette, effects, tools, pointer}; }
+    cw::ColourMagContext colouring() { return {*ws, palette, effects, rules, shiftHeld}; }
     // 100 div Scale%, as FastMarkUp takes it.
     static int32_t gridFactor(int scalePercent) { return std::max(1, 100 / scalePercent); }
 };

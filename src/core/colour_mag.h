@@ -15,14 +15,14 @@ struct ColourMagContext {
     Workspace& ws;
     const PaletteSelection& selection;  // MarkerColour, DamperOn, BlendStrength
     const EffectSettings& effects;      // track bars, lights, InvertOn
-    const ToolSettings& tools;          // CurrentTool, Overwrite, Layered
-    PointerState& pointer;              // ShiftHeld: read, and set by Make-up, Custom, Clear
+    PaintRules tools;                   // CurrentTool, Overwrite, Layered
+    bool& shiftHeld;                    // read, and set by Make-up, Custom, Clear
     const PaletteTables& tables = paletteTables();
 };
 
 namespace detail {
 inline bool merging(const ColourMagContext& ctx) {
-    return ctx.pointer.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
+    return ctx.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
            ctx.selection.markerColour == kMarkerMerge;
 }
 // The colours by gray level that ColourMag gives with `code` when nothing
@@ -53,7 +53,7 @@ inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int3
     // Make-up, Custom and Clear merge with what is there, and keep later
     // calls merging until the next press or release re-derives the flag.
     if (ctx.selection.markerColour == kMarkerMerge || code == kCodeClear || code == kCodeCustom)
-        ctx.pointer.shiftHeld = true;
+        ctx.shiftHeld = true;
 
     const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
     if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;

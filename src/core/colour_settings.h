@@ -34,35 +34,11 @@ inline constexpr int kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kT
 inline constexpr int kScopeConnected = 0, kScopeImageWide = 1;
 inline constexpr int kPaintInteractive = 0, kPaintMasked = 1;
 
-// Which of the tool bar's groups a tool shows; hidden groups are also disabled.
-struct ToolGroups {
-    bool overwriteShown = true;     // Overwrite, Layered
-    bool integrationShown = false;  // Integration, Scope
-    bool brushShown = true;         // brush size, Rounded, Selectivity
-};
-
-struct ToolSettings {
+// What the colouring of one pixel reads of the tool settings.
+struct PaintRules {
     int32_t currentTool = kToolBrush;
-    int32_t brushWidth = 10, brushHeight = 10;  // half-sizes, 2..40
-    // The brush size fields' values: what a release reads back.
-    int32_t brushWidthField = 10, brushHeightField = 10;
-    bool rounded = true;
-    int32_t overwriteFactor = 255;
     bool overwrite = false;
     bool layered = false;
-    int32_t scope = kScopeImageWide;
-    int32_t paintMode = kPaintInteractive;
-    ToolGroups groups;
-};
-
-// Pointer state the image window keeps between events.
-struct PointerState {
-    bool shiftHeld = false;
-    Rect paintLimitRect;
-    bool undoEnabled = true;  // the image window's "Un-do Enabled"
-    // The read-outs beside the picture.
-    std::string positionLabel, colourLabel;
-    uint32_t swatchColour = 0;
 };
 
 } // namespace cw

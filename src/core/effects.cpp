@@ -81,13 +81,4 @@ void damperPressRule(PaletteSelection& sel) {
     setDamperChecked(sel, sel.blendStrength > 1 || sel.paletteCode == kCodeCustom);
 }
 
-void resetEffects(EffectSettings& fx, ToolSettings& tools) {
-    fx.ambient = 0;
-    fx.intensity = 0;
-    fx.saturation = 0;
-    fx.lights = {true, false, false, false, false};
-    fx.invertOn = false;
-    tools.paintMode = kPaintInteractive;
-}
-
 } // namespace cw

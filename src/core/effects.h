@@ -54,9 +54,5 @@ void pressureChange(PaletteSelection& sel, int32_t value);
 // Damper is checked when BlendStrength > 1 or the palette is Custom.
 void damperPressRule(PaletteSelection& sel);
 
-// Button2Click, the effects bar's Re-set: track bars to 0, white light only,
-// Invert off, Paint Mode back to Interactive. The palette selection, Damper,
-// strength and pressure are left alone.
-void resetEffects(EffectSettings& fx, ToolSettings& tools);
 
 } // namespace cw

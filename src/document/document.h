@@ -9,6 +9,7 @@
 #include "document/paint_routines.h"
 #include "core/rect.h"
 #include "document/controls.h"
+#include "document/tool_settings.h"
 #include "core/colour_settings.h"
 #include "core/workspace.h"
 #include "document/zoom.h"

@@ -27,4 +27,13 @@ void quickBrush(ToolSettings& t, const QuickBrush& b) {
     brushHeightChanged(t, b.height);
 }
 
+void resetEffects(EffectSettings& fx, ToolSettings& tools) {
+    fx.ambient = 0;
+    fx.intensity = 0;
+    fx.saturation = 0;
+    fx.lights = {true, false, false, false, false};
+    fx.invertOn = false;
+    tools.paintMode = kPaintInteractive;
+}
+
 } // namespace cw

@@ -1,11 +1,54 @@
 #pragma once
-// The tool bar's handlers that do not depend on the tool: brush sizes and
-// Scope. Choosing a tool is tools/tool_choice.h.
+// The tool settings, the pointer's state between events, and the tool bar's
+// handlers that do not depend on the tool: brush sizes, Scope, the effects'
+// Re-set. Choosing a tool is tools/tool_choice.h.
 #include <cstdint>
+#include <string>
 
 #include "core/colour_settings.h"
+#include "core/rect.h"
 
 namespace cw {
+
+// Which of the tool bar's groups a tool shows; hidden groups are also disabled.
+struct ToolGroups {
+    bool overwriteShown = true;     // Overwrite, Layered
+    bool integrationShown = false;  // Integration, Scope
+    bool brushShown = true;         // brush size, Rounded, Selectivity
+};
+
+struct ToolSettings {
+    int32_t currentTool = kToolBrush;
+    int32_t brushWidth = 10, brushHeight = 10;  // half-sizes, 2..40
+    // The brush size fields' values: what a release reads back.
+    int32_t brushWidthField = 10, brushHeightField = 10;
+    bool rounded = true;
+    int32_t overwriteFactor = 255;
+    bool overwrite = false;
+    bool layered = false;
+    int32_t scope = kScopeImageWide;
+    int32_t paintMode = kPaintInteractive;
+    ToolGroups groups;
+};
+
+// Pointer state the image window keeps between events.
+struct PointerState {
+    bool shiftHeld = false;
+    Rect paintLimitRect;
+    bool undoEnabled = true;  // the image window's "Un-do Enabled"
+    // The read-outs beside the picture.
+    std::string positionLabel, colourLabel;
+    uint32_t swatchColour = 0;
+};
+
+// The colouring rules of the current settings, as the core reads them.
+inline PaintRules paintRules(const ToolSettings& t) { return {t.currentTool, t.overwrite, t.layered}; }
+
+// Button2Click, the effects bar's Re-set: track bars to 0, white light only,
+// Invert off, Paint Mode back to Interactive. The palette selection, Damper,
+// strength and pressure are left alone.
+void resetEffects(EffectSettings& fx, ToolSettings& tools);
+
 
 inline constexpr int32_t kBrushSizeMin = 2, kBrushSizeMax = 40;
 

@@ -28,7 +28,7 @@ void colourSel(Document& s, bool masked) {
                              .picked = ws.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the caller.
-    colourSelection({ws, s.palette, s.effects, s.tools, s.pointer}, fill, s.progress);
+    colourSelection({ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, fill, s.progress);
 }
 
 void selPaint(Document& s) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/colour_settings.h"
+#include "document/tool_settings.h"
 #include "core/rect.h"
 
 namespace cw {

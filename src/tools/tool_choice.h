@@ -3,7 +3,7 @@
 // on the tool chosen.
 #include <cstdint>
 
-#include "core/colour_settings.h"
+#include "document/tool_settings.h"
 
 namespace cw {
 

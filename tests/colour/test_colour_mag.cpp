@@ -7,6 +7,7 @@
 #include "core/catalogue.h"
 #include "core/colour_mag.h"
 #include "core/effects.h"
+#include "document/tool_settings.h"
 #include "core/palette_networks.h"
 #include "core/workspace.h"
 #include "codecs/jpeg_decoder.h"
@@ -39,7 +40,7 @@ struct Rig {
     }
     void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
         ws->curPixelIndex = int32_t(int64_t(y) * ws->width + x);  // as callers set it; wraps off the picture
-        colourMag({*ws, sel, fx, tools, pointer}, code, x, y);
+        colourMag({*ws, sel, fx, paintRules(tools), pointer.shiftHeld}, code, x, y);
     }
     Rgb colourAt(int32_t x = 1, int32_t y = 1) const { return channelsOf(ws->colour.at(x, y)); }
     int8_t codeAt(int32_t x = 1, int32_t y = 1) const { return ws->codes[size_t(y) * ws->width + x]; }
@@ -289,7 +290,7 @@ TEST(ColourMag, PixelOutsideThePictureIsRefusedWithoutTouchingMemory) {
 TEST(ColourMag, AddressesThePixelByItsCoordinatesWhateverCurPixelIndexHolds) {
     Rig rig = Rig::flat();
     rig.ws->curPixelIndex = 1 << 30;
-    colourMag({*rig.ws, rig.sel, rig.fx, rig.tools, rig.pointer}, 17, 2, 1);
+    colourMag({*rig.ws, rig.sel, rig.fx, paintRules(rig.tools), rig.pointer.shiftHeld}, 17, 2, 1);
     EXPECT_EQ(rig.colourAt(2, 1), (Rgb{2, 219, 2}));
     EXPECT_EQ(rig.codeAt(2, 1), 17);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/effects.h"
+#include "document/tool_settings.h"
 
 using namespace cw;
 

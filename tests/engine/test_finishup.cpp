@@ -55,7 +55,7 @@ struct Scene : cwtest::SessionRig<GaugeLog> {
         progress.gauge.clear();
     }
     uint32_t colour(int x, int y) { return ws().colour.at(x, y); }
-    ColourMagContext ctx() { return {ws(), s.palette, s.effects, s.tools, s.pointer}; }
+    ColourMagContext ctx() { return {ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}; }
     // A stroke as the paint tools leave it: the colour of the code and the code.
     void paint(int x, int y, int code) {
         ws().curPixelIndex = y * ws().width + x;

@@ -58,7 +58,7 @@ struct Scene : cwtest::SessionRig<> {
         progress.phases.clear();
     }
     void paint(int x, int y, int code) {
-        const ColourMagContext ctx{ws(), s.palette, s.effects, s.tools, s.pointer};
+        const ColourMagContext ctx{ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld};
         ws().curPixelIndex = y * ws().width + x;
         colourMag(ctx, code, x, y);
     }
@@ -270,7 +270,7 @@ TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
         cwtest::SessionRig<cwtest::RecordingProgress, cwtest::RecordingHost> rig;
         rig.s.ws = buildWorkspace(bands(w, {9, 8}), false, rig.progress);
         rig.s.imageWindowOpen = true;
-        const ColourMagContext ctx{rig.ws(), rig.s.palette, rig.s.effects, rig.s.tools, rig.s.pointer};
+        const ColourMagContext ctx{rig.ws(), rig.s.palette, rig.s.effects, paintRules(rig.s.tools), rig.s.pointer.shiftHeld};
         for (int x = 0; x < w; x += 4) {
             rig.ws().curPixelIndex = 4 * w + x;
             colourMag(ctx, 6, x, 4);

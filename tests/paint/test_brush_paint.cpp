@@ -111,7 +111,7 @@ TEST(BrushPaint, PainterGivesBackTheRegionItPainted) {
         SCOPED_TRACE(r.what);
         Canvas c(flat(100, 100));
         const BrushStroke stroke{.prev = r.prev, .cur = r.cur, .code = 4, .factor = 255, .masked = true};
-        const Rect got = brushPaint({c.ws(), c.s.palette, c.s.effects, c.s.tools, c.s.pointer}, stroke);
+        const Rect got = brushPaint({c.ws(), c.s.palette, c.s.effects, paintRules(c.s.tools), c.s.pointer.shiftHeld}, stroke);
         EXPECT_EQ(got, r.painted);
         Rect box;
         EXPECT_EQ(c.count(4, &box), size_t(got.x2 - got.x1) * size_t(got.y2 - got.y1));

@@ -393,7 +393,7 @@ TEST(ConnectedPaint, InteractiveFillWithEffectsGivesEachPixelOneColourMag) {
     clickPaintI(filled->s, 100, 400, 17);
     Workspace& a = filled->ws();
     Workspace& b = expected->ws();
-    const ColourMagContext ctx{b, expected->s.palette, expected->s.effects, expected->s.tools, expected->s.pointer};
+    const ColourMagContext ctx{b, expected->s.palette, expected->s.effects, paintRules(expected->s.tools), expected->s.pointer.shiftHeld};
     size_t painted = 0;
     for (int32_t y = 0; y < a.height; ++y)
         for (int32_t x = 0; x < a.width; ++x)

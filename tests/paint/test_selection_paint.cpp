@@ -169,7 +169,7 @@ TEST(SelectionPaint, PainterGivesBackTheRowsItProcessed) {
         Canvas c(photo());
         c.progress.abortAtPoll = r.abortAtPoll;
         const SelectionFill fill{.toolRect = {60, 130, 20, 100}, .code = 6, .factor = 255, .masked = true};
-        const Rect got = colourSelection({c.ws(), c.s.palette, c.s.effects, c.s.tools, c.s.pointer}, fill, c.progress);
+        const Rect got = colourSelection({c.ws(), c.s.palette, c.s.effects, paintRules(c.s.tools), c.s.pointer.shiftHeld}, fill, c.progress);
         EXPECT_EQ(got, r.rows);
         for (int32_t y = 95; y < 140; ++y)
             for (int32_t x = 15; x < 70; ++x) {

@@ -261,7 +261,7 @@ TEST(TouchPaint, InteractiveFillColoursLikeColourMagPerPixel) {
         touchPaintIOY(c.s, sx, sy, r.code);
 
         Workspace& w = ref.ws();
-        const ColourMagContext ctx{w, ref.s.palette, ref.s.effects, ref.s.tools, ref.s.pointer};
+        const ColourMagContext ctx{w, ref.s.palette, ref.s.effects, paintRules(ref.s.tools), ref.s.pointer.shiftHeld};
         const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
         colourMag(ctx, r.code, sx, sy);
         w.codes[ref.at(sx, sy)] = int8_t(r.code);
