@@ -15,6 +15,7 @@
 
 #include "core/image_error.h"
 #include "core/touch_paint.h"
+#include "core/pixel_painters.h"
 #include "core/progress.h"
 
 namespace cw {

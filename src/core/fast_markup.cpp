@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/progress.h"
+#include "core/region_growth.h"
 #include "core/workspace.h"
 
 namespace cw {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "core/region_growth.h"
 #include "core/remark.h"
 
 namespace cw {

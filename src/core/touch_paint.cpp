@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/colour_mag.h"
+#include "core/pixel_painters.h"
 #include "core/progress.h"
 
 namespace cw {

@@ -1,0 +1,126 @@
+#pragma once
+// Inside the core only: how the Touch-paint fills paint one pixel or a run
+// of them, shared by the image-wide and the connected fill.
+#include <array>
+#include <cstdint>
+
+#include "core/colour_mag.h"
+#include "core/touch_paint.h"
+
+namespace cw {
+
+namespace detail {
+// How the Touch-paint fills paint one pixel (index i at (x, y)), including
+// the copy to the displayed picture.
+struct MaskedPaint {
+    uint32_t* colour;
+    uint32_t* display;
+    int8_t* codes;
+    const uint32_t* source;
+    int32_t marker;
+    int8_t code;
+    void decideLevelOnly() {}
+    void beginLevel(int) {}
+    void prefetch(uint32_t i) const {
+        __builtin_prefetch(source + i, 0);
+        __builtin_prefetch(colour + i, 1);
+        __builtin_prefetch(display + i, 1);
+    }
+    void operator()(uint32_t i, int32_t, int32_t) const {
+        const uint32_t v = maskedPixel(source[i], marker);
+        colour[i] = v;
+        display[i] = v;
+        codes[i] = code;
+    }
+    // Pixels x0..x1 - 1 of row y, the first at index i.
+    void run(uint32_t i, int32_t x0, int32_t x1, int32_t) const {
+        // Locals: the code stores could otherwise alias the members.
+        uint32_t* const c = colour;
+        uint32_t* const d = display;
+        int8_t* const k = codes;
+        const uint32_t* const src = source;
+        const int32_t m = marker;
+        const int8_t b = code;
+        for (int32_t x = x0; x < x1; ++x, ++i) {
+            const uint32_t v = maskedPixel(src[i], m);
+            c[i] = v;
+            d[i] = v;
+            k[i] = b;
+        }
+    }
+};
+
+// ColourMag for each pixel. Where its result provably depends on the gray
+// level alone (a palette network with no merging, and no brush skip rule),
+// the first pixel of a level walked by the image-wide fill is coloured by
+// ColourMag and the level's other pixels take the same colour.
+struct InteractivePaint {
+    const ColourMagContext& ctx;
+    uint32_t* colour;
+    uint32_t* display;
+    int8_t* codes;
+    int32_t code;
+    bool levelOnly = false;
+    int level = -1;  // the level being walked, when levelOnly
+    std::array<uint32_t, 256> levelColour{};
+    std::array<bool, 256> levelKnown{};
+    bool runDecided = false;
+    const uint32_t* runTable = nullptr;
+    const uint32_t* runSource = nullptr;
+
+    void decideLevelOnly() {
+        const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
+        levelOnly = uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
+                    !detail::merging(ctx) && !skipRule;
+    }
+    void beginLevel(int l) { level = levelOnly ? l : -1; }
+    void prefetch(uint32_t i) const {
+        __builtin_prefetch(colour + i, 1);
+        __builtin_prefetch(display + i, 1);
+    }
+    void operator()(uint32_t i, int32_t x, int32_t y) {
+        if (level >= 0 && levelKnown[size_t(level)]) {
+            colour[i] = levelColour[size_t(level)];
+        } else {
+            colourMag(ctx, code, x, y);
+            if (level >= 0) {
+                levelColour[size_t(level)] = colour[i];
+                levelKnown[size_t(level)] = true;
+            }
+        }
+        display[i] = colour[i];
+        codes[i] = int8_t(uint8_t(code));
+    }
+    // Pixels x0..x1 - 1 of row y, the first at index i: in the common case
+    // a table read each. The choice is made once per fill, on the first run:
+    // nothing it depends on changes while a fill runs (the windows are
+    // locked, and a code that turns merging on never has a plain table).
+    void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
+        if (!runDecided) {
+            const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
+            runTable = skipRule ? nullptr : detail::plainTable(ctx, code);
+            runSource = ctx.ws.source.data();
+            runDecided = true;
+        }
+        const uint32_t* const table = runTable;
+        if (!table) {
+            for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
+            return;
+        }
+        // Locals: the code stores could otherwise alias the members.
+        const uint32_t* const source = runSource;
+        uint32_t* const col = colour;
+        uint32_t* const dis = display;
+        int8_t* const cod = codes;
+        const int8_t c = int8_t(uint8_t(code));
+        for (int32_t x = x0; x < x1; ++x, ++i) {
+            const uint32_t v = table[grayOf(channelsOf(source[i]))];
+            col[i] = v;
+            dis[i] = v;
+            cod[i] = c;
+        }
+    }
+};
+} // namespace detail
+
+} // namespace cw
