@@ -8,8 +8,8 @@
 
 #include "core/colour_mag.h"
 #include "core/palette_networks.h"
-#include "core/workspace.h"
 #include "core/progress.h"
+#include "core/workspace.h"
 
 namespace {
 

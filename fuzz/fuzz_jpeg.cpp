@@ -6,8 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/image_error.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/image_error.h"
 
 // Pictures whose memory would pass the fuzzer's own limit are refused as a
 // machine short of memory refuses them.

@@ -1,7 +1,7 @@
 #pragma once
 // The image window without a window: for the batch runner and core tests.
-#include "actions/ports.h"
 #include "actions/image_window.h"
+#include "actions/ports.h"
 #include "actions/session.h"
 
 namespace cw {

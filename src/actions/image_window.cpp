@@ -2,12 +2,12 @@
 
 #include <new>
 
+#include "actions/picture_files.h"
 #include "actions/session.h"
-#include "core/workspace_builder.h"
 #include "codecs/bmp_reader.h"
 #include "core/image_error.h"
-#include "actions/picture_files.h"
 #include "core/progress.h"
+#include "core/workspace_builder.h"
 
 namespace cw {
 

@@ -9,12 +9,12 @@
 #include <sys/stat.h>
 
 #include "actions/image_window.h"
+#include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
-#include "core/workspace_builder.h"
-#include "actions/scratch.h"
 #include "core/progress.h"
+#include "core/workspace_builder.h"
 
 namespace cw {
 

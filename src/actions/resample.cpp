@@ -6,14 +6,14 @@
 #include <unistd.h>
 
 #include "actions/image_window.h"
+#include "actions/picture_files.h"
+#include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
-#include "actions/picture_files.h"
-#include "actions/scratch.h"
-#include "tools/interaction.h"
 #include "core/outline.h"
 #include "core/progress.h"
+#include "tools/interaction.h"
 
 namespace cw {
 

@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "actions/session.h"
-#include "codecs/bmp_writer.h"
 #include "actions/picture_files.h"
 #include "actions/scratch.h"
+#include "actions/session.h"
+#include "codecs/bmp_writer.h"
 
 namespace cw {
 

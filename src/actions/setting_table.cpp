@@ -5,9 +5,9 @@
 #include "core/effects.h"
 #include "document/document.h"
 #include "document/tool_settings.h"
-#include "tools/tool_choice.h"
 #include "document/undo.h"
 #include "document/zoom.h"
+#include "tools/tool_choice.h"
 
 namespace cw {
 

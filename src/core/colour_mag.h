@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/palette_networks.h"
 #include "core/colour_settings.h"
+#include "core/palette_networks.h"
 #include "core/workspace.h"
 
 namespace cw {

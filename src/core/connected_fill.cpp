@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "core/image_error.h"
-#include "core/touch_paint.h"
 #include "core/pixel_painters.h"
 #include "core/progress.h"
+#include "core/touch_paint.h"
 
 namespace cw {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/palette_networks.h"
 #include "core/colour_settings.h"
+#include "core/palette_networks.h"
 
 namespace cw {
 

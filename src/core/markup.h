@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "core/anchor.h"
-#include "core/rect.h"
 #include "core/palette_networks.h"
+#include "core/rect.h"
 #include "core/workspace.h"
 
 namespace cw {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "core/colour_mag.h"
 #include "core/brush_paint.h"
-#include "core/touch_paint.h"
+#include "core/colour_mag.h"
 #include "core/progress.h"
+#include "core/touch_paint.h"
 
 namespace cw {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "core/colour_mag.h"
 #include "core/bitmap.h"
+#include "core/colour_mag.h"
 #include "core/rect.h"
 #include "core/workspace.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/workspace_builder.h"
 #include "core/progress.h"
+#include "core/workspace_builder.h"
 
 namespace cw {
 

@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "core/colour_settings.h"
+#include "core/rect.h"
+#include "core/workspace.h"
+#include "document/controls.h"
 #include "document/observer.h"
 #include "document/paint_routines.h"
-#include "core/rect.h"
-#include "document/controls.h"
 #include "document/tool_settings.h"
-#include "core/colour_settings.h"
-#include "core/workspace.h"
 #include "document/zoom.h"
 
 namespace cw {

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "core/colour_settings.h"
-#include "document/tool_settings.h"
 #include "core/rect.h"
+#include "document/tool_settings.h"
 
 namespace cw {
 

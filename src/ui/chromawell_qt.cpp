@@ -6,10 +6,10 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "ui/teulafrm.h"
-#include "ui/tform5.h"
 #include "platform/scratch_location_qt.h"
+#include "ui/teulafrm.h"
 #include "ui/tform3.h"
+#include "ui/tform5.h"
 #include "ui/tform7.h"
 
 namespace cw {

@@ -23,22 +23,22 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
+#include "actions/scan_flow.h"
+#include "actions/scratch.h"
 #include "actions/setting_table.h"
+#include "document/tool_settings.h"
+#include "platform/scanner.h"
+#include "platform/scratch_location_qt.h"
+#include "tools/tool_choice.h"
+#include "tools/tool_registry.h"
 #include "ui/help_qt.h"
 #include "ui/services_qt.h"
 #include "ui/teulafrm.h"
-#include "ui/tform5.h"
-#include "actions/scratch.h"
-#include "platform/scanner.h"
-#include "platform/scratch_location_qt.h"
-#include "actions/scan_flow.h"
 #include "ui/tform3.h"
-#include "ui/tform_scan_qt.h"
-#include "document/tool_settings.h"
-#include "tools/tool_choice.h"
-#include "tools/tool_registry.h"
-#include "ui/tools_qt.h"
+#include "ui/tform5.h"
 #include "ui/tform7.h"
+#include "ui/tform_scan_qt.h"
+#include "ui/tools_qt.h"
 
 namespace cw {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/bitmap.h"
 #include "core/catalogue.h"
 #include "core/effects.h"
 #include "core/palette_networks.h"
-#include "core/bitmap.h"
 
 using namespace cw;
 

@@ -4,13 +4,13 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/jpeg_decoder.h"
 #include "core/catalogue.h"
 #include "core/colour_mag.h"
 #include "core/effects.h"
-#include "document/tool_settings.h"
 #include "core/palette_networks.h"
 #include "core/workspace.h"
-#include "codecs/jpeg_decoder.h"
+#include "document/tool_settings.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "core/palette_networks.h"
-#include "core/bitmap.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/bitmap.h"
+#include "core/palette_networks.h"
 #include "test_support.h"
 
 using namespace cw;

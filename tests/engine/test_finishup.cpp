@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "actions/headless_host.h"
-#include "actions/session.h"
-#include "core/colour_mag.h"
 #include "actions/finishup.h"
+#include "actions/headless_host.h"
 #include "actions/markup.h"
+#include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/colour_mag.h"
 #include "test_support.h"
 
 using namespace cw;

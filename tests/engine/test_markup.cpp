@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "actions/headless_host.h"
-#include "actions/session.h"
 #include "actions/fast_markup.h"
+#include "actions/headless_host.h"
 #include "actions/markup.h"
 #include "actions/remark.h"
+#include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/markup.h"
 #include "test_support.h"

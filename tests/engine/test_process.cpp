@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "actions/headless_host.h"
-#include "actions/session.h"
-#include "core/colour_mag.h"
 #include "actions/fast_markup.h"
 #include "actions/finishup.h"
+#include "actions/headless_host.h"
 #include "actions/markup.h"
 #include "actions/process.h"
 #include "actions/remark.h"
+#include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
+#include "core/colour_mag.h"
 #include "core/remark.h"
 #include "document/undo.h"
 #include "test_support.h"

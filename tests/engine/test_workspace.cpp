@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "document/controls.h"
+#include "codecs/jpeg_decoder.h"
 #include "core/workspace.h"
 #include "core/workspace_builder.h"
-#include "codecs/jpeg_decoder.h"
+#include "document/controls.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -6,11 +6,11 @@
 
 #include "actions/headless_host.h"
 #include "actions/image_window.h"
+#include "actions/picture_files.h"
+#include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
-#include "actions/picture_files.h"
-#include "actions/scratch.h"
 #include "test_support.h"
 
 using namespace cw;

@@ -13,14 +13,14 @@
 
 #include <algorithm>
 
+#include "codecs/bmp_writer.h"
+#include "test_support.h"
+#include "tools/touch_paint.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
-#include "codecs/bmp_writer.h"
 #include "ui/tform2.h"
-#include "tools/touch_paint.h"
 #include "ui/tform7.h"
-#include "test_support.h"
 
 using namespace cw;
 

@@ -10,14 +10,14 @@
 
 #include <algorithm>
 
+#include "codecs/bmp_reader.h"
+#include "codecs/jpeg_decoder.h"
+#include "core/palette_networks.h"
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
-#include "core/palette_networks.h"
-#include "codecs/bmp_reader.h"
-#include "codecs/jpeg_decoder.h"
 #include "ui/tform2.h"
-#include "test_support.h"
 
 using namespace cw;
 

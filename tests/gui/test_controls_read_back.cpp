@@ -22,11 +22,11 @@
 #include <vector>
 
 #include "core/catalogue.h"
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
 #include "ui/tform2.h"
-#include "test_support.h"
 
 using namespace cw;
 

@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
 #include "ui/tform3.h"
-#include "test_support.h"
 
 using namespace cw;
 

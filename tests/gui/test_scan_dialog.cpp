@@ -14,8 +14,8 @@
 
 #include "platform/sane_api.h"
 #include "platform/scanner.h"
-#include "ui/tform_scan_qt.h"
 #include "test_support.h"
+#include "ui/tform_scan_qt.h"
 
 using namespace cw;
 

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "platform/scratch_location_qt.h"
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/teulafrm.h"
@@ -19,7 +20,6 @@
 #include "ui/tform10.h"
 #include "ui/tform5.h"
 #include "ui/tform7.h"
-#include "test_support.h"
 
 using namespace cw;
 

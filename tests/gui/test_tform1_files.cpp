@@ -7,15 +7,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "actions/picture_files.h"
+#include "codecs/bmp_reader.h"
+#include "platform/scratch_location_qt.h"
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
-#include "codecs/bmp_reader.h"
-#include "actions/picture_files.h"
-#include "platform/scratch_location_qt.h"
 #include "ui/tform2.h"
 #include "ui/tform7.h"
-#include "test_support.h"
 
 using namespace cw;
 

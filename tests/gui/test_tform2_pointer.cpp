@@ -10,12 +10,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "test_support.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
 #include "ui/tform10.h"
 #include "ui/tform2.h"
-#include "test_support.h"
 
 using namespace cw;
 

@@ -8,13 +8,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "test_support.h"
 #include "tools/tool_registry.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/tform1.h"
 #include "ui/tform2.h"
 #include "ui/tools_qt.h"
-#include "test_support.h"
 
 using namespace cw;
 

@@ -10,12 +10,12 @@
 #include <set>
 
 #include "actions/headless_host.h"
+#include "actions/picture_files.h"
+#include "actions/scan_flow.h"
+#include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
-#include "actions/picture_files.h"
-#include "actions/scratch.h"
 #include "platform/sane_api.h"
-#include "actions/scan_flow.h"
 #include "platform/scanner.h"
 #include "test_support.h"
 

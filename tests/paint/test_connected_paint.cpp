@@ -6,17 +6,17 @@
 #include <vector>
 
 #include "actions/session.h"
+#include "codecs/jpeg_decoder.h"
 #include "core/colour_mag.h"
 #include "core/palette_networks.h"
 #include "core/workspace.h"
-#include "codecs/jpeg_decoder.h"
+#include "document/tool_settings.h"
+#include "test_support.h"
 #include "tools/connected_paint.h"
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
-#include "document/tool_settings.h"
 #include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
-#include "test_support.h"
 
 using namespace cw;
 

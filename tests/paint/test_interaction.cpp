@@ -6,12 +6,12 @@
 
 #include "actions/headless_host.h"
 #include "actions/session.h"
-#include "core/workspace.h"
-#include "tools/interaction.h"
 #include "core/outline.h"
+#include "core/workspace.h"
 #include "document/tool_settings.h"
-#include "tools/tool_choice.h"
 #include "test_support.h"
+#include "tools/interaction.h"
+#include "tools/tool_choice.h"
 
 using namespace cw;
 

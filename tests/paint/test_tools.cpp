@@ -8,10 +8,10 @@
 #include "actions/session.h"
 #include "core/workspace.h"
 #include "document/zoom.h"
+#include "test_support.h"
 #include "tools/interaction.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
-#include "test_support.h"
 
 using namespace cw;
 

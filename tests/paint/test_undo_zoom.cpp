@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "actions/headless_host.h"
-#include "actions/session.h"
-#include "tools/interaction.h"
 #include "actions/resample.h"
+#include "actions/session.h"
 #include "core/resample.h"
 #include "document/tool_settings.h"
-#include "tools/tool_choice.h"
 #include "document/undo.h"
 #include "document/zoom.h"
 #include "test_support.h"
+#include "tools/interaction.h"
+#include "tools/tool_choice.h"
 
 using namespace cw;
 

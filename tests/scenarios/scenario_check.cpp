@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
+#include "codecs/bmp_reader.h"
+#include "core/bitmap.h"
 #include "core/effects.h"
 #include "core/palette_networks.h"
-#include "core/bitmap.h"
-#include "codecs/bmp_reader.h"
 
 using namespace cw;
 

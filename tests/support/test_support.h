@@ -16,8 +16,8 @@
 #include "actions/ports.h"
 #include "actions/session.h"
 #include "core/palette_networks.h"
-#include "core/rect.h"
 #include "core/progress.h"
+#include "core/rect.h"
 
 namespace cwtest {
 
