@@ -1,4 +1,4 @@
-// Scanner acquisition against SANE's virtual test devices (tests/output/sane
+// Scanner acquisition against SANE's virtual test devices (tests/platform/sane
 // names only the test backend), with scanimage from the same SANE as the
 // oracle for the pixels.
 #include <gtest/gtest.h>
@@ -26,12 +26,12 @@ namespace {
 
 // SANE reads SANE_CONFIG_DIR once per process, but the files in it at each
 // sane_init; so every test of one process uses one copy of
-// tests/output/sane, which a test may rewrite for itself.
+// tests/platform/sane, which a test may rewrite for itself.
 const cwtest::TempDir& saneConfigDir() {
     static const cwtest::TempDir dir;
     static const bool copied = [] {
         for (const char* name : {"dll.conf", "test.conf"})
-            fs::copy_file(cwtest::testdata("../output/sane/") + name, dir / name, fs::copy_options::overwrite_existing);
+            fs::copy_file(cwtest::testdata("../platform/sane/") + name, dir / name, fs::copy_options::overwrite_existing);
         return true;
     }();
     (void)copied;
@@ -48,7 +48,7 @@ struct SaneEnv {
     }
     ~SaneEnv() {
         setSaneLibraryName(kSaneLibrary);
-        fs::copy_file(cwtest::testdata("../output/sane/dll.conf"), saneConfigDir() / "dll.conf",
+        fs::copy_file(cwtest::testdata("../platform/sane/dll.conf"), saneConfigDir() / "dll.conf",
                       fs::copy_options::overwrite_existing);
     }
 };
@@ -350,7 +350,7 @@ TEST(ScanAcquire, SessionWalksTheStatesAndOffersTheDevicesChoices) {
     EXPECT_TRUE(ui.offer.resolution.values.empty());
     EXPECT_EQ(ui.offer.resolution.min, 1);
     EXPECT_EQ(ui.offer.resolution.max, 1200);
-    EXPECT_EQ(ui.offer.resolution.current, 20);  // from tests/output/sane/test.conf
+    EXPECT_EQ(ui.offer.resolution.current, 20);  // from tests/platform/sane/test.conf
     EXPECT_EQ(ui.offer.sources, (std::vector<std::string>{"Flatbed", "Automatic Document Feeder"}));
     EXPECT_EQ(ui.offer.source, "Flatbed");
     EXPECT_EQ(scanner.image(0).width(), pixelsFor(12, 80));

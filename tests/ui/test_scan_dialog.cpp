@@ -49,7 +49,7 @@ class TestScanDialog : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        const std::string dir = cwtest::testdata("../output/sane");
+        const std::string dir = cwtest::testdata("../platform/sane");
         ::setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
         setSaneLibraryName(kSaneLibrary);
         QVERIFY2(saneApi(), "libsane1 is needed for this test");
