@@ -9,6 +9,14 @@
 namespace cw {
 
 struct Document;
+
+// Captions of the buttons that change with the document: Load Image becomes
+// Clear Image while a picture is open; Re-set reads Crop while a rectangular
+// selection is pending.
+inline constexpr const char* kLoadCaption = "Load Image";
+inline constexpr const char* kClearCaption = "Clear Image";
+inline constexpr const char* kZeroSetCaption = "Zer&o-set";
+inline constexpr const char* kCropCaption = "Cr&op";
 struct Session;
 struct QuickBrush;
 

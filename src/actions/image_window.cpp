@@ -13,8 +13,6 @@ namespace cw {
 
 void formShow(Session& s) {
     s.mainEnabled = false;  // the set-up enables it again
-    s.loadButtonCaption = kClearCaption;
-    s.imageCaption = s.openFileName;
     s.toolPanelsEnabled = true;
     s.host.mainWindowChanged();
 }
@@ -55,7 +53,6 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
     valSet(s.controls, s.settings);
     s.settings.grayStep = 256 / s.settings.complexity;
     ws.selectionRect = Rect{};
-    s.sizeLabel = " w:" + std::to_string(ws.width) + "  h:" + std::to_string(ws.height) + " ";
     ws.imageModified = false;
     s.controls.forceGray = false;  // it applies to one load only
     s.host.pictureChanged();
@@ -65,8 +62,6 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
 }
 
 void formClose(Session& s) {
-    s.imageCaption = kClosedImageCaption;
-    s.loadButtonCaption = kLoadCaption;
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
     s.ws.reset();

@@ -44,7 +44,7 @@ static void finishLoad(Session& s) {
 }
 
 void loadButtonClick(Session& s) {
-    if (s.loadButtonCaption == kLoadCaption)
+    if (!s.imageWindowOpen)
         loadImage(s);
     else
         clearImage(s);

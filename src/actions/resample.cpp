@@ -46,7 +46,7 @@ bool resetClick(Session& s) {
     const bool cropping = ws.selectionActive;
     if (!cropping) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
     restoreRect(ws.display, ws.colour, ws.selectionRect);
-    ws.resetCaption = kZeroSetCaption;
+    s.cropPending = false;
     s.host.resetCaptionChanged();
     s.zoom.exists = false;
     s.host.zoomViewChanged();

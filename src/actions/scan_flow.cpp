@@ -32,7 +32,7 @@ std::string deviceLabel(const ScanDevice& d) {
 
 ScanOutcome scanImageClick(Session& s, ScanUi& ui, ScannerPort& scanner) {
     ScanOutcome out;
-    if (s.loadButtonCaption != kLoadCaption) return out;
+    if (s.imageWindowOpen) return out;
     s.openFileName.clear();
 
     scanner.selectSource(ui);

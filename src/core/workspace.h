@@ -47,7 +47,6 @@ struct Workspace {
     int32_t brushRadius = 0;
     uint32_t pickedColour = 0;  // the displayed pixel under the press
     int8_t pointedCode = 0;
-    std::string resetCaption = "Zer&o-set";  // the image window's Re-set button
     // Held while the display is written off the interface thread (a large
     // connected fill paints on a second thread); the window's painting takes it.
     std::mutex displayLock;

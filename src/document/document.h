@@ -18,9 +18,6 @@ namespace cw {
 
 class Progress;
 
-inline constexpr const char* kLoadCaption = "Load Image";
-inline constexpr const char* kClearCaption = "Clear Image";
-inline constexpr const char* kClosedImageCaption = "Tintcraft Image: ";
 
 struct Document {
     Document(Progress& p, DocumentObserver& o) : progress(p), observer(o) {}
@@ -40,9 +37,8 @@ struct Document {
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up
 
     // Main window captions and states the windows mirror.
-    std::string loadButtonCaption = kLoadCaption;
-    std::string imageCaption;
-    std::string sizeLabel;
+    // A rectangular selection is pending: the image window's Re-set crops.
+    bool cropPending = false;
     bool toolPanelsEnabled = false;  // Panel1 and Panel12
     bool mainEnabled = true;
 

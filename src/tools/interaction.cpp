@@ -45,7 +45,7 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     if (!ws.selectionActive) s.pointer.paintLimitRect = {0, 0, ws.width - 1, ws.height - 1};
     ws.selectionActive = false;
     g.restore(ws.selectionRect);
-    setResetCaption(s, kZeroSetCaption);
+    setCropPending(s, false);
     if (!left) return;
 
     const Tool& tool = currentTool(s.tools);
@@ -87,7 +87,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
 void pointerClick(Document& s) {
     if (!s.ws) return;
     s.ws->selectionActive = false;
-    setResetCaption(s, kZeroSetCaption);
+    setCropPending(s, false);
     if (!currentTool(s.tools).click(s)) return;
     s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
     s.routines->zoomRefresh(s, true);

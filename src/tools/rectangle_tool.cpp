@@ -23,7 +23,7 @@ void RectangleTool::release(Gesture& g) const {
     if (t.y2 - t.y1 > 0 && t.x2 - t.x1 > 0) {
         ws.selectionActive = true;
         g.doc.pointer.paintLimitRect = ws.selectionRect;
-        setResetCaption(g.doc, kCropCaption);
+        setCropPending(g.doc, true);
     }
 }
 

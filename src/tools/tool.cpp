@@ -7,9 +7,9 @@
 
 namespace cw {
 
-void setResetCaption(Document& s, const char* caption) {
-    if (s.ws->resetCaption == caption) return;
-    s.ws->resetCaption = caption;
+void setCropPending(Document& s, bool pending) {
+    if (s.cropPending == pending) return;
+    s.cropPending = pending;
     s.observer.resetCaptionChanged();
 }
 

@@ -16,12 +16,8 @@ namespace cw {
 struct Document;
 struct Workspace;
 
-// The captions of the image window's Re-set button: a pending rectangular
-// selection turns it into Crop.
-inline constexpr const char* kZeroSetCaption = "Zer&o-set";
-inline constexpr const char* kCropCaption = "Cr&op";
-
-void setResetCaption(Document& s, const char* caption);
+// A pending rectangular selection makes the image window's Re-set crop.
+void setCropPending(Document& s, bool pending);
 
 // Pointer shapes over the picture, whatever the windows make of them.
 enum class ToolCursor { Crosshair, PointingHand, Drag };

@@ -257,7 +257,7 @@ void TForm1::readBack() {
     ExplorerButton1->setText(captionOf(loadOrClear()));
     Panel1->setEnabled(s.toolPanelsEnabled);
     Panel12->setEnabled(s.toolPanelsEnabled);
-    Label2->setText(QString::fromStdString(s.sizeLabel));
+    Label2->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());
     Label24->setText(QString::fromStdString(s.palette.selectionCaption));
     SpinEdit2->setSingleStep(s.controls.integrationStep);
     const ToolGroups& g = s.tools.groups;
@@ -269,7 +269,7 @@ void TForm1::readBack() {
     CheckBox10->setVisible(s.controls.layeredShown);
     CheckBox10->setEnabled(s.controls.layeredShown);
     if (form2_) {
-        form2_->setWindowTitle(QString::fromStdString(s.imageCaption));
+        form2_->setWindowTitle(QString::fromStdString(s.openFileName));
         form2_->readBack();
     }
     setEnabled(s.mainEnabled);

@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "actions/action_table.h"
 #include "actions/image_window.h"
 #include "actions/session.h"
 #include "core/catalogue.h"
@@ -270,7 +271,7 @@ void TForm2::readoutsChanged() {
 }
 
 void TForm2::resetCaptionChanged() {
-    if (session_.ws) Button2->setText(QString::fromStdString(session_.ws->resetCaption));
+    Button2->setText(session_.cropPending ? kCropCaption : kZeroSetCaption);
 }
 
 void TForm2::autoScroll(int x, int y) {

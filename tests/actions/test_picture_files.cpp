@@ -41,7 +41,7 @@ struct Fixture : cwtest::SessionRig<> {
         EXPECT_TRUE(s.mainEnabled);
         EXPECT_FALSE(progress.visible());
         EXPECT_TRUE(progress.abortVisible());
-        EXPECT_EQ(s.loadButtonCaption, kLoadCaption);
+        EXPECT_FALSE(s.imageWindowOpen);
         EXPECT_FALSE(s.toolPanelsEnabled);
     }
 };
@@ -64,11 +64,12 @@ TEST(LoadImage, JpegGoesThroughTheScratchBitmapAndTheWindowShowsItsPath) {
     ASSERT_TRUE(f.s.imageWindowOpen);
     const std::string scratch = f.dir / "cache/temp/wkf.bmp";
     EXPECT_EQ(f.s.openFileName, scratch);
-    EXPECT_EQ(f.s.imageCaption, scratch);
-    EXPECT_EQ(f.s.loadButtonCaption, kClearCaption);
+    EXPECT_EQ(f.s.openFileName, scratch);
+    EXPECT_TRUE(f.s.imageWindowOpen);
     EXPECT_TRUE(f.s.toolPanelsEnabled);
     EXPECT_TRUE(f.s.mainEnabled);
-    EXPECT_EQ(f.s.sizeLabel, " w:512  h:341 ");
+    EXPECT_EQ(f.s.ws->width, 512);
+    EXPECT_EQ(f.s.ws->height, 341);
     EXPECT_FALSE(f.progress.visible());
     EXPECT_TRUE(f.progress.abortVisible());
     EXPECT_EQ(f.progress.phases.front(), kPhaseInitialising);
@@ -104,7 +105,7 @@ TEST(LoadImage, OnlyTheFirstOfSeveralSelectedFilesIsLoaded) {
     ASSERT_TRUE(f.s.imageWindowOpen);
     EXPECT_EQ(f.s.ws->width, 37);
     EXPECT_EQ(f.host.created, 1);
-    EXPECT_EQ(f.s.imageCaption, cwtest::testdata("bmp/rgb24.bmp"));
+    EXPECT_EQ(f.s.openFileName, cwtest::testdata("bmp/rgb24.bmp"));
 }
 
 TEST(LoadImage, CancelledDialogOpensNothing) {

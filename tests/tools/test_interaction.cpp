@@ -79,7 +79,7 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     selectTool(p.s.tools, kToolRectangle);
     p.tap(30, 30);  // no movement: no selection
     EXPECT_FALSE(p.s.ws->selectionActive);
-    EXPECT_EQ(p.s.ws->resetCaption, kZeroSetCaption);
+    EXPECT_FALSE(p.s.cropPending);
 
     p.drag(50, 40, 10, 90);  // leftwards: no selection either
     EXPECT_FALSE(p.s.ws->selectionActive);
@@ -87,7 +87,7 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     p.drag(10, 40, 50, 90);
     EXPECT_TRUE(p.s.ws->selectionActive);
     EXPECT_EQ(p.s.pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
-    EXPECT_EQ(p.s.ws->resetCaption, kCropCaption);
+    EXPECT_TRUE(p.s.cropPending);
     EXPECT_FALSE(p.displayIsColour()) << "the band stays visible";
 
     selectTool(p.s.tools, kToolTouch);
@@ -97,7 +97,7 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     EXPECT_EQ(p.routines->calls[0], "TouchPaintIOY 20 50 1 limit 10,40,50,90");
     EXPECT_EQ(p.routines->calls[1], "TouchPaintIOY 20 50 1 limit 0,0,99,99");
     EXPECT_TRUE(p.displayIsColour()) << "the next press erased the band";
-    EXPECT_EQ(p.s.ws->resetCaption, kZeroSetCaption);
+    EXPECT_FALSE(p.s.cropPending);
 }
 
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
