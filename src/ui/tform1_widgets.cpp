@@ -345,6 +345,14 @@ void TForm1::buildSidePanels(QWidget* parent) {
     Image1->setObjectName("Image1");
     Image1->setPixmap(SpeedButton1->icon().pixmap(24, 24));
     Image1->setToolTip(SpeedButton1->toolTip());
+    // The glyphs are drawn for the silver tool bar: on the black panel their
+    // dark strokes would vanish, so the picture keeps the bar's ground.
+    Image1->setAutoFillBackground(true);
+    QPalette ground = Image1->palette();
+    ground.setColor(QPalette::Window, kSilver);
+    Image1->setPalette(ground);
+    Image1->setFixedSize(28, 28);
+    Image1->setAlignment(Qt::AlignCenter);
     box(Panel2)->addWidget(Image1);
     addLabel(Panel2, "Hue");
     Label24 = new QLabel("Skin: Fair", Panel2);
