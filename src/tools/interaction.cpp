@@ -80,7 +80,10 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     s.observer.autoScroll(x, y);
     // What the last event drew is what this one erases.
     ws.selectionRect = ws.prevToolRect;
-    currentTool(s.tools).move(g, x, y);
+    // A drag goes on under a tool chosen after its press (only a script can
+    // do that): one that never drags moves as the brush, as it always has.
+    const Tool& tool = currentTool(s.tools);
+    (tool.drags() ? tool : *toolById(kToolBrush)).move(g, x, y);
     s.routines->zoomRefresh(s, false);
 }
 
