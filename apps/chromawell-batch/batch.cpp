@@ -50,6 +50,12 @@ struct ScriptError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A dump that could not be written: the script goes on, and its status says
+// that not every file was written.
+struct OutputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 class BatchMessages final : public Messages {
 public:
     explicit BatchMessages(std::ostream& err) : err_(err) {}
@@ -58,7 +64,11 @@ public:
         err_ << "message: " << t << '\n';
         return true;
     }
-    void error(const std::string& t) override { err_ << "message: " << t << '\n'; }
+    void error(const std::string& t) override {
+        err_ << "message: " << t << '\n';
+        ++errors;
+    }
+    int errors = 0;
 
 private:
     std::ostream& err_;
@@ -109,10 +119,15 @@ public:
         last_ = std::chrono::steady_clock::now();
     }
 
+    bool outputFailed = false;  // a save or a dump did not write its file
+
     void run(const std::vector<std::string>& w) {
         const std::string& cmd = w[0];
         if (const Action* a = findAction(cmd); a && a->scripted) {
+            const int errorsBefore = messages_.errors;
             runAction(*a, w);
+            // SaveAs reports its failure in a message box and keeps the old file.
+            if (cmd == "save" && messages_.errors != errorsBefore) outputFailed = true;
         } else if (cmd == "set") {
             need(w, 3);
             set(w[1], w[2]);
@@ -297,14 +312,14 @@ private:
             else if (what == "codes") writeBytes(path, ws.codes.get(), ws.pixelCount());
             else throw ScriptError("unknown dump " + what);
         } catch (const SaveError&) {
-            throw ScriptError("cannot write " + path);
+            throw OutputError("cannot write " + path);
         }
     }
 
     static void writeBytes(const std::string& path, const int8_t* data, size_t n) {
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(data), std::streamsize(n));
-        if (!f.flush()) throw ScriptError("cannot write " + path);
+        if (!f.flush()) throw OutputError("cannot write " + path);
     }
 
     void dumpAnchors(const std::string& path) {
@@ -312,7 +327,7 @@ private:
         std::ofstream f(path, std::ios::trunc);
         for (const Anchor& a : ws.anchors)
             f << a.x << ' ' << a.y << ' ' << a.size << ' ' << int(a.code) << ' ' << int(a.status) << '\n';
-        if (!f.flush()) throw ScriptError("cannot write " + path);
+        if (!f.flush()) throw OutputError("cannot write " + path);
     }
 
     void dumpState(const std::string& path) {
@@ -342,7 +357,7 @@ private:
           << "MinObjectSize=" << s.settings.minObjectSize << '\n'
           << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
           << "SelectionCaption=" << s.palette.selectionCaption << '\n';
-        if (!f.flush()) throw ScriptError("cannot write " + path);
+        if (!f.flush()) throw OutputError("cannot write " + path);
     }
 
     std::ostream& out_;
@@ -365,13 +380,17 @@ int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std:
             if (!splitWords(line, words)) throw ScriptError("unterminated quote");
             if (words.empty() || words[0][0] == '#') continue;
             runner.run(words);
+        } catch (const OutputError& e) {
+            out.flush();
+            err << "line " << n << ": " << e.what() << '\n';
+            runner.outputFailed = true;
         } catch (const std::exception& e) {
             out.flush();
             err << "line " << n << ": " << e.what() << '\n';
             return 2;
         }
     }
-    return 0;
+    return runner.outputFailed ? 1 : 0;
 }
 
 } // namespace cw
