@@ -1,0 +1,426 @@
+// The pointer router and the tools' own parts of the gestures, with the
+// routines they start recorded instead of painting.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "actions/session.h"
+#include "core/outline.h"
+#include "core/workspace.h"
+#include "document/tool_settings.h"
+#include "document/zoom.h"
+#include "test_support.h"
+#include "tools/interaction.h"
+#include "tools/tool_choice.h"
+#include "tools/tool_registry.h"
+
+using namespace cw;
+
+namespace {
+
+std::string str(const Rect& r) {
+    std::ostringstream o;
+    o << r.x1 << ',' << r.y1 << ',' << r.x2 << ',' << r.y2;
+    return o.str();
+}
+
+// Records which routine a gesture chose, with its arguments.
+class RecordingRoutines : public PaintRoutines {
+public:
+    std::vector<std::string> calls;
+    int snapshots = 0;
+    void undoSnapshot(Document& s) override {
+        ++snapshots;
+        PaintRoutines::undoSnapshot(s);
+    }
+    void colourWinI(Document& s) override { calls.push_back("ColourWinI " + str(s.ws->toolRect)); }
+    void colourWinM(Document& s) override { calls.push_back("ColourWinM " + str(s.ws->toolRect)); }
+    void selPaint(Document& s) override { calls.push_back("SelPaint " + str(s.ws->selectionRect)); }
+    void touchPaintMOY(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMOY", s, x, y, c); }
+    void touchPaintMON(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintMON", s, x, y, c); }
+    void touchPaintIOY(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintIOY", s, x, y, c); }
+    void touchPaintION(Document& s, int32_t x, int32_t y, int32_t c) override { add("TouchPaintION", s, x, y, c); }
+    void clickPaintM(Document& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintM", s, x, y, c); }
+    void clickPaintI(Document& s, int32_t x, int32_t y, int32_t c) override { add("ClickPaintI", s, x, y, c); }
+    size_t count(const std::string& prefix) const {
+        return size_t(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(prefix); }));
+    }
+
+private:
+    void add(const char* name, Document& s, int32_t x, int32_t y, int32_t c) {
+        std::ostringstream o;
+        o << name << ' ' << x << ' ' << y << ' ' << c << " limit " << str(s.pointer.paintLimitRect);
+        calls.push_back(o.str());
+    }
+};
+
+// Counts the zoomed view's refreshes.
+class ZoomCounter final : public WindowHost {
+public:
+    int refreshes = 0;
+    void createImageWindow() override {}
+    void showImageWindow() override {}
+    void closeImageWindow() override {}
+    void zoomPictureChanged() override { ++refreshes; }
+};
+
+struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
+    RecordingRoutines* routines;
+    explicit Picture(int w = 100, int h = 100) {
+        Bitmap b(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) b.at(x, y) = rgb(x & 255, y & 255, (x + y) & 255);
+        s.ws = buildWorkspace(std::move(b), false, progress);
+        s.imageWindowOpen = true;
+        auto r = std::make_unique<RecordingRoutines>();
+        routines = r.get();
+        s.routines = std::move(r);
+    }
+    void tap(int x, int y, MouseButton b = MouseButton::Left) { pointerTap(s, b, false, x, y); }
+    void drag(int x1, int y1, int x2, int y2) {
+        pointerMove(s, false, x1, y1);
+        pointerPress(s, MouseButton::Left, false, x1, y1);
+        pointerMove(s, false, x2, y2);
+        pointerRelease(s, MouseButton::Left, false, x2, y2, insidePicture(s, x2, y2));
+    }
+};
+
+// What the tool bar promises of each tool, in button order.
+struct Expected {
+    const char* name;
+    int32_t id;
+    ToolCursor cursor;
+    ToolGroups groups;
+    SwitchesOnSelect switches;
+    bool exclusive;  // Overwrite and Layered exclude each other
+    bool drags;
+};
+const Expected kExpected[] = {
+    {"rectangle", kToolRectangle, ToolCursor::Drag, {false, false, false}, SwitchesOnSelect::Kept, false, true},
+    {"brush", kToolBrush, ToolCursor::Crosshair, {true, false, true}, SwitchesOnSelect::Cleared, true, true},
+    {"selection-paint", kToolSelectionPaint, ToolCursor::Drag, {true, false, false}, SwitchesOnSelect::Cleared, false, true},
+    {"touch", kToolTouch, ToolCursor::PointingHand, {true, true, false}, SwitchesOnSelect::Checked, false, false},
+};
+bool sameGroups(const ToolGroups& a, const ToolGroups& b) {
+    return a.overwriteShown == b.overwriteShown && a.integrationShown == b.integrationShown && a.brushShown == b.brushShown;
+}
+
+class EveryTool : public ::testing::TestWithParam<size_t> {
+protected:
+    const Tool& tool() const { return *toolBar()[GetParam()]; }
+    const Expected& expected() const { return kExpected[GetParam()]; }
+};
+
+} // namespace
+
+TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
+    ASSERT_EQ(toolBar().size(), std::size(kExpected));
+    std::set<int32_t> ids;
+    for (const Tool* t : toolBar()) EXPECT_TRUE(ids.insert(t->id()).second) << "id " << t->id() << " twice";
+    for (const char* name : {"", "pencil", "Brush", "brush ", "selection"}) EXPECT_EQ(toolNamed(name), nullptr) << name;
+    for (int32_t id : {0, -1, 5, 127}) {
+        EXPECT_EQ(toolById(id), nullptr) << id;
+        ToolSettings t;
+        t.currentTool = id;
+        EXPECT_EQ(&currentTool(t), toolNamed("brush")) << "an id no tool has works as the brush";
+    }
+}
+
+TEST_P(EveryTool, IsFoundAndPresentsItselfAsTheToolBarShowsIt) {
+    EXPECT_EQ(tool().name(), expected().name);
+    EXPECT_EQ(toolNamed(tool().name()), &tool());
+    EXPECT_EQ(toolById(expected().id), &tool());
+    ToolSettings t;
+    t.currentTool = tool().id();
+    EXPECT_EQ(&currentTool(t), &tool());
+    EXPECT_EQ(tool().cursor(), expected().cursor);
+    EXPECT_EQ(tool().drags(), expected().drags);
+    EXPECT_FALSE(std::string_view(tool().hint()).empty()) << "its button needs a hint";
+}
+
+// From every state of Overwrite and Layered, under either Scope; then the
+// two switches clicked on in either order.
+TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
+    for (int scope : {kScopeConnected, kScopeImageWide})
+        for (int state = 0; state < 4; ++state) {
+            const bool overwrite = state & 1, layered = state & 2;
+            ToolSettings t;
+            t.scope = scope;
+            t.overwrite = overwrite;
+            t.layered = layered;
+            t.groups = {!expected().groups.overwriteShown, !expected().groups.integrationShown, !expected().groups.brushShown};
+            selectTool(t, tool());
+            SCOPED_TRACE(testing::Message() << tool().name() << " scope " << scope << " state " << state);
+            EXPECT_EQ(t.currentTool, expected().id);
+            EXPECT_TRUE(sameGroups(t.groups, expected().groups));
+            EXPECT_EQ(t.scope, scope);
+            switch (expected().switches) {
+            case SwitchesOnSelect::Cleared: EXPECT_TRUE(!t.overwrite && !t.layered); break;
+            case SwitchesOnSelect::Checked: EXPECT_TRUE(t.overwrite && t.layered); break;
+            case SwitchesOnSelect::Kept: EXPECT_TRUE(t.overwrite == overwrite && t.layered == layered); break;
+            }
+        }
+    ToolSettings t;
+    selectTool(t, tool());
+    overwriteClicked(t, true);
+    layeredClicked(t, true);
+    EXPECT_TRUE(t.layered);
+    EXPECT_EQ(t.overwrite, !expected().exclusive);
+    overwriteClicked(t, true);
+    EXPECT_TRUE(t.overwrite);
+    EXPECT_EQ(t.layered, !expected().exclusive);
+}
+
+// Whatever the tool, a whole gesture ends the drag, takes the brush size
+// back from its fields and leaves no tool rectangle; a cancelled one erases
+// its outline and paints and selects nothing more.
+TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
+    for (bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "whole");
+        Picture p(60, 40);
+        selectTool(p.s.tools, tool());
+        p.s.tools.brushWidth = 7;  // as if the press had clamped it
+        pointerMove(p.s, false, 10, 8);
+        pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
+        EXPECT_EQ(p.s.ws->dragging, expected().drags);
+        pointerMove(p.s, false, 20, 14);
+        pointerMove(p.s, false, 30, 20);
+        const size_t brushWindows = p.routines->count("ColourWin");
+        if (cancel) pointerCancel(p.s);
+        else pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
+        EXPECT_FALSE(p.s.ws->dragging);
+        EXPECT_EQ(p.s.ws->toolRect, Rect{});
+        EXPECT_EQ(p.routines->count("ColourWin"), brushWindows);
+        EXPECT_EQ(brushWindows > 0, tool().id() == kToolBrush);
+        EXPECT_EQ(p.routines->count("SelPaint"), !cancel && tool().id() == kToolSelectionPaint ? 1u : 0u);
+        EXPECT_EQ(p.routines->count("TouchPaint"), !cancel && tool().id() == kToolTouch ? 1u : 0u);
+        EXPECT_EQ(p.s.ws->selectionActive, !cancel && tool().id() == kToolRectangle);
+        if (cancel) {
+            EXPECT_TRUE(p.displayIsColour()) << "no outline stays on screen";
+            EXPECT_EQ(p.s.pointer.shiftHeld, !expected().drags) << "a cancel ends a drag; without one it does nothing";
+            EXPECT_EQ(p.s.ws->imageModified, tool().id() == kToolBrush) << "only the brush painted before the cancel";
+        } else {
+            EXPECT_EQ(p.s.tools.brushWidth, expected().drags ? p.s.tools.brushWidthField : 7);
+            EXPECT_EQ(p.s.ws->imageModified, expected().drags);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::Range(size_t(0), std::size(kExpected)),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                             std::string name = kExpected[info.param].name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(ToolSettings, ScopeQuickBrushAndWidthField) {
+    ToolSettings t;
+    selectTool(t, kToolTouch);
+    scopeChanged(t, kScopeConnected);
+    EXPECT_FALSE(t.overwrite);
+    EXPECT_FALSE(t.groups.overwriteShown);
+    scopeChanged(t, kScopeImageWide);
+    EXPECT_TRUE(t.groups.overwriteShown);
+    EXPECT_FALSE(t.overwrite) << "back to image-wide, Overwrite stays unchecked";
+    quickBrush(t, kQuickBrushes[4]);
+    EXPECT_EQ(std::pair(t.brushWidth, t.brushHeight), std::pair(10, 5));
+    brushWidthChanged(t, 99);
+    EXPECT_EQ(t.brushWidthField, 40);
+}
+
+TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
+    Picture p;
+    selectTool(p.s.tools, kToolRectangle);
+    p.tap(30, 30);  // no movement: no selection
+    EXPECT_FALSE(p.s.ws->selectionActive);
+    p.drag(50, 40, 10, 90);  // leftwards: no selection either
+    EXPECT_FALSE(p.s.ws->selectionActive);
+    EXPECT_FALSE(p.s.cropPending);
+    p.drag(10, 40, 50, 90);
+    EXPECT_TRUE(p.s.ws->selectionActive);
+    EXPECT_EQ(p.s.pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
+    EXPECT_TRUE(p.s.cropPending);
+    EXPECT_FALSE(p.displayIsColour()) << "the band stays visible";
+    selectTool(p.s.tools, kToolTouch);
+    p.tap(20, 50);
+    p.tap(20, 50);
+    EXPECT_EQ(p.routines->calls, (std::vector<std::string>{"TouchPaintIOY 20 50 1 limit 10,40,50,90",
+                                                           "TouchPaintIOY 20 50 1 limit 0,0,99,99"}));
+    EXPECT_TRUE(p.displayIsColour()) << "the next press erased the band";
+    EXPECT_FALSE(p.s.cropPending);
+    // Selection-paint gets its rectangle clamped to the picture.
+    selectTool(p.s.tools, kToolSelectionPaint);
+    p.drag(5, 6, 170, 180);
+    EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99");
+    EXPECT_FALSE(p.s.ws->selectionActive);
+}
+
+TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
+    Picture p;
+    selectTool(p.s.tools, kToolBrush);
+    pointerMove(p.s, false, 0, 0);
+    pointerPress(p.s, MouseButton::Left, false, 0, 0);
+    EXPECT_EQ(p.s.ws->toolRect, (Rect{0, 0, 10, 10}));
+    EXPECT_EQ(p.s.ws->brushRadius, 10);
+    int changed = 0;  // the outline complements pixels of the display only
+    for (size_t i = 0; i < p.s.ws->pixelCount(); ++i)
+        if (p.s.ws->display.data()[i] != p.s.ws->colour.data()[i]) {
+            EXPECT_EQ(p.s.ws->display.data()[i], p.s.ws->colour.data()[i] ^ 0x00ffffffu);
+            ++changed;
+        }
+    EXPECT_GT(changed, 20);
+    pointerMove(p.s, false, 1, 0);
+    pointerMove(p.s, false, 99, 99);
+    pointerRelease(p.s, MouseButton::Left, false, 99, 99, true);
+    EXPECT_EQ(p.routines->calls,
+              (std::vector<std::string>{"ColourWinI 0,0,10,10", "ColourWinI 0,0,11,10", "ColourWinI 89,89,99,99"}));
+    EXPECT_TRUE(p.displayIsColour()) << "the release erases the outline";
+    EXPECT_TRUE(p.s.ws->imageModified);
+    p.s.tools.paintMode = kPaintMasked;
+    p.s.tools.rounded = false;
+    p.tap(50, 50);
+    EXPECT_EQ(p.routines->calls.back(), "ColourWinM 41,41,60,60");
+}
+
+TEST(Interaction, TouchPaintDispatchFollowsScopeModeAndOverwrite) {
+    struct Row {
+        int scope, mode;
+        bool overwrite;
+        const char* call;
+    };
+    for (const Row& r : {Row{kScopeImageWide, kPaintMasked, true, "TouchPaintMOY 3 4 7"},
+                         Row{kScopeImageWide, kPaintMasked, false, "TouchPaintMON 3 4 7"},
+                         Row{kScopeImageWide, kPaintInteractive, true, "TouchPaintIOY 3 4 7"},
+                         Row{kScopeImageWide, kPaintInteractive, false, "TouchPaintION 3 4 7"},
+                         Row{kScopeConnected, kPaintMasked, true, "ClickPaintM 3 4 7"},
+                         Row{kScopeConnected, kPaintInteractive, false, "ClickPaintI 3 4 7"}}) {
+        Picture p;
+        selectTool(p.s.tools, kToolTouch);
+        p.s.tools.scope = r.scope;
+        p.s.tools.paintMode = r.mode;
+        p.s.tools.overwrite = r.overwrite;
+        p.s.palette.paletteCode = 7;
+        p.tap(3, 4);
+        EXPECT_EQ(p.routines->calls, std::vector<std::string>{std::string(r.call) + " limit 0,0,99,99"});
+    }
+    // The eraser with no effects paints nothing on a click, nor does a press
+    // released outside the picture.
+    Picture p;
+    selectTool(p.s.tools, kToolTouch);
+    p.s.palette.paletteCode = 127;
+    p.tap(3, 4);
+    p.s.palette.paletteCode = 5;
+    p.drag(3, 4, 300, 4);
+    EXPECT_TRUE(p.routines->calls.empty());
+}
+
+TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
+    Picture p;
+    p.s.ws->codes[5 * 100 + 6] = 9;
+    p.s.ws->codes[7 * 100 + 8] = -3;
+    for (auto [x, y, code] : {std::tuple{6, 5, 9}, {8, 7, -3}, {1, 1, 0}}) {
+        p.s.palette.paletteCode = 42;
+        p.tap(x, y, MouseButton::Right);
+        EXPECT_EQ(p.s.palette.paletteCode, code);
+    }
+    EXPECT_EQ(p.routines->snapshots, 0) << "only a left press takes the undo snapshot";
+    p.s.ws->codes[0] = 4;  // outside the picture the last code stays
+    pointerMove(p.s, false, 0, 0);
+    pointerMove(p.s, false, -5, 1000);
+    pointerPress(p.s, MouseButton::Right, false, -5, 1000);
+    pointerUp(p.s, MouseButton::Right, false, -5, 1000);
+    EXPECT_EQ(p.s.palette.paletteCode, 4);
+
+    const Bitmap before = p.s.ws->display.clone();
+    p.s.ws->codes[12 * 100 + 34] = 17;
+    pointerMove(p.s, false, 34, 12);
+    EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
+    EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
+    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46));
+    EXPECT_EQ(p.s.ws->pointedCode, 17);
+    EXPECT_TRUE(cwtest::samePixels(before, p.s.ws->display));
+    EXPECT_TRUE(p.routines->calls.empty());
+}
+
+TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
+    Picture p;
+    selectTool(p.s.tools, kToolRectangle);  // a pending band must not reach the snapshot
+    p.drag(10, 10, 60, 60);
+    ASSERT_FALSE(p.displayIsColour());
+    selectTool(p.s.tools, kToolBrush);
+    p.s.ws->colour.at(0, 0) = rgb(1, 2, 3);
+    pointerPress(p.s, MouseButton::Left, true, 20, 20);
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->undo, p.s.ws->colour));
+    EXPECT_TRUE(p.s.pointer.shiftHeld);
+    pointerUp(p.s, MouseButton::Left, true, 20, 20);
+    EXPECT_FALSE(p.s.pointer.shiftHeld);
+    struct Row {
+        const char* strength;
+        int pressure, code, blend;
+        bool damper;
+    };
+    for (const Row& r : {Row{"0", 0, 1, 1, false}, Row{"1", 0, 1, 1, false}, Row{"0", 0, 88, 1, true}, Row{"5", 0, 1, 5, true},
+                         Row{"5", -5, 1, 10, true}, Row{"12", 0, 1, 9, true}, Row{"0", -1, 1, 2, true}}) {
+        p.s.palette.strengthText = r.strength;
+        p.s.palette.pressure = r.pressure;
+        p.s.palette.paletteCode = r.code;
+        pointerPress(p.s, MouseButton::Left, false, 20, 20);
+        pointerUp(p.s, MouseButton::Left, false, 20, 20);
+        EXPECT_EQ(p.s.palette.blendStrength, r.blend) << r.strength << " " << r.pressure;
+        EXPECT_EQ(p.s.palette.damperOn, r.damper) << r.strength << " " << r.code;
+    }
+    p.s.pointer.undoEnabled = false;
+    const int snapshots = p.routines->snapshots;
+    p.tap(5, 5);
+    EXPECT_EQ(p.routines->snapshots, snapshots);
+}
+
+// The zoomed view shows what a click in it painted before the release
+// refreshes it anyway, while it keeps in step with the picture.
+TEST(Interaction, AClickInTheZoomedViewRefreshesItAtOnceWhileInSync) {
+    auto refreshes = [](PointerSource from, bool autoSync, bool inside) {
+        Picture p(60, 40);
+        p.s.zoom.factorField = 2;
+        zoomClick(p.s);
+        p.s.zoom.autoSync = autoSync;
+        selectTool(p.s.tools, *toolNamed("touch"));
+        pointerMove(p.s, false, 20, 20);
+        pointerPress(p.s, MouseButton::Left, false, 20, 20);
+        const int before = p.host.refreshes;
+        pointerRelease(p.s, MouseButton::Left, false, 20, 20, inside, from);
+        EXPECT_EQ(p.routines->count("TouchPaint"), inside ? 1u : 0u);
+        return p.host.refreshes - before;
+    };
+    struct Row {
+        PointerSource from;
+        bool autoSync, inside;
+        int extra;
+    };
+    for (const Row& r : {Row{PointerSource::ZoomedView, true, true, 1}, Row{PointerSource::ZoomedView, false, true, 0},
+                         Row{PointerSource::ZoomedView, true, false, 0}, Row{PointerSource::Picture, false, true, 0}})
+        EXPECT_EQ(refreshes(r.from, r.autoSync, r.inside), refreshes(PointerSource::Picture, true, r.inside) + r.extra)
+            << int(r.from) << " sync " << r.autoSync << " inside " << r.inside;
+}
+
+// Shapes reaching far past the picture touch only its pixels, and drawing
+// twice leaves it as it was.
+TEST(Outline, ShapesReachingFarPastThePictureTouchOnlyItsPixels) {
+    Bitmap b(16, 12);
+    for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = rgb(uint32_t(i), 0, 0);
+    const Bitmap before = b.clone();
+    invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
+    for (int32_t y = 0; y < 12; ++y)
+        for (int32_t x = 0; x < 16; ++x)
+            EXPECT_EQ(b.at(x, y) != before.at(x, y), (y == 1 && x >= 1) || (x == 1 && y >= 2)) << x << "," << y;
+    invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    invertEllipse(b, Rect{-40, 3, 8, 9});
+    EXPECT_FALSE(cwtest::samePixels(b, before));
+    invertEllipse(b, Rect{-40, 3, 8, 9});
+    EXPECT_TRUE(cwtest::samePixels(b, before));
+}
