@@ -239,6 +239,8 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     EXPECT_FALSE(p.s.ws->selectionActive);
     p.drag(50, 40, 10, 90);  // leftwards: no selection either
     EXPECT_FALSE(p.s.ws->selectionActive);
+    p.drag(10, 40, 50, 40);  // nor with no height
+    EXPECT_FALSE(p.s.ws->selectionActive);
     EXPECT_FALSE(p.s.cropPending);
     p.drag(10, 40, 50, 90);
     EXPECT_TRUE(p.s.ws->selectionActive);
@@ -284,6 +286,9 @@ TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
     p.s.tools.rounded = false;
     p.tap(50, 50);
     EXPECT_EQ(p.routines->calls.back(), "ColourWinM 41,41,60,60");
+    p.s.tools.brushWidth = p.s.tools.brushHeight = 70;  // a press keeps the window within 50 of the pointer
+    p.tap(50, 50);
+    EXPECT_EQ(p.routines->calls.back(), "ColourWinM 1,1,99,99");
 }
 
 TEST(Interaction, TouchPaintDispatchFollowsScopeModeAndOverwrite) {
@@ -344,6 +349,8 @@ TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
     EXPECT_EQ(p.s.ws->pointedCode, 17);
     EXPECT_TRUE(cwtest::samePixels(before, p.s.ws->display));
     EXPECT_TRUE(p.routines->calls.empty());
+    pointerMove(p.s, false, 100, 12);  // just past the right edge: no colour
+    EXPECT_EQ(p.s.pointer.colourLabel, " R:0 G:0 B:0 ");
 }
 
 TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {

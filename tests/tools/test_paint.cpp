@@ -463,6 +463,7 @@ TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
     std::fill(c.w().codes.get(), c.w().codes.get() + c.w().pixelCount(), int8_t(0));
     pointerMove(c.s, false, 22, 20);  // window (17, 15, 27, 25)
     EXPECT_EQ(c.map(4), box(25, 15, 28, 26));
+    EXPECT_EQ(c.host.changed.back(), (Rect{16, 15, 28, 27})) << "the old window and two more, around the new outline";
     EXPECT_EQ(c.w().colour.at(27, 25), maskedPixel(gray(100), c.s.palette.markerColour));
     EXPECT_EQ(c.w().display.at(27, 25), gray(100)) << "the painter does not write the display";
     pointerClick(c.s);
