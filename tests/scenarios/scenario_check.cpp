@@ -4,7 +4,6 @@
 // first violation.
 //
 //   within A.bmp B.bmp X1 Y1 X2 Y2                          A and B differ, only inside the rectangle
-//   same A.bmp B.bmp                                        equal pictures
 //   crop BEFORE.bmp AFTER.bmp X1 Y1                         AFTER is BEFORE's rectangle at X1 Y1
 //   scaled A.bmp B.bmp F                                    B is A enlarged F times, nearest neighbour
 //   anchors ANCHORS CODES WxH                               anchors on the picture, on uncoloured pixels
@@ -62,13 +61,6 @@ void within(char** a) {
         }
     if (changed == 0) fail("nothing changed");
     std::printf("changed %zu pixels\n", changed);
-}
-
-void same(char** a) {
-    const Bitmap p = readBmp(a[0]), q = readBmp(a[1]);
-    if (p.width() != q.width() || p.height() != q.height()) fail("the pictures differ in size");
-    for (size_t i = 0; i < p.pixelCount(); ++i)
-        if (p.data()[i] != q.data()[i]) fail("pixel " + at(p, i) + " differs");
 }
 
 void crop(char** a) {
@@ -160,7 +152,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"within", 6, within}, {"same", 2, same},       {"crop", 4, crop},
+    {"within", 6, within}, {"crop", 4, crop},
     {"scaled", 3, scaled}, {"anchors", 3, anchors}, {"finished", 10, finished},
 };
 
