@@ -99,7 +99,8 @@ TEST(Fills, ToneRulesOfBothScopes) {
         bool accepted;
     };
     for (const Accept& r : {Accept{144, 100, 16, 52, true}, Accept{48, 100, 16, 52, true}, Accept{160, 100, 16, 52, false},
-                            Accept{32, 100, 16, 52, false}, Accept{144, 100, 16, 48, false}, Accept{128, 100, 16, 48, true},
+                            Accept{32, 100, 16, 52, false}, Accept{144, 100, 16, 48, false}, Accept{48, 100, 16, 48, false},
+                            Accept{128, 100, 16, 48, true},
                             Accept{100, 100, 16, 0, false}, Accept{111, 100, 16, 1, true}, Accept{112, 100, 16, 16, false},
                             Accept{101, 100, 1, 2, true}, Accept{102, 100, 1, 2, false}})
         EXPECT_EQ(connectedToneAccepts(r.tone, r.seed, r.step, r.tolerance), r.accepted)
@@ -107,42 +108,51 @@ TEST(Fills, ToneRulesOfBothScopes) {
 }
 
 // Every image-wide routine over pixels carrying codes 0, 5 and 127, with a
-// paint limit and a seed outside it.
+// paint limit and a seed outside it. Poll n ends level 47 + n of the band
+// 48..159; the meter shows a phase but no gauge and keeps the windows locked
+// until the end.
 TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
     using Routine = void (PaintRoutines::*)(Document&, int32_t, int32_t, int32_t);
     struct Row {
         Routine routine;
         bool masked, overwrite;
+        uint64_t abortAtPoll;  // 0: none
     };
-    const Row rows[] = {{&PaintRoutines::touchPaintMOY, true, true},
-                        {&PaintRoutines::touchPaintMON, true, false},
-                        {&PaintRoutines::touchPaintIOY, false, true},
-                        {&PaintRoutines::touchPaintION, false, false}};
+    const Row rows[] = {{&PaintRoutines::touchPaintMOY, true, true, 0},   {&PaintRoutines::touchPaintMON, true, false, 0},
+                        {&PaintRoutines::touchPaintIOY, false, true, 0},  {&PaintRoutines::touchPaintION, false, false, 0},
+                        {&PaintRoutines::touchPaintMOY, true, true, 1},   {&PaintRoutines::touchPaintMON, true, false, 2},
+                        {&PaintRoutines::touchPaintIOY, false, true, 17}, {&PaintRoutines::touchPaintMOY, true, true, 112}};
     const Rect limit{4, 2, 27, 29};
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite);
+        SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll);
         Canvas c(ramp());
         Workspace& ws = c.w();
         for (size_t i = 0; i < ws.pixelCount(); ++i) ws.codes[i] = int8_t(i % 3 == 0 ? 0 : i % 3 == 1 ? 5 : 127);
         const std::vector<int8_t> before = c.codes();
         c.s.pointer.paintLimitRect = limit;
+        c.progress.abortAtPoll = r.abortAtPoll;
         ((*c.s.routines).*r.routine)(c.s, 1, 3, 17);  // gray 97: band 48..159
-        size_t painted = 0;
+        const uint32_t last = r.abortAtPoll ? 47 + uint32_t(r.abortAtPoll) : 159;
         for (int32_t y = 0; y < 32; ++y)
             for (int32_t x = 0; x < 32; ++x) {
                 const size_t i = c.at(x, y);
                 const uint32_t g = grayOf(ws.source.data()[i]);
                 const bool inside = x >= limit.x1 && x <= limit.x2 && y >= limit.y1 && y <= limit.y2;
-                const bool paint = ((g >= 48 && g <= 159 && inside) || (x == 1 && y == 3)) && (r.overwrite || before[i] != 5);
+                const bool paint = ((g >= 48 && g <= last && inside) || (x == 1 && y == 3)) && (r.overwrite || before[i] != 5);
                 const uint32_t want = !paint ? gray(g) : r.masked ? gray(g) ^ 0x0000ffffu : networkColour(17, gray(g));
                 ASSERT_EQ(ws.colour.data()[i], want) << x << ',' << y;
                 ASSERT_EQ(ws.display.data()[i], want) << x << ',' << y;
                 ASSERT_EQ(ws.codes[i], paint ? 17 : before[i]) << x << ',' << y;
-                painted += paint;
             }
-        EXPECT_GT(painted, 100u);
         EXPECT_TRUE(ws.imageModified);
         EXPECT_EQ(c.host.changed, (std::vector<Rect>{{1, 2, 28, 30}})) << "the limit and the seed";
+        EXPECT_EQ(c.progress.polls, r.abortAtPoll ? r.abortAtPoll : 112u);
+        EXPECT_EQ(c.progress.events, (std::vector<std::string>{"lock", "show", "hide", "unlock"}));
+        EXPECT_EQ(c.progress.phases.back(), kTouchPaintPhase);
+        EXPECT_FALSE(c.progress.gaugeSeenAtPoll);
+        EXPECT_FALSE(c.progress.unlockedAtPoll);
+        EXPECT_TRUE(c.progress.gaugeVisible());
+        EXPECT_FALSE(c.progress.visible());
     }
     // The Make-up marker (-1) complements all three channels and stays opaque.
     Canvas c(flat(3, 1));
@@ -150,29 +160,6 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
     c.s.routines->touchPaintMOY(c.s, 0, 0, 3);
     EXPECT_EQ(c.w().colour.at(1, 0), rgb(155, 155, 155));
     EXPECT_EQ(c.w().colour.at(1, 0) >> 24, 0xffu);
-}
-
-// Poll n ends level 47 + n of the band 48..159; the meter shows a phase but
-// no gauge and keeps the windows locked until the end.
-TEST(Fills, ImageWideAbortKeepsTheLevelsDoneAndTheMeterEndsClean) {
-    for (uint64_t poll : {1u, 2u, 17u, 112u, 0u}) {
-        Canvas c(ramp());
-        c.progress.abortAtPoll = poll;
-        touchPaintMOY(c.s, 4, 3, 9);  // gray 100
-        const uint32_t last = poll ? 47 + uint32_t(poll) : 159;
-        for (size_t i = 0; i < c.w().pixelCount(); ++i) {
-            const uint32_t g = grayOf(c.w().source.data()[i]);
-            ASSERT_EQ(c.w().codes[i] == 9, (g >= 48 && g <= last) || i == c.at(4, 3)) << "gray " << g << " poll " << poll;
-        }
-        EXPECT_EQ(c.progress.polls, poll ? poll : 112u);
-        EXPECT_EQ(c.progress.events, (std::vector<std::string>{"lock", "show", "hide", "unlock"}));
-        EXPECT_EQ(c.progress.phases.back(), kTouchPaintPhase);
-        EXPECT_FALSE(c.progress.gaugeSeenAtPoll);
-        EXPECT_FALSE(c.progress.unlockedAtPoll);
-        EXPECT_TRUE(c.progress.gaugeVisible());
-        EXPECT_FALSE(c.progress.visible());
-        EXPECT_TRUE(c.w().imageModified);
-    }
 }
 
 TEST(Fills, SeedOffThePictureDoesNothing) {
