@@ -195,7 +195,7 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
         Picture p(60, 40);
         selectTool(p.s.tools, tool());
-        p.s.tools.brushWidth = 7;  // as if the press had clamped it
+        p.s.tools.brushWidth = p.s.tools.brushHeight = 7;  // as if the press had clamped them
         pointerMove(p.s, false, 10, 8);
         pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
         EXPECT_EQ(p.s.ws->dragging, expected().drags);
@@ -217,6 +217,7 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
             EXPECT_EQ(p.s.ws->imageModified, tool().id() == kToolBrush) << "only the brush painted before the cancel";
         } else {
             EXPECT_EQ(p.s.tools.brushWidth, expected().drags ? p.s.tools.brushWidthField : 7);
+            EXPECT_EQ(p.s.tools.brushHeight, expected().drags ? p.s.tools.brushHeightField : 7);
             EXPECT_EQ(p.s.ws->imageModified, expected().drags);
         }
     }
@@ -462,6 +463,7 @@ TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
 
     // Checking "Un-do Enabled" snapshots at once; unchecked, Un-do does nothing.
     undoEnabledClick(p.s, false);
+    EXPECT_TRUE(cwtest::samePixels(p.s.ws->undo, loaded)) << "unchecking takes no snapshot";
     undoClick(p.s);
     EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
     undoEnabledClick(p.s, true);
