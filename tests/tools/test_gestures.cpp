@@ -1,4 +1,4 @@
-// The pointer router and the tools' own parts of the gestures, with the
+// The pointer router and what each tool adds to the gestures, with the
 // routines they start recorded instead of painting; and the image window's
 // Un-do, Zoom and Re-set over what the gestures left.
 #include <gtest/gtest.h>

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,38 +182,32 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
     struct Row {
         const char* what;
         bool connected;
-        int32_t code;
-        std::function<void(Session&)> set;
+        int32_t code, saturation, ambient, intensity, blend;  // blend > 0: the Damper on
+        bool invert, layered;
+        int32_t tool;
     };
     const Row rows[] = {
-        {"plain network", false, 17, [](Session&) {}},
-        {"effects and invert", false, 6,
-         [](Session& s) {
-             s.effects.saturation = 4;
-             s.effects.ambient = -3;
-             s.effects.invertOn = true;
-         }},
-        {"damper", false, 21,
-         [](Session& s) {
-             s.palette.damperOn = true;
-             s.palette.blendStrength = 3;
-         }},
-        {"layered", false, 9, [](Session& s) { s.tools.layered = true; }},
-        {"network 13 blend", false, 13, [](Session&) {}},
-        {"original with effects", false, 124, [](Session& s) { s.effects.intensity = 5; }},
-        {"brush skip rule", false, 17, [](Session& s) { s.tools.currentTool = kToolBrush; }},
-        {"connected, layered with effects", true, 17,
-         [](Session& s) {
-             s.effects.saturation = 4;
-             s.effects.intensity = -3;
-             s.tools.layered = true;
-         }},
+        {"plain network", false, 17, 0, 0, 0, 0, false, false, kToolTouch},
+        {"effects and invert", false, 6, 4, -3, 0, 0, true, false, kToolTouch},
+        {"damper", false, 21, 0, 0, 0, 3, false, false, kToolTouch},
+        {"layered", false, 9, 0, 0, 0, 0, false, true, kToolTouch},
+        {"network 13 blend", false, 13, 0, 0, 0, 0, false, false, kToolTouch},
+        {"original with effects", false, 124, 0, 0, 5, 0, false, false, kToolTouch},
+        {"brush skip rule", false, 17, 0, 0, 0, 0, false, false, kToolBrush},
+        {"connected, layered with effects", true, 17, 4, 0, -3, 0, false, true, kToolTouch},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         Canvas c(photo("astronaut.jpg")), ref(photo("astronaut.jpg"));
         for (Canvas* k : {&c, &ref}) {
-            r.set(k->s);
+            k->s.effects.saturation = r.saturation;
+            k->s.effects.ambient = r.ambient;
+            k->s.effects.intensity = r.intensity;
+            k->s.effects.invertOn = r.invert;
+            k->s.palette.damperOn = r.blend > 0;
+            k->s.palette.blendStrength = std::max(r.blend, 1);
+            k->s.tools.layered = r.layered;
+            k->s.tools.currentTool = r.tool;
             for (size_t i = 0; i < k->w().pixelCount(); i += 5) {
                 k->w().colour.data()[i] = rgb(uint32_t(i) & 255, 90, 200);
                 k->w().codes[i] = r.connected ? 127 : 17;
