@@ -2,14 +2,12 @@
 # Batch runner: load, force gray, save, dump, restore and the error contract.
 # usage: files.sh CHROMAWELL_BATCH TESTDATA
 set -u
-BATCH=$1
-DATA=$2
-WORK=$(mktemp -d)
+BATCH=$1 DATA=$2 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export XDG_CACHE_HOME="$WORK/cache"
 fail() { echo "FAIL: $*"; exit 1; }
 
-cat > "$WORK/ok.cw" <<EOS
+cat > "$WORK/ok.cw" <<EOF
 # comments and blank lines are skipped
 
 set force-gray on
@@ -26,7 +24,7 @@ restore
 dump state "$WORK/state2.txt"
 dump display "$WORK/display.bmp"
 clear
-EOS
+EOF
 "$BATCH" "$WORK/ok.cw" > "$WORK/out" 2> "$WORK/err" || fail "script failed: $(cat "$WORK/err")"
 grep -q '^time load [0-9][0-9]*$' "$WORK/out" || fail "no time line: $(cat "$WORK/out")"
 grep -qx 'message: Specified file exists; overwrite?' "$WORK/err" || fail "overwrite not confirmed: $(cat "$WORK/err")"
@@ -36,10 +34,8 @@ for kv in width=512 height=512 FreePixelCount=262144 ImageModified=0 GrayStep=16
     grep -qx "$kv" "$WORK/state.txt" || fail "state lacks $kv: $(cat "$WORK/state.txt")"
 done
 # Complexity and integration are clamped to their ranges; restore recomputes GrayStep.
-grep -qx GrayStep=1 "$WORK/state2.txt" || fail "GrayStep after restore: $(cat "$WORK/state2.txt")"
-grep -qx IntegrationTolerance=1 "$WORK/state2.txt" || fail "integration not clamped"
-[ "$(wc -c < "$WORK/codes.bin")" -eq 262144 ] || fail "codes dump size"
-[ -z "$(tr -d '\000' < "$WORK/codes.bin")" ] || fail "codes not all zero"
+grep -qx GrayStep=1 "$WORK/state2.txt" && grep -qx IntegrationTolerance=1 "$WORK/state2.txt" || fail "not clamped"
+[ "$(wc -c < "$WORK/codes.bin")" -eq 262144 ] && [ -z "$(tr -d '\000' < "$WORK/codes.bin")" ] || fail "codes dump"
 # 24-bit bitmap of 512 x 512: 54 + 512 * 3 * 512 bytes.
 [ "$(wc -c < "$WORK/saved.bmp")" -eq 786486 ] || fail "saved size"
 cmp -s "$WORK/saved.bmp" "$WORK/source.bmp" || fail "saved differs from source"
@@ -54,9 +50,9 @@ printf 'load "%s"\nsave "%s"\nload "%s"\nsave "%s"\n' "$DATA/bmp/rgb24.bmp" "$WO
 grep -q '^line 3: ' "$WORK/err2" || fail "no line number: $(cat "$WORK/err2")"
 grep -qx 'message: In-valid/ un-supported Image-type, or out of real memory!' "$WORK/err2" || fail "no message"
 [ -f "$WORK/first.bmp" ] || fail "file written before the bad line is gone"
-[ ! -f "$WORK/never.bmp" ] && [ ! -f "$WORK/never" ] || fail "line after the bad one ran"
-
-for bad in 'frobnicate' 'save x.bmp' 'dump codes x' 'set force-gray maybe' 'load' 'load "unterminated'; do
+[ ! -f "$WORK/never.bmp" ] || fail "line after the bad one ran"
+for bad in 'frobnicate' 'save x.bmp' 'dump codes x' 'set force-gray maybe' 'load' 'load "unterminated' \
+           'tool pencil' 'quick-brush 3x3' 'press 1 2' 'set scope everywhere' 'drag 1 2 3' 'zoom'; do
     printf '# one\n%s\n' "$bad" | "$BATCH" - 2> "$WORK/err3"
     [ $? -eq 2 ] || fail "'$bad' should exit 2"
     grep -q '^line 2: ' "$WORK/err3" || fail "'$bad': $(cat "$WORK/err3")"
