@@ -1,6 +1,5 @@
-// Start-up: the windows, the display check, the first-run agreement, the
-// about window and its help link, and the extra controls.
-
+// Start-up: the display check, the first-run agreement and offer of help, the
+// start-up state, and the splash and about window with its help link.
 #include "ui/teulafrm.h"
 #include "ui/tform10.h"
 #include "ui/tform5.h"
@@ -22,12 +21,6 @@ class TestStartup : public QObject {
     std::unique_ptr<QTemporaryDir> home;
     UrlCatcher browser;
 
-    static bool start(Chromawell& app) {
-        QSignalSpy started(&app.form1(), &TForm1::started);
-        app.showMain();
-        return started.wait(5000);
-    }
-
 private slots:
     void init() {
         home = std::make_unique<QTemporaryDir>();
@@ -38,36 +31,7 @@ private slots:
     }
     void cleanup() { QDesktopServices::unsetUrlHandler("file"); }
 
-    void startsInOrderWithTheStartUpState() {
-        recordAgreementAccepted();
-        cwtest::ScriptedMessages messages;
-        Chromawell app({.services = {&messages, nullptr, [] { return QSize(1024, 768); }}});
-        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
-        QVERIFY(app.splash() && app.splash()->isVisible() && TForm5::showing());
-        TForm1& f = app.form1();
-        QVERIFY(start(app));
-        QVERIFY(messages.shown.empty());
-        QVERIFY(!f.Panel1->isEnabled() && !f.Panel12->isEnabled());
-        QVERIFY(f.SpeedButton1->isChecked() && f.PaintInteractive->isChecked());
-        QVERIFY(f.CheckBox10->isVisible() && f.CheckBox10->isEnabledTo(f.Panel1));
-        QCOMPARE(f.Label24->text(), QString("Skin: Fair"));
-        const Session& s = f.session();
-        QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
-                                   s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
-                 (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
-        QVERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
-        QVERIFY(!app.form7().isVisible() && f.Form10() && !f.Form10()->isVisible());
-        const QList<QWidget*> extras{f.Panel88, f.Panel12, f.RadioGroup1, f.CheckBox2};
-        for (bool shown : {false, true, false}) {  // the extra controls toggle
-            for (QWidget* w : extras) QCOMPARE(w->isVisibleTo(w->parentWidget()), shown);
-            f.ShowHideExtraControls1->trigger();
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(app.splash() == nullptr, 4000);  // the splash's own timer
-        QVERIFY(!TForm5::showing());
-    }
-
-    // The display check, then on a first run the agreement and the offer of help.
-    void startUpChecks_data() {
+    void startUp_data() {
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<int>("agreement");  // -1 agreed on an earlier run, 0 declined now, 1 accepted now
         QTest::addColumn<bool>("wantsHelp");
@@ -79,7 +43,7 @@ private slots:
         QTest::newRow("first run, help later") << QSize(800, 600) << 1 << false;
         QTest::newRow("first run, declined") << QSize(800, 600) << 0 << true;
     }
-    void startUpChecks() {
+    void startUp() {
         QFETCH(QSize, screen);
         QFETCH(int, agreement);
         QFETCH(bool, wantsHelp);
@@ -88,6 +52,7 @@ private slots:
         cwtest::ScriptedMessages messages;
         messages.answer = wantsHelp;
         Chromawell app({.services = {&messages, nullptr, [screen] { return screen; }}, .splash = false});
+        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         if (agreement >= 0)
             uitest::whenModal([&](QWidget* modal) {
                 TEULAFrm& eula = app.eulaFrm();
@@ -96,10 +61,11 @@ private slots:
                 if (agreement) QTest::mouseClick(eula.Button1, Qt::LeftButton);
                 else QTest::keyClick(&eula, Qt::Key_Escape);
             });
-        QSignalSpy started(&app.form1(), &TForm1::started);
+        TForm1& f = app.form1();
+        QSignalSpy started(&f, &TForm1::started);
         app.showMain();
-        QTRY_VERIFY(app.form1().terminateRequested() || started.count() == 1);
-        QCOMPARE(app.form1().terminateRequested(), tooSmall || agreement == 0);
+        QTRY_VERIFY(f.terminateRequested() || started.count() == 1);
+        QCOMPARE(f.terminateRequested(), tooSmall || agreement == 0);
         QCOMPARE(agreementAccepted(), agreement != 0);
         std::vector<std::string> said;
         if (tooSmall) said.push_back(kDisplayTooSmall);
@@ -110,8 +76,23 @@ private slots:
             QCOMPARE(browser.opened[0].fileName(), QString("cwdoc21.html"));
             QVERIFY(QFileInfo::exists(browser.opened[0].toLocalFile()));
         }
+        if (agreement == 0) return;
         // A small display still lets the rest of the start-up run.
-        if (agreement) QTRY_VERIFY(QFileInfo(QString::fromStdString(app.form1().session().scratchFolder)).isDir());
+        const Session& s = f.session();
+        QTRY_VERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
+        QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
+                                   s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
+                 (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
+        QCOMPARE(f.Label24->text(), QString("Skin: Fair"));
+        QVERIFY(!f.Panel1->isEnabled() && !f.Panel12->isEnabled());
+        QVERIFY(f.SpeedButton1->isChecked() && f.PaintInteractive->isChecked());
+        QVERIFY(f.CheckBox10->isVisible() && f.CheckBox10->isEnabledTo(f.Panel1));
+        QVERIFY(!app.form7().isVisible() && !f.Form10()->isVisible());
+        for (bool shown : {false, true, false}) {  // the extra controls toggle
+            for (QWidget* w : std::initializer_list<QWidget*>{f.Panel88, f.Panel12, f.RadioGroup1, f.CheckBox2})
+                QCOMPARE(w->isVisibleTo(w->parentWidget()), shown);
+            f.ShowHideExtraControls1->trigger();
+        }
     }
 
     // However the splash or the about window goes, the help button opens the
@@ -119,12 +100,13 @@ private slots:
     void aboutWindowClearsItsFlagHoweverItGoes_data() {
         QTest::addColumn<bool>("splash");
         QTest::addColumn<bool>("restored");  // minimised and restored first: a second show event
-        QTest::addColumn<int>("how");        // 0 Close, 1 Escape, 2 Read EULA
+        QTest::addColumn<int>("how");        // 0 Close, 1 Escape, 2 Read EULA, 3 its own timer
         QTest::newRow("about, Close") << false << false << 0;
         QTest::newRow("about, Escape") << false << false << 1;
         QTest::newRow("about restored, Close") << false << true << 0;
         QTest::newRow("about, Read EULA") << false << false << 2;
         QTest::newRow("splash, Escape") << true << false << 1;
+        QTest::newRow("splash, its timer") << true << false << 3;
     }
     void aboutWindowClearsItsFlagHoweverItGoes() {
         QFETCH(bool, splash);
@@ -133,14 +115,14 @@ private slots:
         recordAgreementAccepted();
         Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
         TForm1& f = app.form1();
-        QVERIFY(start(app));
+        QSignalSpy started(&f, &TForm1::started);
+        app.showMain();
+        QVERIFY(started.wait(5000));
         QCOMPARE(TForm5::showing(), splash);
         auto goAway = [&](TForm5* about) {
             QVERIFY(about);
-            if (restored) {
-                QShowEvent again;
-                QCoreApplication::sendEvent(about, &again);
-            }
+            QShowEvent again;
+            if (restored) QCoreApplication::sendEvent(about, &again);
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);  // a second one is refused
             QCOMPARE(QApplication::activeModalWidget(), splash ? nullptr : static_cast<QWidget*>(about));
             QTest::mouseClick(about->UrlLabel1, Qt::LeftButton);  // the help page beside the program
@@ -149,14 +131,14 @@ private slots:
             QVERIFY(page.endsWith("/cwdoc0.html") && QFileInfo::exists(page));
             QVERIFY(page.startsWith(QCoreApplication::applicationDirPath()));
             if (how == 1) QTest::keyClick(about, Qt::Key_Escape);
-            else QTest::mouseClick(how == 0 ? about->Button1 : about->Button3, Qt::LeftButton);
+            else if (how < 3) QTest::mouseClick(how == 0 ? about->Button1 : about->Button3, Qt::LeftButton);
         };
         if (splash) goAway(app.splash());
         else {
             uitest::whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
         }
-        QVERIFY(!TForm5::showing());
+        QTRY_VERIFY_WITH_TIMEOUT(!TForm5::showing(), 4000);
         TEULAFrm& eula = app.eulaFrm();
         QCOMPARE(eula.isVisible(), how == 2);  // in reading mode, not modal
         if (how == 2) {
@@ -170,10 +152,8 @@ private slots:
             QTest::keyClick(modal, Qt::Key_Escape);
         });
         QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
-        QVERIFY(opened);
-        QVERIFY(!TForm5::showing());
+        QVERIFY(opened && !TForm5::showing());
     }
-
 };
 
 QTEST_MAIN(TestStartup)
