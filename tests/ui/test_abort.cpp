@@ -10,14 +10,15 @@ using namespace cw;
 namespace {
 
 // After the meter's first show, the operation's first processing of events
-// asks for a repaint and `delayMs` later a later one clicks Abort: these timers
-// can only fire from the running operation's own polls. Counts the meter's
-// paints until the click.
+// asks for a repaint and `delayMs` later a later one tries to close the meter,
+// then clicks Abort or presses `key` on it: these timers can only fire from the
+// running operation's own polls. Counts the meter's paints until then.
 class AbortClicker : public QObject {
 public:
-    AbortClicker(TForm7* m, int delayMs) : meter_(m), delayMs_(delayMs) { qApp->installEventFilter(this); }
+    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown)
+        : main_(f), meter_(f.Form7()), delayMs_(delayMs), key_(key) { qApp->installEventFilter(this); }
     ~AbortClicker() override { qApp->removeEventFilter(this); }
-    bool clicked = false;
+    bool clicked = false, keptOpen = false, windowsLocked = false;
     int paints = 0;
     bool eventFilter(QObject* o, QEvent* e) override {
         if (clicked || !o->isWidgetType() || !(o == meter_ || meter_->isAncestorOf(static_cast<QWidget*>(o))))
@@ -30,14 +31,19 @@ public:
                 QTimer::singleShot(delayMs_, this, [this] {
                     if (!meter_->isVisible()) return;  // the operation was over already
                     clicked = true;
-                    QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                    windowsLocked = !main_.isEnabled() && !main_.Form2()->isEnabled();
+                    keptOpen = (meter_->close(), meter_->isVisible());
+                    if (key_ == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                    else QTest::keyClick(meter_, key_);
                 });
             });
         }
         return false;
     }
+    TForm1& main_;
     TForm7* meter_;
     int delayMs_;
+    Qt::Key key_;
     bool armed_ = false;
 };
 
@@ -54,7 +60,7 @@ class TestAbort : public QObject {
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     // After an aborted operation: no meter, both windows usable again.
     void verifySoundWindows(const AbortClicker& clicker) {
-        QVERIFY(clicker.clicked);
+        QVERIFY(clicker.clicked && clicker.keptOpen && clicker.windowsLocked);
         QVERIFY2(clicker.paints > 0, "the meter repaints while the operation runs");
         QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked());
         QVERIFY(f().isEnabled() && f().Form2()->isEnabled());
@@ -79,53 +85,26 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
     }
 
-    void meterAborts_data() {
-        QTest::addColumn<int>("how");
-        int i = 0;
-        for (const char* how : {"click", "enter", "esc", "close from the frame"}) QTest::newRow(how) << i++;
-    }
-    void meterAborts() {
-        QFETCH(int, how);
+    void meterShowsWhatBeginAsks() {
         TForm7 meter;
-        meter.begin("marking Key Anchors-points....");
-        QVERIFY(meter.isVisible() && !meter.poll());
-        if (how == 0) QTest::mouseClick(meter.Button1, Qt::LeftButton);
-        if (how == 1 || how == 2) QTest::keyClick(&meter, how == 1 ? Qt::Key_Return : Qt::Key_Escape);
-        if (how == 3) meter.close();
-        QVERIFY2(meter.isVisible(), "only the operation's end hides the meter");
-        QCOMPARE(meter.poll(), how != 3);
-        meter.end();
-        QVERIFY(!meter.isVisible());
-        meter.begin("next");
-        QVERIFY(!meter.poll());
-    }
-
-    void meterShowsWhatBeginAsksAndLocksTheWindows() {
-        QWidget mainWindow, imageWindow;
-        mainWindow.show(), imageWindow.show();
-        TForm7 meter;
-        meter.setLockTargets(&mainWindow, [&]() -> QWidget* { return &imageWindow; });
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
         QCOMPARE(meter.BlinkLabel1->text(), QString("Saving Image to disk...."));
         QVERIFY(!meter.Label1->isVisible() && !meter.Button1->isVisible());
-        meter.end(), meter.lock();
+        meter.end();
         meter.begin("pre-processing....");
         QVERIFY(meter.Label1->isVisible() && meter.Button1->isVisible());
-        QVERIFY(!mainWindow.isEnabled() && !imageWindow.isEnabled() && meter.isEnabled());
         meter.report(420);
         const QImage full = meter.Label1->grab().toImage();
         meter.report(42);
         QCOMPARE(meter.Label1->value, 42);
         QVERIFY2(meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
-        meter.end(), meter.unlock();
-        QVERIFY(mainWindow.isEnabled() && imageWindow.isEnabled());
     }
 
     void markUpStopsEarly() {
         QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
         QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
         const size_t whole = ws().anchors.size();
-        AbortClicker clicker(f().Form7(), 150);
+        AbortClicker clicker(f(), 150);
         QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
         verifySoundWindows(clicker);
         QVERIFY2(!ws().anchors.empty() && ws().anchors.size() < whole, "an aborted mark-up records fewer regions");
@@ -148,7 +127,7 @@ private slots:
             QTest::mouseMove(f().Form2()->Image1, at);
             QTest::mouseRelease(f().Form2()->Image1, Qt::LeftButton, {}, at);
         };
-        AbortClicker clicker(f().Form7(), 60);
+        AbortClicker clicker(f(), 60, Qt::Key_Escape);
         click(QPoint(10, 10));
         verifySoundWindows(clicker);
         const size_t aborted = count(code);
