@@ -1,7 +1,9 @@
 // A user's picture through the real windows: load it, choose a palette from
 // the menu the catalogue builds, pick a tool, Touch-paint the sky, undo and
-// redo, save and read back what was written; the pointer's gestures on the
-// image window and the zoomed view; damaged files, Clear Image, closing.
+// redo, save and read back, print to PDF; the pointer's gestures on the image
+// window and the zoomed view; damaged files, Clear Image, closing.
+#include <QtPrintSupport>
+
 #include "actions/picture_files.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
@@ -9,6 +11,7 @@
 #include "core/palette_networks.h"
 #include "tools/tool_registry.h"
 #include "ui/tform10.h"
+#include "ui/tform3.h"
 #include "ui/tools_qt.h"
 #include "ui_rig.h"
 
@@ -36,23 +39,48 @@ void drag(QWidget* view, std::initializer_list<QPoint> path) {
 
 QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
 
+// A spooler that takes the finished job and then turns it down: once the
+// job's file has been written, the printer's state is Error.
+struct RefusingSpooler final : QPrintEngine {
+    QPrinter& pdf;
+    explicit RefusingSpooler(QPrinter& p) : pdf(p) {}
+    void setProperty(PrintEnginePropertyKey k, const QVariant& v) override { pdf.printEngine()->setProperty(k, v); }
+    QVariant property(PrintEnginePropertyKey k) const override { return pdf.printEngine()->property(k); }
+    bool newPage() override { return pdf.printEngine()->newPage(); }
+    bool abort() override { return pdf.printEngine()->abort(); }
+    int metric(QPaintDevice::PaintDeviceMetric m) const override { return pdf.printEngine()->metric(m); }
+    QPrinter::PrinterState printerState() const override {
+        const QPrinter::PrinterState state = pdf.printEngine()->printerState();
+        return state == QPrinter::Idle && QFileInfo::exists(pdf.outputFileName()) ? QPrinter::Error : state;
+    }
+};
+
+// A PDF printer whose job, or else a refusing spooler's, goes to `file`.
+struct PdfPrinter final : QPrinter {
+    QPrinter pdf;
+    RefusingSpooler spooler{pdf};
+    PdfPrinter(const QString& file, bool refuses) {
+        for (QPrinter* p : {&pdf, static_cast<QPrinter*>(this)}) p->setOutputFormat(QPrinter::PdfFormat), p->setOutputFileName(file);
+        if (refuses) setEngines(&spooler, pdf.paintEngine());
+    }
+};
+
 } // namespace
 
 class TestColourAPhoto : public QObject {
     Q_OBJECT
     QTemporaryDir home;
-
-    static int subWindows(TForm1& f) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return int(f.MdiArea->subWindowList().size());
-    }
-    static QString str(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-    // The gesture tests' window: its paint routines only record where they were sent.
     std::unique_ptr<uitest::App> app;
     Recorder* recorder = nullptr;
     PictureView* view = nullptr;
+
     TForm1& f() { return app->f; }
     Session& session() { return app->s(); }
+    int subWindows() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return int(f().MdiArea->subWindowList().size());
+    }
+    // The gesture tests' window: its paint routines only record where they were sent.
     void paintingWindow() {
         app = std::make_unique<uitest::App>("photos/camera-24.bmp");
         session().routines = std::make_unique<Recorder>();
@@ -66,16 +94,15 @@ private slots:
     void cleanup() { app.reset(); }
 
     void skyBlueTouchPaintUndoAndSave() {
-        uitest::App a;
-        TForm1& f = a.f;
+        app = std::make_unique<uitest::App>();
         const std::string photo = cwtest::testdata("photos/camera.jpg");
-        a.dialogs.opens.push_back({photo});
-        QTest::mouseClick(f.ExplorerButton1, Qt::LeftButton);
-        QCOMPARE(subWindows(f), 1);
-        TForm2* image = f.Form2();
+        app->dialogs.opens.push_back({photo});
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QCOMPARE(subWindows(), 1);
+        TForm2* image = f().Form2();
         QCOMPARE(image->windowTitle(), home.path() + "/chromawell/temp/wkf.bmp");
-        QCOMPARE(f.Label2->text(), QString(" w:512  h:512 "));
-        QVERIFY(f.Panel1->isEnabled() && f.isEnabled() && !f.Form7()->isVisible());
+        QCOMPARE(f().Label2->text(), QString(" w:512  h:512 "));
+        QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu; S&ky opens its submenu, whose
         // first item, "Sky Blue", is taken with Return.
         QMenu* menu = image->PopupMenu2;
@@ -84,44 +111,39 @@ private slots:
         QTest::keyClick(menu, Qt::Key_Y);
         QMenu* sky = nullptr;
         for (QMenu* m : menu->findChildren<QMenu*>()) sky = QString(m->title()).remove('&') == "Sky" ? m : sky;
-        QVERIFY(sky);
-        QTRY_VERIFY(sky->isVisible());
+        QTRY_VERIFY(sky && sky->isVisible());
         QTest::keyClick(sky, Qt::Key_Return);
         QTRY_VERIFY(!menu->isVisible());
-        QVERIFY(a.s().palette.paletteCode == 6 && f.Label24->text() == "Sky: Blue");
-        QTest::mouseClick(f.SpeedButton2, Qt::LeftButton);  // Magic Touch-paint, image-wide, layered
-        QVERIFY(f.ScopeGlobal->isChecked() && a.s().tools.layered);
+        QVERIFY(session().palette.paletteCode == 6 && f().Label24->text() == "Sky: Blue");
+        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton);  // Magic Touch-paint, image-wide, layered
+        QVERIFY(f().ScopeGlobal->isChecked() && session().tools.layered);
         QVERIFY(QTest::qWaitForWindowExposed(image));
         const QPoint seed(100, 30);  // open sky above the skyline
         // The pointer reaches the seed before the click, as a real mouse's does.
         QTest::mouseMove(image->Image1, seed);
-        QTRY_COMPARE(a.ws().pointerX, seed.x());
+        QTRY_COMPARE(app->ws().pointerX, seed.x());
         QTest::mouseClick(image->Image1, Qt::LeftButton, {}, seed);
-        // What the window paints is the displayed picture.
         const QImage shown = image->Image1->grab(QRect(0, 0, 128, 64)).toImage();
         for (int y = 0; y < 64; y += 9)
-            for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, a.ws().display.at(x, y));
-
+            for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, app->ws().display.at(x, y));
         // Un-do swaps the painting out and back in.
-        const Bitmap painted = a.ws().display.clone(), source = decodeJpegFile(photo);
-        QVERIFY(image->Button4->isEnabled());
+        const Bitmap painted = app->ws().display.clone(), source = decodeJpegFile(photo);
         QTest::mouseClick(image->Button4, Qt::LeftButton);
-        QVERIFY(cwtest::samePixels(a.ws().display, source));
+        QVERIFY(cwtest::samePixels(app->ws().display, source));
         QTest::mouseClick(image->Button4, Qt::LeftButton);
-        QVERIFY(cwtest::samePixels(a.ws().display, painted));
+        QVERIFY(cwtest::samePixels(app->ws().display, painted));
         QTemporaryDir out;
-        const std::string target = (out.path() + "/sky.bmp").toStdString();
-        a.dialogs.saves.push_back(target);
-        QTest::mouseClick(f.ExplorerButton5, Qt::LeftButton);
-        QCOMPARE(a.dialogs.asked.back().title, std::string(kSaveTitle));
+        app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
+        QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
+        QCOMPARE(app->dialogs.asked.back().title, std::string(kSaveTitle));
         // The tone band around the seed's bucket, at the default Complexity 16
         // and Integration 52: buckets within 52 of the seed's, whole buckets,
         // the palette colour mixed with weight 1 against the strength.
-        const Bitmap saved = readBmp(target);
+        const Bitmap saved = readBmp((out.path() + "/sky.bmp").toStdString());
         QVERIFY(saved.width() == source.width() && saved.height() == source.height());
         auto grayAt = [&](size_t i) { return int32_t(grayOf(channelsOf(source.data()[i]))); };
         const int32_t q = grayAt(size_t(seed.y()) * size_t(source.width()) + size_t(seed.x())) / 16 * 16;
-        const int32_t lo = std::max(0, q - 48), hi = std::min(255, q + 63), k = a.s().palette.blendStrength;
+        const int32_t lo = std::max(0, q - 48), hi = std::min(255, q + 63), k = session().palette.blendStrength;
         size_t blue = 0;
         for (size_t i = 0; i < saved.pixelCount(); ++i) {
             const uint32_t was = source.data()[i];
@@ -129,27 +151,27 @@ private slots:
             if (grayAt(i) >= lo && grayAt(i) <= hi) {
                 const Rgb c = paletteColourDirect(6, was, was, 0).value().rgb, p = channelsOf(was);
                 auto mix = [k](int32_t v, int32_t w) { return uint32_t((w * k + std::clamp(v, 0, 255)) / (k + 1)); };
-                expect = rgb(mix(c.r, p.r), mix(c.g, p.g), mix(c.b, p.b));
-                ++blue;
+                expect = rgb(mix(c.r, p.r), mix(c.g, p.g), mix(c.b, p.b)), ++blue;
             }
             if (saved.data()[i] != expect)
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
         // Clear Image closes the picture; Restore and Save then do nothing.
-        QTest::mouseClick(f.ExplorerButton1, Qt::LeftButton);
-        QCOMPARE(subWindows(f), 0);
-        QVERIFY(f.ExplorerButton1->text() == "Load Image" && !f.Panel1->isEnabled() && !a.s().ws);
-        const size_t asked = a.dialogs.asked.size();
-        QTest::mouseClick(f.ExplorerButton3, Qt::LeftButton);
-        QTest::mouseClick(f.ExplorerButton5, Qt::LeftButton);
-        QCOMPARE(a.dialogs.asked.size(), asked);
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QCOMPARE(subWindows(), 0);
+        QVERIFY(f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
+        const size_t asked = app->dialogs.asked.size();
+        QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
+        QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
+        QCOMPARE(app->dialogs.asked.size(), asked);
     }
 
     void menuFollowsTheCatalogueAndSetsTheSelection() {
-        uitest::App a("photos/camera-24.bmp");
-        TForm2* image = a.f.Form2();
+        app = std::make_unique<uitest::App>("photos/camera-24.bmp");
+        TForm2* image = f().Form2();
         QMenu* menu = image->PopupMenu2;
+        auto str = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
         QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
         for (const PaletteSubmenu& sub : paletteSubmenus()) {
             if (!sub.caption.empty()) want << str(sub.caption) + " >";
@@ -163,22 +185,20 @@ private slots:
         walk(menu);
         QCOMPARE(got, want);
         // A cancelled colour dialog changes nothing; a confirmed one selects Custom.
-        const Session& s = a.s();
+        const Session& s = session();
         menu->findChild<QAction*>("SkyBlue1")->trigger();
         QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{6, 0x808000}));
         menu->findChild<QAction*>("PickColour1")->trigger();
-        QVERIFY(a.dialogs.colourAsked == 1 && a.f.Label24->text() == "Sky: Blue");
-        a.dialogs.colour = 0x123456;
+        QVERIFY(app->dialogs.colourAsked == 1 && f().Label24->text() == "Sky: Blue");
+        app->dialogs.colour = 0x123456;
         menu->findChild<QAction*>("PickColour1")->trigger();
         QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{88, 0x123456}));
-        QCOMPARE(a.f.Label24->text(), QString("Custom"));
-
+        QCOMPARE(f().Label24->text(), QString("Custom"));
         // Clear is offered only with the object panel; the hint goes once the menu opens.
         for (bool panel : {true, false}) {
             image->PopupMenu1->actions().front()->trigger();
-            QCOMPARE(image->Panel3->isVisible(), panel);
             image->popupPaletteMenu(QPoint(10, 10));
-            QCOMPARE(image->Clear2->isVisible(), panel);
+            QVERIFY(image->Panel3->isVisible() == panel && image->Clear2->isVisible() == panel);
             QVERIFY(image->Image1->toolTip().isEmpty());
             menu->hide();
         }
@@ -193,33 +213,29 @@ private slots:
     }
     void damagedFiles() {
         QFETCH(QString, file);
-        uitest::App a;
-        a.dialogs.opens.push_back({cwtest::testdata(file.toStdString())});
-        QTest::mouseClick(a.f.ExplorerButton1, Qt::LeftButton);
-        QCOMPARE(a.messages.shown, std::vector<std::string>{kInvalidImageMessage});
-        QCOMPARE(subWindows(a.f), 0);
-        QVERIFY(a.f.isEnabled() && !a.f.Form7()->isVisible() && a.f.ExplorerButton1->text() == "Load Image");
-        a.f.loadPath(cwtest::testdata("bmp/rgb24.bmp"));
-        QCOMPARE(subWindows(a.f), 1);
-        a.f.MdiArea->subWindowList().front()->close();  // from its frame: the picture ends
-        QCOMPARE(subWindows(a.f), 0);
-        QVERIFY(!a.s().imageWindowOpen && a.f.ExplorerButton1->text() == "Load Image");
+        app = std::make_unique<uitest::App>();
+        app->dialogs.opens.push_back({cwtest::testdata(file.toStdString())});
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{kInvalidImageMessage});
+        QCOMPARE(subWindows(), 0);
+        QVERIFY(f().isEnabled() && !f().Form7()->isVisible() && f().ExplorerButton1->text() == "Load Image");
+        f().loadPath(cwtest::testdata("bmp/rgb24.bmp"));
+        QCOMPARE(subWindows(), 1);
+        f().MdiArea->subWindowList().front()->close();  // from its frame: the picture ends
+        QCOMPARE(subWindows(), 0);
+        QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
     }
-
 
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
-        QTest::addColumn<bool>("overwriteBefore");
-        QTest::addColumn<bool>("layeredBefore");
+        QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
         for (const Tool* tool : toolBar())
             for (int state = 0; state < 4; ++state)
-                QTest::addRow("%s, overwrite %d, layered %d", std::string(tool->name()).c_str(), state & 1, state >> 1)
-                    << tool << bool(state & 1) << bool(state & 2);
+                QTest::addRow("%s, overwrite %d, layered %d", std::string(tool->name()).c_str(), state & 1, state >> 1) << tool << state;
     }
     void eachButtonShowsItsTool() {
         QFETCH(const Tool*, tool);
-        QFETCH(bool, overwriteBefore);
-        QFETCH(bool, layeredBefore);
+        QFETCH(int, before);
         paintingWindow();
         QList<QToolButton*> bar;  // the tools in order, each with its hint
         for (QToolButton* b : f().Panel1->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
@@ -232,7 +248,7 @@ private slots:
         button(f(), *std::find_if(toolBar().begin(), toolBar().end(), [&](const Tool* t) { return t->cursor() != tool->cursor(); }))->click();
         QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
         QVERIFY(f().Form10()->isVisible());
-        session().tools.overwrite = overwriteBefore, session().tools.layered = layeredBefore;
+        session().tools.overwrite = before & 1, session().tools.layered = before & 2;
         QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         const QRect where = f().SpeedButton2->geometry();
         QTest::mouseClick(button(f(), tool), Qt::LeftButton);
@@ -240,16 +256,14 @@ private slots:
         QCOMPARE(f().SpeedButton2->geometry(), where);  // the buttons stay under the pointer
         QVERIFY(button(f(), tool)->isChecked() && session().tools.currentTool == tool->id());
         const ToolGroups g = tool->groups();
-        QCOMPARE((QList<bool>{!f().OverwriteGroup->isHidden(), f().OverwriteGroup->isEnabled(),
-                              !f().IntegrationGroup->isHidden(), f().IntegrationGroup->isEnabled(),
-                              !f().Panel8->isHidden(), f().Panel8->isEnabled()}),
-                 (QList<bool>{g.overwriteShown, g.overwriteShown, g.integrationShown, g.integrationShown,
-                              g.brushShown, g.brushShown}));
+        QCOMPARE((QList<bool>{!f().OverwriteGroup->isHidden(), f().OverwriteGroup->isEnabled(), !f().IntegrationGroup->isHidden(),
+                              f().IntegrationGroup->isEnabled(), !f().Panel8->isHidden(), f().Panel8->isEnabled()}),
+                 (QList<bool>{g.overwriteShown, g.overwriteShown, g.integrationShown, g.integrationShown, g.brushShown, g.brushShown}));
         QVERIFY(f().SpinEdit1->isVisible() && f().SpinEdit1->isEnabled());  // Complexity stays
-        bool overwrite = overwriteBefore, layered = layeredBefore;
-        if (tool->switchesOnSelect() != SwitchesOnSelect::Kept)
-            overwrite = layered = tool->switchesOnSelect() == SwitchesOnSelect::Checked;
-        QCOMPARE((std::pair{f().CheckBox8->isChecked(), f().CheckBox10->isChecked()}), (std::pair{overwrite, layered}));
+        const SwitchesOnSelect rule = tool->switchesOnSelect();
+        const bool kept = rule == SwitchesOnSelect::Kept, on = rule == SwitchesOnSelect::Checked;
+        QCOMPARE((std::pair{f().CheckBox8->isChecked(), f().CheckBox10->isChecked()}),
+                 (std::pair{kept ? bool(before & 1) : on, kept ? bool(before & 2) : on}));
         QCOMPARE(f().Image1->toolTip(), QString(tool->hint()));
         QCOMPARE(f().Image1->pixmap().toImage(), toolIcon(tool->glyph()).pixmap(24, 24).toImage());
         QVERIFY(view->cursor().shape() == toolCursorShape(tool->cursor()));
@@ -266,10 +280,8 @@ private slots:
         drag(view, {QPoint(10, 40), QPoint(30, 60), QPoint(50, 90)});
         QVERIFY(session().ws->selectionActive && f().Form2()->Button2->text() == "Cr&op");
         QCOMPARE(session().pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
-        // The widget paints the complemented outline.
-        const QImage shown = view->grab(QRect(0, 0, 100, 100)).toImage();
+        const QImage shown = view->grab(QRect(0, 0, 100, 100)).toImage();  // the band: the outline complemented
         QCOMPARE(shown.pixel(10, 60) & 0xffffffu, (session().ws->colour.at(10, 60) ^ 0xffffffu) & 0xffffffu);
-
         f().SpeedButton1->click();
         // (QTest takes the point (0, 0) for "the widget's centre", so start one in.)
         drag(view, {QPoint(1, 1), QPoint(2, 1)});
@@ -278,7 +290,6 @@ private slots:
         QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:7 "));
         const uint32_t c = session().ws->display.at(120, 7);
         QCOMPARE(f().Form2()->Label3->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
-
         recorder->calls.clear();  // a right click picks the code under the pointer and asks for the menu
         session().ws->codes[20 * 512 + 30] = 6;
         QSignalSpy menu(f().Form2(), &TForm2::paletteMenuRequested);
@@ -286,7 +297,6 @@ private slots:
         QTest::mouseClick(view, Qt::RightButton, {}, QPoint(30, 20));
         QVERIFY(session().palette.paletteCode == 6 && menu.count() == 1 && recorder->calls.isEmpty());
         f().Form2()->PopupMenu2->hide();
-
         f().SpeedButton2->click();  // Touch-paint only when released over the 512-wide picture
         QTest::mouseMove(view, QPoint(40, 50));
         QTest::mousePress(view, Qt::LeftButton, {}, QPoint(40, 50));
@@ -322,7 +332,6 @@ private slots:
         QCOMPARE(zoomed->Label1->text(), QString(" x:33  y:12 "));
         zoomed->resize(100, 50);
         QVERIFY(zoomed->width() >= 170 && zoomed->height() >= 100);
-
         if (clearFirst) {
             QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
             QVERIFY(!session().imageWindowOpen && !zoomed->isVisible() && !session().zoom.exists);
@@ -335,6 +344,95 @@ private slots:
         QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->AutoSyncOn->isChecked());
         QVERIFY(zoomed->Label1->text().isEmpty());
         QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
+    }
+
+    void printOptionsRules() {
+        TForm3 o;
+        o.show();
+        QVERIFY(o.MaskEdit1->text() == "   0" && !o.MaskEdit3->isEnabled());
+        o.MaskEdit1->setText("  50");
+        QTest::mouseClick(o.CheckBox1, Qt::LeftButton);
+        QVERIFY(o.MaskEdit1->text() == "0" && !o.MaskEdit1->isEnabled());
+        QTest::mouseClick(o.CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(o.CheckBox4, Qt::LeftButton);  // Enlarge
+        QVERIFY(o.MaskEdit1->isEnabled() && o.MaskEdit3->isEnabled());
+        QTest::mouseClick(o.CheckBox5, Qt::LeftButton);  // then Reduce
+        QVERIFY(o.CheckBox5->isChecked() && !o.CheckBox4->isChecked() && o.MaskEdit3->isEnabled());
+        for (auto [edit, typed, kept] : {std::tuple{o.MaskEdit1, "-999", "999"}, {o.MaskEdit2, "1a2b", "12"},
+                                         {o.MaskEdit2, "  7", "  7"}, {o.MaskEdit3, "+7", "7"}}) {
+            edit->clear();
+            QTest::keyClicks(edit, typed);
+            QCOMPARE(edit->text(), QString(kept));  // digits and blanks only
+        }
+        QTest::mouseClick(o.CheckBox3, Qt::LeftButton);  // fit
+        for (QCheckBox* c : {o.CheckBox4, o.CheckBox5, o.CheckBox6, o.CheckBox7}) QVERIFY(!c->isChecked() && !c->isEnabled());
+        QVERIFY(o.MaskEdit3->text() == "0" && o.MaskEdit4->text() == "0");
+        QTest::mouseClick(o.CheckBox3, Qt::LeftButton);
+        QVERIFY(o.CheckBox4->isEnabled());
+    }
+
+    // A folder where the file should go, or a spooler that turns the job down.
+    void printerFailuresSayWhy_data() {
+        QTest::addColumn<bool>("spoolerRefuses");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("folder in the way") << false << "Is a directory";
+        QTest::newRow("spooler refuses") << true << "the printer reported an error";
+    }
+    void printerFailuresSayWhy() {
+        QFETCH(bool, spoolerRefuses);
+        QFETCH(QString, why);
+        QTemporaryDir out;
+        const QString path = out.filePath("print.pdf");
+        QVERIFY(spoolerRefuses || QDir(out.path()).mkdir("print.pdf"));
+        PdfPrinter printer(path, spoolerRefuses);
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QCOMPARE(printPage(printer, picture, QRect(10, 10, 8, 8)), QString(kPrintFailed).arg(path, why));
+    }
+
+    void printsThePictureWhereTheOptionsPutIt() {
+        if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
+        app = std::make_unique<uitest::App>("photos/camera-24.bmp");
+        QTemporaryDir out;
+        const QString pdf = out.path() + "/print.pdf";
+        QPrinter& printer = app->app.form3().printer();
+        printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf);
+        printer.setResolution(100), printer.setFullPage(true);
+        TForm3& options = app->app.form3();
+        options.MaskEdit1->setText(" 100");
+        // The print button with `margin` in the top field, the options answered with `button`.
+        auto print = [&](const char* margin, QPushButton* button) {
+            options.MaskEdit2->setText(margin);
+            app->messages.shown.clear();
+            uitest::whenModal([&](QWidget* modal) {
+                QCOMPARE(modal, static_cast<QWidget*>(&options));
+                QTest::mouseClick(button, Qt::LeftButton);
+            });
+            QTest::mouseClick(f().ExplorerButton4, Qt::LeftButton);
+        };
+        print("  50", options.Button2);
+        QVERIFY2(app->messages.shown.empty(), app->messages.shown.empty() ? "" : app->messages.shown[0].c_str());
+        QCOMPARE(printer.docName(), QString("Tintcraft: Image# 1 of 1"));
+        QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
+        const QImage page(out.path() + "/page.png");
+        // Paper is white outside the picture; inside it shows the photo.
+        QVERIFY(QColor(page.pixel(60, 30)) == Qt::white && QColor(page.pixel(100 + 530, 50 + 200)) == Qt::white);
+        int close = 0;
+        for (int y = 20; y < 500; y += 37)
+            for (int x = 20; x < 500; x += 41)
+                close += std::abs(qGray(page.pixel(100 + x, 50 + y)) - int(blueOf(app->ws().display.at(x, y)))) <= 24;
+        QVERIFY2(close >= 140, qPrintable(QString("only %1 of 156 samples match").arg(close)));
+        // A field with no digits, and Abort in the options, start no job.
+        QFile::remove(pdf);
+        print("    ", options.Button2);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
+        print("0", options.Button3);
+        QVERIFY(app->messages.shown.empty() && !QFile::exists(pdf));
+        // The printer's own failure reaches the error box.
+        printer.setOutputFileName(out.filePath("missing/print.pdf"));
+        print("0", options.Button2);
+        const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
+        QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
     }
 };
 

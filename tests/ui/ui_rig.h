@@ -24,11 +24,7 @@ inline void privateHome(const QTemporaryDir& home, bool agreed = true) {
 inline void whenModal(std::function<void(QWidget*)> act) {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(modal);
-        }
+        if (QWidget* modal = QApplication::activeModalWidget()) timer->stop(), timer->deleteLater(), act(modal);
     });
     timer->start(10);
 }
@@ -39,14 +35,13 @@ struct App {
     cwtest::ScriptedDialogs dialogs;
     cw::Chromawell app;
     cw::TForm1& f;
-    explicit App(const std::string& picture = {}, QSize screen = {1280, 1024})
-        : app({.services = {&messages, &dialogs, [screen] { return screen; }}, .splash = false}), f(app.form1()) {
+    explicit App(const std::string& picture = {})
+        : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
         f.resize(1200, 900);
         QSignalSpy started(&f, &cw::TForm1::started);
         f.show();
         started.wait(5000);
-        if (picture.empty()) return;
-        f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
+        if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
         if (f.Form2()) f.Form2()->PopupMenu2->hide();
     }
     cw::Session& s() { return f.session(); }
