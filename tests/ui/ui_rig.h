@@ -14,10 +14,9 @@
 namespace uitest {
 
 // Cache and settings go to a folder of the test's own, so each run is a fresh install.
-inline void privateHome(const QTemporaryDir& home, bool agreed = true) {
+inline void privateHome(const QTemporaryDir& home) {
     qputenv("XDG_CACHE_HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
-    if (agreed) cw::recordAgreementAccepted();
 }
 
 // A timer, not a wait: the modal window about to open runs its own event loop.
@@ -29,7 +28,7 @@ inline void whenModal(std::function<void(QWidget*)> act) {
     timer->start(10);
 }
 
-// The main window started, with `picture` open and its first palette menu dismissed.
+// The main window started on a later run, with `picture` open and its first palette menu dismissed.
 struct App {
     cwtest::ScriptedMessages messages;
     cwtest::ScriptedDialogs dialogs;
@@ -37,6 +36,7 @@ struct App {
     cw::TForm1& f;
     explicit App(const std::string& picture = {})
         : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
+        cw::recordAgreementAccepted();
         f.resize(1200, 900);
         QSignalSpy started(&f, &cw::TForm1::started);
         f.show();
