@@ -42,32 +42,6 @@ void drag(QWidget* view, std::initializer_list<QPoint> path) {
 
 QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
 
-// A spooler that takes the finished job and then turns it down: once the
-// job's file has been written, the printer's state is Error.
-struct RefusingSpooler final : QPrintEngine {
-    QPrinter& pdf;
-    explicit RefusingSpooler(QPrinter& p) : pdf(p) {}
-    void setProperty(PrintEnginePropertyKey k, const QVariant& v) override { pdf.printEngine()->setProperty(k, v); }
-    QVariant property(PrintEnginePropertyKey k) const override { return pdf.printEngine()->property(k); }
-    bool newPage() override { return pdf.printEngine()->newPage(); }
-    bool abort() override { return pdf.printEngine()->abort(); }
-    int metric(QPaintDevice::PaintDeviceMetric m) const override { return pdf.printEngine()->metric(m); }
-    QPrinter::PrinterState printerState() const override {
-        const QPrinter::PrinterState state = pdf.printEngine()->printerState();
-        return state == QPrinter::Idle && QFileInfo::exists(pdf.outputFileName()) ? QPrinter::Error : state;
-    }
-};
-
-// A PDF printer whose job, or else a refusing spooler's, goes to `file`.
-struct PdfPrinter final : QPrinter {
-    QPrinter pdf;
-    RefusingSpooler spooler{pdf};
-    PdfPrinter(const QString& file, bool refuses) {
-        for (QPrinter* p : {&pdf, static_cast<QPrinter*>(this)}) p->setOutputFormat(QPrinter::PdfFormat), p->setOutputFileName(file);
-        if (refuses) setEngines(&spooler, pdf.paintEngine());
-    }
-};
-
 } // namespace
 
 // Stands in for the desktop's browser.
@@ -111,10 +85,7 @@ private slots:
         QDesktopServices::setUrlHandler("file", &browser, "open");
         browser.opened.clear();
     }
-    void cleanup() {
-        app.reset();
-        QDesktopServices::unsetUrlHandler("file");
-    }
+    void cleanup() { app.reset(), QDesktopServices::unsetUrlHandler("file"); }
 
     void startUp_data() {
         QTest::addColumn<QSize>("screen");
@@ -235,14 +206,12 @@ private slots:
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
         TForm2* image = f().Form2();
-        QCOMPARE(image->windowTitle(), home->path() + "/chromawell/temp/wkf.bmp");
-        QCOMPARE(f().Label2->text(), QString(" w:512  h:512 "));
+        QVERIFY(image->windowTitle() == home->path() + "/chromawell/temp/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu; S&ky opens its submenu, whose
         // first item, "Sky Blue", is taken with Return.
         QMenu* menu = image->PopupMenu2;
-        QTRY_VERIFY(menu->isVisible());
-        QCOMPARE(menu->pos(), QPoint(256, 256));
+        QTRY_VERIFY(menu->isVisible() && menu->pos() == QPoint(256, 256));
         QTest::keyClick(menu, Qt::Key_Y);
         QMenu* sky = nullptr;
         for (QMenu* m : menu->findChildren<QMenu*>()) sky = QString(m->title()).remove('&') == "Sky" ? m : sky;
@@ -263,10 +232,10 @@ private slots:
             for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, app->ws().display.at(x, y));
         // Un-do swaps the painting out and back in.
         const Bitmap painted = app->ws().display.clone(), source = decodeJpegFile(photo);
-        QTest::mouseClick(image->Button4, Qt::LeftButton);
-        QVERIFY(cwtest::samePixels(app->ws().display, source));
-        QTest::mouseClick(image->Button4, Qt::LeftButton);
-        QVERIFY(cwtest::samePixels(app->ws().display, painted));
+        for (const Bitmap* want : {&source, &painted}) {
+            QTest::mouseClick(image->Button4, Qt::LeftButton);
+            QVERIFY(cwtest::samePixels(app->ws().display, *want));
+        }
         QTemporaryDir out;
         app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
         QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
@@ -297,8 +266,7 @@ private slots:
         QCOMPARE(subWindows(), 0);
         QVERIFY(f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
         const size_t asked = app->dialogs.asked.size();
-        QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
-        QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
+        for (QPushButton* b : {f().ExplorerButton3, f().ExplorerButton5}) QTest::mouseClick(b, Qt::LeftButton);
         QCOMPARE(app->dialogs.asked.size(), asked);
     }
 
@@ -454,8 +422,7 @@ private slots:
         f().Form2()->SpinEdit7->setValue(3);
         QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
         TForm10* zoomed = f().Form10();
-        QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View");
-        QCOMPARE(zoomed->Image1->size(), QSize(117, 57));
+        QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View" && zoomed->Image1->size() == QSize(117, 57));
         // Each picture pixel shows as a 3 x 3 block.
         QCOMPARE(zoomed->Image1->grab().toImage().pixel(4, 7) | 0xff000000u, session().ws->display.at(12, 13));
         QTest::mouseClick(zoomed->AutoSyncOff, Qt::LeftButton);
@@ -469,15 +436,13 @@ private slots:
         QVERIFY(zoomed->width() >= 170 && zoomed->height() >= 100);
         if (clearFirst) {
             QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
-            QVERIFY(!session().imageWindowOpen && !zoomed->isVisible() && !session().zoom.exists);
-            QCOMPARE(session().zoom.sourceRect, Rect{});
+            QVERIFY(!session().imageWindowOpen && !zoomed->isVisible() && !session().zoom.exists && session().zoom.sourceRect == Rect{});
             f().loadPath(cwtest::testdata("photos/camera-24.bmp"));
             f().Form2()->PopupMenu2->hide();
         }
         // Without a selection the next Zoom shows the whole 512 x 512 picture.
         QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-        QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->AutoSyncOn->isChecked());
-        QVERIFY(zoomed->Label1->text().isEmpty());
+        QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->AutoSyncOn->isChecked() && zoomed->Label1->text().isEmpty());
         QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
     }
 
@@ -488,8 +453,7 @@ private slots:
         o.MaskEdit1->setText("  50");
         QTest::mouseClick(o.CheckBox1, Qt::LeftButton);
         QVERIFY(o.MaskEdit1->text() == "0" && !o.MaskEdit1->isEnabled());
-        QTest::mouseClick(o.CheckBox1, Qt::LeftButton);
-        QTest::mouseClick(o.CheckBox4, Qt::LeftButton);  // Enlarge
+        QTest::mouseClick(o.CheckBox1, Qt::LeftButton), QTest::mouseClick(o.CheckBox4, Qt::LeftButton);  // Enlarge
         QVERIFY(o.MaskEdit1->isEnabled() && o.MaskEdit3->isEnabled());
         QTest::mouseClick(o.CheckBox5, Qt::LeftButton);  // then Reduce
         QVERIFY(o.CheckBox5->isChecked() && !o.CheckBox4->isChecked() && o.MaskEdit3->isEnabled());
@@ -506,34 +470,14 @@ private slots:
         QVERIFY(o.CheckBox4->isEnabled());
     }
 
-    // A folder where the file should go, or a spooler that turns the job down.
-    void printerFailuresSayWhy_data() {
-        QTest::addColumn<bool>("spoolerRefuses");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("folder in the way") << false << "Is a directory";
-        QTest::newRow("spooler refuses") << true << "the printer reported an error";
-    }
-    void printerFailuresSayWhy() {
-        QFETCH(bool, spoolerRefuses);
-        QFETCH(QString, why);
-        QTemporaryDir out;
-        const QString path = out.filePath("print.pdf");
-        QVERIFY(spoolerRefuses || QDir(out.path()).mkdir("print.pdf"));
-        PdfPrinter printer(path, spoolerRefuses);
-        QImage picture(8, 8, QImage::Format_RGB32);
-        picture.fill(Qt::gray);
-        QCOMPARE(printPage(printer, picture, QRect(10, 10, 8, 8)), QString(kPrintFailed).arg(path, why));
-    }
-
     void printsThePictureWhereTheOptionsPutIt() {
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
         app = std::make_unique<uitest::App>("photos/camera-24.bmp");
         QTemporaryDir out;
         const QString pdf = out.path() + "/print.pdf";
-        QPrinter& printer = app->app.form3().printer();
-        printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf);
-        printer.setResolution(100), printer.setFullPage(true);
         TForm3& options = app->app.form3();
+        QPrinter& printer = options.printer();
+        printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf), printer.setResolution(100), printer.setFullPage(true);
         options.MaskEdit1->setText(" 100");
         // The print button with `margin` in the top field, the options answered with `button`.
         auto print = [&](const char* margin, QPushButton* button) {
@@ -546,7 +490,7 @@ private slots:
             QTest::mouseClick(f().ExplorerButton4, Qt::LeftButton);
         };
         print("  50", options.Button2);
-        QVERIFY2(app->messages.shown.empty(), app->messages.shown.empty() ? "" : app->messages.shown[0].c_str());
+        QCOMPARE(app->messages.shown, std::vector<std::string>{});
         QCOMPARE(printer.docName(), QString("Tintcraft: Image# 1 of 1"));
         QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
         const QImage page(out.path() + "/page.png");
@@ -563,7 +507,7 @@ private slots:
         QCOMPARE(app->messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
         print("0", options.Button3);
         QVERIFY(app->messages.shown.empty() && !QFile::exists(pdf));
-        // The printer's own failure reaches the error box.
+        // The printer's own failure reaches the error box, with the file system's reason.
         printer.setOutputFileName(out.filePath("missing/print.pdf"));
         print("0", options.Button2);
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
