@@ -60,10 +60,8 @@ class TestAbort : public QObject {
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     // After an aborted operation: no meter, both windows usable again.
     void verifySoundWindows(const AbortClicker& clicker) {
-        QVERIFY(clicker.clicked && clicker.keptOpen && clicker.windowsLocked);
-        QVERIFY2(clicker.paints > 0, "the meter repaints while the operation runs");
-        QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked());
-        QVERIFY(f().isEnabled() && f().Form2()->isEnabled());
+        QVERIFY2(clicker.clicked && clicker.keptOpen && clicker.windowsLocked && clicker.paints > 0, "a running operation's meter");
+        QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked() && f().isEnabled() && f().Form2()->isEnabled());
     }
 
 private slots:
@@ -88,16 +86,13 @@ private slots:
     void meterShowsWhatBeginAsks() {
         TForm7 meter;
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
-        QCOMPARE(meter.BlinkLabel1->text(), QString("Saving Image to disk...."));
-        QVERIFY(!meter.Label1->isVisible() && !meter.Button1->isVisible());
-        meter.end();
-        meter.begin("pre-processing....");
+        QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
+        meter.end(), meter.begin("pre-processing....");
         QVERIFY(meter.Label1->isVisible() && meter.Button1->isVisible());
         meter.report(420);
         const QImage full = meter.Label1->grab().toImage();
         meter.report(42);
-        QCOMPARE(meter.Label1->value, 42);
-        QVERIFY2(meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
+        QVERIFY2(meter.Label1->value == 42 && meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
     }
 
     void markUpStopsEarly() {
@@ -117,8 +112,7 @@ private slots:
         Workspace& w = ws();
         std::fill(w.codes.get(), w.codes.get() + w.pixelCount(), int8_t(0));  // the mark-up's outlines go
         w.colour.copyFrom(w.source), w.display.copyFrom(w.source);
-        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton);
-        f().ScopeLocal->click();
+        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton), f().ScopeLocal->click();
         f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
         const int8_t code = int8_t(f().session().palette.paletteCode);
         // The tool reads the position the last move reported, as a real pointer reports one before it is pressed.
