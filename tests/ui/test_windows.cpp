@@ -1,11 +1,15 @@
-// A user's session through the real windows: start-up with its checks, the
+// A user's sessions through the real windows: start-up with its checks, the
 // first-run agreement and the about window; load a picture, choose a palette
 // from the menu the catalogue builds, pick a tool, Touch-paint the sky, undo
 // and redo, save and read back, print to PDF; the pointer's gestures on the
-// image window and the zoomed view; damaged files, Clear Image, closing.
+// image window and the zoomed view; damaged files, Clear Image, closing; the
+// controls reading the document back; Abort on the progress meter.
 #include <QtPrintSupport>
 
+#include <map>
+
 #include "actions/picture_files.h"
+#include "codecs/bmp_writer.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/catalogue.h"
@@ -42,6 +46,151 @@ void drag(QWidget* view, std::initializer_list<QPoint> path) {
 
 QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
 
+enum Input { Click, StepUp, StepDown };
+
+// A control, the input a user gives it and, written out here rather than taken
+// from the program's own tables, the document value it stands for. Controls
+// that show one value share its name. Some need the Touch-paint tool or another
+// control clicked first; some change one more value by a rule.
+struct Control {
+    const char* label;
+    QWidget* (*widget)(TForm1&);
+    int (*holds)(const Session&);
+    const char *value;
+    Input input;
+    bool touch = false;
+    const char *first = nullptr, *also = nullptr;
+};
+
+#define MAIN(m) [](TForm1& f) -> QWidget* { return f.m; }
+#define IMAGE(m) [](TForm1& f) -> QWidget* { return f.Form2()->m; }
+#define HOLDS(e) [](const Session& s) -> int { return s.e; }
+
+const Control kControls[] = {
+    {"Force Gray", MAIN(CheckBox1), HOLDS(controls.forceGray), "forceGray", Click},
+    {"Auto Mark-up", MAIN(CheckBox7), HOLDS(controls.autoMarkUp), "autoMarkUp", Click},
+    {"Un-mask Only", MAIN(CheckBox2), HOLDS(controls.unmaskOnly), "unmaskOnly", Click},
+    {"Re-mark", MAIN(CheckBox11), HOLDS(controls.reMark), "reMark", Click},
+    {"Separation", MAIN(SpinEdit5), HOLDS(controls.separation), "separation", StepUp},
+    {"Objectivity", MAIN(SpinEdit3), HOLDS(controls.objectivity), "objectivity", StepUp},
+    {"Scale%", MAIN(SpinEdit6), HOLDS(controls.scalePercent), "scalePercent", StepDown},
+    {"Overwrite", MAIN(CheckBox8), HOLDS(tools.overwrite), "overwrite", Click},
+    {"Layered", MAIN(CheckBox10), HOLDS(tools.layered), "layered", Click},
+    {"Complexity", MAIN(SpinEdit1), HOLDS(controls.complexity), "complexity", StepUp},
+    {"Integration", MAIN(SpinEdit2), HOLDS(controls.integration), "integration", StepUp, true},
+    {"Scope local", MAIN(ScopeLocal), HOLDS(tools.scope == kScopeConnected), "scope", Click, true, nullptr, "overwrite"},
+    {"Scope global", MAIN(ScopeGlobal), HOLDS(tools.scope == kScopeImageWide), "scope", Click, true, "Scope local"},
+    {"Brush width", MAIN(MaskEdit2), HOLDS(tools.brushWidthField), "brushWidth", StepUp},
+    {"Brush height", MAIN(MaskEdit3), HOLDS(tools.brushHeightField), "brushHeight", StepDown},
+    {"Rounded", MAIN(CheckBox6), HOLDS(tools.rounded), "rounded", Click},
+    {"Round", MAIN(CheckBox13), HOLDS(tools.rounded), "rounded", Click},
+    {"Selectivity", MAIN(SpinEdit4), HOLDS(tools.overwriteFactor), "overwriteFactor", StepDown},
+    {"Ambient Light", MAIN(TrackBar1), HOLDS(effects.ambient), "ambient", StepUp},
+    {"Intensity", MAIN(TrackBar2), HOLDS(effects.intensity), "intensity", StepDown},
+    {"Saturation", MAIN(TrackBar3), HOLDS(effects.saturation), "saturation", StepUp},
+    {"white light", MAIN(RadioButton1), HOLDS(effects.lights[0]), "white", Click},
+    {"yellow light", MAIN(RadioButton2), HOLDS(effects.lights[1]), "yellow", Click},
+    {"red light", MAIN(RadioButton3), HOLDS(effects.lights[2]), "red", Click},
+    {"green light", MAIN(RadioButton4), HOLDS(effects.lights[3]), "green", Click},
+    {"blue light", MAIN(RadioButton5), HOLDS(effects.lights[4]), "blue", Click},
+    {"Interactive", MAIN(PaintInteractive), HOLDS(tools.paintMode == kPaintInteractive), "paintMode", Click, false, "Mask'ed"},
+    {"Mask'ed", MAIN(PaintMasked), HOLDS(tools.paintMode == kPaintMasked), "paintMode", Click},
+    {"Invert", MAIN(CheckBox12), HOLDS(effects.invertOn), "invert", Click},
+    {"Un-do Enabled", IMAGE(CheckBox1), HOLDS(pointer.undoEnabled), "undoEnabled", Click},
+    {"zoom factor", IMAGE(SpinEdit7), HOLDS(zoom.factorField), "zoomFactor", StepUp},
+    {"scale factor", IMAGE(SpinEdit1), HOLDS(scale.value), "scaleFactor", StepUp},
+    {"Pressure", IMAGE(SpinEdit2), HOLDS(palette.pressure), "pressure", StepDown},
+};
+
+const Control& control(const QString& label) {
+    for (const Control& c : kControls)
+        if (label == c.label) return c;
+    qFatal("no control %s", qPrintable(label));
+}
+
+int shown(QWidget* w) { return w->property(w->inherits("QAbstractButton") ? "checked" : "value").toInt(); }
+
+// Up and Right step a spin box and a horizontal slider alike.
+void give(QWidget* w, Input input) {
+    if (input == Click) QTest::mouseClick(w, Qt::LeftButton);
+    else QTest::keyClick(w, input == StepUp ? Qt::Key_Up : Qt::Key_Down);
+}
+
+std::map<std::string, int> documentValues(const Session& s) {
+    std::map<std::string, int> v;
+    for (const Control& c : kControls) v[c.value] = c.holds(s);
+    return v;
+}
+
+// The signal a control's change handler listens to; a control written back
+// with its signals blocked emits none.
+std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
+    return std::make_unique<QSignalSpy>(w, qobject_cast<QRadioButton*>(w) ? SIGNAL(clicked(bool))
+                                           : qobject_cast<QCheckBox*>(w)  ? SIGNAL(toggled(bool))
+                                                                          : SIGNAL(valueChanged(int)));
+}
+
+// Controls given their inputs, then a button clicked (none: a palette from the
+// menu), and the controls that must have changed; "Hue" is the palette's caption.
+struct Scenario {
+    const char* name;
+    std::vector<const char*> prepare;
+    bool touch;
+    QWidget* (*act)(TForm1&);
+    std::vector<const char*> changes;
+};
+
+const Scenario kScenarios[] = {
+    {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"}, false,
+     MAIN(ExplorerButton13), {"Layered", "Interactive", "Mask'ed"}},
+    {"the effects Re-set", {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Mask'ed"},
+     false, MAIN(Button2),
+     {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Interactive", "Mask'ed"}},
+    {"a palette from the menu", {}, false, nullptr, {"Hue"}},
+    {"the Original button", {}, false, MAIN(SpeedButton40), {"Hue"}},
+    {"a quick brush", {}, false, MAIN(SpeedButton11), {"Brush width"}},
+    {"Layered takes Overwrite off under the brush", {"Overwrite"}, false, MAIN(CheckBox10), {"Overwrite", "Layered"}},
+    {"the connected scope takes Overwrite off", {}, true, MAIN(ScopeLocal), {"Overwrite", "Scope local", "Scope global"}},
+};
+
+// After the meter's first show, the operation's first processing of events
+// asks for a repaint and `delayMs` later a later one tries to close the meter,
+// then clicks Abort or presses `key` on it: these timers can only fire from the
+// running operation's own polls. Counts the meter's paints until then.
+class AbortClicker : public QObject {
+public:
+    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown)
+        : main_(f), meter_(f.Form7()), delayMs_(delayMs), key_(key) { qApp->installEventFilter(this); }
+    ~AbortClicker() override { qApp->removeEventFilter(this); }
+    bool clicked = false, keptOpen = false, windowsLocked = false;
+    int paints = 0;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (clicked || !o->isWidgetType() || !(o == meter_ || meter_->isAncestorOf(static_cast<QWidget*>(o))))
+            return false;
+        paints += e->type() == QEvent::Paint && armed_;
+        if (o == meter_ && e->type() == QEvent::Show && !armed_) {
+            armed_ = true;
+            QTimer::singleShot(0, this, [this] {
+                meter_->update();
+                QTimer::singleShot(delayMs_, this, [this] {
+                    if (!meter_->isVisible()) return;  // the operation was over already
+                    clicked = true;
+                    windowsLocked = !main_.isEnabled() && !main_.Form2()->isEnabled();
+                    keptOpen = (meter_->close(), meter_->isVisible());
+                    if (key_ == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                    else QTest::keyClick(meter_, key_);
+                });
+            });
+        }
+        return false;
+    }
+    TForm1& main_;
+    TForm7* meter_;
+    int delayMs_;
+    Qt::Key key_;
+    bool armed_ = false;
+};
+
 } // namespace
 
 // Stands in for the desktop's browser.
@@ -53,7 +202,7 @@ public slots:
     void open(const QUrl& url) { opened.push_back(url); }
 };
 
-class TestColourAPhoto : public QObject {
+class TestWindows : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> home;
     UrlCatcher browser;
@@ -61,8 +210,12 @@ class TestColourAPhoto : public QObject {
     Recorder* recorder = nullptr;
     PictureView* view = nullptr;
 
+    static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
+
     TForm1& f() { return app->f; }
     Session& session() { return app->s(); }
+    Workspace& ws() { return app->ws(); }
+    size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     int subWindows() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return int(f().MdiArea->subWindowList().size());
@@ -74,6 +227,25 @@ class TestColourAPhoto : public QObject {
         recorder = static_cast<Recorder*>(session().routines.get());
         view = f().Form2()->Image1;
         QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+    }
+
+    // A small picture open, the extra controls shown and every panel usable.
+    TForm1& windowWithPicture() {
+        app = std::make_unique<uitest::App>("bmp/rgb24.bmp");
+        f().ShowHideExtraControls1->trigger();
+        return f();
+    }
+
+    static void everyControlShowsTheDocument(TForm1& f) {
+        for (const Control& c : kControls)
+            QVERIFY2(shown(c.widget(f)) == c.holds(f.session()), qPrintable(QString("%1 does not show the document").arg(c.label)));
+        QCOMPARE(f.Label24->text(), QString::fromStdString(f.session().palette.selectionCaption));
+    }
+
+    // After an aborted operation: no meter, both windows usable again.
+    void verifySoundWindows(const AbortClicker& clicker) {
+        QVERIFY2(clicker.clicked && clicker.keptOpen && clicker.windowsLocked && clicker.paints > 0, "a running operation's meter");
+        QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked() && f().isEnabled() && f().Form2()->isEnabled());
     }
 
 private slots:
@@ -508,7 +680,126 @@ private slots:
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
         QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
     }
+
+    void aUserInputReachesItsValueOnly_data() {
+        QTest::addColumn<int>("row");
+        for (size_t i = 0; i < std::size(kControls); ++i) QTest::newRow(kControls[i].label) << int(i);
+    }
+    void aUserInputReachesItsValueOnly() {
+        QFETCH(int, row);
+        const Control& c = kControls[row];
+        TForm1& f = windowWithPicture();
+        if (c.touch) give(f.SpeedButton2, Click);
+        if (c.first) give(control(c.first).widget(f), Click);
+        QWidget* w = c.widget(f);
+        QVERIFY2(w->isVisible() && w->isEnabled(), "a user can reach it");
+        const int before = shown(w);
+        const auto values = documentValues(f.session());
+        give(w, c.input);
+        QVERIFY2(shown(w) != before && c.holds(f.session()) == shown(w), "the input changed the control and its value");
+        const auto now = documentValues(f.session());
+        for (const auto& [value, was] : values)
+            if (value != c.value && (!c.also || value != c.also))
+                QVERIFY2(now.at(value) == was, qPrintable(QString("%1 changed %2 as well").arg(c.label, value.c_str())));
+        everyControlShowsTheDocument(f);
+    }
+
+    void actionsLeaveEveryControlShowingTheDocument_data() {
+        QTest::addColumn<int>("scenario");
+        for (size_t i = 0; i < std::size(kScenarios); ++i) QTest::newRow(kScenarios[i].name) << int(i);
+    }
+    void actionsLeaveEveryControlShowingTheDocument() {
+        QFETCH(int, scenario);
+        const Scenario& sc = kScenarios[scenario];
+        TForm1& f = windowWithPicture();
+        if (sc.touch) give(f.SpeedButton2, Click);
+        for (const char* label : sc.prepare) give(control(label).widget(f), control(label).input);
+        everyControlShowsTheDocument(f);
+        QWidget* clicked = sc.act ? sc.act(f) : nullptr;
+        std::map<std::string, QString> before{{"Hue", f.Label24->text()}};
+        std::vector<std::pair<const char*, std::unique_ptr<QSignalSpy>>> spies;
+        for (const Control& c : kControls) {
+            before[c.label] = QString::number(shown(c.widget(f)));
+            if (c.widget(f) != clicked) spies.emplace_back(c.label, changeSpy(c.widget(f)));
+        }
+        if (clicked) give(clicked, Click);
+        else f.Form2()->PopupMenu2->findChild<QAction*>(QString::fromStdString(std::string(findPaletteItem("Sky: Blue")->name)))->trigger();
+        everyControlShowsTheDocument(f);
+        for (const auto& [label, spy] : spies)
+            QVERIFY2(spy->isValid() && spy->isEmpty(), qPrintable(QString("%1 ran its change handler again").arg(label)));
+        for (const char* label : sc.changes) {
+            const QString now = std::string(label) == "Hue" ? f.Label24->text() : QString::number(shown(control(label).widget(f)));
+            QVERIFY2(now != before[label], qPrintable(QString("%1 did not change").arg(label)));
+        }
+    }
+
+    void meterShowsWhatBeginAsks() {
+        TForm7 meter;
+        meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
+        QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
+        meter.end(), meter.begin("pre-processing....");
+        QVERIFY(meter.Label1->isVisible() && meter.Button1->isVisible());
+        meter.report(420);
+        const QImage full = meter.Label1->grab().toImage();
+        meter.report(42);
+        QVERIFY2(meter.Label1->value == 42 && meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
+    }
+
+    // Abort on the meter while a long operation runs on a 6000 x 4000 picture:
+    // mark-up, then connected Touch-paint, stop early, leave sound state, and
+    // the windows come back.
+    void abortFromTheMeter() {
+        // Gray ramps repeated across the picture, with strong grain: many small regions.
+        Bitmap picture(kW, kH);
+        uint32_t seed = 12345;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int g = std::clamp(x * 256 / 1500 % 256 + int(seed >> 24) / 3 - 42, 0, 255);
+                picture.at(x, y) = rgb(g, g, g);
+            }
+        writeBmp24(picture, (home->path() + "/grain.bmp").toStdString());
+        app = std::make_unique<uitest::App>((home->path() + "/grain.bmp").toStdString());
+        QCOMPARE(ws().width, kW);
+        f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
+        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        const size_t whole = ws().anchors.size();
+        AbortClicker clicker(f(), 150);
+        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        verifySoundWindows(clicker);
+        QVERIFY2(!ws().anchors.empty() && ws().anchors.size() < whole, "an aborted mark-up records fewer regions");
+        QCOMPARE(count(int8_t(kCodeOriginal)), size_t(0));  // no visiting marks are left behind
+        // Large enough for the fill to paint on its second thread while the
+        // image window repaints from the display it writes.
+        Workspace& w = ws();
+        std::fill(w.codes.get(), w.codes.get() + w.pixelCount(), int8_t(0));  // the mark-up's outlines go
+        w.colour.copyFrom(w.source), w.display.copyFrom(w.source);
+        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton), f().ScopeLocal->click();
+        f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
+        const int8_t code = int8_t(f().session().palette.paletteCode);
+        // The tool reads the position the last move reported, as a real pointer reports one before it is pressed.
+        auto click = [&](QPoint at) {
+            QTest::mousePress(f().Form2()->Image1, Qt::LeftButton, {}, at);
+            QTest::mouseMove(f().Form2()->Image1, at);
+            QTest::mouseRelease(f().Form2()->Image1, Qt::LeftButton, {}, at);
+        };
+        AbortClicker escape(f(), 60, Qt::Key_Escape);
+        click(QPoint(10, 10));
+        verifySoundWindows(escape);
+        const size_t aborted = count(code);
+        QVERIFY2(aborted > 0 && aborted < w.pixelCount(), qPrintable(QString::number(aborted)));
+        // What is painted is whole: coloured, shown, and a block around the seed.
+        for (size_t i = 0; i < w.pixelCount(); ++i)
+            QCOMPARE(w.display.data()[i], w.codes[i] == code ? w.colour.data()[i] : w.source.data()[i]);
+        QCOMPARE(w.codes[size_t(1) * kW + 1], code);
+        // From an unpainted pixel, again without Abort: the rest, which
+        // surrounds the painted block and so is one region too.
+        click(QPoint(kW - 10, kH - 10));
+        QCOMPARE(count(code), w.pixelCount());
+    }
 };
 
-QTEST_MAIN(TestColourAPhoto)
-#include "test_colour_a_photo.moc"
+QTEST_MAIN(TestWindows)
+#include "test_windows.moc"
