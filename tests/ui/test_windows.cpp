@@ -5,22 +5,29 @@
 // image window and the zoomed view; damaged files, Clear Image, closing; the
 // controls reading the document back; Abort on the progress meter.
 #include <QtPrintSupport>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <map>
 
 #include "actions/picture_files.h"
-#include "codecs/bmp_writer.h"
 #include "codecs/bmp_reader.h"
+#include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/catalogue.h"
 #include "core/palette_networks.h"
+#include "test_support.h"
 #include "tools/tool_registry.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
 #include "ui/teulafrm.h"
+#include "ui/tform1.h"
 #include "ui/tform10.h"
+#include "ui/tform2.h"
 #include "ui/tform3.h"
 #include "ui/tform5.h"
+#include "ui/tform7.h"
 #include "ui/tools_qt.h"
-#include "ui_rig.h"
 
 using namespace cw;
 
@@ -28,11 +35,39 @@ Q_DECLARE_METATYPE(const cw::Tool*)
 
 namespace {
 
+// A timer, not a wait: the modal window about to open runs its own event loop.
+void whenModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) timer->stop(), timer->deleteLater(), act(modal);
+    });
+    timer->start(10);
+}
+
+// The main window started on a later run, with `picture` open and its first palette menu dismissed.
+struct App {
+    cwtest::ScriptedMessages messages;
+    cwtest::ScriptedDialogs dialogs;
+    Chromawell app;
+    TForm1& f;
+    explicit App(const std::string& picture = {})
+        : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
+        recordAgreementAccepted();
+        f.resize(1200, 900);
+        QSignalSpy started(&f, &TForm1::started);
+        f.show();
+        started.wait(5000);
+        if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
+        if (f.Form2()) f.Form2()->PopupMenu2->hide();
+    }
+    Session& s() { return f.session(); }
+    Workspace& ws() { return *f.session().ws; }
+};
+
 struct Recorder : PaintRoutines {
     QStringList calls;
     void colourWinI(Document& s) override {
-        const Rect& r = s.ws->toolRect;
-        calls << QString("ColourWinI %1,%2,%3,%4").arg(r.x1).arg(r.y1).arg(r.x2).arg(r.y2);
+        calls << QString("ColourWinI %1,%2,%3,%4").arg(s.ws->toolRect.x1).arg(s.ws->toolRect.y1).arg(s.ws->toolRect.x2).arg(s.ws->toolRect.y2);
     }
     void touchPaintIOY(Document&, int32_t x, int32_t y, int32_t c) override { calls << QString("TouchPaintIOY %1 %2 %3").arg(x).arg(y).arg(c); }
 };
@@ -53,7 +88,7 @@ enum Input { Click, StepUp, StepDown };
 // that show one value share its name. Some need the Touch-paint tool or another
 // control clicked first; some change one more value by a rule.
 struct Control {
-    const char* label;
+    const char *label;
     QWidget* (*widget)(TForm1&);
     int (*holds)(const Session&);
     const char *value;
@@ -110,7 +145,7 @@ const Control& control(const QString& label) {
 
 int shown(QWidget* w) { return w->property(w->inherits("QAbstractButton") ? "checked" : "value").toInt(); }
 
-// Up and Right step a spin box and a horizontal slider alike.
+// Up and Down step a spin box and a slider alike.
 void give(QWidget* w, Input input) {
     if (input == Click) QTest::mouseClick(w, Qt::LeftButton);
     else QTest::keyClick(w, input == StepUp ? Qt::Key_Up : Qt::Key_Down);
@@ -134,23 +169,21 @@ std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
 // menu), and the controls that must have changed; "Hue" is the palette's caption.
 struct Scenario {
     const char* name;
-    std::vector<const char*> prepare;
+    std::vector<const char*> prepare, changes;
     bool touch;
     QWidget* (*act)(TForm1&);
-    std::vector<const char*> changes;
 };
 
 const Scenario kScenarios[] = {
-    {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"}, false,
-     MAIN(ExplorerButton13), {"Layered", "Interactive", "Mask'ed"}},
+    {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"},
+     {"Layered", "Interactive", "Mask'ed"}, false, MAIN(ExplorerButton13)},
     {"the effects Re-set", {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Mask'ed"},
-     false, MAIN(Button2),
-     {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Interactive", "Mask'ed"}},
-    {"a palette from the menu", {}, false, nullptr, {"Hue"}},
-    {"the Original button", {}, false, MAIN(SpeedButton40), {"Hue"}},
-    {"a quick brush", {}, false, MAIN(SpeedButton11), {"Brush width"}},
-    {"Layered takes Overwrite off under the brush", {"Overwrite"}, false, MAIN(CheckBox10), {"Overwrite", "Layered"}},
-    {"the connected scope takes Overwrite off", {}, true, MAIN(ScopeLocal), {"Overwrite", "Scope local", "Scope global"}},
+     {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Interactive", "Mask'ed"}, false, MAIN(Button2)},
+    {"a palette from the menu", {}, {"Hue"}, false, nullptr},
+    {"the Original button", {}, {"Hue"}, false, MAIN(SpeedButton40)},
+    {"a quick brush", {}, {"Brush width"}, false, MAIN(SpeedButton11)},
+    {"Layered takes Overwrite off under the brush", {"Overwrite"}, {"Overwrite", "Layered"}, false, MAIN(CheckBox10)},
+    {"the connected scope takes Overwrite off", {}, {"Overwrite", "Scope local", "Scope global"}, true, MAIN(ScopeLocal)},
 };
 
 // After the meter's first show, the operation's first processing of events
@@ -206,7 +239,7 @@ class TestWindows : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> home;
     UrlCatcher browser;
-    std::unique_ptr<uitest::App> app;
+    std::unique_ptr<App> app;
     Recorder* recorder = nullptr;
     PictureView* view = nullptr;
 
@@ -222,7 +255,7 @@ class TestWindows : public QObject {
     }
     // The gesture tests' window: its paint routines only record where they were sent.
     void paintingWindow() {
-        app = std::make_unique<uitest::App>("photos/camera-24.bmp");
+        app = std::make_unique<App>("photos/camera-24.bmp");
         session().routines = std::make_unique<Recorder>();
         recorder = static_cast<Recorder*>(session().routines.get());
         view = f().Form2()->Image1;
@@ -231,7 +264,7 @@ class TestWindows : public QObject {
 
     // A small picture open, the extra controls shown and every panel usable.
     TForm1& windowWithPicture() {
-        app = std::make_unique<uitest::App>("bmp/rgb24.bmp");
+        app = std::make_unique<App>("bmp/rgb24.bmp");
         f().ShowHideExtraControls1->trigger();
         return f();
     }
@@ -252,7 +285,8 @@ private slots:
     // Each test starts as a first run with an empty cache, away from the program's folder.
     void init() {
         home = std::make_unique<QTemporaryDir>();
-        uitest::privateHome(*home);
+        qputenv("XDG_CACHE_HOME", home->path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home->path() + "/config").toUtf8());
         QDir::setCurrent(home->path());
         QDesktopServices::setUrlHandler("file", &browser, "open");
         browser.opened.clear();
@@ -282,7 +316,7 @@ private slots:
         Chromawell app({.services = {&messages, nullptr, [screen] { return screen; }}, .splash = false});
         QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         if (agreement >= 0)
-            uitest::whenModal([&](QWidget* modal) {
+            whenModal([&](QWidget* modal) {
                 TEULAFrm& eula = app.eulaFrm();
                 QCOMPARE(modal, static_cast<QWidget*>(&eula));
                 QVERIFY(eula.Button1->isVisible() && eula.OKBtn->isVisible() && !eula.Button2->isVisible());
@@ -353,7 +387,7 @@ private slots:
         };
         if (splash) goAway(app.splash());
         else {
-            uitest::whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!TForm5::showing(), 4000);
@@ -363,7 +397,7 @@ private slots:
         QTest::mouseClick(eula.Button2, Qt::LeftButton);
         QVERIFY(!eula.isVisible());
         bool opened = false;
-        uitest::whenModal([&](QWidget* modal) {
+        whenModal([&](QWidget* modal) {
             opened = qobject_cast<TForm5*>(modal) != nullptr;
             QTest::keyClick(modal, Qt::Key_Escape);
         });
@@ -372,7 +406,7 @@ private slots:
     }
 
     void skyBlueTouchPaintUndoAndSave() {
-        app = std::make_unique<uitest::App>();
+        app = std::make_unique<App>();
         const std::string photo = cwtest::testdata("photos/camera.jpg");
         app->dialogs.opens.push_back({photo});
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
@@ -438,7 +472,7 @@ private slots:
     }
 
     void menuFollowsTheCatalogueAndSetsTheSelection() {
-        app = std::make_unique<uitest::App>("photos/camera-24.bmp");
+        app = std::make_unique<App>("photos/camera-24.bmp");
         TForm2* image = f().Form2();
         QMenu* menu = image->PopupMenu2;
         auto str = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
@@ -483,7 +517,7 @@ private slots:
     }
     void damagedFiles() {
         QFETCH(QString, file);
-        app = std::make_unique<uitest::App>();
+        app = std::make_unique<App>();
         app->dialogs.opens.push_back({cwtest::testdata(file.toStdString())});
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(app->messages.shown, std::vector<std::string>{kInvalidImageMessage});
@@ -639,7 +673,7 @@ private slots:
 
     void printsThePictureWhereTheOptionsPutIt() {
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
-        app = std::make_unique<uitest::App>("photos/camera-24.bmp");
+        app = std::make_unique<App>("photos/camera-24.bmp");
         QTemporaryDir out;
         const QString pdf = out.path() + "/print.pdf";
         TForm3& options = app->app.form3();
@@ -650,7 +684,7 @@ private slots:
         auto print = [&](const char* margin, QPushButton* button) {
             options.MaskEdit2->setText(margin);
             app->messages.shown.clear();
-            uitest::whenModal([&](QWidget* modal) {
+            whenModal([&](QWidget* modal) {
                 QCOMPARE(modal, static_cast<QWidget*>(&options));
                 QTest::mouseClick(button, Qt::LeftButton);
             });
@@ -759,7 +793,7 @@ private slots:
                 picture.at(x, y) = rgb(g, g, g);
             }
         writeBmp24(picture, (home->path() + "/grain.bmp").toStdString());
-        app = std::make_unique<uitest::App>((home->path() + "/grain.bmp").toStdString());
+        app = std::make_unique<App>((home->path() + "/grain.bmp").toStdString());
         QCOMPARE(ws().width, kW);
         f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
