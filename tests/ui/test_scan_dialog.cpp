@@ -61,8 +61,7 @@ private slots:
             QVERIFY(d.deviceBox->count() == 2 && d.modeBox->currentText() == "Gray");
             QCOMPARE(items(d.modeBox), QStringList({"Gray", "Color"}));
             QVERIFY(d.resolutionSpin->isVisibleTo(&d) && !d.resolutionList->isVisibleTo(&d));
-            QCOMPARE((QList<int>{d.resolutionSpin->minimum(), d.resolutionSpin->maximum(), d.resolutionSpin->value()}),
-                     (QList<int>{1, 1200, 20}));
+            QCOMPARE((QList<int>{d.resolutionSpin->minimum(), d.resolutionSpin->maximum(), d.resolutionSpin->value()}), (QList<int>{1, 1200, 20}));
             QVERIFY(d.sourceBox->isVisibleTo(&d) && items(d.sourceBox) == QStringList({"Flatbed", "Automatic Document Feeder"}));
             d.modeBox->setCurrentText("Color");
             d.resolutionSpin->setValue(15);
@@ -71,16 +70,13 @@ private slots:
         QVERIFY(scanner.acquire(ui) && scanner.imageCount() == 1);
         const Bitmap& b = scanner.image(0);
         QCOMPARE(QSize(b.width(), b.height()), QSize(15 * 80 / 25.4, 15 * 100 / 25.4));  // a page of 80 x 100 mm
-        bool colour = false;
-        for (size_t i = 0; i < b.pixelCount() && !colour; ++i)
-            colour = redOf(b.data()[i]) != greenOf(b.data()[i]) || greenOf(b.data()[i]) != blueOf(b.data()[i]);
-        QVERIFY2(colour, "a colour scan came back gray");
+        QVERIFY2(std::any_of(b.data(), b.data() + b.pixelCount(), [](uint32_t c) { return redOf(c) != greenOf(c) || greenOf(c) != blueOf(c); }),
+                 "a colour scan came back gray");
         std::string device;  // Cancel scans nothing
         whenShown<ScanDialog>([&device](ScanDialog& d) {
             d.modeBox->setCurrentText("Color");
             d.deviceBox->setCurrentIndex(1);
-            QVERIFY(d.deviceBox->currentIndex() == 1 && d.statusLabel->text().isEmpty());
-            QCOMPARE(d.modeBox->currentText(), QString("Gray"));
+            QVERIFY(d.deviceBox->currentIndex() == 1 && d.statusLabel->text().isEmpty() && d.modeBox->currentText() == "Gray");
             device = d.settings().device;
             QTest::mouseClick(d.cancelButton, Qt::LeftButton);
         });

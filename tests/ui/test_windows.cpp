@@ -1,9 +1,6 @@
-// A user's sessions through the real windows: start-up with its checks, the
-// first-run agreement and the about window; load a picture, choose a palette
-// from the menu the catalogue builds, pick a tool, Touch-paint the sky, undo
-// and redo, save and read back, print to PDF; the pointer's gestures on the
-// image window and the zoomed view; damaged files, Clear Image, closing; the
-// controls reading the document back; Abort on the progress meter.
+// A user's sessions through the real windows, offscreen: start-up, colouring a
+// photo from load to save and print, the pointer's gestures, the controls
+// reading the document back, and Abort on the progress meter.
 #include <QtPrintSupport>
 #include <QtTest>
 #include <QtWidgets>
@@ -275,7 +272,6 @@ class TestWindows : public QObject {
         QCOMPARE(f.Label24->text(), QString::fromStdString(f.session().palette.selectionCaption));
     }
 
-    // After an aborted operation: no meter, both windows usable again.
     void verifySoundWindows(const AbortClicker& clicker) {
         QVERIFY2(clicker.clicked && clicker.keptOpen && clicker.windowsLocked && clicker.paints > 0, "a running operation's meter");
         QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked() && f().isEnabled() && f().Form2()->isEnabled());
@@ -460,7 +456,6 @@ private slots:
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
-        // Clear Image closes the picture.
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 0);
         QVERIFY(f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
@@ -503,17 +498,12 @@ private slots:
         }
     }
 
-    // A damaged file leaves no window and a usable program.
-    void damagedFiles_data() {
-        QTest::addColumn<QString>("file");
-        for (const char* f : {"bad/truncated-half.bmp", "bad/huge-both.bmp", "bad/corrupt-huffman.jpg",
-                              "bad/png-named.jpg", "bad/rle8-overrun.bmp", "bad/empty.bmp"})
-            QTest::newRow(f) << QString(f);
-    }
-    void damagedFiles() {
-        QFETCH(QString, file);
+    // A damaged file leaves no window and a usable program (every kind of
+    // damage is refused below the windows); a window closed from its frame
+    // ends its picture.
+    void damagedFileThenClosingFromTheFrame() {
         app = std::make_unique<App>();
-        app->dialogs.opens.push_back({cwtest::testdata(file.toStdString())});
+        app->dialogs.opens.push_back({cwtest::testdata("bad/truncated-half.bmp")});
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(app->messages.shown, std::vector<std::string>{kInvalidImageMessage});
         QCOMPARE(subWindows(), 0);
@@ -536,13 +526,6 @@ private slots:
         QFETCH(const Tool*, tool);
         QFETCH(int, before);
         paintingWindow();
-        QList<QToolButton*> bar;  // the tools in order, each with its hint
-        for (QToolButton* b : f().Panel1->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
-            if (b->isCheckable()) bar << b;
-        std::sort(bar.begin(), bar.end(), [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
-        QCOMPARE(size_t(bar.size()), toolBar().size());
-        for (size_t i = 0; i < toolBar().size(); ++i)
-            QVERIFY(bar[qsizetype(i)] == button(f(), toolBar()[i]) && bar[qsizetype(i)]->toolTip() == toolBar()[i]->hint());
         // From a tool with another pointer shape, with the zoomed view open.
         button(f(), *std::find_if(toolBar().begin(), toolBar().end(), [&](const Tool* t) { return t->cursor() != tool->cursor(); }))->click();
         QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
@@ -750,7 +733,7 @@ private slots:
             if (c.widget(f) != clicked) spies.emplace_back(c.label, changeSpy(c.widget(f)));
         }
         if (clicked) give(clicked, Click);
-        else f.Form2()->PopupMenu2->findChild<QAction*>(QString::fromStdString(std::string(findPaletteItem("Sky: Blue")->name)))->trigger();
+        else f.Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
         everyControlShowsTheDocument(f);
         for (const auto& [label, spy] : spies)
             QVERIFY2(spy->isValid() && spy->isEmpty(), qPrintable(QString("%1 ran its change handler again").arg(label)));
@@ -787,9 +770,8 @@ private slots:
             }
         writeBmp24(picture, (home->path() + "/grain.bmp").toStdString());
         app = std::make_unique<App>((home->path() + "/grain.bmp").toStdString());
-        QCOMPARE(ws().width, kW);
         f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        QVERIFY(ws().width == kW && QTest::qWaitForWindowExposed(f().Form2()));
         QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
         QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
         const size_t whole = ws().anchors.size();
