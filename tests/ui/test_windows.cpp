@@ -57,8 +57,6 @@ struct App {
         if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
         if (f.Form2()) f.Form2()->PopupMenu2->hide();
     }
-    Session& s() { return f.session(); }
-    Workspace& ws() { return *f.session().ws; }
 };
 
 struct Recorder : PaintRoutines {
@@ -243,8 +241,8 @@ class TestWindows : public QObject {
     static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
 
     TForm1& f() { return app->f; }
-    Session& session() { return app->s(); }
-    Workspace& ws() { return app->ws(); }
+    Session& session() { return f().session(); }
+    Workspace& ws() { return *session().ws; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     int subWindows() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -420,16 +418,16 @@ private slots:
         const QPoint seed(100, 30);  // open sky above the skyline
         // The pointer reaches the seed before the click, as a real mouse's does.
         QTest::mouseMove(image->Image1, seed);
-        QTRY_COMPARE(app->ws().pointerX, seed.x());
+        QTRY_COMPARE(ws().pointerX, seed.x());
         QTest::mouseClick(image->Image1, Qt::LeftButton, {}, seed);
         const QImage shown = image->Image1->grab(QRect(0, 0, 128, 64)).toImage();
         for (int y = 0; y < 64; y += 9)
-            for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, app->ws().display.at(x, y));
+            for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, ws().display.at(x, y));
         // Un-do swaps the painting out and back in.
-        const Bitmap painted = app->ws().display.clone(), source = decodeJpegFile(photo);
+        const Bitmap painted = ws().display.clone(), source = decodeJpegFile(photo);
         for (const Bitmap* want : {&source, &painted}) {
             QTest::mouseClick(image->Button4, Qt::LeftButton);
-            QVERIFY(cwtest::samePixels(app->ws().display, *want));
+            QVERIFY(cwtest::samePixels(ws().display, *want));
         }
         QTemporaryDir out;
         app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
@@ -623,36 +621,32 @@ private slots:
         QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
     }
 
-    void printOptionsRules() {
-        TForm3 o;
-        o.show();
-        QVERIFY(o.MaskEdit1->text() == "   0" && !o.MaskEdit3->isEnabled());
-        o.MaskEdit1->setText("  50");
-        QTest::mouseClick(o.CheckBox1, Qt::LeftButton);
-        QVERIFY(o.MaskEdit1->text() == "0" && !o.MaskEdit1->isEnabled());
-        QTest::mouseClick(o.CheckBox1, Qt::LeftButton), QTest::mouseClick(o.CheckBox4, Qt::LeftButton);  // Enlarge
-        QVERIFY(o.MaskEdit1->isEnabled() && o.MaskEdit3->isEnabled());
-        QTest::mouseClick(o.CheckBox5, Qt::LeftButton);  // then Reduce
-        QVERIFY(o.CheckBox5->isChecked() && !o.CheckBox4->isChecked() && o.MaskEdit3->isEnabled());
-        for (auto [edit, typed, kept] : {std::tuple{o.MaskEdit1, "-999", "999"}, {o.MaskEdit2, "1a2b", "12"},
-                                         {o.MaskEdit2, "  7", "  7"}, {o.MaskEdit3, "+7", "7"}}) {
+    // The print options' rules, the jobs they refuse, and a print to PDF that
+    // holds the picture where the options put it.
+    void printsThePictureWhereTheOptionsPutIt() {
+        app = std::make_unique<App>("photos/camera-24.bmp");
+        QTemporaryDir out;
+        const QString pdf = out.path() + "/print.pdf";
+        TForm3& options = app->app.form3();  // the options' rules first
+        QVERIFY(options.MaskEdit1->text() == "   0" && !options.MaskEdit3->isEnabled());
+        options.MaskEdit1->setText("  50");
+        QTest::mouseClick(options.CheckBox1, Qt::LeftButton);
+        QVERIFY(options.MaskEdit1->text() == "0" && !options.MaskEdit1->isEnabled());
+        QTest::mouseClick(options.CheckBox1, Qt::LeftButton), QTest::mouseClick(options.CheckBox4, Qt::LeftButton);  // Enlarge
+        QVERIFY(options.MaskEdit1->isEnabled() && options.MaskEdit3->isEnabled());
+        QTest::mouseClick(options.CheckBox5, Qt::LeftButton);  // then Reduce
+        QVERIFY(options.CheckBox5->isChecked() && !options.CheckBox4->isChecked() && options.MaskEdit3->isEnabled());
+        for (auto [edit, typed, kept] : {std::tuple{options.MaskEdit1, "-999", "999"}, {options.MaskEdit2, "1a2b", "12"},
+                                         {options.MaskEdit2, "  7", "  7"}, {options.MaskEdit3, "+7", "7"}}) {
             edit->clear();
             QTest::keyClicks(edit, typed);
             QCOMPARE(edit->text(), QString(kept));  // digits and blanks only
         }
-        QTest::mouseClick(o.CheckBox3, Qt::LeftButton);  // fit
-        for (QCheckBox* c : {o.CheckBox4, o.CheckBox5, o.CheckBox6, o.CheckBox7}) QVERIFY(!c->isChecked() && !c->isEnabled());
-        QVERIFY(o.MaskEdit3->text() == "0" && o.MaskEdit4->text() == "0");
-        QTest::mouseClick(o.CheckBox3, Qt::LeftButton);
-        QVERIFY(o.CheckBox4->isEnabled());
-    }
-
-    void printsThePictureWhereTheOptionsPutIt() {
-        if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
-        app = std::make_unique<App>("photos/camera-24.bmp");
-        QTemporaryDir out;
-        const QString pdf = out.path() + "/print.pdf";
-        TForm3& options = app->app.form3();
+        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);  // fit
+        for (QCheckBox* c : {options.CheckBox4, options.CheckBox5, options.CheckBox6, options.CheckBox7}) QVERIFY(!c->isChecked() && !c->isEnabled());
+        QVERIFY(options.MaskEdit3->text() == "0" && options.MaskEdit4->text() == "0");
+        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);
+        QVERIFY(options.CheckBox4->isEnabled());
         QPrinter& printer = options.printer();
         printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf), printer.setResolution(100), printer.setFullPage(true);
         options.MaskEdit1->setText(" 100");
@@ -666,20 +660,7 @@ private slots:
             });
             QTest::mouseClick(f().ExplorerButton4, Qt::LeftButton);
         };
-        print("  50", options.Button2);
-        QCOMPARE(app->messages.shown, std::vector<std::string>{});
-        QCOMPARE(printer.docName(), QString("Tintcraft: Image# 1 of 1"));
-        QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
-        const QImage page(out.path() + "/page.png");
-        // Paper is white outside the picture; inside it shows the photo.
-        QVERIFY(QColor(page.pixel(60, 30)) == Qt::white && QColor(page.pixel(100 + 530, 50 + 200)) == Qt::white);
-        int close = 0;
-        for (int y = 20; y < 500; y += 37)
-            for (int x = 20; x < 500; x += 41)
-                close += std::abs(qGray(page.pixel(100 + x, 50 + y)) - int(blueOf(app->ws().display.at(x, y)))) <= 24;
-        QVERIFY2(close >= 140, qPrintable(QString("only %1 of 156 samples match").arg(close)));
         // A field with no digits, and Abort in the options, start no job.
-        QFile::remove(pdf);
         print("    ", options.Button2);
         QCOMPARE(app->messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
         print("0", options.Button3);
@@ -689,6 +670,20 @@ private slots:
         print("0", options.Button2);
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
         QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
+        printer.setOutputFileName(pdf);
+        print("  50", options.Button2);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{});
+        QCOMPARE(printer.docName(), QString("Tintcraft: Image# 1 of 1"));
+        if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
+        QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
+        const QImage page(out.path() + "/page.png");
+        // Paper is white outside the picture; inside it shows the photo.
+        QVERIFY(QColor(page.pixel(60, 30)) == Qt::white && QColor(page.pixel(100 + 530, 50 + 200)) == Qt::white);
+        int close = 0;
+        for (int y = 20; y < 500; y += 37)
+            for (int x = 20; x < 500; x += 41)
+                close += std::abs(qGray(page.pixel(100 + x, 50 + y)) - int(blueOf(ws().display.at(x, y)))) <= 24;
+        QVERIFY2(close >= 140, qPrintable(QString("only %1 of 156 samples match").arg(close)));
     }
 
     void aUserInputReachesItsValueOnly_data() {
