@@ -83,10 +83,10 @@ enum Input { Click, StepUp, StepDown };
 // that show one value share its name. Some need the Touch-paint tool or another
 // control clicked first; some change one more value by a rule.
 struct Control {
-    const char *label;
+    const char* label;
     QWidget* (*widget)(TForm1&);
     int (*holds)(const Session&);
-    const char *value;
+    const char* value;
     Input input;
     bool touch = false;
     const char *first = nullptr, *also = nullptr;
@@ -133,9 +133,7 @@ const Control kControls[] = {
 };
 
 const Control& control(const QString& label) {
-    for (const Control& c : kControls)
-        if (label == c.label) return c;
-    qFatal("no control %s", qPrintable(label));
+    return *std::find_if(std::begin(kControls), std::end(kControls), [&](const Control& c) { return label == c.label; });
 }
 
 int shown(QWidget* w) { return w->property(w->inherits("QAbstractButton") ? "checked" : "value").toInt(); }
@@ -155,19 +153,13 @@ std::map<std::string, int> documentValues(const Session& s) {
 // The signal a control's change handler listens to; a control written back
 // with its signals blocked emits none.
 std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
-    return std::make_unique<QSignalSpy>(w, qobject_cast<QRadioButton*>(w) ? SIGNAL(clicked(bool))
-                                           : qobject_cast<QCheckBox*>(w)  ? SIGNAL(toggled(bool))
-                                                                          : SIGNAL(valueChanged(int)));
+    const char* signal = qobject_cast<QRadioButton*>(w) ? SIGNAL(clicked(bool)) : qobject_cast<QCheckBox*>(w) ? SIGNAL(toggled(bool)) : SIGNAL(valueChanged(int));
+    return std::make_unique<QSignalSpy>(w, signal);
 }
 
 // Controls given their inputs, then a button clicked (none: a palette from the
 // menu), and the controls that must have changed; "Hue" is the palette's caption.
-struct Scenario {
-    const char* name;
-    std::vector<const char*> prepare, changes;
-    bool touch;
-    QWidget* (*act)(TForm1&);
-};
+struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(TForm1&); };
 
 const Scenario kScenarios[] = {
     {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"},
@@ -181,42 +173,34 @@ const Scenario kScenarios[] = {
     {"the connected scope takes Overwrite off", {}, {"Overwrite", "Scope local", "Scope global"}, true, MAIN(ScopeLocal)},
 };
 
-// After the meter's first show, the operation's first processing of events
-// asks for a repaint and `delayMs` later a later one tries to close the meter,
-// then clicks Abort or presses `key` on it: these timers can only fire from the
-// running operation's own polls. Counts the meter's paints until then.
+// Timers that only the running operation's own polls can fire: the first asks
+// the meter for a repaint, one `delayMs` later tries to close the meter, then
+// clicks Abort or presses `key` on it. Counts the meter's paints until then.
 class AbortClicker : public QObject {
 public:
-    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown)
-        : main_(f), meter_(f.Form7()), delayMs_(delayMs), key_(key) { qApp->installEventFilter(this); }
-    ~AbortClicker() override { qApp->removeEventFilter(this); }
-    bool clicked = false, keptOpen = false, windowsLocked = false;
-    int paints = 0;
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (clicked || !o->isWidgetType() || !(o == meter_ || meter_->isAncestorOf(static_cast<QWidget*>(o))))
-            return false;
-        paints += e->type() == QEvent::Paint && armed_;
-        if (o == meter_ && e->type() == QEvent::Show && !armed_) {
-            armed_ = true;
-            QTimer::singleShot(0, this, [this] {
-                meter_->update();
-                QTimer::singleShot(delayMs_, this, [this] {
-                    if (!meter_->isVisible()) return;  // the operation was over already
-                    clicked = true;
-                    windowsLocked = !main_.isEnabled() && !main_.Form2()->isEnabled();
-                    keptOpen = (meter_->close(), meter_->isVisible());
-                    if (key_ == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
-                    else QTest::keyClick(meter_, key_);
-                });
+    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.Form7()) {
+        qApp->installEventFilter(this);
+        QTimer::singleShot(0, this, [=, this, &f] {
+            meter_->update();
+            QTimer::singleShot(delayMs, this, [=, this, &f] {
+                if (!meter_->isVisible()) return;  // the operation was over already
+                clicked = true;
+                windowsLocked = !f.isEnabled() && !f.Form2()->isEnabled();
+                keptOpen = (meter_->close(), meter_->isVisible());
+                if (key == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                else QTest::keyClick(meter_, key);
             });
-        }
+        });
+    }
+    ~AbortClicker() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        paints += !clicked && e->type() == QEvent::Paint && o->isWidgetType() &&
+                  (o == meter_ || meter_->isAncestorOf(static_cast<QWidget*>(o)));
         return false;
     }
-    TForm1& main_;
     TForm7* meter_;
-    int delayMs_;
-    Qt::Key key_;
-    bool armed_ = false;
+    bool clicked = false, keptOpen = false, windowsLocked = false;
+    int paints = 0;
 };
 
 } // namespace
@@ -245,7 +229,7 @@ class TestWindows : public QObject {
     Workspace& ws() { return *session().ws; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     int subWindows() {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a closed window goes on its next turn
         return int(f().MdiArea->subWindowList().size());
     }
     // The gesture tests' window: its paint routines only record where they were sent.
@@ -260,8 +244,7 @@ class TestWindows : public QObject {
     // A small picture open, the extra controls shown and every panel usable.
     TForm1& windowWithPicture() {
         app = std::make_unique<App>("bmp/rgb24.bmp");
-        f().ShowHideExtraControls1->trigger();
-        return f();
+        return f().ShowHideExtraControls1->trigger(), f();
     }
 
     static void everyControlShowsTheDocument(TForm1& f) {
@@ -367,8 +350,7 @@ private slots:
         app.showMain();
         QVERIFY(started.wait(5000) && TForm5::showing() == splash);
         auto goAway = [&](TForm5* about) {
-            QShowEvent again;
-            if (how == 4) QCoreApplication::sendEvent(about, &again);
+            if (QShowEvent again; how == 4) QCoreApplication::sendEvent(about, &again);
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);  // a second one is refused
             QCOMPARE(QApplication::activeModalWidget(), splash ? nullptr : static_cast<QWidget*>(about));
             QTest::mouseClick(about->UrlLabel1, Qt::LeftButton);  // the help page beside the program
@@ -454,9 +436,8 @@ private slots:
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
-        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
-        QCOMPARE(subWindows(), 0);
-        QVERIFY(f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);  // Clear Image
+        QVERIFY(subWindows() == 0 && f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
     }
 
     void menuFollowsTheCatalogueAndSetsTheSelection() {
@@ -738,7 +719,10 @@ private slots:
         }
     }
 
-    void meterShowsWhatBeginAsks() {
+    // The meter shows what an operation asks for; Abort on it while a long
+    // operation runs on a 6000 x 4000 picture: mark-up, then connected
+    // Touch-paint, stop early, leave sound state, and the windows come back.
+    void abortFromTheMeter() {
         TForm7 meter;
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
         QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
@@ -748,12 +732,6 @@ private slots:
         const QImage full = meter.Label1->grab().toImage();
         meter.report(42);
         QVERIFY2(meter.Label1->value == 42 && meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
-    }
-
-    // Abort on the meter while a long operation runs on a 6000 x 4000 picture:
-    // mark-up, then connected Touch-paint, stop early, leave sound state, and
-    // the windows come back.
-    void abortFromTheMeter() {
         // Gray ramps repeated across the picture, with strong grain: many small regions.
         Bitmap picture(kW, kH);
         uint32_t seed = 12345;
