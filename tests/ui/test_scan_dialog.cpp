@@ -13,8 +13,7 @@ using namespace cw;
 namespace {
 
 // Runs `act` on the modal dialog of type D once it is up.
-template <typename D>
-void whenShown(std::function<void(D&)> act, int tries = 200) {
+template <typename D> void whenShown(std::function<void(D&)> act, int tries = 200) {
     QTimer::singleShot(0, [act, tries] {
         if (auto* d = dynamic_cast<D*>(QApplication::activeModalWidget())) act(*d);
         else if (tries > 0) whenShown<D>(act, tries - 1);
