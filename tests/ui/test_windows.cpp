@@ -1,0 +1,788 @@
+// A user's sessions through the real windows, offscreen: start-up, colouring a
+// photo from load to save and print, the pointer's gestures, the controls
+// reading the document back, and Abort on the progress meter.
+#include <QtPrintSupport>
+#include <QtTest>
+#include <QtWidgets>
+
+#include <map>
+
+#include "actions/picture_files.h"
+#include "codecs/bmp_reader.h"
+#include "codecs/bmp_writer.h"
+#include "codecs/jpeg_decoder.h"
+#include "core/catalogue.h"
+#include "core/palette_networks.h"
+#include "test_support.h"
+#include "tools/tool_registry.h"
+#include "ui/chromawell_qt.h"
+#include "ui/help_qt.h"
+#include "ui/teulafrm.h"
+#include "ui/tform1.h"
+#include "ui/tform10.h"
+#include "ui/tform2.h"
+#include "ui/tform3.h"
+#include "ui/tform5.h"
+#include "ui/tform7.h"
+#include "ui/tools_qt.h"
+
+using namespace cw;
+
+Q_DECLARE_METATYPE(const cw::Tool*)
+
+namespace {
+
+// A timer, not a wait: the modal window about to open runs its own event loop.
+void whenModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget* modal = QApplication::activeModalWidget()) timer->stop(), timer->deleteLater(), act(modal);
+    });
+    timer->start(10);
+}
+
+// The main window started on a later run, with `picture` open and its first palette menu dismissed.
+struct App {
+    cwtest::ScriptedMessages messages;
+    cwtest::ScriptedDialogs dialogs;
+    Chromawell app;
+    TForm1& f;
+    explicit App(const std::string& picture = {})
+        : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
+        recordAgreementAccepted();
+        f.resize(1200, 900);
+        QSignalSpy started(&f, &TForm1::started);
+        f.show();
+        started.wait(5000);
+        if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
+        if (f.Form2()) f.Form2()->PopupMenu2->hide();
+    }
+};
+
+struct Recorder : PaintRoutines {
+    QStringList calls;
+    void colourWinI(Document& s) override { calls << QString("ColourWinI %1,%2,%3,%4").arg(s.ws->toolRect.x1).arg(s.ws->toolRect.y1).arg(s.ws->toolRect.x2).arg(s.ws->toolRect.y2); }
+    void touchPaintIOY(Document&, int32_t x, int32_t y, int32_t c) override { calls << QString("TouchPaintIOY %1 %2 %3").arg(x).arg(y).arg(c); }
+};
+
+void drag(QWidget* view, std::initializer_list<QPoint> path) {
+    QTest::mouseMove(view, *path.begin());
+    QTest::mousePress(view, Qt::LeftButton, {}, *path.begin());
+    for (auto p = path.begin() + 1; p != path.end(); ++p) QTest::mouseMove(view, *p);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, *(path.end() - 1));
+}
+
+QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
+
+enum Input { Click, StepUp, StepDown };
+
+// A control, the input a user gives it and, written out here rather than taken
+// from the program's own tables, the document value it stands for. Controls
+// that show one value share its name. Some need the Touch-paint tool or another
+// control clicked first; some change one more value by a rule.
+struct Control {
+    const char* label;
+    QWidget* (*widget)(TForm1&);
+    int (*holds)(const Session&);
+    const char* value;
+    Input input;
+    bool touch = false;
+    const char *first = nullptr, *also = nullptr;
+};
+
+#define MAIN(m) [](TForm1& f) -> QWidget* { return f.m; }
+#define IMAGE(m) [](TForm1& f) -> QWidget* { return f.Form2()->m; }
+#define HOLDS(e) [](const Session& s) -> int { return s.e; }
+
+const Control kControls[] = {
+    {"Force Gray", MAIN(CheckBox1), HOLDS(controls.forceGray), "forceGray", Click},
+    {"Auto Mark-up", MAIN(CheckBox7), HOLDS(controls.autoMarkUp), "autoMarkUp", Click},
+    {"Un-mask Only", MAIN(CheckBox2), HOLDS(controls.unmaskOnly), "unmaskOnly", Click},
+    {"Re-mark", MAIN(CheckBox11), HOLDS(controls.reMark), "reMark", Click},
+    {"Separation", MAIN(SpinEdit5), HOLDS(controls.separation), "separation", StepUp},
+    {"Objectivity", MAIN(SpinEdit3), HOLDS(controls.objectivity), "objectivity", StepUp},
+    {"Scale%", MAIN(SpinEdit6), HOLDS(controls.scalePercent), "scalePercent", StepDown},
+    {"Overwrite", MAIN(CheckBox8), HOLDS(tools.overwrite), "overwrite", Click},
+    {"Layered", MAIN(CheckBox10), HOLDS(tools.layered), "layered", Click},
+    {"Complexity", MAIN(SpinEdit1), HOLDS(controls.complexity), "complexity", StepUp},
+    {"Integration", MAIN(SpinEdit2), HOLDS(controls.integration), "integration", StepUp, true},
+    {"Scope local", MAIN(ScopeLocal), HOLDS(tools.scope == kScopeConnected), "scope", Click, true, nullptr, "overwrite"},
+    {"Scope global", MAIN(ScopeGlobal), HOLDS(tools.scope == kScopeImageWide), "scope", Click, true, "Scope local"},
+    {"Brush width", MAIN(MaskEdit2), HOLDS(tools.brushWidthField), "brushWidth", StepUp},
+    {"Brush height", MAIN(MaskEdit3), HOLDS(tools.brushHeightField), "brushHeight", StepDown},
+    {"Rounded", MAIN(CheckBox6), HOLDS(tools.rounded), "rounded", Click},
+    {"Round", MAIN(CheckBox13), HOLDS(tools.rounded), "rounded", Click},
+    {"Selectivity", MAIN(SpinEdit4), HOLDS(tools.overwriteFactor), "overwriteFactor", StepDown},
+    {"Ambient Light", MAIN(TrackBar1), HOLDS(effects.ambient), "ambient", StepUp},
+    {"Intensity", MAIN(TrackBar2), HOLDS(effects.intensity), "intensity", StepDown},
+    {"Saturation", MAIN(TrackBar3), HOLDS(effects.saturation), "saturation", StepUp},
+    {"white light", MAIN(RadioButton1), HOLDS(effects.lights[0]), "white", Click},
+    {"yellow light", MAIN(RadioButton2), HOLDS(effects.lights[1]), "yellow", Click},
+    {"red light", MAIN(RadioButton3), HOLDS(effects.lights[2]), "red", Click},
+    {"green light", MAIN(RadioButton4), HOLDS(effects.lights[3]), "green", Click},
+    {"blue light", MAIN(RadioButton5), HOLDS(effects.lights[4]), "blue", Click},
+    {"Interactive", MAIN(PaintInteractive), HOLDS(tools.paintMode == kPaintInteractive), "paintMode", Click, false, "Mask'ed"},
+    {"Mask'ed", MAIN(PaintMasked), HOLDS(tools.paintMode == kPaintMasked), "paintMode", Click},
+    {"Invert", MAIN(CheckBox12), HOLDS(effects.invertOn), "invert", Click},
+    {"Un-do Enabled", IMAGE(CheckBox1), HOLDS(pointer.undoEnabled), "undoEnabled", Click},
+    {"zoom factor", IMAGE(SpinEdit7), HOLDS(zoom.factorField), "zoomFactor", StepUp},
+    {"scale factor", IMAGE(SpinEdit1), HOLDS(scale.value), "scaleFactor", StepUp},
+    {"Pressure", IMAGE(SpinEdit2), HOLDS(palette.pressure), "pressure", StepDown},
+};
+
+const Control& control(const QString& label) {
+    return *std::find_if(std::begin(kControls), std::end(kControls), [&](const Control& c) { return label == c.label; });
+}
+
+int shown(QWidget* w) { return w->property(w->inherits("QAbstractButton") ? "checked" : "value").toInt(); }
+
+// Up and Down step a spin box and a slider alike.
+void give(QWidget* w, Input input) {
+    if (input == Click) QTest::mouseClick(w, Qt::LeftButton);
+    else QTest::keyClick(w, input == StepUp ? Qt::Key_Up : Qt::Key_Down);
+}
+
+std::map<std::string, int> documentValues(const Session& s) {
+    std::map<std::string, int> v;
+    for (const Control& c : kControls) v[c.value] = c.holds(s);
+    return v;
+}
+
+// The signal a control's change handler listens to; a control written back
+// with its signals blocked emits none.
+std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
+    const char* signal = qobject_cast<QRadioButton*>(w) ? SIGNAL(clicked(bool)) : qobject_cast<QCheckBox*>(w) ? SIGNAL(toggled(bool)) : SIGNAL(valueChanged(int));
+    return std::make_unique<QSignalSpy>(w, signal);
+}
+
+// Controls given their inputs, then a button clicked (none: a palette from the
+// menu), and the controls that must have changed; "Hue" is the palette's caption.
+struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(TForm1&); };
+
+const Scenario kScenarios[] = {
+    {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"},
+     {"Layered", "Interactive", "Mask'ed"}, false, MAIN(ExplorerButton13)},
+    {"the effects Re-set", {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Mask'ed"},
+     {"Ambient Light", "Intensity", "Saturation", "white light", "red light", "Invert", "Interactive", "Mask'ed"}, false, MAIN(Button2)},
+    {"a palette from the menu", {}, {"Hue"}, false, nullptr},
+    {"the Original button", {}, {"Hue"}, false, MAIN(SpeedButton40)},
+    {"a quick brush", {}, {"Brush width"}, false, MAIN(SpeedButton11)},
+    {"Layered takes Overwrite off under the brush", {"Overwrite"}, {"Overwrite", "Layered"}, false, MAIN(CheckBox10)},
+    {"the connected scope takes Overwrite off", {}, {"Overwrite", "Scope local", "Scope global"}, true, MAIN(ScopeLocal)},
+};
+
+// A timer that only the running operation's own polls can fire: `delayMs` in,
+// it tries to close the meter, then clicks Abort or presses `key` on it.
+class AbortClicker : public QObject {
+public:
+    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.Form7()) {
+        QTimer::singleShot(0, this, [=, this, &f] {
+            QTimer::singleShot(delayMs, this, [=, this, &f] {
+                if (!meter_->isVisible()) return;  // the operation was over already
+                clicked = true;
+                windowsLocked = !f.isEnabled() && !f.Form2()->isEnabled();
+                keptOpen = (meter_->close(), meter_->isVisible());
+                if (key == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                else QTest::keyClick(meter_, key);
+            });
+        });
+    }
+    TForm7* meter_;
+    bool clicked = false, keptOpen = false, windowsLocked = false;
+};
+
+// A spooler that takes the finished job and then turns it down: once the
+// job's file has been written, the printer's state is Error.
+struct RefusingSpooler final : QPrintEngine {
+    QPrinter pdf;
+    void setProperty(PrintEnginePropertyKey k, const QVariant& v) override { pdf.printEngine()->setProperty(k, v); }
+    QVariant property(PrintEnginePropertyKey k) const override { return pdf.printEngine()->property(k); }
+    bool newPage() override { return pdf.printEngine()->newPage(); }
+    bool abort() override { return pdf.printEngine()->abort(); }
+    int metric(QPaintDevice::PaintDeviceMetric m) const override { return pdf.printEngine()->metric(m); }
+    QPrinter::PrinterState printerState() const override {
+        return QFileInfo::exists(pdf.outputFileName()) && pdf.printerState() == QPrinter::Idle ? QPrinter::Error : pdf.printerState();
+    }
+};
+struct RefusingPrinter final : QPrinter {
+    RefusingSpooler spooler;
+    explicit RefusingPrinter(const QString& file) { spooler.pdf.setOutputFileName(file), setEngines(&spooler, spooler.pdf.paintEngine()); }
+};
+
+} // namespace
+
+// Stands in for the desktop's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.push_back(url); }
+};
+
+class TestWindows : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> home;
+    UrlCatcher browser;
+    std::unique_ptr<App> app;
+    Recorder* recorder = nullptr;
+    PictureView* view = nullptr;
+
+    static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
+
+    TForm1& f() { return app->f; }
+    Session& session() { return f().session(); }
+    Workspace& ws() { return *session().ws; }
+    size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
+    int subWindows() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a closed window goes on its next turn
+        return int(f().MdiArea->subWindowList().size());
+    }
+    // The gesture tests' window: its paint routines only record where they were sent.
+    void paintingWindow() {
+        app = std::make_unique<App>("photos/camera-24.bmp");
+        session().routines = std::make_unique<Recorder>();
+        recorder = static_cast<Recorder*>(session().routines.get());
+        view = f().Form2()->Image1;
+        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+    }
+
+    // A small picture open, the extra controls shown and every panel usable.
+    TForm1& windowWithPicture() {
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        return f().ShowHideExtraControls1->trigger(), f();
+    }
+
+    static void everyControlShowsTheDocument(TForm1& f) {
+        for (const Control& c : kControls)
+            QVERIFY2(shown(c.widget(f)) == c.holds(f.session()), qPrintable(QString("%1 does not show the document").arg(c.label)));
+        QCOMPARE(f.Label24->text(), QString::fromStdString(f.session().palette.selectionCaption));
+    }
+
+    void verifySoundWindows(const AbortClicker& clicker) {
+        QVERIFY2(clicker.clicked && clicker.keptOpen && clicker.windowsLocked, "a running operation's meter");
+        QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked() && f().isEnabled() && f().Form2()->isEnabled());
+    }
+
+private slots:
+    // Each test starts as a first run with an empty cache, away from the program's folder.
+    void init() {
+        home = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CACHE_HOME", home->path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home->path() + "/config").toUtf8());
+        QDir::setCurrent(home->path());
+        QDesktopServices::setUrlHandler("file", &browser, "open");
+        browser.opened.clear();
+    }
+    void cleanup() { app.reset(), QDesktopServices::unsetUrlHandler("file"); }
+
+    void startUp_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<int>("agreement");  // -1 agreed on an earlier run, 0 declined now, 1 accepted now
+        QTest::addColumn<bool>("wantsHelp");
+        QTest::newRow("640 x 480") << QSize(640, 480) << -1 << false;
+        QTest::newRow("799 x 600") << QSize(799, 600) << -1 << false;
+        QTest::newRow("800 x 599") << QSize(800, 599) << -1 << false;
+        QTest::newRow("800 x 600") << QSize(800, 600) << -1 << false;
+        QTest::newRow("first run, help now") << QSize(800, 600) << 1 << true;
+        QTest::newRow("first run, help later") << QSize(800, 600) << 1 << false;
+        QTest::newRow("first run, declined") << QSize(800, 600) << 0 << true;
+    }
+    void startUp() {
+        QFETCH(QSize, screen);
+        QFETCH(int, agreement);
+        QFETCH(bool, wantsHelp);
+        if (agreement < 0) recordAgreementAccepted();
+        const bool tooSmall = screen.width() < 800 || screen.height() < 600;
+        cwtest::ScriptedMessages messages;
+        messages.answer = wantsHelp;
+        Chromawell app({.services = {&messages, nullptr, [screen] { return screen; }}, .splash = false});
+        QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
+        if (agreement >= 0)
+            whenModal([&](QWidget* modal) {
+                TEULAFrm& eula = app.eulaFrm();
+                QCOMPARE(modal, static_cast<QWidget*>(&eula));
+                QVERIFY(eula.Button1->isVisible() && eula.OKBtn->isVisible() && !eula.Button2->isVisible());
+                if (agreement) QTest::mouseClick(eula.Button1, Qt::LeftButton);
+                else QTest::keyClick(&eula, Qt::Key_Escape);
+            });
+        TForm1& f = app.form1();
+        QSignalSpy started(&f, &TForm1::started);
+        app.showMain();
+        QTRY_VERIFY(f.terminateRequested() || started.count() == 1);
+        QCOMPARE(f.terminateRequested(), tooSmall || agreement == 0);
+        QCOMPARE(agreementAccepted(), agreement != 0);
+        using Said = std::vector<std::string>;
+        QCOMPARE(messages.shown, tooSmall ? Said{kDisplayTooSmall} : agreement == 1 ? Said{kFirstRunHelpQuestion} : Said{});
+        QCOMPARE(browser.opened.size(), agreement == 1 && wantsHelp ? 1 : 0);
+        for (const QUrl& page : browser.opened) QVERIFY(page.fileName() == "cwdoc21.html" && QFileInfo::exists(page.toLocalFile()));
+        if (agreement == 0) return;
+        // A small display still lets the rest of the start-up run.
+        const Session& s = f.session();
+        QTRY_VERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
+        QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
+                                   s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
+                 (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
+        QVERIFY(f.Label24->text() == "Skin: Fair" && !f.Panel1->isEnabled() && !f.Panel12->isEnabled());
+        QVERIFY(f.SpeedButton1->isChecked() && f.PaintInteractive->isChecked() && f.CheckBox10->isVisible() && f.CheckBox10->isEnabledTo(f.Panel1));
+        QVERIFY(!app.form7().isVisible() && !f.Form10()->isVisible());
+        for (bool shown : {false, true, false}) {  // the extra controls toggle
+            for (QWidget* w : std::initializer_list<QWidget*>{f.Panel88, f.Panel12, f.RadioGroup1, f.CheckBox2})
+                QCOMPARE(w->isVisibleTo(w->parentWidget()), shown);
+            f.ShowHideExtraControls1->trigger();
+        }
+    }
+
+    // However the splash or the about window goes, its flag clears; the help
+    // button opens no second one while one is up.
+    void aboutWindowClearsItsFlagHoweverItGoes_data() {
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<int>("how");  // 0 Close, 1 Escape, 2 Read EULA, 3 its own timer, 4 restored (a second show) and Close
+        QTest::newRow("about, Close") << false << 0;
+        QTest::newRow("about, Escape") << false << 1;
+        QTest::newRow("about, Read EULA") << false << 2;
+        QTest::newRow("about restored, Close") << false << 4;
+        QTest::newRow("splash, Escape") << true << 1;
+        QTest::newRow("splash, its timer") << true << 3;
+    }
+    void aboutWindowClearsItsFlagHoweverItGoes() {
+        QFETCH(bool, splash);
+        QFETCH(int, how);
+        recordAgreementAccepted();
+        Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
+        TForm1& f = app.form1();
+        QSignalSpy started(&f, &TForm1::started);
+        app.showMain();
+        QVERIFY(started.wait(5000) && TForm5::showing() == splash);
+        bool went = false;
+        auto goAway = [&](TForm5* about) {
+            went = about != nullptr;
+            if (QShowEvent again; how == 4) QCoreApplication::sendEvent(about, &again);
+            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);  // a second one is refused
+            QCOMPARE(QApplication::activeModalWidget(), splash ? nullptr : static_cast<QWidget*>(about));
+            QTest::mouseClick(about->UrlLabel1, Qt::LeftButton);  // the help page beside the program
+            const QString page = browser.opened.value(0).toLocalFile();
+            QVERIFY(page == QCoreApplication::applicationDirPath() + "/doc/cwdoc0.html" && QFileInfo::exists(page));
+            if (how == 1) QTest::keyClick(about, Qt::Key_Escape);
+            else if (how != 3) QTest::mouseClick(how == 2 ? about->Button3 : about->Button1, Qt::LeftButton);
+        };
+        if (splash) goAway(app.splash());
+        else {
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
+            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!TForm5::showing(), 4000);
+        TEULAFrm& eula = app.eulaFrm();
+        QCOMPARE(eula.isVisible(), how == 2);  // Read EULA shows it for reading, not modal
+        if (how == 2) QVERIFY(!eula.isModal() && eula.Button2->isVisible() && !eula.Button1->isVisible());
+        QTest::mouseClick(eula.Button2, Qt::LeftButton);
+        QVERIFY(!eula.isVisible());
+        QVERIFY(went);
+    }
+
+    void skyBlueTouchPaintUndoAndSave() {
+        app = std::make_unique<App>();
+        const std::string photo = cwtest::testdata("photos/camera.jpg");
+        app->dialogs.opens.push_back({photo});
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QCOMPARE(subWindows(), 1);
+        TForm2* image = f().Form2();
+        QVERIFY(image->windowTitle() == home->path() + "/chromawell/temp/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
+        QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
+        // The set-up offers the palette menu over the picture's middle.
+        QMenu* menu = image->PopupMenu2;
+        QTRY_VERIFY(menu->isVisible() && menu->pos() == QPoint(256, 256));
+        menu->findChild<QAction*>("SkyBlue1")->trigger();
+        menu->hide();
+        QVERIFY(session().palette.paletteCode == 6 && f().Label24->text() == "Sky: Blue");
+        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton);  // Magic Touch-paint, image-wide, layered
+        QVERIFY(f().ScopeGlobal->isChecked() && session().tools.layered);
+        QVERIFY(QTest::qWaitForWindowExposed(image));
+        const QPoint seed(100, 30);  // open sky above the skyline
+        // The pointer reaches the seed before the click, as a real mouse's does.
+        QTest::mouseMove(image->Image1, seed);
+        QTRY_COMPARE(ws().pointerX, seed.x());
+        QTest::mouseClick(image->Image1, Qt::LeftButton, {}, seed);
+        const QImage shown = image->Image1->grab(QRect(0, 0, 128, 64)).toImage();
+        for (int y = 0; y < 64; y += 9)
+            for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, ws().display.at(x, y));
+        // Un-do swaps the painting out and back in.
+        const Bitmap painted = ws().display.clone(), source = decodeJpegFile(photo);
+        for (const Bitmap* want : {&source, &painted}) {
+            QTest::mouseClick(image->Button4, Qt::LeftButton);
+            QVERIFY(cwtest::samePixels(ws().display, *want));
+        }
+        QTemporaryDir out;
+        app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
+        QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
+        QCOMPARE(app->dialogs.asked.back().title, std::string(kSaveTitle));
+        // The tone band around the seed's bucket, at the default Complexity 16
+        // and Integration 52: buckets within 52 of the seed's, whole buckets,
+        // the palette colour mixed with weight 1 against the strength.
+        const Bitmap saved = readBmp((out.path() + "/sky.bmp").toStdString());
+        QVERIFY(saved.width() == source.width() && saved.height() == source.height());
+        auto grayAt = [&](size_t i) { return int32_t(grayOf(channelsOf(source.data()[i]))); };
+        const int32_t q = grayAt(size_t(seed.y()) * size_t(source.width()) + size_t(seed.x())) / 16 * 16;
+        const int32_t lo = std::max(0, q - 48), hi = std::min(255, q + 63), k = session().palette.blendStrength;
+        size_t blue = 0;
+        for (size_t i = 0; i < saved.pixelCount(); ++i) {
+            const uint32_t was = source.data()[i];
+            uint32_t expect = was;
+            if (grayAt(i) >= lo && grayAt(i) <= hi) {
+                const Rgb c = paletteColourDirect(6, was, was, 0).value().rgb, p = channelsOf(was);
+                auto mix = [k](int32_t v, int32_t w) { return uint32_t((w * k + std::clamp(v, 0, 255)) / (k + 1)); };
+                expect = rgb(mix(c.r, p.r), mix(c.g, p.g), mix(c.b, p.b)), ++blue;
+            }
+            if (saved.data()[i] != expect)
+                QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
+        }
+        QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);  // Clear Image
+        QVERIFY(subWindows() == 0 && f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
+    }
+
+    void menuFollowsTheCatalogueAndSetsTheSelection() {
+        app = std::make_unique<App>("photos/camera-24.bmp");
+        TForm2* image = f().Form2();
+        QMenu* menu = image->PopupMenu2;
+        auto str = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
+        QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
+        for (const PaletteSubmenu& sub : paletteSubmenus()) {
+            if (!sub.caption.empty()) want << str(sub.caption) + " >";
+            for (const PaletteMenuItem& item : sub.items) want << str(item.caption) + (item.isDefault ? " (bold)" : "");
+        }
+        std::function<void(QMenu*)> walk = [&](QMenu* m) {
+            for (QAction* act : m->actions())
+                if (act->menu()) got << act->text() + " >", walk(act->menu());
+                else got << act->text() + (act->font().bold() ? " (bold)" : "");
+        };
+        walk(menu);
+        QCOMPARE(got, want);
+        // A cancelled colour dialog changes nothing; a confirmed one selects Custom.
+        const Session& s = session();
+        menu->findChild<QAction*>("SkyBlue1")->trigger();
+        QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{6, 0x808000}));
+        menu->findChild<QAction*>("PickColour1")->trigger();
+        QVERIFY(app->dialogs.colourAsked == 1 && f().Label24->text() == "Sky: Blue");
+        app->dialogs.colour = 0x123456;
+        menu->findChild<QAction*>("PickColour1")->trigger();
+        QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{88, 0x123456}));
+        QCOMPARE(f().Label24->text(), QString("Custom"));
+        // Clear is offered only with the object panel; the hint goes once the menu opens.
+        for (bool panel : {true, false}) {
+            image->PopupMenu1->actions().front()->trigger();
+            image->popupPaletteMenu(QPoint(10, 10));
+            QVERIFY(image->Panel3->isVisible() == panel && image->Clear2->isVisible() == panel);
+            QVERIFY(image->Image1->toolTip().isEmpty());
+            menu->hide();
+        }
+    }
+
+    // A damaged file leaves no window and a usable program (every kind of
+    // damage is refused below the windows); a window closed from its frame
+    // ends its picture.
+    void damagedFileThenClosingFromTheFrame() {
+        app = std::make_unique<App>();
+        app->dialogs.opens.push_back({cwtest::testdata("bad/truncated-half.bmp")});
+        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{kInvalidImageMessage});
+        QCOMPARE(subWindows(), 0);
+        QVERIFY(f().isEnabled() && !f().Form7()->isVisible() && f().ExplorerButton1->text() == "Load Image");
+        f().loadPath(cwtest::testdata("bmp/rgb24.bmp"));
+        QCOMPARE(subWindows(), 1);
+        f().MdiArea->subWindowList().front()->close();  // from its frame: the picture ends
+        QCOMPARE(subWindows(), 0);
+        QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
+    }
+
+    void eachButtonShowsItsTool_data() {
+        QTest::addColumn<const Tool*>("tool");
+        QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
+        for (const Tool* tool : toolBar())
+            for (int state = 0; state < 4; ++state)
+                QTest::addRow("%s, overwrite %d, layered %d", std::string(tool->name()).c_str(), state & 1, state >> 1) << tool << state;
+    }
+    void eachButtonShowsItsTool() {
+        QFETCH(const Tool*, tool);
+        QFETCH(int, before);
+        paintingWindow();
+        // From a tool with another pointer shape, with the zoomed view open.
+        button(f(), *std::find_if(toolBar().begin(), toolBar().end(), [&](const Tool* t) { return t->cursor() != tool->cursor(); }))->click();
+        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
+        QVERIFY(f().Form10()->isVisible());
+        session().tools.overwrite = before & 1, session().tools.layered = before & 2;
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QRect where = f().SpeedButton2->geometry();
+        QTest::mouseClick(button(f(), tool), Qt::LeftButton);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(f().SpeedButton2->geometry(), where);  // the buttons stay under the pointer
+        QVERIFY(button(f(), tool)->isChecked() && session().tools.currentTool == tool->id());
+        const ToolGroups g = tool->groups();
+        QCOMPARE((QList<bool>{!f().OverwriteGroup->isHidden(), f().OverwriteGroup->isEnabled(), !f().IntegrationGroup->isHidden(),
+                              f().IntegrationGroup->isEnabled(), !f().Panel8->isHidden(), f().Panel8->isEnabled()}),
+                 (QList<bool>{g.overwriteShown, g.overwriteShown, g.integrationShown, g.integrationShown, g.brushShown, g.brushShown}));
+        QVERIFY(f().SpinEdit1->isVisible() && f().SpinEdit1->isEnabled());  // Complexity stays
+        const SwitchesOnSelect rule = tool->switchesOnSelect();
+        const bool kept = rule == SwitchesOnSelect::Kept, on = rule == SwitchesOnSelect::Checked;
+        QCOMPARE((std::pair{f().CheckBox8->isChecked(), f().CheckBox10->isChecked()}),
+                 (std::pair{kept ? bool(before & 1) : on, kept ? bool(before & 2) : on}));
+        QCOMPARE(f().Image1->toolTip(), QString(tool->hint()));
+        QCOMPARE(f().Image1->pixmap().toImage(), toolIcon(tool->glyph()).pixmap(24, 24).toImage());
+        QVERIFY(view->cursor().shape() == toolCursorShape(tool->cursor()));
+        QVERIFY(f().Form10()->Image1->cursor().shape() == toolCursorShape(tool->cursor()));
+    }
+
+    // A selection only from its top left, shown as a band; the brush; the
+    // read-outs; a right click; Touch-paint; the zoomed view of a selection,
+    // painting through it, and every later zoomed view starting fresh.
+    void gesturesAndTheZoomedView_data() {
+        QTest::addColumn<bool>("clearFirst");  // Clear Image and load again before the next Zoom
+        QTest::newRow("another Zoom") << false;
+        QTest::newRow("Clear Image, load, Zoom") << true;
+    }
+    void gesturesAndTheZoomedView() {
+        QFETCH(bool, clearFirst);
+        paintingWindow();
+        f().SpeedButton4->click();
+        drag(view, {QPoint(50, 40), QPoint(10, 90)});
+        QVERIFY(!session().ws->selectionActive && f().Form2()->Button2->text() == "Zer&o-set");
+        drag(view, {QPoint(10, 40), QPoint(30, 60), QPoint(50, 90)});
+        QVERIFY(session().ws->selectionActive && f().Form2()->Button2->text() == "Cr&op");
+        QCOMPARE(session().pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
+        const QImage shown = view->grab(QRect(0, 0, 100, 100)).toImage();  // the band: the outline complemented
+        QCOMPARE(shown.pixel(10, 60) & 0xffffffu, (session().ws->colour.at(10, 60) ^ 0xffffffu) & 0xffffffu);
+        f().SpeedButton1->click();
+        // (QTest takes the point (0, 0) for "the widget's centre", so start one in.)
+        drag(view, {QPoint(1, 1), QPoint(2, 1)});
+        QCOMPARE(recorder->calls, (QStringList{"ColourWinI 0,0,11,11", "ColourWinI 0,0,12,11"}));
+        QTest::mouseMove(view, QPoint(120, 7));
+        QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:7 "));
+        const uint32_t c = session().ws->display.at(120, 7);
+        QCOMPARE(f().Form2()->Label3->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
+        recorder->calls.clear();  // a right click picks the code under the pointer and asks for the menu
+        session().ws->codes[20 * 512 + 30] = 6;
+        QSignalSpy menu(f().Form2(), &TForm2::paletteMenuRequested);
+        QTest::mouseMove(view, QPoint(30, 20));
+        QTest::mouseClick(view, Qt::RightButton, {}, QPoint(30, 20));
+        QVERIFY(session().palette.paletteCode == 6 && menu.count() == 1 && recorder->calls.isEmpty());
+        f().Form2()->PopupMenu2->hide();
+        f().SpeedButton2->click();  // Touch-paint only when released over the 512-wide picture
+        QTest::mouseMove(view, QPoint(40, 50));
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(40, 50));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(512, 50));
+        QVERIFY(recorder->calls.isEmpty());
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(40, 50));
+        QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
+        recorder->calls.clear();
+        f().SpeedButton4->click();
+        drag(view, {QPoint(10, 10), QPoint(50, 30)});
+        f().Form2()->SpinEdit7->setValue(3);
+        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
+        TForm10* zoomed = f().Form10();
+        QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View" && zoomed->Image1->size() == QSize(117, 57));
+        // Each picture pixel shows as a 3 x 3 block.
+        QCOMPARE(zoomed->Image1->grab().toImage().pixel(4, 7) | 0xff000000u, session().ws->display.at(12, 13));
+        QTest::mouseClick(zoomed->AutoSyncOff, Qt::LeftButton);
+        QVERIFY(!session().zoom.autoSync);
+        // The brush through the zoomed view: view (30, 12) is picture (21, 15).
+        f().SpeedButton1->click();
+        drag(zoomed->Image1, {QPoint(30, 12), QPoint(33, 12)});
+        QCOMPARE(recorder->calls, (QStringList{"ColourWinI 12,6,31,25", "ColourWinI 12,5,32,25"}));
+        QCOMPARE(zoomed->Label1->text(), QString(" x:33  y:12 "));
+        if (clearFirst) {
+            QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+            QVERIFY(!session().imageWindowOpen && !zoomed->isVisible() && !session().zoom.exists && session().zoom.sourceRect == Rect{});
+            f().loadPath(cwtest::testdata("photos/camera-24.bmp"));
+            f().Form2()->PopupMenu2->hide();
+        }
+        // Without a selection the next Zoom shows the whole 512 x 512 picture.
+        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
+        QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->AutoSyncOn->isChecked() && zoomed->Label1->text().isEmpty());
+        QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
+    }
+
+    // The print options' rules, the jobs they refuse, and a print to PDF that
+    // holds the picture where the options put it.
+    void printsThePictureWhereTheOptionsPutIt() {
+        app = std::make_unique<App>("photos/camera-24.bmp");
+        QTemporaryDir out;
+        const QString pdf = out.path() + "/print.pdf";
+        TForm3& options = app->app.form3();  // the options' rules first
+        QVERIFY(options.MaskEdit1->text() == "   0" && !options.MaskEdit3->isEnabled());
+        options.MaskEdit1->setText("  50");
+        QTest::mouseClick(options.CheckBox1, Qt::LeftButton);
+        QVERIFY(options.MaskEdit1->text() == "0" && !options.MaskEdit1->isEnabled());
+        QTest::mouseClick(options.CheckBox1, Qt::LeftButton), QTest::mouseClick(options.CheckBox4, Qt::LeftButton);  // Enlarge
+        QVERIFY(options.MaskEdit1->isEnabled() && options.MaskEdit3->isEnabled());
+        QTest::mouseClick(options.CheckBox5, Qt::LeftButton), QTest::mouseClick(options.CheckBox7, Qt::LeftButton);  // then Reduce
+        QVERIFY(options.CheckBox5->isChecked() && !options.CheckBox4->isChecked() && options.MaskEdit3->isEnabled());
+        for (auto [edit, typed, kept] : {std::tuple{options.MaskEdit1, "-999", "999"}, {options.MaskEdit2, "1a2b", "12"},
+                                         {options.MaskEdit2, "  7", "  7"}, {options.MaskEdit3, "+7", "7"}}) {
+            edit->clear();
+            QTest::keyClicks(edit, typed);
+            QCOMPARE(edit->text(), QString(kept));  // digits and blanks only
+        }
+        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);  // fit
+        for (QCheckBox* c : {options.CheckBox4, options.CheckBox5, options.CheckBox6, options.CheckBox7}) QVERIFY(!c->isChecked() && !c->isEnabled());
+        QVERIFY(options.MaskEdit3->text() == "0" && options.MaskEdit4->text() == "0");
+        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);
+        QVERIFY(options.CheckBox4->isEnabled());
+        QPrinter& printer = options.printer();
+        printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf), printer.setResolution(100), printer.setFullPage(true);
+        options.MaskEdit1->setText(" 100");
+        // The print button with `margin` in the top field, the options answered with `button`.
+        auto print = [&](const char* margin, QPushButton* button) {
+            options.MaskEdit2->setText(margin);
+            app->messages.shown.clear();
+            whenModal([&](QWidget* modal) {
+                QCOMPARE(modal, static_cast<QWidget*>(&options));
+                QTest::mouseClick(button, Qt::LeftButton);
+            });
+            QTest::mouseClick(f().ExplorerButton4, Qt::LeftButton);
+        };
+        // A field with no digits, and Abort in the options, start no job.
+        print("    ", options.Button2);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
+        print("0", options.Button3);
+        QVERIFY(app->messages.shown.empty() && !QFile::exists(pdf));
+        // The printer's own failure reaches the error box, with the file system's reason.
+        printer.setOutputFileName(out.filePath("missing/print.pdf"));
+        print("0", options.Button2);
+        const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
+        QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
+        RefusingPrinter refusing(out.filePath("refused.pdf"));  // a refusal after the hand-over shows only in the state
+        QCOMPARE(printPage(refusing, QImage(8, 8, QImage::Format_RGB32), QRect(10, 10, 8, 8)),
+                 QString(kPrintFailed).arg(out.filePath("refused.pdf"), "the printer reported an error"));
+        printer.setOutputFileName(pdf);
+        print("  50", options.Button2);
+        QCOMPARE(app->messages.shown, std::vector<std::string>{});
+        if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
+        QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
+        const QImage page(out.path() + "/page.png");
+        // Paper is white outside the picture; inside it shows the photo.
+        QVERIFY(QColor(page.pixel(60, 30)) == Qt::white && QColor(page.pixel(100 + 530, 50 + 200)) == Qt::white);
+        int close = 0;
+        for (int y = 20; y < 500; y += 37)
+            for (int x = 20; x < 500; x += 41)
+                close += std::abs(qGray(page.pixel(100 + x, 50 + y)) - int(blueOf(ws().display.at(x, y)))) <= 24;
+        QVERIFY2(close >= 140, qPrintable(QString("only %1 of 156 samples match").arg(close)));
+    }
+
+    void aUserInputReachesItsValueOnly_data() {
+        QTest::addColumn<int>("row");
+        for (size_t i = 0; i < std::size(kControls); ++i) QTest::newRow(kControls[i].label) << int(i);
+    }
+    void aUserInputReachesItsValueOnly() {
+        QFETCH(int, row);
+        const Control& c = kControls[row];
+        TForm1& f = windowWithPicture();
+        if (c.touch) give(f.SpeedButton2, Click);
+        if (c.first) give(control(c.first).widget(f), Click);
+        QWidget* w = c.widget(f);
+        QVERIFY2(w->isVisible() && w->isEnabled(), "a user can reach it");
+        const int before = shown(w);
+        const auto values = documentValues(f.session());
+        give(w, c.input);
+        QVERIFY2(shown(w) != before && c.holds(f.session()) == shown(w), "the input changed the control and its value");
+        const auto now = documentValues(f.session());
+        for (const auto& [value, was] : values)
+            if (value != c.value && (!c.also || value != c.also))
+                QVERIFY2(now.at(value) == was, qPrintable(QString("%1 changed %2 as well").arg(c.label, value.c_str())));
+        everyControlShowsTheDocument(f);
+    }
+
+    void actionsLeaveEveryControlShowingTheDocument_data() {
+        QTest::addColumn<int>("scenario");
+        for (size_t i = 0; i < std::size(kScenarios); ++i) QTest::newRow(kScenarios[i].name) << int(i);
+    }
+    void actionsLeaveEveryControlShowingTheDocument() {
+        QFETCH(int, scenario);
+        const Scenario& sc = kScenarios[scenario];
+        TForm1& f = windowWithPicture();
+        if (sc.touch) give(f.SpeedButton2, Click);
+        for (const char* label : sc.prepare) give(control(label).widget(f), control(label).input);
+        everyControlShowsTheDocument(f);
+        QWidget* clicked = sc.act ? sc.act(f) : nullptr;
+        std::map<std::string, QString> before{{"Hue", f.Label24->text()}};
+        std::vector<std::pair<const char*, std::unique_ptr<QSignalSpy>>> spies;
+        for (const Control& c : kControls) {
+            before[c.label] = QString::number(shown(c.widget(f)));
+            if (c.widget(f) != clicked) spies.emplace_back(c.label, changeSpy(c.widget(f)));
+        }
+        if (clicked) give(clicked, Click);
+        else f.Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
+        everyControlShowsTheDocument(f);
+        for (const auto& [label, spy] : spies)
+            QVERIFY2(spy->isValid() && spy->isEmpty(), qPrintable(QString("%1 ran its change handler again").arg(label)));
+        for (const char* label : sc.changes) {
+            const QString now = std::string(label) == "Hue" ? f.Label24->text() : QString::number(shown(control(label).widget(f)));
+            QVERIFY2(now != before[label], qPrintable(QString("%1 did not change").arg(label)));
+        }
+    }
+
+    // The meter shows what an operation asks for; Abort on it while a long
+    // operation runs on a 6000 x 4000 picture: mark-up, then connected
+    // Touch-paint, stop early, leave sound state, and the windows come back.
+    void abortFromTheMeter() {
+        TForm7 meter;
+        meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
+        QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
+        meter.end(), meter.begin("pre-processing....");
+        QVERIFY(meter.Label1->isVisible() && meter.Button1->isVisible());
+        meter.report(420);
+        const QImage full = meter.Label1->grab().toImage();
+        meter.report(42);
+        QVERIFY2(meter.Label1->value == 42 && meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
+        // Gray ramps repeated across the picture, with strong grain: many small regions.
+        Bitmap picture(kW, kH);
+        uint32_t seed = 12345;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int g = std::clamp(x * 256 / 1500 % 256 + int(seed >> 24) / 3 - 42, 0, 255);
+                picture.at(x, y) = rgb(g, g, g);
+            }
+        writeBmp24(picture, (home->path() + "/grain.bmp").toStdString());
+        app = std::make_unique<App>((home->path() + "/grain.bmp").toStdString());
+        f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
+        QVERIFY(ws().width == kW && QTest::qWaitForWindowExposed(f().Form2()));
+        QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
+        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        const size_t whole = ws().anchors.size();
+        AbortClicker clicker(f(), 150);
+        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        verifySoundWindows(clicker);
+        QVERIFY2(!ws().anchors.empty() && ws().anchors.size() < whole, "an aborted mark-up records fewer regions");
+        QCOMPARE(count(int8_t(kCodeOriginal)), size_t(0));  // no visiting marks are left behind
+        // Large enough for the fill to paint on its second thread while the
+        // image window repaints from the display it writes.
+        Workspace& w = ws();
+        std::fill(w.codes.get(), w.codes.get() + w.pixelCount(), int8_t(0));  // the mark-up's outlines go
+        w.colour.copyFrom(w.source), w.display.copyFrom(w.source);
+        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton), f().ScopeLocal->click();
+        f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
+        const int8_t code = int8_t(f().session().palette.paletteCode);
+        // The tool reads the position the last move reported, as a real pointer reports one before it is pressed.
+        auto click = [&](QPoint at) {
+            QTest::mousePress(f().Form2()->Image1, Qt::LeftButton, {}, at);
+            QTest::mouseMove(f().Form2()->Image1, at);
+            QTest::mouseRelease(f().Form2()->Image1, Qt::LeftButton, {}, at);
+        };
+        AbortClicker escape(f(), 60, Qt::Key_Escape);
+        click(QPoint(10, 10));
+        verifySoundWindows(escape);
+        const size_t aborted = count(code);
+        QVERIFY2(aborted > 0 && aborted < w.pixelCount(), qPrintable(QString::number(aborted)));
+        // What is painted is whole: coloured, shown, and a block around the seed.
+        for (size_t i = 0; i < w.pixelCount(); ++i)
+            QCOMPARE(w.display.data()[i], w.codes[i] == code ? w.colour.data()[i] : w.source.data()[i]);
+        QCOMPARE(w.codes[size_t(1) * kW + 1], code);
+        // From an unpainted pixel, again without Abort: the rest, which
+        // surrounds the painted block and so is one region too.
+        click(QPoint(kW - 10, kH - 10));
+        QCOMPARE(count(code), w.pixelCount());
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "test_windows.moc"
