@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <initializer_list>
-#include <string>
 
 #include "core/effects.h"
 #include "document/tool_settings.h"
@@ -11,13 +9,9 @@ using namespace cw;
 
 namespace {
 
-EffectSettings fx(int32_t sat, int32_t inten, int32_t amb,
-                  std::array<bool, 5> lights = {true, false, false, false, false}) {
+EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}) {
     EffectSettings e;
-    e.saturation = sat;
-    e.intensity = inten;
-    e.ambient = amb;
-    e.lights = lights;
+    e.saturation = sat, e.intensity = inten, e.ambient = amb, e.lights = lights;
     return e;
 }
 
@@ -31,12 +25,10 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
         EffectSettings settings;
         Rgb want;
     };
-    const std::array<bool, 5> redOnly{false, false, true, false, false};
     const Case cases[] = {
         {"saturation +2 raises only the channel above gray", {100, 120, 140}, 120, fx(2, 0, 0), {100, 120, 168}},
         {"then intensity +3 from the raw headroom", {100, 120, 140}, 120, fx(2, 3, 0), {133, 153, 201}},
         {"then ambient -2 from the raw floor", {100, 120, 140}, 120, fx(2, 3, -2), {113, 133, 181}},
-        {"ambient +5, red light only", {60, 60, 60}, 60, fx(0, 0, 5, redOnly), {155, 60, 60}},
         {"saturation -10 falls to 1, then up to the floor", {200, 100, 50}, 100, fx(-10, 0, 0), {50, 100, 50}},
         {"saturation -1 truncates toward zero", {150, 100, 50}, 100, fx(-1, 0, 0), {136, 100, 50}},
         {"saturation +10 doubles", {150, 100, 50}, 100, fx(10, 0, 0), {300, 100, 50}},
@@ -53,118 +45,67 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
         // headroom 255 - 300 = -45: -45 div 10 = -4, not -5.
         {"negative headroom divides toward zero", {300, 100, 100}, 166, fx(0, 2, 0), {292, 92, 92}},
         {"negative floor divides toward zero", {-25, 100, 200}, 91, fx(0, 0, -3), {-19, 106, 206}},
-        {"all sliders at zero pass anything unchanged", {-20, 300, 128}, 136,
-         fx(0, 0, 0, {true, true, true, true, true}), {-20, 300, 128}},
+        {"all sliders at zero pass anything", {-20, 300, 128}, 136, fx(0, 0, 0, {1, 1, 1, 1, 1}), {-20, 300, 128}},
         {"sliders beyond the track bars count as their ends", {100, 50, 50}, 66, fx(50, 0, 0), {200, 50, 50}},
+        {"intensity beyond its end", {50, 60, 70}, 60, fx(0, INT32_MIN, 0), {-130, -120, -110}},
+        // Ambient +5 at headroom 195 moves the lit channels by 95.
+        {"white light: all three", {60, 60, 60}, 60, fx(0, 0, 5), {155, 155, 155}},
+        {"yellow light: red and green", {60, 60, 60}, 60, fx(0, 0, 5, {0, 1, 0, 0, 0}), {155, 155, 60}},
+        {"red light", {60, 60, 60}, 60, fx(0, 0, 5, {0, 0, 1, 0, 0}), {155, 60, 60}},
+        {"green light", {60, 60, 60}, 60, fx(0, 0, 5, {0, 0, 0, 1, 0}), {60, 155, 60}},
+        {"blue light", {60, 60, 60}, 60, fx(0, 0, 5, {0, 0, 0, 0, 1}), {60, 60, 155}},
+        {"red and blue light", {60, 60, 60}, 60, fx(0, 0, 5, {0, 0, 1, 0, 1}), {155, 60, 155}},
+        {"no light", {60, 60, 60}, 60, fx(0, 0, 5, {0, 0, 0, 0, 0}), {60, 60, 60}},
+        {"every light: a channel moves once", {60, 60, 60}, 60, fx(0, 0, 5, {1, 1, 1, 1, 1}), {155, 155, 155}},
     };
     for (const Case& c : cases) EXPECT_EQ(applyEffects(c.raw, c.gray, c.settings), c.want) << c.what;
 }
 
-TEST(ApplyEffects, AmbientLightReachesTheChannelsOfTheCheckedLights) {
-    // headroom 195: d = 19 x 5 = 95.
-    struct Case {
-        std::array<bool, 5> lights;
-        Rgb want;
-    };
-    const Case cases[] = {
-        {{true, false, false, false, false}, {155, 155, 155}},   // white: all three
-        {{false, true, false, false, false}, {155, 155, 60}},    // yellow: red and green
-        {{false, false, true, false, false}, {155, 60, 60}},     // red
-        {{false, false, false, true, false}, {60, 155, 60}},     // green
-        {{false, false, false, false, true}, {60, 60, 155}},     // blue
-        {{false, false, true, false, true}, {155, 60, 155}},     // red and blue
-        {{false, false, false, false, false}, {60, 60, 60}},     // none
-        {{true, true, true, true, true}, {155, 155, 155}},       // a channel moves once
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(applyEffects({60, 60, 60}, 60, fx(0, 0, 5, c.lights)), c.want)
-            << c.lights[0] << c.lights[1] << c.lights[2] << c.lights[3] << c.lights[4];
-    }
-}
-
-namespace {
-
-struct StrengthCase {
-    const char* text;
-    int32_t pressure;
-    int32_t want;
-};
-
-void expectStrengths(std::initializer_list<StrengthCase> cases) {
-    for (const StrengthCase& c : cases) {
-        EXPECT_EQ(blendStrengthFor(c.text, c.pressure), c.want) << '"' << c.text << "\" " << c.pressure;
-        PaletteSelection sel;
-        sel.pressure = c.pressure;
-        sel.strengthText = c.text;
-        strengthChange(sel);
-        EXPECT_EQ(sel.blendStrength, c.want) << '"' << c.text << '"';
-    }
-}
-
-} // namespace
-
 // Text that is no whole number counts as 0, overlong digits as above 9, and
 // pressure outside its box as the nearest end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
-    expectStrengths({{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14},
-                     {"1", -5, 6}, {"10", 0, 9}, {"75", -1, 10}, {"-3", 0, 1}, {"", 0, 1}, {"abc", 0, 1},
-                     {"4x", 0, 1}, {" 4", 0, 4}, {"+4", 0, 4}, {"99999999999999999999", 0, 9},
-                     {"-99999999999999999999", 0, 1}, {"3", -7, 8}, {"3", 2, 3}, {"9", INT32_MIN, 14},
-                     {"1", INT32_MAX, 1}});
+    struct Case {
+        const char* text;
+        int32_t pressure, want;
+    };
+    const Case cases[] = {{"0", 0, 1},    {"1", 0, 1},   {"2", 0, 2},   {"5", -5, 10}, {"9", 0, 9},
+                          {"9", -5, 14},  {"1", -5, 6},  {"10", 0, 9},  {"75", -1, 10}, {"-3", 0, 1},
+                          {"", 0, 1},     {"abc", 0, 1}, {"4x", 0, 1},  {" 4", 0, 4},  {"+4", 0, 4},
+                          {"99999999999999999999", 0, 9}, {"-99999999999999999999", 0, 1}, {"3", -7, 8},
+                          {"3", 2, 3},    {"9", INT32_MIN, 14}, {"1", INT32_MAX, 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(blendStrengthFor(c.text, c.pressure), c.want) << '"' << c.text << "\" " << c.pressure;
+        PaletteSelection sel;
+        sel.strengthText = "7";
+        pressureChange(sel, c.pressure);
+        EXPECT_EQ(sel.blendStrength, blendStrengthFor("7", c.pressure));
+        EXPECT_TRUE(setStrengthText(sel, c.text));
+        EXPECT_EQ(sel.blendStrength, c.want) << '"' << c.text << '"';
+        EXPECT_EQ(sel.pressure, std::clamp(c.pressure, -5, 0));
+        sel.blendStrength = 42;  // writing the text the box already holds fires no change
+        EXPECT_FALSE(setStrengthText(sel, c.text));
+        EXPECT_EQ(sel.blendStrength, 42);
+    }
 }
 
-TEST(Edit2Change, StrengthBoxAndPressureBoxRunItOnChange) {
-    PaletteSelection sel;
-    EXPECT_TRUE(setStrengthText(sel, "5"));
-    EXPECT_EQ(sel.blendStrength, 5);
-    pressureChange(sel, -5);
-    EXPECT_EQ(sel.pressure, -5);
-    EXPECT_EQ(sel.blendStrength, 10);
-    pressureChange(sel, -9);  // the spin box stops at -5
-    EXPECT_EQ(sel.pressure, -5);
-    pressureChange(sel, 3);
-    EXPECT_EQ(sel.pressure, 0);
-    EXPECT_EQ(sel.blendStrength, 5);
-
-    // Writing the text the box already holds fires no change.
-    sel.blendStrength = 42;
-    EXPECT_FALSE(setStrengthText(sel, "5"));
-    EXPECT_EQ(sel.blendStrength, 42);
-    EXPECT_TRUE(setStrengthText(sel, "2"));
-    EXPECT_EQ(sel.blendStrength, 2);
-}
-
-TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustom) {
+TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustomOnlyWhenTheBoxChanges) {
     struct Case {
         int32_t blendStrength, code;
         bool want;
     };
-    const Case cases[] = {
-        {1, 1, false}, {2, 1, true}, {14, 6, true}, {1, 88, true}, {1, 99, false}, {1, 127, false}, {3, 88, true},
-    };
-    for (const Case& c : cases) {
+    const Case cases[] = {{1, 1, false}, {2, 1, true}, {14, 6, true}, {1, 88, true},
+                          {1, 99, false}, {1, 127, false}, {3, 88, true}};
+    for (const Case& c : cases)
         for (const bool before : {false, true}) {
             PaletteSelection sel;
-            sel.damperChecked = sel.damperOn = before;
+            sel.damperChecked = before;
+            sel.damperOn = !before;  // re-copied from the box only by a click
             sel.blendStrength = c.blendStrength;
             sel.paletteCode = c.code;
             damperPressRule(sel);
             EXPECT_EQ(sel.damperChecked, c.want) << c.blendStrength << " " << c.code;
-            EXPECT_EQ(sel.damperOn, c.want) << "DamperOn follows the box";
+            EXPECT_EQ(sel.damperOn, c.want == before ? !before : c.want) << c.blendStrength << " " << c.code;
         }
-    }
-}
-
-TEST(DamperClick, TheClickHandlerRunsOnlyWhenTheBoxChanges) {
-    PaletteSelection sel;
-    EXPECT_TRUE(setDamperChecked(sel, true));
-    EXPECT_TRUE(sel.damperOn);
-    // A box already checked: setting it again is no click, DamperOn is not re-copied.
-    sel.damperOn = false;
-    EXPECT_FALSE(setDamperChecked(sel, true));
-    EXPECT_FALSE(sel.damperOn);
-    EXPECT_TRUE(setDamperChecked(sel, false));
-    EXPECT_FALSE(sel.damperOn);
 }
 
 TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
@@ -175,20 +116,11 @@ TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
     tools.currentTool = kToolTouch;
     tools.layered = tools.overwrite = true;
     tools.scope = kScopeConnected;
-    const ToolSettings toolsBefore = tools;
-
+    EXPECT_TRUE(effectsActive(e));
     resetEffects(e, tools);
-    const EffectSettings defaults;
-    EXPECT_EQ(e.ambient, 0);
-    EXPECT_EQ(e.intensity, 0);
-    EXPECT_EQ(e.saturation, 0);
-    EXPECT_EQ(e.lights, defaults.lights);
+    EXPECT_EQ(std::make_tuple(e.ambient, e.intensity, e.saturation, e.invertOn), std::make_tuple(0, 0, 0, false));
     EXPECT_EQ(e.lights, (std::array<bool, 5>{true, false, false, false, false}));
-    EXPECT_FALSE(e.invertOn);
-    EXPECT_EQ(tools.paintMode, kPaintInteractive);
-    EXPECT_EQ(tools.currentTool, toolsBefore.currentTool);
-    EXPECT_EQ(tools.layered, toolsBefore.layered);
-    EXPECT_EQ(tools.overwrite, toolsBefore.overwrite);
-    EXPECT_EQ(tools.scope, toolsBefore.scope);
+    EXPECT_EQ(std::make_tuple(tools.paintMode, tools.currentTool, tools.layered, tools.overwrite, tools.scope),
+              std::make_tuple(kPaintInteractive, kToolTouch, true, true, kScopeConnected));
     EXPECT_FALSE(effectsActive(e));
 }
