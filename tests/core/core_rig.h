@@ -25,11 +25,12 @@ inline Bitmap flat(int w, int h, uint32_t g = 100) { return picture(w, h, [g](in
 inline Bitmap ramp(int w, int h) { return picture(w, h, [](int x, int y) { return x * 17 + y * 29; }); }
 inline Bitmap photo(const char* name) { return decodeJpegFile(cwtest::testdata(std::string("photos/") + name)); }
 
+// Each record as "x,y size code status".
 inline std::vector<std::string> describe(const AnchorList& list) {
     std::vector<std::string> v;
     for (const Anchor& a : list)
-        v.push_back(std::to_string(a.x) + "," + std::to_string(a.y) + " size " + std::to_string(a.size) + " code " +
-                    std::to_string(a.code) + " status " + std::to_string(a.status));
+        v.push_back(std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.size) + " " +
+                    std::to_string(a.code) + " " + std::to_string(a.status));
     return v;
 }
 

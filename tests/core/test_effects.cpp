@@ -18,13 +18,7 @@ EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> l
 } // namespace
 
 TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
-    struct Case {
-        const char* what;
-        Rgb raw;
-        int32_t gray;
-        EffectSettings settings;
-        Rgb want;
-    };
+    struct Case { const char* what; Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
     const Case cases[] = {
         {"saturation +2 raises only the channel above gray", {100, 120, 140}, 120, fx(2, 0, 0), {100, 120, 168}},
         {"then intensity +3 from the raw headroom", {100, 120, 140}, 120, fx(2, 3, 0), {133, 153, 201}},
@@ -64,10 +58,7 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
 // Text that is no whole number counts as 0, overlong digits as above 9, and
 // pressure outside its box as the nearest end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
-    struct Case {
-        const char* text;
-        int32_t pressure, want;
-    };
+    struct Case { const char* text; int32_t pressure, want; };
     const Case cases[] = {{"0", 0, 1},    {"1", 0, 1},   {"2", 0, 2},   {"5", -5, 10}, {"9", 0, 9},
                           {"9", -5, 14},  {"1", -5, 6},  {"10", 0, 9},  {"75", -1, 10}, {"-3", 0, 1},
                           {"", 0, 1},     {"abc", 0, 1}, {"4x", 0, 1},  {" 4", 0, 4},  {"+4", 0, 4},
@@ -89,10 +80,7 @@ TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
 }
 
 TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustomOnlyWhenTheBoxChanges) {
-    struct Case {
-        int32_t blendStrength, code;
-        bool want;
-    };
+    struct Case { int32_t blendStrength, code; bool want; };
     const Case cases[] = {{1, 1, false}, {2, 1, true}, {14, 6, true}, {1, 88, true},
                           {1, 99, false}, {1, 127, false}, {3, 88, true}};
     for (const Case& c : cases)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <numeric>
 #include <random>
 
@@ -25,65 +26,40 @@ struct MScene : Scene<> {
     }
 };
 
-// Breadth-first order over a whole w x h raster from (0, 0), neighbours in
-// the order left, right, up, down, up-left, up-right, down-left, down-right.
-constexpr int kStepX[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, kStepY[8] = {0, 0, -1, 1, -1, -1, 1, 1};
+// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks
+// of every pixel, or of one pixel per f x f cell, every earlier anchor
+// searched for the nearest. Neighbours in the order left, right, up, down,
+// up-left, up-right, down-left, down-right.
+struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
-std::pair<int, int> bfsAt(int w, int h, int rank) {
-    std::vector<bool> seen(size_t(w) * h);
-    std::deque<std::pair<int, int>> q{{0, 0}};
-    seen[0] = true;
-    for (int taken = 1;; ++taken) {
-        const auto [x, y] = q.front();
-        q.pop_front();
-        for (int k = 0; k < 8; ++k) {
-            const int nx = x + kStepX[k], ny = y + kStepY[k];
-            if (nx < 0 || ny < 0 || nx >= w || ny >= h || seen[size_t(ny) * w + nx]) continue;
-            seen[size_t(ny) * w + nx] = true;
-            q.emplace_back(nx, ny);
-        }
-        if (taken == rank || q.empty()) return {x, y};  // rank 0: the last pixel taken
-    }
-}
-
-// Mark-up written plainly: a deque of (x, y) pairs over a raster of levels
-// and barriers, every earlier anchor searched for the nearest.
-struct Raster {
-    int w = 0, h = 0;
+AnchorList plainMarkUp(const Workspace& ws, int step, int f, const Rule& rule, std::optional<Rect> within = {}) {
+    const int w = ws.width / f, h = ws.height / f, dx[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, dy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
     std::vector<int> level;
     std::vector<int8_t> mark;
-};
-
-struct Rule {
-    int d;
-    bool secondRank;  // the anchor moves to the 2D-th pixel
-    int separation;   // 0: no spacing test
-    int factor;       // positions are multiplied by it
-    int tolerance;
-};
-
-AnchorList plainMarkUp(Raster r, const Rule& rule, const Rect& within) {
+    for (int gy = 0; gy < h; ++gy)
+        for (int gx = 0; gx < w; ++gx) {
+            const int x = int(long(gx) * ws.width / w), y = int(long(gy) * ws.height / h);
+            level.push_back(int(blueOf(ws.source.at(x, y))) / step * step);
+            mark.push_back(ws.codes[size_t(y) * ws.width + x]);
+        }
+    const Rect r = within.value_or(Rect{0, 0, w - 1, h - 1});
     AnchorList out;
-    for (int y = within.y1; y <= within.y2; ++y)
-        for (int x = within.x1; x <= within.x2; ++x) {
-            if (r.mark[size_t(y) * r.w + x] != 0) continue;
-            const int base = r.level[size_t(y) * r.w + x];
+    for (int y = r.y1; y <= r.y2; ++y)
+        for (int x = r.x1; x <= r.x2; ++x) {
+            if (mark[size_t(y) * w + x] != 0) continue;
+            const int base = level[size_t(y) * w + x];
             std::deque<std::pair<int, int>> q{{x, y}};
-            r.mark[size_t(y) * r.w + x] = 127;
+            mark[size_t(y) * w + x] = 127;
             int n = 0, ax = -1, ay = -1, lx = 0, ly = 0;
             for (; !q.empty(); q.pop_front()) {
-                const auto [cx, cy] = q.front();
-                if (++n == rule.d || (rule.secondRank && n == 2 * rule.d)) ax = cx, ay = cy;
+                std::tie(lx, ly) = q.front();
+                if (++n == rule.d || (rule.secondRank && n == 2 * rule.d)) ax = lx, ay = ly;
                 for (int k = 0; k < 8; ++k) {
-                    const int nx = cx + kStepX[k], ny = cy + kStepY[k];
-                    if (nx < 0 || ny < 0 || nx >= r.w || ny >= r.h) continue;
-                    const size_t j = size_t(ny) * r.w + nx;
-                    if (r.mark[j] == 0 && std::abs(r.level[j] - base) < rule.tolerance) {
-                        r.mark[j] = 127;
-                        q.emplace_back(nx, ny);
-                    }
+                    const int nx = lx + dx[k], ny = ly + dy[k];
+                    const size_t j = size_t(ny) * w + nx;
+                    if (nx >= 0 && ny >= 0 && nx < w && ny < h && mark[j] == 0 && std::abs(level[j] - base) < rule.tolerance)
+                        mark[j] = 127, q.emplace_back(nx, ny);
                 }
-                lx = cx, ly = cy;
             }
             Anchor a;
             a.size = n;
@@ -93,26 +69,13 @@ AnchorList plainMarkUp(Raster r, const Rule& rule, const Rect& within) {
                 if (place && rule.separation > 0 && e.status == 0 &&
                     (!nearest || std::abs(e.x - ax) + std::abs(e.y - ay) < std::abs(nearest->x - ax) + std::abs(nearest->y - ay)))
                     nearest = &e;
-            if (nearest)
-                place = std::abs(nearest->x - ax) >= rule.separation || std::abs(nearest->y - ay) >= rule.separation;
-            if (place) a.x = ax * rule.factor, a.y = ay * rule.factor, a.status = 0;
-            else if (rule.separation == 0) a.x = lx * rule.factor, a.y = ly * rule.factor;
+            if (nearest) place = std::abs(nearest->x - ax) >= rule.separation || std::abs(nearest->y - ay) >= rule.separation;
+            if (place) a.x = ax * f, a.y = ay * f, a.status = 0;
+            else if (rule.separation == 0) a.x = lx * f, a.y = ly * f;
             else if (out.empty()) a.x = lx, a.y = ly;
             out.push_back(a);
         }
     return out;
-}
-
-// The raster mark-up sees: every pixel, or one pixel per grid cell.
-Raster raster(Workspace& ws, int step, int f) {
-    Raster r{ws.width / f, ws.height / f, {}, {}};
-    for (int gy = 0; gy < r.h; ++gy)
-        for (int gx = 0; gx < r.w; ++gx) {
-            const int x = int(long(gx) * ws.width / r.w), y = int(long(gy) * ws.height / r.h);
-            r.level.push_back(int(blueOf(ws.source.at(x, y))) / step * step);
-            r.mark.push_back(ws.codes[size_t(y) * ws.width + x]);
-        }
-    return r;
 }
 
 // Strokes of code 5 over a photo, as a user's first colouring.
@@ -127,11 +90,7 @@ void strokes(MScene& sc, unsigned seed, int count) {
 } // namespace
 
 TEST(MarkUp, FullAndFastMatchAPlainFloodOnPhotos) {
-    struct Case {
-        const char* photo;
-        int complexity, integration, objectivity, separation, scale;
-        bool selection;
-    };
+    struct Case { const char* photo; int complexity, integration, objectivity, separation, scale; bool selection; };
     const Case cases[] = {
         {"camera.jpg", 16, 52, 10, 10, 0, false}, {"camera.jpg", 64, 9, 1, 1, 0, false},
         {"coffee.jpg", 32, 20, 2, 3, 0, false},   {"astronaut.jpg", 16, 30, 1, 5, 0, true},
@@ -152,9 +111,8 @@ TEST(MarkUp, FullAndFastMatchAPlainFloodOnPhotos) {
         const size_t uncoloured = sc.count(0);
         const int f = c.scale ? 100 / c.scale : 1;
         const int d = std::max(10, sc.s.settings.minObjectSize / f), sep = std::max(15, sc.s.settings.minAnchorSeparation);
-        const Raster r = raster(sc.ws(), 256 / c.complexity, f);
-        const AnchorList want = plainMarkUp(r, {d, !c.scale, c.scale ? 0 : sep, f, c.integration},
-                                            c.selection ? sc.ws().selectionRect : Rect{0, 0, r.w - 1, r.h - 1});
+        const AnchorList want = plainMarkUp(sc.ws(), 256 / c.complexity, f, {d, !c.scale, c.scale ? 0 : sep, c.integration},
+                                            c.selection ? std::optional(sc.ws().selectionRect) : std::nullopt);
         if (c.scale) fastMarkUp(sc.s);
         else markUp(sc.s, false);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
@@ -169,39 +127,29 @@ TEST(MarkUp, FullAndFastMatchAPlainFloodOnPhotos) {
     }
 }
 
-// One flat region, seeded at (0, 0): the anchor is at the D-th or 2D-th
-// pixel the flood takes, the last one taken if there are fewer than D.
-TEST(MarkUp, TheButtonGivesAFlatPictureOneAnchorAtTheDthOr2DthPixel) {
-    const std::pair<int, int> first[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 0}, {2, 1}, {0, 2}, {1, 2}};
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(bfsAt(30, 20, k + 1), first[k]) << "worked out by hand";
-    struct Case {
-        int w, h, d, rank;  // 1-based rank of the anchor's pixel or cell; 0: no anchor
-        int scale = 100;
-        bool staleCount = false;
-    };
+// One flat region as the button marks it up, against the plain flood.
+TEST(MarkUp, TheButtonMarksUpAFlatPictureAtEveryScaleAndSize) {
+    struct Case { int w, h, d, scale; bool staleCount = false; };
     const Case cases[] = {
-        {30, 20, 10, 20}, {30, 20, 37, 74}, {30, 20, 300, 600}, {30, 20, 301, 301}, {4, 4, 10, 10}, {5, 4, 10, 20},
-        {3, 3, 10, 0}, {30, 20, 601, 0}, {400, 300, 30000, 60000},  // its queue grows while it wraps
-        {100, 100, 2, 20},                                           // objectivity of 1 is raised to 10
-        {50, 1, 10, 20, 100, true}, {1, 50, 10, 20, 100, true}, {1, 1, 10, 0}, {40, 40, 10, 20, 150, true},
-        // The fast variant: D' = max(10, D div f) cells, no 2D' rule.
-        {40, 40, 60, 30, 50}, {40, 40, 4, 10, 50}, {40, 40, 19, 10, 50}, {50, 2, 10, 10, 50},
-        {50, 3, 10, 10, 33, true}, {18, 2, 10, 0, 50}, {40, 40, 10, 10, 25}, {40, 40, 10, 10, 20},
-        {3, 50, 10, 0, 25}, {40, 40, 10, 0, 0}};  // no cells, no scale: no record
+        {30, 20, 10, 100}, {30, 20, 37, 100}, {30, 20, 300, 100}, {30, 20, 301, 100}, {4, 4, 10, 100}, {5, 4, 10, 100},
+        {3, 3, 10, 100}, {30, 20, 601, 100}, {400, 300, 30000, 100},  // its queue grows while it wraps
+        {100, 100, 2, 100}, {50, 1, 10, 100, true}, {1, 50, 10, 100, true}, {1, 1, 10, 100}, {40, 40, 10, 150, true},
+        {40, 40, 60, 50}, {40, 40, 4, 50}, {40, 40, 19, 50}, {50, 2, 10, 50}, {50, 3, 10, 33, true}, {18, 2, 10, 50},
+        {40, 40, 10, 25}, {40, 40, 10, 20}, {3, 50, 10, 25}, {40, 40, 10, 0}};
     for (const Case& c : cases) {
         MScene sc(flat(c.w, c.h));
         sc.limits(c.d, 2);
         if (c.staleCount) sc.ws().freePixelCount = 0;
         sc.s.controls.scalePercent = c.scale;
         sc.ws().toolRect = Rect{3, 3, 5, 5};
+        const int f = std::max(1, 100 / std::clamp(c.scale, 1, 100));
+        // Mark-up raises D to 10 and keeps it, and anchors at the 2D-th pixel
+        // when there is one; the fast variant takes D' = max(10, D div f).
+        const AnchorList want = plainMarkUp(sc.ws(), 8, f, {std::max(10, f == 1 ? c.d : c.d / f), f == 1, 0, 1});
         markUpClick(sc.s);
-        const int f = c.scale >= 100 ? 1 : c.scale ? 100 / c.scale : c.w + 1;
-        const auto [x, y] = bfsAt(std::max(1, c.w / f), std::max(1, c.h / f), c.rank);
-        const std::vector<std::string> want{std::to_string(x * f) + "," + std::to_string(y * f) + " size " +
-                                            std::to_string((c.w / f) * (c.h / f)) + " code -1 status " + (c.rank ? "0" : "-1")};
-        EXPECT_EQ(sc.anchors(), c.w / f && c.h / f ? want : std::vector<std::string>{}) << c.w << "x" << c.h << " D " << c.d << " scale " << c.scale;
+        EXPECT_EQ(sc.anchors(), describe(want)) << c.w << "x" << c.h << " D " << c.d << " scale " << c.scale;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
-                  f == 1 ? std::make_pair(std::max(c.d, 10), 15) : std::make_pair(c.d, 2)) << "only mark-up stores the raised sizes";
+                  f == 1 ? std::make_pair(std::max(c.d, 10), 15) : std::make_pair(c.d, 2));
         EXPECT_EQ(sc.ws().freePixelCount, c.w * c.h);
         EXPECT_EQ(sc.ws().toolRect, (Rect{0, 0, c.w - 1, c.h - 1}));
         EXPECT_FALSE(sc.progress.locked());
@@ -216,27 +164,21 @@ TEST(MarkUp, SizeSeparationAndColouredPixelsDecideTheRegionsAndAnchors) {
     // Runs of uncoloured pixels on a coloured field: a run seeded at its left
     // end takes its pixels left to right, so a run of D = 10 pixels has its
     // anchor at x0 + 9. S = 15.
-    struct Run {
-        int y, x0, len;
-    };
-    struct Case {
-        const char* name;
-        std::vector<Run> runs;
-        std::vector<std::string> want;
-    };
+    struct Run { int y, x0, len; };
+    struct Case { const char* name; std::vector<Run> runs; std::vector<std::string> want; };
     const Case cases[] = {
-        {"D - 1 pixels: no anchor, the last pixel as position", {{0, 0, 9}}, {"8,0 size 9 code -1 status -1"}},
+        {"D - 1 pixels: no anchor, the last pixel as position", {{0, 0, 9}}, {"8,0 9 -1 -1"}},
         {"within S - 1 on both axes", {{0, 0, 10}, {14, 14, 10}},
-         {"9,0 size 10 code -1 status 0", "0,0 size 10 code -1 status -1"}},
-        {"S away on x", {{0, 0, 10}, {14, 15, 10}}, {"9,0 size 10 code -1 status 0", "24,14 size 10 code -1 status 0"}},
-        {"S away on y", {{0, 0, 10}, {15, 10, 10}}, {"9,0 size 10 code -1 status 0", "19,15 size 10 code -1 status 0"}},
+         {"9,0 10 -1 0", "0,0 10 -1 -1"}},
+        {"S away on x", {{0, 0, 10}, {14, 15, 10}}, {"9,0 10 -1 0", "24,14 10 -1 0"}},
+        {"S away on y", {{0, 0, 10}, {15, 10, 10}}, {"9,0 10 -1 0", "19,15 10 -1 0"}},
         {"the nearest anchor is S away on x, a farther one close on both axes",
          {{36, 27, 10}, {49, 56, 10}, {50, 41, 10}},
-         {"36,36 size 10 code -1 status 0", "65,49 size 10 code -1 status 0", "50,50 size 10 code -1 status 0"}},
+         {"36,36 10 -1 0", "65,49 10 -1 0", "50,50 10 -1 0"}},
         {"the nearest anchor is close on both axes", {{36, 27, 10}, {49, 55, 10}, {50, 41, 10}},
-         {"36,36 size 10 code -1 status 0", "64,49 size 10 code -1 status 0", "0,0 size 10 code -1 status -1"}},
+         {"36,36 10 -1 0", "64,49 10 -1 0", "0,0 10 -1 -1"}},
         {"after small regions only, a large one still gets an anchor", {{0, 0, 5}, {3, 0, 10}},
-         {"4,0 size 5 code -1 status -1", "9,3 size 10 code -1 status 0"}},
+         {"4,0 5 -1 -1", "9,3 10 -1 0"}},
         {"everything coloured", {}, {}},
     };
     for (const Case& c : cases) {
@@ -269,33 +211,6 @@ TEST(MarkUp, SelectionSeedsRegionsThatGrowPastIt) {
         ASSERT_EQ(sc.sizes(), std::vector<int>{fast ? 15 * 20 : 30 * 40}) << "the region reaches the picture's edges";
         EXPECT_EQ(sc.ws().anchors[0].status, 0);
         EXPECT_EQ(sc.ws().selectionRect, selection);
-    }
-}
-
-TEST(MarkUp, FastMarkUpBarsTheCellsWhoseOwnPixelIsColoured) {
-    // A 40 x 40 picture on a 20 x 20 grid (Scale% 50): cell (x, y) stands for
-    // pixel (2x, 2y).
-    struct Case {
-        const char* name;
-        int x1, y1, x2, y2;  // coloured pixels, inclusive
-        int cells;
-    };
-    const Case cases[] = {
-        {"bottom half coloured", 0, 20, 39, 39, 20 * 10},
-        {"top ten rows coloured", 0, 0, 39, 9, 20 * 15},
-        {"two left columns coloured", 0, 0, 1, 39, 19 * 20},
-        {"odd rows coloured: no cell's pixel", 0, 1, 39, 1, 400},
-    };
-    for (const Case& c : cases) {
-        MScene sc(flat(40, 40));
-        for (int y = c.y1; y <= c.y2; ++y)
-            for (int x = c.x1; x <= c.x2; ++x) sc.colourIn(x, y, 4);
-        const size_t coloured = sc.count(4);
-        sc.s.controls.scalePercent = 50;
-        fastMarkUp(sc.s);
-        EXPECT_EQ(sc.sizes(), std::vector<int>{c.cells}) << c.name;
-        EXPECT_EQ(sc.count(4), coloured) << c.name;
-        EXPECT_EQ(sc.count(0), 1600 - coloured) << c.name;
     }
 }
 
@@ -371,20 +286,3 @@ TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
     EXPECT_TRUE(sc.displayIsColour());
 }
 
-TEST(MarkUp, XSortIsAStableSelectionSortBySize) {
-    std::mt19937 rng(5);
-    for (int round = 0; round < 200; ++round) {
-        AnchorList list(rng() % 40);
-        for (size_t k = 0; k < list.size(); ++k) list[k].size = int(rng() % 6), list[k].x = int(k);
-        // The sort as designed: take the first smallest, append it, repeat.
-        AnchorList rest = list, want;
-        while (!rest.empty()) {
-            const auto pick = std::min_element(rest.begin(), rest.end(),
-                                               [](const Anchor& a, const Anchor& b) { return a.size < b.size; });
-            want.push_back(*pick);
-            rest.erase(pick);
-        }
-        xSort(list);
-        EXPECT_EQ(describe(list), describe(want)) << "round " << round;
-    }
-}

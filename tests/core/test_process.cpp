@@ -150,39 +150,6 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     EXPECT_EQ(sc.routines->selPaints, 1);
 }
 
-TEST(Process, MarkUpColourFinishAndMarkUpAgainOnAPhoto) {
-    PScene sc(photo("camera.jpg"));
-    sc.s.controls.objectivity = 2;
-    sc.s.controls.separation = 5;
-    valSet(sc.s.controls, sc.s.settings);
-    markUpClick(sc.s);
-    const AnchorList first = sc.ws().anchors;
-    ASSERT_GT(first.size(), 3u);
-    // Colour a small patch at every anchor, each with its own palette.
-    int code = 1;
-    for (const Anchor& a : first) {
-        if (a.status != 0) continue;
-        for (int y = std::max(0, a.y - 2); y <= std::min(511, a.y + 2); ++y)
-            for (int x = std::max(0, a.x - 2); x <= std::min(511, a.x + 2); ++x) sc.paint(x, y, code);
-        code = code % 12 + 1;
-    }
-    const size_t before = sc.count(0);
-    autoFinishClick(sc.s);
-    initvimg(sc.ws(), sc.progress);  // so that every later mark-up starts from the same codes
-    const size_t after = sc.count(0);
-    EXPECT_LT(after, before * 3 / 4);
-    EXPECT_TRUE(std::ranges::none_of(sc.codes(), [](int8_t c) { return c < 0; }));
-    markUpClick(sc.s);
-    const std::vector<int> again = sc.sizes();
-    EXPECT_EQ(size_t(std::accumulate(again.begin(), again.end(), 0L)), after)
-        << "only the pixels finish-up left uncoloured are searched";
-    // Processing with Auto Mark-up finds the same regions in the same order.
-    const std::vector<std::string> anchors = sc.anchors();
-    sc.s.controls.autoMarkUp = true;
-    processClick(sc.s);
-    EXPECT_EQ(sc.anchors(), anchors);
-}
-
 TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
     // Not square, so that a width given for a height shows; the bounds the
     // window takes are exclusive, so the last column and row must be inside.
