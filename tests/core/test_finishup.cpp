@@ -79,10 +79,11 @@ void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::strin
 
 } // namespace
 
-TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPicturesAndAPhoto) {
+TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPictures) {
     std::mt19937 rng(20240611);
     for (int round = 0; round < 600; ++round) {
-        const int w = 1 + int(rng() % 14), h = 1 + int(rng() % 14);
+        // Now and then tall enough for the rays' kept states to matter.
+        const int w = 1 + int(rng() % 14), h = round % 40 ? 1 + int(rng() % 14) : 40 + int(rng() % 90);
         const double density = (rng() % 40) / 100.0;
         FScene fast(ramp(w, h)), plain(ramp(w, h));
         for (FScene* sc : {&fast, &plain}) {
@@ -97,19 +98,6 @@ TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPicturesAndAPhoto) {
         if (round % 3 != 2) expectSame(FinishupMode::Recolour, fast, plain, "recolour, round " + std::to_string(round));
         expectSame(FinishupMode::Fill, fast, plain, "round " + std::to_string(round));
     }
-    // Strokes over a photo tall enough for the rays' kept states to matter.
-    const Bitmap pic = photo("camera.jpg");
-    FScene fast(pic.clone()), plain(pic.clone());
-    const int w = pic.width(), h = pic.height();
-    for (int stroke = 0; stroke < 700; ++stroke) {
-        const int x0 = int(rng() % w), y0 = int(rng() % h), len = 5 + int(rng() % 30);
-        const int code = kCodes[rng() % 5], sx = int(rng() % 3) - 1, sy = int(rng() % 2);
-        for (int k = 0, x = x0, y = y0; k < len && x >= 0 && x < w && y < h; ++k, x += sx, y += sy + (sx == 0)) {
-            fast.paint(x, y, code);
-            plain.paint(x, y, code);
-        }
-    }
-    expectSame(FinishupMode::Fill, fast, plain, "photo");
 }
 
 TEST(Finishup, FillEdgeCases) {

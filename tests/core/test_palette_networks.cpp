@@ -86,44 +86,28 @@ TEST(PaletteColour, TablesEqualTheDirectEvaluationAtEveryLevelAndOnAColourPhoto)
     }
 }
 
-TEST(PaletteColour, SpecialCodesTakeTheirColourFromMarkerCurrentOrSource) {
-    // Code 13 on a coloured source: gray (40 + 100 + 220) / 3 = 120 picks the
-    // network's row, and each channel mixes with its own source channel.
+// Special codes take their colour from the marker, the current colour or the
+// source; code 13 on a coloured source picks the network's row by the gray
+// (40 + 100 + 220) / 3 = 120 and mixes each channel with its own.
+TEST(PaletteColour, SpecialCodesAndCodesOutsideTheDispatch) {
     const Rgb n = *evaluatePaletteNet(13, 120);
-    const struct {
-        int32_t code;
-        uint32_t source, current;
-        int32_t marker;
-        PaletteResult want;
-    } cases[] = {
-        {88, gray(10), gray(200), 0x0000FF, {{255, 0, 0}, 85}},  // marker 0x00BBGGRR
-        {88, gray(10), gray(200), 0x123456, {{0x56, 0x34, 0x12}, (0x56 + 0x34 + 0x12) / 3}},
-        {88, gray(10), gray(200), -1, {{255, 255, 255}, 255}},  // Make-up marker
-        {99, gray(10), rgb(30, 60, 91), 0, {{30, 60, 91}, 60}},  // current, its own gray
-        {124, rgb(10, 20, 30), gray(0), 0, {{10, 20, 30}, 20}},
-        {125, rgb(10, 20, 30), gray(0), 0, {{20, 20, 20}, 20}},
-        {13, rgb(40, 100, 220), gray(0), 0, {{(n.r + 80) / 3, (n.g + 200) / 3, (n.b + 440) / 3}, 120}},
-    };
-    for (const auto& c : cases)
-        for (const bool tabulated : {true, false}) {
-            const auto got = colourBy(tabulated, c.code, c.source, c.current, c.marker);
-            ASSERT_TRUE(got) << c.code;
-            EXPECT_EQ(*got, c.want) << "code " << c.code << " marker " << c.marker;
-        }
-}
-
-TEST(PaletteColour, CodesOutsideTheDispatchAndNetworksOutsideTheListGiveNoColour) {
-    std::vector<int32_t> none = {0, 255, 256, 1000, -1, -13, -128, -129, INT32_MIN, INT32_MAX};
-    for (int32_t c = 31; c <= 128; ++c)
-        if (c != 88 && c != 99 && c != 124 && c != 125) none.push_back(c);
-    for (int32_t code : none) {
-        EXPECT_FALSE(paletteColour(code, gray(128), gray(3), 0x0000FF)) << code;
-        EXPECT_FALSE(paletteColourDirect(code, gray(128), gray(3), 0x0000FF)) << code;
+    struct Case { int32_t code; uint32_t source, current; int32_t marker; std::optional<PaletteResult> want; };
+    std::vector<Case> cases = {
+        {88, gray(10), gray(200), 0x0000FF, {{{255, 0, 0}, 85}}},  // marker 0x00BBGGRR
+        {88, gray(10), gray(200), 0x123456, {{{0x56, 0x34, 0x12}, (0x56 + 0x34 + 0x12) / 3}}},
+        {88, gray(10), gray(200), -1, {{{255, 255, 255}, 255}}},  // Make-up marker
+        {99, gray(10), rgb(30, 60, 91), 0, {{{30, 60, 91}, 60}}},  // current, its own gray
+        {124, rgb(10, 20, 30), gray(0), 0, {{{10, 20, 30}, 20}}}, {125, rgb(10, 20, 30), gray(0), 0, {{{20, 20, 20}, 20}}},
+        {13, rgb(40, 100, 220), gray(0), 0, {{{(n.r + 80) / 3, (n.g + 200) / 3, (n.b + 440) / 3}, 120}}}};
+    for (int32_t code : {0, 255, 256, 1000, -1, -13, -128, -129, INT32_MIN, INT32_MAX}) cases.push_back({code, gray(128), gray(3), 0xFF, {}});
+    for (int32_t code = 31; code <= 128; ++code)
+        if (code != 88 && code != 99 && code != 124 && code != 125) cases.push_back({code, gray(128), gray(3), 0xFF, {}});
+    for (const Case& c : cases)
+        for (const bool tabulated : {true, false})
+            EXPECT_EQ(colourBy(tabulated, c.code, c.source, c.current, c.marker), c.want) << "code " << c.code;
+    for (int32_t net = -2; net <= 33; ++net) {
+        const bool isNet = (net >= 1 && net <= 13) || net == 15 || net == 17 || (net >= 19 && net <= 28) || net == 30;
+        EXPECT_EQ(evaluatePaletteNet(net, 100).has_value(), isNet) << net;
     }
-    for (int32_t n = -2; n <= 33; ++n) {
-        const bool isNet = (n >= 1 && n <= 13) || n == 15 || n == 17 || (n >= 19 && n <= 28) || n == 30;
-        EXPECT_EQ(evaluatePaletteNet(n, 100).has_value(), isNet) << n;
-    }
-    EXPECT_FALSE(evaluatePaletteNet(2, -1));
-    EXPECT_FALSE(evaluatePaletteNet(2, 256));
+    EXPECT_FALSE(evaluatePaletteNet(2, -1) || evaluatePaletteNet(2, 256));
 }

@@ -53,16 +53,13 @@ AnchorList records(std::initializer_list<std::pair<int, int>> sizeAndX) {
 } // namespace
 
 TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
-    for (int variant : {0, 1, 2}) {  // a list, no list, no list after a mark-up found nothing
+    for (int variant : {0, 1}) {  // a list, no list
         PScene sc(bands(40, {20}));
         if (variant == 0) sc.ws().anchors = records({{9, 5}, {3, 10}, {9, 15}, {3, 20}, {1, 25}, {9, 30}});
-        if (variant == 2) {
-            for (size_t i = 0; i < sc.ws().pixelCount(); ++i) sc.ws().codes[i] = 3;  // all coloured: no region
-            markUp(sc.s, false);
-            ASSERT_TRUE(sc.ws().anchors.empty());
-        }
         viewAllClick(sc.s);
         drawAnchorMarker(sc.ws().display, 10, 10);
+        sc.ws().codes[3] = int8_t(kCodeOriginal);  // left on an uncoloured pixel: kept without Re-mark
+        sc.ws().freePixelCount = 1;
         sc.ws().imageModified = false;
         sc.progress.phases.clear();
         sc.progress.workCount = 77;
@@ -76,24 +73,11 @@ TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
         EXPECT_EQ(sc.progress.workCount, 0);
         EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
         EXPECT_EQ(sc.progress.progress(), 0);
+        EXPECT_EQ(std::make_pair(sc.code(3, 0), sc.ws().freePixelCount), std::make_pair(int8_t(kCodeOriginal), 1));
         if (variant) continue;
         viewPendingClick(sc.s);  // the markers can be brought back at any time
         EXPECT_EQ(sc.ws().display.at(25, 2), rgb(255, 255, 0));
         EXPECT_NE(sc.ws().display.at(20, 2), rgb(255, 255, 0)) << "Status 255 has no marker";
-    }
-}
-
-TEST(Process, ReMarkRecountsTheUncolouredPixelsFirst) {
-    for (bool reMark : {false, true}) {
-        PScene sc(bands(20, {5, 5}));
-        for (int x = 0; x < 20; ++x) sc.paint(x, 7, 6);
-        sc.ws().codes[2 * 20 + 3] = int8_t(kCodeOriginal);  // left behind on an uncoloured pixel
-        sc.ws().freePixelCount = 1;
-        sc.s.controls.reMark = reMark;
-        process(sc.s);
-        EXPECT_EQ(sc.ws().freePixelCount, reMark ? 180 : 1);
-        EXPECT_EQ(sc.ws().codes[2 * 20 + 3], reMark ? 0 : int8_t(kCodeOriginal));
-        EXPECT_EQ(sc.count(6), 20u) << "coloured pixels keep their codes";
     }
 }
 
@@ -104,6 +88,8 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
         for (int x = 0; x < 30; x += 3) s->paint(x, 20, 17);
     markUp(twin.s, false);
     sc.ws().anchors = records({{1, 0}});
+    sc.ws().codes[3] = int8_t(kCodeOriginal);  // cleared by the recount Re-mark asks for
+    sc.ws().freePixelCount = 1;
     sc.s.controls.autoMarkUp = true;
     sc.s.controls.reMark = true;      // the mark-up processing starts keeps the colouring
     sc.s.controls.scalePercent = 25;  // and is the full-resolution one
