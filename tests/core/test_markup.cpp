@@ -89,67 +89,54 @@ void strokes(MScene& sc, unsigned seed, int count) {
 
 } // namespace
 
-TEST(MarkUp, FullAndFastMatchAPlainFloodOnPhotos) {
-    struct Case { const char* photo; int complexity, integration, objectivity, separation, scale; bool selection; };
+// The button marks up photos, coloured in part, and flat pictures at every
+// scale and size, against the plain flood. Mark-up raises D to 10 and S to
+// 15 and stores them, and anchors at the 2D-th pixel when there is one; the
+// fast variant takes D' = max(10, D div f) and no spacing.
+TEST(MarkUp, TheButtonMatchesAPlainFlood) {
+    struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false; };
     const Case cases[] = {
-        {"camera.jpg", 16, 52, 10, 10, 0, false}, {"camera.jpg", 64, 9, 1, 1, 0, false},
-        {"coffee.jpg", 32, 20, 2, 3, 0, false},   {"astronaut.jpg", 16, 30, 1, 5, 0, true},
-        {"coffee.jpg", 32, 20, 2, 3, 25, false},  {"coffee.jpg", 32, 20, 2, 3, 33, false},
-        {"coffee.jpg", 32, 20, 2, 3, 50, false},  {"coffee.jpg", 32, 20, 2, 3, 99, false},
-    };
+        {"camera.jpg", 0, 0, 16, 52, 85, 85, 100}, {"camera.jpg", 0, 0, 64, 9, 8, 8, 100},
+        {"coffee.jpg", 0, 0, 32, 20, 17, 25, 100}, {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 100, true},
+        {"coffee.jpg", 0, 0, 32, 20, 17, 25, 25}, {"coffee.jpg", 0, 0, 32, 20, 17, 25, 33},
+        {"coffee.jpg", 0, 0, 32, 20, 17, 25, 50}, {"coffee.jpg", 0, 0, 32, 20, 40, 25, 99},
+        {nullptr, 30, 20, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 37, 2, 100}, {nullptr, 30, 20, 32, 20, 300, 2, 100},
+        {nullptr, 30, 20, 32, 20, 301, 2, 100}, {nullptr, 4, 4, 32, 20, 10, 2, 100}, {nullptr, 5, 4, 32, 20, 10, 2, 100},
+        {nullptr, 3, 3, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 601, 2, 100},
+        {nullptr, 400, 300, 32, 20, 30000, 2, 100},  // its queue grows while it wraps
+        {nullptr, 50, 1, 32, 20, 10, 2, 100, false, true}, {nullptr, 1, 50, 32, 20, 10, 2, 100, false, true},
+        {nullptr, 1, 1, 32, 20, 10, 2, 100}, {nullptr, 40, 40, 32, 20, 10, 2, 150, false, true},
+        {nullptr, 40, 40, 32, 20, 60, 2, 50}, {nullptr, 40, 40, 32, 20, 19, 2, 50}, {nullptr, 50, 2, 32, 20, 10, 2, 50},
+        {nullptr, 50, 3, 32, 20, 10, 2, 33, false, true}, {nullptr, 18, 2, 32, 20, 10, 2, 50},
+        {nullptr, 40, 40, 32, 20, 10, 2, 20}, {nullptr, 3, 50, 32, 20, 10, 2, 25}, {nullptr, 40, 40, 32, 20, 10, 2, 0}};
     for (const Case& c : cases) {
-        const std::string what = std::string(c.photo) + " scale " + std::to_string(c.scale);
-        MScene sc(photo(c.photo));
-        sc.s.controls.complexity = c.complexity, sc.s.controls.integration = c.integration;
-        sc.s.controls.objectivity = c.objectivity, sc.s.controls.separation = c.separation;
+        MScene sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
+        const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
+                                 std::to_string(sc.ws().height) + " D " + std::to_string(c.d) + " scale " + std::to_string(c.scale);
+        sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
+        sc.limits(c.d, c.sep);
         sc.s.controls.scalePercent = c.scale;
-        valSet(sc.s.controls, sc.s.settings);
-        if (std::string(c.photo) != "camera.jpg") strokes(sc, c.scale ? 11 : 3, 300);
-        const Rect whole{0, 0, sc.w() - 1, sc.ws().height - 1};
+        if (c.photo) strokes(sc, c.scale, 300);
         if (c.selection) sc.ws().selectionActive = true, sc.ws().selectionRect = Rect{40, 100, 300, 260};
+        const Rect whole{0, 0, sc.w() - 1, sc.ws().height - 1}, shown = c.selection ? sc.ws().selectionRect : whole;
         const std::vector<int8_t> codes = sc.codes();
-        const size_t uncoloured = sc.count(0);
-        const int f = c.scale ? 100 / c.scale : 1;
-        const int d = std::max(10, sc.s.settings.minObjectSize / f), sep = std::max(15, sc.s.settings.minAnchorSeparation);
-        const AnchorList want = plainMarkUp(sc.ws(), 256 / c.complexity, f, {d, !c.scale, c.scale ? 0 : sep, c.integration},
+        const int32_t uncoloured = int32_t(sc.count(0));
+        if (c.stale) sc.ws().freePixelCount = 0;
+        sc.ws().toolRect = Rect{3, 3, 5, 5};
+        const int f = std::max(1, 100 / std::clamp(c.scale, 1, 100));
+        const bool full = c.scale >= 100;
+        const AnchorList want = plainMarkUp(sc.ws(), 256 / c.complexity, f, {std::max(10, c.d / f), full, full ? std::max(15, c.sep) : 0, c.tolerance},
                                             c.selection ? std::optional(sc.ws().selectionRect) : std::nullopt);
-        if (c.scale) fastMarkUp(sc.s);
-        else markUp(sc.s, false);
+        markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
-        EXPECT_GT(std::count_if(want.begin(), want.end(), [](const Anchor& a) { return a.status == 0; }), 0);
         // The closing recount only clears codes of uncoloured pixels, and
         // every code here belongs to a coloured one.
         EXPECT_EQ(sc.codes(), codes) << what;
-        EXPECT_EQ(sc.ws().freePixelCount, long(uncoloured)) << what;
-        if (c.scale) { EXPECT_EQ(sc.ws().selectionRect, whole) << "in picture coordinates"; }
-    }
-}
-
-// One flat region as the button marks it up, against the plain flood.
-TEST(MarkUp, TheButtonMarksUpAFlatPictureAtEveryScaleAndSize) {
-    struct Case { int w, h, d, scale; bool staleCount = false; };
-    const Case cases[] = {
-        {30, 20, 10, 100}, {30, 20, 37, 100}, {30, 20, 300, 100}, {30, 20, 301, 100}, {4, 4, 10, 100}, {5, 4, 10, 100},
-        {3, 3, 10, 100}, {30, 20, 601, 100}, {400, 300, 30000, 100},  // its queue grows while it wraps
-        {100, 100, 2, 100}, {50, 1, 10, 100, true}, {1, 50, 10, 100, true}, {1, 1, 10, 100}, {40, 40, 10, 150, true},
-        {40, 40, 60, 50}, {40, 40, 4, 50}, {40, 40, 19, 50}, {50, 2, 10, 50}, {50, 3, 10, 33, true}, {18, 2, 10, 50},
-        {40, 40, 10, 25}, {40, 40, 10, 20}, {3, 50, 10, 25}, {40, 40, 10, 0}};
-    for (const Case& c : cases) {
-        MScene sc(flat(c.w, c.h));
-        sc.limits(c.d, 2);
-        if (c.staleCount) sc.ws().freePixelCount = 0;
-        sc.s.controls.scalePercent = c.scale;
-        sc.ws().toolRect = Rect{3, 3, 5, 5};
-        const int f = std::max(1, 100 / std::clamp(c.scale, 1, 100));
-        // Mark-up raises D to 10 and keeps it, and anchors at the 2D-th pixel
-        // when there is one; the fast variant takes D' = max(10, D div f).
-        const AnchorList want = plainMarkUp(sc.ws(), 8, f, {std::max(10, f == 1 ? c.d : c.d / f), f == 1, 0, 1});
-        markUpClick(sc.s);
-        EXPECT_EQ(sc.anchors(), describe(want)) << c.w << "x" << c.h << " D " << c.d << " scale " << c.scale;
+        EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
-                  f == 1 ? std::make_pair(std::max(c.d, 10), 15) : std::make_pair(c.d, 2));
-        EXPECT_EQ(sc.ws().freePixelCount, c.w * c.h);
-        EXPECT_EQ(sc.ws().toolRect, (Rect{0, 0, c.w - 1, c.h - 1}));
+                  full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
+        EXPECT_EQ(sc.ws().toolRect, whole);
+        EXPECT_EQ(sc.ws().selectionRect, full ? shown : whole) << "in picture coordinates";
         EXPECT_FALSE(sc.progress.locked());
     }
     MScene closed(flat(10, 10));
