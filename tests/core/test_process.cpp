@@ -30,55 +30,41 @@ Bitmap bands(int w, std::vector<int> heights) {
 }
 
 struct PScene : Scene<> {
-    SelectionRecorder* routines;
-    explicit PScene(Bitmap pic) : Scene(std::move(pic)) {
-        s.controls.objectivity = s.controls.separation = 1;
-        valSet(s.controls, s.settings);
-        auto r = std::make_unique<SelectionRecorder>();
-        routines = r.get();
-        s.routines = std::move(r);
+    SelectionRecorder* routines = new SelectionRecorder;
+    explicit PScene(Bitmap pic) : Scene(std::move(pic)) { s.routines.reset(routines); }
+    void records(std::initializer_list<std::pair<int, int>> sizeAndX) {
+        ws().anchors.clear();
+        for (const auto& [size, x] : sizeAndX) {
+            ws().anchors.emplace_back();
+            ws().anchors.back().size = size, ws().anchors.back().x = x, ws().anchors.back().y = 2;
+            ws().anchors.back().status = x == 20 ? -1 : 0;
+        }
     }
 };
-
-AnchorList records(std::initializer_list<std::pair<int, int>> sizeAndX) {
-    AnchorList list;
-    for (const auto& [size, x] : sizeAndX) {
-        Anchor a;
-        a.size = size, a.x = x, a.y = 2, a.status = x == 20 ? -1 : 0;
-        list.push_back(a);
-    }
-    return list;
-}
 
 } // namespace
 
 TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
-    for (int variant : {0, 1}) {  // a list, no list
-        PScene sc(bands(40, {20}));
-        if (variant == 0) sc.ws().anchors = records({{9, 5}, {3, 10}, {9, 15}, {3, 20}, {1, 25}, {9, 30}});
-        viewAllClick(sc.s);
-        drawAnchorMarker(sc.ws().display, 10, 10);
-        sc.ws().codes[3] = int8_t(kCodeOriginal);  // left on an uncoloured pixel: kept without Re-mark
-        sc.ws().freePixelCount = 1;
-        sc.ws().imageModified = false;
-        sc.progress.phases.clear();
-        sc.progress.workCount = 77;
-        processClick(sc.s);
-        std::vector<int> xs;
-        for (const Anchor& a : sc.ws().anchors) xs.push_back(a.x);
-        EXPECT_EQ(xs, (variant ? std::vector<int>{} : std::vector<int>{25, 10, 20, 5, 15, 30}));
-        EXPECT_TRUE(sc.displayIsColour());
-        EXPECT_TRUE(sc.ws().imageModified);
-        EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing}));
-        EXPECT_EQ(sc.progress.workCount, 0);
-        EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
-        EXPECT_EQ(sc.progress.progress(), 0);
-        EXPECT_EQ(std::make_pair(sc.code(3, 0), sc.ws().freePixelCount), std::make_pair(int8_t(kCodeOriginal), 1));
-        if (variant) continue;
-        viewPendingClick(sc.s);  // the markers can be brought back at any time
-        EXPECT_EQ(sc.ws().display.at(25, 2), rgb(255, 255, 0));
-        EXPECT_NE(sc.ws().display.at(20, 2), rgb(255, 255, 0)) << "Status 255 has no marker";
-    }
+    PScene sc(bands(40, {20}));
+    sc.records({{9, 5}, {3, 10}, {9, 15}, {3, 20}, {1, 25}, {9, 30}});
+    viewAllClick(sc.s);
+    sc.ws().codes[3] = int8_t(kCodeOriginal);  // left on an uncoloured pixel: kept without Re-mark
+    sc.ws().freePixelCount = 1;
+    sc.ws().imageModified = false;
+    sc.progress.phases.clear();
+    sc.progress.workCount = 77;
+    processClick(sc.s);
+    std::vector<int> xs;
+    for (const Anchor& a : sc.ws().anchors) xs.push_back(a.x);
+    EXPECT_EQ(xs, (std::vector<int>{25, 10, 20, 5, 15, 30}));
+    EXPECT_TRUE(sc.displayIsColour());
+    EXPECT_TRUE(sc.ws().imageModified);
+    EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing}));
+    EXPECT_EQ(std::make_tuple(sc.progress.workCount, sc.progress.visible(), sc.progress.locked()), std::make_tuple(0, false, false));
+    EXPECT_EQ(std::make_pair(sc.code(3, 0), sc.ws().freePixelCount), std::make_pair(int8_t(kCodeOriginal), 1));
+    viewPendingClick(sc.s);  // the markers can be brought back at any time
+    EXPECT_EQ(sc.ws().display.at(25, 2), rgb(255, 255, 0));
+    EXPECT_NE(sc.ws().display.at(20, 2), rgb(255, 255, 0)) << "Status 255 has no marker";
 }
 
 TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
@@ -87,12 +73,11 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     for (PScene* s : {&sc, &twin})
         for (int x = 0; x < 30; x += 3) s->paint(x, 20, 17);
     markUp(twin.s, false);
-    sc.ws().anchors = records({{1, 0}});
+    sc.records({{1, 0}});
     sc.ws().codes[3] = int8_t(kCodeOriginal);  // cleared by the recount Re-mark asks for
     sc.ws().freePixelCount = 1;
-    sc.s.controls.autoMarkUp = true;
-    sc.s.controls.reMark = true;      // the mark-up processing starts keeps the colouring
-    sc.s.controls.scalePercent = 25;  // and is the full-resolution one
+    sc.s.controls.autoMarkUp = sc.s.controls.reMark = true;  // the mark-up it starts keeps the colouring
+    sc.s.controls.scalePercent = 25;                          // and is the full-resolution one
     process(sc.s);
     EXPECT_EQ(sc.anchors(), twin.anchors());
     EXPECT_EQ(sc.sizes(), (std::vector<int>{360, 120, 230}));
@@ -109,33 +94,29 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     markUp(sc.s, false);
     ASSERT_EQ(sc.ws().anchors.size(), 2u);
     const std::vector<uint32_t> pending(sc.ws().display.data(), sc.ws().display.data() + sc.ws().pixelCount());
-    EXPECT_FALSE(sc.displayIsColour());
-    for (const auto& [click, shows] : {std::pair<void (*)(Session&), bool>{removeClick, false}, {viewAllClick, true}, {removeClick, false},
-                                       {viewPendingClick, true}}) {
+    using Click = void (*)(Session&);
+    for (const auto& [click, shows] : {std::pair<Click, bool>{removeClick, false}, {viewAllClick, true},
+                                       {removeClick, false}, {viewPendingClick, true}}) {
         click(sc.s);
         EXPECT_EQ(std::equal(pending.begin(), pending.end(), sc.ws().display.data()), shows);
         EXPECT_EQ(sc.displayIsColour(), !shows);
     }
     // A pending selection is coloured instead of processing, unsorted.
-    sc.ws().anchors = records({{9, 1}, {3, 2}});
+    sc.records({{9, 1}, {3, 2}});
     sc.ws().selectionActive = true;
     sc.progress.phases.clear();
     processClick(sc.s);
     EXPECT_EQ(sc.routines->selPaints, 1);
     EXPECT_EQ(sc.sizes(), (std::vector<int>{9, 3}));
-    EXPECT_TRUE(sc.progress.phases.empty());
     // Without a picture no button does anything.
     sc.s.imageWindowOpen = false;
     drawAnchorMarker(sc.ws().display, 3, 3);
     const std::vector<uint32_t> shown(sc.ws().display.data(), sc.ws().display.data() + sc.ws().pixelCount());
-    for (const auto& click : {processClick, viewAllClick, viewPendingClick, removeClick}) {
-        click(sc.s);
-        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), sc.ws().display.data()));
-    }
+    for (const Click click : {processClick, viewAllClick, viewPendingClick, removeClick}) click(sc.s);
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), sc.ws().display.data()));
     EXPECT_TRUE(sc.progress.phases.empty());
     EXPECT_EQ(sc.routines->selPaints, 1);
 }
-
 TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
     // Not square, so that a width given for a height shows; the bounds the
     // window takes are exclusive, so the last column and row must be inside.
