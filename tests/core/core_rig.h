@@ -58,8 +58,8 @@ struct Scene : cwtest::SessionRig<P, H> {
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     std::vector<std::string> anchors() { return describe(ws().anchors); }
     std::vector<int> sizes() {
-        std::vector<int> v;
-        for (const Anchor& a : ws().anchors) v.push_back(a.size);
+        std::vector<int> v(ws().anchors.size());
+        std::ranges::transform(ws().anchors, v.begin(), &Anchor::size);
         return v;
     }
 };

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <numeric>
 
 #include "core/catalogue.h"
 #include "core/effects.h"
@@ -80,27 +79,17 @@ TEST(ColourMag, CallsThatChangeNothingAndTheBrushSkipRule) {
 // of its steps over the untabulated palette colour: the tables and the fast
 // path must not change a single pixel.
 TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
-    struct Settings {
-        const char* what;
-        int32_t sat, inten, amb;
-        bool damper, layered, invert;
-        int32_t marker, strength;
-    };
+    struct Settings { const char* what; int32_t sat, inten, amb; bool damper, layered, invert; int32_t marker, strength; };
     const Settings settings[] = {
-        {"plain", 0, 0, 0, false, false, false, 0xFFFF00, 1},
-        {"damper 3", 0, 0, 0, true, false, false, 0xFFFF00, 3},
-        {"layered, effects", 4, -3, 6, false, true, false, 0x800080, 2},
-        {"make-up, invert", -7, 2, -4, false, false, true, -1, 9},
-        {"effects only", 10, 10, 10, false, false, false, 0x00FF00, 1},
-        {"invert only", 0, 0, 0, false, false, true, 0x00FFFF, 1},
+        {"plain", 0, 0, 0, false, false, false, 0xFFFF00, 1}, {"damper 3", 0, 0, 0, true, false, false, 0xFFFF00, 3},
+        {"layered, effects", 4, -3, 6, false, true, false, 0x800080, 2}, {"effects", 10, 10, 10, false, false, false, 0x00FF00, 1},
+        {"make-up, invert", -7, 2, -4, false, false, true, -1, 9}, {"invert", 0, 0, 0, false, false, true, 0x00FFFF, 1},
         {"damper 14", 0, -1, 0, true, false, false, 0xFF00FF, 14},
         // Strengths the handlers never produce count as the nearest one.
         {"strength 0", 0, 0, 0, true, false, false, 0xFF00FF, 0}, {"strength -1", 0, 0, 0, true, false, false, 0xFF00FF, -1},
-        {"strength above 14", 3, 0, 0, false, true, false, 0xFF00FF, 1000000},
-    };
-    std::vector<int32_t> codes(30);
-    std::iota(codes.begin(), codes.end(), 1);
-    codes.insert(codes.end(), {88, 99, 124, 125});
+        {"strength above 14", 3, 0, 0, false, true, false, 0xFF00FF, 1000000}};
+    const int32_t codes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
+                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 88, 99, 124, 125};
     for (const char* name : {"astronaut.jpg", "camera.jpg"}) {
         const Bitmap pic = photo(name);
         for (const Settings& s : settings) {
@@ -108,16 +97,14 @@ TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
             EffectSettings& fx = rig.s.effects;
             fx.saturation = s.sat, fx.intensity = s.inten, fx.ambient = s.amb, fx.invertOn = s.invert;
             fx.lights = {false, true, false, false, true};
-            rig.s.palette.damperOn = s.damper;
+            rig.s.palette.damperOn = s.damper, rig.s.palette.markerColour = s.marker, rig.s.palette.blendStrength = s.strength;
             rig.s.tools.layered = s.layered;
-            rig.s.palette.markerColour = s.marker;
-            rig.s.palette.blendStrength = s.strength;
             size_t mismatches = 0;
             // Codes run over the picture in stripes, so later codes merge
             // with the colour earlier ones left.
             for (int32_t y = 0; y < rig.ws().height; ++y)
                 for (int32_t x = 0; x < rig.w(); ++x) {
-                    const int32_t code = codes[size_t(x / 7 + y / 5) % codes.size()];
+                    const int32_t code = codes[size_t(x / 7 + y / 5) % std::size(codes)];
                     const uint32_t src = rig.ws().source.at(x, y), cur = rig.ws().colour.at(x, y);
                     rig.s.pointer.shiftHeld = false;
                     const bool shift = s.marker == -1 || code == 99 || code == 88;

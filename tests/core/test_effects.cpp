@@ -59,11 +59,10 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
 // pressure outside its box as the nearest end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
     struct Case { const char* text; int32_t pressure, want; };
-    const Case cases[] = {{"0", 0, 1},    {"1", 0, 1},   {"2", 0, 2},   {"5", -5, 10}, {"9", 0, 9},
-                          {"9", -5, 14},  {"1", -5, 6},  {"10", 0, 9},  {"75", -1, 10}, {"-3", 0, 1},
-                          {"", 0, 1},     {"abc", 0, 1}, {"4x", 0, 1},  {" 4", 0, 4},  {"+4", 0, 4},
-                          {"99999999999999999999", 0, 9}, {"-99999999999999999999", 0, 1}, {"3", -7, 8},
-                          {"3", 2, 3},    {"9", INT32_MIN, 14}, {"1", INT32_MAX, 1}};
+    const Case cases[] = {{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14}, {"1", -5, 6},
+                          {"10", 0, 9}, {"75", -1, 10}, {"-3", 0, 1}, {"", 0, 1}, {"abc", 0, 1}, {"4x", 0, 1}, {" 4", 0, 4},
+                          {"+4", 0, 4}, {"99999999999999999999", 0, 9}, {"-99999999999999999999", 0, 1}, {"3", -7, 8},
+                          {"3", 2, 3}, {"9", INT32_MIN, 14}, {"1", INT32_MAX, 1}};
     for (const Case& c : cases) {
         EXPECT_EQ(blendStrengthFor(c.text, c.pressure), c.want) << '"' << c.text << "\" " << c.pressure;
         PaletteSelection sel;
@@ -101,8 +100,8 @@ TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
     tools.layered = tools.overwrite = true;
     EXPECT_TRUE(effectsActive(e));
     resetEffects(e, tools);
-    EXPECT_EQ(std::make_tuple(e.ambient, e.intensity, e.saturation, e.invertOn), std::make_tuple(0, 0, 0, false));
-    EXPECT_EQ(e.lights, (std::array<bool, 5>{true, false, false, false, false}));
+    EXPECT_EQ(std::make_tuple(e.ambient, e.intensity, e.saturation, e.invertOn, e.lights),
+              std::make_tuple(0, 0, 0, false, std::array<bool, 5>{true, false, false, false, false}));
     EXPECT_EQ(std::make_tuple(tools.paintMode, tools.currentTool, tools.layered, tools.overwrite, tools.scope),
               std::make_tuple(kPaintInteractive, kToolTouch, true, true, kScopeConnected));
     EXPECT_FALSE(effectsActive(e));

@@ -14,12 +14,11 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
     std::vector<uint32_t> colours;
     for (uint32_t sum = 0; sum <= 765; ++sum) {
         const uint32_t r = std::min<uint32_t>(255, sum), g = std::min<uint32_t>(255, sum - r);
-        colours.push_back(rgb(r, g, sum - r - g));
-        colours.push_back(rgb(sum - r - g, r, g));
+        colours.insert(colours.end(), {rgb(r, g, sum - r - g), rgb(sum - r - g, r, g)});
     }
-    const std::pair<int, int> sizes[] = {{1, 1},   {29, 1},  {29, 2},  {29, 3},  {29, 31}, {29, 33}, {29, 64},
-                                         {29, 257}, {1, 1533}, {4, 384}, {5, 308}, {15, 103}, {16, 97}, {17, 91},
-                                         {31, 50}, {33, 48}, {63, 26}};
+    const std::pair<int, int> sizes[] = {{1, 1},    {29, 1},   {29, 2},  {29, 3},   {29, 31},  {29, 33},
+                                         {29, 64},  {29, 257}, {1, 1533}, {4, 384}, {5, 308},  {15, 103},
+                                         {16, 97},  {17, 91},  {31, 50},  {33, 48}, {63, 26}};
     for (const auto& [w, h] : sizes)
         for (int slice : {0, 1, 5, 37})
             for (bool forceGray : {false, true}) {
@@ -27,14 +26,9 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 for (size_t i = 0; i < pic.pixelCount(); ++i) pic.data()[i] = colours[(i * 7 + size_t(w)) % colours.size()];
                 Bitmap copy = pic.clone();
                 cwtest::RecordingProgress progress;
-                std::unique_ptr<Workspace> ws;
-                if (slice) {
-                    WorkspaceBuilder builder(copy.data(), w, h, forceGray);
-                    for (int y = slice; y < h; y += slice) builder.rowsArrived(y);
-                    ws = builder.finish(std::move(copy), progress);
-                } else {
-                    ws = buildWorkspace(std::move(copy), forceGray, progress);
-                }
+                WorkspaceBuilder builder(copy.data(), w, h, forceGray);
+                for (int y = slice; slice && y < h; y += slice) builder.rowsArrived(y);
+                const auto ws = slice ? builder.finish(std::move(copy), progress) : buildWorkspace(pic.clone(), forceGray, progress);
                 const std::string what = std::to_string(w) + "x" + std::to_string(h) + " slice " + std::to_string(slice);
                 size_t at = 0;  // every pixel once, by level, row-major within a level
                 for (uint32_t g = 0; g < 256; ++g) {
@@ -53,20 +47,6 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 EXPECT_FALSE(ws->selectionActive);
                 EXPECT_EQ(ws->selectionRect, Rect{});
             }
-}
-
-TEST(Workspace, InitvimgClearsCodesOnlyWhereThePixelIsUncoloured) {
-    Scene sc(ramp(10, 4));
-    sc.ws().colour.at(3, 1) ^= 0x010203;  // coloured: keeps its code
-    sc.ws().codes[13] = 5;
-    sc.ws().codes[27] = int8_t(kCodeOriginal);  // marked, still uncoloured: loses it
-    sc.ws().codes[0] = -4;
-    sc.progress.report(50);
-    initvimg(sc.ws(), sc.progress);
-    EXPECT_EQ(sc.ws().freePixelCount, 39);
-    EXPECT_EQ(sc.count(0), 39u);
-    EXPECT_EQ(sc.code(3, 1), 5);
-    EXPECT_EQ(sc.progress.progress(), 0) << "initvimg ends by reporting 0";
 }
 
 TEST(Settings, ValSetDerivesSizesFromTheSpanAndSetsTheIntegrationStep) {
