@@ -1,6 +1,7 @@
 #pragma once
 // One picture in a session as the image window holds it, for the engine tests.
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,14 @@ struct Scene : cwtest::SessionRig<P, H> {
     std::vector<uint32_t> colours() { return {ws().colour.data(), ws().colour.data() + ws().pixelCount()}; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     std::vector<std::string> anchors() { return describe(ws().anchors); }
+    void setAnchors(std::initializer_list<std::array<int, 4>> xySizeStatus) {
+        ws().anchors.clear();
+        for (const auto& [x, y, size, status] : xySizeStatus) {
+            ws().anchors.emplace_back();
+            ws().anchors.back().x = x, ws().anchors.back().y = y, ws().anchors.back().size = size;
+            ws().anchors.back().status = int8_t(status);
+        }
+    }
     std::vector<int> sizes() {
         std::vector<int> v(ws().anchors.size());
         std::ranges::transform(ws().anchors, v.begin(), &Anchor::size);

@@ -180,16 +180,14 @@ TEST(MarkUp, ReMarkFromTheButtonOnlyDiscardsColouring) {
 
 TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
     MScene sc(flat(40, 30, 50));
-    const int at[3][3] = {{20, 15, 0}, {1, 29, 0}, {30, 5, -1}};  // x, y, status
-    for (const auto& [x, y, status] : at) sc.ws().anchors.push_back(Anchor{}), sc.ws().anchors.back().x = x,
-                                          sc.ws().anchors.back().y = y, sc.ws().anchors.back().status = int8_t(status);
+    sc.setAnchors({{20, 15, 1, 0}, {1, 29, 1, 0}, {30, 5, 1, -1}});
     for (ReMarkMode mode : {ReMarkMode::All, ReMarkMode::Pending}) {
         reMark(sc.s, mode);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
                 uint32_t want = cwtest::gray(50);
-                for (int k : {0, 1}) {
-                    const int dx = std::abs(x - at[k][0]), dy = std::abs(y - at[k][1]);
+                for (const auto& [ax, ay] : {std::pair{20, 15}, {1, 29}}) {
+                    const int dx = std::abs(x - ax), dy = std::abs(y - ay);
                     if (std::max(dx, dy) <= 4 && (dx == 4 || dy == 4 || dx == 0 || dy == 0)) want = dx + dy ? rgb(255, 0, 0) : rgb(255, 255, 0);
                 }
                 ASSERT_EQ(sc.ws().display.at(x, y), want) << x << "," << y;

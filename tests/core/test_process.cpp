@@ -32,21 +32,13 @@ Bitmap bands(int w, std::vector<int> heights) {
 struct PScene : Scene<> {
     SelectionRecorder* routines = new SelectionRecorder;
     explicit PScene(Bitmap pic) : Scene(std::move(pic)) { s.routines.reset(routines); }
-    void records(std::initializer_list<std::pair<int, int>> sizeAndX) {
-        ws().anchors.clear();
-        for (const auto& [size, x] : sizeAndX) {
-            ws().anchors.emplace_back();
-            ws().anchors.back().size = size, ws().anchors.back().x = x, ws().anchors.back().y = 2;
-            ws().anchors.back().status = x == 20 ? -1 : 0;
-        }
-    }
 };
 
 } // namespace
 
 TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
     PScene sc(bands(40, {20}));
-    sc.records({{9, 5}, {3, 10}, {9, 15}, {3, 20}, {1, 25}, {9, 30}});
+    sc.setAnchors({{5, 2, 9, 0}, {10, 2, 3, 0}, {15, 2, 9, 0}, {20, 2, 3, -1}, {25, 2, 1, 0}, {30, 2, 9, 0}});
     viewAllClick(sc.s);
     sc.ws().codes[3] = int8_t(kCodeOriginal);  // left on an uncoloured pixel: kept without Re-mark
     sc.ws().freePixelCount = 1;
@@ -73,7 +65,7 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     for (PScene* s : {&sc, &twin})
         for (int x = 0; x < 30; x += 3) s->paint(x, 20, 17);
     markUp(twin.s, false);
-    sc.records({{1, 0}});
+    sc.setAnchors({{0, 2, 1, 0}});
     sc.ws().codes[3] = int8_t(kCodeOriginal);  // cleared by the recount Re-mark asks for
     sc.ws().freePixelCount = 1;
     sc.s.controls.autoMarkUp = sc.s.controls.reMark = true;  // the mark-up it starts keeps the colouring
@@ -102,7 +94,7 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
         EXPECT_EQ(sc.displayIsColour(), !shows);
     }
     // A pending selection is coloured instead of processing, unsorted.
-    sc.records({{9, 1}, {3, 2}});
+    sc.setAnchors({{1, 2, 9, 0}, {2, 2, 3, 0}});
     sc.ws().selectionActive = true;
     sc.progress.phases.clear();
     processClick(sc.s);

