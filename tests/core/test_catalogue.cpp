@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -127,40 +128,30 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
                         {SelectionCaption, "11 8388736 Hair: Blonde d11 '2' 4 p-2"}}));
 }
 
-// The chosen colour keeps only 24 bits, so it never means Make-up (-1); a
-// cancelled dialog changes nothing and reports no step.
-TEST(PickColourClick, ConfirmedColourBecomesCustomCancelledChangesNothing) {
-    const std::pair<std::optional<int32_t>, const char*> cases[] = {
-        {0x123456, "88 1193046 Custom d11 '1' 1 p0"}, {0, "88 0 Custom d11 '1' 1 p0"},
-        {-1, "88 16777215 Custom d11 '1' 1 p0"},      {int32_t(0xAB123456u), "88 1193046 Custom d11 '1' 1 p0"},
-        {std::nullopt, "16 16711935 Objects: Light [Red] d11 '2' 2 p0"}};
-    for (const auto& [chosen, want] : cases) {
+// After Objects: Light [Red]: the chosen colour keeps only 24 bits, so it
+// never means Make-up (-1), and a cancelled dialog changes nothing; Original
+// restores plainly only while every slider stands at 0, and keeps the rest.
+TEST(PickColourAndOriginalClick, SetTheirSelection) {
+    const std::string pink = " d11 '2' 2 p0";
+    EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1});
+    allLights.invertOn = true;
+    const std::pair<std::function<bool(PaletteSelection&, const SelectionObserver&)>, std::string> cases[] = {
+        {[](auto& s, auto& o) { return pickColourClick(0x123456, s, o); }, "88 1193046 Custom d11 '1' 1 p0"},
+        {[](auto& s, auto& o) { return pickColourClick(0, s, o); }, "88 0 Custom d11 '1' 1 p0"},
+        {[](auto& s, auto& o) { return pickColourClick(-1, s, o); }, "88 16777215 Custom d11 '1' 1 p0"},
+        {[](auto& s, auto& o) { return pickColourClick(int32_t(0xAB123456u), s, o); }, "88 1193046 Custom d11 '1' 1 p0"},
+        {[](auto& s, auto& o) { return pickColourClick(std::nullopt, s, o); }, "16 16711935 Objects: Light [Red]" + pink},
+        {[&](auto& s, auto& o) { return originalPaletteClick(allLights, s, o), true; }, "127 8421504 Original: [Eraser]" + pink},
+        {[](auto& s, auto& o) { return originalPaletteClick(fx(0, 0, 1), s, o), true; }, "124 8421504 Original: [Eraser]" + pink},
+        {[](auto& s, auto& o) { return originalPaletteClick(fx(0, -1, 0), s, o), true; }, "124 8421504 Original: [Eraser]" + pink},
+        {[](auto& s, auto& o) { return originalPaletteClick(fx(10, 0, 0), s, o), true; }, "124 8421504 Original: [Eraser]" + pink}};
+    for (const auto& [click, want] : cases) {
         PaletteSelection sel;
-        paletteItemClick(item("Pink1"), sel);
+        paletteItemClick(*findPaletteItem("Objects: Light [Red]"), sel);
         int steps = 0;
-        EXPECT_EQ(pickColourClick(chosen, sel, [&](SelectionStep, const PaletteSelection&) { ++steps; }),
-                  chosen.has_value());
+        EXPECT_EQ(click(sel, [&](SelectionStep, const PaletteSelection&) { ++steps; }), want.find("Light") == std::string::npos);
         EXPECT_EQ(describe(sel), want);
-        EXPECT_EQ(steps, chosen ? 5 : 0);
-    }
-}
-
-TEST(OriginalPaletteClick, PlainRestoreOnlyWhileEverySliderStandsAtZero) {
-    struct Case { int32_t ambient, intensity, saturation; bool invertAndLights; int32_t want; };
-    const Case cases[] = {{0, 0, 0, false, kCodeOriginal},      {0, 0, 0, true, kCodeOriginal},
-                          {1, 0, 0, false, kCodeOriginalEffects}, {0, -1, 0, false, kCodeOriginalEffects},
-                          {0, 0, 10, false, kCodeOriginalEffects}, {-10, 5, -3, false, kCodeOriginalEffects}};
-    for (const Case& c : cases) {
-        EffectSettings fx;
-        fx.ambient = c.ambient, fx.intensity = c.intensity, fx.saturation = c.saturation;
-        fx.invertOn = c.invertAndLights;
-        if (c.invertAndLights) fx.lights = {false, true, true, true, true};
-        PaletteSelection sel, want;
-        paletteItemClick(item("Blonde1"), sel);
-        paletteItemClick(item("Blonde1"), want);
-        want.paletteCode = c.want, want.markerColour = 0x808080, want.selectionCaption = "Original: [Eraser]";
-        originalPaletteClick(fx, sel);
-        EXPECT_EQ(describe(sel), describe(want)) << c.ambient << " " << c.intensity << " " << c.saturation;
+        EXPECT_EQ(steps, want.starts_with("88") ? 5 : want.starts_with("12") ? 3 : 0);
     }
 }
 
@@ -169,33 +160,25 @@ TEST(FindPaletteItem, FindsNothingButAnExactSelectionCaption) {
         EXPECT_EQ(findPaletteItem(none), nullptr) << '"' << none << '"';
 }
 
+// Saturation raises only channels above gray (-10 falls to 1, then up to the
+// floor; -1 truncates toward zero; +10 doubles), then intensity and ambient
+// step by a tenth of the raw headroom or floor, which divides toward zero.
+// Intensity splits light from dark on the saturated sum, 381 counting as
+// light. Sliders beyond their track bars count as the ends.
 TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
-    struct Case { const char* what; Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
+    struct Case { Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
     const Case cases[] = {
-        {"saturation +2 raises only the channel above gray", {100, 120, 140}, 120, fx(2, 0, 0), {100, 120, 168}},
-        {"then intensity +3 from the raw headroom", {100, 120, 140}, 120, fx(2, 3, 0), {133, 153, 201}},
-        {"then ambient -2 from the raw floor", {100, 120, 140}, 120, fx(2, 3, -2), {113, 133, 181}},
-        {"saturation -10 falls to 1, then up to the floor", {200, 100, 50}, 100, fx(-10, 0, 0), {50, 100, 50}},
-        {"saturation -1 truncates toward zero", {150, 100, 50}, 100, fx(-1, 0, 0), {136, 100, 50}},
-        {"saturation +10 doubles", {150, 100, 50}, 100, fx(10, 0, 0), {300, 100, 50}},
-        {"a channel equal to gray is left alone", {100, 100, 100}, 100, fx(10, 0, 0), {100, 100, 100}},
-        // The light/dark split reads the sum after saturation (370 -> 397),
-        // the step the raw headroom 115 (not the saturated 101).
-        {"intensity splits on the saturated sum", {100, 130, 140}, 123, fx(1, 1, 0), {111, 154, 165}},
-        {"without saturation the same colour is dark", {100, 130, 140}, 123, fx(0, 1, 0), {110, 140, 150}},
-        {"dark colour, intensity down: headroom", {50, 60, 70}, 60, fx(0, -2, 0), {14, 24, 34}},
-        {"dark colour, intensity up: floor", {50, 60, 70}, 60, fx(0, 2, 0), {60, 70, 80}},
-        {"light colour, intensity down: floor", {150, 160, 170}, 160, fx(0, -1, 0), {135, 145, 155}},
-        {"light colour, intensity up: headroom", {150, 160, 170}, 160, fx(0, 1, 0), {158, 168, 178}},
-        {"sum exactly 381 counts as light", {127, 127, 127}, 127, fx(0, 1, 0), {139, 139, 139}},
-        // headroom 255 - 300 = -45: -45 div 10 = -4, not -5.
-        {"negative headroom divides toward zero", {300, 100, 100}, 166, fx(0, 2, 0), {292, 92, 92}},
-        {"negative floor divides toward zero", {-25, 100, 200}, 91, fx(0, 0, -3), {-19, 106, 206}},
-        {"all sliders at zero pass anything", {-20, 300, 128}, 136, fx(0, 0, 0, {1, 1, 1, 1, 1}), {-20, 300, 128}},
-        {"sliders beyond the track bars count as their ends", {100, 50, 50}, 66, fx(50, 0, 0), {200, 50, 50}},
-        {"intensity beyond its end", {50, 60, 70}, 60, fx(0, INT32_MIN, 0), {-130, -120, -110}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(applyEffects(c.raw, c.gray, c.settings), c.want) << c.what;
+        {{100, 120, 140}, 120, fx(2, 0, 0), {100, 120, 168}}, {{100, 120, 140}, 120, fx(2, 3, 0), {133, 153, 201}},
+        {{100, 120, 140}, 120, fx(2, 3, -2), {113, 133, 181}}, {{200, 100, 50}, 100, fx(-10, 0, 0), {50, 100, 50}},
+        {{150, 100, 50}, 100, fx(-1, 0, 0), {136, 100, 50}}, {{150, 100, 50}, 100, fx(10, 0, 0), {300, 100, 50}},
+        {{100, 100, 100}, 100, fx(10, 0, 0), {100, 100, 100}}, {{100, 130, 140}, 123, fx(1, 1, 0), {111, 154, 165}},
+        {{100, 130, 140}, 123, fx(0, 1, 0), {110, 140, 150}}, {{50, 60, 70}, 60, fx(0, -2, 0), {14, 24, 34}},
+        {{50, 60, 70}, 60, fx(0, 2, 0), {60, 70, 80}}, {{150, 160, 170}, 160, fx(0, -1, 0), {135, 145, 155}},
+        {{150, 160, 170}, 160, fx(0, 1, 0), {158, 168, 178}}, {{127, 127, 127}, 127, fx(0, 1, 0), {139, 139, 139}},
+        {{300, 100, 100}, 166, fx(0, 2, 0), {292, 92, 92}}, {{-25, 100, 200}, 91, fx(0, 0, -3), {-19, 106, 206}},
+        {{-20, 300, 128}, 136, fx(0, 0, 0, {1, 1, 1, 1, 1}), {-20, 300, 128}}, {{100, 50, 50}, 66, fx(50, 0, 0), {200, 50, 50}},
+        {{50, 60, 70}, 60, fx(0, INT32_MIN, 0), {-130, -120, -110}}};
+    for (const Case& c : cases) EXPECT_EQ(applyEffects(c.raw, c.gray, c.settings), c.want) << &c - cases;
     // Ambient +5 at headroom 195 moves the lit channels by 95 (white, yellow, red, green, blue).
     const std::pair<std::array<bool, 5>, Rgb> lit[] = {
         {{1, 0, 0, 0, 0}, {155, 155, 155}}, {{0, 1, 0, 0, 0}, {155, 155, 60}}, {{0, 0, 1, 0, 0}, {155, 60, 60}},

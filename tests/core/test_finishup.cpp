@@ -128,20 +128,22 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
     // Rows are polled once each, first in the pass and then in the
     // post-processing, which has no abort test; 0 never aborts.
     const int w = 17, h = 12;
-    FScene whole(ramp(w, h));
-    whole.paint(4, 0, 6);
-    whole.paint(12, 11, 3);
-    finishup(whole.s, FinishupMode::Fill);
+    const auto painted = [] {
+        auto sc = std::make_unique<FScene>(ramp(w, h));
+        sc->paint(4, 0, 6), sc->paint(12, 11, 3);
+        return sc;
+    };
+    const auto whole = painted();
+    finishup(whole->s, FinishupMode::Fill);
     for (uint64_t abortAt : {0, 1, 2, 5, 12, 13, 14, 20}) {
-        FScene sc(ramp(w, h));
-        sc.paint(4, 0, 6);
-        sc.paint(12, 11, 3);
+        const auto owner = painted();
+        FScene& sc = *owner;
         const std::vector<int8_t> before = sc.codes();
         sc.progress.abortAtPoll = abortAt;
         finishup(sc.s, FinishupMode::Fill);
         const int rowsDone = abortAt == 0 || abortAt > uint64_t(h) ? h : int(abortAt) - 1;
         for (int i = 0; i < w * h; ++i)
-            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole.codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
+            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole->codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhaseFinishup, kPhasePostProcessing}));
         EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
         EXPECT_TRUE(sc.ws().imageModified);
@@ -151,8 +153,7 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
         std::vector<int> pass, post;
         for (const auto& [phase, value] : sc.progress.gauge) (phase == kPhaseFinishup ? pass : post).push_back(value);
         if (rowsDone > 1) { EXPECT_EQ(pass.back(), (rowsDone - 1) * 100 / h); }
-        ASSERT_FALSE(post.empty());
-        EXPECT_EQ(post.back(), (h - 1) * 100 / h);
+        EXPECT_EQ(post.empty() ? -1 : post.back(), (h - 1) * 100 / h);
     }
 }
 
