@@ -51,11 +51,8 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
 }
 
 TEST(Settings, ValSetDerivesSizesFromTheSpanAndSetsTheIntegrationStep) {
-    MainControls c;
-    EngineSettings s;
-    s.imageSpan = 512 + 341;
-    c.complexity = 31, c.integration = 200, c.objectivity = 7, c.separation = 13;
-    s.grayStep = 99;
+    MainControls c{.complexity = 31, .integration = 200, .objectivity = 7, .separation = 13};
+    EngineSettings s{.imageSpan = 512 + 341, .grayStep = 99};
     valSet(c, s);
     EXPECT_EQ(std::make_tuple(s.complexity, s.integrationTolerance, s.minObjectSize, s.minAnchorSeparation,
                               c.integrationStep, s.grayStep),
@@ -71,16 +68,14 @@ TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     EXPECT_TRUE(p.poll());
     p.lock();
     EXPECT_TRUE(p.locked());
-    p.end();
-    p.unlock();
+    p.end(), p.unlock();
     EXPECT_FALSE(p.locked() || p.visible());
     EXPECT_TRUE(p.abortVisible()) << "end restores what begin hid";
     EXPECT_EQ(p.modalResult(), cw::kModalAbort) << "the request stays until the next begin";
     p.begin("second");
     EXPECT_EQ(p.modalResult(), cw::kModalNone);
     EXPECT_FALSE(p.poll()) << "an earlier Abort must not stop the next operation";
-    EXPECT_TRUE(p.gaugeVisible() && p.gaugeTextVisible() && p.phaseVisible() && p.visible());
-    EXPECT_EQ(p.progress(), 0);
+    EXPECT_TRUE(p.gaugeVisible() && p.gaugeTextVisible() && p.phaseVisible() && p.visible() && p.progress() == 0);
     EXPECT_EQ(p.phases, (std::vector<std::string>{"first", "second"}));
     // 0 (as shown), 5 (draw), 5, 100 (clamped, draw), 100, 0 (clamped, draw)
     const int drawsAfterBegin = p.gaugeDraws;
