@@ -10,16 +10,7 @@ using namespace coretest;
 
 namespace {
 
-// Records the gauge with the phase it was shown in.
-class GaugeLog : public cwtest::RecordingProgress {
-public:
-    std::vector<std::pair<std::string, int>> gauge;
-
-protected:
-    void drawGauge() override { gauge.emplace_back(phase(), progress()); }
-};
-
-using FScene = Scene<GaugeLog>;
+using FScene = Scene<cwtest::ProbeProgress>;
 
 // The fill pass as first designed: eight rays cast from every uncoloured
 // pixel, stepping over anything that does not vote.
@@ -148,12 +139,12 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
         EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
         EXPECT_TRUE(sc.ws().imageModified);
         EXPECT_TRUE(sc.displayIsColour());
-        // The gauge is set per row without the monotonic test: it drops back
-        // to 0 for the post-processing.
-        std::vector<int> pass, post;
-        for (const auto& [phase, value] : sc.progress.gauge) (phase == kPhaseFinishup ? pass : post).push_back(value);
-        if (rowsDone > 1) { EXPECT_EQ(pass.back(), (rowsDone - 1) * 100 / h); }
-        EXPECT_EQ(post.empty() ? -1 : post.back(), (h - 1) * 100 / h);
+        // The gauge is set per row before its work, and again from 0 for the
+        // post-processing, without the monotonic test.
+        const int passPolls = rowsDone + (rowsDone < h);
+        if (passPolls > 1) { EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls) - 1], (passPolls - 2) * 100 / h); }
+        EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls)], 0);
+        EXPECT_EQ(sc.progress.progress(), (h - 1) * 100 / h);
     }
 }
 
