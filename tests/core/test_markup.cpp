@@ -31,7 +31,7 @@ struct MScene : Scene<> {
 // up-left, up-right, down-left, down-right.
 struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
-AnchorList plainMarkUp(const Workspace& ws, int step, int f, const Rule& rule, const Rect& r) {
+AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, int step, int f, const Rule& rule, const Rect& r) {
     const int w = ws.width / f, h = ws.height / f, dx[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, dy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
     std::vector<int> level;
     std::vector<int8_t> mark;
@@ -39,7 +39,7 @@ AnchorList plainMarkUp(const Workspace& ws, int step, int f, const Rule& rule, c
         for (int gx = 0; gx < w; ++gx) {
             const int x = int(long(gx) * ws.width / w), y = int(long(gy) * ws.height / h);
             level.push_back(int(blueOf(ws.source.at(x, y))) / step * step);
-            mark.push_back(ws.codes[size_t(y) * ws.width + x]);
+            mark.push_back(codes[size_t(y) * ws.width + x]);
         }
     AnchorList out;
     for (int y = r.y1; y <= r.y2; ++y)
@@ -92,12 +92,13 @@ void strokes(MScene& sc, unsigned seed, int count) {
 // 15 and stores them, and anchors at the 2D-th pixel when there is one; the
 // fast variant takes D' = max(10, D div f) and no spacing.
 TEST(MarkUp, TheButtonMatchesAPlainFlood) {
-    struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false; };
+    struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false, reMark = false; };
     const Case cases[] = {
         // Tolerances equal to a multiple of the gray step put the bound itself to the test.
         {"camera.jpg", 0, 0, 16, 48, 85, 85, 100}, {"camera.jpg", 0, 0, 64, 8, 8, 8, 100},
         {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100}, {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 100, true},
         {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 50, true}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 25},
+        {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100, false, false, true},  // Re-mark: the button discards the colouring
         {"coffee.jpg", 0, 0, 32, 20, 17, 25, 33}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 50}, {"coffee.jpg", 0, 0, 32, 24, 40, 25, 99},
         {nullptr, 30, 20, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 37, 2, 100}, {nullptr, 30, 20, 32, 20, 300, 2, 100},
         {nullptr, 30, 20, 32, 20, 301, 2, 100}, {nullptr, 4, 4, 32, 20, 10, 2, 100}, {nullptr, 5, 4, 32, 20, 10, 2, 100},
@@ -121,17 +122,20 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         const bool full = c.scale >= 100;
         const Rect whole{0, 0, sc.w() - 1, sc.ws().height - 1}, shown = c.selection ? sc.ws().selectionRect : whole;
         const Rect within{shown.x1 / f, shown.y1 / f, std::min(shown.x2 / f, sc.w() / f - 1), std::min(shown.y2 / f, sc.ws().height / f - 1)};
-        const std::vector<int8_t> codes = sc.codes();
-        const int32_t uncoloured = int32_t(sc.count(0));
+        sc.s.controls.reMark = c.reMark;
+        const std::vector<int8_t> codes = c.reMark ? std::vector<int8_t>(sc.ws().pixelCount()) : sc.codes();
+        const std::vector<uint32_t> colours = c.reMark ? std::vector(sc.ws().source.data(), sc.ws().source.data() + codes.size()) : sc.colours();
+        const int32_t uncoloured = int32_t(std::count(codes.begin(), codes.end(), 0));
         if (c.stale) sc.ws().freePixelCount = 0;
         sc.ws().toolRect = Rect{3, 3, 5, 5};
-        const AnchorList want = plainMarkUp(sc.ws(), 256 / c.complexity, f, {std::max(10, c.d / f), full, full ? std::max(15, c.sep) : 0, c.tolerance},
+        const AnchorList want = plainMarkUp(sc.ws(), codes, 256 / c.complexity, f, {std::max(10, c.d / f), full, full ? std::max(15, c.sep) : 0, c.tolerance},
                                             within);
         markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
         // The closing recount only clears codes of uncoloured pixels, and
         // every code here belongs to a coloured one.
         EXPECT_EQ(sc.codes(), codes) << what;
+        EXPECT_EQ(sc.colours(), colours) << what;
         EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
@@ -163,18 +167,6 @@ TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
         EXPECT_FALSE(sc.progress.locked() || sc.progress.visible());
         EXPECT_TRUE(sc.ws().imageModified);
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseMarking, kPhasePostProcessing}));
-    }
-}
-
-TEST(MarkUp, ReMarkFromTheButtonOnlyDiscardsColouring) {
-    for (bool fromButton : {true, false}) {
-        MScene sc(flat(30, 30));
-        for (int x = 0; x < 30; ++x) sc.colourIn(x, 12, 9);
-        sc.s.controls.reMark = true;
-        fromButton ? markUpClick(sc.s) : markUp(sc.s, false);
-        EXPECT_EQ(sc.colours() == std::vector<uint32_t>(900, cwtest::gray(100)), fromButton);
-        EXPECT_EQ(sc.count(9), fromButton ? 0u : 30u);
-        EXPECT_EQ(sc.sizes(), (fromButton ? std::vector<int>{900} : std::vector<int>{360, 510}));
     }
 }
 
