@@ -29,23 +29,22 @@ std::optional<PaletteResult> colourBy(bool tabulated, int32_t code, uint32_t sou
 } // namespace
 
 TEST(ColourMag, MakeUpCustomAndClearMergeAndKeepShiftHeldForLaterCalls) {
-    struct Case { int32_t code, marker; bool changes; };
-    const Case cases[] = {{kCodeClear, 0xFFFF00, true}, {kCodeCustom, 0x0000FF, true}, {6, kMarkerMerge, true},
-                          {0, kMarkerMerge, false},     {40, kMarkerMerge, false},   {127, kMarkerMerge, false}};
-    for (const Case& c : cases) {
+    // Clear keeps the colour, codes without one change nothing.
+    const std::pair<int32_t, int32_t> cases[] = {{kCodeClear, 0xFFFF00}, {kCodeCustom, 0x0000FF}, {6, kMarkerMerge},
+                                                 {0, kMarkerMerge},       {40, kMarkerMerge},     {127, kMarkerMerge}};
+    for (const auto& [code, marker] : cases) {
         Rig rig;
-        rig.mag(17, 1, 1);
-        rig.mag(17, 2, 2);
+        rig.mag(17, 1, 1), rig.mag(17, 2, 2);
         const std::vector<uint32_t> before = rig.colours();
-        rig.s.palette.markerColour = c.marker;
-        rig.mag(c.code);
-        EXPECT_TRUE(rig.s.pointer.shiftHeld) << c.code;
-        EXPECT_EQ(rig.colours() != before, c.changes && c.code != kCodeClear) << c.code;
-        if (c.changes) { EXPECT_EQ(rig.code(1, 1), c.code); }
+        rig.s.palette.markerColour = marker;
+        rig.mag(code);
+        EXPECT_TRUE(rig.s.pointer.shiftHeld) << code;
+        EXPECT_EQ(rig.colours() != before, code == kCodeCustom || code == 6) << code;
+        EXPECT_EQ(rig.code(1, 1), code == kCodeClear || code == kCodeCustom || code == 6 ? code : 17);
         // Still held: a plain palette now merges with the existing colour.
         rig.s.palette.markerColour = 0xFFFF00;
         rig.mag(6, 2, 2);
-        EXPECT_EQ(rig.at(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << c.code;
+        EXPECT_EQ(rig.at(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
     }
 }
 

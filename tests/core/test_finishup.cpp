@@ -153,16 +153,13 @@ TEST(Finishup, AutoFinishButtonWithAndWithoutUnmaskOnlyOrAPicture) {
         FScene sc(ramp(20, 10));
         sc.paint(3, 3, 6);
         sc.paint(15, 7, 17);
-        sc.s.controls.unmaskOnly = variant == 1;
+        sc.s.controls.unmaskOnly = variant == 1, sc.s.controls.layeredShown = false;
         sc.s.imageWindowOpen = variant != 2;
-        sc.s.controls.layeredShown = false;
-        sc.s.tools.layered = true;
-        sc.s.tools.paintMode = kPaintMasked;
+        sc.s.tools.layered = true, sc.s.tools.paintMode = kPaintMasked;
         autoFinishClick(sc.s);
         EXPECT_EQ(sc.count(0) < 200 - 60, variant == 0) << "Un-mask Only colours no uncoloured pixel";
-        EXPECT_FALSE(sc.s.tools.layered);
-        EXPECT_EQ(sc.s.controls.layeredShown, variant != 2);
-        EXPECT_EQ(sc.s.tools.paintMode, variant == 2 ? kPaintMasked : kPaintInteractive);
+        EXPECT_EQ(std::make_tuple(sc.s.tools.layered, sc.s.controls.layeredShown, sc.s.tools.paintMode),
+                  std::make_tuple(false, variant != 2, variant == 2 ? kPaintMasked : kPaintInteractive));
         EXPECT_EQ(sc.progress.phases.size(), (std::vector<size_t>{4, 2, 0}[variant]));
     }
 }

@@ -62,11 +62,10 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
             Anchor a;
             a.size = n;
             bool place = n >= rule.d;
+            const auto distance = [&](const Anchor& e) { return std::abs(e.x - ax) + std::abs(e.y - ay); };
             const Anchor* nearest = nullptr;
             for (const Anchor& e : out)
-                if (place && rule.separation > 0 && e.status == 0 &&
-                    (!nearest || std::abs(e.x - ax) + std::abs(e.y - ay) < std::abs(nearest->x - ax) + std::abs(nearest->y - ay)))
-                    nearest = &e;
+                if (place && rule.separation > 0 && e.status == 0 && (!nearest || distance(e) < distance(*nearest))) nearest = &e;
             if (nearest) place = std::abs(nearest->x - ax) >= rule.separation || std::abs(nearest->y - ay) >= rule.separation;
             if (place) a.x = ax * f, a.y = ay * f, a.status = 0;
             else if (rule.separation == 0) a.x = lx * f, a.y = ly * f;
