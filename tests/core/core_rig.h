@@ -10,7 +10,6 @@
 #include "codecs/jpeg_decoder.h"
 #include "core/anchor.h"
 #include "core/colour_mag.h"
-#include "document/controls.h"
 #include "test_support.h"
 
 namespace coretest {
@@ -41,8 +40,6 @@ struct Scene : cwtest::SessionRig<P, H> {
     explicit Scene(Bitmap pic) {
         s.ws = buildWorkspace(std::move(pic), false, progress);
         s.imageWindowOpen = true;
-        s.settings.imageSpan = s.ws->width + s.ws->height;
-        valSet(s.controls, s.settings);
         s.tools.currentTool = kToolTouch;  // no skip rule while the scene is painted
         progress.phases.clear();
     }
@@ -60,11 +57,8 @@ struct Scene : cwtest::SessionRig<P, H> {
     std::vector<std::string> anchors() { return describe(ws().anchors); }
     void setAnchors(std::initializer_list<std::array<int, 4>> xySizeStatus) {
         ws().anchors.clear();
-        for (const auto& [x, y, size, status] : xySizeStatus) {
-            ws().anchors.emplace_back();
-            ws().anchors.back().x = x, ws().anchors.back().y = y, ws().anchors.back().size = size;
-            ws().anchors.back().status = int8_t(status);
-        }
+        for (const auto& [x, y, size, status] : xySizeStatus)
+            ws().anchors.push_back({.x = x, .y = y, .size = size, .status = int8_t(status)});
     }
     std::vector<int> sizes() {
         std::vector<int> v(ws().anchors.size());

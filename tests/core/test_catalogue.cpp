@@ -115,8 +115,7 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
     using enum SelectionStep;
     EXPECT_EQ(seen, (std::vector<std::pair<SelectionStep, std::string>>{
                         {Damper, "1 16776960 Skin: Fair d11 '0' 1 p-2"}, {Strength, "1 16776960 Skin: Fair d11 '2' 4 p-2"},
-                        {PaletteCode, "11 16776960 Skin: Fair d11 '2' 4 p-2"},
-                        {MarkerColour, "11 8388736 Skin: Fair d11 '2' 4 p-2"},
+                        {PaletteCode, "11 16776960 Skin: Fair d11 '2' 4 p-2"}, {MarkerColour, "11 8388736 Skin: Fair d11 '2' 4 p-2"},
                         {SelectionCaption, "11 8388736 Hair: Blonde d11 '2' 4 p-2"}}));
 }
 

@@ -2,7 +2,6 @@
 
 #include <climits>
 
-#include "core/catalogue.h"
 #include "core/effects.h"
 #include "core/palette_networks.h"
 #include "core_rig.h"

@@ -98,35 +98,29 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     sc.ws().selectionActive = true;
     sc.progress.phases.clear();
     processClick(sc.s);
-    EXPECT_EQ(sc.routines->selPaints, 1);
-    EXPECT_EQ(sc.sizes(), (std::vector<int>{9, 3}));
+    EXPECT_EQ(std::make_pair(sc.routines->selPaints, sc.sizes()), std::make_pair(1, std::vector<int>{9, 3}));
     // Without a picture no button does anything.
     sc.s.imageWindowOpen = false;
     drawAnchorMarker(sc.ws().display, 3, 3);
     const std::vector<uint32_t> shown(sc.ws().display.data(), sc.ws().display.data() + sc.ws().pixelCount());
     for (const Click click : {processClick, viewAllClick, viewPendingClick, removeClick}) click(sc.s);
     EXPECT_TRUE(std::equal(shown.begin(), shown.end(), sc.ws().display.data()));
-    EXPECT_TRUE(sc.progress.phases.empty());
-    EXPECT_EQ(sc.routines->selPaints, 1);
+    EXPECT_TRUE(sc.progress.phases.empty() && sc.routines->selPaints == 1);
 }
 TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
     // Not square, so that a width given for a height shows; the bounds the
     // window takes are exclusive, so the last column and row must be inside.
     const int w = 23, h = 17;
     const std::pair<const char*, std::function<void(Session&)>> cases[] = {
-        {"Mark-up", [](Session& s) { markUp(s, false); }},
+        {"Mark-up", [](Session& s) { markUp(s, false); }}, {"View All", viewAllClick},
         {"FastMarkUp", [](Session& s) { s.controls.scalePercent = 50, fastMarkUp(s); }},
         {"Recolour", [](Session& s) { finishup(s, FinishupMode::Recolour); }},
-        {"Fill", [](Session& s) { finishup(s, FinishupMode::Fill); }},
-        {"Process with Auto Mark-up", [](Session& s) { s.controls.autoMarkUp = true, process(s); }},
-        {"View All", viewAllClick},
-        {"Un-do", [](Session& s) { undoClick(s); }},
-    };
+        {"Fill", [](Session& s) { finishup(s, FinishupMode::Fill); }}, {"Un-do", [](Session& s) { undoClick(s); }},
+        {"Process with Auto Mark-up", [](Session& s) { s.controls.autoMarkUp = true, process(s); }}};
     for (const auto& [name, run] : cases) {
         Scene<cwtest::RecordingProgress, cwtest::RecordingHost> rig(bands(w, {9, 8}));
         for (int x = 0; x < w; x += 4) rig.paint(x, 4, 6);
         run(rig.s);
-        ASSERT_FALSE(rig.host.changed.empty()) << name;
-        EXPECT_EQ(rig.host.changed.back(), (Rect{0, 0, w, h})) << name;
+        EXPECT_EQ(rig.host.changed.empty() ? Rect{} : rig.host.changed.back(), (Rect{0, 0, w, h})) << name;
     }
 }

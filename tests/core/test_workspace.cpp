@@ -89,8 +89,7 @@ TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
 TEST(Progress, ScriptedAbortStopsALoopAtTheExactPoll) {
     for (uint64_t abortAt : {1u, 2u, 7u, 50u}) {
         RecordingProgress p;
-        p.abortAtPoll = abortAt;
-        p.begin("rows");
+        p.abortAtPoll = abortAt, p.begin("rows");
         int rowsDone = 0;
         for (int y = 0; y < 20 && !p.poll(); ++y) ++rowsDone;
         EXPECT_EQ(rowsDone, std::min<int>(int(abortAt) - 1, 20)) << "abort at poll " << abortAt;
