@@ -137,8 +137,7 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
             ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole->codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhaseFinishup, kPhasePostProcessing}));
         EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
-        EXPECT_TRUE(sc.ws().imageModified);
-        EXPECT_TRUE(sc.displayIsColour());
+        EXPECT_TRUE(sc.ws().imageModified && sc.displayIsColour());
         // The gauge is set per row before its work, and again from 0 for the
         // post-processing, without the monotonic test.
         const int passPolls = rowsDone + (rowsDone < h);
