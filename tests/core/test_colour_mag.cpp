@@ -1,320 +1,80 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
-#include <vector>
 
-#include "codecs/jpeg_decoder.h"
-#include "core/catalogue.h"
-#include "core/colour_mag.h"
 #include "core/effects.h"
 #include "core/palette_networks.h"
-#include "core/workspace.h"
-#include "document/tool_settings.h"
-#include "test_support.h"
+#include "core_rig.h"
 
-using namespace cw;
+using namespace coretest;
+using cwtest::gray;
 
 namespace {
 
-constexpr uint32_t gray(uint32_t g) { return rgb(g, g, g); }
-
-// A workspace with the settings ColourMag reads, as the image window holds them.
-struct Rig {
-    std::unique_ptr<Workspace> ws;
-    PaletteSelection sel;
-    EffectSettings fx;
-    ToolSettings tools;
-    PointerState pointer;
-
-    explicit Rig(Bitmap picture) {
-        cwtest::RecordingProgress progress;
-        ws = buildWorkspace(std::move(picture), false, progress);
-    }
-    // A 4 x 3 picture of one gray, with (1, 1) set to `centre`.
-    static Rig flat(uint32_t level = 128, uint32_t centre = gray(128)) {
-        Bitmap b(4, 3);
-        for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = gray(level);
-        b.at(1, 1) = centre;
-        return Rig(std::move(b));
-    }
+// A 4 x 3 picture of gray 128 unless given one, painted at (1, 1) unless told.
+struct Rig : Scene<> {
+    explicit Rig(Bitmap pic = flat(4, 3, 128)) : Scene(std::move(pic)) {}
     void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
-        ws->curPixelIndex = int32_t(int64_t(y) * ws->width + x);  // as callers set it; wraps off the picture
-        colourMag({*ws, sel, fx, paintRules(tools), pointer.shiftHeld}, code, x, y);
+        ws().curPixelIndex = int32_t(int64_t(y) * w() + x);  // as callers set it; wraps off the picture
+        colourMag(ctx(), code, x, y);
     }
-    Rgb colourAt(int32_t x = 1, int32_t y = 1) const { return channelsOf(ws->colour.at(x, y)); }
-    int8_t codeAt(int32_t x = 1, int32_t y = 1) const { return ws->codes[size_t(y) * ws->width + x]; }
-    void select(std::string_view caption) { ASSERT_TRUE(paletteItemClick(*findPaletteItem(caption), sel)); }
+    Rgb at(int32_t x = 1, int32_t y = 1) const { return channelsOf(s.ws->colour.at(x, y)); }
 };
 
-struct Snapshot {
-    std::vector<uint32_t> colour;
-    std::vector<int8_t> codes;
-    explicit Snapshot(const Workspace& ws)
-        : colour(ws.colour.data(), ws.colour.data() + ws.pixelCount()),
-          codes(ws.codes.get(), ws.codes.get() + ws.pixelCount()) {}
-    bool operator==(const Snapshot&) const = default;
-};
-
-// The pixels (colour or code) that differ between two snapshots.
-size_t changedPixels(const Snapshot& a, const Snapshot& b) {
-    size_t n = 0;
-    for (size_t i = 0; i < a.colour.size(); ++i) n += a.colour[i] != b.colour[i] || a.codes[i] != b.codes[i];
-    return n;
+std::optional<PaletteResult> colourBy(bool tabulated, int32_t code, uint32_t source, uint32_t current, int32_t marker) {
+    return tabulated ? paletteColour(code, source, current, marker) : paletteColourDirect(code, source, current, marker);
 }
 
 } // namespace
 
-TEST(ColourMag, DamperMergesWithTheGraySourceByStrength) {
-    struct Case {
-        const char* strength;
-        bool invert;
-        Rgb want;
-    };
-    // Code 17 at gray 128 is (2, 219, 2).
-    const Case cases[] = {
-        {"1", false, {65, 173, 65}},
-        {"3", false, {96, 150, 96}},
-        {"1", true, {190, 82, 190}},
-    };
-    for (const Case& c : cases) {
-        Rig rig = Rig::flat();
-        setDamperChecked(rig.sel, true);
-        setStrengthText(rig.sel, c.strength);
-        rig.fx.invertOn = c.invert;
-        const Snapshot before(*rig.ws);
-        rig.mag(17);
-        EXPECT_EQ(rig.colourAt(), c.want) << c.strength << (c.invert ? " inverted" : "");
-        EXPECT_EQ(rig.codeAt(), 17);
-        EXPECT_EQ(changedPixels(before, Snapshot(*rig.ws)), 1u);
-        EXPECT_FALSE(rig.pointer.shiftHeld);
-    }
-}
-
-TEST(ColourMag, WithoutMergingThePaletteColourIsWrittenClamped) {
-    struct Case {
-        int32_t code;
-        uint32_t source;
-        Rgb want;
-    };
-    const Case cases[] = {
-        {17, gray(128), {2, 219, 2}},
-        {18, gray(255), {255, 255, 255}},  // raw (306, 426, 300)
-        {2, gray(0), {32, 24, 0}},         // raw (32, 24, -13)
-        {9, gray(128), {0, 200, 131}},     // raw (-10, 200, 131)
-        {125, rgb(10, 20, 30), {20, 20, 20}},
-        {13, gray(128), {169, 111, 93}},
-    };
-    for (const Case& c : cases) {
-        Rig rig = Rig::flat(128, c.source);
-        rig.mag(c.code);
-        EXPECT_EQ(rig.colourAt(), c.want) << "code " << c.code;
-        EXPECT_EQ(rig.codeAt(), c.code);
-    }
-}
-
-TEST(ColourMag, EffectsActOnTheRawColourBeforeClampingAndMerging) {
-    // Code 18 at 255, raw (306, 426, 300): light, so intensity -10 steps by
-    // floor 300 div 10 x -10 = -300 -> (6, 126, 0). Clamping first would give
-    // floor 255 and (0, 0, 0).
-    Rig rig = Rig::flat(128, gray(255));
-    rig.fx.intensity = -10;
-    rig.mag(18);
-    EXPECT_EQ(rig.colourAt(), (Rgb{6, 126, 0}));
-
-    // Merged after the effects: ((255 + 6) / 2, (255 + 126) / 2, 255 / 2).
-    Rig merged = Rig::flat(128, gray(255));
-    merged.fx.intensity = -10;
-    setDamperChecked(merged.sel, true);
-    merged.mag(18);
-    EXPECT_EQ(merged.colourAt(), (Rgb{130, 190, 127}));
-}
-
-TEST(ColourMag, LayeredShiftAndMakeUpMergeWithTheCurrentColour) {
-    // First stroke: code 17 unmerged, (2, 219, 2); then code 6 at gray 128,
-    // raw (2, 166, 251), over it.
-    const Rgb first{2, 219, 2}, raw6{2, 166, 251};
-    const Rgb onColour{(first.r + raw6.r) / 2, (first.g + raw6.g) / 2, (first.b + raw6.b) / 2};
-    const Rgb onSource{(128 + raw6.r) / 2, (128 + raw6.g) / 2, (128 + raw6.b) / 2};
-    struct Case {
-        const char* what;
-        bool layered, shift, damper;
-        int32_t marker;
-        Rgb want;
-    };
-    const Case cases[] = {
-        {"plain: no merge", false, false, false, 0xFFFF00, raw6},
-        {"Damper: with the source", false, false, true, 0xFFFF00, onSource},
-        {"Layered: with the colour", true, false, false, 0xFFFF00, onColour},
-        {"Shift: with the colour", false, true, false, 0xFFFF00, onColour},
-        {"Make-up marker: with the colour", false, false, false, -1, onColour},
-        {"Layered and Damper: with the colour", true, false, true, 0xFFFF00, onColour},
-    };
-    for (const Case& c : cases) {
-        Rig rig = Rig::flat();
-        rig.mag(17);
-        ASSERT_EQ(rig.colourAt(), first);
-        rig.tools.layered = c.layered;
-        rig.pointer.shiftHeld = c.shift;
-        rig.sel.damperOn = c.damper;
-        rig.sel.markerColour = c.marker;
-        rig.mag(6);
-        EXPECT_EQ(rig.colourAt(), c.want) << c.what;
-        EXPECT_EQ(rig.pointer.shiftHeld, c.shift || c.marker == -1) << c.what;
-    }
-}
-
-TEST(ColourMag, MakeUpCustomAndClearLeaveShiftHeldForLaterCalls) {
-    Rig rig = Rig::flat();
-    rig.mag(17, 0, 0);
-    rig.mag(17, 2, 2);
-    const Rgb painted = rig.colourAt(2, 2);
-
-    rig.mag(kCodeClear, 0, 0);  // Clear: keeps the colour, records 99
-    EXPECT_EQ(rig.colourAt(0, 0), painted);
-    EXPECT_EQ(rig.codeAt(0, 0), 99);
-    EXPECT_TRUE(rig.pointer.shiftHeld);
-
-    // Still held: a plain palette now merges with the existing colour.
-    rig.mag(6, 2, 2);
-    EXPECT_EQ(rig.colourAt(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2}));
-
-    for (int32_t code : {0, -5, 40, 127}) {  // no colour, yet Make-up still sets the flag
-        Rig r = Rig::flat();
-        r.sel.markerColour = kMarkerMerge;
-        const Snapshot before(*r.ws);
-        r.mag(code);
-        EXPECT_TRUE(r.pointer.shiftHeld) << code;
-        EXPECT_EQ(before, Snapshot(*r.ws)) << code;
-    }
-    Rig custom = Rig::flat();
-    ASSERT_TRUE(pickColourClick(0x0000FF, custom.sel));
-    custom.mag(kCodeCustom);
-    EXPECT_TRUE(custom.pointer.shiftHeld);
-    // Marker red merged with the gray source, the pixel's own previous colour.
-    EXPECT_EQ(custom.colourAt(), (Rgb{(128 + 255) / 2, 64, 64}));
-}
-
-TEST(ColourMag, CustomTakesTheMarkerCurrentAtTheTimeOfTheCall) {
-    Rig rig = Rig::flat();
-    rig.tools.currentTool = kToolTouch;
-    rig.sel.damperOn = false;
-    rig.pointer.shiftHeld = false;
-    rig.sel.markerColour = 0x0000FF;
-    rig.mag(kCodeCustom);
-    const Rgb first = rig.colourAt();
-    rig.sel.markerColour = 0xFF0000;  // blue now
-    rig.pointer.shiftHeld = false;
-    rig.mag(kCodeCustom);
-    // Custom always merges (Shift is forced): with the red painted before.
-    EXPECT_EQ(rig.colourAt(), (Rgb{first.r / 2, first.g / 2, (first.b + 255) / 2}));
-}
-
-TEST(ColourMag, OriginalWithEffectsWritesTheSourceBack) {
-    Rig rig = Rig::flat(128, rgb(10, 200, 30));
-    rig.tools.currentTool = kToolTouch;  // the brush would skip the second 124
-    rig.mag(17);
-    ASSERT_NE(rig.colourAt(), (Rgb{10, 200, 30}));
-    rig.mag(kCodeOriginalEffects);
-    EXPECT_EQ(rig.colourAt(), (Rgb{10, 200, 30}));
-    EXPECT_EQ(rig.codeAt(), 124);
-    // With an effect on, the source colour is tuned: saturation +10 doubles
-    // the channel above gray 80 -> (10, 400 -> 255, 30).
-    rig.fx.saturation = 10;
-    rig.mag(kCodeOriginalEffects);
-    EXPECT_EQ(rig.colourAt(), (Rgb{10, 255, 30}));
-}
-
-TEST(ColourMag, CodesWithoutColourChangeNothing) {
-    for (int32_t code :
-         {0, -1, -128, 31, 50, 87, 89, 98, 100, 123, 126, 127, 128, 200, 300, INT32_MIN, INT32_MAX}) {
-        Rig rig = Rig::flat();
-        rig.mag(17, 2, 2);
-        const Snapshot before(*rig.ws);
+TEST(ColourMag, MakeUpCustomAndClearMergeAndKeepShiftHeldForLaterCalls) {
+    // Clear keeps the colour, codes without one change nothing.
+    const std::pair<int32_t, int32_t> cases[] = {{kCodeClear, 0xFFFF00}, {kCodeCustom, 0x0000FF}, {6, kMarkerMerge},
+                                                 {0, kMarkerMerge},       {40, kMarkerMerge},     {127, kMarkerMerge}};
+    for (const auto& [code, marker] : cases) {
+        Rig rig;
+        rig.mag(17, 1, 1), rig.mag(17, 2, 2);
+        const std::vector<uint32_t> before = rig.colours();
+        rig.s.palette.markerColour = marker;
         rig.mag(code);
-        rig.mag(code, 2, 2);
-        EXPECT_EQ(before, Snapshot(*rig.ws)) << code;
-        EXPECT_FALSE(rig.pointer.shiftHeld) << code;
+        EXPECT_TRUE(rig.s.pointer.shiftHeld) << code;
+        EXPECT_EQ(rig.colours() != before, code == kCodeCustom || code == 6) << code;
+        EXPECT_EQ(rig.code(1, 1), code == kCodeClear || code == kCodeCustom || code == 6 ? code : 17);
+        // Still held: a plain palette now merges with the existing colour.
+        rig.s.palette.markerColour = 0xFFFF00;
+        rig.mag(6, 2, 2);
+        EXPECT_EQ(rig.at(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
     }
 }
 
-TEST(ColourMag, BrushSkipsAPixelThatAlreadyHasTheCodeUnlessOverwrite) {
-    struct Case {
-        int32_t tool;
-        bool overwrite;
-        int8_t codeBefore;
-        bool recoloured;
-    };
+TEST(ColourMag, CallsThatChangeNothingAndTheBrushSkipRule) {
+    struct Case { int32_t code, x, y, tool = kToolTouch; bool overwrite = false; int8_t codeBefore = 0; bool changes = false; int32_t marker = 0xFFFF00; };
     const Case cases[] = {
-        {kToolBrush, false, 6, false},
-        {kToolBrush, true, 6, true},
-        {kToolTouch, false, 6, true},
-        {kToolSelectionPaint, false, 6, true},
-        {kToolBrush, false, 17, true},
-        {kToolBrush, false, -6, true},  // finish-up's mark for code 6 is another byte
-    };
+        {0, 1, 1}, {-128, 1, 1}, {31, 1, 1}, {87, 1, 1}, {100, 1, 1}, {126, 1, 1}, {300, 1, 1}, {INT32_MAX, 1, 1},
+        {6, -1, 0}, {6, 0, -1}, {6, 4, 0}, {6, 0, 3}, {kCodeClear, 4, 3}, {6, INT32_MIN, 1}, {6, 2, 1, kToolTouch, 0, 0, 1},
+        {6, 0, 2, kToolTouch, 0, 0, 1},
+        // The brush skips a pixel that already has the code, unless Overwrite;
+        // a skipped pixel still sets Shift for Make-up.
+        {6, 1, 1, kToolBrush, false, 6}, {6, 1, 1, kToolBrush, true, 6, true}, {6, 1, 1, kToolTouch, false, 6, true},
+        {6, 1, 1, kToolSelectionPaint, false, 6, true}, {6, 1, 1, kToolBrush, false, 17, true},
+        {6, 1, 1, kToolBrush, false, -6, true}, {16, 1, 1, kToolBrush, false, 16, false, kMarkerMerge}};
     for (const Case& c : cases) {
-        Rig rig = Rig::flat();
-        rig.ws->codes[1 * 4 + 1] = c.codeBefore;
-        rig.tools.currentTool = c.tool;
-        rig.tools.overwrite = c.overwrite;
-        rig.fx.saturation = 3;  // effects changed since: the skip still holds
-        const Snapshot before(*rig.ws);
-        rig.mag(6);
-        EXPECT_EQ(before != Snapshot(*rig.ws), c.recoloured)
-            << "tool " << c.tool << " overwrite " << c.overwrite << " code " << int(c.codeBefore);
-        EXPECT_EQ(rig.codeAt(), c.recoloured ? 6 : c.codeBefore);
-    }
-}
-
-TEST(ColourMag, SkippedBrushPixelStillSetsShiftForMakeUp) {
-    Rig rig = Rig::flat();
-    rig.sel.markerColour = kMarkerMerge;
-    rig.ws->codes[5] = 16;
-    const Snapshot before(*rig.ws);
-    rig.mag(16);
-    EXPECT_EQ(before, Snapshot(*rig.ws));
-    EXPECT_TRUE(rig.pointer.shiftHeld);
-}
-
-TEST(ColourMag, PixelOutsideThePictureIsRefusedWithoutTouchingMemory) {
-    Rig rig = Rig::flat();
-    const Snapshot before(*rig.ws);
-    for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {4, 0}, {0, 3}, {4, 3}, {INT32_MIN, 1}, {1, INT32_MAX}}) {
-        rig.mag(6, x, y);
-        rig.mag(kCodeClear, x, y);
-    }
-    EXPECT_EQ(before, Snapshot(*rig.ws));
-}
-
-TEST(ColourMag, AddressesThePixelByItsCoordinatesWhateverCurPixelIndexHolds) {
-    Rig rig = Rig::flat();
-    rig.ws->curPixelIndex = 1 << 30;
-    colourMag({*rig.ws, rig.sel, rig.fx, paintRules(rig.tools), rig.pointer.shiftHeld}, 17, 2, 1);
-    EXPECT_EQ(rig.colourAt(2, 1), (Rgb{2, 219, 2}));
-    EXPECT_EQ(rig.codeAt(2, 1), 17);
-}
-
-TEST(ColourMag, BlendStrengthOutsideItsRangeIsHeldTo1Through14) {
-    // 0 would leave the colour unmerged, -1 divide by zero; the handlers
-    // never produce either, so they count as the nearest strength.
-    struct Case {
-        int32_t strength;
-        Rgb want;
-    };
-    const Case cases[] = {
-        {0, {65, 173, 65}},
-        {-1, {65, 173, 65}},
-        {INT32_MIN, {65, 173, 65}},
-        {14, {(128 * 14 + 2) / 15, (128 * 14 + 219) / 15, (128 * 14 + 2) / 15}},
-        {1000000, {(128 * 14 + 2) / 15, (128 * 14 + 219) / 15, (128 * 14 + 2) / 15}},
-    };
-    for (const Case& c : cases) {
-        Rig rig = Rig::flat();
-        rig.sel.damperOn = true;
-        rig.sel.blendStrength = c.strength;
-        rig.mag(17);
-        EXPECT_EQ(rig.colourAt(), c.want) << c.strength;
+        Rig rig;
+        rig.ws().codes[5] = c.codeBefore;
+        rig.s.tools.currentTool = c.tool;
+        rig.s.tools.overwrite = c.overwrite;
+        rig.s.palette.markerColour = c.marker;
+        rig.s.effects.saturation = 3;  // effects changed since: the skip still holds
+        const std::vector<uint32_t> colours = rig.colours();
+        std::vector<int8_t> codes = rig.codes();
+        rig.ws().curPixelIndex = 1 << 30;  // the pixel is addressed by its coordinates
+        colourMag(rig.ctx(), c.code, c.x, c.y);
+        const size_t at = size_t(c.y) * 4 + size_t(c.x);
+        EXPECT_EQ(rig.colours() != colours, c.changes) << c.code << " at " << c.x << "," << c.y << " tool " << c.tool;
+        if (c.changes) codes[at] = int8_t(c.code);
+        EXPECT_EQ(rig.codes(), codes) << c.code;
+        if (c.changes) { EXPECT_NE(rig.colours()[at], colours[at]); }
+        EXPECT_EQ(rig.s.pointer.shiftHeld, c.marker == kMarkerMerge);
     }
 }
 
@@ -322,63 +82,126 @@ TEST(ColourMag, BlendStrengthOutsideItsRangeIsHeldTo1Through14) {
 // of its steps over the untabulated palette colour: the tables and the fast
 // path must not change a single pixel.
 TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
-    struct Settings {
-        const char* what;
-        int32_t sat, inten, amb;
-        bool damper, layered, invert;
-        int32_t marker, strength;
-    };
+    struct Settings { const char* what; int32_t sat, inten, amb; bool damper, layered, invert; int32_t marker, strength; };
     const Settings settings[] = {
-        {"plain", 0, 0, 0, false, false, false, 0xFFFF00, 1},
-        {"damper 3", 0, 0, 0, true, false, false, 0xFFFF00, 3},
-        {"layered, effects", 4, -3, 6, false, true, false, 0x800080, 2},
-        {"make-up, invert", -7, 2, -4, false, false, true, -1, 9},
-        {"effects only", 10, 10, 10, false, false, false, 0x00FF00, 1},
-        {"invert only", 0, 0, 0, false, false, true, 0x00FFFF, 1},
-    };
-    std::vector<int32_t> codes;
-    for (int32_t c = 1; c <= 30; ++c) codes.push_back(c);
-    for (int32_t c : {88, 99, 124, 125}) codes.push_back(c);
-
-    for (const char* photo : {"photos/astronaut.jpg", "photos/camera.jpg"}) {
-        const Bitmap picture = decodeJpegFile(cwtest::testdata(photo));
+        {"plain", 0, 0, 0, false, false, false, 0xFFFF00, 1}, {"damper 3", 0, 0, 0, true, false, false, 0xFFFF00, 3},
+        {"layered, effects", 4, -3, 6, false, true, false, 0x800080, 2}, {"effects", 10, 10, 10, false, false, false, 0x00FF00, 1},
+        {"make-up, invert", -7, 2, -4, false, false, true, -1, 9}, {"invert", 0, 0, 0, false, false, true, 0x00FFFF, 1},
+        {"damper 14", 0, -1, 0, true, false, false, 0xFF00FF, 14},
+        // Strengths the handlers never produce count as the nearest one.
+        {"strength 0", 0, 0, 0, true, false, false, 0xFF00FF, 0}, {"strength -1", 0, 0, 0, true, false, false, 0xFF00FF, -1},
+        {"strength above 14", 3, 0, 0, false, true, false, 0xFF00FF, 1000000}};
+    const int32_t codes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
+                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 88, 99, 124, 125};
+    for (const char* name : {"astronaut.jpg", "camera.jpg"}) {
+        const Bitmap pic = photo(name);
         for (const Settings& s : settings) {
-            Rig rig(picture.clone());
-            rig.tools.currentTool = kToolTouch;
-            rig.fx.saturation = s.sat;
-            rig.fx.intensity = s.inten;
-            rig.fx.ambient = s.amb;
-            rig.fx.invertOn = s.invert;
-            rig.fx.lights = {false, true, false, false, true};
-            rig.sel.damperOn = s.damper;
-            rig.tools.layered = s.layered;
-            rig.sel.markerColour = s.marker;
-            rig.sel.blendStrength = s.strength;
-            const int32_t w = rig.ws->width;
+            Rig rig(pic.clone());
+            EffectSettings& fx = rig.s.effects;
+            fx.saturation = s.sat, fx.intensity = s.inten, fx.ambient = s.amb, fx.invertOn = s.invert;
+            fx.lights = {false, true, false, false, true};
+            rig.s.palette.damperOn = s.damper, rig.s.palette.markerColour = s.marker, rig.s.palette.blendStrength = s.strength;
+            rig.s.tools.layered = s.layered;
             size_t mismatches = 0;
             // Codes run over the picture in stripes, so later codes merge
             // with the colour earlier ones left.
-            for (int32_t y = 0; y < rig.ws->height; ++y) {
-                for (int32_t x = 0; x < w; ++x) {
-                    const int32_t code = codes[size_t(x / 7 + y / 5) % codes.size()];
-                    const uint32_t src = rig.ws->source.at(x, y), cur = rig.ws->colour.at(x, y);
-                    rig.pointer.shiftHeld = false;
+            for (int32_t y = 0; y < rig.ws().height; ++y)
+                for (int32_t x = 0; x < rig.w(); ++x) {
+                    const int32_t code = codes[size_t(x / 7 + y / 5) % std::size(codes)];
+                    const uint32_t src = rig.ws().source.at(x, y), cur = rig.ws().colour.at(x, y);
+                    rig.s.pointer.shiftHeld = false;
                     const bool shift = s.marker == -1 || code == 99 || code == 88;
                     const Rgb p = channelsOf(s.layered || shift ? cur : src);
                     const auto pc = paletteColourDirect(code, src, cur, s.marker);
-                    Rgb c = applyEffects(pc->rgb, pc->gray, rig.fx);
+                    Rgb c = applyEffects(pc->rgb, pc->gray, fx);
                     for (int32_t* ch : {&c.r, &c.g, &c.b}) *ch = std::clamp(*ch, 0, 255);
-                    if (shift || s.damper || s.layered || s.marker == -1) {
-                        const int32_t n = s.strength;
+                    if (shift || s.damper || s.layered) {
+                        const int32_t n = std::clamp(s.strength, 1, 14);
                         c = {(p.r * n + c.r) / (n + 1), (p.g * n + c.g) / (n + 1), (p.b * n + c.b) / (n + 1)};
                     }
                     if (s.invert) c = {255 - c.r, 255 - c.g, 255 - c.b};
-
                     rig.mag(code, x, y);
-                    mismatches += rig.colourAt(x, y) != c || rig.codeAt(x, y) != code;
+                    mismatches += rig.at(x, y) != c || rig.code(x, y) != code;
                 }
-            }
-            EXPECT_EQ(mismatches, 0u) << photo << ", " << s.what;
+            EXPECT_EQ(mismatches, 0u) << name << ", " << s.what;
         }
     }
+}
+
+// Raw results for a gray source pixel at levels 0, 128 and 255: the
+// reference values of the weights.
+TEST(PaletteColour, GivesTheCheckValuesOfEveryCodeTabulatedAndDirect) {
+    // -4 / 3 = -1 for code 13 at 0: integer division goes toward zero.
+    struct Row { int32_t code; Rgb at0, at128, at255; };
+    const Row rows[] = {
+        {1, {25, 21, 0}, {167, 118, 108}, {256, 252, 250}}, {2, {32, 24, -13}, {115, 148, 62}, {274, 242, 204}},
+        {3, {1, 15, -7}, {65, 180, 25}, {270, 249, 220}}, {4, {29, 0, -46}, {128, 134, 99}, {253, 250, 248}},
+        {5, {-26, 41, 4}, {153, 142, 4}, {250, 231, 231}}, {6, {13, -10, 14}, {2, 166, 251}, {245, 259, 214}},
+        {7, {67, 21, 81}, {112, 112, 251}, {265, 249, 255}}, {8, {11, 11, 59}, {128, 128, 139}, {258, 258, 234}},
+        {9, {10, 39, 18}, {-10, 200, 131}, {242, 246, 274}}, {10, {4, -10, 76}, {-4, 187, 223}, {254, 262, 252}},
+        {11, {12, 14, 7}, {184, 122, 11}, {236, 246, 255}}, {12, {5, 2, -5}, {162, 118, 90}, {255, 238, 251}},
+        {13, {-1, -5, 20}, {169, 111, 93}, {259, 254, 249}}, {14, {-27, 23, 28}, {180, 124, 31}, {252, 250, 219}},
+        {15, {3, -45, 315}, {79, 177, -15}, {290, 263, 119}}, {16, {16, 10, 12}, {219, 67, 89}, {250, 321, 346}},
+        {17, {6, 16, 6}, {2, 219, 2}, {246, 250, 246}}, {18, {9, 17, 19}, {54, 159, 262}, {306, 426, 300}},
+        {19, {11, 22, 1}, {160, 139, -1}, {259, 267, 236}}, {20, {24, 3, 33}, {229, 55, 230}, {221, 241, 227}},
+        {21, {59, -26, 16}, {113, 120, 220}, {254, 257, 221}}, {22, {11, 10, 2}, {212, 110, 12}, {258, 249, 249}},
+        {23, {5, 13, 13}, {-3, 191, 191}, {254, 257, 257}}, {24, {-7, -9, 2}, {90, 140, 159}, {244, 255, 249}},
+        {25, {-10, 17, 3}, {119, 141, 94}, {243, 259, 259}}, {26, {8, -1, -4}, {141, 122, 116}, {263, 248, 232}},
+        {27, {-27, 15, 29}, {162, 118, 90}, {252, 256, 240}}, {28, {5, -11, 24}, {197, 116, 19}, {263, 269, 215}},
+        {29, {-4, -15, 62}, {253, 77, 24}, {268, 254, 239}}, {30, {-28, 5, 53}, {208, 106, 59}, {254, 269, 208}},
+        {125, {0, 0, 0}, {128, 128, 128}, {255, 255, 255}},
+    };
+    const int levels[3] = {0, 128, 255};
+    for (const Row& r : rows)
+        for (int k = 0; k < 3; ++k)
+            for (const bool tabulated : {true, false})
+                EXPECT_EQ(colourBy(tabulated, r.code, gray(levels[k]), 0, 0),
+                          (PaletteResult{std::array{r.at0, r.at128, r.at255}[k], levels[k]})) << "code " << r.code << " g " << levels[k];
+}
+
+TEST(PaletteColour, TablesEqualTheDirectEvaluationAtEveryLevelAndOnAColourPhoto) {
+    std::vector<int32_t> codes = {88, 99, 124, 125};
+    for (int32_t c = 1; c <= 30; ++c) codes.push_back(c);
+    const Bitmap photo = decodeJpegFile(cwtest::testdata("photos/astronaut.jpg"));
+    for (int32_t code : codes) {
+        for (int g = 0; g < 256; ++g) {
+            // A tinted current colour and marker so 88 and 99 are compared too.
+            const uint32_t current = rgb(uint32_t(g), 255 - uint32_t(g), 40);
+            EXPECT_EQ(paletteColour(code, gray(g), current, 0x102030 + g),
+                      paletteColourDirect(code, gray(g), current, 0x102030 + g)) << "code " << code << " g " << g;
+        }
+        // Colour sources: code 13 mixes in each channel, 124 returns it.
+        size_t mismatches = 0;
+        for (size_t i = 0; i < photo.pixelCount(); i += 7) {
+            const uint32_t s = photo.data()[i];
+            mismatches += paletteColour(code, s, s, 0) != paletteColourDirect(code, s, s, 0);
+        }
+        EXPECT_EQ(mismatches, 0u) << "code " << code;
+    }
+}
+
+// Special codes take their colour from the marker, the current colour or the
+// source; code 13 on a coloured source picks the network's row by the gray
+// (40 + 100 + 220) / 3 = 120 and mixes each channel with its own.
+TEST(PaletteColour, SpecialCodesAndCodesOutsideTheDispatch) {
+    const Rgb n = *evaluatePaletteNet(13, 120);
+    struct Case { int32_t code; uint32_t source, current; int32_t marker; std::optional<PaletteResult> want; };
+    std::vector<Case> cases = {
+        {88, gray(10), gray(200), 0x0000FF, {{{255, 0, 0}, 85}}},  // marker 0x00BBGGRR
+        {88, gray(10), gray(200), 0x123456, {{{0x56, 0x34, 0x12}, (0x56 + 0x34 + 0x12) / 3}}},
+        {88, gray(10), gray(200), -1, {{{255, 255, 255}, 255}}},  // Make-up marker
+        {99, gray(10), rgb(30, 60, 91), 0, {{{30, 60, 91}, 60}}},  // current, its own gray
+        {124, rgb(10, 20, 30), gray(0), 0, {{{10, 20, 30}, 20}}}, {125, rgb(10, 20, 30), gray(0), 0, {{{20, 20, 20}, 20}}},
+        {13, rgb(40, 100, 220), gray(0), 0, {{{(n.r + 80) / 3, (n.g + 200) / 3, (n.b + 440) / 3}, 120}}}};
+    for (int32_t code : {0, 255, 256, 1000, -1, -13, -128, -129, INT32_MIN, INT32_MAX}) cases.push_back({code, gray(128), gray(3), 0xFF, {}});
+    for (int32_t code = 31; code <= 128; ++code)
+        if (code != 88 && code != 99 && code != 124 && code != 125) cases.push_back({code, gray(128), gray(3), 0xFF, {}});
+    for (const Case& c : cases)
+        for (const bool tabulated : {true, false})
+            EXPECT_EQ(colourBy(tabulated, c.code, c.source, c.current, c.marker), c.want) << "code " << c.code;
+    for (int32_t net = -2; net <= 33; ++net) {
+        const bool isNet = (net >= 1 && net <= 13) || net == 15 || net == 17 || (net >= 19 && net <= 28) || net == 30;
+        EXPECT_EQ(evaluatePaletteNet(net, 100).has_value(), isNet) << net;
+    }
+    EXPECT_FALSE(evaluatePaletteNet(2, -1) || evaluatePaletteNet(2, 256));
 }
