@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
@@ -10,6 +9,7 @@
 
 namespace fs = std::filesystem;
 using cwtest::fileBytes;
+using cwtest::modeOf;
 using cwtest::samePixels;
 using cwtest::TempDir;
 
@@ -29,11 +29,6 @@ cw::Bitmap pattern(int32_t w, int32_t h) {
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) bm.at(x, y) = cw::rgb((x * 7 + 1) & 0xff, (y * 50 + 2) & 0xff, (x * y + 3) & 0xff);
     return bm;
-}
-
-mode_t modeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 } // namespace
@@ -98,8 +93,7 @@ TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
         EXPECT_THROW(cw::writeBmp24(bm, old), cw::SaveError);
         ::chmod(dir.path.c_str(), 0755);
     }
-    const std::vector<uint8_t> after = fileBytes(old);
-    EXPECT_EQ(std::string(after.begin(), after.end()), "previous contents");
+    EXPECT_EQ(cwtest::fileText(old), "previous contents");
     EXPECT_EQ(names(dir.path), (std::vector<std::string>{"folder", "old.bmp"}));
     EXPECT_EQ(names(dir / "folder"), std::vector<std::string>{"inside"});
 }

@@ -46,8 +46,7 @@ bool grayAndVaried(const Bitmap& b) {
 // DC, then each AC coefficient on its own at half precision, then refinements.
 Bytes progressiveGray(int scans) {
     std::vector<jpeg_scan_info> script{{1, {0}, 0, 0, 0, 0}};
-    for (int k = 1; k <= 63 && int(script.size()) < scans; ++k) script.push_back({1, {0}, k, k, 0, 1});
-    for (int k = 1; k <= 63 && int(script.size()) < scans; ++k) script.push_back({1, {0}, k, k, 1, 0});
+    for (int k = 1; k <= 126 && int(script.size()) < scans; ++k) script.push_back({1, {0}, (k - 1) % 63 + 1, (k - 1) % 63 + 1, k > 63, k <= 63});
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -73,20 +72,14 @@ Bytes progressiveGray(int scans) {
 // What a row listener is told, and each row as it was when reported.
 struct RecordingListener final : cw::JpegRowListener {
     uint32_t* pixels = nullptr;
-    int32_t width = 0, height = 0, reported = 0;
-    int startedCalls = 0, abandonedCalls = 0, rowCalls = 0;
+    int32_t width = 0, height = 0, reported = 0, startedCalls = 0, abandonedCalls = 0, rowCalls = 0;
     bool onlyGrew = true;
     std::vector<uint32_t> seen;
-    void started(uint32_t* p, int32_t w, int32_t h) noexcept override {
-        pixels = p, width = w, height = h, ++startedCalls;
-        seen.assign(size_t(w) * size_t(h), 0);
-    }
+    void started(uint32_t* p, int32_t w, int32_t h) noexcept override { pixels = p, width = w, height = h, ++startedCalls, seen.assign(size_t(w) * h, 0); }
     void rowsDecoded(int32_t rows) noexcept override {
-        ++rowCalls;
-        onlyGrew &= rows > reported && rows <= height;
-        if (rows <= reported || rows > height) return;
-        std::copy(pixels + size_t(reported) * width, pixels + size_t(rows) * width, seen.begin() + size_t(reported) * width);
-        reported = rows;
+        ++rowCalls, onlyGrew &= rows > reported && rows <= height;
+        if (rows > reported && rows <= height)
+            std::copy(pixels + size_t(reported) * width, pixels + size_t(rows) * width, seen.begin() + size_t(reported) * width), reported = rows;
     }
     void abandoned() noexcept override { ++abandonedCalls; }
 };
@@ -100,11 +93,8 @@ size_t openDescriptors() { return size_t(std::distance(fs::directory_iterator("/
 TEST(JpegDecoder, MatchesDjpegPixelForPixel) {
     const auto files = filesIn("jpeg", ".jpg");
     ASSERT_EQ(files.size(), 10u);
-    for (const fs::path& jpg : files) {
-        const Bitmap got = decodeJpegFile(jpg.string());
-        const Bitmap want = cw::readBmp(jpg.parent_path() / (jpg.stem().string() + ".djpeg.bmp"));
-        EXPECT_TRUE(cwtest::samePixels(got, want)) << jpg;
-    }
+    for (const fs::path& jpg : files)
+        EXPECT_TRUE(cwtest::samePixels(decodeJpegFile(jpg), cw::readBmp(jpg.parent_path() / (jpg.stem().string() + ".djpeg.bmp")))) << jpg;
     // Gray files stay gray (astronaut-gray is three-component 4:2:0 with neutral chroma); colour does not.
     for (const char* p : {"jpeg/grayscale.jpg", "photos/camera.jpg", "photos/astronaut-gray.jpg"})
         EXPECT_TRUE(grayAndVaried(decodeJpegFile(testdata(p)))) << p;
@@ -124,9 +114,8 @@ TEST(JpegDecoder, RefusesBadTruncatedAndUnreadableFiles) {
     }
     // Files of endless markers: empty comments; fill bytes; a whole scan, then restart markers without end.
     Bytes comments = {0xff, 0xd8}, fill = {0xff, 0xd8}, restarts = cwtest::fileBytes(testdata("jpeg/restart.jpg"));
+    restarts.resize(restarts.size() - 2), fill.resize(1 << 20, 0xff);
     for (int i = 0; i < 200000; ++i) comments.insert(comments.end(), {0xff, 0xfe, 0x00, 0x02});
-    fill.resize(1 << 20, 0xff);
-    restarts.resize(restarts.size() - 2);
     for (int i = 0; i < 100000; ++i) restarts.insert(restarts.end(), {0xff, (unsigned char)(0xd0 + i % 8)});
     for (const Bytes* data : {&comments, &fill, &restarts}) EXPECT_THROW(decodeBytes(*data), InvalidImage);
 }
@@ -173,8 +162,7 @@ TEST(JpegDecoder, ReportsRowsOnlyOnceTheyAreFinalAndClosesItsFile) {
         const Bitmap b = decodeJpegFile(testdata(p), &rec);
         EXPECT_EQ(std::tuple(rec.startedCalls, rec.pixels, rec.width, rec.height, rec.reported, rec.abandonedCalls),
                   std::tuple(1, b.data(), b.width(), b.height(), b.height(), 0)) << p;
-        EXPECT_TRUE(rec.onlyGrew && rec.rowCalls > 1) << p;
-        EXPECT_TRUE(std::equal(rec.seen.begin(), rec.seen.end(), b.data())) << p;
+        EXPECT_TRUE(rec.onlyGrew && rec.rowCalls > 1 && std::equal(rec.seen.begin(), rec.seen.end(), b.data())) << p;
     }
     // Damage in the scan data comes after started(); damage in the header before it.
     RecordingListener cut, png;

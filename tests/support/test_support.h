@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "actions/headless_host.h"
 #include "actions/ports.h"
 #include "actions/session.h"
@@ -48,6 +50,17 @@ inline std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + p.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::string fileText(const std::filesystem::path& p) {
+    const std::vector<uint8_t> b = fileBytes(p);
+    return {b.begin(), b.end()};
+}
+
+// The permission bits of a path itself (not of what a link points to); 0 when it is missing.
+inline unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 class RecordingProgress : public cw::Progress {
