@@ -70,13 +70,12 @@ private:
 };
 
 ScanSettings scanAt(double dpi, std::string mode = "Gray", Options options = {}, std::string source = {}) {
-    ScanSettings s;
-    s.mode = std::move(mode), s.resolution = dpi, s.options = std::move(options), s.source = std::move(source);
-    return s;
+    return ScanSettings{{}, std::move(mode), dpi, std::move(source), std::move(options)};
 }
 
-// scanimage's PNM: 16-bit samples reduced to their high byte, lineart with 1 as black.
-Bitmap scanimage(const std::string& args) {
+// scanimage's PNM without its last `lost` columns: 16-bit samples reduced to
+// their high byte, lineart with 1 as black.
+Bitmap scanimage(const std::string& args, int lost = 0) {
     std::FILE* f = ::popen(("scanimage -d test:0 --format=pnm " + args + " 2>/dev/null").c_str(), "r");
     std::string data;
     char buf[65536];
@@ -91,20 +90,14 @@ Bitmap scanimage(const std::string& args) {
     if (magic != "P4") in >> maxval;
     const auto* p = reinterpret_cast<const uint8_t*>(data.data()) + size_t(in.tellg()) + 1;
     const size_t bytes = maxval > 255 ? 2 : 1, channels = magic == "P6" ? 3 : 1;
-    Bitmap b(w, h);
+    Bitmap b(w - lost, h);
     for (int y = 0; y < h; ++y, p += magic == "P4" ? size_t(w + 7) / 8 : size_t(w) * bytes * channels)
-        for (int x = 0; x < w; ++x) {
+        for (int x = 0; x < w - lost; ++x) {
             const uint8_t* s = p + size_t(x) * bytes * channels;  // big-endian: the high byte first
             const uint32_t v = magic == "P4" ? ((p[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255) : s[0];
             b.at(x, y) = channels == 3 ? rgb(s[0], s[bytes], s[2 * bytes]) : rgb(v, v, v);
         }
     return b;
-}
-
-Bitmap leftColumns(const Bitmap& b, int32_t width) {
-    Bitmap out(width, b.height());
-    for (int32_t y = 0; y < b.height(); ++y) std::memcpy(out.row(y), b.row(y), size_t(width) * sizeof(uint32_t));
-    return out;
 }
 
 bool varied(const Bitmap& b) { return std::any_of(b.data(), b.data() + b.pixelCount(), [&](uint32_t c) { return c != b.data()[0]; }); }
@@ -152,9 +145,8 @@ TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
         ui.settings = scanAt(c.dpi, c.mode, c.options);
         ASSERT_TRUE(scanner.acquire(ui));
         ASSERT_EQ(scanner.imageCount(), 1u);
-        const Bitmap oracle = scanimage(args);
-        EXPECT_EQ(scanner.image(0).width(), oracle.width() - c.lost);
-        EXPECT_TRUE(varied(oracle) && samePixels(scanner.image(0), leftColumns(oracle, oracle.width() - c.lost)));
+        const Bitmap oracle = scanimage(args, c.lost);
+        EXPECT_TRUE(varied(oracle) && samePixels(scanner.image(0), oracle));
     }
     // scanimage cannot write colour lineart: its three-pass scan, whose bands are plain bit rows, is the oracle.
     Bitmap lineart[2];
@@ -180,8 +172,7 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     EXPECT_EQ(std::pair(deviceLabel(ui.listed[1]), scanner.selectedDevice()), std::pair(std::string("Noname frontend-tester (test:1)"), std::string("test:1")));
     ui.choice.reset();  // a cancelled list keeps the earlier choice
     EXPECT_FALSE(scanner.selectSource(ui));
-    EXPECT_EQ(std::pair(ui.listCurrent, scanner.selectedDevice()), std::pair(size_t(1), std::string("test:1")));
-    EXPECT_EQ(scanner.state(), ScanState::PreSession);
+    EXPECT_EQ(std::tuple(ui.listCurrent, scanner.selectedDevice(), scanner.state()), std::tuple(size_t(1), std::string("test:1"), ScanState::PreSession));
 
     ui.settings = scanAt(12);
     ASSERT_TRUE(scanner.acquire(ui));
@@ -190,12 +181,10 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     const DeviceOffer& o = ui.asked.offer;
     EXPECT_EQ(std::pair(o.modes, o.mode), std::pair(std::vector<std::string>{"Gray", "Color"}, std::string("Gray")));
     const ResolutionOffer& r = o.resolution;
-    EXPECT_TRUE(r.settable && r.values.empty());
-    EXPECT_EQ(std::tuple(r.min, r.max, r.current), std::tuple(1.0, 1200.0, 20.0));  // current from tests/platform/sane/test.conf
+    EXPECT_EQ(std::tuple(r.settable, r.values.empty(), r.min, r.max, r.current), std::tuple(true, true, 1.0, 1200.0, 20.0));  // 20 from test.conf
     EXPECT_EQ(std::pair(o.sources, o.source), std::pair(std::vector<std::string>{"Flatbed", "Automatic Document Feeder"}, std::string("Flatbed")));
     EXPECT_EQ(scanner.image(0).width(), pixelsFor(12, 80));
-    ASSERT_TRUE(ui.asked.switchDevice);
-    EXPECT_FALSE(ui.asked.switchDevice(1)) << "the dialog's device switch is dead once the dialog is over";
+    EXPECT_FALSE(ui.asked.switchDevice && ui.asked.switchDevice(1)) << "the dialog's device switch is dead once the dialog is over";
 
     // Inside the dialog an index past the list changes nothing; a device that
     // exists opens and offers its choices; a name not in the list is refused.
@@ -205,8 +194,7 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
         past = req.switchDevice(7), switched = req.switchDevice(0), s.device = "test:0";
     };
     ASSERT_TRUE(scanner.acquire(ui));
-    EXPECT_TRUE(!past && switched && switched->modes.size() == 2);
-    EXPECT_EQ(scanner.image(0).width(), pixelsFor(10, 80));
+    EXPECT_TRUE(!past && switched && switched->modes.size() == 2 && scanner.image(0).width() == pixelsFor(10, 80));
     ui.inDialog = [](const ScanDialogRequest&, ScanSettings& s) { s.device = "test:9"; };
     EXPECT_FALSE(scanner.acquire(ui));
     EXPECT_EQ(std::pair(scanner.fault(), scanner.state()), std::pair(ScanFault::SourceFailed, ScanState::PreSession));
@@ -215,18 +203,15 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
 // The feeder delivers every page up to the limit, a flatbed one (it would never run dry).
 TEST(ScanAcquire, FeederDeliversEveryPageUpToTheLimit) {
     SaneEnv env;
-    const struct { const char* source; size_t maxImages, want; } cases[] = {
-        {"Automatic Document Feeder", kMaxScanImages, 10}, {"Automatic Document Feeder", 3, 3},
-        {"Automatic Document Feeder", 0, 1}, {"Flatbed", kMaxScanImages, 1}};
+    const std::string adf = "Automatic Document Feeder";
+    const struct { std::string source; size_t maxImages, want; } cases[] = {{adf, kMaxScanImages, 10}, {adf, 3, 3}, {adf, 0, 1}, {"Flatbed", kMaxScanImages, 1}};
     for (const auto& c : cases) {
         Scanner scanner;
         ScriptedScanUi ui(scanner);
-        ui.settings = scanAt(8, "Gray", {}, c.source);
-        ui.settings->maxImages = c.maxImages;
-        EXPECT_TRUE(scanner.acquire(ui));
+        ui.settings = scanAt(8, "Gray", {}, c.source), ui.settings->maxImages = c.maxImages;
+        EXPECT_TRUE(scanner.acquire(ui) && scanner.state() == ScanState::PreSession);
         ASSERT_EQ(scanner.imageCount(), c.want) << c.source << " " << c.maxImages;
         for (size_t i = 0; i < c.want; ++i) EXPECT_EQ(scanner.image(i).height(), pixelsFor(8, 100));
-        EXPECT_EQ(scanner.state(), ScanState::PreSession);
     }
 }
 
@@ -255,19 +240,15 @@ TEST(ScanAcquire, FailuresAndCancelsEndTheAcquisitionWithTheirFault) {
             if (c.library && !*c.library) std::ofstream(SaneEnv::dir() / "dll.conf") << "# no backends\n";
             Scanner scanner;
             ScriptedScanUi ui(scanner);
-            ui.choice = 0;
-            ui.settings = scanAt(8, "Gray");
-            ASSERT_TRUE(c.library || scanner.acquire(ui));
-            if (!c.mode.empty()) ui.settings = scanAt(8, c.mode, c.options, source);
-            else ui.settings.reset();
+            ui.choice = 0, ui.settings = scanAt(8, "Gray");
+            ASSERT_TRUE(c.library || scanner.acquire(ui)) << "the picture of an earlier acquisition goes with the next";
+            ui.settings = c.mode.empty() ? std::nullopt : std::optional(scanAt(8, c.mode, c.options, source));
             EXPECT_FALSE(scanner.acquire(ui));
             EXPECT_EQ(std::tuple(scanner.imageCount(), scanner.fault(), scanner.state()), std::tuple(size_t(0), c.fault, ScanState::PreSession));
             if (c.status >= 0) { EXPECT_EQ(scanner.lastStatus(), c.status); }
             if (c.library) {
                 EXPECT_FALSE(scanner.selectSource(ui));
-                EXPECT_EQ(scanner.fault(), *c.library ? L : N);
-                EXPECT_EQ(ui.listShown + ui.dialogShown, 0);
-                EXPECT_EQ(saneApi() == nullptr, bool(*c.library));
+                EXPECT_EQ(std::tuple(scanner.fault(), ui.listShown + ui.dialogShown, saneApi() == nullptr), std::tuple(*c.library ? L : N, 0, bool(*c.library)));
                 SaneEnv::reset();
             }
         }
@@ -295,8 +276,7 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
         if (c.library) setSaneLibraryName(c.library);
         Scanner scanner;
         ScriptedScanUi ui(scanner);
-        ui.choice = c.settings ? std::optional<size_t>(1) : std::nullopt;  // a cancelled list still goes ahead
-        ui.settings = c.settings;
+        ui.choice = c.settings ? std::optional<size_t>(1) : std::nullopt, ui.settings = c.settings;  // a cancelled list still goes ahead
         if (ui.settings) ui.settings->maxImages = c.pages;
         rig.dialogs.opens.push_back({testdata("bmp/pal8.bmp")});
         const ScanOutcome out = scanImageClick(rig.s, ui, scanner);
@@ -311,8 +291,7 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
             const Bitmap oracle = scanimage(c.pages == 1 ? "--mode Color --resolution 24" : "--mode Gray --resolution 16");
             EXPECT_TRUE(samePixels(rig.s.ws->source, oracle) && samePixels(readBmp(scratch), oracle));
         } else {
-            EXPECT_EQ(rig.dialogs.asked[0].title, kOpenTitle);
-            EXPECT_EQ(ui.listShown + ui.dialogShown, c.library ? 0 : 2);
+            EXPECT_EQ(std::pair(rig.dialogs.asked[0].title, ui.listShown + ui.dialogShown), std::pair(std::string(kOpenTitle), c.library ? 0 : 2));
         }
         EXPECT_EQ(scanImageClick(rig.s, ui, scanner).acquired, 0u) << "with a picture open the button does nothing";
         EXPECT_EQ(rig.dialogs.asked.size(), out.written ? 0u : 1u);
