@@ -104,9 +104,18 @@ bool varied(const Bitmap& b) { return std::any_of(b.data(), b.data() + b.pixelCo
 
 } // namespace
 
-// Layouts that would read past a line or the picture are refused, leaving it
-// untouched; the valid kinds are converted in the acquisitions against scanimage.
-TEST(ScanFrames, LayoutsThatWouldReadPastALineOrThePictureAreRefused) {
+// Bit-level frames by hand (the test picture's bars are too wide to show a
+// slip inside a byte): lineart, MSB first with a set bit black, and colour
+// lineart, a red, a green and a blue byte for each eight pixels. Layouts that
+// would read past a line or the picture are refused, leaving it untouched.
+TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
+    const uint32_t K = rgb(0, 0, 0), W = rgb(255, 255, 255), Y = rgb(255, 255, 0), C = rgb(0, 255, 255);
+    const uint8_t lineart[] = {0b10100000, 0b01000000}, colour[] = {0b11000000, 0b10100000, 0b00000001, 0, 0b10000000, 0b10000000};
+    Bitmap gray(3, 2), rgb9(9, 1);
+    ASSERT_TRUE(convertFrame({FrameFormat::Gray, 1, 3, 1}, lineart, 2, gray) && convertFrame({FrameFormat::Rgb, 1, 9, 6}, colour, 1, rgb9));
+    EXPECT_EQ(std::vector<uint32_t>(gray.data(), gray.data() + 6), (std::vector<uint32_t>{K, W, K, W, K, W}));
+    EXPECT_EQ(std::vector<uint32_t>(rgb9.data(), rgb9.data() + 9),
+              (std::vector<uint32_t>{Y, rgb(255, 0, 0), rgb(0, 255, 0), K, K, K, K, rgb(0, 0, 255), C}));
     const FrameLayout bad[] = {{FrameFormat::Gray, 8, 8, 7}, {FrameFormat::Rgb, 8, 8, 23}, {FrameFormat::Rgb, 16, 2, 11},
         {FrameFormat::Gray, 1, 9, 1}, {FrameFormat::Rgb, 1, 9, 5}, {FrameFormat::Gray, 4, 8, 8}, {FrameFormat::Gray, 8, 0, 8},
         {FrameFormat::Gray, 8, -3, 8}, {FrameFormat::Gray, 8, 8, 0}};
