@@ -222,8 +222,7 @@ TEST(BmpReader, BitfieldsOfAnyWidth) {
 // Indices past the table are black, also when the header claims 256 colours
 // but only 2 fit before the pixels (entry 3 would be pixel bytes).
 TEST(BmpReader, IndicesBeyondTheTableAreBlack) {
-    const std::string path = testdata("questionable/palette-index-beyond-table.bmp");
-    const Bytes file = fileBytes(path);
+    const Bytes file = fileBytes(testdata("questionable/palette-index-beyond-table.bmp"));
     Bytes edited = file;
     put32(edited, 46, 256);
     edited[62] = edited[62 + 8 + 5] = 1, edited[63] = 3;
@@ -231,12 +230,11 @@ TEST(BmpReader, IndicesBeyondTheTableAreBlack) {
     for (const Bytes* bytes : {&file, static_cast<const Bytes*>(&edited)}) {
         const cw::Bitmap bm = decode(*bytes);
         ASSERT_EQ(bm.width() * 10 + bm.height(), 82);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const uint8_t index = (*bytes)[62 + (1 - y) * 8 + x];
-                white += index == 1;
-                EXPECT_EQ(bm.at(x, y), index == 1 ? cw::rgb(255, 255, 255) : cw::rgb(0, 0, 0)) << int(index);
-            }
+        for (int i = 0; i < 16; ++i) {  // 8 x 2, bottom row first in the file
+            const uint8_t index = (*bytes)[62 + i];
+            white += index == 1;
+            EXPECT_EQ(bm.at(i % 8, 1 - i / 8), index == 1 ? cw::rgb(255, 255, 255) : cw::rgb(0, 0, 0)) << int(index);
+        }
     }
     EXPECT_EQ(white, 2);
 }

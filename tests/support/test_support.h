@@ -34,8 +34,7 @@ struct TempDir {
     std::filesystem::path path;
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "cwtest-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
+        path = ::mkdtemp(tmpl.data()) ? tmpl : throw std::runtime_error("mkdtemp failed");
     }
     ~TempDir() {
         std::error_code ec;
