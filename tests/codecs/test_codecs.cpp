@@ -293,12 +293,12 @@ TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
     const cw::Bitmap bm = pattern(100, 100);  // 30 KB
     const std::string old = dir / "old.bmp";
     spit(old, "previous contents");
-    EXPECT_THROW(cw::writeBmp24(bm, dir / "missing/x.bmp"), cw::SaveError);
-    EXPECT_THROW(cw::writeBmp24(bm, old + "/x.bmp"), cw::SaveError);  // parent is a regular file
-    EXPECT_THROW(cw::writeBmp24(cw::Bitmap(), old), cw::SaveError);
     fs::create_directory(dir / "folder");
     spit(dir / "folder/inside", "x");
-    EXPECT_THROW(cw::writeBmp24(bm, dir / "folder"), cw::SaveError);  // the rename onto a folder fails last
+    // No folder; a parent that is a regular file; no picture; a folder in the way, which only the rename meets.
+    const cw::Bitmap none;
+    const std::pair<const cw::Bitmap*, std::string> failing[] = {{&bm, dir / "missing/x.bmp"}, {&bm, old + "/x.bmp"}, {&none, old}, {&bm, dir / "folder"}};
+    for (const auto& [picture, target] : failing) EXPECT_THROW(cw::writeBmp24(*picture, target), cw::SaveError) << target;
     // A file-size limit stops writes even for root: the data write fails part-way.
     struct rlimit saved {}, small {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
