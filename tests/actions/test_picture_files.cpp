@@ -1,304 +1,168 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include "actions/headless_host.h"
-#include "actions/image_window.h"
 #include "actions/picture_files.h"
 #include "actions/scratch.h"
-#include "actions/session.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
 #include "test_support.h"
 
 using namespace cw;
+using cwtest::modeOf;
+using cwtest::samePixels;
+using cwtest::testdata;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
-
 struct Fixture : cwtest::SessionRig<> {
     Fixture() : SessionRig("cache/temp") {}
-
-    void load(const std::vector<std::string>& names) {
-        dialogs.opens.push_back(names);
-        loadButtonClick(s);
+    void load(const std::vector<std::string>& names) { dialogs.opens.push_back(names), loadButtonClick(s); }
+    bool save(const std::string& path) {
+        dialogs.saves.push_back(path);
+        messages.shown.clear();
+        saveImageAs(s);
+        return fs::exists(path);
     }
-    std::string copyAs(const std::string& testfile, const std::string& name) {
-        const std::string to = dir / name;
-        fs::copy_file(cwtest::testdata(testfile), to);
-        return to;
-    }
-    void expectNoPictureAndUsable() {
-        EXPECT_FALSE(s.imageWindowOpen);
-        EXPECT_FALSE(s.ws);
-        EXPECT_TRUE(s.mainEnabled);
-        EXPECT_FALSE(progress.visible());
-        EXPECT_TRUE(progress.abortVisible());
-        EXPECT_FALSE(s.imageWindowOpen);
-        EXPECT_FALSE(s.toolPanelsEnabled);
+    // No picture, the main window usable, the meter gone and its Abort back.
+    bool idle() const {
+        return !s.imageWindowOpen && !s.ws && s.mainEnabled && !progress.visible() && progress.abortVisible() && !s.toolPanelsEnabled;
     }
 };
 
 } // namespace
 
-TEST(Extension, IsTakenAfterTheLastSeparatorAndComparedInUpperCase) {
-    for (const char* jpeg : {"photo.jpg", "PHOTO.JPG", "a/b.c/photo.Jpeg", "c:photo.jpeg", "x\\y.jPg"})
-        EXPECT_TRUE(isJpegName(jpeg)) << jpeg;
-    for (const char* other : {"photo.bmp", "photo", "dir.jpg/photo", "c.jpeg:photo", "photo.jpg.bmp", ".jpgx"})
-        EXPECT_FALSE(isJpegName(other)) << other;
-    EXPECT_EQ(fileExtension("a.b/c"), "");
+TEST(PictureFiles, ExtensionIsTakenAfterTheLastSeparatorInUpperCase) {
+    const std::pair<const char*, bool> rows[] = {
+        {"photo.jpg", true}, {"PHOTO.JPG", true}, {"a/b.c/photo.Jpeg", true}, {"c:photo.jpeg", true}, {"x\\y.jPg", true},
+        {"photo.bmp", false}, {"photo", false}, {"dir.jpg/photo", false}, {"c.jpeg:photo", false}, {"photo.jpg.bmp", false}, {".jpgx", false}};
+    for (const auto& [name, jpeg] : rows) EXPECT_EQ(isJpegName(name), jpeg) << name;
     EXPECT_EQ(fileExtension("a/b.tar.gz"), ".gz");
 }
 
-TEST(LoadImage, JpegGoesThroughTheScratchBitmapAndTheWindowShowsItsPath) {
+// A JPEG goes through a private scratch bitmap, which the window then shows;
+// only the first of several selected files loads; Load clears an open picture.
+TEST(PictureFiles, LoadGoesThroughThePrivateScratchBitmap) {
     Fixture f;
-    const std::string jpeg = f.copyAs("photos/coffee.jpg", "picture.JPEG");
-    f.load({jpeg});
-    ASSERT_TRUE(f.s.imageWindowOpen);
-    const std::string scratch = f.dir / "cache/temp/wkf.bmp";
-    EXPECT_EQ(f.s.openFileName, scratch);
-    EXPECT_EQ(f.s.openFileName, scratch);
-    EXPECT_TRUE(f.s.imageWindowOpen);
-    EXPECT_TRUE(f.s.toolPanelsEnabled);
-    EXPECT_TRUE(f.s.mainEnabled);
-    EXPECT_EQ(f.s.ws->width, 512);
-    EXPECT_EQ(f.s.ws->height, 341);
-    EXPECT_FALSE(f.progress.visible());
-    EXPECT_TRUE(f.progress.abortVisible());
-    EXPECT_EQ(f.progress.phases.front(), kPhaseInitialising);
-    EXPECT_TRUE(f.messages.shown.empty());
-    EXPECT_EQ(f.dialogs.asked.at(0).title, kOpenTitle);
-    EXPECT_EQ(f.dialogs.asked.at(0).filter, kOpenFilter);
-
-    // The scratch bitmap holds the decoded picture, and so does the workspace.
+    const std::string jpeg = f.dir / "picture.JPEG", scratch = f.dir / "cache/temp/wkf.bmp";
+    fs::copy_file(testdata("photos/coffee.jpg"), jpeg);
+    f.load({jpeg, testdata("bmp/rgb24.bmp")});
+    ASSERT_TRUE(f.s.imageWindowOpen && f.s.ws);
+    EXPECT_EQ(std::tuple(f.s.openFileName, f.progress.phases.front(), f.dialogs.asked.at(0).title, f.dialogs.asked.at(0).filter, modeOf(f.dir / "cache/temp")),
+              std::tuple(scratch, std::string(kPhaseInitialising), std::string(kOpenTitle), std::string(kOpenFilter), 0700u));
+    EXPECT_TRUE(f.s.toolPanelsEnabled && f.s.mainEnabled && !f.progress.visible() && f.progress.abortVisible() && f.messages.shown.empty());
     const Bitmap decoded = decodeJpegFile(jpeg);
-    const Bitmap written = readBmp(scratch);
-    ASSERT_EQ(written.pixelCount(), decoded.pixelCount());
-    EXPECT_EQ(0, std::memcmp(written.data(), decoded.data(), decoded.pixelCount() * 4));
-    EXPECT_EQ(0, std::memcmp(f.s.ws->source.data(), decoded.data(), decoded.pixelCount() * 4));
+    EXPECT_TRUE(samePixels(readBmp(scratch), decoded) && samePixels(f.s.ws->source, decoded));
 
-    struct stat st;
-    ASSERT_EQ(::lstat((f.dir / "cache/temp").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u) << "the scratch folder is private";
-
-    // A second JPEG overwrites the scratch bitmap of the first.
-    loadButtonClick(f.s);  // the Load button now clears
-    EXPECT_FALSE(f.s.imageWindowOpen);
-    EXPECT_EQ(f.dialogs.asked.size(), 1u) << "clearing shows no dialog";
-    f.load({f.copyAs("photos/camera.jpg", "second.jpg")});
-    ASSERT_TRUE(f.s.imageWindowOpen);
-    EXPECT_EQ(readBmp(scratch).width(), 512);
-    EXPECT_EQ(readBmp(scratch).height(), 512);
+    loadButtonClick(f.s);
+    EXPECT_TRUE(f.idle() && f.dialogs.asked.size() == 1) << "clearing shows no dialog";
+    f.load({testdata("photos/camera.jpg")});
+    EXPECT_TRUE(samePixels(readBmp(scratch), f.s.ws->source) && f.s.ws->width == 512);
+    loadButtonClick(f.s);
+    f.load({testdata("bmp/rgb24.bmp"), testdata("photos/camera-24.bmp")});
+    EXPECT_EQ(f.s.openFileName, testdata("bmp/rgb24.bmp"));
+    loadButtonClick(f.s);
+    f.load({});  // a cancelled dialog opens nothing
+    EXPECT_TRUE(f.idle() && f.host.created == 3);
 }
 
-TEST(LoadImage, OnlyTheFirstOfSeveralSelectedFilesIsLoaded) {
-    Fixture f;
-    f.load({cwtest::testdata("bmp/rgb24.bmp"), cwtest::testdata("photos/camera-24.bmp"),
-            cwtest::testdata("photos/camera.bmp")});
-    ASSERT_TRUE(f.s.imageWindowOpen);
-    EXPECT_EQ(f.s.ws->width, 37);
-    EXPECT_EQ(f.host.created, 1);
-    EXPECT_EQ(f.s.openFileName, cwtest::testdata("bmp/rgb24.bmp"));
-}
-
-TEST(LoadImage, CancelledDialogOpensNothing) {
-    Fixture f;
-    f.load({});
-    EXPECT_EQ(f.host.created, 0);
-    EXPECT_EQ(f.progress.shows, 0);
-    f.expectNoPictureAndUsable();
-}
-
-TEST(LoadImage, EveryDamagedFileIsRefusedAndLeavesNoPictureOpen) {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(cwtest::testdata("bad")))
-        if (e.path().extension() != ".md") files.push_back(e.path());
-    files.push_back(cwtest::testdata("bad/does-not-exist.bmp"));
-    files.push_back(cwtest::testdata("bad/does-not-exist.jpg"));
+TEST(PictureFiles, EveryDamagedFileIsRefusedAndLeavesNoPictureOpen) {
+    std::vector<std::string> files = {testdata("bad/does-not-exist.bmp"), testdata("bad/does-not-exist.jpg")};
+    for (const auto& e : fs::directory_iterator(testdata("bad")))
+        if (e.path().extension() != ".md") files.push_back(e.path().string());
     ASSERT_GE(files.size(), 17u);
     for (const auto& path : files) {
         Fixture f;
-        f.load({path.string()});
+        f.load({path});
         ASSERT_EQ(f.messages.shown.size(), 1u) << path;
-        const std::string& m = f.messages.shown[0];
-        EXPECT_TRUE(m == kInvalidImageMessage || m == kSetupOutOfMemory) << path << ": " << m;
-        f.expectNoPictureAndUsable();
-        EXPECT_EQ(f.host.closed, 1) << path << ": the half-opened window is closed";
-        // The program is still usable: a good picture loads next.
-        f.load({cwtest::testdata("bmp/pal8.bmp")});
+        EXPECT_TRUE(f.messages.shown[0] == kInvalidImageMessage || f.messages.shown[0] == kSetupOutOfMemory) << path;
+        EXPECT_TRUE(f.idle() && f.host.closed == 1) << path << ": the half-opened window is closed";
+        f.load({testdata("bmp/pal8.bmp")});
         EXPECT_TRUE(f.s.imageWindowOpen) << path;
     }
 }
 
-TEST(LoadImage, ForceGrayAppliesToOneLoadOnly) {
+// Force-gray applies to one load; Restore re-reads the picture as loaded,
+// with the current setting, and resets the work and its settings.
+TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
     Fixture f;
     f.s.controls.forceGray = true;
-    f.load({cwtest::testdata("photos/astronaut.jpg")});
+    f.load({testdata("photos/astronaut.jpg")});
     ASSERT_TRUE(f.s.ws);
     EXPECT_FALSE(f.s.controls.forceGray);
-    const Workspace& ws = *f.s.ws;
-    for (size_t i = 0; i < ws.pixelCount(); ++i) {
-        const uint32_t c = ws.source.data()[i];
-        ASSERT_TRUE(redOf(c) == greenOf(c) && greenOf(c) == blueOf(c));
-    }
-    // Restore re-reads the scratch file with the current (now off) setting.
-    restoreImage(f.s);
-    ASSERT_TRUE(f.s.ws);
-    EXPECT_NE(redOf(f.s.ws->source.at(256, 256)), blueOf(f.s.ws->source.at(256, 256)));
-}
-
-TEST(Restore, BringsBackThePictureAsLoadedAndClearsTheSelection) {
-    Fixture f;
-    f.load({cwtest::testdata("photos/camera-24.bmp")});
-    ASSERT_TRUE(f.s.ws);
-    const Bitmap original = f.s.ws->source.clone();
+    EXPECT_TRUE(std::all_of(f.s.ws->source.data(), f.s.ws->source.data() + f.s.ws->pixelCount(),
+                            [](uint32_t c) { return redOf(c) == greenOf(c) && greenOf(c) == blueOf(c); }));
     Workspace& painted = *f.s.ws;
-    std::fill(painted.colour.data(), painted.colour.data() + 1000, rgb(255, 0, 0));
-    std::fill(painted.display.data(), painted.display.data() + 1000, rgb(255, 0, 0));
-    std::fill(painted.codes.get(), painted.codes.get() + 1000, int8_t(3));
-    painted.selectionActive = true;
-    painted.imageModified = true;
+    std::fill_n(painted.colour.data(), 1000, rgb(255, 0, 0)), std::fill_n(painted.display.data(), 1000, rgb(255, 0, 0));
+    std::fill_n(painted.codes.get(), 1000, int8_t(3));
+    painted.selectionActive = painted.imageModified = true;
     f.s.settings.grayStep = 1;
-
     restoreImage(f.s);
-    ASSERT_TRUE(f.s.imageWindowOpen);
+    ASSERT_TRUE(f.s.imageWindowOpen && f.s.ws);
     const Workspace& ws = *f.s.ws;
-    EXPECT_EQ(0, std::memcmp(ws.display.data(), original.data(), original.pixelCount() * 4));
-    EXPECT_EQ(0, std::memcmp(ws.colour.data(), original.data(), original.pixelCount() * 4));
+    const Bitmap original = decodeJpegFile(testdata("photos/astronaut.jpg"));
+    EXPECT_TRUE(samePixels(ws.source, original) && samePixels(ws.display, original) && samePixels(ws.colour, original));
     EXPECT_TRUE(std::all_of(ws.codes.get(), ws.codes.get() + ws.pixelCount(), [](int8_t c) { return c == 0; }));
-    EXPECT_EQ(ws.freePixelCount, 512 * 512);
-    EXPECT_FALSE(ws.selectionActive);
-    EXPECT_FALSE(ws.imageModified);
-    EXPECT_EQ(f.s.settings.grayStep, 16);
-    EXPECT_EQ(f.s.settings.minObjectSize, 10 * 1024 / 100);
-    EXPECT_FALSE(f.progress.visible());
+    EXPECT_EQ(ws.freePixelCount, int64_t(ws.pixelCount()));
+    EXPECT_FALSE(ws.selectionActive || ws.imageModified || f.progress.visible());
+    EXPECT_EQ(std::pair(f.s.settings.grayStep, f.s.settings.minObjectSize), std::pair(16, 10 * 1024 / 100));
 }
 
-TEST(SaveAs, WritesTheDisplayedPictureAndAsksBeforeOverwriting) {
+// Save As writes the displayed picture, asks before overwriting, and a failed
+// save keeps the work open and unsaved; saving onto a link updates the linked file.
+TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
     Fixture f;
-    f.load({cwtest::testdata("bmp/rgb24.bmp")});
-    ASSERT_TRUE(f.s.ws);
-    f.s.ws->display.at(5, 7) = rgb(1, 2, 3);  // something drawn on the display only
+    EXPECT_FALSE(f.save(f.dir / "never.bmp"));  // without a picture nothing happens
+    restoreImage(f.s);
+    EXPECT_TRUE(f.dialogs.asked.empty() && f.progress.shows == 0);
+    f.dialogs.saves.clear();
+    f.load({testdata("bmp/rgb24.bmp")});
+    f.s.ws->display.at(5, 7) = rgb(1, 2, 3);  // drawn on the display only
     f.s.ws->imageModified = true;
-    const std::string out = f.dir / "out.bmp";
-    f.dialogs.saves.push_back(out);
-    saveImageAs(f.s);
-    const Bitmap saved = readBmp(out);
-    EXPECT_EQ(saved.at(5, 7), rgb(1, 2, 3));
-    EXPECT_EQ(0, std::memcmp(saved.data(), f.s.ws->display.data(), saved.pixelCount() * 4));
-    EXPECT_FALSE(f.s.ws->imageModified);
-    EXPECT_TRUE(f.messages.shown.empty()) << "a new file needs no confirmation";
-    EXPECT_EQ(f.dialogs.asked.back().title, kSaveTitle);
-    EXPECT_EQ(f.dialogs.asked.back().filter, kSaveFilter);
-    EXPECT_EQ(f.progress.phases, (std::vector<std::string>{kPhaseInitialising, kPhaseSaving, kPhaseWorking}));
-    EXPECT_TRUE(f.progress.gaugeVisible());
-
-    // Answering No leaves the file untouched and shows no meter.
-    const std::string before = slurp(out);
+    const std::string out = f.dir / "out.bmp", notAFolder = f.dir / "file";
+    std::ofstream(notAFolder) << "x";
+    for (const std::string& target : {f.dir / "missing/out.bmp", notAFolder + "/out.bmp"}) {
+        f.save(target);
+        EXPECT_EQ(f.messages.shown, std::vector<std::string>{kSaveFailedMessage}) << target;
+        EXPECT_TRUE(f.s.imageWindowOpen && f.s.ws && f.s.ws->imageModified && f.s.mainEnabled && !f.progress.visible() &&
+                    f.progress.abortVisible() && f.progress.gaugeVisible()) << target;
+    }
+    EXPECT_EQ(cwtest::fileText(notAFolder), "x");
+    f.progress.phases.clear();
+    ASSERT_TRUE(f.save(out));
+    EXPECT_TRUE(samePixels(readBmp(out), f.s.ws->display) && readBmp(out).at(5, 7) == rgb(1, 2, 3));
+    EXPECT_TRUE(!f.s.ws->imageModified && f.messages.shown.empty()) << "a new file needs no confirmation";
+    EXPECT_EQ(std::tuple(f.dialogs.asked.back().title, f.dialogs.asked.back().filter, f.progress.phases),
+              std::tuple(std::string(kSaveTitle), std::string(kSaveFilter), std::vector<std::string>{kPhaseSaving, kPhaseWorking}));
+    const std::string before = cwtest::fileText(out);
     f.s.ws->display.at(0, 0) = rgb(9, 9, 9);
     f.messages.answer = false;
     const int shows = f.progress.shows;
-    f.dialogs.saves.push_back(out);
-    saveImageAs(f.s);
-    EXPECT_EQ(f.messages.shown, std::vector<std::string>{kOverwriteQuestion});
-    EXPECT_EQ(slurp(out), before);
-    EXPECT_EQ(f.progress.shows, shows);
-
-    // Yes overwrites.
+    f.save(out);
+    EXPECT_EQ(std::tuple(f.messages.shown, cwtest::fileText(out), f.progress.shows), std::tuple(std::vector<std::string>{kOverwriteQuestion}, before, shows));
     f.messages.answer = true;
-    f.dialogs.saves.push_back(out);
-    saveImageAs(f.s);
+    f.save(out);
     EXPECT_EQ(readBmp(out).at(0, 0), rgb(9, 9, 9));
+    ASSERT_EQ(::symlink(notAFolder.c_str(), (f.dir / "link.bmp").c_str()), 0);
+    f.save(f.dir / "link.bmp");
+    EXPECT_TRUE(fs::is_symlink(f.dir / "link.bmp") && readBmp(notAFolder).width() == 37);
 }
 
-TEST(SaveAs, AFailedSaveKeepsThePictureOpenAndTheOldFileIntact) {
+// The scratch folder is made private, and a link planted in its place is refused,
+// so a JPEG load writes nothing through it and fails cleanly.
+TEST(PictureFiles, ScratchFolderIsPrivateAndNeverALink) {
     Fixture f;
-    f.load({cwtest::testdata("bmp/rgb24.bmp")});
-    ASSERT_TRUE(f.s.ws);
-    f.s.ws->imageModified = true;
-    // A folder that does not exist, and a "folder" that is a regular file.
-    const std::string notAFolder = f.dir / "file";
-    std::ofstream(notAFolder) << "x";
-    for (const std::string& target : {f.dir / "missing/out.bmp", notAFolder + "/out.bmp"}) {
-        f.messages.shown.clear();
-        f.dialogs.saves.push_back(target);
-        saveImageAs(f.s);
-        EXPECT_EQ(f.messages.shown, std::vector<std::string>{kSaveFailedMessage}) << target;
-        EXPECT_TRUE(f.s.imageWindowOpen);
-        ASSERT_TRUE(f.s.ws);
-        EXPECT_TRUE(f.s.ws->imageModified) << "the work is still unsaved";
-        EXPECT_TRUE(f.s.mainEnabled);
-        EXPECT_FALSE(f.progress.visible());
-        EXPECT_TRUE(f.progress.abortVisible());
-        EXPECT_TRUE(f.progress.gaugeVisible());
+    const std::string folder = f.dir / "a/b/temp", elsewhere = f.dir / "elsewhere";
+    for (int round = 0; round < 2; ++round) {  // an existing folder opened up to others is made private again
+        ASSERT_TRUE(ensureScratchFolder(folder));
+        EXPECT_EQ(modeOf(folder), 0700u);
+        ::chmod(folder.c_str(), 0755);
     }
-    EXPECT_EQ(slurp(notAFolder), "x");
-    // And the user can save elsewhere afterwards.
-    f.dialogs.saves.push_back(f.dir / "ok.bmp");
-    saveImageAs(f.s);
-    EXPECT_EQ(readBmp(f.dir / "ok.bmp").width(), 37);
-}
-
-TEST(SaveAs, SavingOntoASymbolicLinkUpdatesTheLinkedFile) {
-    Fixture f;
-    f.load({cwtest::testdata("bmp/rgb24.bmp")});
-    ASSERT_TRUE(f.s.ws);
-    const std::string real = f.dir / "real.bmp", link = f.dir / "link.bmp";
-    std::ofstream(real) << "old";
-    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
-    f.dialogs.saves.push_back(link);
-    saveImageAs(f.s);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(readBmp(real).width(), 37);
-}
-
-TEST(SaveAs, DoesNothingWithoutAPicture) {
-    Fixture f;
-    f.dialogs.saves.push_back(f.dir / "never.bmp");
-    saveImageAs(f.s);
-    restoreImage(f.s);
-    EXPECT_TRUE(f.dialogs.asked.empty());
-    EXPECT_FALSE(fs::exists(f.dir / "never.bmp"));
-    EXPECT_EQ(f.progress.shows, 0);
-}
-
-TEST(ScratchFolder, IsPrivateAndNeverALink) {
-    cwtest::TempDir dir;
-    const std::string folder = dir / "a/b/temp";
-    ASSERT_TRUE(ensureScratchFolder(folder));
-    struct stat st;
-    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    // An existing folder is left as it is, but opened up to others it is made private again.
-    ::chmod(folder.c_str(), 0755);
-    ASSERT_TRUE(ensureScratchFolder(folder));
-    ::lstat(folder.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-    // A link planted where the folder should be is refused, so a JPEG load
-    // writes nothing through it and fails cleanly.
-    const std::string elsewhere = dir / "elsewhere";
-    fs::create_directory(elsewhere);
-    const std::string planted = dir / "planted";
-    ASSERT_EQ(::symlink(elsewhere.c_str(), planted.c_str()), 0);
-    EXPECT_FALSE(ensureScratchFolder(planted));
-
-    cwtest::RecordingProgress progress;
-    cwtest::ScriptedMessages messages;
-    cwtest::ScriptedDialogs dialogs;
-    HeadlessHost host;
-    Session s(progress, messages, dialogs, host, planted);
-    host.session = &s;
-    dialogs.opens.push_back({cwtest::testdata("photos/camera.jpg")});
-    loadImage(s);
-    EXPECT_FALSE(s.imageWindowOpen);
-    EXPECT_EQ(messages.shown, std::vector<std::string>{kInvalidImageMessage});
-    EXPECT_TRUE(fs::is_empty(elsewhere));
+    fs::create_directories(elsewhere), fs::create_directory(f.dir / "cache");
+    fs::create_directory_symlink(elsewhere, f.dir / "cache/temp");
+    EXPECT_FALSE(ensureScratchFolder(f.dir / "cache/temp"));
+    f.load({testdata("photos/camera.jpg")});
+    EXPECT_EQ(f.messages.shown, std::vector<std::string>{kInvalidImageMessage});
+    EXPECT_TRUE(f.idle() && fs::is_empty(elsewhere));
 }

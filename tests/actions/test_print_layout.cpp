@@ -1,99 +1,56 @@
 #include <gtest/gtest.h>
 
-#include <variant>
-
 #include "actions/print_layout.h"
 
 using namespace cw;
 
-namespace {
-PrintPlacement placed(const PrintOptions& o, int w, int h, int pw, int ph) {
-    const auto r = placePicture(o, w, h, pw, ph);
-    EXPECT_TRUE(std::holds_alternative<PrintPlacement>(r)) << std::get<std::string>(r);
-    return std::holds_alternative<PrintPlacement>(r) ? std::get<PrintPlacement>(r) : PrintPlacement{};
-}
-std::string refused(const PrintOptions& o, int w, int h, int pw, int ph) {
-    const auto r = placePicture(o, w, h, pw, ph);
-    return std::holds_alternative<std::string>(r) ? std::get<std::string>(r) : "printed";
-}
-} // namespace
-
-TEST(PrintLayout, FitToPageByWholeFactors) {
-    PrintOptions fit;
-    fit.fitPage = true;
-    struct Row {
-        int w, h, W, H;
+// Each row: the dialog's fields, a w x h picture on a pw x ph page, then where
+// and how large it prints, or why it cannot.
+TEST(PrintLayout, PlacesThePictureOrSaysWhyNot) {
+    const std::string notANumber = "' is not a valid integer value", printed;
+    const struct { bool fit, centreH, centreV; const char *left, *top, *hFactor, *vFactor; char hMode, vMode; int w, h, pw, ph;
+                   PrintPlacement want; std::string refused; } rows[] = {
+        // Fit to page scales by whole factors, up or down, to the width unless that is too tall.
+        {true, 0, 0, "0", "0", "0", "0", 0, 0, 400, 300, 2400, 3200, {0, 0, 2000, 1500}, printed},
+        {true, 0, 0, "0", "0", "0", "0", 0, 0, 5000, 1000, 2400, 3200, {0, 0, 2500, 500}, printed},
+        {true, 0, 0, "0", "0", "0", "0", 0, 0, 9000, 1000, 2400, 3200, {0, 0, 3000, 333}, printed},
+        {true, 0, 0, "0", "0", "0", "0", 0, 0, 3000, 100, 2400, 3200, {0, 0, 3000, 100}, printed},
+        {true, 0, 0, "0", "0", "0", "0", 0, 0, 100, 5000, 2400, 3200, {0, 0, 100, 5000}, printed},
+        {true, 0, 0, " 399", "0", "0", "0", 0, 0, 400, 300, 2400, 3200, {399, 0, 2000, 1500}, printed},  // 2400-1-399: factor 5
+        {false, 1, 0, "0", "0", "0", "0", 0, 0, 1000, 10, 4800, 3200, {1900, 0, 1000, 10}, printed},
+        {false, 1, 1, "0", "0", "0", "0", 0, 0, 1000, 11, 4800, 3201, {1900, 1595, 1000, 11}, printed},
+        // Factors and margins are read between blanks; a factor of 0 leaves the size.
+        {false, 0, 0, "  12", "34  ", " 3", "4 ", 'e', 'r', 100, 90, 2400, 3200, {12, 34, 300, 22}, printed},
+        {false, 0, 0, "  12", "34  ", " 0", "4 ", 'e', 'r', 100, 90, 2400, 3200, {12, 34, 100, 22}, printed},
+        {false, 0, 0, "0", "0", "2", "3", 'r', 'e', 100, 90, 2400, 3200, {0, 0, 50, 270}, printed},
+        {false, 0, 0, "    ", "0", "0", "0", 0, 0, 10, 10, 100, 100, {}, "'    " + notANumber},
+        {false, 0, 0, "0", "0", "  ", "0", 0, 0, 10, 10, 100, 100, {}, "'  " + notANumber},
+        {false, 0, 0, "0", "x", "0", "0", 0, 0, 10, 10, 100, 100, {}, "'x" + notANumber},
+        {false, 0, 0, "0", "0", "0", "-1", 0, 0, 10, 10, 100, 100, {}, "'-1" + notANumber},
+        // The fit divides by 99 - margin; a margin at the page's edge leaves no room unless centred.
+        {true, 0, 0, "  99", "0", "0", "0", 0, 0, 10, 10, 100, 100, {}, kMarginsTooLarge},
+        {true, 0, 0, "0", "  99", "0", "0", 0, 0, 10, 10, 100, 100, {}, kMarginsTooLarge},
+        {true, 0, 0, "  98", "  98", "0", "0", 0, 0, 10, 10, 100, 100, {98, 98, 1, 1}, printed},  // a room of 1
+        {false, 0, 0, "  99", "  99", "0", "0", 0, 0, 10, 10, 100, 100, {99, 99, 10, 10}, printed},
+        {false, 0, 0, " 100", "0", "0", "0", 0, 0, 10, 10, 100, 100, {}, kMarginsTooLarge},
+        {false, 0, 0, "0", " 100", "0", "0", 0, 0, 10, 10, 100, 100, {}, kMarginsTooLarge},
+        {false, 1, 1, "9999", "9999", "0", "0", 0, 0, 10, 10, 100, 100, {45, 45, 10, 10}, printed},
     };
-    for (const Row& r : {Row{400, 300, 2000, 1500}, Row{5000, 1000, 2500, 500}, Row{9000, 1000, 3000, 333},
-                         Row{3000, 100, 3000, 100}, Row{100, 5000, 100, 5000}}) {
-        const PrintPlacement p = placed(fit, r.w, r.h, 2400, 3200);
-        EXPECT_EQ(std::pair(p.width, p.height), std::pair(r.W, r.H)) << r.w << " x " << r.h;
-        EXPECT_EQ(std::pair(p.x, p.y), std::pair(0, 0));
-    }
-    // Margins count against the room: 2400 - 1 - 399 = 2000, so factor 5.
-    fit.leftMargin = " 399";
-    EXPECT_EQ(placed(fit, 400, 300, 2400, 3200).width, 2000);
-    EXPECT_EQ(placed(fit, 400, 300, 2400, 3200).x, 399);
-}
-
-TEST(PrintLayout, CentringFactorsAndMargins) {
-    PrintOptions o;
-    o.centreHorizontally = true;
-    EXPECT_EQ(placed(o, 1000, 10, 4800, 3200).x, 1900);
-    o.centreVertically = true;
-    EXPECT_EQ(placed(o, 1000, 11, 4800, 3201).y, 1600 - 5);
-
-    PrintOptions f;
-    f.enlargeHorizontally = true;
-    f.horizontalFactor = " 3";
-    f.reduceVertically = true;
-    f.verticalFactor = "4 ";
-    f.leftMargin = "  12";
-    f.topMargin = "34  ";
-    const PrintPlacement p = placed(f, 100, 90, 2400, 3200);
-    EXPECT_EQ(p.width, 300);
-    EXPECT_EQ(p.height, 22);
-    EXPECT_EQ(std::pair(p.x, p.y), std::pair(12, 34));
-    f.horizontalFactor = " 0";  // a factor of 0 leaves the size
-    EXPECT_EQ(placed(f, 100, 90, 2400, 3200).width, 100);
-}
-
-TEST(PrintLayout, FieldsWithoutDigitsAreRefused) {
-    PrintOptions o;
-    o.leftMargin = "    ";
-    EXPECT_EQ(refused(o, 10, 10, 100, 100), "'    ' is not a valid integer value");
-    o.leftMargin = "0";
-    o.horizontalFactor = "  ";
-    EXPECT_EQ(refused(o, 10, 10, 100, 100), "'  ' is not a valid integer value");
-}
-
-TEST(PrintLayout, MarginsThatLeaveNoRoomAreRefused) {
-    // A 10 x 10 picture on a 100 x 100 page: the fit divides by 99 - margin.
-    struct Row {
-        const char *left, *top;
-        bool fit, centred, refused;
-    };
-    const Row rows[] = {{"  99", "0", true, false, true},   {"0", "  99", true, false, true},
-                        {"  98", "  98", true, false, false}, {"  99", "  99", false, false, false},
-                        {" 100", "0", false, false, true},  {"0", " 100", false, false, true},
-                        {"9999", "9999", false, true, false}};
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         PrintOptions o;
-        o.leftMargin = r.left;
-        o.topMargin = r.top;
-        o.fitPage = r.fit;
-        o.centreHorizontally = o.centreVertically = r.centred;
-        const std::string why = refused(o, 10, 10, 100, 100);
-        EXPECT_EQ(why, r.refused ? kMarginsTooLarge : "printed") << r.left << "," << r.top << " fit " << r.fit;
-        if (!r.refused && !r.centred) {
-            const PrintPlacement p = placed(o, 10, 10, 100, 100);
-            EXPECT_EQ(std::pair(p.x, p.y), std::pair(*readPrintField(r.left), *readPrintField(r.top)));
+        o.fitPage = r.fit, o.centreHorizontally = r.centreH, o.centreVertically = r.centreV;
+        o.leftMargin = r.left, o.topMargin = r.top, o.horizontalFactor = r.hFactor, o.verticalFactor = r.vFactor;
+        o.enlargeHorizontally = r.hMode == 'e', o.reduceHorizontally = r.hMode == 'r';
+        o.enlargeVertically = r.vMode == 'e', o.reduceVertically = r.vMode == 'r';
+        const auto got = placePicture(o, r.w, r.h, r.pw, r.ph);
+        const std::string row = std::string(r.left) + "|" + r.top + "|" + r.hFactor + "|" + r.vFactor + " " + std::to_string(r.w);
+        const auto* p = std::get_if<PrintPlacement>(&got);
+        EXPECT_EQ(p ? printed : std::get<std::string>(got), r.refused) << row;
+        if (p) {
+            EXPECT_EQ(std::tuple(p->x, p->y, p->width, p->height), std::tuple(r.want.x, r.want.y, r.want.width, r.want.height)) << row;
         }
     }
-}
-
-TEST(PrintLayout, FieldsReadDigitsOnly) {
-    const std::pair<const char*, std::optional<int>> rows[] = {
+    const std::pair<const char*, std::optional<int>> fields[] = {
         {"  42 ", 42}, {"0042", 42}, {"4 2", std::nullopt}, {"-999", std::nullopt}, {"+5", std::nullopt}, {"1e3", std::nullopt}};
-    for (const auto& [text, value] : rows) EXPECT_EQ(readPrintField(text), value) << text;
+    for (const auto& [text, value] : fields) EXPECT_EQ(readPrintField(text), value) << text;
 }

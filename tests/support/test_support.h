@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "actions/headless_host.h"
 #include "actions/ports.h"
 #include "actions/session.h"
@@ -32,8 +34,7 @@ struct TempDir {
     std::filesystem::path path;
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "cwtest-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
+        path = ::mkdtemp(tmpl.data()) ? tmpl : throw std::runtime_error("mkdtemp failed");
     }
     ~TempDir() {
         std::error_code ec;
@@ -48,6 +49,17 @@ inline std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + p.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::string fileText(const std::filesystem::path& p) {
+    const std::vector<uint8_t> b = fileBytes(p);
+    return {b.begin(), b.end()};
+}
+
+// The permission bits of a path itself (not of what a link points to); 0 when it is missing.
+inline unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 class RecordingProgress : public cw::Progress {
@@ -87,14 +99,8 @@ public:
     bool gaugeSeenAtPoll = false, hiddenAtPoll = false, unlockedAtPoll = false;
 
 protected:
-    void showMeter() override {
-        events.push_back("show");
-        RecordingProgress::showMeter();
-    }
-    void hideMeter() override {
-        events.push_back("hide");
-        RecordingProgress::hideMeter();
-    }
+    void showMeter() override { events.push_back("show"), RecordingProgress::showMeter(); }
+    void hideMeter() override { events.push_back("hide"), RecordingProgress::hideMeter(); }
     void lockWindows(bool on) override { events.push_back(on ? "lock" : "unlock"); }
     void polled(uint64_t n) override {
         polls = n;
@@ -111,43 +117,34 @@ public:
     std::vector<std::string> shown;
     bool answer = true;
     void info(const std::string& t) override { shown.push_back(t); }
-    bool confirm(const std::string& t) override {
-        shown.push_back(t);
-        return answer;
-    }
+    bool confirm(const std::string& t) override { return shown.push_back(t), answer; }
     void error(const std::string& t) override { shown.push_back(t); }
 };
 
+// Answers the file dialogs from queues (an empty queue cancels) and the colour dialog with `colour`.
 class ScriptedDialogs : public cw::Dialogs {
 public:
     std::deque<std::vector<std::string>> opens;
     std::deque<std::optional<std::string>> saves;
     std::vector<cw::FileDialogRequest> asked;
-    std::vector<std::string> openFiles(const cw::FileDialogRequest& request) override {
-        asked.push_back(request);
-        if (opens.empty()) return {};
-        auto v = opens.front();
-        opens.pop_front();
-        return v;
-    }
-    std::optional<int32_t> colour;  // the colour dialog's answer
+    std::optional<int32_t> colour;
     int colourAsked = 0;
-    std::optional<int32_t> pickColour() override {
-        ++colourAsked;
-        return colour;
-    }
-    std::optional<std::string> saveFile(const cw::FileDialogRequest& request) override {
+    std::vector<std::string> openFiles(const cw::FileDialogRequest& request) override { return next(request, opens).value_or(std::vector<std::string>{}); }
+    std::optional<std::string> saveFile(const cw::FileDialogRequest& request) override { return next(request, saves).value_or(std::nullopt); }
+    std::optional<int32_t> pickColour() override { return ++colourAsked, colour; }
+
+private:
+    template <class T> std::optional<T> next(const cw::FileDialogRequest& request, std::deque<T>& queue) {
         asked.push_back(request);
-        if (saves.empty()) return std::nullopt;
-        auto v = saves.front();
-        saves.pop_front();
+        if (queue.empty()) return std::nullopt;
+        T v = queue.front();
+        queue.pop_front();
         return v;
     }
 };
 
 inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::equal(a.data(), a.data() + a.pixelCount(), b.data());
+    return a.width() == b.width() && a.height() == b.height() && std::equal(a.data(), a.data() + a.pixelCount(), b.data());
 }
 
 // A session over scripted services, which are built ahead of it. A
@@ -178,8 +175,7 @@ inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
 // formulas, clamped as stored.
 inline uint32_t networkColour(int32_t code, uint32_t source) {
     const cw::Rgb c = cw::paletteColourDirect(code, source, source, 0).value().rgb;
-    return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)),
-                   uint32_t(std::clamp(c.b, 0, 255)));
+    return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
 }
 
 } // namespace cwtest
