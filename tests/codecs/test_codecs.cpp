@@ -27,7 +27,7 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 void put32(Bytes& v, size_t at, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v[at + i] = uint8_t(x >> (8 * i));
+    for (int i = 0; i < 4; ++i) v.at(at + size_t(i)) = uint8_t(x >> (8 * i));
 }
 
 // An exact-size heap copy, so that the sanitizer build catches a read past the end.
