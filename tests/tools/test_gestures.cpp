@@ -21,14 +21,12 @@
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
 
-using namespace cw;
-using Calls = std::vector<std::string>;
+using namespace cw; using Calls = std::vector<std::string>;
 
 namespace {
 
 template <class... T> std::string join(char sep, const T&... v) {
-    std::string out;
-    ((out += (out.empty() ? "" : std::string(1, sep)) + std::string(v)), ...);
+    std::string out; ((out += (out.empty() ? "" : std::string(1, sep)) + std::string(v)), ...);
     return out;
 }
 std::string str(int32_t v) { return std::to_string(v); }
@@ -37,8 +35,7 @@ std::string str(const Rect& r) { return join(',', str(r.x1), str(r.y1), str(r.x2
 // Records which routine a gesture chose, with its arguments.
 class RecordingRoutines : public PaintRoutines {
 public:
-    Calls calls;
-    int snapshots = 0;
+    Calls calls; int snapshots = 0;
     void undoSnapshot(Document& s) override { ++snapshots, PaintRoutines::undoSnapshot(s); }
     void colourWinI(Document& s) override { calls.push_back("ColourWinI " + str(s.ws->toolRect)); }
     void colourWinM(Document& s) override { calls.push_back("ColourWinM " + str(s.ws->toolRect)); }
@@ -75,11 +72,8 @@ struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.at(x, y) = rgb(x & 255, y & 255, (x + y) & 255);
-        s.ws = buildWorkspace(std::move(b), false, progress);
-        s.imageWindowOpen = true;
-        auto r = std::make_unique<RecordingRoutines>();
-        routines = r.get();
-        s.routines = std::move(r);
+        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true;
+        auto r = std::make_unique<RecordingRoutines>(); routines = r.get(); s.routines = std::move(r);
         if (tool >= 0) selectTool(s.tools, tool);
     }
     Workspace& w() const { return *s.ws; }
@@ -92,8 +86,7 @@ struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     }
     void select(int x1, int y1, int x2, int y2) { selectTool(s.tools, kToolRectangle), drag(x1, y1, x2, y2); }
     void drag(int x1, int y1, int x2, int y2) {
-        press(x1, y1);
-        pointerMove(s, false, x2, y2);
+        press(x1, y1); pointerMove(s, false, x2, y2);
         pointerRelease(s, MouseButton::Left, false, x2, y2, insidePicture(s, x2, y2));
     }
     bool shows(const Bitmap& b) const { return cwtest::samePixels(s.ws->colour, b) && cwtest::samePixels(s.ws->display, b); }
@@ -127,8 +120,7 @@ TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
     for (const char* name : {"", "pencil", "Brush", "brush ", "selection"}) EXPECT_EQ(toolNamed(name), nullptr) << name;
     for (int32_t id : {0, -1, 5, 127}) {
         EXPECT_EQ(toolById(id), nullptr) << id;
-        ToolSettings t;
-        t.currentTool = id;
+        ToolSettings t; t.currentTool = id;
         EXPECT_EQ(&currentTool(t), toolNamed("brush")) << "an id no tool has works as the brush";
     }
 }
@@ -137,8 +129,7 @@ TEST_P(EveryTool, IsFoundAndPresentsItselfAsTheToolBarShowsIt) {
     EXPECT_EQ(tool().name(), expected().name);
     EXPECT_EQ(toolNamed(tool().name()), &tool());
     EXPECT_EQ(toolById(expected().id), &tool());
-    ToolSettings t;
-    t.currentTool = tool().id();
+    ToolSettings t; t.currentTool = tool().id();
     EXPECT_EQ(&currentTool(t), &tool());
     EXPECT_EQ(tool().cursor(), expected().cursor);
     EXPECT_EQ(tool().drags(), expected().drags);
@@ -151,8 +142,7 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
     for (int scope : {kScopeConnected, kScopeImageWide})
         for (int state = 0; state < 4; ++state) {
             const bool overwrite = state & 1, layered = state & 2;
-            ToolSettings t;
-            t.scope = scope, t.overwrite = overwrite, t.layered = layered;
+            ToolSettings t; t.scope = scope, t.overwrite = overwrite, t.layered = layered;
             t.groups = {!expected().groups.overwriteShown, !expected().groups.integrationShown, !expected().groups.brushShown};
             selectTool(t, tool());
             SCOPED_TRACE(testing::Message() << tool().name() << " scope " << scope << " state " << state);
@@ -165,10 +155,7 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
             case SwitchesOnSelect::Kept: EXPECT_TRUE(t.overwrite == overwrite && t.layered == layered); break;
             }
         }
-    ToolSettings t;
-    selectTool(t, tool());
-    overwriteClicked(t, true);
-    layeredClicked(t, true);
+    ToolSettings t; selectTool(t, tool()); overwriteClicked(t, true); layeredClicked(t, true);
     EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(!expected().exclusive, true));
     overwriteClicked(t, true);
     EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(true, !expected().exclusive));
@@ -180,15 +167,11 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
 TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
     for (bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
-        Picture p(60, 40);
-        selectTool(p.s.tools, tool());
-        const int32_t id = tool().id();
+        Picture p(60, 40); selectTool(p.s.tools, tool()); const int32_t id = tool().id();
         p.s.tools.brushWidth = p.s.tools.brushHeight = 7;  // as if the press had clamped them
-        pointerMove(p.s, false, 10, 8);
-        pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
+        pointerMove(p.s, false, 10, 8); pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
         EXPECT_EQ(p.w().dragging, expected().drags);
-        pointerMove(p.s, false, 20, 14);
-        pointerMove(p.s, false, 30, 20);
+        pointerMove(p.s, false, 20, 14); pointerMove(p.s, false, 30, 20);
         const size_t brushWindows = p.routines->count("ColourWin");
         cancel ? pointerCancel(p.s) : pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
         EXPECT_FALSE(p.w().dragging);
@@ -218,9 +201,7 @@ INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::Range(size_t(0), std::si
                          });
 
 TEST(ToolSettings, ScopeQuickBrushAndWidthField) {
-    ToolSettings t;
-    selectTool(t, kToolTouch);
-    scopeChanged(t, kScopeConnected);
+    ToolSettings t; selectTool(t, kToolTouch); scopeChanged(t, kScopeConnected);
     EXPECT_EQ(std::pair(t.overwrite, t.groups.overwriteShown), std::pair(false, false));
     scopeChanged(t, kScopeImageWide);
     EXPECT_TRUE(t.groups.overwriteShown);
@@ -243,22 +224,18 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     EXPECT_TRUE(p.w().selectionActive && p.s.cropPending);
     EXPECT_EQ(p.s.pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
     EXPECT_FALSE(p.displayIsColour()) << "the band stays visible";
-    selectTool(p.s.tools, kToolTouch);
-    p.tap(20, 50);
-    p.tap(20, 50);
+    selectTool(p.s.tools, kToolTouch); p.tap(20, 50); p.tap(20, 50);
     EXPECT_EQ(p.routines->calls, (Calls{"TouchPaintIOY 20 50 1 limit 10,40,50,90", "TouchPaintIOY 20 50 1 limit 0,0,99,99"}));
     EXPECT_TRUE(p.displayIsColour()) << "the next press erased the band";
     EXPECT_FALSE(p.s.cropPending);
     // Selection-paint gets its rectangle clamped to the picture.
-    selectTool(p.s.tools, kToolSelectionPaint);
-    p.drag(5, 6, 170, 180);
+    selectTool(p.s.tools, kToolSelectionPaint); p.drag(5, 6, 170, 180);
     EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99");
     EXPECT_FALSE(p.w().selectionActive);
 }
 
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
-    Picture p(100, 100, kToolBrush);
-    p.press(0, 0);
+    Picture p(100, 100, kToolBrush); p.press(0, 0);
     EXPECT_EQ(p.w().toolRect, (Rect{0, 0, 10, 10}));
     EXPECT_EQ(p.w().brushRadius, 10);
     int changed = 0;  // the outline complements pixels of the display only
@@ -268,15 +245,12 @@ TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
             ++changed;
         }
     EXPECT_GT(changed, 20);
-    pointerMove(p.s, false, 1, 0);
-    pointerMove(p.s, false, 99, 99);
+    pointerMove(p.s, false, 1, 0); pointerMove(p.s, false, 99, 99);
     pointerRelease(p.s, MouseButton::Left, false, 99, 99, true);
     EXPECT_EQ(p.routines->calls, (Calls{"ColourWinI 0,0,10,10", "ColourWinI 0,0,11,10", "ColourWinI 89,89,99,99"}));
     EXPECT_TRUE(p.displayIsColour()) << "the release erases the outline";
     EXPECT_TRUE(p.w().imageModified);
-    p.s.tools.paintMode = kPaintMasked;
-    p.s.tools.rounded = false;
-    p.tap(50, 50);
+    p.s.tools.paintMode = kPaintMasked; p.s.tools.rounded = false; p.tap(50, 50);
     EXPECT_EQ(p.routines->calls.back(), "ColourWinM 41,41,60,60");
     p.s.tools.brushWidth = p.s.tools.brushHeight = 70;  // a press keeps the window within 50 of the pointer
     p.tap(50, 50);
@@ -293,39 +267,29 @@ TEST(Interaction, TouchPaintDispatchFollowsScopeModeAndOverwrite) {
                          Row{kScopeConnected, kPaintInteractive, false, "ClickPaintI 3 4 7"}}) {
         Picture p(100, 100, kToolTouch);
         p.s.tools.scope = r.scope, p.s.tools.paintMode = r.mode, p.s.tools.overwrite = r.overwrite;
-        p.s.palette.paletteCode = 7;
-        p.tap(3, 4);
+        p.s.palette.paletteCode = 7; p.tap(3, 4);
         EXPECT_EQ(p.routines->calls, Calls{std::string(r.call) + " limit 0,0,99,99"});
     }
     // The eraser with no effects paints nothing on a click, nor does a press
     // released outside the picture.
-    Picture p(100, 100, kToolTouch);
-    p.s.palette.paletteCode = 127;
-    p.tap(3, 4);
-    p.s.palette.paletteCode = 5;
+    Picture p(100, 100, kToolTouch); p.s.palette.paletteCode = 127; p.tap(3, 4); p.s.palette.paletteCode = 5;
     p.drag(3, 4, 300, 4);
     EXPECT_TRUE(p.routines->calls.empty());
 }
 
 TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
-    Picture p;
-    p.w().codes[5 * 100 + 6] = 9;
-    p.w().codes[7 * 100 + 8] = -3;
+    Picture p; p.w().codes[5 * 100 + 6] = 9; p.w().codes[7 * 100 + 8] = -3;
     for (auto [x, y, code] : {std::tuple{6, 5, 9}, {8, 7, -3}, {1, 1, 0}}) {
-        p.s.palette.paletteCode = 42;
-        p.tap(x, y, MouseButton::Right);
+        p.s.palette.paletteCode = 42; p.tap(x, y, MouseButton::Right);
         EXPECT_EQ(p.s.palette.paletteCode, code);
     }
     EXPECT_EQ(p.routines->snapshots, 0) << "only a left press takes the undo snapshot";
     p.w().codes[0] = 4;  // outside the picture the last code stays
-    pointerMove(p.s, false, 0, 0);
-    pointerMove(p.s, false, -5, 1000);
-    p.click(-5, 1000, MouseButton::Right);
+    pointerMove(p.s, false, 0, 0); pointerMove(p.s, false, -5, 1000); p.click(-5, 1000, MouseButton::Right);
     EXPECT_EQ(p.s.palette.paletteCode, 4);
 
     const Bitmap before = p.w().display.clone();
-    p.w().codes[12 * 100 + 34] = 17;
-    pointerMove(p.s, false, 34, 12);
+    p.w().codes[12 * 100 + 34] = 17; pointerMove(p.s, false, 34, 12);
     EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
     EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
     EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46));
@@ -340,8 +304,7 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     Picture p;
     p.select(10, 10, 60, 60);  // a pending band must not reach the snapshot
     ASSERT_FALSE(p.displayIsColour());
-    selectTool(p.s.tools, kToolBrush);
-    p.w().colour.at(0, 0) = rgb(1, 2, 3);
+    selectTool(p.s.tools, kToolBrush); p.w().colour.at(0, 0) = rgb(1, 2, 3);
     pointerPress(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_TRUE(cwtest::samePixels(p.w().undo, p.w().colour));
     EXPECT_TRUE(p.s.pointer.shiftHeld);
@@ -355,9 +318,7 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
         EXPECT_EQ(std::pair(p.s.palette.blendStrength, p.s.palette.damperOn), std::pair(r.blend, r.damper))
             << r.strength << " " << r.pressure << " " << r.code;
     }
-    p.s.pointer.undoEnabled = false;
-    const int snapshots = p.routines->snapshots;
-    p.tap(5, 5);
+    p.s.pointer.undoEnabled = false; const int snapshots = p.routines->snapshots; p.tap(5, 5);
     EXPECT_EQ(p.routines->snapshots, snapshots);
 }
 
@@ -365,13 +326,8 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
 // refreshes it anyway, while it keeps in step with the picture.
 TEST(Interaction, AClickInTheZoomedViewRefreshesItAtOnceWhileInSync) {
     auto refreshes = [](PointerSource from, bool autoSync, bool inside) {
-        Picture p(60, 40);
-        p.s.zoom.factorField = 2;
-        zoomClick(p.s);
-        p.s.zoom.autoSync = autoSync;
-        selectTool(p.s.tools, *toolNamed("touch"));
-        p.press(20, 20);
-        const int before = p.host.refreshes;
+        Picture p(60, 40); p.s.zoom.factorField = 2; zoomClick(p.s); p.s.zoom.autoSync = autoSync;
+        selectTool(p.s.tools, *toolNamed("touch")); p.press(20, 20); const int before = p.host.refreshes;
         pointerRelease(p.s, MouseButton::Left, false, 20, 20, inside, from);
         EXPECT_EQ(p.routines->count("TouchPaint"), inside ? 1u : 0u);
         return p.host.refreshes - before;
@@ -395,21 +351,16 @@ TEST(Outline, ShapesReachingFarPastThePictureTouchOnlyItsPixels) {
             EXPECT_EQ(b.at(x, y) != before.at(x, y), (y == 1 && x >= 1) || (x == 1 && y >= 2)) << x << "," << y;
     invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
     invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
-    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
-    invertEllipse(b, Rect{-40, 3, 8, 9});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}); invertEllipse(b, Rect{-40, 3, 8, 9});
     EXPECT_FALSE(cwtest::samePixels(b, before));
     invertEllipse(b, Rect{-40, 3, 8, 9});
     EXPECT_TRUE(cwtest::samePixels(b, before));
 }
 
 TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
-    Picture p(100, 80);
-    const Bitmap loaded = p.w().colour.clone();
+    Picture p(100, 80); const Bitmap loaded = p.w().colour.clone();
     p.click(5, 5);  // the snapshot at the press
-    p.paint(rgb(200, 0, 0));
-    p.w().codes[0] = 6;
-    const Bitmap painted = p.w().colour.clone();
-    undoClick(p.s);
+    p.paint(rgb(200, 0, 0)); p.w().codes[0] = 6; const Bitmap painted = p.w().colour.clone(); undoClick(p.s);
     EXPECT_TRUE(p.shows(loaded));
     EXPECT_EQ(p.w().codes[0], 6) << "only the pictures are exchanged";
     undoClick(p.s);
@@ -419,9 +370,7 @@ TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
     EXPECT_TRUE(cwtest::samePixels(p.w().undo, loaded)) << "unchecking takes no snapshot";
     undoClick(p.s);
     EXPECT_TRUE(cwtest::samePixels(p.w().colour, painted));
-    undoEnabledClick(p.s, true);
-    p.paint(rgb(0, 0, 200));
-    undoClick(p.s);
+    undoEnabledClick(p.s, true); p.paint(rgb(0, 0, 200)); undoClick(p.s);
     EXPECT_TRUE(cwtest::samePixels(p.w().colour, painted));
 }
 
@@ -429,11 +378,9 @@ TEST(Zoom, FactorsSizesAndMapping) {
     struct Row { int field, factor, width, height; };
     for (const Row& r : {Row{3, 3, 117, 57}, Row{0, 1, 39, 19}, Row{-1, 1, 39, 19}, Row{-2, -2, 19, 9},
                          Row{1, 1, 39, 19}, Row{10, 10, 390, 190}}) {
-        Picture p(100, 80);
-        p.select(10, 10, 50, 30);
+        Picture p(100, 80); p.select(10, 10, 50, 30);
         ASSERT_TRUE(p.w().selectionActive);
-        p.s.zoom.factorField = r.field;
-        zoomClick(p.s);
+        p.s.zoom.factorField = r.field; zoomClick(p.s);
         EXPECT_FALSE(p.w().selectionActive) << "Zoom consumes the selection";
         EXPECT_TRUE(p.displayIsColour()) << "the band is erased";
         const ZoomView& z = p.s.zoom;
@@ -446,9 +393,7 @@ TEST(Zoom, FactorsSizesAndMapping) {
     }
     struct Map { int factor; Rect source; int vx, vy, x, y; };
     for (const Map& m : {Map{4, {11, 11, 40, 40}, 9, 3, 13, 11}, Map{-2, {0, 0, 40, 40}, 5, 7, 10, 14}}) {
-        ZoomView z;
-        z.factor = m.factor, z.sourceRect = m.source;
-        int x, y;
+        ZoomView z; z.factor = m.factor, z.sourceRect = m.source; int x, y;
         mapViewToImage(z, m.vx, m.vy, x, y);
         EXPECT_EQ(std::pair(x, y), std::pair(m.x, m.y)) << m.factor;
     }
@@ -458,8 +403,7 @@ TEST(Zoom, AutoSyncOffWaitsForTheReleaseAndResetShowsTheOriginal) {
     Picture p(100, 80);
     zoomClick(p.s);  // no selection: the whole picture
     EXPECT_EQ(p.s.zoom.sourceRect, (Rect{1, 1, 98, 78}));
-    p.s.zoom.autoSync = false;
-    selectTool(p.s.tools, kToolSelectionPaint);
+    p.s.zoom.autoSync = false; selectTool(p.s.tools, kToolSelectionPaint);
     pointerPress(p.s, MouseButton::Left, false, 20, 20);
     p.w().colour.at(6, 6) = p.w().display.at(6, 6) = rgb(1, 2, 3);  // as if the stroke had painted (6, 6)
     pointerMove(p.s, false, 30, 30);
@@ -472,8 +416,7 @@ TEST(Zoom, AutoSyncOffWaitsForTheReleaseAndResetShowsTheOriginal) {
 }
 
 TEST(Resample, ScaleFieldRulesAndTargetSizes) {
-    ScaleField f;
-    scaleFieldChange(f, -1);
+    ScaleField f; scaleFieldChange(f, -1);
     EXPECT_EQ(std::tuple(f.value, f.step, f.scaleEnabled), std::tuple(0, 2, false));
     scaleFieldChange(f, f.value + f.step);
     EXPECT_EQ(std::tuple(f.value, f.step, f.scaleEnabled), std::tuple(2, 1, true));
@@ -482,8 +425,7 @@ TEST(Resample, ScaleFieldRulesAndTargetSizes) {
     struct Row { bool crop; int scale, w, h; };
     for (const Row& r : {Row{false, 2, 600, 400}, Row{false, -3, 100, 66}, Row{false, 0, 300, 200},
                          Row{true, 5, 300, 200}, Row{false, -10, 30, 20}}) {
-        int w, h;
-        resetTargetSize(Rect{0, 0, 299, 199}, r.crop, r.scale, w, h);
+        int w, h; resetTargetSize(Rect{0, 0, 299, 199}, r.crop, r.scale, w, h);
         EXPECT_EQ(std::pair(w, h), std::pair(r.w, r.h)) << r.scale;
     }
     Bitmap src(3, 2);
@@ -493,10 +435,7 @@ TEST(Resample, ScaleFieldRulesAndTargetSizes) {
 }
 
 TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
-    Picture p(300, 200);
-    p.paint(rgb(9, 8, 7));
-    p.w().codes[3] = 5;
-    p.s.scale.value = 0;
+    Picture p(300, 200); p.paint(rgb(9, 8, 7)); p.w().codes[3] = 5; p.s.scale.value = 0;
     ASSERT_TRUE(resetClick(p.s));
     ASSERT_TRUE(p.s.ws);
     EXPECT_EQ(p.w().width, 300);
@@ -508,8 +447,7 @@ TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
     ASSERT_TRUE(resetClick(p.s));
     EXPECT_EQ(std::pair(p.w().width, p.w().height), std::pair(100, 66));
     // A pending selection crops whatever the scale says; Force Gray applies.
-    scaleFieldChange(p.s.scale, 4);
-    p.select(10, 20, 40, 50);
+    scaleFieldChange(p.s.scale, 4); p.select(10, 20, 40, 50);
     const uint32_t g = grayOf(p.w().colour.at(10, 20));
     p.s.controls.forceGray = true;
     ASSERT_TRUE(resetClick(p.s));
@@ -518,11 +456,9 @@ TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
     EXPECT_FALSE(p.w().selectionActive || p.s.cropPending);
     // Enlarging past what memory holds (or the int32 range) is refused before
     // any allocation, with the set-up's message, and the picture stays.
-    p.s.controls.forceGray = false;
-    p.paint(rgb(1, 2, 3));
+    p.s.controls.forceGray = false; p.paint(rgb(1, 2, 3));
     for (int factor : {99, 99, 99}) {
-        scaleFieldChange(p.s.scale, factor);
-        p.w().selectionActive = false;
+        scaleFieldChange(p.s.scale, factor); p.w().selectionActive = false;
         if (!resetClick(p.s)) break;
     }
     ASSERT_FALSE(p.messages.shown.empty());

@@ -27,10 +27,7 @@
 #include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
 
-using namespace cw;
-using cwtest::gray;
-using cwtest::networkColour;
-using Map = std::vector<std::string>;
+using namespace cw; using cwtest::gray; using cwtest::networkColour; using Map = std::vector<std::string>;
 
 namespace {
 
@@ -39,13 +36,10 @@ bool inside(const Rect& r, int32_t x, int32_t y) { return x >= r.x1 && x <= r.x2
 struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture, int32_t tool = kToolTouch) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
-        s.routines = std::make_unique<CorePaintRoutines>();
-        selectTool(s.tools, tool);
-        s.tools.overwrite = s.tools.layered = false;
-        s.settings.grayStep = 16;
+        s.routines = std::make_unique<CorePaintRoutines>(); selectTool(s.tools, tool);
+        s.tools.overwrite = s.tools.layered = false; s.settings.grayStep = 16;
         s.settings.integrationTolerance = 52;
-        s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1};
-        progress.events.clear();
+        s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1}; progress.events.clear();
     }
     Workspace& w() const { return *s.ws; }
     std::vector<int8_t> codes() const { return {s.ws->codes.get(), s.ws->codes.get() + s.ws->pixelCount()}; }
@@ -69,20 +63,15 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         return codes();
     }
     void press(const Rect& window, uint32_t picked) {
-        s.ws->toolRect = s.ws->prevToolRect = window;
-        s.ws->pickedColour = picked;
+        s.ws->toolRect = s.ws->prevToolRect = window; s.ws->pickedColour = picked;
     }
     void squareBrush(int32_t code, int32_t size = 0) {
-        s.tools.rounded = false;
-        s.palette.paletteCode = code;
+        s.tools.rounded = false; s.palette.paletteCode = code;
         if (size) s.tools.brushWidth = s.tools.brushWidthField = s.tools.brushHeight = s.tools.brushHeightField = size;
     }
     void drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-        pointerMove(s, false, x1, y1);
-        pointerPress(s, MouseButton::Left, false, x1, y1);
-        pointerMove(s, false, (x1 + x2) / 2, (y1 + y2) / 2);
-        pointerMove(s, false, x2, y2);
-        pointerClick(s);
+        pointerMove(s, false, x1, y1); pointerPress(s, MouseButton::Left, false, x1, y1);
+        pointerMove(s, false, (x1 + x2) / 2, (y1 + y2) / 2); pointerMove(s, false, x2, y2); pointerClick(s);
         pointerUp(s, MouseButton::Left, false, x2, y2);
     }
     // A fill's meter: a phase but no gauge, the windows locked until the end.
@@ -95,8 +84,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
 };
 
 Bitmap flat(int32_t w, int32_t h, uint32_t level = 100) {
-    Bitmap b(w, h);
-    std::fill(b.data(), b.data() + b.pixelCount(), gray(level));
+    Bitmap b(w, h); std::fill(b.data(), b.data() + b.pixelCount(), gray(level));
     return b;
 }
 // 32 x 32, gray level (x + 32 y) mod 256: each level on four known pixels.
@@ -138,11 +126,8 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
     const Rect limit{4, 2, 27, 29};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll);
-        Canvas c(ramp());
-        Workspace& ws = c.w();
-        const std::vector<int8_t> before = c.mixCodes();
-        c.s.pointer.paintLimitRect = limit;
-        c.progress.abortAtPoll = r.abortAtPoll;
+        Canvas c(ramp()); Workspace& ws = c.w(); const std::vector<int8_t> before = c.mixCodes();
+        c.s.pointer.paintLimitRect = limit; c.progress.abortAtPoll = r.abortAtPoll;
         ((*c.s.routines).*r.routine)(c.s, 1, 3, 17);  // gray 97: band 48..159
         const uint32_t last = r.abortAtPoll ? 47 + uint32_t(r.abortAtPoll) : 159;
         c.each([&](int32_t x, int32_t y, size_t i) {
@@ -161,9 +146,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
         EXPECT_FALSE(c.progress.visible());
     }
     // The Make-up marker (-1) complements all three channels and stays opaque.
-    Canvas c(flat(3, 1));
-    c.s.palette.markerColour = -1;
-    c.s.routines->touchPaintMOY(c.s, 0, 0, 3);
+    Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; c.s.routines->touchPaintMOY(c.s, 0, 0, 3);
     EXPECT_EQ(c.w().colour.at(1, 0), rgb(155, 155, 155));
     EXPECT_EQ(c.w().colour.at(1, 0) >> 24, 0xffu);
 }
@@ -171,9 +154,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
 TEST(Fills, SeedOffThePictureDoesNothing) {
     Canvas c(ramp());
     for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {32, 0}, {0, 32}}) {
-        touchPaintIOY(c.s, x, y, 17);
-        touchPaintMON(c.s, x, y, 17);
-        clickPaintM(c.s, x, y, 3);
+        touchPaintIOY(c.s, x, y, 17); touchPaintMON(c.s, x, y, 17); clickPaintM(c.s, x, y, 3);
         clickPaintI(c.s, x, y, 17);
     }
     EXPECT_EQ(c.map(0), Map(32, std::string(32, '#')));
@@ -190,8 +171,7 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
         const char* what;
         bool connected;
         int32_t code, saturation, ambient, intensity, blend;  // blend > 0: the Damper on
-        bool invert, layered;
-        int32_t tool;
+        bool invert, layered; int32_t tool;
     };
     const Row rows[] = {
         {"plain network", false, 17, 0, 0, 0, 0, false, false, kToolTouch},
@@ -208,10 +188,8 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
         Canvas c(photo("astronaut.jpg")), ref(photo("astronaut.jpg"));
         for (Canvas* k : {&c, &ref}) {
             k->s.effects.saturation = r.saturation, k->s.effects.ambient = r.ambient, k->s.effects.intensity = r.intensity;
-            k->s.effects.invertOn = r.invert;
-            k->s.palette.damperOn = r.blend > 0;
-            k->s.palette.blendStrength = std::max(r.blend, 1);
-            k->s.tools.layered = r.layered;
+            k->s.effects.invertOn = r.invert; k->s.palette.damperOn = r.blend > 0;
+            k->s.palette.blendStrength = std::max(r.blend, 1); k->s.tools.layered = r.layered;
             k->s.tools.currentTool = r.tool;
             for (size_t i = 0; i < k->w().pixelCount(); i += 5) {
                 k->w().colour.data()[i] = rgb(uint32_t(i) & 255, 90, 200);
@@ -220,15 +198,12 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
         }
         const int32_t sx = 200, sy = 300;
         r.connected ? clickPaintI(c.s, sx, sy, r.code) : touchPaintIOY(c.s, sx, sy, r.code);
-        Workspace& w = ref.w();
-        const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
+        Workspace& w = ref.w(); const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
         size_t painted = 0;
         ref.each([&](int32_t x, int32_t y, size_t i) {
             const int32_t g = int32_t(grayOf(w.source.at(x, y)));
             if (r.connected ? c.code(x, y) != r.code : (g < band.lo || g > band.hi) && (x != sx || y != sy)) return;
-            colourMag(ref.ctx(), r.code, x, y);
-            w.codes[i] = int8_t(r.code);
-            ++painted;
+            colourMag(ref.ctx(), r.code, x, y); w.codes[i] = int8_t(r.code); ++painted;
         });
         EXPECT_GT(painted, 1000u);
         ASSERT_EQ(std::memcmp(c.w().colour.data(), w.colour.data(), w.pixelCount() * 4), 0);
@@ -281,9 +256,7 @@ TEST(Fills, ConnectedPaintsTheUnpaintedRegionAroundTheSeed) {
 TEST(Fills, ConnectedVisitsEachPixelOnceWhateverTheCode) {
     for (int32_t code : {0, 127, 256, 383, 17}) {
         SCOPED_TRACE(testing::Message() << "code " << code);
-        Canvas c(flat(9, 6));
-        c.w().codes[c.at(4, 4)] = 127;
-        clickPaintM(c.s, 2, 3, code);
+        Canvas c(flat(9, 6)); c.w().codes[c.at(4, 4)] = 127; clickPaintM(c.s, 2, 3, code);
         for (size_t i = 0; i < c.w().pixelCount(); ++i) {
             ASSERT_EQ(c.w().colour.data()[i], maskedPixel(gray(100), c.s.palette.markerColour)) << i;
             ASSERT_EQ(c.w().codes[i], int8_t(uint8_t(code))) << i;
@@ -309,9 +282,7 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
     Bitmap big(w, h);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) big.at(x, y) = tile.at(x % tw, y % th);
-    Canvas c(std::move(big));
-    Workspace& ws = c.w();
-    c.s.settings.integrationTolerance = 200;
+    Canvas c(std::move(big)); Workspace& ws = c.w(); c.s.settings.integrationTolerance = 200;
     for (int32_t y = 0; y < h - 40; ++y) ws.codes[c.at(w / 2, y)] = 5;  // a painted wall with a gap below
     const std::vector<int8_t> before = c.codes();
     const int32_t sx = w / 4, sy = h / 2, seedBase = int32_t(blueOf(ws.source.at(sx, sy))) / 16 * 16;
@@ -335,14 +306,9 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
     };
     for (uint64_t abortAt : {uint64_t(1000), uint64_t(4'500'000), uint64_t(0)}) {
         SCOPED_TRACE(testing::Message() << "abort at poll " << abortAt);
-        std::copy(before.begin(), before.end(), ws.codes.get());
-        ws.colour.copyFrom(ws.source);
-        ws.display.copyFrom(ws.source);
-        c.host.changed.clear();
-        c.progress.abortAtPoll = abortAt;
-        clickPaintM(c.s, sx, sy, 17);
-        const std::vector<int8_t> want = literal(abortAt);
-        size_t painted = 0;
+        std::copy(before.begin(), before.end(), ws.codes.get()); ws.colour.copyFrom(ws.source);
+        ws.display.copyFrom(ws.source); c.host.changed.clear(); c.progress.abortAtPoll = abortAt;
+        clickPaintM(c.s, sx, sy, 17); const std::vector<int8_t> want = literal(abortAt); size_t painted = 0;
         Rect box{sx, sy, sx + 1, sy + 1};
         for (size_t i = 0; i < ws.pixelCount(); ++i) {
             ASSERT_EQ(ws.codes[i], want[i]) << "pixel " << i % size_t(w) << ',' << i / size_t(w);
@@ -350,8 +316,7 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
             ASSERT_EQ(ws.colour.data()[i], colour) << i;
             ASSERT_EQ(ws.display.data()[i], colour) << i;
             if (want[i] != 17) continue;
-            ++painted;
-            const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+            ++painted; const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
             box = {std::min(box.x1, x), std::min(box.y1, y), std::max(box.x2, x + 1), std::max(box.y2, y + 1)};
         }
         if (abortAt == 0) EXPECT_GT(painted, 4'600'000u) << "more than one batch of painting";
@@ -394,11 +359,8 @@ TEST(Brush, RegionIsTheUncoveredStripOrTheWholeWindow) {
 // Through the gestures: the press paints its window, a move only the strip
 // it uncovered; the painter writes the working picture, the release shows it.
 TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
-    Canvas c(flat(60, 40), kToolBrush);
-    c.s.tools.paintMode = kPaintMasked;
-    c.squareBrush(4, 5);
-    pointerMove(c.s, false, 20, 20);
-    pointerPress(c.s, MouseButton::Left, false, 20, 20);
+    Canvas c(flat(60, 40), kToolBrush); c.s.tools.paintMode = kPaintMasked; c.squareBrush(4, 5);
+    pointerMove(c.s, false, 20, 20); pointerPress(c.s, MouseButton::Left, false, 20, 20);
     auto box = [](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
         Map m(40, std::string(60, '.'));
         for (int32_t y = y1; y <= y2; ++y) m[size_t(y)].replace(size_t(x1), size_t(x2 - x1 + 1), size_t(x2 - x1 + 1), '#');
@@ -412,16 +374,12 @@ TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
     EXPECT_EQ(c.host.changed.back(), (Rect{16, 15, 28, 27})) << "the old window and two more, around the new outline";
     EXPECT_EQ(c.w().colour.at(27, 25), maskedPixel(gray(100), c.s.palette.markerColour));
     EXPECT_EQ(c.w().display.at(27, 25), gray(100)) << "the painter does not write the display";
-    pointerClick(c.s);
-    pointerUp(c.s, MouseButton::Left, false, 22, 20);
+    pointerClick(c.s); pointerUp(c.s, MouseButton::Left, false, 22, 20);
     EXPECT_EQ(c.w().display.at(27, 25), c.w().colour.at(27, 25)) << "the release shows the strip";
 
     // A round brush keeps to the disc, clipped to its window.
-    Canvas r(flat(100, 100), kToolBrush);
-    r.s.tools.paintMode = kPaintMasked;
-    r.s.palette.paletteCode = 4;
-    quickBrush(r.s.tools, {"10 x 5", 10, 5});
-    pointerMove(r.s, false, 50, 50);
+    Canvas r(flat(100, 100), kToolBrush); r.s.tools.paintMode = kPaintMasked; r.s.palette.paletteCode = 4;
+    quickBrush(r.s.tools, {"10 x 5", 10, 5}); pointerMove(r.s, false, 50, 50);
     pointerPress(r.s, MouseButton::Left, false, 50, 50);
     EXPECT_EQ(r.w().toolRect, (Rect{41, 46, 60, 55}));
     EXPECT_EQ(r.w().brushRadius, 10);
@@ -437,20 +395,14 @@ TEST(Brush, SelectivityReadsTheDisplayedPicture) {
     Bitmap b(8, 1);
     const uint32_t row[8] = {rgb(100, 100, 100), rgb(110, 100, 100), rgb(100, 90, 100), rgb(100, 100, 111),
                              rgb(89, 100, 100),  rgb(100, 100, 100), rgb(200, 0, 0),    rgb(100, 110, 90)};
-    std::copy(row, row + 8, b.data());
-    struct Case { int32_t factor; const char* painted; };
+    std::copy(row, row + 8, b.data()); struct Case { int32_t factor; const char* painted; };
     for (const Case& k : {Case{0, "#......."}, Case{10, "###....#"}, Case{255, "########"}}) {
-        Canvas c(b.clone(), kToolBrush);
-        c.squareBrush(6);
-        c.s.tools.overwriteFactor = k.factor;
-        c.w().display.at(5, 0) ^= 0x00ffffffu;
-        c.press({0, 0, 7, 0}, rgb(100, 100, 100));
+        Canvas c(b.clone(), kToolBrush); c.squareBrush(6); c.s.tools.overwriteFactor = k.factor;
+        c.w().display.at(5, 0) ^= 0x00ffffffu; c.press({0, 0, 7, 0}, rgb(100, 100, 100));
         c.s.routines->colourWinM(c.s);
         EXPECT_EQ(c.map(6)[0], k.painted) << "factor " << k.factor;
     }
-    Canvas c(flat(40, 40), kToolBrush);
-    c.squareBrush(17, 5);
-    c.s.tools.overwriteFactor = 0;
+    Canvas c(flat(40, 40), kToolBrush); c.squareBrush(17, 5); c.s.tools.overwriteFactor = 0;
     pointerMove(c.s, false, 20, 20);
     pointerPress(c.s, MouseButton::Left, false, 20, 20);  // window (16, 16, 25, 25)
     EXPECT_EQ(c.w().pickedColour, c.w().source.at(20, 20));
@@ -468,10 +420,8 @@ TEST(Brush, EraserAndOverwrite) {
         Canvas c(flat(10, 10), kToolBrush);
         std::fill(c.w().colour.data(), c.w().colour.data() + 100, rgb(1, 2, 3));
         std::fill(c.w().display.data(), c.w().display.data() + 100, rgb(1, 2, 3));
-        std::fill(c.w().codes.get(), c.w().codes.get() + 100, int8_t(5));
-        c.squareBrush(127);
-        c.press({2, 2, 5, 5}, 0);
-        masked ? c.s.routines->colourWinM(c.s) : c.s.routines->colourWinI(c.s);
+        std::fill(c.w().codes.get(), c.w().codes.get() + 100, int8_t(5)); c.squareBrush(127);
+        c.press({2, 2, 5, 5}, 0); masked ? c.s.routines->colourWinM(c.s) : c.s.routines->colourWinI(c.s);
         c.each([&](int32_t x, int32_t y, size_t) {
             const bool erased = inside({2, 2, 6, 6}, x, y);
             ASSERT_EQ(c.code(x, y), erased ? (masked ? 127 : 0) : 5) << x << ',' << y << " masked " << masked;
@@ -480,12 +430,8 @@ TEST(Brush, EraserAndOverwrite) {
         EXPECT_EQ(c.w().display.at(3, 3), rgb(1, 2, 3)) << "the painter does not write the display";
     }
     for (bool overwrite : {false, true}) {
-        Canvas c(flat(6, 6, 128), kToolBrush);
-        c.squareBrush(17);
-        c.s.tools.overwrite = overwrite;
-        c.w().codes[c.at(1, 1)] = 17;
-        c.w().colour.at(1, 1) = rgb(9, 9, 9);
-        c.press({0, 0, 3, 3}, 0);
+        Canvas c(flat(6, 6, 128), kToolBrush); c.squareBrush(17); c.s.tools.overwrite = overwrite;
+        c.w().codes[c.at(1, 1)] = 17; c.w().colour.at(1, 1) = rgb(9, 9, 9); c.press({0, 0, 3, 3}, 0);
         colourWinI(c.s);
         EXPECT_EQ(c.w().colour.at(2, 2), networkColour(17, gray(128)));
         EXPECT_EQ(c.code(2, 2), 17);
@@ -514,14 +460,11 @@ TEST(Selection, DraggedRectangleIsPaintedByTheCodeRules) {
         for (bool upLeft : {false, true}) {
             SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " code "
                                             << r.code << (upLeft ? " dragged up-left" : ""));
-            Canvas c(photo(), kToolSelectionPaint);
-            Workspace& ws = c.w();
+            Canvas c(photo(), kToolSelectionPaint); Workspace& ws = c.w();
             const std::vector<int8_t> before = c.mixCodes(rgb(1, 2, 3));
             c.s.tools.paintMode = r.masked ? kPaintMasked : kPaintInteractive;
-            c.s.tools.overwrite = r.overwrite;
-            c.s.tools.overwriteFactor = 0;
-            c.s.palette.paletteCode = r.code;
-            c.s.palette.markerColour = r.marker;
+            c.s.tools.overwrite = r.overwrite; c.s.tools.overwriteFactor = 0;
+            c.s.palette.paletteCode = r.code; c.s.palette.markerColour = r.marker;
             upLeft ? c.drag(150, 190, 110, 140) : c.drag(110, 140, 150, 190);
             for (int32_t y = 130; y < 200; ++y)
                 for (int32_t x = 100; x < 160; ++x) {
@@ -552,8 +495,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
     struct Row { uint64_t abortAtPoll; Rect rows; };
     for (const Row& r : {Row{0, {20, 100, 62, 132}}, Row{3, {20, 100, 62, 102}}, Row{32, {20, 100, 62, 131}}, Row{1, {}}}) {
         SCOPED_TRACE(testing::Message() << "abort at poll " << r.abortAtPoll);
-        Canvas c(photo());
-        c.progress.abortAtPoll = r.abortAtPoll;
+        Canvas c(photo()); c.progress.abortAtPoll = r.abortAtPoll;
         const SelectionFill fill{.toolRect = {60, 130, 20, 100}, .code = 6, .factor = 255, .masked = true};
         const Rect got = colourSelection(c.ctx(), fill, c.progress);
         EXPECT_EQ(got, r.rows);
@@ -561,10 +503,8 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
             for (int32_t x = 15; x < 70; ++x)
                 ASSERT_EQ(c.code(x, y), x >= got.x1 && x < got.x2 && y >= got.y1 && y < got.y2 ? 6 : 0) << x << ',' << y;
 
-        Canvas p(photo(), kToolSelectionPaint);
-        p.s.palette.paletteCode = 6;
-        p.progress.abortAtPoll = r.abortAtPoll;
-        p.w().selectionRect = {20, 100, 60, 130};
+        Canvas p(photo(), kToolSelectionPaint); p.s.palette.paletteCode = 6;
+        p.progress.abortAtPoll = r.abortAtPoll; p.w().selectionRect = {20, 100, 60, 130};
         p.s.routines->selPaint(p.s);
         EXPECT_EQ(p.progress.events, (std::vector<std::string>{"show", "lock", "hide", "unlock"}));
         EXPECT_EQ(p.progress.phases.back(), kSelectionPhase);
@@ -583,9 +523,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
     }
     // ColourSel alone writes only the working picture and tells no one.
     for (bool masked : {true, false}) {
-        Canvas c(photo(), kToolSelectionPaint);
-        c.s.palette.paletteCode = 6;
-        c.w().toolRect = {5, 5, 9, 9};
+        Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.w().toolRect = {5, 5, 9, 9};
         masked ? colourSelM(c.s) : colourSelI(c.s);
         EXPECT_EQ(c.code(10, 10), 6);
         EXPECT_EQ(c.w().colour.at(10, 10), masked ? maskedPixel(c.w().source.at(10, 10), c.s.palette.markerColour)
