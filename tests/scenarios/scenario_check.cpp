@@ -24,10 +24,7 @@ using namespace cw;
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why) {
-    std::printf("FAIL: %s\n", why.c_str());
-    std::exit(1);
-}
+[[noreturn]] void fail(const std::string& why) { std::printf("FAIL: %s\n", why.c_str()), std::exit(1); }
 std::vector<uint8_t> readCodes(const char* path) {
     std::ifstream f(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(f), {}};
@@ -129,11 +126,7 @@ int main(int argc, char** argv) {
     for (const Command& c : kCommands) {
         if (argc < 2 || std::string(argv[1]) != c.name) continue;
         if (argc - 2 != c.args) fail(std::string(c.name) + " takes " + std::to_string(c.args) + " arguments");
-        try {
-            c.run(argv + 2);
-        } catch (const std::exception& e) {
-            fail(e.what());
-        }
+        try { c.run(argv + 2); } catch (const std::exception& e) { fail(e.what()); }
         return 0;
     }
     fail("unknown check");

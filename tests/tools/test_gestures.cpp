@@ -60,9 +60,7 @@ private:
 class ZoomCounter final : public WindowHost {
 public:
     int refreshes = 0;
-    void createImageWindow() override {}
-    void showImageWindow() override {}
-    void closeImageWindow() override {}
+    void createImageWindow() override {} void showImageWindow() override {} void closeImageWindow() override {}
     void zoomPictureChanged() override { ++refreshes; }
 };
 
@@ -126,12 +124,10 @@ TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
 }
 
 TEST_P(EveryTool, IsFoundAndPresentsItselfAsTheToolBarShowsIt) {
-    EXPECT_EQ(tool().name(), expected().name);
-    EXPECT_EQ(toolNamed(tool().name()), &tool());
+    EXPECT_EQ(tool().name(), expected().name); EXPECT_EQ(toolNamed(tool().name()), &tool());
     EXPECT_EQ(toolById(expected().id), &tool());
     ToolSettings t; t.currentTool = tool().id();
-    EXPECT_EQ(&currentTool(t), &tool());
-    EXPECT_EQ(tool().cursor(), expected().cursor);
+    EXPECT_EQ(&currentTool(t), &tool()); EXPECT_EQ(tool().cursor(), expected().cursor);
     EXPECT_EQ(tool().drags(), expected().drags);
     EXPECT_FALSE(std::string_view(tool().hint()).empty()) << "its button needs a hint";
 }
@@ -147,8 +143,7 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
             selectTool(t, tool());
             SCOPED_TRACE(testing::Message() << tool().name() << " scope " << scope << " state " << state);
             EXPECT_EQ(t.currentTool, expected().id);
-            EXPECT_TRUE(sameGroups(t.groups, expected().groups));
-            EXPECT_EQ(t.scope, scope);
+            EXPECT_TRUE(sameGroups(t.groups, expected().groups)); EXPECT_EQ(t.scope, scope);
             switch (expected().switches) {
             case SwitchesOnSelect::Cleared: EXPECT_TRUE(!t.overwrite && !t.layered); break;
             case SwitchesOnSelect::Checked: EXPECT_TRUE(t.overwrite && t.layered); break;
@@ -174,8 +169,7 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
         pointerMove(p.s, false, 20, 14); pointerMove(p.s, false, 30, 20);
         const size_t brushWindows = p.routines->count("ColourWin");
         cancel ? pointerCancel(p.s) : pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
-        EXPECT_FALSE(p.w().dragging);
-        EXPECT_EQ(p.w().toolRect, Rect{});
+        EXPECT_FALSE(p.w().dragging); EXPECT_EQ(p.w().toolRect, Rect{});
         EXPECT_EQ(p.routines->count("ColourWin"), brushWindows);
         EXPECT_EQ(brushWindows > 0, id == kToolBrush);
         EXPECT_EQ(p.routines->count("SelPaint"), !cancel && id == kToolSelectionPaint ? 1u : 0u);
@@ -196,8 +190,7 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
 INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::Range(size_t(0), std::size(kExpected)),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                              std::string name = kExpected[info.param].name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
+                             return (std::replace(name.begin(), name.end(), '-', '_'), name);
                          });
 
 TEST(ToolSettings, ScopeQuickBrushAndWidthField) {
@@ -230,14 +223,12 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
     EXPECT_FALSE(p.s.cropPending);
     // Selection-paint gets its rectangle clamped to the picture.
     selectTool(p.s.tools, kToolSelectionPaint); p.drag(5, 6, 170, 180);
-    EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99");
-    EXPECT_FALSE(p.w().selectionActive);
+    EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99"); EXPECT_FALSE(p.w().selectionActive);
 }
 
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
     Picture p(100, 100, kToolBrush); p.press(0, 0);
-    EXPECT_EQ(p.w().toolRect, (Rect{0, 0, 10, 10}));
-    EXPECT_EQ(p.w().brushRadius, 10);
+    EXPECT_EQ(p.w().toolRect, (Rect{0, 0, 10, 10})); EXPECT_EQ(p.w().brushRadius, 10);
     int changed = 0;  // the outline complements pixels of the display only
     for (size_t i = 0; i < p.w().pixelCount(); ++i)
         if (p.w().display.data()[i] != p.w().colour.data()[i]) {
@@ -292,10 +283,8 @@ TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
     p.w().codes[12 * 100 + 34] = 17; pointerMove(p.s, false, 34, 12);
     EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
     EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
-    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46));
-    EXPECT_EQ(p.w().pointedCode, 17);
-    EXPECT_TRUE(cwtest::samePixels(before, p.w().display));
-    EXPECT_TRUE(p.routines->calls.empty());
+    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46)); EXPECT_EQ(p.w().pointedCode, 17);
+    EXPECT_TRUE(cwtest::samePixels(before, p.w().display)); EXPECT_TRUE(p.routines->calls.empty());
     pointerMove(p.s, false, 100, 12);  // just past the right edge: no colour
     EXPECT_EQ(p.s.pointer.colourLabel, " R:0 G:0 B:0 ");
 }
@@ -306,8 +295,7 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     ASSERT_FALSE(p.displayIsColour());
     selectTool(p.s.tools, kToolBrush); p.w().colour.at(0, 0) = rgb(1, 2, 3);
     pointerPress(p.s, MouseButton::Left, true, 20, 20);
-    EXPECT_TRUE(cwtest::samePixels(p.w().undo, p.w().colour));
-    EXPECT_TRUE(p.s.pointer.shiftHeld);
+    EXPECT_TRUE(cwtest::samePixels(p.w().undo, p.w().colour)); EXPECT_TRUE(p.s.pointer.shiftHeld);
     pointerUp(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_FALSE(p.s.pointer.shiftHeld);
     struct Row { const char* strength; int pressure, code, blend; bool damper; };
@@ -361,8 +349,7 @@ TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
     Picture p(100, 80); const Bitmap loaded = p.w().colour.clone();
     p.click(5, 5);  // the snapshot at the press
     p.paint(rgb(200, 0, 0)); p.w().codes[0] = 6; const Bitmap painted = p.w().colour.clone(); undoClick(p.s);
-    EXPECT_TRUE(p.shows(loaded));
-    EXPECT_EQ(p.w().codes[0], 6) << "only the pictures are exchanged";
+    EXPECT_TRUE(p.shows(loaded)); EXPECT_EQ(p.w().codes[0], 6) << "only the pictures are exchanged";
     undoClick(p.s);
     EXPECT_TRUE(p.shows(painted));
     // Checking "Un-do Enabled" snapshots at once; unchecked, Un-do does nothing.
@@ -436,11 +423,8 @@ TEST(Resample, ScaleFieldRulesAndTargetSizes) {
 
 TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
     Picture p(300, 200); p.paint(rgb(9, 8, 7)); p.w().codes[3] = 5; p.s.scale.value = 0;
-    ASSERT_TRUE(resetClick(p.s));
-    ASSERT_TRUE(p.s.ws);
-    EXPECT_EQ(p.w().width, 300);
-    EXPECT_EQ(p.w().source.at(0, 0), rgb(9, 8, 7));
-    EXPECT_EQ(p.w().codes[3], 0);
+    ASSERT_TRUE(resetClick(p.s)); ASSERT_TRUE(p.s.ws); EXPECT_EQ(p.w().width, 300);
+    EXPECT_EQ(p.w().source.at(0, 0), rgb(9, 8, 7)); EXPECT_EQ(p.w().codes[3], 0);
     EXPECT_EQ(p.w().freePixelCount, 300 * 200);
     EXPECT_TRUE(std::filesystem::is_empty(p.dir / "scratch")) << "the hand-over file is gone";
     scaleFieldChange(p.s.scale, -3);
@@ -461,8 +445,6 @@ TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
         scaleFieldChange(p.s.scale, factor); p.w().selectionActive = false;
         if (!resetClick(p.s)) break;
     }
-    ASSERT_FALSE(p.messages.shown.empty());
-    EXPECT_EQ(p.messages.shown.back(), kSetupOutOfMemory);
-    ASSERT_TRUE(p.s.ws);
-    EXPECT_EQ(p.w().colour.at(0, 0), rgb(1, 2, 3));
+    ASSERT_FALSE(p.messages.shown.empty()); EXPECT_EQ(p.messages.shown.back(), kSetupOutOfMemory);
+    ASSERT_TRUE(p.s.ws); EXPECT_EQ(p.w().colour.at(0, 0), rgb(1, 2, 3));
 }

@@ -62,9 +62,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         }
         return codes();
     }
-    void press(const Rect& window, uint32_t picked) {
-        s.ws->toolRect = s.ws->prevToolRect = window; s.ws->pickedColour = picked;
-    }
+    void press(const Rect& window, uint32_t picked) { s.ws->toolRect = s.ws->prevToolRect = window, s.ws->pickedColour = picked; }
     void squareBrush(int32_t code, int32_t size = 0) {
         s.tools.rounded = false; s.palette.paletteCode = code;
         if (size) s.tools.brushWidth = s.tools.brushWidthField = s.tools.brushHeight = s.tools.brushHeightField = size;
@@ -77,8 +75,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
     // A fill's meter: a phase but no gauge, the windows locked until the end.
     void expectFillMeter() const {
         EXPECT_EQ(progress.events, (std::vector<std::string>{"lock", "show", "hide", "unlock"}));
-        EXPECT_EQ(progress.phases.back(), kTouchPaintPhase);
-        EXPECT_FALSE(progress.gaugeSeenAtPoll);
+        EXPECT_EQ(progress.phases.back(), kTouchPaintPhase); EXPECT_FALSE(progress.gaugeSeenAtPoll);
         EXPECT_FALSE(progress.unlockedAtPoll);
     }
 };
@@ -142,8 +139,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
         EXPECT_EQ(c.host.changed, (std::vector<Rect>{{1, 2, 28, 30}})) << "the limit and the seed";
         EXPECT_EQ(c.progress.polls, r.abortAtPoll ? r.abortAtPoll : 112u);
         c.expectFillMeter();
-        EXPECT_TRUE(c.progress.gaugeVisible());
-        EXPECT_FALSE(c.progress.visible());
+        EXPECT_TRUE(c.progress.gaugeVisible()); EXPECT_FALSE(c.progress.visible());
     }
     // The Make-up marker (-1) complements all three channels and stays opaque.
     Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; c.s.routines->touchPaintMOY(c.s, 0, 0, 3);
@@ -157,22 +153,16 @@ TEST(Fills, SeedOffThePictureDoesNothing) {
         touchPaintIOY(c.s, x, y, 17); touchPaintMON(c.s, x, y, 17); clickPaintM(c.s, x, y, 3);
         clickPaintI(c.s, x, y, 17);
     }
-    EXPECT_EQ(c.map(0), Map(32, std::string(32, '#')));
-    EXPECT_TRUE(c.progress.events.empty());
-    EXPECT_TRUE(c.host.changed.empty());
-    EXPECT_FALSE(c.w().imageModified);
+    EXPECT_EQ(c.map(0), Map(32, std::string(32, '#'))); EXPECT_TRUE(c.progress.events.empty());
+    EXPECT_TRUE(c.host.changed.empty()); EXPECT_FALSE(c.w().imageModified);
 }
 
 // An Interactive fill colours each painted pixel exactly as one ColourMag
 // call would, whatever the settings: a second call would merge with the
 // first's result. On a colour photograph, with effects, merging, inversion.
 TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
-    struct Row {
-        const char* what;
-        bool connected;
-        int32_t code, saturation, ambient, intensity, blend;  // blend > 0: the Damper on
-        bool invert, layered; int32_t tool;
-    };
+    // blend > 0: the Damper on.
+    struct Row { const char* what; bool connected; int32_t code, saturation, ambient, intensity, blend; bool invert, layered; int32_t tool; };
     const Row rows[] = {
         {"plain network", false, 17, 0, 0, 0, 0, false, false, kToolTouch},
         {"effects and invert", false, 6, 4, -3, 0, 0, true, false, kToolTouch},
@@ -319,10 +309,9 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
             ++painted; const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
             box = {std::min(box.x1, x), std::min(box.y1, y), std::max(box.x2, x + 1), std::max(box.y2, y + 1)};
         }
-        if (abortAt == 0) EXPECT_GT(painted, 4'600'000u) << "more than one batch of painting";
+        if (abortAt == 0) { EXPECT_GT(painted, 4'600'000u) << "more than one batch of painting"; }
         EXPECT_EQ(c.host.changed, std::vector<Rect>{box});
-        EXPECT_EQ(c.progress.polls, abortAt ? abortAt : painted);
-        EXPECT_FALSE(c.progress.locked());
+        EXPECT_EQ(c.progress.polls, abortAt ? abortAt : painted); EXPECT_FALSE(c.progress.locked());
     }
 }
 
@@ -381,8 +370,7 @@ TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
     Canvas r(flat(100, 100), kToolBrush); r.s.tools.paintMode = kPaintMasked; r.s.palette.paletteCode = 4;
     quickBrush(r.s.tools, {"10 x 5", 10, 5}); pointerMove(r.s, false, 50, 50);
     pointerPress(r.s, MouseButton::Left, false, 50, 50);
-    EXPECT_EQ(r.w().toolRect, (Rect{41, 46, 60, 55}));
-    EXPECT_EQ(r.w().brushRadius, 10);
+    EXPECT_EQ(r.w().toolRect, (Rect{41, 46, 60, 55})); EXPECT_EQ(r.w().brushRadius, 10);
     r.each([&](int32_t x, int32_t y, size_t) {
         const int32_t dx = x - 50, dy = y - 50;
         ASSERT_EQ(r.code(x, y) == 4, dx * dx + dy * dy <= 100 && inside({41, 46, 61, 56}, x, y)) << x << ',' << y;
@@ -433,8 +421,7 @@ TEST(Brush, EraserAndOverwrite) {
         Canvas c(flat(6, 6, 128), kToolBrush); c.squareBrush(17); c.s.tools.overwrite = overwrite;
         c.w().codes[c.at(1, 1)] = 17; c.w().colour.at(1, 1) = rgb(9, 9, 9); c.press({0, 0, 3, 3}, 0);
         colourWinI(c.s);
-        EXPECT_EQ(c.w().colour.at(2, 2), networkColour(17, gray(128)));
-        EXPECT_EQ(c.code(2, 2), 17);
+        EXPECT_EQ(c.w().colour.at(2, 2), networkColour(17, gray(128))); EXPECT_EQ(c.code(2, 2), 17);
         EXPECT_EQ(c.w().colour.at(1, 1), overwrite ? networkColour(17, gray(128)) : rgb(9, 9, 9));
         EXPECT_EQ(c.w().colour.at(5, 5), gray(128));
     }
@@ -479,8 +466,7 @@ TEST(Selection, DraggedRectangleIsPaintedByTheCodeRules) {
                     ASSERT_EQ(ws.codes[i], !paint ? before[i] : r.code == 127 ? 0 : r.code) << x << ',' << y;
                 }
             EXPECT_TRUE(c.displayIsColour()) << "the band is gone and the result shown";
-            EXPECT_EQ(c.s.tools.overwriteFactor, 0);
-            EXPECT_FALSE(ws.selectionActive);
+            EXPECT_EQ(c.s.tools.overwriteFactor, 0); EXPECT_FALSE(ws.selectionActive);
             EXPECT_TRUE(ws.imageModified);
             Rect all{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};  // what was shown covers the painted pixels
             for (const Rect& k : c.host.changed)
@@ -507,10 +493,8 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
         p.progress.abortAtPoll = r.abortAtPoll; p.w().selectionRect = {20, 100, 60, 130};
         p.s.routines->selPaint(p.s);
         EXPECT_EQ(p.progress.events, (std::vector<std::string>{"show", "lock", "hide", "unlock"}));
-        EXPECT_EQ(p.progress.phases.back(), kSelectionPhase);
-        EXPECT_FALSE(p.progress.hiddenAtPoll);
-        EXPECT_FALSE(p.progress.unlockedAtPoll);
-        EXPECT_EQ(p.map(6), c.map(6));
+        EXPECT_EQ(p.progress.phases.back(), kSelectionPhase); EXPECT_FALSE(p.progress.hiddenAtPoll);
+        EXPECT_FALSE(p.progress.unlockedAtPoll); EXPECT_EQ(p.map(6), c.map(6));
         EXPECT_TRUE(p.w().imageModified);
         if (r.abortAtPoll) continue;
         ASSERT_EQ(p.progress.gaugeAtPoll.size(), 32u) << "one poll per row, 100..131";
