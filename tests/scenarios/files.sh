@@ -1,29 +1,23 @@
 #!/bin/sh
-# Batch runner: load, force gray, save, dump, restore and the error contract.
+# Batch runner: load, force gray, save, dump, restore and the error contract;
+# scripts the fuzzer found costly or crashing run to their end.
 # usage: files.sh CHROMAWELL_BATCH TESTDATA
 set -u
 BATCH=$1 DATA=$2 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export XDG_CACHE_HOME="$WORK/cache"
 fail() { echo "FAIL: $*"; exit 1; }
+# Writes a script from one line per step, with ';' between the commands of a step.
+script() { sed 's/ *; */\n/g' > "$WORK/$1"; }
 
-cat > "$WORK/ok.cw" <<EOF
+script ok.cw <<EOF
 # comments and blank lines are skipped
 
-set force-gray on
-load "$DATA/photos/astronaut.jpg"
-time load
-dump state "$WORK/state.txt"
-dump codes "$WORK/codes.bin"
-dump source "$WORK/source.bmp"
-save "$WORK/saved.bmp"
-save "$WORK/saved.bmp"
-set complexity 300
-set integration 0
-restore
-dump state "$WORK/state2.txt"
-dump display "$WORK/display.bmp"
-clear
+set force-gray on; load "$DATA/photos/astronaut.jpg"; time load
+dump state "$WORK/state.txt"; dump codes "$WORK/codes.bin"; dump source "$WORK/source.bmp"
+save "$WORK/saved.bmp"; save "$WORK/saved.bmp"
+set complexity 300; set integration 0; restore
+dump state "$WORK/state2.txt"; dump display "$WORK/display.bmp"; clear
 EOF
 "$BATCH" "$WORK/ok.cw" > "$WORK/out" 2> "$WORK/err" || fail "script failed: $(cat "$WORK/err")"
 grep -q '^time load [0-9][0-9]*$' "$WORK/out" || fail "no time line: $(cat "$WORK/out")"
@@ -56,5 +50,15 @@ for bad in 'frobnicate' 'save x.bmp' 'dump codes x' 'set force-gray maybe' 'load
     printf '# one\n%s\n' "$bad" | "$BATCH" - 2> "$WORK/err3"
     [ $? -eq 2 ] || fail "'$bad' should exit 2"
     grep -q '^line 2: ' "$WORK/err3" || fail "'$bad': $(cat "$WORK/err3")"
+done
+
+# The fuzzer's scripts name the small picture it ran them beside; each must
+# finish with success or a script error, never a signal.
+cp "$DATA/bmp/pal8.bmp" "$WORK/pal8.bmp"
+cd "$WORK" || exit 1
+for s in "$DATA"/fuzz/*.cw; do
+    "$BATCH" "$s" > /dev/null 2> "$WORK/err"
+    rc=$?
+    [ $rc -eq 0 ] || [ $rc -eq 2 ] || fail "$(basename "$s") exited $rc: $(cat "$WORK/err")"
 done
 echo ok

@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstring>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "actions/resample.h"
@@ -22,25 +21,22 @@
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
 
-using namespace cw;
+using namespace cw; using Calls = std::vector<std::string>;
 
 namespace {
 
-std::string str(const Rect& r) {
-    std::ostringstream o;
-    o << r.x1 << ',' << r.y1 << ',' << r.x2 << ',' << r.y2;
-    return o.str();
+template <class... T> std::string join(char sep, const T&... v) {
+    std::string out; ((out += (out.empty() ? "" : std::string(1, sep)) + std::string(v)), ...);
+    return out;
 }
+std::string str(int32_t v) { return std::to_string(v); }
+std::string str(const Rect& r) { return join(',', str(r.x1), str(r.y1), str(r.x2), str(r.y2)); }
 
 // Records which routine a gesture chose, with its arguments.
 class RecordingRoutines : public PaintRoutines {
 public:
-    std::vector<std::string> calls;
-    int snapshots = 0;
-    void undoSnapshot(Document& s) override {
-        ++snapshots;
-        PaintRoutines::undoSnapshot(s);
-    }
+    Calls calls; int snapshots = 0;
+    void undoSnapshot(Document& s) override { ++snapshots, PaintRoutines::undoSnapshot(s); }
     void colourWinI(Document& s) override { calls.push_back("ColourWinI " + str(s.ws->toolRect)); }
     void colourWinM(Document& s) override { calls.push_back("ColourWinM " + str(s.ws->toolRect)); }
     void selPaint(Document& s) override { calls.push_back("SelPaint " + str(s.ws->selectionRect)); }
@@ -56,9 +52,7 @@ public:
 
 private:
     void add(const char* name, Document& s, int32_t x, int32_t y, int32_t c) {
-        std::ostringstream o;
-        o << name << ' ' << x << ' ' << y << ' ' << c << " limit " << str(s.pointer.paintLimitRect);
-        calls.push_back(o.str());
+        calls.push_back(join(' ', name, str(x), str(y), str(c), "limit", str(s.pointer.paintLimitRect)));
     }
 };
 
@@ -66,51 +60,39 @@ private:
 class ZoomCounter final : public WindowHost {
 public:
     int refreshes = 0;
-    void createImageWindow() override {}
-    void showImageWindow() override {}
-    void closeImageWindow() override {}
+    void createImageWindow() override {} void showImageWindow() override {} void closeImageWindow() override {}
     void zoomPictureChanged() override { ++refreshes; }
 };
 
 struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     RecordingRoutines* routines;
-    explicit Picture(int w = 100, int h = 100) : SessionRig("scratch") {
+    explicit Picture(int w = 100, int h = 100, int32_t tool = -1) : SessionRig("scratch") {
         Bitmap b(w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) b.at(x, y) = rgb(x & 255, y & 255, (x + y) & 255);
-        s.ws = buildWorkspace(std::move(b), false, progress);
-        s.imageWindowOpen = true;
-        auto r = std::make_unique<RecordingRoutines>();
-        routines = r.get();
-        s.routines = std::move(r);
+        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true;
+        auto r = std::make_unique<RecordingRoutines>(); routines = r.get(); s.routines = std::move(r);
+        if (tool >= 0) selectTool(s.tools, tool);
     }
+    Workspace& w() const { return *s.ws; }
     void tap(int x, int y, MouseButton b = MouseButton::Left) { pointerTap(s, b, false, x, y); }
+    void press(int x, int y, bool shift = false) { pointerMove(s, false, x, y), pointerPress(s, MouseButton::Left, shift, x, y); }
+    void click(int x, int y, MouseButton b = MouseButton::Left) { pointerPress(s, b, false, x, y), pointerUp(s, b, false, x, y); }
     void paint(uint32_t c) {
         for (size_t i = 0; i < s.ws->pixelCount(); i += 7) s.ws->colour.data()[i] = c;
         s.ws->display.copyFrom(s.ws->colour);
     }
-    void select(int x1, int y1, int x2, int y2) {
-        selectTool(s.tools, kToolRectangle);
-        drag(x1, y1, x2, y2);
-    }
+    void select(int x1, int y1, int x2, int y2) { selectTool(s.tools, kToolRectangle), drag(x1, y1, x2, y2); }
     void drag(int x1, int y1, int x2, int y2) {
-        pointerMove(s, false, x1, y1);
-        pointerPress(s, MouseButton::Left, false, x1, y1);
-        pointerMove(s, false, x2, y2);
+        press(x1, y1); pointerMove(s, false, x2, y2);
         pointerRelease(s, MouseButton::Left, false, x2, y2, insidePicture(s, x2, y2));
     }
+    bool shows(const Bitmap& b) const { return cwtest::samePixels(s.ws->colour, b) && cwtest::samePixels(s.ws->display, b); }
 };
 
-// What the tool bar promises of each tool, in button order.
-struct Expected {
-    const char* name;
-    int32_t id;
-    ToolCursor cursor;
-    ToolGroups groups;
-    SwitchesOnSelect switches;
-    bool exclusive;  // Overwrite and Layered exclude each other
-    bool drags;
-};
+// What the tool bar promises of each tool, in button order; `exclusive`:
+// Overwrite and Layered exclude each other.
+struct Expected { const char* name; int32_t id; ToolCursor cursor; ToolGroups groups; SwitchesOnSelect switches; bool exclusive, drags; };
 const Expected kExpected[] = {
     {"rectangle", kToolRectangle, ToolCursor::Drag, {false, false, false}, SwitchesOnSelect::Kept, false, true},
     {"brush", kToolBrush, ToolCursor::Crosshair, {true, false, true}, SwitchesOnSelect::Cleared, true, true},
@@ -136,20 +118,16 @@ TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
     for (const char* name : {"", "pencil", "Brush", "brush ", "selection"}) EXPECT_EQ(toolNamed(name), nullptr) << name;
     for (int32_t id : {0, -1, 5, 127}) {
         EXPECT_EQ(toolById(id), nullptr) << id;
-        ToolSettings t;
-        t.currentTool = id;
+        ToolSettings t; t.currentTool = id;
         EXPECT_EQ(&currentTool(t), toolNamed("brush")) << "an id no tool has works as the brush";
     }
 }
 
 TEST_P(EveryTool, IsFoundAndPresentsItselfAsTheToolBarShowsIt) {
-    EXPECT_EQ(tool().name(), expected().name);
-    EXPECT_EQ(toolNamed(tool().name()), &tool());
+    EXPECT_EQ(tool().name(), expected().name); EXPECT_EQ(toolNamed(tool().name()), &tool());
     EXPECT_EQ(toolById(expected().id), &tool());
-    ToolSettings t;
-    t.currentTool = tool().id();
-    EXPECT_EQ(&currentTool(t), &tool());
-    EXPECT_EQ(tool().cursor(), expected().cursor);
+    ToolSettings t; t.currentTool = tool().id();
+    EXPECT_EQ(&currentTool(t), &tool()); EXPECT_EQ(tool().cursor(), expected().cursor);
     EXPECT_EQ(tool().drags(), expected().drags);
     EXPECT_FALSE(std::string_view(tool().hint()).empty()) << "its button needs a hint";
 }
@@ -160,31 +138,22 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
     for (int scope : {kScopeConnected, kScopeImageWide})
         for (int state = 0; state < 4; ++state) {
             const bool overwrite = state & 1, layered = state & 2;
-            ToolSettings t;
-            t.scope = scope;
-            t.overwrite = overwrite;
-            t.layered = layered;
+            ToolSettings t; t.scope = scope, t.overwrite = overwrite, t.layered = layered;
             t.groups = {!expected().groups.overwriteShown, !expected().groups.integrationShown, !expected().groups.brushShown};
             selectTool(t, tool());
             SCOPED_TRACE(testing::Message() << tool().name() << " scope " << scope << " state " << state);
             EXPECT_EQ(t.currentTool, expected().id);
-            EXPECT_TRUE(sameGroups(t.groups, expected().groups));
-            EXPECT_EQ(t.scope, scope);
+            EXPECT_TRUE(sameGroups(t.groups, expected().groups)); EXPECT_EQ(t.scope, scope);
             switch (expected().switches) {
             case SwitchesOnSelect::Cleared: EXPECT_TRUE(!t.overwrite && !t.layered); break;
             case SwitchesOnSelect::Checked: EXPECT_TRUE(t.overwrite && t.layered); break;
             case SwitchesOnSelect::Kept: EXPECT_TRUE(t.overwrite == overwrite && t.layered == layered); break;
             }
         }
-    ToolSettings t;
-    selectTool(t, tool());
+    ToolSettings t; selectTool(t, tool()); overwriteClicked(t, true); layeredClicked(t, true);
+    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(!expected().exclusive, true));
     overwriteClicked(t, true);
-    layeredClicked(t, true);
-    EXPECT_TRUE(t.layered);
-    EXPECT_EQ(t.overwrite, !expected().exclusive);
-    overwriteClicked(t, true);
-    EXPECT_TRUE(t.overwrite);
-    EXPECT_EQ(t.layered, !expected().exclusive);
+    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(true, !expected().exclusive));
 }
 
 // Whatever the tool, a whole gesture ends the drag, takes the brush size
@@ -193,32 +162,27 @@ TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
 TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
     for (bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
-        Picture p(60, 40);
-        selectTool(p.s.tools, tool());
+        Picture p(60, 40); selectTool(p.s.tools, tool()); const int32_t id = tool().id();
         p.s.tools.brushWidth = p.s.tools.brushHeight = 7;  // as if the press had clamped them
-        pointerMove(p.s, false, 10, 8);
-        pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
-        EXPECT_EQ(p.s.ws->dragging, expected().drags);
-        pointerMove(p.s, false, 20, 14);
-        pointerMove(p.s, false, 30, 20);
+        pointerMove(p.s, false, 10, 8); pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
+        EXPECT_EQ(p.w().dragging, expected().drags);
+        pointerMove(p.s, false, 20, 14); pointerMove(p.s, false, 30, 20);
         const size_t brushWindows = p.routines->count("ColourWin");
-        if (cancel) pointerCancel(p.s);
-        else pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
-        EXPECT_FALSE(p.s.ws->dragging);
-        EXPECT_EQ(p.s.ws->toolRect, Rect{});
+        cancel ? pointerCancel(p.s) : pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
+        EXPECT_FALSE(p.w().dragging); EXPECT_EQ(p.w().toolRect, Rect{});
         EXPECT_EQ(p.routines->count("ColourWin"), brushWindows);
-        EXPECT_EQ(brushWindows > 0, tool().id() == kToolBrush);
-        EXPECT_EQ(p.routines->count("SelPaint"), !cancel && tool().id() == kToolSelectionPaint ? 1u : 0u);
-        EXPECT_EQ(p.routines->count("TouchPaint"), !cancel && tool().id() == kToolTouch ? 1u : 0u);
-        EXPECT_EQ(p.s.ws->selectionActive, !cancel && tool().id() == kToolRectangle);
+        EXPECT_EQ(brushWindows > 0, id == kToolBrush);
+        EXPECT_EQ(p.routines->count("SelPaint"), !cancel && id == kToolSelectionPaint ? 1u : 0u);
+        EXPECT_EQ(p.routines->count("TouchPaint"), !cancel && id == kToolTouch ? 1u : 0u);
+        EXPECT_EQ(p.w().selectionActive, !cancel && id == kToolRectangle);
         if (cancel) {
             EXPECT_TRUE(p.displayIsColour()) << "no outline stays on screen";
             EXPECT_EQ(p.s.pointer.shiftHeld, !expected().drags) << "a cancel ends a drag; without one it does nothing";
-            EXPECT_EQ(p.s.ws->imageModified, tool().id() == kToolBrush) << "only the brush painted before the cancel";
+            EXPECT_EQ(p.w().imageModified, id == kToolBrush) << "only the brush painted before the cancel";
         } else {
             EXPECT_EQ(p.s.tools.brushWidth, expected().drags ? p.s.tools.brushWidthField : 7);
             EXPECT_EQ(p.s.tools.brushHeight, expected().drags ? p.s.tools.brushHeightField : 7);
-            EXPECT_EQ(p.s.ws->imageModified, expected().drags);
+            EXPECT_EQ(p.w().imageModified, expected().drags);
         }
     }
 }
@@ -226,16 +190,12 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
 INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::Range(size_t(0), std::size(kExpected)),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                              std::string name = kExpected[info.param].name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
+                             return (std::replace(name.begin(), name.end(), '-', '_'), name);
                          });
 
 TEST(ToolSettings, ScopeQuickBrushAndWidthField) {
-    ToolSettings t;
-    selectTool(t, kToolTouch);
-    scopeChanged(t, kScopeConnected);
-    EXPECT_FALSE(t.overwrite);
-    EXPECT_FALSE(t.groups.overwriteShown);
+    ToolSettings t; selectTool(t, kToolTouch); scopeChanged(t, kScopeConnected);
+    EXPECT_EQ(std::pair(t.overwrite, t.groups.overwriteShown), std::pair(false, false));
     scopeChanged(t, kScopeImageWide);
     EXPECT_TRUE(t.groups.overwriteShown);
     EXPECT_FALSE(t.overwrite) << "back to image-wide, Overwrite stays unchecked";
@@ -246,58 +206,42 @@ TEST(ToolSettings, ScopeQuickBrushAndWidthField) {
 }
 
 TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
-    Picture p;
-    selectTool(p.s.tools, kToolRectangle);
+    Picture p(100, 100, kToolRectangle);
     p.tap(30, 30);  // no movement: no selection
-    EXPECT_FALSE(p.s.ws->selectionActive);
+    EXPECT_FALSE(p.w().selectionActive);
     p.drag(50, 40, 10, 90);  // leftwards: no selection either
-    EXPECT_FALSE(p.s.ws->selectionActive);
+    EXPECT_FALSE(p.w().selectionActive);
     p.drag(10, 40, 50, 40);  // nor with no height
-    EXPECT_FALSE(p.s.ws->selectionActive);
-    EXPECT_FALSE(p.s.cropPending);
+    EXPECT_FALSE(p.w().selectionActive || p.s.cropPending);
     p.drag(10, 40, 50, 90);
-    EXPECT_TRUE(p.s.ws->selectionActive);
+    EXPECT_TRUE(p.w().selectionActive && p.s.cropPending);
     EXPECT_EQ(p.s.pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
-    EXPECT_TRUE(p.s.cropPending);
     EXPECT_FALSE(p.displayIsColour()) << "the band stays visible";
-    selectTool(p.s.tools, kToolTouch);
-    p.tap(20, 50);
-    p.tap(20, 50);
-    EXPECT_EQ(p.routines->calls, (std::vector<std::string>{"TouchPaintIOY 20 50 1 limit 10,40,50,90",
-                                                           "TouchPaintIOY 20 50 1 limit 0,0,99,99"}));
+    selectTool(p.s.tools, kToolTouch); p.tap(20, 50); p.tap(20, 50);
+    EXPECT_EQ(p.routines->calls, (Calls{"TouchPaintIOY 20 50 1 limit 10,40,50,90", "TouchPaintIOY 20 50 1 limit 0,0,99,99"}));
     EXPECT_TRUE(p.displayIsColour()) << "the next press erased the band";
     EXPECT_FALSE(p.s.cropPending);
     // Selection-paint gets its rectangle clamped to the picture.
-    selectTool(p.s.tools, kToolSelectionPaint);
-    p.drag(5, 6, 170, 180);
-    EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99");
-    EXPECT_FALSE(p.s.ws->selectionActive);
+    selectTool(p.s.tools, kToolSelectionPaint); p.drag(5, 6, 170, 180);
+    EXPECT_EQ(p.routines->calls.back(), "SelPaint 5,6,99,99"); EXPECT_FALSE(p.w().selectionActive);
 }
 
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
-    Picture p;
-    selectTool(p.s.tools, kToolBrush);
-    pointerMove(p.s, false, 0, 0);
-    pointerPress(p.s, MouseButton::Left, false, 0, 0);
-    EXPECT_EQ(p.s.ws->toolRect, (Rect{0, 0, 10, 10}));
-    EXPECT_EQ(p.s.ws->brushRadius, 10);
+    Picture p(100, 100, kToolBrush); p.press(0, 0);
+    EXPECT_EQ(p.w().toolRect, (Rect{0, 0, 10, 10})); EXPECT_EQ(p.w().brushRadius, 10);
     int changed = 0;  // the outline complements pixels of the display only
-    for (size_t i = 0; i < p.s.ws->pixelCount(); ++i)
-        if (p.s.ws->display.data()[i] != p.s.ws->colour.data()[i]) {
-            EXPECT_EQ(p.s.ws->display.data()[i], p.s.ws->colour.data()[i] ^ 0x00ffffffu);
+    for (size_t i = 0; i < p.w().pixelCount(); ++i)
+        if (p.w().display.data()[i] != p.w().colour.data()[i]) {
+            EXPECT_EQ(p.w().display.data()[i], p.w().colour.data()[i] ^ 0x00ffffffu);
             ++changed;
         }
     EXPECT_GT(changed, 20);
-    pointerMove(p.s, false, 1, 0);
-    pointerMove(p.s, false, 99, 99);
+    pointerMove(p.s, false, 1, 0); pointerMove(p.s, false, 99, 99);
     pointerRelease(p.s, MouseButton::Left, false, 99, 99, true);
-    EXPECT_EQ(p.routines->calls,
-              (std::vector<std::string>{"ColourWinI 0,0,10,10", "ColourWinI 0,0,11,10", "ColourWinI 89,89,99,99"}));
+    EXPECT_EQ(p.routines->calls, (Calls{"ColourWinI 0,0,10,10", "ColourWinI 0,0,11,10", "ColourWinI 89,89,99,99"}));
     EXPECT_TRUE(p.displayIsColour()) << "the release erases the outline";
-    EXPECT_TRUE(p.s.ws->imageModified);
-    p.s.tools.paintMode = kPaintMasked;
-    p.s.tools.rounded = false;
-    p.tap(50, 50);
+    EXPECT_TRUE(p.w().imageModified);
+    p.s.tools.paintMode = kPaintMasked; p.s.tools.rounded = false; p.tap(50, 50);
     EXPECT_EQ(p.routines->calls.back(), "ColourWinM 41,41,60,60");
     p.s.tools.brushWidth = p.s.tools.brushHeight = 70;  // a press keeps the window within 50 of the pointer
     p.tap(50, 50);
@@ -305,97 +249,64 @@ TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
 }
 
 TEST(Interaction, TouchPaintDispatchFollowsScopeModeAndOverwrite) {
-    struct Row {
-        int scope, mode;
-        bool overwrite;
-        const char* call;
-    };
+    struct Row { int scope, mode; bool overwrite; const char* call; };
     for (const Row& r : {Row{kScopeImageWide, kPaintMasked, true, "TouchPaintMOY 3 4 7"},
                          Row{kScopeImageWide, kPaintMasked, false, "TouchPaintMON 3 4 7"},
                          Row{kScopeImageWide, kPaintInteractive, true, "TouchPaintIOY 3 4 7"},
                          Row{kScopeImageWide, kPaintInteractive, false, "TouchPaintION 3 4 7"},
                          Row{kScopeConnected, kPaintMasked, true, "ClickPaintM 3 4 7"},
                          Row{kScopeConnected, kPaintInteractive, false, "ClickPaintI 3 4 7"}}) {
-        Picture p;
-        selectTool(p.s.tools, kToolTouch);
-        p.s.tools.scope = r.scope;
-        p.s.tools.paintMode = r.mode;
-        p.s.tools.overwrite = r.overwrite;
-        p.s.palette.paletteCode = 7;
-        p.tap(3, 4);
-        EXPECT_EQ(p.routines->calls, std::vector<std::string>{std::string(r.call) + " limit 0,0,99,99"});
+        Picture p(100, 100, kToolTouch);
+        p.s.tools.scope = r.scope, p.s.tools.paintMode = r.mode, p.s.tools.overwrite = r.overwrite;
+        p.s.palette.paletteCode = 7; p.tap(3, 4);
+        EXPECT_EQ(p.routines->calls, Calls{std::string(r.call) + " limit 0,0,99,99"});
     }
     // The eraser with no effects paints nothing on a click, nor does a press
     // released outside the picture.
-    Picture p;
-    selectTool(p.s.tools, kToolTouch);
-    p.s.palette.paletteCode = 127;
-    p.tap(3, 4);
-    p.s.palette.paletteCode = 5;
+    Picture p(100, 100, kToolTouch); p.s.palette.paletteCode = 127; p.tap(3, 4); p.s.palette.paletteCode = 5;
     p.drag(3, 4, 300, 4);
     EXPECT_TRUE(p.routines->calls.empty());
 }
 
 TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
-    Picture p;
-    p.s.ws->codes[5 * 100 + 6] = 9;
-    p.s.ws->codes[7 * 100 + 8] = -3;
+    Picture p; p.w().codes[5 * 100 + 6] = 9; p.w().codes[7 * 100 + 8] = -3;
     for (auto [x, y, code] : {std::tuple{6, 5, 9}, {8, 7, -3}, {1, 1, 0}}) {
-        p.s.palette.paletteCode = 42;
-        p.tap(x, y, MouseButton::Right);
+        p.s.palette.paletteCode = 42; p.tap(x, y, MouseButton::Right);
         EXPECT_EQ(p.s.palette.paletteCode, code);
     }
     EXPECT_EQ(p.routines->snapshots, 0) << "only a left press takes the undo snapshot";
-    p.s.ws->codes[0] = 4;  // outside the picture the last code stays
-    pointerMove(p.s, false, 0, 0);
-    pointerMove(p.s, false, -5, 1000);
-    pointerPress(p.s, MouseButton::Right, false, -5, 1000);
-    pointerUp(p.s, MouseButton::Right, false, -5, 1000);
+    p.w().codes[0] = 4;  // outside the picture the last code stays
+    pointerMove(p.s, false, 0, 0); pointerMove(p.s, false, -5, 1000); p.click(-5, 1000, MouseButton::Right);
     EXPECT_EQ(p.s.palette.paletteCode, 4);
 
-    const Bitmap before = p.s.ws->display.clone();
-    p.s.ws->codes[12 * 100 + 34] = 17;
-    pointerMove(p.s, false, 34, 12);
+    const Bitmap before = p.w().display.clone();
+    p.w().codes[12 * 100 + 34] = 17; pointerMove(p.s, false, 34, 12);
     EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
     EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
-    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46));
-    EXPECT_EQ(p.s.ws->pointedCode, 17);
-    EXPECT_TRUE(cwtest::samePixels(before, p.s.ws->display));
-    EXPECT_TRUE(p.routines->calls.empty());
+    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46)); EXPECT_EQ(p.w().pointedCode, 17);
+    EXPECT_TRUE(cwtest::samePixels(before, p.w().display)); EXPECT_TRUE(p.routines->calls.empty());
     pointerMove(p.s, false, 100, 12);  // just past the right edge: no colour
     EXPECT_EQ(p.s.pointer.colourLabel, " R:0 G:0 B:0 ");
 }
 
 TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     Picture p;
-    selectTool(p.s.tools, kToolRectangle);  // a pending band must not reach the snapshot
-    p.drag(10, 10, 60, 60);
+    p.select(10, 10, 60, 60);  // a pending band must not reach the snapshot
     ASSERT_FALSE(p.displayIsColour());
-    selectTool(p.s.tools, kToolBrush);
-    p.s.ws->colour.at(0, 0) = rgb(1, 2, 3);
+    selectTool(p.s.tools, kToolBrush); p.w().colour.at(0, 0) = rgb(1, 2, 3);
     pointerPress(p.s, MouseButton::Left, true, 20, 20);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->undo, p.s.ws->colour));
-    EXPECT_TRUE(p.s.pointer.shiftHeld);
+    EXPECT_TRUE(cwtest::samePixels(p.w().undo, p.w().colour)); EXPECT_TRUE(p.s.pointer.shiftHeld);
     pointerUp(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_FALSE(p.s.pointer.shiftHeld);
-    struct Row {
-        const char* strength;
-        int pressure, code, blend;
-        bool damper;
-    };
+    struct Row { const char* strength; int pressure, code, blend; bool damper; };
     for (const Row& r : {Row{"0", 0, 1, 1, false}, Row{"1", 0, 1, 1, false}, Row{"0", 0, 88, 1, true}, Row{"5", 0, 1, 5, true},
                          Row{"5", -5, 1, 10, true}, Row{"12", 0, 1, 9, true}, Row{"0", -1, 1, 2, true}}) {
-        p.s.palette.strengthText = r.strength;
-        p.s.palette.pressure = r.pressure;
-        p.s.palette.paletteCode = r.code;
-        pointerPress(p.s, MouseButton::Left, false, 20, 20);
-        pointerUp(p.s, MouseButton::Left, false, 20, 20);
-        EXPECT_EQ(p.s.palette.blendStrength, r.blend) << r.strength << " " << r.pressure;
-        EXPECT_EQ(p.s.palette.damperOn, r.damper) << r.strength << " " << r.code;
+        p.s.palette.strengthText = r.strength, p.s.palette.pressure = r.pressure, p.s.palette.paletteCode = r.code;
+        p.click(20, 20);
+        EXPECT_EQ(std::pair(p.s.palette.blendStrength, p.s.palette.damperOn), std::pair(r.blend, r.damper))
+            << r.strength << " " << r.pressure << " " << r.code;
     }
-    p.s.pointer.undoEnabled = false;
-    const int snapshots = p.routines->snapshots;
-    p.tap(5, 5);
+    p.s.pointer.undoEnabled = false; const int snapshots = p.routines->snapshots; p.tap(5, 5);
     EXPECT_EQ(p.routines->snapshots, snapshots);
 }
 
@@ -403,23 +314,13 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
 // refreshes it anyway, while it keeps in step with the picture.
 TEST(Interaction, AClickInTheZoomedViewRefreshesItAtOnceWhileInSync) {
     auto refreshes = [](PointerSource from, bool autoSync, bool inside) {
-        Picture p(60, 40);
-        p.s.zoom.factorField = 2;
-        zoomClick(p.s);
-        p.s.zoom.autoSync = autoSync;
-        selectTool(p.s.tools, *toolNamed("touch"));
-        pointerMove(p.s, false, 20, 20);
-        pointerPress(p.s, MouseButton::Left, false, 20, 20);
-        const int before = p.host.refreshes;
+        Picture p(60, 40); p.s.zoom.factorField = 2; zoomClick(p.s); p.s.zoom.autoSync = autoSync;
+        selectTool(p.s.tools, *toolNamed("touch")); p.press(20, 20); const int before = p.host.refreshes;
         pointerRelease(p.s, MouseButton::Left, false, 20, 20, inside, from);
         EXPECT_EQ(p.routines->count("TouchPaint"), inside ? 1u : 0u);
         return p.host.refreshes - before;
     };
-    struct Row {
-        PointerSource from;
-        bool autoSync, inside;
-        int extra;
-    };
+    struct Row { PointerSource from; bool autoSync, inside; int extra; };
     for (const Row& r : {Row{PointerSource::ZoomedView, true, true, 1}, Row{PointerSource::ZoomedView, false, true, 0},
                          Row{PointerSource::ZoomedView, true, false, 0}, Row{PointerSource::Picture, false, true, 0}})
         EXPECT_EQ(refreshes(r.from, r.autoSync, r.inside), refreshes(PointerSource::Picture, true, r.inside) + r.extra)
@@ -438,161 +339,112 @@ TEST(Outline, ShapesReachingFarPastThePictureTouchOnlyItsPixels) {
             EXPECT_EQ(b.at(x, y) != before.at(x, y), (y == 1 && x >= 1) || (x == 1 && y >= 2)) << x << "," << y;
     invertRectangle(b, Rect{1, 1, INT32_MAX, INT32_MAX});
     invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
-    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
-    invertEllipse(b, Rect{-40, 3, 8, 9});
+    invertEllipse(b, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}); invertEllipse(b, Rect{-40, 3, 8, 9});
     EXPECT_FALSE(cwtest::samePixels(b, before));
     invertEllipse(b, Rect{-40, 3, 8, 9});
     EXPECT_TRUE(cwtest::samePixels(b, before));
 }
 
 TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
-    Picture p(100, 80);
-    const Bitmap loaded = p.s.ws->colour.clone();
-    pointerPress(p.s, MouseButton::Left, false, 5, 5);  // the snapshot at the press
-    pointerUp(p.s, MouseButton::Left, false, 5, 5);
-    p.paint(rgb(200, 0, 0));
-    p.s.ws->codes[0] = 6;
-    const Bitmap painted = p.s.ws->colour.clone();
+    Picture p(100, 80); const Bitmap loaded = p.w().colour.clone();
+    p.click(5, 5);  // the snapshot at the press
+    p.paint(rgb(200, 0, 0)); p.w().codes[0] = 6; const Bitmap painted = p.w().colour.clone(); undoClick(p.s);
+    EXPECT_TRUE(p.shows(loaded)); EXPECT_EQ(p.w().codes[0], 6) << "only the pictures are exchanged";
     undoClick(p.s);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, loaded));
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, loaded));
-    EXPECT_EQ(p.s.ws->codes[0], 6) << "only the pictures are exchanged";
-    undoClick(p.s);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, painted));
-
+    EXPECT_TRUE(p.shows(painted));
     // Checking "Un-do Enabled" snapshots at once; unchecked, Un-do does nothing.
     undoEnabledClick(p.s, false);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->undo, loaded)) << "unchecking takes no snapshot";
+    EXPECT_TRUE(cwtest::samePixels(p.w().undo, loaded)) << "unchecking takes no snapshot";
     undoClick(p.s);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
-    undoEnabledClick(p.s, true);
-    p.paint(rgb(0, 0, 200));
-    undoClick(p.s);
-    EXPECT_TRUE(cwtest::samePixels(p.s.ws->colour, painted));
+    EXPECT_TRUE(cwtest::samePixels(p.w().colour, painted));
+    undoEnabledClick(p.s, true); p.paint(rgb(0, 0, 200)); undoClick(p.s);
+    EXPECT_TRUE(cwtest::samePixels(p.w().colour, painted));
 }
 
 TEST(Zoom, FactorsSizesAndMapping) {
-    struct Row {
-        int field, factor, width, height;
-    };
+    struct Row { int field, factor, width, height; };
     for (const Row& r : {Row{3, 3, 117, 57}, Row{0, 1, 39, 19}, Row{-1, 1, 39, 19}, Row{-2, -2, 19, 9},
                          Row{1, 1, 39, 19}, Row{10, 10, 390, 190}}) {
-        Picture p(100, 80);
-        p.select(10, 10, 50, 30);
-        ASSERT_TRUE(p.s.ws->selectionActive);
-        p.s.zoom.factorField = r.field;
-        zoomClick(p.s);
-        EXPECT_FALSE(p.s.ws->selectionActive) << "Zoom consumes the selection";
-        EXPECT_TRUE(cwtest::samePixels(p.s.ws->display, p.s.ws->colour)) << "the band is erased";
+        Picture p(100, 80); p.select(10, 10, 50, 30);
+        ASSERT_TRUE(p.w().selectionActive);
+        p.s.zoom.factorField = r.field; zoomClick(p.s);
+        EXPECT_FALSE(p.w().selectionActive) << "Zoom consumes the selection";
+        EXPECT_TRUE(p.displayIsColour()) << "the band is erased";
         const ZoomView& z = p.s.zoom;
         EXPECT_EQ(z.sourceRect, (Rect{11, 11, 49, 29}));
         EXPECT_EQ(std::pair(z.picture.width(), z.picture.height()), std::pair(39, 19));
         EXPECT_EQ(z.factor, r.factor) << r.field;
         EXPECT_EQ(std::pair(z.shownWidth(), z.shownHeight()), std::pair(r.width, r.height)) << r.field;
-        EXPECT_EQ(z.picture.at(0, 0), p.s.ws->display.at(11, 11));
-        EXPECT_EQ(z.picture.at(38, 18), p.s.ws->display.at(49, 29));
+        EXPECT_EQ(z.picture.at(0, 0), p.w().display.at(11, 11));
+        EXPECT_EQ(z.picture.at(38, 18), p.w().display.at(49, 29));
     }
-    ZoomView z;
-    z.factor = 4;
-    z.sourceRect = {11, 11, 40, 40};
-    int x, y;
-    mapViewToImage(z, 9, 3, x, y);
-    EXPECT_EQ(std::pair(x, y), std::pair(13, 11));
-    z.factor = -2;
-    z.sourceRect = {0, 0, 40, 40};
-    mapViewToImage(z, 5, 7, x, y);
-    EXPECT_EQ(std::pair(x, y), std::pair(10, 14));
+    struct Map { int factor; Rect source; int vx, vy, x, y; };
+    for (const Map& m : {Map{4, {11, 11, 40, 40}, 9, 3, 13, 11}, Map{-2, {0, 0, 40, 40}, 5, 7, 10, 14}}) {
+        ZoomView z; z.factor = m.factor, z.sourceRect = m.source; int x, y;
+        mapViewToImage(z, m.vx, m.vy, x, y);
+        EXPECT_EQ(std::pair(x, y), std::pair(m.x, m.y)) << m.factor;
+    }
 }
 
 TEST(Zoom, AutoSyncOffWaitsForTheReleaseAndResetShowsTheOriginal) {
     Picture p(100, 80);
     zoomClick(p.s);  // no selection: the whole picture
     EXPECT_EQ(p.s.zoom.sourceRect, (Rect{1, 1, 98, 78}));
-    p.s.zoom.autoSync = false;
-    selectTool(p.s.tools, kToolSelectionPaint);
+    p.s.zoom.autoSync = false; selectTool(p.s.tools, kToolSelectionPaint);
     pointerPress(p.s, MouseButton::Left, false, 20, 20);
-    // As if the stroke had painted (6, 6).
-    p.s.ws->colour.at(6, 6) = p.s.ws->display.at(6, 6) = rgb(1, 2, 3);
+    p.w().colour.at(6, 6) = p.w().display.at(6, 6) = rgb(1, 2, 3);  // as if the stroke had painted (6, 6)
     pointerMove(p.s, false, 30, 30);
-    EXPECT_NE(p.s.zoom.picture.at(5, 5), p.s.ws->display.at(6, 6)) << "no refresh while dragging";
+    EXPECT_NE(p.s.zoom.picture.at(5, 5), p.w().display.at(6, 6)) << "no refresh while dragging";
     pointerUp(p.s, MouseButton::Left, false, 30, 30);
-    EXPECT_EQ(p.s.zoom.picture.at(5, 5), p.s.ws->display.at(6, 6)) << "the release refreshes";
-
+    EXPECT_EQ(p.s.zoom.picture.at(5, 5), p.w().display.at(6, 6)) << "the release refreshes";
     zoomReset(p.s);
-    EXPECT_EQ(p.s.zoom.picture.at(5, 5), p.s.ws->source.at(6, 6));
-    EXPECT_EQ(p.s.ws->colour.at(6, 6), rgb(1, 2, 3)) << "the picture keeps its colours";
+    EXPECT_EQ(p.s.zoom.picture.at(5, 5), p.w().source.at(6, 6));
+    EXPECT_EQ(p.w().colour.at(6, 6), rgb(1, 2, 3)) << "the picture keeps its colours";
 }
 
 TEST(Resample, ScaleFieldRulesAndTargetSizes) {
-    ScaleField f;
-    int v = -2;
-    scaleFieldChange(f, v + 1);
+    ScaleField f; scaleFieldChange(f, -1);
     EXPECT_EQ(std::tuple(f.value, f.step, f.scaleEnabled), std::tuple(0, 2, false));
     scaleFieldChange(f, f.value + f.step);
     EXPECT_EQ(std::tuple(f.value, f.step, f.scaleEnabled), std::tuple(2, 1, true));
     scaleFieldChange(f, -1);
     EXPECT_EQ(f.value, 0);
-
-    const Rect whole{0, 0, 299, 199};
-    struct Row {
-        bool crop;
-        int scale, w, h;
-    };
+    struct Row { bool crop; int scale, w, h; };
     for (const Row& r : {Row{false, 2, 600, 400}, Row{false, -3, 100, 66}, Row{false, 0, 300, 200},
                          Row{true, 5, 300, 200}, Row{false, -10, 30, 20}}) {
-        int w, h;
-        resetTargetSize(whole, r.crop, r.scale, w, h);
+        int w, h; resetTargetSize(Rect{0, 0, 299, 199}, r.crop, r.scale, w, h);
         EXPECT_EQ(std::pair(w, h), std::pair(r.w, r.h)) << r.scale;
     }
     Bitmap src(3, 2);
     for (int i = 0; i < 6; ++i) src.data()[i] = rgb(i, 0, 0);
     const Bitmap up = resampleNearest(src, 6, 4);
-    EXPECT_EQ(up.at(5, 3), rgb(5, 0, 0));
-    EXPECT_EQ(up.at(1, 1), rgb(0, 0, 0));
-    EXPECT_EQ(up.at(2, 2), rgb(4, 0, 0));
+    EXPECT_EQ(std::tuple(up.at(5, 3), up.at(1, 1), up.at(2, 2)), std::tuple(rgb(5, 0, 0), rgb(0, 0, 0), rgb(4, 0, 0)));
 }
 
 TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
-    Picture p(300, 200);
-    p.paint(rgb(9, 8, 7));
-    p.s.ws->codes[3] = 5;
-    p.s.scale.value = 0;
-    ASSERT_TRUE(resetClick(p.s));
-    ASSERT_TRUE(p.s.ws);
-    EXPECT_EQ(p.s.ws->width, 300);
-    EXPECT_EQ(p.s.ws->source.at(0, 0), rgb(9, 8, 7));
-    EXPECT_EQ(p.s.ws->codes[3], 0);
-    EXPECT_EQ(p.s.ws->freePixelCount, 300 * 200);
+    Picture p(300, 200); p.paint(rgb(9, 8, 7)); p.w().codes[3] = 5; p.s.scale.value = 0;
+    ASSERT_TRUE(resetClick(p.s)); ASSERT_TRUE(p.s.ws); EXPECT_EQ(p.w().width, 300);
+    EXPECT_EQ(p.w().source.at(0, 0), rgb(9, 8, 7)); EXPECT_EQ(p.w().codes[3], 0);
+    EXPECT_EQ(p.w().freePixelCount, 300 * 200);
     EXPECT_TRUE(std::filesystem::is_empty(p.dir / "scratch")) << "the hand-over file is gone";
-
     scaleFieldChange(p.s.scale, -3);
     ASSERT_TRUE(resetClick(p.s));
-    EXPECT_EQ(std::pair(p.s.ws->width, p.s.ws->height), std::pair(100, 66));
-
+    EXPECT_EQ(std::pair(p.w().width, p.w().height), std::pair(100, 66));
     // A pending selection crops whatever the scale says; Force Gray applies.
-    scaleFieldChange(p.s.scale, 4);
-    p.select(10, 20, 40, 50);
-    const uint32_t corner = p.s.ws->colour.at(10, 20);
+    scaleFieldChange(p.s.scale, 4); p.select(10, 20, 40, 50);
+    const uint32_t g = grayOf(p.w().colour.at(10, 20));
     p.s.controls.forceGray = true;
     ASSERT_TRUE(resetClick(p.s));
-    EXPECT_EQ(std::pair(p.s.ws->width, p.s.ws->height), std::pair(31, 31));
-    const uint32_t g = grayOf(corner);
-    EXPECT_EQ(p.s.ws->source.at(0, 0), rgb(g, g, g));
-    EXPECT_FALSE(p.s.ws->selectionActive);
-    EXPECT_FALSE(p.s.cropPending);
-
+    EXPECT_EQ(std::pair(p.w().width, p.w().height), std::pair(31, 31));
+    EXPECT_EQ(p.w().source.at(0, 0), rgb(g, g, g));
+    EXPECT_FALSE(p.w().selectionActive || p.s.cropPending);
     // Enlarging past what memory holds (or the int32 range) is refused before
     // any allocation, with the set-up's message, and the picture stays.
-    p.s.controls.forceGray = false;
-    p.paint(rgb(1, 2, 3));
+    p.s.controls.forceGray = false; p.paint(rgb(1, 2, 3));
     for (int factor : {99, 99, 99}) {
-        scaleFieldChange(p.s.scale, factor);
-        p.s.ws->selectionActive = false;
+        scaleFieldChange(p.s.scale, factor); p.w().selectionActive = false;
         if (!resetClick(p.s)) break;
     }
-    ASSERT_FALSE(p.messages.shown.empty());
-    EXPECT_EQ(p.messages.shown.back(), kSetupOutOfMemory);
-    ASSERT_TRUE(p.s.ws);
-    EXPECT_EQ(p.s.ws->colour.at(0, 0), rgb(1, 2, 3));
+    ASSERT_FALSE(p.messages.shown.empty()); EXPECT_EQ(p.messages.shown.back(), kSetupOutOfMemory);
+    ASSERT_TRUE(p.s.ws); EXPECT_EQ(p.w().colour.at(0, 0), rgb(1, 2, 3));
 }
