@@ -52,7 +52,6 @@ struct Workspace {
     std::mutex displayLock;
 
     size_t pixelCount() const { return size_t(width) * size_t(height); }
-    uint32_t bucketSize(int level) const { return bucketStart[level + 1] - bucketStart[level]; }
     const uint32_t* bucketBegin(int level) const { return bucketIndex.get() + bucketStart[level]; }
     const uint32_t* bucketEnd(int level) const { return bucketIndex.get() + bucketStart[level + 1]; }
 };
