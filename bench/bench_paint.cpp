@@ -142,7 +142,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
         for (int32_t tol = 0; tol <= 128; tol += 16) {
             const ToneBand band = toneBand(seed, 16, tol);
             size_t n = 0;
-            for (int l = band.lo; l <= band.hi; ++l) n += ws.bucketSize(l);
+            for (int l = band.lo; l <= band.hi; ++l) n += uint32_t(ws.bucketEnd(l) - ws.bucketBegin(l));
             if (std::abs(n / total - 0.5) < std::abs(bestFrac - 0.5)) {
                 bestFrac = n / total;
                 bestSeed = seed;
@@ -157,7 +157,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     const uint32_t seedIndex = *ws.bucketBegin(bestSeed);
     const int32_t sx = int32_t(seedIndex % uint32_t(ws.width)), sy = int32_t(seedIndex / uint32_t(ws.width));
     size_t bandPixels = 0;
-    for (int l = band.lo; l <= band.hi; ++l) bandPixels += ws.bucketSize(l);
+    for (int l = band.lo; l <= band.hi; ++l) bandPixels += uint32_t(ws.bucketEnd(l) - ws.bucketBegin(l));
     std::printf("image-wide Touch-paint: seed gray %d, tolerance %d, band %d..%d = %zu pixels (%.1f%%)\n", bestSeed,
                 bestTol, band.lo, band.hi, bandPixels, 100.0 * bandPixels / total);
 
