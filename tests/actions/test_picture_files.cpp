@@ -9,9 +9,7 @@
 #include "test_support.h"
 
 using namespace cw;
-using cwtest::modeOf;
-using cwtest::samePixels;
-using cwtest::testdata;
+using namespace cwtest;
 namespace fs = std::filesystem;
 
 namespace {
@@ -128,19 +126,19 @@ TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
         EXPECT_TRUE(f.s.imageWindowOpen && f.s.ws && f.s.ws->imageModified && f.s.mainEnabled && !f.progress.visible() &&
                     f.progress.abortVisible() && f.progress.gaugeVisible()) << target;
     }
-    EXPECT_EQ(cwtest::fileText(notAFolder), "x");
+    EXPECT_EQ(fileText(notAFolder), "x");
     f.progress.phases.clear();
     ASSERT_TRUE(f.save(out));
     EXPECT_TRUE(samePixels(readBmp(out), f.s.ws->display) && readBmp(out).at(5, 7) == rgb(1, 2, 3));
     EXPECT_TRUE(!f.s.ws->imageModified && f.messages.shown.empty()) << "a new file needs no confirmation";
     EXPECT_EQ(std::tuple(f.dialogs.asked.back().title, f.dialogs.asked.back().filter, f.progress.phases),
               std::tuple(std::string(kSaveTitle), std::string(kSaveFilter), std::vector<std::string>{kPhaseSaving, kPhaseWorking}));
-    const std::string before = cwtest::fileText(out);
+    const std::string before = fileText(out);
     f.s.ws->display.at(0, 0) = rgb(9, 9, 9);
     f.messages.answer = false;
     const int shows = f.progress.shows;
     f.save(out);
-    EXPECT_EQ(std::tuple(f.messages.shown, cwtest::fileText(out), f.progress.shows), std::tuple(std::vector<std::string>{kOverwriteQuestion}, before, shows));
+    EXPECT_EQ(std::tuple(f.messages.shown, fileText(out), f.progress.shows), std::tuple(std::vector<std::string>{kOverwriteQuestion}, before, shows));
     f.messages.answer = true;
     f.save(out);
     EXPECT_EQ(readBmp(out).at(0, 0), rgb(9, 9, 9));

@@ -22,8 +22,7 @@ std::pair<int, std::string> run(const std::string& script) {
     cwtest::TempDir scratch;
     std::istringstream in(script);
     std::ostringstream out, err;
-    const int status = runScript(in, out, err, scratch / "scratch");
-    return {status, err.str()};
+    return {runScript(in, out, err, scratch / "scratch"), err.str()};  // braces evaluate in order
 }
 
 // The value a control shows after taking `v` in range: the scale factor's arrows step over 1 and -1.
@@ -63,10 +62,8 @@ TEST(CommandTables, RowsAreUniqueAndTheScriptedOnesAreTheLanguage) {
 TEST(CommandTables, ScriptsAreToldWhatIsWrong) {
     const std::string none = cwtest::testdata("none.bmp");
     const std::pair<std::string, std::string> rows[] = {
-        {"markup\n", "line 1: no picture is open\n"},
-        {"markup now\n", "line 1: wrong number of arguments to markup\n"},
-        {"save\n", "line 1: wrong number of arguments to save\n"},
-        {"save x.bmp\n", "line 1: no picture is open\n"},
+        {"markup\n", "line 1: no picture is open\n"}, {"markup now\n", "line 1: wrong number of arguments to markup\n"},
+        {"save\n", "line 1: wrong number of arguments to save\n"}, {"save x.bmp\n", "line 1: no picture is open\n"},
         {"load " + none + "\n", "message: In-valid/ un-supported Image-type, or out of real memory!\nline 1: cannot load " + none + "\n"},
         {"palette\n", "line 1: usage: palette CAPTION\n"},
         {"palette Custom\n", "line 1: usage: palette Custom #RRGGBB\n"},
@@ -77,8 +74,7 @@ TEST(CommandTables, ScriptsAreToldWhatIsWrong) {
         {"quick-brush\n", "line 1: wrong number of arguments to quick-brush\n"},
         {"effects-reset x\n", "line 1: wrong number of arguments to effects-reset\n"},
         {"load \"" + cwtest::testdata("bmp/rgb24.bmp") + "\"\nundo x\n", "line 2: wrong number of arguments to undo\n"},
-        {"set lights on\n", "line 1: unknown setting lights\n"},
-        {"set complexity 3x\n", "line 1: not a number: 3x\n"},
+        {"set lights on\n", "line 1: unknown setting lights\n"}, {"set complexity 3x\n", "line 1: not a number: 3x\n"},
         {"set complexity\n", "line 1: wrong number of arguments to set\n"},
     };
     for (const auto& [script, err] : rows) EXPECT_EQ(run(script), std::pair(2, err)) << script;

@@ -14,14 +14,8 @@
 #include "test_support.h"
 
 namespace fs = std::filesystem;
-using cw::Bitmap;
-using cw::decodeJpegFile;
-using cw::InvalidImage;
-using cwtest::fileBytes;
-using cwtest::modeOf;
-using cwtest::samePixels;
-using cwtest::TempDir;
-using cwtest::testdata;
+using namespace cw;
+using namespace cwtest;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -31,9 +25,9 @@ void put32(Bytes& v, size_t at, uint32_t x) {
 }
 
 // An exact-size heap copy, so that the sanitizer build catches a read past the end.
-cw::Bitmap decode(const Bytes& bytes) {
+Bitmap decode(const Bytes& bytes) {
     const Bytes exact(bytes);
-    return cw::decodeBmp(exact.data(), exact.size());
+    return decodeBmp(exact.data(), exact.size());
 }
 
 // A BITMAPINFOHEADER file of w x h with `extra` bytes (table and pixels) after it.
@@ -44,7 +38,7 @@ Bytes header(uint32_t w, int32_t h, int bpp, int compression, size_t extra, uint
     return b;
 }
 
-std::vector<std::vector<uint32_t>> rowsOf(const cw::Bitmap& bm) {
+std::vector<std::vector<uint32_t>> rowsOf(const Bitmap& bm) {
     std::vector<std::vector<uint32_t>> rows;
     for (int32_t y = 0; y < bm.height(); ++y) rows.emplace_back(bm.row(y), bm.row(y) + bm.width());
     return rows;
@@ -59,7 +53,6 @@ const std::pair<const char*, const char*> kVariants[] = {
 };
 void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-// The paths in a folder whose names end in `suffix`, sorted.
 std::vector<std::string> filesIn(const fs::path& dir, const std::string& suffix = "") {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(dir))
@@ -67,16 +60,16 @@ std::vector<std::string> filesIn(const fs::path& dir, const std::string& suffix 
     return std::sort(out.begin(), out.end()), out;
 }
 
-cw::Bitmap pattern(int32_t w, int32_t h) {
-    cw::Bitmap bm(w, h);
+Bitmap pattern(int32_t w, int32_t h) {
+    Bitmap bm(w, h);
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) bm.at(x, y) = cw::rgb((x * 7 + 1) & 0xff, (y * 50 + 2) & 0xff, (x * y + 3) & 0xff);
+        for (int32_t x = 0; x < w; ++x) bm.at(x, y) = rgb((x * 7 + 1) & 0xff, (y * 50 + 2) & 0xff, (x * y + 3) & 0xff);
     return bm;
 }
 
 // Decodes bytes through a file, as the program only decodes files.
-Bitmap decodeBytes(const Bytes& data, cw::JpegRowListener* listener = nullptr) {
-    cwtest::TempDir tmp;
+Bitmap decodeBytes(const Bytes& data, JpegRowListener* listener = nullptr) {
+    TempDir tmp;
     std::ofstream(tmp / "x.jpg", std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     return decodeJpegFile(tmp / "x.jpg", listener);
 }
@@ -86,7 +79,7 @@ bool grayAndVaried(const Bitmap& b) {
     bool varies = false;
     for (size_t i = 0; i < b.pixelCount(); ++i) {
         const uint32_t c = b.data()[i];
-        if (cw::redOf(c) != cw::greenOf(c) || cw::greenOf(c) != cw::blueOf(c) || (c >> 24) != 0xff) return false;
+        if (redOf(c) != greenOf(c) || greenOf(c) != blueOf(c) || (c >> 24) != 0xff) return false;
         varies |= c != b.data()[0];
     }
     return varies;
@@ -120,7 +113,7 @@ Bytes progressiveGray(int scans) {
 }
 
 // What a row listener is told, and each row as it was when reported.
-struct RecordingListener final : cw::JpegRowListener {
+struct RecordingListener final : JpegRowListener {
     uint32_t* pixels = nullptr;
     int32_t width = 0, height = 0, reported = 0, startedCalls = 0, abandonedCalls = 0, rowCalls = 0;
     bool onlyGrew = true;
@@ -142,11 +135,11 @@ size_t openDescriptors() { return size_t(std::distance(fs::directory_iterator("/
 TEST(BmpReader, VariantsDecodeToTheirExpectedPixelsAndTheirPrefixesAreRefused) {
     for (const auto& [file, expected] : kVariants) {
         const Bytes rgb = fileBytes(testdata("bmp/expected-37x23") + expected + ".rgb"), whole = fileBytes(testdata("bmp/") + file + ".bmp");
-        cw::Bitmap want(37, 23);
-        for (size_t i = 0; i < want.pixelCount(); ++i) want.data()[i] = cw::rgb(rgb.at(3 * i), rgb.at(3 * i + 1), rgb.at(3 * i + 2));
-        EXPECT_TRUE(samePixels(cw::readBmp(testdata("bmp/") + file + ".bmp"), want)) << file;
+        Bitmap want(37, 23);
+        for (size_t i = 0; i < want.pixelCount(); ++i) want.data()[i] = rgb(rgb.at(3 * i), rgb.at(3 * i + 1), rgb.at(3 * i + 2));
+        EXPECT_TRUE(samePixels(readBmp(testdata("bmp/") + file + ".bmp"), want)) << file;
         for (size_t n = 0; n < whole.size(); ++n)
-            EXPECT_THROW(decode(Bytes(whole.begin(), whole.begin() + n)), cw::InvalidImage) << file << " cut to " << n;
+            EXPECT_THROW(decode(Bytes(whole.begin(), whole.begin() + n)), InvalidImage) << file << " cut to " << n;
     }
 }
 
@@ -156,8 +149,8 @@ TEST(BmpReader, DamagedMissingAndEditedFilesAreRefused) {
     ASSERT_GE(paths.size(), 14u);
     for (const std::string& p : paths) {
         try {
-            ADD_FAILURE() << p << " was accepted as " << cw::readBmp(p).width();
-        } catch (const cw::InvalidImage& e) {
+            ADD_FAILURE() << p << " was accepted as " << readBmp(p).width();
+        } catch (const InvalidImage& e) {
             EXPECT_STRNE(e.what(), "") << p;
         } catch (const std::bad_alloc&) {  // a claim beyond memory
         }
@@ -173,13 +166,13 @@ TEST(BmpReader, DamagedMissingAndEditedFilesAreRefused) {
         Bytes b = *e.base;
         for (int i = 0; i < e.bytes; ++i) b[e.at + i] = uint8_t(e.value >> (8 * i));
         if (e.value == 100000) put32(b, 22, 30000);
-        EXPECT_THROW(decode(b), cw::InvalidImage) << e.at << "=" << e.value;
+        EXPECT_THROW(decode(b), InvalidImage) << e.at << "=" << e.value;
     }
 }
 
 // Hand-made W x 2 RLE8 pictures with a 3-entry table: 0 black, 1 red, 2 green.
 TEST(BmpReader, RleStreams) {
-    const uint32_t K = cw::rgb(0, 0, 0), R = cw::rgb(255, 0, 0), G = cw::rgb(0, 255, 0);
+    const uint32_t K = rgb(0, 0, 0), R = rgb(255, 0, 0), G = rgb(0, 255, 0);
     auto rle8 = [](const Bytes& stream, uint32_t width) {
         Bytes b = header(width, 2, 8, 1, 12 + stream.size(), 66, 3);
         b[54 + 4 + 2] = b[54 + 8 + 1] = 0xff;  // entries are B, G, R, 0
@@ -203,7 +196,7 @@ TEST(BmpReader, RleStreams) {
     };
     for (const auto& c : cases) {
         const std::string what = "stream of " + std::to_string(c.stream.size());
-        if (c.rows.empty()) { EXPECT_THROW(decode(rle8(c.stream, c.width)), cw::InvalidImage) << what; }
+        if (c.rows.empty()) { EXPECT_THROW(decode(rle8(c.stream, c.width)), InvalidImage) << what; }
         else EXPECT_EQ(rowsOf(decode(rle8(c.stream, c.width))), c.rows) << what;
     }
 }
@@ -213,10 +206,10 @@ TEST(BmpReader, BitfieldsOfAnyWidth) {
     Bytes b = header(2, 1, 32, 3, 20, 66);
     put32(b, 54, 0x3ff00000), put32(b, 58, 0x000ffc00), put32(b, 62, 0x000003ff);
     put32(b, 66, (0x3ffu << 20) | (0x155u << 10) | 0x003u), put32(b, 70, 0xc0000000u | (0x200u << 20) | 0x0ffu);
-    EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{cw::rgb(0xff, 0x55, 0x00), cw::rgb(0x80, 0x00, 0x3f)}}));
+    EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{rgb(0xff, 0x55, 0x00), rgb(0x80, 0x00, 0x3f)}}));
     b[28] = 16;
     put32(b, 54, 0x0f00), put32(b, 58, 0x00f0), put32(b, 62, 0x000f), put32(b, 66, 0x0000f7a1);
-    EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{cw::rgb(0x70, 0xa0, 0x10), cw::rgb(0, 0, 0)}}));
+    EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{rgb(0x70, 0xa0, 0x10), rgb(0, 0, 0)}}));
 }
 
 // Indices past the table are black, also when the header claims 256 colours
@@ -228,37 +221,37 @@ TEST(BmpReader, IndicesBeyondTheTableAreBlack) {
     edited[62] = edited[62 + 8 + 5] = 1, edited[63] = 3;
     int white = 0;
     for (const Bytes* bytes : {&file, static_cast<const Bytes*>(&edited)}) {
-        const cw::Bitmap bm = decode(*bytes);
+        const Bitmap bm = decode(*bytes);
         ASSERT_EQ(bm.width() * 10 + bm.height(), 82);
         for (int i = 0; i < 16; ++i) {  // 8 x 2, bottom row first in the file
             const uint8_t index = (*bytes)[62 + i];
             white += index == 1;
-            EXPECT_EQ(bm.at(i % 8, 1 - i / 8), index == 1 ? cw::rgb(255, 255, 255) : cw::rgb(0, 0, 0)) << int(index);
+            EXPECT_EQ(bm.at(i % 8, 1 - i / 8), index == 1 ? rgb(255, 255, 255) : rgb(0, 0, 0)) << int(index);
         }
     }
     EXPECT_EQ(white, 2);
 }
 
 TEST(BmpReader, CameraRle8AndCamera24Agree) {
-    const cw::Bitmap rle = cw::readBmp(testdata("photos/camera.bmp")), full = cw::readBmp(testdata("photos/camera-24.bmp"));
+    const Bitmap rle = readBmp(testdata("photos/camera.bmp")), full = readBmp(testdata("photos/camera-24.bmp"));
     EXPECT_TRUE(full.width() == 512 && samePixels(rle, full) && full.at(0, 0) != full.at(256, 256));
 }
 
 // Headers that claim more pixels than memory allows are refused before allocating.
 TEST(BmpReader, ClaimsBeyondMemoryAreRefusedBeforeAllocating) {
-    cw::setMemoryCeiling(256ull << 20);
-    EXPECT_THROW(cw::readBmp(testdata("fuzz/rle8-4194312x258.bmp")), std::bad_alloc);
-    EXPECT_THROW(cw::decodeJpegFile(testdata("fuzz/huge-frame.jpg")), std::bad_alloc);
-    EXPECT_EQ(cw::readBmp(testdata("photos/camera-24.bmp")).width(), 512);
-    cw::setMemoryCeiling(~0ull);
+    setMemoryCeiling(256ull << 20);
+    EXPECT_THROW(readBmp(testdata("fuzz/rle8-4194312x258.bmp")), std::bad_alloc);
+    EXPECT_THROW(decodeJpegFile(testdata("fuzz/huge-frame.jpg")), std::bad_alloc);
+    EXPECT_EQ(readBmp(testdata("photos/camera-24.bmp")).width(), 512);
+    setMemoryCeiling(~0ull);
 }
 
 TEST(BmpWriter, HeaderBottomUpRowsAndZeroPadding) {
     TempDir dir;
     for (int32_t w : {1, 2, 3, 4, 37}) {
         const int32_t h = 3, row = (w * 3 + 3) / 4 * 4;
-        const cw::Bitmap bm = pattern(w, h);
-        cw::writeBmp24(bm, dir / "out.bmp");
+        const Bitmap bm = pattern(w, h);
+        writeBmp24(bm, dir / "out.bmp");
         const std::vector<uint8_t> f = fileBytes(dir / "out.bmp");
         ASSERT_EQ(f.size(), size_t(54 + row * h)) << w;
         // {offset, bytes, value} of every header field.
@@ -275,13 +268,13 @@ TEST(BmpWriter, HeaderBottomUpRowsAndZeroPadding) {
                 const uint32_t want = k < w * 3 ? (bm.at(k / 3, h - 1 - r) >> (8 * (k % 3))) & 0xff : 0;
                 EXPECT_EQ(f[54 + r * row + k], want) << "width " << w << ", stored row " << r << ", byte " << k;
             }
-        EXPECT_TRUE(samePixels(cw::readBmp(dir / "out.bmp"), bm)) << w;
+        EXPECT_TRUE(samePixels(readBmp(dir / "out.bmp"), bm)) << w;
     }
     EXPECT_EQ(filesIn(dir.path), std::vector<std::string>{dir / "out.bmp"});  // no temporary files left behind
     // The pixel bytes of pictures another writer made come out the same.
     for (const char* name : {"bmp/rgb24.bmp", "photos/camera-24.bmp"}) {
-        const std::vector<uint8_t> ref = fileBytes(cwtest::testdata(name));
-        cw::writeBmp24(cw::readBmp(cwtest::testdata(name)), dir / "out.bmp");
+        const std::vector<uint8_t> ref = fileBytes(testdata(name));
+        writeBmp24(readBmp(testdata(name)), dir / "out.bmp");
         const std::vector<uint8_t> out = fileBytes(dir / "out.bmp");
         ASSERT_EQ(out.size(), ref.size()) << name;
         EXPECT_TRUE(std::equal(out.begin() + 54, out.end(), ref.begin() + 54)) << name;
@@ -290,30 +283,30 @@ TEST(BmpWriter, HeaderBottomUpRowsAndZeroPadding) {
 
 TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
     TempDir dir;
-    const cw::Bitmap bm = pattern(100, 100);  // 30 KB
+    const Bitmap bm = pattern(100, 100);  // 30 KB
     const std::string old = dir / "old.bmp";
     spit(old, "previous contents");
     fs::create_directory(dir / "folder");
     spit(dir / "folder/inside", "x");
     // No folder; a parent that is a regular file; no picture; a folder in the way, which only the rename meets.
-    const cw::Bitmap none;
-    const std::pair<const cw::Bitmap*, std::string> failing[] = {{&bm, dir / "missing/x.bmp"}, {&bm, old + "/x.bmp"}, {&none, old}, {&bm, dir / "folder"}};
-    for (const auto& [picture, target] : failing) EXPECT_THROW(cw::writeBmp24(*picture, target), cw::SaveError) << target;
+    const Bitmap none;
+    const std::pair<const Bitmap*, std::string> failing[] = {{&bm, dir / "missing/x.bmp"}, {&bm, old + "/x.bmp"}, {&none, old}, {&bm, dir / "folder"}};
+    for (const auto& [picture, target] : failing) EXPECT_THROW(writeBmp24(*picture, target), SaveError) << target;
     // A file-size limit stops writes even for root: the data write fails part-way.
     struct rlimit saved {}, small {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     small = {4096, saved.rlim_max};
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_THROW(cw::writeBmp24(bm, old), cw::SaveError);
+    EXPECT_THROW(writeBmp24(bm, old), SaveError);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     if (::geteuid() != 0) {  // permissions do not stop root
         ::chmod(dir.path.c_str(), 0555);
-        EXPECT_THROW(cw::writeBmp24(bm, old), cw::SaveError);
+        EXPECT_THROW(writeBmp24(bm, old), SaveError);
         ::chmod(dir.path.c_str(), 0755);
     }
-    EXPECT_EQ(cwtest::fileText(old), "previous contents");
+    EXPECT_EQ(fileText(old), "previous contents");
     EXPECT_EQ(filesIn(dir.path), (std::vector<std::string>{dir / "folder", old}));
     EXPECT_EQ(filesIn(dir / "folder"), std::vector<std::string>{dir / "folder/inside"});
 }
@@ -321,20 +314,20 @@ TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
 // A link is replaced, not followed; an existing file keeps its mode, a new one follows the umask.
 TEST(BmpWriter, ReplacesLinksAndKeepsModes) {
     TempDir dir;
-    const cw::Bitmap bm = pattern(5, 4);
+    const Bitmap bm = pattern(5, 4);
     spit(dir / "target", "not a picture");
     fs::create_symlink(dir / "target", dir / "link.bmp");
-    cw::writeBmp24(bm, dir / "link.bmp");
+    writeBmp24(bm, dir / "link.bmp");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "link.bmp")) && fs::file_size(dir / "target") == 13);
-    EXPECT_TRUE(samePixels(cw::readBmp(dir / "link.bmp"), bm));
+    EXPECT_TRUE(samePixels(readBmp(dir / "link.bmp"), bm));
     spit(dir / "existing.bmp", "old");
     ::chmod((dir / "existing.bmp").c_str(), 0604);
-    cw::writeBmp24(bm, dir / "existing.bmp");
+    writeBmp24(bm, dir / "existing.bmp");
     EXPECT_EQ(modeOf(dir / "existing.bmp"), 0604u);
     const mode_t savedMask = ::umask(027);
-    cw::writeBmp24(bm, dir / "new1.bmp");
+    writeBmp24(bm, dir / "new1.bmp");
     ::umask(002);
-    cw::writeBmp24(bm, dir / "new2.bmp");
+    writeBmp24(bm, dir / "new2.bmp");
     ::umask(savedMask);
     EXPECT_EQ(std::pair(modeOf(dir / "new1.bmp"), modeOf(dir / "new2.bmp")), std::pair(0640u, 0664u));
 }
@@ -342,27 +335,27 @@ TEST(BmpWriter, ReplacesLinksAndKeepsModes) {
 TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir / "wkf.bmp";
-    const cw::Bitmap first = pattern(40, 30), second = pattern(17, 9);
+    const Bitmap first = pattern(40, 30), second = pattern(17, 9);
     {
-        cw::BmpFileWriter w(path, first.width(), first.height());
+        BmpFileWriter w(path, first.width(), first.height());
         w.writeRows(0, first.height(), first.data());
         w.commit(false);
     }
     ::chmod(path.c_str(), 0600);
     {
-        cw::BmpFileWriter w(path, second.width(), second.height());
+        BmpFileWriter w(path, second.width(), second.height());
         w.writeRows(5, 4, second.row(5));  // the lower piece first, as two threads may hand them
         w.writeRows(0, 5, second.data());
         w.commit(false);
     }
-    EXPECT_TRUE(samePixels(cw::readBmp(path), second));
+    EXPECT_TRUE(samePixels(readBmp(path), second));
     EXPECT_EQ(std::pair(fs::file_size(path), modeOf(path)), std::pair(uintmax_t(54 + 52 * 9), 0600u)) << "nothing of the old file is left";
     // A folder in the way is not removed, and the attempt leaves no file behind.
     fs::create_directory(dir / "folder");
     {
-        cw::BmpFileWriter w(dir / "folder", second.width(), second.height());
+        BmpFileWriter w(dir / "folder", second.width(), second.height());
         w.writeRows(0, second.height(), second.data());
-        EXPECT_THROW(w.commit(false), cw::SaveError);
+        EXPECT_THROW(w.commit(false), SaveError);
     }
     EXPECT_EQ(filesIn(dir.path), (std::vector<std::string>{dir / "folder", path}));
 }
@@ -373,7 +366,7 @@ TEST(JpegDecoder, MatchesDjpegPixelForPixel) {
     const auto files = filesIn(testdata("jpeg"), ".jpg");
     ASSERT_EQ(files.size(), 10u);
     for (const std::string& jpg : files)
-        EXPECT_TRUE(samePixels(decodeJpegFile(jpg), cw::readBmp(jpg.substr(0, jpg.size() - 4) + ".djpeg.bmp"))) << jpg;
+        EXPECT_TRUE(samePixels(decodeJpegFile(jpg), readBmp(jpg.substr(0, jpg.size() - 4) + ".djpeg.bmp"))) << jpg;
     // Gray files stay gray (astronaut-gray is three-component 4:2:0 with neutral chroma); colour does not.
     for (const char* p : {"jpeg/grayscale.jpg", "photos/camera.jpg", "photos/astronaut-gray.jpg"})
         EXPECT_TRUE(grayAndVaried(decodeJpegFile(testdata(p)))) << p;
@@ -419,8 +412,8 @@ TEST(JpegDecoder, RefusesAbsurdSizesFromTheHeader) {
 }
 
 TEST(JpegDecoder, ProgressiveScansAreCappedAndAnEarlyStopIsSmoothed) {
-    EXPECT_TRUE(grayAndVaried(decodeBytes(progressiveGray(cw::kMaxJpegScans))));
-    EXPECT_THROW(decodeBytes(progressiveGray(cw::kMaxJpegScans + 1)), InvalidImage);
+    EXPECT_TRUE(grayAndVaried(decodeBytes(progressiveGray(kMaxJpegScans))));
+    EXPECT_THROW(decodeBytes(progressiveGray(kMaxJpegScans + 1)), InvalidImage);
     // libjpeg's block smoothing guesses the missing AC terms of a file with only its DC scan,
     // as djpeg shows it: not flat 8 x 8 tiles.
     const Bitmap b = decodeBytes(progressiveGray(1));

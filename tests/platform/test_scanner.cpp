@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -44,7 +43,8 @@ int32_t pixelsFor(double dpi, double mm) { return int32_t(dpi * mm / 25.4); }
 // (nothing cancels either), keeping what each was shown and the scanner's state then.
 class ScriptedScanUi : public ScanUi {
 public:
-    explicit ScriptedScanUi(const Scanner& s) : scanner_(s) {}
+    explicit ScriptedScanUi(std::optional<ScanSettings> s = std::nullopt) : settings(std::move(s)) {}
+    Scanner scanner;
     std::optional<size_t> choice;
     std::optional<ScanSettings> settings;
     std::function<void(const ScanDialogRequest&, ScanSettings&)> inDialog;
@@ -54,19 +54,16 @@ public:
     ScanState stateInList{}, stateInDialog{};
     ScanDialogRequest asked;
     std::optional<size_t> chooseDevice(const std::vector<ScanDevice>& devices, size_t current) override {
-        return ++listShown, listed = devices, listCurrent = current, stateInList = scanner_.state(), choice;
+        return ++listShown, listed = devices, listCurrent = current, stateInList = scanner.state(), choice;
     }
     std::optional<ScanSettings> scanDialog(const ScanDialogRequest& r) override {
-        ++dialogShown, stateInDialog = scanner_.state(), asked = r;
+        ++dialogShown, stateInDialog = scanner.state(), asked = r;
         if (!settings) return std::nullopt;
         ScanSettings s = *settings;
         if (s.device.empty()) s.device = r.devices.at(r.device).name;
         if (inDialog) inDialog(r, s);
         return s;
     }
-
-private:
-    const Scanner& scanner_;
 };
 
 ScanSettings scanAt(double dpi, std::string mode = "Gray", Options options = {}, std::string source = {}) {
@@ -149,22 +146,18 @@ TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
     for (const auto& c : cases) {
         const std::string args = "--mode " + c.mode + " --resolution " + std::to_string(int(c.dpi)) + " " + c.oracle;
         SCOPED_TRACE(args + (c.options.empty() ? "" : " " + c.options.front().first));
-        Scanner scanner;
-        ScriptedScanUi ui(scanner);
-        ui.settings = scanAt(c.dpi, c.mode, c.options);
-        ASSERT_TRUE(scanner.acquire(ui));
-        ASSERT_EQ(scanner.imageCount(), 1u);
+        ScriptedScanUi ui(scanAt(c.dpi, c.mode, c.options));
+        ASSERT_TRUE(ui.scanner.acquire(ui));
+        ASSERT_EQ(ui.scanner.imageCount(), 1u);
         const Bitmap oracle = scanimage(args, c.lost);
-        EXPECT_TRUE(varied(oracle) && samePixels(scanner.image(0), oracle));
+        EXPECT_TRUE(varied(oracle) && samePixels(ui.scanner.image(0), oracle));
     }
     // scanimage cannot write colour lineart: its three-pass scan, whose bands are plain bit rows, is the oracle.
     Bitmap lineart[2];
     for (int threePass = 0; threePass < 2; ++threePass) {
-        Scanner scanner;
-        ScriptedScanUi ui(scanner);
-        ui.settings = scanAt(20, "Color", {{"depth", "1"}, {"three-pass", threePass ? "yes" : "no"}});
-        ASSERT_TRUE(scanner.acquire(ui));
-        lineart[threePass] = scanner.takeImage(0);
+        ScriptedScanUi ui(scanAt(20, "Color", {{"depth", "1"}, {"three-pass", threePass ? "yes" : "no"}}));
+        ASSERT_TRUE(ui.scanner.acquire(ui));
+        lineart[threePass] = ui.scanner.takeImage(0);
     }
     EXPECT_EQ(std::set<uint32_t>(lineart[0].data(), lineart[0].data() + lineart[0].pixelCount()).size(), 8u);  // the cube's corners
     EXPECT_TRUE(samePixels(lineart[0], lineart[1]));
@@ -172,27 +165,26 @@ TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
 
 TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     SaneEnv env;
-    Scanner scanner;
-    ScriptedScanUi ui(scanner);
+    ScriptedScanUi ui;
     ui.choice = 1;
-    EXPECT_TRUE(scanner.selectSource(ui));
+    EXPECT_TRUE(ui.scanner.selectSource(ui));
     EXPECT_EQ(ui.stateInList, ScanState::ManagerOpen);
     ASSERT_EQ(ui.listed.size(), 2u);
-    EXPECT_EQ(std::pair(deviceLabel(ui.listed[1]), scanner.selectedDevice()), std::pair(std::string("Noname frontend-tester (test:1)"), std::string("test:1")));
+    EXPECT_EQ(std::pair(deviceLabel(ui.listed[1]), ui.scanner.selectedDevice()), std::pair(std::string("Noname frontend-tester (test:1)"), std::string("test:1")));
     ui.choice.reset();  // a cancelled list keeps the earlier choice
-    EXPECT_FALSE(scanner.selectSource(ui));
-    EXPECT_EQ(std::tuple(ui.listCurrent, scanner.selectedDevice(), scanner.state()), std::tuple(size_t(1), std::string("test:1"), ScanState::PreSession));
+    EXPECT_FALSE(ui.scanner.selectSource(ui));
+    EXPECT_EQ(std::tuple(ui.listCurrent, ui.scanner.selectedDevice(), ui.scanner.state()), std::tuple(size_t(1), std::string("test:1"), ScanState::PreSession));
 
     ui.settings = scanAt(12);
-    ASSERT_TRUE(scanner.acquire(ui));
-    EXPECT_EQ(std::tuple(ui.stateInDialog, scanner.state(), ui.asked.device, ui.asked.devices.size(), ui.asked.devices[0].name),
+    ASSERT_TRUE(ui.scanner.acquire(ui));
+    EXPECT_EQ(std::tuple(ui.stateInDialog, ui.scanner.state(), ui.asked.device, ui.asked.devices.size(), ui.asked.devices[0].name),
               std::tuple(ScanState::SourceEnabled, ScanState::PreSession, size_t(1), size_t(2), std::string("test:0")));
     const DeviceOffer& o = ui.asked.offer;
     EXPECT_EQ(std::pair(o.modes, o.mode), std::pair(std::vector<std::string>{"Gray", "Color"}, std::string("Gray")));
     const ResolutionOffer& r = o.resolution;
     EXPECT_EQ(std::tuple(r.settable, r.values.empty(), r.min, r.max, r.current), std::tuple(true, true, 1.0, 1200.0, 20.0));  // 20 from test.conf
     EXPECT_EQ(std::pair(o.sources, o.source), std::pair(std::vector<std::string>{"Flatbed", "Automatic Document Feeder"}, std::string("Flatbed")));
-    EXPECT_EQ(scanner.image(0).width(), pixelsFor(12, 80));
+    EXPECT_EQ(ui.scanner.image(0).width(), pixelsFor(12, 80));
     EXPECT_FALSE(ui.asked.switchDevice && ui.asked.switchDevice(1)) << "the dialog's device switch is dead once the dialog is over";
 
     // Inside the dialog an index past the list changes nothing; a device that
@@ -202,11 +194,11 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     ui.inDialog = [&](const ScanDialogRequest& req, ScanSettings& s) {
         past = req.switchDevice(7), switched = req.switchDevice(0), s.device = "test:0";
     };
-    ASSERT_TRUE(scanner.acquire(ui));
-    EXPECT_TRUE(!past && switched && switched->modes.size() == 2 && scanner.image(0).width() == pixelsFor(10, 80));
+    ASSERT_TRUE(ui.scanner.acquire(ui));
+    EXPECT_TRUE(!past && switched && switched->modes.size() == 2 && ui.scanner.image(0).width() == pixelsFor(10, 80));
     ui.inDialog = [](const ScanDialogRequest&, ScanSettings& s) { s.device = "test:9"; };
-    EXPECT_FALSE(scanner.acquire(ui));
-    EXPECT_EQ(std::pair(scanner.fault(), scanner.state()), std::pair(ScanFault::SourceFailed, ScanState::PreSession));
+    EXPECT_FALSE(ui.scanner.acquire(ui));
+    EXPECT_EQ(std::pair(ui.scanner.fault(), ui.scanner.state()), std::pair(ScanFault::SourceFailed, ScanState::PreSession));
 }
 
 // The feeder delivers every page up to the limit, a flatbed one (it would never run dry).
@@ -215,12 +207,11 @@ TEST(ScanAcquire, FeederDeliversEveryPageUpToTheLimit) {
     const std::string adf = "Automatic Document Feeder";
     const struct { std::string source; size_t maxImages, want; } cases[] = {{adf, kMaxScanImages, 10}, {adf, 3, 3}, {adf, 0, 1}, {"Flatbed", kMaxScanImages, 1}};
     for (const auto& c : cases) {
-        Scanner scanner;
-        ScriptedScanUi ui(scanner);
+        ScriptedScanUi ui;
         ui.settings = scanAt(8, "Gray", {}, c.source), ui.settings->maxImages = c.maxImages;
-        EXPECT_TRUE(scanner.acquire(ui) && scanner.state() == ScanState::PreSession);
-        ASSERT_EQ(scanner.imageCount(), c.want) << c.source << " " << c.maxImages;
-        for (size_t i = 0; i < c.want; ++i) EXPECT_EQ(scanner.image(i).height(), pixelsFor(8, 100));
+        EXPECT_TRUE(ui.scanner.acquire(ui) && ui.scanner.state() == ScanState::PreSession);
+        ASSERT_EQ(ui.scanner.imageCount(), c.want) << c.source << " " << c.maxImages;
+        for (size_t i = 0; i < c.want; ++i) EXPECT_EQ(ui.scanner.image(i).height(), pixelsFor(8, 100));
     }
 }
 
@@ -247,17 +238,16 @@ TEST(ScanAcquire, FailuresAndCancelsEndTheAcquisitionWithTheirFault) {
             SCOPED_TRACE(std::string(source) + ": " + c.mode + (c.library ? c.library : "") + (c.options.empty() ? "" : c.options[0].second.substr(0, 30)));
             if (c.library && *c.library) setSaneLibraryName(c.library);
             if (c.library && !*c.library) std::ofstream(SaneEnv::dir() / "dll.conf") << "# no backends\n";
-            Scanner scanner;
-            ScriptedScanUi ui(scanner);
+            ScriptedScanUi ui;
             ui.choice = 0, ui.settings = scanAt(8, "Gray");
-            ASSERT_TRUE(c.library || scanner.acquire(ui)) << "the picture of an earlier acquisition goes with the next";
+            ASSERT_TRUE(c.library || ui.scanner.acquire(ui)) << "the picture of an earlier acquisition goes with the next";
             ui.settings = c.mode.empty() ? std::nullopt : std::optional(scanAt(8, c.mode, c.options, source));
-            EXPECT_FALSE(scanner.acquire(ui));
-            EXPECT_EQ(std::tuple(scanner.imageCount(), scanner.fault(), scanner.state()), std::tuple(size_t(0), c.fault, ScanState::PreSession));
-            if (c.status >= 0) { EXPECT_EQ(scanner.lastStatus(), c.status); }
+            EXPECT_FALSE(ui.scanner.acquire(ui));
+            EXPECT_EQ(std::tuple(ui.scanner.imageCount(), ui.scanner.fault(), ui.scanner.state()), std::tuple(size_t(0), c.fault, ScanState::PreSession));
+            if (c.status >= 0) { EXPECT_EQ(ui.scanner.lastStatus(), c.status); }
             if (c.library) {
-                EXPECT_FALSE(scanner.selectSource(ui));
-                EXPECT_EQ(std::tuple(scanner.fault(), ui.listShown + ui.dialogShown, saneApi() == nullptr), std::tuple(*c.library ? L : N, 0, bool(*c.library)));
+                EXPECT_FALSE(ui.scanner.selectSource(ui));
+                EXPECT_EQ(std::tuple(ui.scanner.fault(), ui.listShown + ui.dialogShown, saneApi() == nullptr), std::tuple(*c.library ? L : N, 0, bool(*c.library)));
                 SaneEnv::reset();
             }
         }
@@ -283,14 +273,13 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
         if (c.blockScratch) std::ofstream(rig.dir / "cache") << "a file where the folder should be";
         else ASSERT_TRUE(ensureScratchFolder(rig.dir / "cache/temp") && fs::copy_file(testdata("bmp/rgb24.bmp"), scratch));  // an earlier scan's
         if (c.library) setSaneLibraryName(c.library);
-        Scanner scanner;
-        ScriptedScanUi ui(scanner);
+        ScriptedScanUi ui;
         ui.choice = c.settings ? std::optional<size_t>(1) : std::nullopt, ui.settings = c.settings;  // a cancelled list still goes ahead
         if (ui.settings) ui.settings->maxImages = c.pages;
         rig.dialogs.opens.push_back({testdata("bmp/pal8.bmp")});
-        const ScanOutcome out = scanImageClick(rig.s, ui, scanner);
+        const ScanOutcome out = scanImageClick(rig.s, ui, ui.scanner);
         setSaneLibraryName(kSaneLibrary);
-        EXPECT_EQ(std::tuple(out.acquired, out.written, scanner.imageCount()), std::tuple(c.acquired, c.acquired && !c.blockScratch, size_t(0)));
+        EXPECT_EQ(std::tuple(out.acquired, out.written, ui.scanner.imageCount()), std::tuple(c.acquired, c.acquired && !c.blockScratch, size_t(0)));
         EXPECT_EQ(rig.messages.shown, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         ASSERT_TRUE(rig.s.imageWindowOpen && rig.s.ws);
         EXPECT_EQ(rig.s.openFileName, out.written ? scratch : testdata("bmp/pal8.bmp"));
@@ -302,7 +291,7 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
         } else {
             EXPECT_EQ(std::pair(rig.dialogs.asked[0].title, ui.listShown + ui.dialogShown), std::pair(std::string(kOpenTitle), c.library ? 0 : 2));
         }
-        EXPECT_EQ(scanImageClick(rig.s, ui, scanner).acquired, 0u) << "with a picture open the button does nothing";
+        EXPECT_EQ(scanImageClick(rig.s, ui, ui.scanner).acquired, 0u) << "with a picture open the button does nothing";
         EXPECT_EQ(rig.dialogs.asked.size(), out.written ? 0u : 1u);
     }
 }
