@@ -39,8 +39,7 @@ TEST(PictureFiles, ExtensionIsTakenAfterTheLastSeparatorInUpperCase) {
     EXPECT_EQ(fileExtension("a/b.tar.gz"), ".gz");
 }
 
-// A JPEG goes through a private scratch bitmap, which the window then shows;
-// only the first of several selected files loads; Load clears an open picture.
+// The window shows the scratch bitmap; only the first of several selected files loads; Load clears a picture.
 TEST(PictureFiles, LoadGoesThroughThePrivateScratchBitmap) {
     Fixture f;
     const std::string jpeg = f.dir / "picture.JPEG", scratch = f.dir / "cache/temp/wkf.bmp";
@@ -81,8 +80,7 @@ TEST(PictureFiles, EveryDamagedFileIsRefusedAndLeavesNoPictureOpen) {
     }
 }
 
-// Force-gray applies to one load; Restore re-reads the picture as loaded,
-// with the current setting, and resets the work and its settings.
+// Force-gray applies to one load; Restore re-reads the picture with the current setting and resets the work.
 TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
     Fixture f;
     f.s.controls.forceGray = true;
@@ -107,8 +105,7 @@ TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
     EXPECT_EQ(std::pair(f.s.settings.grayStep, f.s.settings.minObjectSize), std::pair(16, 10 * 1024 / 100));
 }
 
-// Save As writes the displayed picture, asks before overwriting, and a failed
-// save keeps the work open and unsaved; saving onto a link updates the linked file.
+// A failed save keeps the work open and unsaved; saving onto a link updates the linked file.
 TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
     Fixture f;
     EXPECT_FALSE(f.save(f.dir / "never.bmp"));  // without a picture nothing happens
@@ -147,8 +144,7 @@ TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
     EXPECT_TRUE(fs::is_symlink(f.dir / "link.bmp") && readBmp(notAFolder).width() == 37);
 }
 
-// The scratch folder is made private, and a link planted in its place is refused,
-// so a JPEG load writes nothing through it and fails cleanly.
+// A link planted in the scratch folder's place is refused: a JPEG load writes nothing through it and fails.
 TEST(PictureFiles, ScratchFolderIsPrivateAndNeverALink) {
     Fixture f;
     const std::string folder = f.dir / "a/b/temp", elsewhere = f.dir / "elsewhere";

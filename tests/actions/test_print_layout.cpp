@@ -4,8 +4,7 @@
 
 using namespace cw;
 
-// Each row: the dialog's fields, a w x h picture on a pw x ph page, then where
-// and how large it prints, or why it cannot.
+// Each row: the dialog's fields, a w x h picture on a pw x ph page, then where and how big it prints, or why not.
 TEST(PrintLayout, PlacesThePictureOrSaysWhyNot) {
     const std::string notANumber = "' is not a valid integer value", printed;
     const struct { bool fit, centreH, centreV; const char *left, *top, *hFactor, *vFactor; char hMode, vMode; int w, h, pw, ph;

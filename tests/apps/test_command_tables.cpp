@@ -1,6 +1,5 @@
-// The action and setting tables against the script language: every word a
-// script may give is a row, every row a script gives is found, and every
-// setting keeps the range and the clamping its control has.
+// The action and setting tables against the script language: every word a script may give is a row, every row a
+// script gives is found, and every setting keeps the range and the clamping its control has.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -30,8 +29,8 @@ int32_t heldAs(const Setting& s, int32_t v) { return s.name == "scale-factor" &&
 
 } // namespace
 
-// The command words and `set` keys of the script language; a script finds each
-// of its words, and the rows only the windows run stay unknown to it.
+// The command words and `set` keys of the script language; a script finds each of its words, and the rows only the
+// windows run stay unknown to it.
 TEST(CommandTables, RowsAreUniqueAndTheScriptedOnesAreTheLanguage) {
     const std::set<std::string> commands = {"load", "clear", "restore", "save", "palette", "effects-reset", "markup", "process",
         "autofinish", "view-all", "view-pending", "remove", "undo", "zoom", "reset", "quick-brush"};
@@ -80,9 +79,8 @@ TEST(CommandTables, ScriptsAreToldWhatIsWrong) {
     for (const auto& [script, err] : rows) EXPECT_EQ(run(script), std::pair(2, err)) << script;
 }
 
-// Every setting round-trips within its range (from either end, so that a
-// setter that ignores its start value cannot pass), clamps outside it, and
-// takes its key and words from a script, refusing a word it does not take.
+// Every setting round-trips within its range (from either end, so that a setter that ignores its start value cannot
+// pass), clamps outside it, and takes its key and words from a script, refusing a word it does not take.
 TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
     for (const Setting& s : settings()) {
         SCOPED_TRACE(s.name);
@@ -107,8 +105,7 @@ TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
     }
 }
 
-// What a change does beside storing the value: the engine's copies, the
-// exclusions and the values computed from it.
+// What a change does beside storing the value: the engine's copies, the exclusions and the values computed from it.
 TEST(CommandTables, ChangesRunTheirControlsRules) {
     const struct { std::vector<std::pair<const char*, long>> steps; std::function<bool(const Session&)> holds; } rows[] = {
         {{{"complexity", 100}}, [](const Session& s) { return s.settings.complexity == 100 && s.controls.integrationStep == 101; }},

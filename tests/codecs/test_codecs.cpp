@@ -1,5 +1,4 @@
-// The BMP reader and writer and the JPEG decoder against pictures other tools
-// made: raw RGB of each BMP variant, djpeg's output of each JPEG.
+// The BMP codecs and the JPEG decoder against other tools' pictures: raw RGB of each BMP, djpeg's of each JPEG.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -20,15 +19,10 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-void put32(Bytes& v, size_t at, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.at(at + size_t(i)) = uint8_t(x >> (8 * i));
-}
+void put32(Bytes& v, size_t at, uint32_t x) { for (int i = 0; i < 4; ++i) v.at(at + size_t(i)) = uint8_t(x >> (8 * i)); }
 
-// An exact-size heap copy, so that the sanitizer build catches a read past the end.
-Bitmap decode(const Bytes& bytes) {
-    const Bytes exact(bytes);
-    return decodeBmp(exact.data(), exact.size());
-}
+// Takes an exact-size heap copy, so that the sanitizer build catches a read past the end.
+Bitmap decode(Bytes exact) { return decodeBmp(exact.data(), exact.size()); }
 
 // A BITMAPINFOHEADER file of w x h with `extra` bytes (table and pixels) after it.
 Bytes header(uint32_t w, int32_t h, int bpp, int compression, size_t extra, uint32_t offBits, uint32_t used = 0) {
@@ -76,17 +70,13 @@ Bitmap decodeBytes(const Bytes& data, JpegRowListener* listener = nullptr) {
 
 // Gray with alpha set everywhere, and not one flat value.
 bool grayAndVaried(const Bitmap& b) {
-    bool varies = false;
-    for (size_t i = 0; i < b.pixelCount(); ++i) {
-        const uint32_t c = b.data()[i];
-        if (redOf(c) != greenOf(c) || greenOf(c) != blueOf(c) || (c >> 24) != 0xff) return false;
-        varies |= c != b.data()[0];
-    }
-    return varies;
+    const uint32_t *begin = b.data(), *end = begin + b.pixelCount();
+    return std::all_of(begin, end, [](uint32_t c) { return redOf(c) == greenOf(c) && greenOf(c) == blueOf(c) && c >> 24 == 0xff; })
+        && std::any_of(begin, end, [&](uint32_t c) { return c != *begin; });
 }
 
-// A 64 x 48 gray progressive JPEG of exactly `scans` scans (at most 127): the
-// DC, then each AC coefficient on its own at half precision, then refinements.
+// A 64 x 48 gray progressive JPEG of exactly `scans` scans (at most 127): the DC, then each AC coefficient on its own
+// at half precision, then refinements.
 Bytes progressiveGray(int scans) {
     std::vector<jpeg_scan_info> script{{1, {0}, 0, 0, 0, 0}};
     for (int k = 1; k <= 126 && int(script.size()) < scans; ++k) script.push_back({1, {0}, (k - 1) % 63 + 1, (k - 1) % 63 + 1, k > 63, k <= 63});
@@ -134,9 +124,9 @@ size_t openDescriptors() { return size_t(std::distance(fs::directory_iterator("/
 // Each variant against raw RGB written by another tool; every proper prefix of it is refused.
 TEST(BmpReader, VariantsDecodeToTheirExpectedPixelsAndTheirPrefixesAreRefused) {
     for (const auto& [file, expected] : kVariants) {
-        const Bytes rgb = fileBytes(testdata("bmp/expected-37x23") + expected + ".rgb"), whole = fileBytes(testdata("bmp/") + file + ".bmp");
+        const Bytes raw = fileBytes(testdata("bmp/expected-37x23") + expected + ".rgb"), whole = fileBytes(testdata("bmp/") + file + ".bmp");
         Bitmap want(37, 23);
-        for (size_t i = 0; i < want.pixelCount(); ++i) want.data()[i] = rgb(rgb.at(3 * i), rgb.at(3 * i + 1), rgb.at(3 * i + 2));
+        for (size_t i = 0; i < want.pixelCount(); ++i) want.data()[i] = rgb(raw.at(3 * i), raw.at(3 * i + 1), raw.at(3 * i + 2));
         EXPECT_TRUE(samePixels(readBmp(testdata("bmp/") + file + ".bmp"), want)) << file;
         for (size_t n = 0; n < whole.size(); ++n)
             EXPECT_THROW(decode(Bytes(whole.begin(), whole.begin() + n)), InvalidImage) << file << " cut to " << n;
@@ -212,8 +202,8 @@ TEST(BmpReader, BitfieldsOfAnyWidth) {
     EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{rgb(0x70, 0xa0, 0x10), rgb(0, 0, 0)}}));
 }
 
-// Indices past the table are black, also when the header claims 256 colours
-// but only 2 fit before the pixels (entry 3 would be pixel bytes).
+// Indices past the table are black, also when the header claims 256 colours but only 2 fit before the pixels (entry 3
+// would be pixel bytes).
 TEST(BmpReader, IndicesBeyondTheTableAreBlack) {
     const Bytes file = fileBytes(testdata("questionable/palette-index-beyond-table.bmp"));
     Bytes edited = file;
@@ -237,7 +227,6 @@ TEST(BmpReader, CameraRle8AndCamera24Agree) {
     EXPECT_TRUE(full.width() == 512 && samePixels(rle, full) && full.at(0, 0) != full.at(256, 256));
 }
 
-// Headers that claim more pixels than memory allows are refused before allocating.
 TEST(BmpReader, ClaimsBeyondMemoryAreRefusedBeforeAllocating) {
     setMemoryCeiling(256ull << 20);
     EXPECT_THROW(readBmp(testdata("fuzz/rle8-4194312x258.bmp")), std::bad_alloc);
@@ -360,8 +349,7 @@ TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
     EXPECT_EQ(filesIn(dir.path), (std::vector<std::string>{dir / "folder", path}));
 }
 
-// djpeg's output of each file (progressive smoothing, chroma up-sampling,
-// restarts, partial MCUs, CMYK, gray) is the oracle.
+// djpeg's output is the oracle: progressive smoothing, chroma up-sampling, restarts, partial MCUs, CMYK, gray.
 TEST(JpegDecoder, MatchesDjpegPixelForPixel) {
     const auto files = filesIn(testdata("jpeg"), ".jpg");
     ASSERT_EQ(files.size(), 10u);
@@ -414,8 +402,7 @@ TEST(JpegDecoder, RefusesAbsurdSizesFromTheHeader) {
 TEST(JpegDecoder, ProgressiveScansAreCappedAndAnEarlyStopIsSmoothed) {
     EXPECT_TRUE(grayAndVaried(decodeBytes(progressiveGray(kMaxJpegScans))));
     EXPECT_THROW(decodeBytes(progressiveGray(kMaxJpegScans + 1)), InvalidImage);
-    // libjpeg's block smoothing guesses the missing AC terms of a file with only its DC scan,
-    // as djpeg shows it: not flat 8 x 8 tiles.
+    // libjpeg's block smoothing guesses the AC terms of a file with only its DC scan, as djpeg shows it: no flat tiles.
     const Bitmap b = decodeBytes(progressiveGray(1));
     ASSERT_EQ(b.width() * 100 + b.height(), 6448);
     int flatBlocks = 0;

@@ -1,5 +1,5 @@
-// Scanner acquisition against SANE's virtual test devices (tests/platform/sane
-// names only the test backend), with scanimage from the same SANE as the oracle.
+// Scanner acquisition against SANE's virtual test devices (tests/platform/sane names only the test backend), with
+// scanimage from the same SANE as the oracle.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,8 +23,8 @@ using Options = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
-// SANE reads SANE_CONFIG_DIR once per process, but the files in it at each
-// sane_init: every test of a process shares one copy, which a test may rewrite.
+// SANE reads SANE_CONFIG_DIR once per process, but the files in it at each sane_init: every test of a process shares
+// one copy, which a test may rewrite.
 struct SaneEnv {
     static const cwtest::TempDir& dir() { static const cwtest::TempDir d; return d; }
     static void reset() {
@@ -39,8 +39,8 @@ struct SaneEnv {
 // The test backend's page is 80 x 100 mm; its hand scanner's 110 x 170 mm.
 int32_t pixelsFor(double dpi, double mm) { return int32_t(dpi * mm / 25.4); }
 
-// Answers the device list with `choice` and the scan dialog with `settings`
-// (nothing cancels either), keeping what each was shown and the scanner's state then.
+// Answers the device list with `choice` and the scan dialog with `settings` (nothing cancels either), keeping what
+// each was shown and the scanner's state then.
 class ScriptedScanUi : public ScanUi {
 public:
     explicit ScriptedScanUi(std::optional<ScanSettings> s = std::nullopt) : settings(std::move(s)) {}
@@ -70,8 +70,7 @@ ScanSettings scanAt(double dpi, std::string mode = "Gray", Options options = {},
     return ScanSettings{{}, std::move(mode), dpi, std::move(source), std::move(options)};
 }
 
-// scanimage's PNM without its last `lost` columns: 16-bit samples reduced to
-// their high byte, lineart with 1 as black.
+// scanimage's PNM without its last `lost` columns: 16-bit samples cut to their high byte, lineart with 1 as black.
 Bitmap scanimage(const std::string& args, int lost = 0) {
     std::FILE* f = ::popen(("scanimage -d test:0 --format=pnm " + args + " 2>/dev/null").c_str(), "r");
     std::string data;
@@ -101,10 +100,9 @@ bool varied(const Bitmap& b) { return std::any_of(b.data(), b.data() + b.pixelCo
 
 } // namespace
 
-// Bit-level frames by hand (the test picture's bars are too wide to show a
-// slip inside a byte): lineart, MSB first with a set bit black, and colour
-// lineart, a red, a green and a blue byte for each eight pixels. Layouts that
-// would read past a line or the picture are refused, leaving it untouched.
+// Bit-level frames by hand (the test picture's bars are too wide to show a slip inside a byte): lineart, MSB first
+// with a set bit black, and colour lineart, a red, a green and a blue byte for each eight pixels. Layouts that would
+// read past a line or the picture are refused, leaving it untouched.
 TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
     const uint32_t K = rgb(0, 0, 0), W = rgb(255, 255, 255), Y = rgb(255, 255, 0), C = rgb(0, 255, 255);
     const uint8_t lineart[] = {0b10100000, 0b01000000}, colour[] = {0b11000000, 0b10100000, 0b00000001, 0, 0b10000000, 0b10000000};
@@ -131,8 +129,8 @@ TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
     for (const char* single : {"Flatbed", "Transparency Adapter", "Film", "", "Normal"}) EXPECT_FALSE(isFeederSource(single)) << single;
 }
 
-// Every frame kind the test devices deliver, against scanimage's picture of
-// the same settings; three-pass colour equals single-pass colour.
+// Every frame kind the test devices deliver, against scanimage's picture of the same settings; three-pass colour
+// equals single-pass colour.
 TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
     SaneEnv env;
     const struct { double dpi; std::string mode; Options options; std::string oracle; int32_t lost; } cases[] = {
@@ -187,8 +185,8 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     EXPECT_EQ(ui.scanner.image(0).width(), pixelsFor(12, 80));
     EXPECT_FALSE(ui.asked.switchDevice && ui.asked.switchDevice(1)) << "the dialog's device switch is dead once the dialog is over";
 
-    // Inside the dialog an index past the list changes nothing; a device that
-    // exists opens and offers its choices; a name not in the list is refused.
+    // In the dialog an index past the list changes nothing, a device that exists opens and offers its choices, and
+    // a name not in the list is refused.
     std::optional<DeviceOffer> switched, past;
     ui.settings = scanAt(10, "Color");
     ui.inDialog = [&](const ScanDialogRequest& req, ScanSettings& s) {
@@ -215,9 +213,8 @@ TEST(ScanAcquire, FeederDeliversEveryPageUpToTheLimit) {
     }
 }
 
-// Failed transfers on both sources (the feeder's statuses are no end of the
-// pages), settings the device cannot take, a cancel at the device or in the
-// dialog, no devices, and a missing or foreign library: none leaves a picture.
+// Failed transfers on both sources (the feeder's statuses are no end of the pages), settings the device cannot take,
+// a cancel at the device or in the dialog, no devices, and a missing or foreign library: none leaves a picture.
 TEST(ScanAcquire, FailuresAndCancelsEndTheAcquisitionWithTheirFault) {
     SaneEnv env;
     const ScanFault T = ScanFault::TransferFailed, S = ScanFault::SourceFailed, N = ScanFault::None, L = ScanFault::ManagerNotLoaded;
@@ -254,9 +251,8 @@ TEST(ScanAcquire, FailuresAndCancelsEndTheAcquisitionWithTheirFault) {
     ASSERT_NE(saneApi(), nullptr) << "the real library loads again";
 }
 
-// The Scan button: a scan is written to the scratch folder and loaded, of
-// several pages only the first is kept; what goes wrong is told once (a
-// cancel silently) and the open dialog follows; an open picture stops it.
+// The Scan button: a scan is written to the scratch folder and loaded, of several pages only the first is kept; what
+// goes wrong is told once (a cancel silently) and the open dialog follows; an open picture stops it.
 TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
     SaneEnv env;
     const std::string adf = "Automatic Document Feeder";

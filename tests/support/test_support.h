@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the core tests: test data paths, a recording progress meter,
-// scripted message boxes and dialogs, and a session over them.
+// Shared by the core tests: test data paths, a recording progress meter, scripted messages and dialogs, a session.
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
@@ -28,8 +27,7 @@ inline std::string testdata(const std::string& rel) {
     return std::string(env && *env ? env : CW_TESTDATA) + "/" + rel;
 }
 
-// A fresh empty folder under the system temp folder, removed at scope end
-// even if a test left it read-only.
+// A fresh empty folder under the system temp folder, removed at scope end even if a test left it read-only.
 struct TempDir {
     std::filesystem::path path;
     TempDir() {
@@ -75,9 +73,7 @@ protected:
     void drawGauge() override { ++gaugeDraws; }
     void drawPhase() override { phases.push_back(phase()); }
     void processEvents() override { ++pumps; }
-    void polled(uint64_t n) override {
-        if (abortAtPoll && n == abortAtPoll) abortPressed();
-    }
+    void polled(uint64_t n) override { if (abortAtPoll && n == abortAtPoll) abortPressed(); }
 };
 
 // A window host that keeps every rectangle reported as repainted.
@@ -137,9 +133,8 @@ private:
     template <class T> std::optional<T> next(const cw::FileDialogRequest& request, std::deque<T>& queue) {
         asked.push_back(request);
         if (queue.empty()) return std::nullopt;
-        T v = queue.front();
-        queue.pop_front();
-        return v;
+        const T v = queue.front();
+        return queue.pop_front(), v;
     }
 };
 
@@ -147,9 +142,8 @@ inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
     return a.width() == b.width() && a.height() == b.height() && std::equal(a.data(), a.data() + a.pixelCount(), b.data());
 }
 
-// A session over scripted services, which are built ahead of it. A
-// HeadlessHost is pointed at the session; a scratch name puts the scratch
-// folder under the rig's own temporary folder instead of a missing one.
+// A session over scripted services built ahead of it, with a HeadlessHost pointed at it. A scratch name puts the
+// scratch folder under the rig's own temporary folder instead of a missing one.
 template <class ProgressT = RecordingProgress, class HostT = cw::HeadlessHost>
 struct SessionRig {
     TempDir dir;
@@ -171,8 +165,7 @@ struct SessionRig {
 
 inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
 
-// The colour a network palette gives a source pixel, from the untabulated
-// formulas, clamped as stored.
+// The colour a network palette gives a source pixel, from the untabulated formulas, clamped as stored.
 inline uint32_t networkColour(int32_t code, uint32_t source) {
     const cw::Rgb c = cw::paletteColourDirect(code, source, source, 0).value().rgb;
     return cw::rgb(uint32_t(std::clamp(c.r, 0, 255)), uint32_t(std::clamp(c.g, 0, 255)), uint32_t(std::clamp(c.b, 0, 255)));
