@@ -23,7 +23,6 @@ struct Fixture : cwtest::SessionRig<> {
         saveImageAs(s);
         return fs::exists(path);
     }
-    // No picture, the main window usable, the meter gone and its Abort back.
     bool idle() const {
         return !s.imageWindowOpen && !s.ws && s.mainEnabled && !progress.visible() && progress.abortVisible() && !s.toolPanelsEnabled;
     }

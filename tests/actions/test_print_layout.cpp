@@ -35,19 +35,15 @@ TEST(PrintLayout, PlacesThePictureOrSaysWhyNot) {
         {false, 0, 0, "0", " 100", "0", "0", 0, 0, 10, 10, 100, 100, {}, kMarginsTooLarge},
         {false, 1, 1, "9999", "9999", "0", "0", 0, 0, 10, 10, 100, 100, {45, 45, 10, 10}, printed},
     };
+    const auto placed = [](const PrintPlacement& p) { return std::tuple(p.x, p.y, p.width, p.height); };
     for (const auto& r : rows) {
-        PrintOptions o;
-        o.fitPage = r.fit, o.centreHorizontally = r.centreH, o.centreVertically = r.centreV;
-        o.leftMargin = r.left, o.topMargin = r.top, o.horizontalFactor = r.hFactor, o.verticalFactor = r.vFactor;
-        o.enlargeHorizontally = r.hMode == 'e', o.reduceHorizontally = r.hMode == 'r';
-        o.enlargeVertically = r.vMode == 'e', o.reduceVertically = r.vMode == 'r';
+        const PrintOptions o{r.centreH, r.centreV, r.left, r.top, r.fit, r.hMode == 'e', r.hMode == 'r', r.hFactor,
+                             r.vMode == 'e', r.vMode == 'r', r.vFactor};
         const auto got = placePicture(o, r.w, r.h, r.pw, r.ph);
         const std::string row = std::string(r.left) + "|" + r.top + "|" + r.hFactor + "|" + r.vFactor + " " + std::to_string(r.w);
         const auto* p = std::get_if<PrintPlacement>(&got);
         EXPECT_EQ(p ? printed : std::get<std::string>(got), r.refused) << row;
-        if (p) {
-            EXPECT_EQ(std::tuple(p->x, p->y, p->width, p->height), std::tuple(r.want.x, r.want.y, r.want.width, r.want.height)) << row;
-        }
+        if (p) { EXPECT_EQ(placed(*p), placed(r.want)) << row; }
     }
     const std::pair<const char*, std::optional<int>> fields[] = {
         {"  42 ", 42}, {"0042", 42}, {"4 2", std::nullopt}, {"-999", std::nullopt}, {"+5", std::nullopt}, {"1e3", std::nullopt}};

@@ -68,7 +68,6 @@ Bitmap decodeBytes(const Bytes& data, JpegRowListener* listener = nullptr) {
     return decodeJpegFile(tmp / "x.jpg", listener);
 }
 
-// Gray with alpha set everywhere, and not one flat value.
 bool grayAndVaried(const Bitmap& b) {
     const uint32_t *begin = b.data(), *end = begin + b.pixelCount();
     return std::all_of(begin, end, [](uint32_t c) { return redOf(c) == greenOf(c) && greenOf(c) == blueOf(c) && c >> 24 == 0xff; })
@@ -121,7 +120,6 @@ size_t openDescriptors() { return size_t(std::distance(fs::directory_iterator("/
 
 } // namespace
 
-// Each variant against raw RGB written by another tool; every proper prefix of it is refused.
 TEST(BmpReader, VariantsDecodeToTheirExpectedPixelsAndTheirPrefixesAreRefused) {
     for (const auto& [file, expected] : kVariants) {
         const Bytes raw = fileBytes(testdata("bmp/expected-37x23") + expected + ".rgb"), whole = fileBytes(testdata("bmp/") + file + ".bmp");
@@ -142,8 +140,7 @@ TEST(BmpReader, DamagedMissingAndEditedFilesAreRefused) {
             ADD_FAILURE() << p << " was accepted as " << readBmp(p).width();
         } catch (const InvalidImage& e) {
             EXPECT_STRNE(e.what(), "") << p;
-        } catch (const std::bad_alloc&) {  // a claim beyond memory
-        }
+        } catch (const std::bad_alloc&) {}  // a claim beyond memory
     }
     // Edits of a good file that each break one rule: {offset, value, bytes}.
     const Bytes rgb24 = fileBytes(testdata("bmp/rgb24.bmp")), rle = fileBytes(testdata("bmp/pal8-rle8.bmp"));
@@ -202,8 +199,7 @@ TEST(BmpReader, BitfieldsOfAnyWidth) {
     EXPECT_EQ(rowsOf(decode(b)), (std::vector<std::vector<uint32_t>>{{rgb(0x70, 0xa0, 0x10), rgb(0, 0, 0)}}));
 }
 
-// Indices past the table are black, also when the header claims 256 colours but only 2 fit before the pixels (entry 3
-// would be pixel bytes).
+// Indices past the table are black, also when the header claims 256 colours but only 2 fit before the pixels.
 TEST(BmpReader, IndicesBeyondTheTableAreBlack) {
     const Bytes file = fileBytes(testdata("questionable/palette-index-beyond-table.bmp"));
     Bytes edited = file;
@@ -243,7 +239,6 @@ TEST(BmpWriter, HeaderBottomUpRowsAndZeroPadding) {
         writeBmp24(bm, dir / "out.bmp");
         const std::vector<uint8_t> f = fileBytes(dir / "out.bmp");
         ASSERT_EQ(f.size(), size_t(54 + row * h)) << w;
-        // {offset, bytes, value} of every header field.
         const uint32_t fields[][3] = {{0, 2, 0x4d42}, {2, 4, uint32_t(f.size())}, {6, 4, 0}, {10, 4, 54}, {14, 4, 40},
                                       {18, 4, uint32_t(w)}, {22, 4, uint32_t(h)}, {26, 2, 1}, {28, 2, 24}, {30, 4, 0},
                                       {34, 4, uint32_t(row * h)}, {38, 4, 2835}, {42, 4, 2835}, {46, 4, 0}, {50, 4, 0}};
@@ -380,7 +375,6 @@ TEST(JpegDecoder, RefusesBadTruncatedAndUnreadableFiles) {
     for (const Bytes* data : {&comments, &fill, &restarts}) EXPECT_THROW(decodeBytes(*data), InvalidImage);
 }
 
-// Refused from the header ("too large"), not after allocating and running out of data.
 TEST(JpegDecoder, RefusesAbsurdSizesFromTheHeader) {
     const Bytes good = fileBytes(testdata("jpeg/baseline-444.jpg"));
     const Bytes sof = {0xff, 0xc0};

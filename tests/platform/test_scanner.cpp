@@ -16,8 +16,7 @@
 #include "test_support.h"
 
 using namespace cw;
-using cwtest::samePixels;
-using cwtest::testdata;
+using namespace cwtest;
 namespace fs = std::filesystem;
 using Options = std::vector<std::pair<std::string, std::string>>;
 
@@ -41,8 +40,7 @@ int32_t pixelsFor(double dpi, double mm) { return int32_t(dpi * mm / 25.4); }
 
 // Answers the device list with `choice` and the scan dialog with `settings` (nothing cancels either), keeping what
 // each was shown and the scanner's state then.
-class ScriptedScanUi : public ScanUi {
-public:
+struct ScriptedScanUi : ScanUi {
     explicit ScriptedScanUi(std::optional<ScanSettings> s = std::nullopt) : settings(std::move(s)) {}
     Scanner scanner;
     std::optional<size_t> choice;
@@ -117,10 +115,8 @@ TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
     const std::vector<uint8_t> data(64, 7);
     Bitmap b(8, 4);
     b.at(0, 0) = 0x12345678;
-    for (const FrameLayout& f : bad) {
-        EXPECT_FALSE(frameLayoutValid(f)) << f.width << " " << f.bytesPerLine << " " << f.depth;
-        EXPECT_FALSE(convertFrame(f, data.data(), 1, b)) << f.width << " " << f.bytesPerLine << " " << f.depth;
-    }
+    for (const FrameLayout& f : bad)
+        EXPECT_FALSE(frameLayoutValid(f) || convertFrame(f, data.data(), 1, b)) << f.width << " " << f.bytesPerLine << " " << f.depth;
     EXPECT_FALSE(convertFrame({FrameFormat::Gray, 8, 9, 9}, data.data(), 1, b) || convertFrame({FrameFormat::Gray, 8, 8, 8}, data.data(), 5, b));
     EXPECT_EQ(b.at(0, 0), 0x12345678u);
     EXPECT_TRUE(convertFrame({FrameFormat::Gray, 8, 8, 8}, data.data(), 4, b) && b.at(7, 3) == rgb(7, 7, 7));
@@ -129,8 +125,7 @@ TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
     for (const char* single : {"Flatbed", "Transparency Adapter", "Film", "", "Normal"}) EXPECT_FALSE(isFeederSource(single)) << single;
 }
 
-// Every frame kind the test devices deliver, against scanimage's picture of the same settings; three-pass colour
-// equals single-pass colour.
+// Every frame kind the test devices deliver against scanimage's picture; three-pass colour equals single-pass colour.
 TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
     SaneEnv env;
     const struct { double dpi; std::string mode; Options options; std::string oracle; int32_t lost; } cases[] = {

@@ -60,14 +60,11 @@ inline unsigned modeOf(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-class RecordingProgress : public cw::Progress {
-public:
+struct RecordingProgress : cw::Progress {
     int shows = 0, hides = 0, gaugeDraws = 0, pumps = 0;
     uint64_t abortAtPoll = 0;
     std::vector<std::string> phases;
     RecordingProgress() { hookEveryPoll(); }
-
-protected:
     void showMeter() override { ++shows; }
     void hideMeter() override { ++hides; }
     void drawGauge() override { ++gaugeDraws; }
@@ -77,8 +74,7 @@ protected:
 };
 
 // A window host that keeps every rectangle reported as repainted.
-class RecordingHost final : public cw::WindowHost {
-public:
+struct RecordingHost final : cw::WindowHost {
     std::vector<cw::Rect> changed;
     void createImageWindow() override {}
     void showImageWindow() override {}
@@ -87,14 +83,11 @@ public:
 };
 
 // Records the meter's calls in order and what it showed at every poll.
-class ProbeProgress : public RecordingProgress {
-public:
+struct ProbeProgress : RecordingProgress {
     std::vector<std::string> events;
     uint64_t polls = 0;
     std::vector<int> gaugeAtPoll;
     bool gaugeSeenAtPoll = false, hiddenAtPoll = false, unlockedAtPoll = false;
-
-protected:
     void showMeter() override { events.push_back("show"), RecordingProgress::showMeter(); }
     void hideMeter() override { events.push_back("hide"), RecordingProgress::hideMeter(); }
     void lockWindows(bool on) override { events.push_back(on ? "lock" : "unlock"); }
@@ -108,8 +101,7 @@ protected:
     }
 };
 
-class ScriptedMessages : public cw::Messages {
-public:
+struct ScriptedMessages : cw::Messages {
     std::vector<std::string> shown;
     bool answer = true;
     void info(const std::string& t) override { shown.push_back(t); }
@@ -118,8 +110,7 @@ public:
 };
 
 // Answers the file dialogs from queues (an empty queue cancels) and the colour dialog with `colour`.
-class ScriptedDialogs : public cw::Dialogs {
-public:
+struct ScriptedDialogs : cw::Dialogs {
     std::deque<std::vector<std::string>> opens;
     std::deque<std::optional<std::string>> saves;
     std::vector<cw::FileDialogRequest> asked;
@@ -128,8 +119,6 @@ public:
     std::vector<std::string> openFiles(const cw::FileDialogRequest& request) override { return next(request, opens).value_or(std::vector<std::string>{}); }
     std::optional<std::string> saveFile(const cw::FileDialogRequest& request) override { return next(request, saves).value_or(std::nullopt); }
     std::optional<int32_t> pickColour() override { return ++colourAsked, colour; }
-
-private:
     template <class T> std::optional<T> next(const cw::FileDialogRequest& request, std::deque<T>& queue) {
         asked.push_back(request);
         if (queue.empty()) return std::nullopt;
