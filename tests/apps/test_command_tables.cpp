@@ -15,9 +15,7 @@
 
 using namespace cw;
 
-namespace {
-
-std::pair<int, std::string> run(const std::string& script) {
+static std::pair<int, std::string> run(const std::string& script) {
     cwtest::TempDir scratch;
     std::istringstream in(script);
     std::ostringstream out, err;
@@ -25,12 +23,9 @@ std::pair<int, std::string> run(const std::string& script) {
 }
 
 // The value a control shows after taking `v` in range: the scale factor's arrows step over 1 and -1.
-int32_t heldAs(const Setting& s, int32_t v) { return s.name == "scale-factor" && (v == 1 || v == -1) ? 0 : v; }
+static int32_t heldAs(const Setting& s, int32_t v) { return s.name == "scale-factor" && (v == 1 || v == -1) ? 0 : v; }
 
-} // namespace
-
-// The command words and `set` keys of the script language; a script finds each of its words, and the rows only the
-// windows run stay unknown to it.
+// A script finds each of its command words and `set` keys; the rows only the windows run stay unknown to it.
 TEST(CommandTables, RowsAreUniqueAndTheScriptedOnesAreTheLanguage) {
     const std::set<std::string> commands = {"load", "clear", "restore", "save", "palette", "effects-reset", "markup", "process",
         "autofinish", "view-all", "view-pending", "remove", "undo", "zoom", "reset", "quick-brush"};

@@ -74,8 +74,7 @@ bool grayAndVaried(const Bitmap& b) {
         && std::any_of(begin, end, [&](uint32_t c) { return c != *begin; });
 }
 
-// A 64 x 48 gray progressive JPEG of exactly `scans` scans (at most 127): the DC, then each AC coefficient on its own
-// at half precision, then refinements.
+// A 64 x 48 gray progressive JPEG of `scans` scans (at most 127): DC, each AC term at half precision, refinements.
 Bytes progressiveGray(int scans) {
     std::vector<jpeg_scan_info> script{{1, {0}, 0, 0, 0, 0}};
     for (int k = 1; k <= 126 && int(script.size()) < scans; ++k) script.push_back({1, {0}, (k - 1) % 63 + 1, (k - 1) % 63 + 1, k > 63, k <= 63});
@@ -320,18 +319,14 @@ TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir / "wkf.bmp";
     const Bitmap first = pattern(40, 30), second = pattern(17, 9);
-    {
-        BmpFileWriter w(path, first.width(), first.height());
-        w.writeRows(0, first.height(), first.data());
+    const auto write = [&](const Bitmap& bm, std::initializer_list<std::pair<int32_t, int32_t>> pieces) {
+        BmpFileWriter w(path, bm.width(), bm.height());
+        for (const auto& [y, rows] : pieces) w.writeRows(y, rows, bm.row(y));
         w.commit(false);
-    }
+    };
+    write(first, {{0, 30}});
     ::chmod(path.c_str(), 0600);
-    {
-        BmpFileWriter w(path, second.width(), second.height());
-        w.writeRows(5, 4, second.row(5));  // the lower piece first, as two threads may hand them
-        w.writeRows(0, 5, second.data());
-        w.commit(false);
-    }
+    write(second, {{5, 4}, {0, 5}});  // the lower piece first, as two threads may hand them
     EXPECT_TRUE(samePixels(readBmp(path), second));
     EXPECT_EQ(std::pair(fs::file_size(path), modeOf(path)), std::pair(uintmax_t(54 + 52 * 9), 0600u)) << "nothing of the old file is left";
     // A folder in the way is not removed, and the attempt leaves no file behind.

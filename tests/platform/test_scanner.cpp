@@ -1,5 +1,4 @@
-// Scanner acquisition against SANE's virtual test devices (tests/platform/sane names only the test backend), with
-// scanimage from the same SANE as the oracle.
+// Scanner acquisition against SANE's virtual test devices, with scanimage from the same SANE as the oracle.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,8 +21,7 @@ using Options = std::vector<std::pair<std::string, std::string>>;
 
 namespace {
 
-// SANE reads SANE_CONFIG_DIR once per process, but the files in it at each sane_init: every test of a process shares
-// one copy, which a test may rewrite.
+// SANE reads SANE_CONFIG_DIR once per process but its files at each sane_init: tests share one copy they may rewrite.
 struct SaneEnv {
     static const cwtest::TempDir& dir() { static const cwtest::TempDir d; return d; }
     static void reset() {
@@ -38,8 +36,7 @@ struct SaneEnv {
 // The test backend's page is 80 x 100 mm; its hand scanner's 110 x 170 mm.
 int32_t pixelsFor(double dpi, double mm) { return int32_t(dpi * mm / 25.4); }
 
-// Answers the device list with `choice` and the scan dialog with `settings` (nothing cancels either), keeping what
-// each was shown and the scanner's state then.
+// Answers the list with `choice`, the dialog with `settings` (none cancels), recording what each saw and the state.
 struct ScriptedScanUi : ScanUi {
     explicit ScriptedScanUi(std::optional<ScanSettings> s = std::nullopt) : settings(std::move(s)) {}
     Scanner scanner;
@@ -98,9 +95,8 @@ bool varied(const Bitmap& b) { return std::any_of(b.data(), b.data() + b.pixelCo
 
 } // namespace
 
-// Bit-level frames by hand (the test picture's bars are too wide to show a slip inside a byte): lineart, MSB first
-// with a set bit black, and colour lineart, a red, a green and a blue byte for each eight pixels. Layouts that would
-// read past a line or the picture are refused, leaving it untouched.
+// Bit frames by hand (the test picture's bars are too wide to show a slip in a byte): lineart MSB first, a set bit
+// black; colour lineart an R, G and B byte per eight pixels. Layouts reading past a line or picture are refused.
 TEST(ScanFrames, BitFramesConvertAndLayoutsThatWouldReadPastALineAreRefused) {
     const uint32_t K = rgb(0, 0, 0), W = rgb(255, 255, 255), Y = rgb(255, 255, 0), C = rgb(0, 255, 255);
     const uint8_t lineart[] = {0b10100000, 0b01000000}, colour[] = {0b11000000, 0b10100000, 0b00000001, 0, 0b10000000, 0b10000000};

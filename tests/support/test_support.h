@@ -131,8 +131,7 @@ inline bool samePixels(const cw::Bitmap& a, const cw::Bitmap& b) {
     return a.width() == b.width() && a.height() == b.height() && std::equal(a.data(), a.data() + a.pixelCount(), b.data());
 }
 
-// A session over scripted services built ahead of it, with a HeadlessHost pointed at it. A scratch name puts the
-// scratch folder under the rig's own temporary folder instead of a missing one.
+// A session over scripted services, a HeadlessHost pointed at it, and, if named, a scratch folder in the rig's folder.
 template <class ProgressT = RecordingProgress, class HostT = cw::HeadlessHost>
 struct SessionRig {
     TempDir dir;
