@@ -52,7 +52,6 @@ TEST(CommandTables, RowsAreUniqueAndTheScriptedOnesAreTheLanguage) {
     EXPECT_EQ(settingNames, keys);
 }
 
-// What a script is told about a line that names a row wrongly, word for word.
 TEST(CommandTables, ScriptsAreToldWhatIsWrong) {
     const std::string none = cwtest::testdata("none.bmp");
     const std::pair<std::string, std::string> rows[] = {

@@ -39,11 +39,10 @@ std::vector<std::vector<uint32_t>> rowsOf(const Bitmap& bm) {
 }
 
 const std::pair<const char*, const char*> kVariants[] = {
-    {"rgb24", ""}, {"rgb24-topdown", ""}, {"rgb32-bgrx", ""}, {"rgb32-bitfields-rgbx", ""},
-    {"rgba32-v5-bitfields", ""}, {"v4-24", ""}, {"v5-24", ""}, {"os2-v1", ""},
-    {"pal8", "-pal8"}, {"pal8-rle8", "-pal8"}, {"pal8-rle8-absolute", "-pal8"}, {"os2-v1-pal8", "-pal8"},
-    {"pal4", "-pal4"}, {"pal4-rle4", "-pal4"}, {"pal1", "-pal1"},
-    {"rgb16-555", "-rgb555"}, {"rgb16-555-bitfields", "-rgb555"}, {"rgb16-565-bitfields", "-rgb565"},
+    {"rgb24", ""}, {"rgb24-topdown", ""}, {"rgb32-bgrx", ""}, {"rgb32-bitfields-rgbx", ""}, {"rgba32-v5-bitfields", ""},
+    {"v4-24", ""}, {"v5-24", ""}, {"os2-v1", ""}, {"pal8", "-pal8"}, {"pal8-rle8", "-pal8"},
+    {"pal8-rle8-absolute", "-pal8"}, {"os2-v1-pal8", "-pal8"}, {"pal4", "-pal4"}, {"pal4-rle4", "-pal4"},
+    {"pal1", "-pal1"}, {"rgb16-555", "-rgb555"}, {"rgb16-555-bitfields", "-rgb555"}, {"rgb16-565-bitfields", "-rgb565"},
 };
 void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -171,14 +170,10 @@ TEST(BmpReader, RleStreams) {
         // A 3-wide row is stored as 4: a run may cover the padding pixel, which is dropped.
         {{4, 1, 0, 0, 2, 2, 0, 2, 1, 0, 1, 1, 0, 1}, 3, {{G, G, K}, {R, R, R}}},
         {{4, 1, 0, 0, 4, 1, 0, 0, 1, 1}, 4, {}},  // a third row
-        {{5, 1, 0, 1}, 4, {}},                    // run past the row end
-        {{5, 1, 0, 1}, 3, {}},                    // past the padding pixel
-        {{0, 3, 1, 2}, 4, {}},                    // absolute run cut short
-        {{0, 3, 1, 2, 1}, 4, {}},                 // absolute run without its pad byte
-        {{0, 2, 5, 0, 0, 1}, 4, {}},              // delta past the row end
-        {{0, 2, 0, 3, 0, 1}, 4, {}},              // delta past the top
-        {{4, 1, 0, 0}, 4, {}},                    // no end-of-bitmap
-        {{4, 1, 0}, 4, {}},                       // half a code
+        {{5, 1, 0, 1}, 4, {}}, {{5, 1, 0, 1}, 3, {}},              // run past the row end; past the padding pixel
+        {{0, 3, 1, 2}, 4, {}}, {{0, 3, 1, 2, 1}, 4, {}},           // absolute run cut short; without its pad byte
+        {{0, 2, 5, 0, 0, 1}, 4, {}}, {{0, 2, 0, 3, 0, 1}, 4, {}},  // delta past the row end; past the top
+        {{4, 1, 0, 0}, 4, {}}, {{4, 1, 0}, 4, {}},                 // no end-of-bitmap; half a code
     };
     for (const auto& c : cases) {
         const std::string what = "stream of " + std::to_string(c.stream.size());
@@ -371,8 +366,7 @@ TEST(JpegDecoder, RefusesBadTruncatedAndUnreadableFiles) {
 }
 
 TEST(JpegDecoder, RefusesAbsurdSizesFromTheHeader) {
-    const Bytes good = fileBytes(testdata("jpeg/baseline-444.jpg"));
-    const Bytes sof = {0xff, 0xc0};
+    const Bytes good = fileBytes(testdata("jpeg/baseline-444.jpg")), sof = {0xff, 0xc0};
     const size_t at = size_t(std::search(good.begin() + 2, good.end(), sof.begin(), sof.end()) - good.begin()) + 5;
     ASSERT_LT(at, good.size());
     // Height then width. 46341 squared is just past the pixel limit; 65500 squared times 4 wraps 32 bits.

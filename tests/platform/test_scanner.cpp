@@ -38,7 +38,8 @@ int32_t pixelsFor(double dpi, double mm) { return int32_t(dpi * mm / 25.4); }
 
 // Answers the list with `choice`, the dialog with `settings` (none cancels), recording what each saw and the state.
 struct ScriptedScanUi : ScanUi {
-    explicit ScriptedScanUi(std::optional<ScanSettings> s = std::nullopt) : settings(std::move(s)) {}
+    explicit ScriptedScanUi(std::optional<ScanSettings> s = {}, std::optional<size_t> c = {})
+        : choice(c), settings(std::move(s)) {}
     Scanner scanner;
     std::optional<size_t> choice;
     std::optional<ScanSettings> settings;
@@ -61,8 +62,9 @@ struct ScriptedScanUi : ScanUi {
     }
 };
 
-ScanSettings scanAt(double dpi, std::string mode = "Gray", Options options = {}, std::string source = {}) {
-    return ScanSettings{{}, std::move(mode), dpi, std::move(source), std::move(options)};
+ScanSettings scanAt(double dpi, std::string mode = "Gray", Options opts = {}, std::string src = {},
+                    size_t pages = kMaxScanImages) {
+    return ScanSettings{{}, std::move(mode), dpi, std::move(src), std::move(opts), pages};
 }
 
 // scanimage's PNM without its last `lost` columns: 16-bit samples cut to their high byte, lineart with 1 as black.
@@ -154,8 +156,7 @@ TEST(ScanAcquire, PicturesHaveTheResolutionsSizeAndMatchScanimage) {
 
 TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     SaneEnv env;
-    ScriptedScanUi ui;
-    ui.choice = 1;
+    ScriptedScanUi ui(std::nullopt, 1);
     EXPECT_TRUE(ui.scanner.selectSource(ui));
     EXPECT_EQ(ui.stateInList, ScanState::ManagerOpen);
     ASSERT_EQ(ui.listed.size(), 2u);
@@ -190,14 +191,12 @@ TEST(ScanAcquire, TheSessionWalksItsStatesAndTheChosenDeviceStays) {
     EXPECT_EQ(std::pair(ui.scanner.fault(), ui.scanner.state()), std::pair(ScanFault::SourceFailed, ScanState::PreSession));
 }
 
-// The feeder delivers every page up to the limit, a flatbed one (it would never run dry).
 TEST(ScanAcquire, FeederDeliversEveryPageUpToTheLimit) {
     SaneEnv env;
     const std::string adf = "Automatic Document Feeder";
     const struct { std::string source; size_t maxImages, want; } cases[] = {{adf, kMaxScanImages, 10}, {adf, 3, 3}, {adf, 0, 1}, {"Flatbed", kMaxScanImages, 1}};
     for (const auto& c : cases) {
-        ScriptedScanUi ui;
-        ui.settings = scanAt(8, "Gray", {}, c.source), ui.settings->maxImages = c.maxImages;
+        ScriptedScanUi ui(scanAt(8, "Gray", {}, c.source, c.maxImages));
         EXPECT_TRUE(ui.scanner.acquire(ui) && ui.scanner.state() == ScanState::PreSession);
         ASSERT_EQ(ui.scanner.imageCount(), c.want) << c.source << " " << c.maxImages;
         for (size_t i = 0; i < c.want; ++i) EXPECT_EQ(ui.scanner.image(i).height(), pixelsFor(8, 100));
@@ -226,8 +225,7 @@ TEST(ScanAcquire, FailuresAndCancelsEndTheAcquisitionWithTheirFault) {
             SCOPED_TRACE(std::string(source) + ": " + c.mode + (c.library ? c.library : "") + (c.options.empty() ? "" : c.options[0].second.substr(0, 30)));
             if (c.library && *c.library) setSaneLibraryName(c.library);
             if (c.library && !*c.library) std::ofstream(SaneEnv::dir() / "dll.conf") << "# no backends\n";
-            ScriptedScanUi ui;
-            ui.choice = 0, ui.settings = scanAt(8, "Gray");
+            ScriptedScanUi ui(scanAt(8, "Gray"), 0);
             ASSERT_TRUE(c.library || ui.scanner.acquire(ui)) << "the picture of an earlier acquisition goes with the next";
             ui.settings = c.mode.empty() ? std::nullopt : std::optional(scanAt(8, c.mode, c.options, source));
             EXPECT_FALSE(ui.scanner.acquire(ui));
@@ -260,8 +258,7 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
         if (c.blockScratch) std::ofstream(rig.dir / "cache") << "a file where the folder should be";
         else ASSERT_TRUE(ensureScratchFolder(rig.dir / "cache/temp") && fs::copy_file(testdata("bmp/rgb24.bmp"), scratch));  // an earlier scan's
         if (c.library) setSaneLibraryName(c.library);
-        ScriptedScanUi ui;
-        ui.choice = c.settings ? std::optional<size_t>(1) : std::nullopt, ui.settings = c.settings;  // a cancelled list still goes ahead
+        ScriptedScanUi ui(c.settings, c.settings ? std::optional<size_t>(1) : std::nullopt);  // cancelled lists go on
         if (ui.settings) ui.settings->maxImages = c.pages;
         rig.dialogs.opens.push_back({testdata("bmp/pal8.bmp")});
         const ScanOutcome out = scanImageClick(rig.s, ui, ui.scanner);

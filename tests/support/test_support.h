@@ -42,7 +42,6 @@ struct TempDir {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
-// A whole file's bytes; a file that cannot be read fails the test.
 inline std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + p.string());
@@ -73,7 +72,6 @@ struct RecordingProgress : cw::Progress {
     void polled(uint64_t n) override { if (abortAtPoll && n == abortAtPoll) abortPressed(); }
 };
 
-// A window host that keeps every rectangle reported as repainted.
 struct RecordingHost final : cw::WindowHost {
     std::vector<cw::Rect> changed;
     void createImageWindow() override {}
