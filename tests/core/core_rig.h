@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "actions/headless_host.h"
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
@@ -14,6 +16,7 @@
 
 namespace coretest {
 using namespace cw;
+using cwtest::gray;
 
 inline Bitmap picture(int w, int h, auto level) {
     Bitmap b(w, h);
@@ -68,3 +71,5 @@ struct Scene : cwtest::SessionRig<P, H> {
 };
 
 } // namespace coretest
+
+using namespace coretest;

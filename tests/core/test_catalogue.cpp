@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <functional>
 #include <map>
 #include <set>
-#include <string>
 
 #include "core/bitmap.h"
 #include "core/catalogue.h"
@@ -91,13 +89,13 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         EXPECT_EQ(i.marker == kMarkerMerge, i.submenu == "Make-&up") << i.name;
         EXPECT_TRUE(paletteColourDirect(i.code, rgb(90, 90, 90), 0, i.marker)) << i.name;
     }
-    EXPECT_EQ(codes, (std::map<int32_t, int>{{1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5},
-                                             {9, 1}, {10, 1}, {11, 10}, {12, 6}, {13, 2}, {14, 2}, {16, 3}, {17, 2},
-                                             {18, 2}, {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4},
-                                             {27, 4}, {28, 2}, {125, 2}}));
-    EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6},
-                                               {0x800080, 7}, {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14},
-                                               {0xFFFF00, 4}, {0xFFFFFF, 2}, {-1, 5}}));
+    EXPECT_EQ(codes, (std::map<int32_t, int>{{1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5}, {9, 1},
+                                             {10, 1}, {11, 10}, {12, 6}, {13, 2}, {14, 2}, {16, 3}, {17, 2}, {18, 2},
+                                             {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4}, {27, 4},
+                                             {28, 2}, {125, 2}}));
+    EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6}, {0x800080, 7},
+                                               {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14}, {0xFFFF00, 4}, {0xFFFFFF, 2},
+                                               {-1, 5}}));
     EXPECT_EQ(strengths, (std::map<std::string_view, int>{{"1", 49}, {"2", 16}, {"3", 3}, {"5", 1}}));
     EXPECT_EQ(checked, 41);
     for (const char* none : {"", "sky: blue", "Sky: Blue ", "Sky:Blue", "Original: [Eraser]", "Sky"})
@@ -119,9 +117,8 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
                         {SelectionCaption, "11 8388736 Hair: Blonde d11 '2' 4 p-2"}}));
 }
 
-// After Objects: Light [Red]: the chosen colour keeps only 24 bits, so it
-// never means Make-up (-1), and a cancelled dialog changes nothing; Original
-// restores plainly only while every slider stands at 0, and keeps the rest.
+// After Objects: Light [Red]: the chosen colour keeps only 24 bits, so it never means Make-up (-1), and a cancelled
+// dialog changes nothing; Original restores plainly only while every slider stands at 0, and keeps the rest.
 TEST(PickColourAndOriginalClick, SetTheirSelection) {
     const std::string pink = " d11 '2' 2 p0";
     EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1});
@@ -146,11 +143,10 @@ TEST(PickColourAndOriginalClick, SetTheirSelection) {
     }
 }
 
-// Saturation raises only channels above gray (-10 falls to 1, then up to the
-// floor; -1 truncates toward zero; +10 doubles), then intensity and ambient
-// step by a tenth of the raw headroom or floor, which divides toward zero.
-// Intensity splits light from dark on the saturated sum, 381 counting as
-// light. Sliders beyond their track bars count as the ends.
+// Saturation raises only channels above gray (-10 falls to 1, then up to the floor; -1 truncates toward zero; +10
+// doubles), then intensity and ambient step by a tenth of the raw headroom or floor, which divides toward zero.
+// Intensity splits light from dark on the saturated sum, 381 counting as light. Sliders beyond their track bars count
+// as the ends.
 TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     struct Case { Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
     const Case cases[] = {
@@ -173,8 +169,8 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     for (const auto& [lights, want] : lit) EXPECT_EQ(applyEffects({60, 60, 60}, 60, fx(0, 0, 5, lights)), want);
 }
 
-// Text that is no whole number counts as 0, overlong digits as above 9, and
-// pressure outside its box as the nearest end.
+// Text that is no whole number counts as 0, overlong digits as above 9, and pressure outside its box as the nearest
+// end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
     struct Case { const char* text; int32_t pressure, want; };
     const Case cases[] = {{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14}, {"1", -5, 6},

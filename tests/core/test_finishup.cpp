@@ -1,19 +1,16 @@
-#include <gtest/gtest.h>
-
 #include <random>
 
 #include "actions/finishup.h"
 #include "core/markup.h"
 #include "core_rig.h"
 
-using namespace coretest;
 
 namespace {
 
 using FScene = Scene<cwtest::ProbeProgress>;
 
-// The fill pass as first designed: eight rays cast from every uncoloured
-// pixel, stepping over anything that does not vote.
+// The fill pass as first designed: eight rays cast from every uncoloured pixel, stepping over anything that does not
+// vote.
 void fillByRayCasting(FScene& sc) {
     Workspace& ws = sc.ws();
     const int dx[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, dy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
@@ -36,24 +33,11 @@ void fillByRayCasting(FScene& sc) {
         if (ws.codes[i] < 0) ws.codes[i] = int8_t(-ws.codes[i]);
 }
 
-// Codes with a colour of every kind, one without (50), and Custom and Clear,
-// which turn merging on for the rest of the pass.
+// Codes with a colour of every kind, one without (50), and Custom and Clear, which turn merging on for the rest of
+// the pass.
 constexpr int kCodes[] = {1, 3, 6, 13, 17, 50, 88, 99, 124, 125, 126};
 
-void scatter(FScene& sc, unsigned seed, double density, bool withMergingCodes) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(0, 1);
-    std::uniform_int_distribution<int> pick(0, withMergingCodes ? int(std::size(kCodes)) - 1 : 3);
-    for (int y = 0; y < sc.ws().height; ++y)
-        for (int x = 0; x < sc.w(); ++x) {
-            const double r = u(rng);
-            if (r < density) sc.paint(x, y, kCodes[pick(rng)]);
-            else if (r < density * 1.2) sc.ws().codes[size_t(y) * sc.w() + x] = 127;  // marked, uncoloured
-        }
-}
-
-// Recolouring as designed: every painted pixel in row-major order, with the
-// current settings.
+// Recolouring as designed: every painted pixel in row-major order, with the current settings.
 void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::string& what) {
     finishup(fast.s, mode);
     if (mode == FinishupMode::Fill) fillByRayCasting(plain);
@@ -75,7 +59,15 @@ TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPictures) {
         const double density = (rng() % 40) / 100.0;
         FScene fast(ramp(w, h)), plain(ramp(w, h));
         for (FScene* sc : {&fast, &plain}) {
-            scatter(*sc, unsigned(round), density, round % 3 == 0);
+            std::mt19937 scatter{unsigned(round)};
+            std::uniform_real_distribution<double> u(0, 1);
+            std::uniform_int_distribution<int> pick(0, round % 3 == 0 ? int(std::size(kCodes)) - 1 : 3);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double r = u(scatter);
+                    if (r < density) sc->paint(x, y, kCodes[pick(scatter)]);
+                    else if (r < density * 1.2) sc->ws().codes[size_t(y) * w + x] = 127;  // marked, uncoloured
+                }
             sc->s.pointer.shiftHeld = false;  // as the release after the strokes leaves it
             sc->s.palette.markerColour = round % 7 == 0 ? kMarkerMerge : 0xFFFF00;
             sc->s.effects.intensity = int(round % 5) - 2;
@@ -104,9 +96,8 @@ TEST(Finishup, FillEdgeCases) {
     };
     for (const Case& c : cases) {
         FScene sc(ramp(c.w, c.h));
-        for (const Voter& v : c.voters) {
+        for (const Voter& v : c.voters)
             v.code < 0 ? void(sc.ws().codes[size_t(v.y) * c.w + v.x] = int8_t(v.code)) : sc.paint(v.x, v.y, v.code);
-        }
         const std::vector<uint32_t> colours = sc.colours();
         finishup(sc.s, FinishupMode::Fill);
         for (const Voter& p : c.probes) EXPECT_EQ(sc.code(p.x, p.y), p.code) << c.name << " at " << p.x << "," << p.y;
@@ -116,30 +107,26 @@ TEST(Finishup, FillEdgeCases) {
 }
 
 TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
-    // Rows are polled once each, first in the pass and then in the
-    // post-processing, which has no abort test; 0 never aborts.
+    // Rows are polled once each, first in the pass and then in the post-processing, which has no abort test; 0 never
+    // aborts.
     const int w = 17, h = 12;
-    const auto painted = [] {
-        auto sc = std::make_unique<FScene>(ramp(w, h));
-        sc->paint(4, 0, 6), sc->paint(12, 11, 3);
-        return sc;
-    };
-    const auto whole = painted();
-    finishup(whole->s, FinishupMode::Fill);
+    FScene whole(ramp(w, h));
+    whole.paint(4, 0, 6), whole.paint(12, 11, 3);
+    finishup(whole.s, FinishupMode::Fill);
     for (uint64_t abortAt : {0, 1, 2, 5, 12, 13, 14, 20}) {
-        const auto owner = painted();
-        FScene& sc = *owner;
+        FScene sc(ramp(w, h));
+        sc.paint(4, 0, 6), sc.paint(12, 11, 3);
         const std::vector<int8_t> before = sc.codes();
         sc.progress.abortAtPoll = abortAt;
         finishup(sc.s, FinishupMode::Fill);
         const int rowsDone = abortAt == 0 || abortAt > uint64_t(h) ? h : int(abortAt) - 1;
         for (int i = 0; i < w * h; ++i)
-            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole->codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
+            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole.codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhaseFinishup, kPhasePostProcessing}));
         EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
         EXPECT_TRUE(sc.ws().imageModified && sc.displayIsColour());
-        // The gauge is set per row before its work, and again from 0 for the
-        // post-processing, without the monotonic test.
+        // The gauge is set per row before its work, and again from 0 for the post-processing, without the monotonic
+        // test.
         const int passPolls = rowsDone + (rowsDone < h);
         if (passPolls > 1) { EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls) - 1], (passPolls - 2) * 100 / h); }
         EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls)], 0);
@@ -150,8 +137,7 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
 TEST(Finishup, AutoFinishButtonWithAndWithoutUnmaskOnlyOrAPicture) {
     for (int variant : {0, 1, 2}) {  // plain, Un-mask Only, no picture
         FScene sc(ramp(20, 10));
-        sc.paint(3, 3, 6);
-        sc.paint(15, 7, 17);
+        sc.paint(3, 3, 6), sc.paint(15, 7, 17);
         sc.s.controls.unmaskOnly = variant == 1, sc.s.controls.layeredShown = false;
         sc.s.imageWindowOpen = variant != 2;
         sc.s.tools.layered = true, sc.s.tools.paintMode = kPaintMasked;

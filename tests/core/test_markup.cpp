@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <random>
 
@@ -9,25 +7,14 @@
 #include "core/markup.h"
 #include "core_rig.h"
 
-using namespace coretest;
 
 namespace {
 
-struct MScene : Scene<> {
-    using Scene::Scene;
-    void limits(int d, int sep) { s.settings.minObjectSize = d, s.settings.minAnchorSeparation = sep; }
-    // A coloured pixel as a paint tool leaves it: a colour other than the
-    // source and a code.
-    void colourIn(int x, int y, int8_t code = 1) {
-        ws().colour.at(x, y) = ws().source.at(x, y) ^ 0x00ff00ffu;
-        ws().codes[size_t(y) * w() + x] = code;
-    }
-};
+using MScene = Scene<>;
 
-// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks
-// of every pixel, or of one pixel per f x f cell, every earlier anchor
-// searched for the nearest. Neighbours in the order left, right, up, down,
-// up-left, up-right, down-left, down-right.
+// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one pixel per f x
+// f cell, every earlier anchor searched for the nearest. Neighbours in the order left, right, up, down, up-left,
+// up-right, down-left, down-right.
 struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
 AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, int step, int f, const Rule& rule, const Rect& r) {
@@ -74,22 +61,12 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
     return out;
 }
 
-// Strokes of code 5 over a photo, as a user's first colouring.
-void strokes(MScene& sc, unsigned seed, int count) {
-    std::mt19937 rng(seed);
-    for (int k = 0; k < count; ++k) {
-        const int x0 = int(rng() % sc.w()), y0 = int(rng() % sc.ws().height), len = 3 + int(rng() % 40);
-        for (int x = x0; x < std::min(sc.w(), x0 + len); ++x) sc.colourIn(x, y0, 5);
-    }
-}
-
 } // namespace
 
-// The button marks up photos, coloured in part, and flat pictures at every
-// scale and size, against the plain flood. Mark-up raises D to 10 and S to
-// 15 and stores them, and anchors at the 2D-th pixel when there is one; the
-// fast variant takes D' = max(10, D div f) and no spacing. Tolerances on a
-// multiple of the gray step put the bound itself to the test.
+// The button marks up photos, coloured in part, and flat pictures at every scale and size, against the plain flood.
+// Mark-up raises D to 10 and S to 15 and stores them, and anchors at the 2D-th pixel when there is one; the fast
+// variant takes D' = max(10, D div f) and no spacing. Tolerances on a multiple of the gray step put the bound itself
+// to the test.
 TEST(MarkUp, TheButtonMatchesAPlainFlood) {
     struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false, reMark = false; };
     const Case cases[] = {
@@ -111,9 +88,17 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
                                  std::to_string(sc.ws().height) + " D " + std::to_string(c.d) + " scale " + std::to_string(c.scale);
         sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
-        sc.limits(c.d, c.sep);
+        sc.s.settings.minObjectSize = c.d, sc.s.settings.minAnchorSeparation = c.sep;
         sc.s.controls.scalePercent = c.scale;
-        if (c.photo) strokes(sc, c.scale, 300);
+        // Strokes of code 5 over a photo, as a user's first colouring: a colour other than the source and a code.
+        std::mt19937 rng(c.scale);
+        for (int k = 0; c.photo && k < 300; ++k) {
+            const int x0 = int(rng() % sc.w()), y0 = int(rng() % sc.ws().height), len = 3 + int(rng() % 40);
+            for (int x = x0; x < std::min(sc.w(), x0 + len); ++x) {
+                sc.ws().colour.at(x, y0) = sc.ws().source.at(x, y0) ^ 0x00ff00ffu;
+                sc.ws().codes[size_t(y0) * sc.w() + x] = 5;
+            }
+        }
         if (c.selection) sc.ws().selectionActive = true, sc.ws().selectionRect = Rect{40, 100, 300, 260};
         const int f = std::max(1, 100 / std::clamp(c.scale, 1, 100));
         const bool full = c.scale >= 100;
@@ -129,8 +114,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
                                             within);
         markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
-        // The closing recount only clears codes of uncoloured pixels, and
-        // every code here belongs to a coloured one.
+        // The closing recount only clears codes of uncoloured pixels, and every code here belongs to a coloured one.
         EXPECT_EQ(sc.codes(), codes) << what;
         EXPECT_EQ(sc.colours(), colours) << what;
         EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
@@ -147,14 +131,13 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
 }
 
 TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
-    // Columns alternate black and white: each column is a region of its own.
-    // Poll 1 is row 0's, then one per pixel taken; the fast variant polls at
-    // each row and after each cell.
+    // Columns alternate black and white: each column is a region of its own. Poll 1 is row 0's, then one per pixel
+    // taken; the fast variant polls at each row and after each cell.
     const std::pair<uint64_t, std::vector<int>> cases[] = {
         {0, std::vector<int>(8, 6)}, {1, {}}, {4, {3, 1, 1, 1, 1, 1, 1, 1}}, {8, {6, 1, 1, 1, 1, 1, 1, 1}}, {~0ull, {}}};
     for (const auto& [abortAt, sizes] : cases) {
         MScene sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
-        sc.limits(3, 15);
+        sc.s.settings.minObjectSize = 3, sc.s.settings.minAnchorSeparation = 15;
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
         abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);
@@ -174,14 +157,14 @@ TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
         reMark(sc.s, mode);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
-                uint32_t want = cwtest::gray(50);
+                uint32_t want = gray(50);
                 for (const auto& [ax, ay] : {std::pair{20, 15}, {1, 29}})  // a square of reach 4, a cross, a yellow centre
                     if (const int dx = std::abs(x - ax), dy = std::abs(y - ay); std::max(dx, dy) <= 4 && (dx % 4 == 0 || dy % 4 == 0))
                         want = dx + dy ? rgb(255, 0, 0) : rgb(255, 255, 0);
                 ASSERT_EQ(sc.ws().display.at(x, y), want) << x << "," << y;
             }
     }
-    EXPECT_EQ(sc.colours(), std::vector<uint32_t>(1200, cwtest::gray(50)));
+    EXPECT_EQ(sc.colours(), std::vector<uint32_t>(1200, gray(50)));
     reMark(sc.s, ReMarkMode::Remove);
     EXPECT_TRUE(sc.displayIsColour());
 }

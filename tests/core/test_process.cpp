@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <numeric>
 
@@ -11,12 +9,10 @@
 #include "core_rig.h"
 #include "document/undo.h"
 
-using namespace coretest;
 
 namespace {
 
-class SelectionRecorder : public PaintRoutines {
-public:
+struct SelectionRecorder : PaintRoutines {
     int selPaints = 0;
     void selPaint(Document&) override { ++selPaints; }
 };
@@ -108,8 +104,8 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     EXPECT_TRUE(sc.progress.phases.empty() && sc.routines->selPaints == 1);
 }
 TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
-    // Not square, so that a width given for a height shows; the bounds the
-    // window takes are exclusive, so the last column and row must be inside.
+    // Not square, so that a width given for a height shows; the bounds the window takes are exclusive, so the last
+    // column and row must be inside.
     const int w = 23, h = 17;
     const std::pair<const char*, std::function<void(Session&)>> cases[] = {
         {"Mark-up", [](Session& s) { markUp(s, false); }}, {"View All", viewAllClick},
