@@ -2,16 +2,21 @@
 // One picture in a session as the image window holds it, for the engine tests.
 #include <algorithm>
 #include <array>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "actions/fast_markup.h"
+#include "actions/finishup.h"
 #include "actions/headless_host.h"
+#include "actions/markup.h"
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/anchor.h"
 #include "core/colour_mag.h"
+#include "core/markup.h"
 #include "test_support.h"
 
 namespace coretest {

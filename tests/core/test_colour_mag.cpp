@@ -1,8 +1,5 @@
-#include <climits>
-
 #include "core/effects.h"
 #include "core_rig.h"
-
 
 namespace {
 

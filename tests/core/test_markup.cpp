@@ -1,16 +1,9 @@
 #include <deque>
-#include <random>
 
-#include "actions/fast_markup.h"
-#include "actions/markup.h"
 #include "actions/remark.h"
-#include "core/markup.h"
 #include "core_rig.h"
 
-
 namespace {
-
-using MScene = Scene<>;
 
 // Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one pixel per f x
 // f cell, every earlier anchor searched for the nearest. Neighbours in the order left, right, up, down, up-left,
@@ -45,8 +38,7 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
                         mark[j] = 127, q.emplace_back(nx, ny);
                 }
             }
-            Anchor a;
-            a.size = n;
+            Anchor a{.size = n};
             bool place = n >= rule.d;
             const auto distance = [&](const Anchor& e) { return std::abs(e.x - ax) + std::abs(e.y - ay); };
             const Anchor* nearest = nullptr;
@@ -84,7 +76,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         {nullptr, 50, 3, 32, 20, 10, 2, 33, false, true}, {nullptr, 18, 2, 32, 20, 10, 2, 50}, {nullptr, 40, 40, 32, 20, 10, 2, 20},
         {nullptr, 3, 50, 32, 20, 10, 2, 25}, {nullptr, 40, 40, 32, 20, 10, 2, 0}};
     for (const Case& c : cases) {
-        MScene sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
+        Scene<> sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
         const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
                                  std::to_string(sc.ws().height) + " D " + std::to_string(c.d) + " scale " + std::to_string(c.scale);
         sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
@@ -120,11 +112,10 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
-        EXPECT_EQ(sc.ws().toolRect, whole);
-        EXPECT_EQ(sc.ws().selectionRect, shown) << "in picture coordinates";
-        EXPECT_FALSE(sc.progress.locked());
+        EXPECT_EQ(std::make_tuple(sc.ws().toolRect, sc.ws().selectionRect, sc.progress.locked()),
+                  std::make_tuple(whole, shown, false)) << "the selection in picture coordinates";
     }
-    MScene closed(flat(10, 10));
+    Scene<> closed(flat(10, 10));
     closed.s.imageWindowOpen = false;
     markUpClick(closed.s);
     EXPECT_TRUE(closed.progress.phases.empty());
@@ -136,22 +127,20 @@ TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
     const std::pair<uint64_t, std::vector<int>> cases[] = {
         {0, std::vector<int>(8, 6)}, {1, {}}, {4, {3, 1, 1, 1, 1, 1, 1, 1}}, {8, {6, 1, 1, 1, 1, 1, 1, 1}}, {~0ull, {}}};
     for (const auto& [abortAt, sizes] : cases) {
-        MScene sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
+        Scene<> sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
         sc.s.settings.minObjectSize = 3, sc.s.settings.minAnchorSeparation = 15;
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
         abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);
         EXPECT_EQ(sc.sizes(), sizes) << "abort at poll " << abortAt;
-        EXPECT_EQ(sc.count(0), 48u) << "no mark is left";
-        EXPECT_EQ(sc.ws().freePixelCount, 48);
-        EXPECT_FALSE(sc.progress.locked() || sc.progress.visible());
-        EXPECT_TRUE(sc.ws().imageModified);
+        EXPECT_EQ(std::make_pair(sc.count(0), sc.ws().freePixelCount), std::make_pair(size_t(48), 48)) << "no mark is left";
+        EXPECT_TRUE(sc.ws().imageModified && !sc.progress.locked() && !sc.progress.visible());
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseMarking, kPhasePostProcessing}));
     }
 }
 
 TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
-    MScene sc(flat(40, 30, 50));
+    Scene<> sc(flat(40, 30, 50));
     sc.setAnchors({{20, 15, 1, 0}, {1, 29, 1, 0}, {30, 5, 1, -1}});
     for (ReMarkMode mode : {ReMarkMode::All, ReMarkMode::Pending}) {
         reMark(sc.s, mode);

@@ -1,14 +1,10 @@
 #include <functional>
 #include <numeric>
 
-#include "actions/fast_markup.h"
-#include "actions/finishup.h"
-#include "actions/markup.h"
 #include "actions/process.h"
 #include "core/remark.h"
 #include "core_rig.h"
 #include "document/undo.h"
-
 
 namespace {
 
@@ -45,8 +41,7 @@ TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
     std::vector<int> xs;
     for (const Anchor& a : sc.ws().anchors) xs.push_back(a.x);
     EXPECT_EQ(xs, (std::vector<int>{25, 10, 20, 5, 15, 30}));
-    EXPECT_TRUE(sc.displayIsColour());
-    EXPECT_TRUE(sc.ws().imageModified);
+    EXPECT_TRUE(sc.displayIsColour() && sc.ws().imageModified);
     EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing}));
     EXPECT_EQ(std::make_tuple(sc.progress.workCount, sc.progress.visible(), sc.progress.locked()), std::make_tuple(0, false, false));
     EXPECT_EQ(std::make_pair(sc.code(3, 0), sc.ws().freePixelCount), std::make_pair(int8_t(kCodeOriginal), 1));

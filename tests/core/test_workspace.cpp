@@ -1,4 +1,3 @@
-#include "core/workspace.h"
 #include "core/workspace_builder.h"
 #include "core_rig.h"
 
