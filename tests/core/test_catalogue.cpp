@@ -145,8 +145,7 @@ TEST(PickColourAndOriginalClick, SetTheirSelection) {
 
 // Saturation raises only channels above gray (-10 falls to 1, then up to the floor; -1 truncates toward zero; +10
 // doubles), then intensity and ambient step by a tenth of the raw headroom or floor, which divides toward zero.
-// Intensity splits light from dark on the saturated sum, 381 counting as light. Sliders beyond their track bars count
-// as the ends.
+// Intensity splits light from dark on the saturated sum, 381 counting as light. Sliders past the ends count as them.
 TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     struct Case { Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
     const Case cases[] = {
@@ -169,8 +168,7 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     for (const auto& [lights, want] : lit) EXPECT_EQ(applyEffects({60, 60, 60}, 60, fx(0, 0, 5, lights)), want);
 }
 
-// Text that is no whole number counts as 0, overlong digits as above 9, and pressure outside its box as the nearest
-// end.
+// Text that is no whole number counts as 0, overlong digits as above 9, pressure outside its box as its nearest end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
     struct Case { const char* text; int32_t pressure, want; };
     const Case cases[] = {{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14}, {"1", -5, 6},

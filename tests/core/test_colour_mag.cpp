@@ -49,8 +49,7 @@ TEST(ColourMag, CallsThatChangeNothingAndTheBrushSkipRule) {
         {0, 1, 1}, {-128, 1, 1}, {31, 1, 1}, {87, 1, 1}, {100, 1, 1}, {126, 1, 1}, {300, 1, 1}, {INT32_MAX, 1, 1},
         {6, -1, 0}, {6, 0, -1}, {6, 4, 0}, {6, 0, 3}, {kCodeClear, 4, 3}, {6, INT32_MIN, 1}, {6, 2, 1, kToolTouch, 0, 0, 1},
         {6, 0, 2, kToolTouch, 0, 0, 1},
-        // The brush skips a pixel that already has the code, unless Overwrite; a skipped pixel still sets Shift for
-        // Make-up.
+        // The brush skips a pixel that already has the code, unless Overwrite; a skipped one still sets Shift.
         {6, 1, 1, kToolBrush, false, 6}, {6, 1, 1, kToolBrush, true, 6, true}, {6, 1, 1, kToolTouch, false, 6, true},
         {6, 1, 1, kToolSelectionPaint, false, 6, true}, {6, 1, 1, kToolBrush, false, 17, true},
         {6, 1, 1, kToolBrush, false, -6, true}, {16, 1, 1, kToolBrush, false, 16, false, kMarkerMerge}};

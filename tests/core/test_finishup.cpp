@@ -4,8 +4,7 @@ namespace {
 
 using FScene = Scene<cwtest::ProbeProgress>;
 
-// The fill pass as first designed: eight rays cast from every uncoloured pixel, stepping over anything that does not
-// vote.
+// The fill pass as first designed: eight rays cast from every uncoloured pixel, stepping over what does not vote.
 void fillByRayCasting(FScene& sc) {
     Workspace& ws = sc.ws();
     const int dx[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, dy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
@@ -28,8 +27,7 @@ void fillByRayCasting(FScene& sc) {
         if (ws.codes[i] < 0) ws.codes[i] = int8_t(-ws.codes[i]);
 }
 
-// Codes with a colour of every kind, one without (50), and Custom and Clear, which turn merging on for the rest of
-// the pass.
+// Codes with a colour of every kind, one without (50), and Custom and Clear, which merge for the rest of the pass.
 constexpr int kCodes[] = {1, 3, 6, 13, 17, 50, 88, 99, 124, 125, 126};
 
 // Recolouring as designed: every painted pixel in row-major order, with the current settings.
@@ -102,8 +100,7 @@ TEST(Finishup, FillEdgeCases) {
 }
 
 TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
-    // Rows are polled once each, first in the pass and then in the post-processing, which has no abort test; 0 never
-    // aborts.
+    // Rows are polled once each, in the pass and then in the post-processing, which has no abort test; 0 never aborts.
     const int w = 17, h = 12;
     FScene whole(ramp(w, h));
     whole.paint(4, 0, 6), whole.paint(12, 11, 3);
@@ -119,8 +116,7 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
             ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole.codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhaseFinishup, kPhasePostProcessing}));
         EXPECT_TRUE(sc.ws().imageModified && sc.displayIsColour() && !sc.progress.visible() && !sc.progress.locked());
-        // The gauge is set per row before its work, and again from 0 for the post-processing, without the monotonic
-        // test.
+        // The gauge is set per row before its work, and again from 0 for the post-processing, not monotonically.
         const int passPolls = rowsDone + (rowsDone < h);
         if (passPolls > 1) { EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls) - 1], (passPolls - 2) * 100 / h); }
         EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls)], 0);

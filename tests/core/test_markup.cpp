@@ -5,9 +5,9 @@
 
 namespace {
 
-// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one pixel per f x
-// f cell, every earlier anchor searched for the nearest. Neighbours in the order left, right, up, down, up-left,
-// up-right, down-left, down-right.
+// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one per f x f cell,
+// every earlier anchor searched for the nearest. Neighbours: left, right, up, down, then up-left, up-right, down-left,
+// down-right.
 struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
 AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, int step, int f, const Rule& rule, const Rect& r) {
@@ -57,8 +57,7 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
 
 // The button marks up photos, coloured in part, and flat pictures at every scale and size, against the plain flood.
 // Mark-up raises D to 10 and S to 15 and stores them, and anchors at the 2D-th pixel when there is one; the fast
-// variant takes D' = max(10, D div f) and no spacing. Tolerances on a multiple of the gray step put the bound itself
-// to the test.
+// variant takes D' = max(10, D div f) and no spacing. Tolerances on a multiple of the gray step test the bound itself.
 TEST(MarkUp, TheButtonMatchesAPlainFlood) {
     struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false, reMark = false; };
     const Case cases[] = {

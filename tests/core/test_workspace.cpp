@@ -4,8 +4,7 @@
 using cwtest::RecordingProgress;
 
 // Every sum R + G + B from 0 to 765 appears, at widths that leave every remainder after whole groups of pixels and
-// heights that split the rows between the builder's two threads in every way, with rows handed over in odd slices as
-// a decoder does.
+// heights that split the rows between the builder's two threads in every way, rows handed over in odd slices.
 TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
     std::vector<uint32_t> colours;
     for (uint32_t sum = 0; sum <= 765; ++sum) {
