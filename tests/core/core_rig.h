@@ -68,9 +68,9 @@ struct Scene : cwtest::SessionRig<P, H> {
         for (const auto& [x, y, size, status] : xySizeStatus)
             ws().anchors.push_back({.x = x, .y = y, .size = size, .status = int8_t(status)});
     }
-    std::vector<int> sizes() {
+    std::vector<int> anchorValues(int32_t Anchor::*field = &Anchor::size) {
         std::vector<int> v(ws().anchors.size());
-        std::ranges::transform(ws().anchors, v.begin(), &Anchor::size);
+        std::ranges::transform(ws().anchors, v.begin(), field);
         return v;
     }
 };

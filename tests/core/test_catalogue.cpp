@@ -74,14 +74,13 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         EXPECT_EQ(offeredInMenu(i, false), i.kind != PaletteItemKind::Clear) << i.name;
         EXPECT_TRUE(offeredInMenu(i, true)) << i.name;
         EXPECT_EQ(findPaletteItem(i.selectionCaption), &i);
-        PaletteSelection sel, want;
+        PaletteSelection sel;
         setDamperChecked(sel, !i.damper);  // so that the click has to change the box
         EXPECT_EQ(paletteItemClick(i, sel), i.kind != PaletteItemKind::PickColour) << i.name;
         if (i.kind == PaletteItemKind::PickColour) continue;
-        want.damperChecked = want.damperOn = i.damper;
-        want.strengthText = i.strength;
-        want.blendStrength = blendStrengthFor(i.strength, 0);
-        want.paletteCode = i.code, want.markerColour = i.marker, want.selectionCaption = i.selectionCaption;
+        const PaletteSelection want{.paletteCode = i.code, .markerColour = i.marker,
+            .selectionCaption = std::string(i.selectionCaption), .damperChecked = i.damper, .damperOn = i.damper,
+            .strengthText = std::string(i.strength), .blendStrength = blendStrengthFor(i.strength, 0)};
         EXPECT_EQ(describe(sel), describe(want)) << i.name;
         if (i.kind != PaletteItemKind::Palette) continue;
         ++codes[i.code], ++markers[i.marker], ++strengths[i.strength];
@@ -89,13 +88,12 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         EXPECT_EQ(i.marker == kMarkerMerge, i.submenu == "Make-&up") << i.name;
         EXPECT_TRUE(paletteColourDirect(i.code, rgb(90, 90, 90), 0, i.marker)) << i.name;
     }
-    EXPECT_EQ(codes, (std::map<int32_t, int>{{1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5}, {9, 1},
-                                             {10, 1}, {11, 10}, {12, 6}, {13, 2}, {14, 2}, {16, 3}, {17, 2}, {18, 2},
-                                             {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4}, {27, 4},
-                                             {28, 2}, {125, 2}}));
+    EXPECT_EQ(codes, (std::map<int32_t, int>{
+        {1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5}, {9, 1}, {10, 1}, {11, 10}, {12, 6}, {13, 2},
+        {14, 2}, {16, 3}, {17, 2}, {18, 2}, {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4}, {27, 4}, {28, 2},
+        {125, 2}}));
     EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6}, {0x800080, 7},
-                                               {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14}, {0xFFFF00, 4}, {0xFFFFFF, 2},
-                                               {-1, 5}}));
+        {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14}, {0xFFFF00, 4}, {0xFFFFFF, 2}, {-1, 5}}));
     EXPECT_EQ(strengths, (std::map<std::string_view, int>{{"1", 49}, {"2", 16}, {"3", 3}, {"5", 1}}));
     EXPECT_EQ(checked, 41);
     for (const char* none : {"", "sky: blue", "Sky: Blue ", "Sky:Blue", "Original: [Eraser]", "Sky"})

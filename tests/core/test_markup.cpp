@@ -60,20 +60,20 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
 // variant takes D' = max(10, D div f) and no spacing. Tolerances on a multiple of the gray step test the bound itself.
 TEST(MarkUp, TheButtonMatchesAPlainFlood) {
     struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false, reMark = false; };
+    const auto plain = [](int w, int h, int d, int scale, bool stale = false) {
+        return Case{nullptr, w, h, 32, 20, d, 2, scale, false, stale};
+    };
     const Case cases[] = {
         {"camera.jpg", 0, 0, 16, 48, 85, 85, 100}, {"camera.jpg", 0, 0, 64, 8, 8, 8, 100},
         {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100}, {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 100, true},
         {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 50, true}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 25},
         {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100, false, false, true},  // Re-mark: the button discards the colouring
         {"coffee.jpg", 0, 0, 32, 20, 17, 25, 33}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 50}, {"coffee.jpg", 0, 0, 32, 24, 40, 25, 99},
-        {nullptr, 30, 20, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 37, 2, 100}, {nullptr, 30, 20, 32, 20, 300, 2, 100},
-        {nullptr, 30, 20, 32, 20, 301, 2, 100}, {nullptr, 4, 4, 32, 20, 10, 2, 100}, {nullptr, 5, 4, 32, 20, 10, 2, 100},
-        {nullptr, 3, 3, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 601, 2, 100}, {nullptr, 1, 1, 32, 20, 10, 2, 100},
-        {nullptr, 400, 300, 32, 20, 30000, 2, 100}, {nullptr, 50, 1, 32, 20, 10, 2, 100, false, true},  // a queue that wraps
-        {nullptr, 1, 50, 32, 20, 10, 2, 100, false, true}, {nullptr, 40, 40, 32, 20, 10, 2, 150, false, true},
-        {nullptr, 40, 40, 32, 20, 60, 2, 50}, {nullptr, 40, 40, 32, 20, 19, 2, 50}, {nullptr, 50, 2, 32, 20, 10, 2, 50},
-        {nullptr, 50, 3, 32, 20, 10, 2, 33, false, true}, {nullptr, 18, 2, 32, 20, 10, 2, 50}, {nullptr, 40, 40, 32, 20, 10, 2, 20},
-        {nullptr, 3, 50, 32, 20, 10, 2, 25}, {nullptr, 40, 40, 32, 20, 10, 2, 0}};
+        plain(30, 20, 10, 100), plain(30, 20, 37, 100), plain(30, 20, 300, 100), plain(30, 20, 301, 100), plain(4, 4, 10, 100),
+        plain(5, 4, 10, 100), plain(3, 3, 10, 100), plain(30, 20, 601, 100), plain(1, 1, 10, 100), plain(400, 300, 30000, 100),
+        plain(50, 1, 10, 100, true), plain(1, 50, 10, 100, true), plain(40, 40, 10, 150, true),  // a queue that wraps
+        plain(40, 40, 60, 50), plain(40, 40, 19, 50), plain(50, 2, 10, 50), plain(50, 3, 10, 33, true), plain(18, 2, 10, 50),
+        plain(40, 40, 10, 20), plain(3, 50, 10, 25), plain(40, 40, 10, 0)};
     for (const Case& c : cases) {
         Scene<> sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
         const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
@@ -131,7 +131,7 @@ TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
         abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);
-        EXPECT_EQ(sc.sizes(), sizes) << "abort at poll " << abortAt;
+        EXPECT_EQ(sc.anchorValues(), sizes) << "abort at poll " << abortAt;
         EXPECT_EQ(std::make_pair(sc.count(0), sc.ws().freePixelCount), std::make_pair(size_t(48), 48)) << "no mark is left";
         EXPECT_TRUE(sc.ws().imageModified && !sc.progress.locked() && !sc.progress.visible());
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseMarking, kPhasePostProcessing}));

@@ -38,9 +38,7 @@ TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
     sc.progress.phases.clear();
     sc.progress.workCount = 77;
     processClick(sc.s);
-    std::vector<int> xs;
-    for (const Anchor& a : sc.ws().anchors) xs.push_back(a.x);
-    EXPECT_EQ(xs, (std::vector<int>{25, 10, 20, 5, 15, 30}));
+    EXPECT_EQ(sc.anchorValues(&Anchor::x), (std::vector<int>{25, 10, 20, 5, 15, 30}));
     EXPECT_TRUE(sc.displayIsColour() && sc.ws().imageModified);
     EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing}));
     EXPECT_EQ(std::make_tuple(sc.progress.workCount, sc.progress.visible(), sc.progress.locked()), std::make_tuple(0, false, false));
@@ -63,7 +61,7 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     sc.s.controls.scalePercent = 25;                          // and is the full-resolution one
     process(sc.s);
     EXPECT_EQ(sc.anchors(), twin.anchors());
-    EXPECT_EQ(sc.sizes(), (std::vector<int>{360, 120, 230}));
+    EXPECT_EQ(sc.anchorValues(), (std::vector<int>{360, 120, 230}));
     EXPECT_EQ(sc.count(17), 10u);
     for (const Anchor& a : sc.ws().anchors)
         EXPECT_EQ(sc.ws().display.at(a.x, a.y) == rgb(255, 255, 0), a.status == 0) << "its markers are on screen";
@@ -89,7 +87,7 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     sc.ws().selectionActive = true;
     sc.progress.phases.clear();
     processClick(sc.s);
-    EXPECT_EQ(std::make_pair(sc.routines->selPaints, sc.sizes()), std::make_pair(1, std::vector<int>{9, 3}));
+    EXPECT_EQ(std::make_pair(sc.routines->selPaints, sc.anchorValues()), std::make_pair(1, std::vector<int>{9, 3}));
     // Without a picture no button does anything.
     sc.s.imageWindowOpen = false;
     drawAnchorMarker(sc.ws().display, 3, 3);
