@@ -20,10 +20,8 @@ std::string describe(const PaletteSelection& s) {
            std::to_string(s.blendStrength) + " p" + std::to_string(s.pressure);
 }
 
-EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}) {
-    EffectSettings e;
-    e.saturation = sat, e.intensity = inten, e.ambient = amb, e.lights = lights;
-    return e;
+EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}, bool inv = false) {
+    return {.ambient = amb, .intensity = inten, .saturation = sat, .lights = lights, .invertOn = inv};
 }
 
 } // namespace
@@ -119,8 +117,7 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
 // dialog changes nothing; Original restores plainly only while every slider stands at 0, and keeps the rest.
 TEST(PickColourAndOriginalClick, SetTheirSelection) {
     const std::string pink = " d11 '2' 2 p0";
-    EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1});
-    allLights.invertOn = true;
+    const EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1}, true);
     const std::pair<std::function<bool(PaletteSelection&, const SelectionObserver&)>, std::string> cases[] = {
         {[](auto& s, auto& o) { return pickColourClick(0x123456, s, o); }, "88 1193046 Custom d11 '1' 1 p0"},
         {[](auto& s, auto& o) { return pickColourClick(0, s, o); }, "88 0 Custom d11 '1' 1 p0"},
@@ -200,8 +197,7 @@ TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustomOnlyWhenTheBoxChan
 }
 
 TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
-    EffectSettings e = fx(-4, 7, 10, {false, true, false, true, true});
-    e.invertOn = true;
+    EffectSettings e = fx(-4, 7, 10, {false, true, false, true, true}, true);
     ToolSettings tools;
     tools.paintMode = kPaintMasked, tools.currentTool = kToolTouch, tools.scope = kScopeConnected;
     tools.layered = tools.overwrite = true;
