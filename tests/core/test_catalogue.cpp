@@ -20,7 +20,7 @@ std::string describe(const PaletteSelection& s) {
            std::to_string(s.blendStrength) + " p" + std::to_string(s.pressure);
 }
 
-EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}, bool inv = false) {
+EffectSettings fx(int sat, int inten, int amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}, bool inv = false) {
     return {.ambient = amb, .intensity = inten, .saturation = sat, .lights = lights, .invertOn = inv};
 }
 

@@ -61,8 +61,7 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     sc.s.controls.scalePercent = 25;                          // and is the full-resolution one
     process(sc.s);
     EXPECT_EQ(sc.anchors(), twin.anchors());
-    EXPECT_EQ(sc.anchorValues(), (std::vector<int>{360, 120, 230}));
-    EXPECT_EQ(sc.count(17), 10u);
+    EXPECT_EQ(std::make_pair(sc.anchorValues(), sc.count(17)), std::make_pair(std::vector{360, 120, 230}, size_t(10)));
     for (const Anchor& a : sc.ws().anchors)
         EXPECT_EQ(sc.ws().display.at(a.x, a.y) == rgb(255, 255, 0), a.status == 0) << "its markers are on screen";
     EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing,

@@ -74,8 +74,7 @@ TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     // 0 (as shown), 5 (draw), 5, 100 (clamped, draw), 100, 0 (clamped, draw)
     const int drawsAfterBegin = p.gaugeDraws;
     for (int v : {0, 5, 5, 150, 100, -20}) p.report(v);
-    EXPECT_EQ(p.gaugeDraws - drawsAfterBegin, 3);
-    EXPECT_EQ(p.progress(), 0);
+    EXPECT_EQ(std::make_pair(p.gaugeDraws - drawsAfterBegin, p.progress()), std::make_pair(3, 0));
     for (int v : {40, 39}) p.reportMonotonic(v);
     EXPECT_EQ(p.progress(), 40) << "monotonic reporting never moves back";
 }
