@@ -6,8 +6,7 @@
 namespace {
 
 // Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one per f x f cell,
-// every earlier anchor searched for the nearest. Neighbours: left, right, up, down, then up-left, up-right, down-left,
-// down-right.
+// every earlier anchor searched for the nearest; neighbours taken in the order of dx and dy.
 struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
 AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, int step, int f, const Rule& rule, const Rect& r) {
