@@ -37,9 +37,8 @@ void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::strin
     for (int y = 0; mode == FinishupMode::Recolour && y < plain.ws().height; ++y)
         for (int x = 0; x < plain.w(); ++x)
             if (!isUnpaintedCode(plain.code(x, y))) plain.ws().curPixelIndex = y * plain.w() + x, colourMag(plain.ctx(), plain.code(x, y), x, y);
-    ASSERT_EQ(fast.codes(), plain.codes()) << what;
-    ASSERT_EQ(fast.colours(), plain.colours()) << what;
-    ASSERT_EQ(fast.s.pointer.shiftHeld, plain.s.pointer.shiftHeld) << what;
+    ASSERT_EQ(std::make_tuple(fast.codes(), fast.colours(), fast.s.pointer.shiftHeld),
+              std::make_tuple(plain.codes(), plain.colours(), plain.s.pointer.shiftHeld)) << what;
 }
 
 } // namespace

@@ -105,9 +105,8 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
         // The closing recount only clears codes of uncoloured pixels, and every code here belongs to a coloured one.
-        EXPECT_EQ(sc.codes(), codes) << what;
-        EXPECT_EQ(sc.colours(), colours) << what;
-        EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
+        EXPECT_EQ(std::make_tuple(sc.codes(), sc.colours(), sc.ws().freePixelCount),
+                  std::tie(codes, colours, uncoloured)) << what;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
         EXPECT_EQ(std::make_tuple(sc.ws().toolRect, sc.ws().selectionRect, sc.progress.locked()),
