@@ -84,8 +84,7 @@ TEST(Finishup, FillEdgeCases) {
         {"a single voter colours its eight lines", 11, 8, {{3, 2, 6}}, {{3, 7, 6}, {10, 2, 6}, {8, 7, 6}, {0, 5, 6}, {4, 4, 0}}},
         {"negative codes from before are passed over and made positive", 5, 1, {{0, 0, 6}, {2, 0, -9}, {4, 0, -128}},
          {{1, 0, 6}, {2, 0, 9}, {3, 0, 6}, {4, 0, 127}}},
-        {"one-pixel picture", 1, 1, {}, {{0, 0, 0}}},
-    };
+        {"one-pixel picture", 1, 1, {}, {{0, 0, 0}}}};
     for (const Case& c : cases) {
         FScene sc(ramp(c.w, c.h));
         for (const Voter& v : c.voters)

@@ -16,9 +16,8 @@ struct SelectionRecorder : PaintRoutines {
 // Horizontal bands of gray, darkest on top: each band is one region.
 Bitmap bands(int w, std::vector<int> heights) {
     std::partial_sum(heights.begin(), heights.end(), heights.begin());
-    return picture(w, heights.back(), [heights](int, int y) {
-        return 80 * (std::upper_bound(heights.begin(), heights.end(), y) - heights.begin());
-    });
+    return picture(w, heights.back(),
+                   [&](int, int y) { return 80 * (std::ranges::upper_bound(heights, y) - heights.begin()); });
 }
 
 struct PScene : Scene<> {
