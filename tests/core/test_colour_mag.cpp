@@ -4,14 +4,7 @@
 namespace {
 
 // A 4 x 3 picture of gray 128 unless given one, painted at (1, 1) unless told.
-struct Rig : Scene<> {
-    explicit Rig(Bitmap pic = flat(4, 3, 128)) : Scene(std::move(pic)) {}
-    void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
-        ws().curPixelIndex = int32_t(int64_t(y) * w() + x);  // as callers set it; wraps off the picture
-        colourMag(ctx(), code, x, y);
-    }
-    Rgb at(int32_t x = 1, int32_t y = 1) const { return channelsOf(s.ws->colour.at(x, y)); }
-};
+struct Rig : Scene<> { explicit Rig(Bitmap pic = flat(4, 3, 128)) : Scene(std::move(pic)) {} };
 
 // Every code with a colour, in the order the stripes of the photo tests use.
 constexpr int32_t kCodes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
@@ -39,7 +32,7 @@ TEST(ColourMag, MakeUpCustomAndClearMergeAndKeepShiftHeldForLaterCalls) {
         // Still held: a plain palette now merges with the existing colour.
         rig.s.palette.markerColour = 0xFFFF00;
         rig.mag(6, 2, 2);
-        EXPECT_EQ(rig.at(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
+        EXPECT_EQ(rig.rgbAt(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
     }
 }
 
@@ -112,7 +105,7 @@ TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
                     }
                     if (s.invert) c = {255 - c.r, 255 - c.g, 255 - c.b};
                     rig.mag(code, x, y);
-                    mismatches += rig.at(x, y) != c || rig.code(x, y) != code;
+                    mismatches += rig.rgbAt(x, y) != c || rig.code(x, y) != code;
                 }
             EXPECT_EQ(mismatches, 0u) << name << ", " << s.what;
         }

@@ -11,16 +11,14 @@ void fillByRayCasting(FScene& sc) {
     for (int y = 0; y < ws.height; ++y)
         for (int x = 0; x < ws.width; ++x) {
             if (sc.code(x, y) != 0 && sc.code(x, y) != 127) continue;
-            int votes[128] = {}, best = 0;
+            int votes[128] = {};
             for (int r = 0; r < 8; ++r)
                 for (int px = x + dx[r], py = y + dy[r]; px >= 0 && py >= 0 && px < ws.width && py < ws.height;
                      px += dx[r], py += dy[r])
                     if (const int8_t v = sc.code(px, py); v >= 1 && v <= 126 && ++votes[v]) break;
-            for (int code = 0; code < 128; ++code)
-                if (votes[code] > votes[best]) best = code;
+            const int best = int(std::max_element(votes, votes + 128) - votes);  // the lowest code of a tie
             if (votes[best] == 0) continue;
-            ws.curPixelIndex = y * ws.width + x;
-            colourMag(sc.ctx(), best, x, y);
+            sc.mag(best, x, y);
             ws.codes[size_t(y) * ws.width + x] = int8_t(-best);
         }
     for (size_t i = 0; i < ws.pixelCount(); ++i)
@@ -36,7 +34,7 @@ void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::strin
     if (mode == FinishupMode::Fill) fillByRayCasting(plain);
     for (int y = 0; mode == FinishupMode::Recolour && y < plain.ws().height; ++y)
         for (int x = 0; x < plain.w(); ++x)
-            if (!isUnpaintedCode(plain.code(x, y))) plain.ws().curPixelIndex = y * plain.w() + x, colourMag(plain.ctx(), plain.code(x, y), x, y);
+            if (!isUnpaintedCode(plain.code(x, y))) plain.mag(plain.code(x, y), x, y);
     ASSERT_EQ(std::make_tuple(fast.codes(), fast.colours(), fast.s.pointer.shiftHeld),
               std::make_tuple(plain.codes(), plain.colours(), plain.s.pointer.shiftHeld)) << what;
 }
