@@ -102,9 +102,8 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
     PaletteSelection sel;  // start-up: Skin: Fair, Damper off, strength "0"
     sel.pressure = -2;
     std::vector<std::pair<SelectionStep, std::string>> seen;
-    ASSERT_TRUE(paletteItemClick(*findPaletteItem("Hair: Blonde"), sel, [&](SelectionStep s, const PaletteSelection& now) {
-        seen.emplace_back(s, describe(now));
-    }));
+    ASSERT_TRUE(paletteItemClick(*findPaletteItem("Hair: Blonde"), sel,
+        [&](SelectionStep s, const PaletteSelection& now) { seen.emplace_back(s, describe(now)); }));
     // Each step sees the ones before it done and the ones after it not yet.
     using enum SelectionStep;
     EXPECT_EQ(seen, (std::vector<std::pair<SelectionStep, std::string>>{

@@ -75,8 +75,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         plain(40, 40, 10, 20), plain(3, 50, 10, 25), plain(40, 40, 10, 0)};
     for (const Case& c : cases) {
         Scene<> sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
-        const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
-                                 std::to_string(sc.ws().height) + " D " + std::to_string(c.d) + " scale " + std::to_string(c.scale);
+        const std::string what = "row " + std::to_string(&c - cases) + ", " + (c.photo ? c.photo : "flat");
         sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
         sc.s.settings.minObjectSize = c.d, sc.s.settings.minAnchorSeparation = c.sep;
         sc.s.controls.scalePercent = c.scale;
