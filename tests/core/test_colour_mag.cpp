@@ -82,9 +82,8 @@ TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
         const Bitmap pic = photo(name);
         for (const Settings& s : settings) {
             Rig rig(pic.clone());
-            EffectSettings& fx = rig.s.effects;
-            fx.saturation = s.sat, fx.intensity = s.inten, fx.ambient = s.amb, fx.invertOn = s.invert;
-            fx.lights = {false, true, false, false, true};
+            const EffectSettings& fx = rig.s.effects = {.ambient = s.amb, .intensity = s.inten, .saturation = s.sat,
+                                                        .lights = {false, true, false, false, true}, .invertOn = s.invert};
             rig.s.palette.damperOn = s.damper, rig.s.palette.markerColour = s.marker, rig.s.palette.blendStrength = s.strength;
             rig.s.tools.layered = s.layered;
             size_t mismatches = 0;
