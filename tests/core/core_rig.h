@@ -2,18 +2,26 @@
 // One picture in a session as the image window holds it, for the engine tests.
 #include <algorithm>
 #include <array>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "actions/fast_markup.h"
+#include "actions/finishup.h"
 #include "actions/headless_host.h"
+#include "actions/markup.h"
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/anchor.h"
 #include "core/colour_mag.h"
+#include "core/markup.h"
 #include "test_support.h"
 
 namespace coretest {
 using namespace cw;
+using cwtest::gray;
 
 inline Bitmap picture(int w, int h, auto level) {
     Bitmap b(w, h);
@@ -45,13 +53,17 @@ struct Scene : cwtest::SessionRig<P, H> {
     }
     int w() const { return s.ws->width; }
     ColourMagContext ctx() { return {ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}; }
+    void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
+        ws().curPixelIndex = int32_t(int64_t(y) * w() + x);  // as callers set it; wraps off the picture
+        colourMag(ctx(), code, x, y);
+    }
     // A stroke as the paint tools leave it: the colour of the code and the code.
     void paint(int x, int y, int code) {
-        ws().curPixelIndex = y * w() + x;
-        colourMag(ctx(), code, x, y);
+        mag(code, x, y);
         ws().codes[size_t(y) * w() + x] = int8_t(code);
     }
     std::vector<int8_t> codes() { return {ws().codes.get(), ws().codes.get() + ws().pixelCount()}; }
+    Rgb rgbAt(int32_t x = 1, int32_t y = 1) const { return channelsOf(s.ws->colour.at(x, y)); }
     std::vector<uint32_t> colours() { return {ws().colour.data(), ws().colour.data() + ws().pixelCount()}; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     std::vector<std::string> anchors() { return describe(ws().anchors); }
@@ -60,11 +72,13 @@ struct Scene : cwtest::SessionRig<P, H> {
         for (const auto& [x, y, size, status] : xySizeStatus)
             ws().anchors.push_back({.x = x, .y = y, .size = size, .status = int8_t(status)});
     }
-    std::vector<int> sizes() {
+    std::vector<int> anchorValues(int32_t Anchor::*field = &Anchor::size) {
         std::vector<int> v(ws().anchors.size());
-        std::ranges::transform(ws().anchors, v.begin(), &Anchor::size);
+        std::ranges::transform(ws().anchors, v.begin(), field);
         return v;
     }
 };
 
 } // namespace coretest
+
+using namespace coretest;

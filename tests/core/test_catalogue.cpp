@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <functional>
 #include <map>
 #include <set>
-#include <string>
 
 #include "core/bitmap.h"
 #include "core/catalogue.h"
@@ -22,10 +20,8 @@ std::string describe(const PaletteSelection& s) {
            std::to_string(s.blendStrength) + " p" + std::to_string(s.pressure);
 }
 
-EffectSettings fx(int32_t sat, int32_t inten, int32_t amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}) {
-    EffectSettings e;
-    e.saturation = sat, e.intensity = inten, e.ambient = amb, e.lights = lights;
-    return e;
+EffectSettings fx(int sat, int inten, int amb, std::array<bool, 5> lights = {1, 0, 0, 0, 0}, bool inv = false) {
+    return {.ambient = amb, .intensity = inten, .saturation = sat, .lights = lights, .invertOn = inv};
 }
 
 } // namespace
@@ -76,14 +72,13 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         EXPECT_EQ(offeredInMenu(i, false), i.kind != PaletteItemKind::Clear) << i.name;
         EXPECT_TRUE(offeredInMenu(i, true)) << i.name;
         EXPECT_EQ(findPaletteItem(i.selectionCaption), &i);
-        PaletteSelection sel, want;
+        PaletteSelection sel;
         setDamperChecked(sel, !i.damper);  // so that the click has to change the box
         EXPECT_EQ(paletteItemClick(i, sel), i.kind != PaletteItemKind::PickColour) << i.name;
         if (i.kind == PaletteItemKind::PickColour) continue;
-        want.damperChecked = want.damperOn = i.damper;
-        want.strengthText = i.strength;
-        want.blendStrength = blendStrengthFor(i.strength, 0);
-        want.paletteCode = i.code, want.markerColour = i.marker, want.selectionCaption = i.selectionCaption;
+        const PaletteSelection want{.paletteCode = i.code, .markerColour = i.marker,
+            .selectionCaption = std::string(i.selectionCaption), .damperChecked = i.damper, .damperOn = i.damper,
+            .strengthText = std::string(i.strength), .blendStrength = blendStrengthFor(i.strength, 0)};
         EXPECT_EQ(describe(sel), describe(want)) << i.name;
         if (i.kind != PaletteItemKind::Palette) continue;
         ++codes[i.code], ++markers[i.marker], ++strengths[i.strength];
@@ -91,13 +86,12 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         EXPECT_EQ(i.marker == kMarkerMerge, i.submenu == "Make-&up") << i.name;
         EXPECT_TRUE(paletteColourDirect(i.code, rgb(90, 90, 90), 0, i.marker)) << i.name;
     }
-    EXPECT_EQ(codes, (std::map<int32_t, int>{{1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5},
-                                             {9, 1}, {10, 1}, {11, 10}, {12, 6}, {13, 2}, {14, 2}, {16, 3}, {17, 2},
-                                             {18, 2}, {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4},
-                                             {27, 4}, {28, 2}, {125, 2}}));
-    EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6},
-                                               {0x800080, 7}, {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14},
-                                               {0xFFFF00, 4}, {0xFFFFFF, 2}, {-1, 5}}));
+    EXPECT_EQ(codes, (std::map<int32_t, int>{
+        {1, 4}, {2, 1}, {3, 1}, {4, 3}, {5, 1}, {6, 1}, {7, 2}, {8, 5}, {9, 1}, {10, 1}, {11, 10}, {12, 6}, {13, 2},
+        {14, 2}, {16, 3}, {17, 2}, {18, 2}, {19, 1}, {20, 1}, {21, 1}, {22, 1}, {23, 2}, {24, 4}, {25, 4}, {27, 4}, {28, 2},
+        {125, 2}}));
+    EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6}, {0x800080, 7},
+        {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14}, {0xFFFF00, 4}, {0xFFFFFF, 2}, {-1, 5}}));
     EXPECT_EQ(strengths, (std::map<std::string_view, int>{{"1", 49}, {"2", 16}, {"3", 3}, {"5", 1}}));
     EXPECT_EQ(checked, 41);
     for (const char* none : {"", "sky: blue", "Sky: Blue ", "Sky:Blue", "Original: [Eraser]", "Sky"})
@@ -108,9 +102,8 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
     PaletteSelection sel;  // start-up: Skin: Fair, Damper off, strength "0"
     sel.pressure = -2;
     std::vector<std::pair<SelectionStep, std::string>> seen;
-    ASSERT_TRUE(paletteItemClick(*findPaletteItem("Hair: Blonde"), sel, [&](SelectionStep s, const PaletteSelection& now) {
-        seen.emplace_back(s, describe(now));
-    }));
+    ASSERT_TRUE(paletteItemClick(*findPaletteItem("Hair: Blonde"), sel,
+        [&](SelectionStep s, const PaletteSelection& now) { seen.emplace_back(s, describe(now)); }));
     // Each step sees the ones before it done and the ones after it not yet.
     using enum SelectionStep;
     EXPECT_EQ(seen, (std::vector<std::pair<SelectionStep, std::string>>{
@@ -119,13 +112,11 @@ TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
                         {SelectionCaption, "11 8388736 Hair: Blonde d11 '2' 4 p-2"}}));
 }
 
-// After Objects: Light [Red]: the chosen colour keeps only 24 bits, so it
-// never means Make-up (-1), and a cancelled dialog changes nothing; Original
-// restores plainly only while every slider stands at 0, and keeps the rest.
+// After Objects: Light [Red]: the chosen colour keeps only 24 bits, so it never means Make-up (-1), and a cancelled
+// dialog changes nothing; Original restores plainly only while every slider stands at 0, and keeps the rest.
 TEST(PickColourAndOriginalClick, SetTheirSelection) {
     const std::string pink = " d11 '2' 2 p0";
-    EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1});
-    allLights.invertOn = true;
+    const EffectSettings allLights = fx(0, 0, 0, {1, 1, 1, 1, 1}, true);
     const std::pair<std::function<bool(PaletteSelection&, const SelectionObserver&)>, std::string> cases[] = {
         {[](auto& s, auto& o) { return pickColourClick(0x123456, s, o); }, "88 1193046 Custom d11 '1' 1 p0"},
         {[](auto& s, auto& o) { return pickColourClick(0, s, o); }, "88 0 Custom d11 '1' 1 p0"},
@@ -146,11 +137,9 @@ TEST(PickColourAndOriginalClick, SetTheirSelection) {
     }
 }
 
-// Saturation raises only channels above gray (-10 falls to 1, then up to the
-// floor; -1 truncates toward zero; +10 doubles), then intensity and ambient
-// step by a tenth of the raw headroom or floor, which divides toward zero.
-// Intensity splits light from dark on the saturated sum, 381 counting as
-// light. Sliders beyond their track bars count as the ends.
+// Saturation raises only channels above gray (-10 falls to 1, then up to the floor; -1 truncates toward zero; +10
+// doubles), then intensity and ambient step by a tenth of the raw headroom or floor, which divides toward zero.
+// Intensity splits light from dark on the saturated sum, 381 counting as light. Sliders past the ends count as them.
 TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     struct Case { Rgb raw; int32_t gray; EffectSettings settings; Rgb want; };
     const Case cases[] = {
@@ -173,8 +162,7 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     for (const auto& [lights, want] : lit) EXPECT_EQ(applyEffects({60, 60, 60}, 60, fx(0, 0, 5, lights)), want);
 }
 
-// Text that is no whole number counts as 0, overlong digits as above 9, and
-// pressure outside its box as the nearest end.
+// Text that is no whole number counts as 0, overlong digits as above 9, pressure outside its box as its nearest end.
 TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
     struct Case { const char* text; int32_t pressure, want; };
     const Case cases[] = {{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14}, {"1", -5, 6},
@@ -208,8 +196,7 @@ TEST(DamperPressRule, ChecksTheDamperForStrengthAbove1OrCustomOnlyWhenTheBoxChan
 }
 
 TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
-    EffectSettings e = fx(-4, 7, 10, {false, true, false, true, true});
-    e.invertOn = true;
+    EffectSettings e = fx(-4, 7, 10, {false, true, false, true, true}, true);
     ToolSettings tools;
     tools.paintMode = kPaintMasked, tools.currentTool = kToolTouch, tools.scope = kScopeConnected;
     tools.layered = tools.overwrite = true;

@@ -1,25 +1,14 @@
-#include <gtest/gtest.h>
-
-#include <climits>
-
 #include "core/effects.h"
-#include "core/palette_networks.h"
 #include "core_rig.h"
-
-using namespace coretest;
-using cwtest::gray;
 
 namespace {
 
 // A 4 x 3 picture of gray 128 unless given one, painted at (1, 1) unless told.
-struct Rig : Scene<> {
-    explicit Rig(Bitmap pic = flat(4, 3, 128)) : Scene(std::move(pic)) {}
-    void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
-        ws().curPixelIndex = int32_t(int64_t(y) * w() + x);  // as callers set it; wraps off the picture
-        colourMag(ctx(), code, x, y);
-    }
-    Rgb at(int32_t x = 1, int32_t y = 1) const { return channelsOf(s.ws->colour.at(x, y)); }
-};
+struct Rig : Scene<> { explicit Rig(Bitmap pic = flat(4, 3, 128)) : Scene(std::move(pic)) {} };
+
+// Every code with a colour, in the order the stripes of the photo tests use.
+constexpr int32_t kCodes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
+                              18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 88, 99, 124, 125};
 
 std::optional<PaletteResult> colourBy(bool tabulated, int32_t code, uint32_t source, uint32_t current, int32_t marker) {
     return tabulated ? paletteColour(code, source, current, marker) : paletteColourDirect(code, source, current, marker);
@@ -43,7 +32,7 @@ TEST(ColourMag, MakeUpCustomAndClearMergeAndKeepShiftHeldForLaterCalls) {
         // Still held: a plain palette now merges with the existing colour.
         rig.s.palette.markerColour = 0xFFFF00;
         rig.mag(6, 2, 2);
-        EXPECT_EQ(rig.at(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
+        EXPECT_EQ(rig.rgbAt(2, 2), (Rgb{2, (219 + 166) / 2, (2 + 251) / 2})) << code;
     }
 }
 
@@ -53,8 +42,7 @@ TEST(ColourMag, CallsThatChangeNothingAndTheBrushSkipRule) {
         {0, 1, 1}, {-128, 1, 1}, {31, 1, 1}, {87, 1, 1}, {100, 1, 1}, {126, 1, 1}, {300, 1, 1}, {INT32_MAX, 1, 1},
         {6, -1, 0}, {6, 0, -1}, {6, 4, 0}, {6, 0, 3}, {kCodeClear, 4, 3}, {6, INT32_MIN, 1}, {6, 2, 1, kToolTouch, 0, 0, 1},
         {6, 0, 2, kToolTouch, 0, 0, 1},
-        // The brush skips a pixel that already has the code, unless Overwrite;
-        // a skipped pixel still sets Shift for Make-up.
+        // The brush skips a pixel that already has the code, unless Overwrite; a skipped one still sets Shift.
         {6, 1, 1, kToolBrush, false, 6}, {6, 1, 1, kToolBrush, true, 6, true}, {6, 1, 1, kToolTouch, false, 6, true},
         {6, 1, 1, kToolSelectionPaint, false, 6, true}, {6, 1, 1, kToolBrush, false, 17, true},
         {6, 1, 1, kToolBrush, false, -6, true}, {16, 1, 1, kToolBrush, false, 16, false, kMarkerMerge}};
@@ -78,9 +66,8 @@ TEST(ColourMag, CallsThatChangeNothingAndTheBrushSkipRule) {
     }
 }
 
-// Every pixel of real photographs through ColourMag against a plain reading
-// of its steps over the untabulated palette colour: the tables and the fast
-// path must not change a single pixel.
+// Every pixel of real photographs through ColourMag against a plain reading of its steps over the untabulated palette
+// colour: the tables and the fast path must not change a single pixel.
 TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
     struct Settings { const char* what; int32_t sat, inten, amb; bool damper, layered, invert; int32_t marker, strength; };
     const Settings settings[] = {
@@ -91,23 +78,19 @@ TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
         // Strengths the handlers never produce count as the nearest one.
         {"strength 0", 0, 0, 0, true, false, false, 0xFF00FF, 0}, {"strength -1", 0, 0, 0, true, false, false, 0xFF00FF, -1},
         {"strength above 14", 3, 0, 0, false, true, false, 0xFF00FF, 1000000}};
-    const int32_t codes[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17,
-                             18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 88, 99, 124, 125};
     for (const char* name : {"astronaut.jpg", "camera.jpg"}) {
         const Bitmap pic = photo(name);
         for (const Settings& s : settings) {
             Rig rig(pic.clone());
-            EffectSettings& fx = rig.s.effects;
-            fx.saturation = s.sat, fx.intensity = s.inten, fx.ambient = s.amb, fx.invertOn = s.invert;
-            fx.lights = {false, true, false, false, true};
+            const EffectSettings& fx = rig.s.effects = {.ambient = s.amb, .intensity = s.inten, .saturation = s.sat,
+                                                        .lights = {false, true, false, false, true}, .invertOn = s.invert};
             rig.s.palette.damperOn = s.damper, rig.s.palette.markerColour = s.marker, rig.s.palette.blendStrength = s.strength;
             rig.s.tools.layered = s.layered;
             size_t mismatches = 0;
-            // Codes run over the picture in stripes, so later codes merge
-            // with the colour earlier ones left.
+            // Codes run over the picture in stripes, so later codes merge with the colour earlier ones left.
             for (int32_t y = 0; y < rig.ws().height; ++y)
                 for (int32_t x = 0; x < rig.w(); ++x) {
-                    const int32_t code = codes[size_t(x / 7 + y / 5) % std::size(codes)];
+                    const int32_t code = kCodes[size_t(x / 7 + y / 5) % std::size(kCodes)];
                     const uint32_t src = rig.ws().source.at(x, y), cur = rig.ws().colour.at(x, y);
                     rig.s.pointer.shiftHeld = false;
                     const bool shift = s.marker == -1 || code == 99 || code == 88;
@@ -121,15 +104,14 @@ TEST(ColourMag, EqualsTheUntabulatedStepsOnRealPhotos) {
                     }
                     if (s.invert) c = {255 - c.r, 255 - c.g, 255 - c.b};
                     rig.mag(code, x, y);
-                    mismatches += rig.at(x, y) != c || rig.code(x, y) != code;
+                    mismatches += rig.rgbAt(x, y) != c || rig.code(x, y) != code;
                 }
             EXPECT_EQ(mismatches, 0u) << name << ", " << s.what;
         }
     }
 }
 
-// Raw results for a gray source pixel at levels 0, 128 and 255: the
-// reference values of the weights.
+// Raw results for a gray source pixel at levels 0, 128 and 255: the reference values of the weights.
 TEST(PaletteColour, GivesTheCheckValuesOfEveryCodeTabulatedAndDirect) {
     // -4 / 3 = -1 for code 13 at 0: integer division goes toward zero.
     struct Row { int32_t code; Rgb at0, at128, at255; };
@@ -149,8 +131,7 @@ TEST(PaletteColour, GivesTheCheckValuesOfEveryCodeTabulatedAndDirect) {
         {25, {-10, 17, 3}, {119, 141, 94}, {243, 259, 259}}, {26, {8, -1, -4}, {141, 122, 116}, {263, 248, 232}},
         {27, {-27, 15, 29}, {162, 118, 90}, {252, 256, 240}}, {28, {5, -11, 24}, {197, 116, 19}, {263, 269, 215}},
         {29, {-4, -15, 62}, {253, 77, 24}, {268, 254, 239}}, {30, {-28, 5, 53}, {208, 106, 59}, {254, 269, 208}},
-        {125, {0, 0, 0}, {128, 128, 128}, {255, 255, 255}},
-    };
+        {125, {0, 0, 0}, {128, 128, 128}, {255, 255, 255}}};
     const int levels[3] = {0, 128, 255};
     for (const Row& r : rows)
         for (int k = 0; k < 3; ++k)
@@ -160,10 +141,8 @@ TEST(PaletteColour, GivesTheCheckValuesOfEveryCodeTabulatedAndDirect) {
 }
 
 TEST(PaletteColour, TablesEqualTheDirectEvaluationAtEveryLevelAndOnAColourPhoto) {
-    std::vector<int32_t> codes = {88, 99, 124, 125};
-    for (int32_t c = 1; c <= 30; ++c) codes.push_back(c);
-    const Bitmap photo = decodeJpegFile(cwtest::testdata("photos/astronaut.jpg"));
-    for (int32_t code : codes) {
+    const Bitmap pic = photo("astronaut.jpg");
+    for (int32_t code : kCodes) {
         for (int g = 0; g < 256; ++g) {
             // A tinted current colour and marker so 88 and 99 are compared too.
             const uint32_t current = rgb(uint32_t(g), 255 - uint32_t(g), 40);
@@ -172,17 +151,16 @@ TEST(PaletteColour, TablesEqualTheDirectEvaluationAtEveryLevelAndOnAColourPhoto)
         }
         // Colour sources: code 13 mixes in each channel, 124 returns it.
         size_t mismatches = 0;
-        for (size_t i = 0; i < photo.pixelCount(); i += 7) {
-            const uint32_t s = photo.data()[i];
+        for (size_t i = 0; i < pic.pixelCount(); i += 7) {
+            const uint32_t s = pic.data()[i];
             mismatches += paletteColour(code, s, s, 0) != paletteColourDirect(code, s, s, 0);
         }
         EXPECT_EQ(mismatches, 0u) << "code " << code;
     }
 }
 
-// Special codes take their colour from the marker, the current colour or the
-// source; code 13 on a coloured source picks the network's row by the gray
-// (40 + 100 + 220) / 3 = 120 and mixes each channel with its own.
+// Special codes take their colour from the marker, the current colour or the source; code 13 on a coloured source
+// picks the network's row by the gray (40 + 100 + 220) / 3 = 120 and mixes each channel with its own.
 TEST(PaletteColour, SpecialCodesAndCodesOutsideTheDispatch) {
     const Rgb n = *evaluatePaletteNet(13, 120);
     struct Case { int32_t code; uint32_t source, current; int32_t marker; std::optional<PaletteResult> want; };

@@ -1,68 +1,42 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
-#include "actions/finishup.h"
-#include "core/markup.h"
 #include "core_rig.h"
-
-using namespace coretest;
 
 namespace {
 
 using FScene = Scene<cwtest::ProbeProgress>;
 
-// The fill pass as first designed: eight rays cast from every uncoloured
-// pixel, stepping over anything that does not vote.
+// The fill pass as first designed: eight rays cast from every uncoloured pixel, stepping over what does not vote.
 void fillByRayCasting(FScene& sc) {
     Workspace& ws = sc.ws();
     const int dx[8] = {-1, 1, 0, 0, -1, 1, -1, 1}, dy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
     for (int y = 0; y < ws.height; ++y)
         for (int x = 0; x < ws.width; ++x) {
             if (sc.code(x, y) != 0 && sc.code(x, y) != 127) continue;
-            int votes[128] = {}, best = 0;
+            int votes[128] = {};
             for (int r = 0; r < 8; ++r)
                 for (int px = x + dx[r], py = y + dy[r]; px >= 0 && py >= 0 && px < ws.width && py < ws.height;
                      px += dx[r], py += dy[r])
                     if (const int8_t v = sc.code(px, py); v >= 1 && v <= 126 && ++votes[v]) break;
-            for (int code = 0; code < 128; ++code)
-                if (votes[code] > votes[best]) best = code;
+            const int best = int(std::max_element(votes, votes + 128) - votes);  // the lowest code of a tie
             if (votes[best] == 0) continue;
-            ws.curPixelIndex = y * ws.width + x;
-            colourMag(sc.ctx(), best, x, y);
+            sc.mag(best, x, y);
             ws.codes[size_t(y) * ws.width + x] = int8_t(-best);
         }
     for (size_t i = 0; i < ws.pixelCount(); ++i)
         if (ws.codes[i] < 0) ws.codes[i] = int8_t(-ws.codes[i]);
 }
 
-// Codes with a colour of every kind, one without (50), and Custom and Clear,
-// which turn merging on for the rest of the pass.
+// Codes with a colour of every kind, one without (50), and Custom and Clear, which merge for the rest of the pass.
 constexpr int kCodes[] = {1, 3, 6, 13, 17, 50, 88, 99, 124, 125, 126};
 
-void scatter(FScene& sc, unsigned seed, double density, bool withMergingCodes) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(0, 1);
-    std::uniform_int_distribution<int> pick(0, withMergingCodes ? int(std::size(kCodes)) - 1 : 3);
-    for (int y = 0; y < sc.ws().height; ++y)
-        for (int x = 0; x < sc.w(); ++x) {
-            const double r = u(rng);
-            if (r < density) sc.paint(x, y, kCodes[pick(rng)]);
-            else if (r < density * 1.2) sc.ws().codes[size_t(y) * sc.w() + x] = 127;  // marked, uncoloured
-        }
-}
-
-// Recolouring as designed: every painted pixel in row-major order, with the
-// current settings.
+// Recolouring as designed: every painted pixel in row-major order, with the current settings.
 void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::string& what) {
     finishup(fast.s, mode);
     if (mode == FinishupMode::Fill) fillByRayCasting(plain);
     for (int y = 0; mode == FinishupMode::Recolour && y < plain.ws().height; ++y)
         for (int x = 0; x < plain.w(); ++x)
-            if (!isUnpaintedCode(plain.code(x, y))) plain.ws().curPixelIndex = y * plain.w() + x, colourMag(plain.ctx(), plain.code(x, y), x, y);
-    ASSERT_EQ(fast.codes(), plain.codes()) << what;
-    ASSERT_EQ(fast.colours(), plain.colours()) << what;
-    ASSERT_EQ(fast.s.pointer.shiftHeld, plain.s.pointer.shiftHeld) << what;
+            if (!isUnpaintedCode(plain.code(x, y))) plain.mag(plain.code(x, y), x, y);
+    ASSERT_EQ(std::make_tuple(fast.codes(), fast.colours(), fast.s.pointer.shiftHeld),
+              std::make_tuple(plain.codes(), plain.colours(), plain.s.pointer.shiftHeld)) << what;
 }
 
 } // namespace
@@ -75,7 +49,15 @@ TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPictures) {
         const double density = (rng() % 40) / 100.0;
         FScene fast(ramp(w, h)), plain(ramp(w, h));
         for (FScene* sc : {&fast, &plain}) {
-            scatter(*sc, unsigned(round), density, round % 3 == 0);
+            std::mt19937 scatter{unsigned(round)};
+            std::uniform_real_distribution<double> u(0, 1);
+            std::uniform_int_distribution<int> pick(0, round % 3 == 0 ? int(std::size(kCodes)) - 1 : 3);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double r = u(scatter);
+                    if (r < density) sc->paint(x, y, kCodes[pick(scatter)]);
+                    else if (r < density * 1.2) sc->ws().codes[size_t(y) * w + x] = 127;  // marked, uncoloured
+                }
             sc->s.pointer.shiftHeld = false;  // as the release after the strokes leaves it
             sc->s.palette.markerColour = round % 7 == 0 ? kMarkerMerge : 0xFFFF00;
             sc->s.effects.intensity = int(round % 5) - 2;
@@ -100,13 +82,11 @@ TEST(Finishup, FillEdgeCases) {
         {"a single voter colours its eight lines", 11, 8, {{3, 2, 6}}, {{3, 7, 6}, {10, 2, 6}, {8, 7, 6}, {0, 5, 6}, {4, 4, 0}}},
         {"negative codes from before are passed over and made positive", 5, 1, {{0, 0, 6}, {2, 0, -9}, {4, 0, -128}},
          {{1, 0, 6}, {2, 0, 9}, {3, 0, 6}, {4, 0, 127}}},
-        {"one-pixel picture", 1, 1, {}, {{0, 0, 0}}},
-    };
+        {"one-pixel picture", 1, 1, {}, {{0, 0, 0}}}};
     for (const Case& c : cases) {
         FScene sc(ramp(c.w, c.h));
-        for (const Voter& v : c.voters) {
+        for (const Voter& v : c.voters)
             v.code < 0 ? void(sc.ws().codes[size_t(v.y) * c.w + v.x] = int8_t(v.code)) : sc.paint(v.x, v.y, v.code);
-        }
         const std::vector<uint32_t> colours = sc.colours();
         finishup(sc.s, FinishupMode::Fill);
         for (const Voter& p : c.probes) EXPECT_EQ(sc.code(p.x, p.y), p.code) << c.name << " at " << p.x << "," << p.y;
@@ -116,30 +96,23 @@ TEST(Finishup, FillEdgeCases) {
 }
 
 TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
-    // Rows are polled once each, first in the pass and then in the
-    // post-processing, which has no abort test; 0 never aborts.
+    // Rows are polled once each, in the pass and then in the post-processing, which has no abort test; 0 never aborts.
     const int w = 17, h = 12;
-    const auto painted = [] {
-        auto sc = std::make_unique<FScene>(ramp(w, h));
-        sc->paint(4, 0, 6), sc->paint(12, 11, 3);
-        return sc;
-    };
-    const auto whole = painted();
-    finishup(whole->s, FinishupMode::Fill);
+    FScene whole(ramp(w, h));
+    whole.paint(4, 0, 6), whole.paint(12, 11, 3);
+    finishup(whole.s, FinishupMode::Fill);
     for (uint64_t abortAt : {0, 1, 2, 5, 12, 13, 14, 20}) {
-        const auto owner = painted();
-        FScene& sc = *owner;
+        FScene sc(ramp(w, h));
+        sc.paint(4, 0, 6), sc.paint(12, 11, 3);
         const std::vector<int8_t> before = sc.codes();
         sc.progress.abortAtPoll = abortAt;
         finishup(sc.s, FinishupMode::Fill);
         const int rowsDone = abortAt == 0 || abortAt > uint64_t(h) ? h : int(abortAt) - 1;
         for (int i = 0; i < w * h; ++i)
-            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole->codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
+            ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole.codes()[i] : before[i]) << "abort " << abortAt << " at " << i;
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhaseFinishup, kPhasePostProcessing}));
-        EXPECT_FALSE(sc.progress.visible() || sc.progress.locked());
-        EXPECT_TRUE(sc.ws().imageModified && sc.displayIsColour());
-        // The gauge is set per row before its work, and again from 0 for the
-        // post-processing, without the monotonic test.
+        EXPECT_TRUE(sc.ws().imageModified && sc.displayIsColour() && !sc.progress.visible() && !sc.progress.locked());
+        // The gauge is set per row before its work, and again from 0 for the post-processing, not monotonically.
         const int passPolls = rowsDone + (rowsDone < h);
         if (passPolls > 1) { EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls) - 1], (passPolls - 2) * 100 / h); }
         EXPECT_EQ(sc.progress.gaugeAtPoll[size_t(passPolls)], 0);
@@ -150,8 +123,7 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
 TEST(Finishup, AutoFinishButtonWithAndWithoutUnmaskOnlyOrAPicture) {
     for (int variant : {0, 1, 2}) {  // plain, Un-mask Only, no picture
         FScene sc(ramp(20, 10));
-        sc.paint(3, 3, 6);
-        sc.paint(15, 7, 17);
+        sc.paint(3, 3, 6), sc.paint(15, 7, 17);
         sc.s.controls.unmaskOnly = variant == 1, sc.s.controls.layeredShown = false;
         sc.s.imageWindowOpen = variant != 2;
         sc.s.tools.layered = true, sc.s.tools.paintMode = kPaintMasked;

@@ -1,33 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <deque>
-#include <random>
 
-#include "actions/fast_markup.h"
-#include "actions/markup.h"
 #include "actions/remark.h"
-#include "core/markup.h"
 #include "core_rig.h"
-
-using namespace coretest;
 
 namespace {
 
-struct MScene : Scene<> {
-    using Scene::Scene;
-    void limits(int d, int sep) { s.settings.minObjectSize = d, s.settings.minAnchorSeparation = sep; }
-    // A coloured pixel as a paint tool leaves it: a colour other than the
-    // source and a code.
-    void colourIn(int x, int y, int8_t code = 1) {
-        ws().colour.at(x, y) = ws().source.at(x, y) ^ 0x00ff00ffu;
-        ws().codes[size_t(y) * w() + x] = code;
-    }
-};
-
-// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks
-// of every pixel, or of one pixel per f x f cell, every earlier anchor
-// searched for the nearest. Neighbours in the order left, right, up, down,
-// up-left, up-right, down-left, down-right.
+// Mark-up written plainly: a deque of (x, y) pairs over the levels and marks of every pixel, or of one per f x f cell,
+// every earlier anchor searched for the nearest; neighbours taken in the order of dx and dy.
 struct Rule { int d; bool secondRank; int separation, tolerance; };  // separation 0: no spacing test
 
 AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, int step, int f, const Rule& rule, const Rect& r) {
@@ -58,8 +37,7 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
                         mark[j] = 127, q.emplace_back(nx, ny);
                 }
             }
-            Anchor a;
-            a.size = n;
+            Anchor a{.size = n};
             bool place = n >= rule.d;
             const auto distance = [&](const Anchor& e) { return std::abs(e.x - ax) + std::abs(e.y - ay); };
             const Anchor* nearest = nullptr;
@@ -74,46 +52,42 @@ AnchorList plainMarkUp(const Workspace& ws, const std::vector<int8_t>& codes, in
     return out;
 }
 
-// Strokes of code 5 over a photo, as a user's first colouring.
-void strokes(MScene& sc, unsigned seed, int count) {
-    std::mt19937 rng(seed);
-    for (int k = 0; k < count; ++k) {
-        const int x0 = int(rng() % sc.w()), y0 = int(rng() % sc.ws().height), len = 3 + int(rng() % 40);
-        for (int x = x0; x < std::min(sc.w(), x0 + len); ++x) sc.colourIn(x, y0, 5);
-    }
-}
-
 } // namespace
 
-// The button marks up photos, coloured in part, and flat pictures at every
-// scale and size, against the plain flood. Mark-up raises D to 10 and S to
-// 15 and stores them, and anchors at the 2D-th pixel when there is one; the
-// fast variant takes D' = max(10, D div f) and no spacing. Tolerances on a
-// multiple of the gray step put the bound itself to the test.
+// The button marks up photos, coloured in part, and flat pictures at every scale and size, against the plain flood.
+// Mark-up raises D to 10 and S to 15 and stores them, and anchors at the 2D-th pixel when there is one; the fast
+// variant takes D' = max(10, D div f) and no spacing. Tolerances on a multiple of the gray step test the bound itself.
 TEST(MarkUp, TheButtonMatchesAPlainFlood) {
     struct Case { const char* photo; int w, h, complexity, tolerance, d, sep, scale; bool selection = false, stale = false, reMark = false; };
+    const auto plain = [](int w, int h, int d, int scale, bool stale = false) {
+        return Case{nullptr, w, h, 32, 20, d, 2, scale, false, stale};
+    };
     const Case cases[] = {
         {"camera.jpg", 0, 0, 16, 48, 85, 85, 100}, {"camera.jpg", 0, 0, 64, 8, 8, 8, 100},
         {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100}, {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 100, true},
         {"astronaut.jpg", 0, 0, 16, 30, 8, 42, 50, true}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 25},
         {"coffee.jpg", 0, 0, 32, 24, 17, 25, 100, false, false, true},  // Re-mark: the button discards the colouring
         {"coffee.jpg", 0, 0, 32, 20, 17, 25, 33}, {"coffee.jpg", 0, 0, 32, 24, 17, 25, 50}, {"coffee.jpg", 0, 0, 32, 24, 40, 25, 99},
-        {nullptr, 30, 20, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 37, 2, 100}, {nullptr, 30, 20, 32, 20, 300, 2, 100},
-        {nullptr, 30, 20, 32, 20, 301, 2, 100}, {nullptr, 4, 4, 32, 20, 10, 2, 100}, {nullptr, 5, 4, 32, 20, 10, 2, 100},
-        {nullptr, 3, 3, 32, 20, 10, 2, 100}, {nullptr, 30, 20, 32, 20, 601, 2, 100}, {nullptr, 1, 1, 32, 20, 10, 2, 100},
-        {nullptr, 400, 300, 32, 20, 30000, 2, 100}, {nullptr, 50, 1, 32, 20, 10, 2, 100, false, true},  // a queue that wraps
-        {nullptr, 1, 50, 32, 20, 10, 2, 100, false, true}, {nullptr, 40, 40, 32, 20, 10, 2, 150, false, true},
-        {nullptr, 40, 40, 32, 20, 60, 2, 50}, {nullptr, 40, 40, 32, 20, 19, 2, 50}, {nullptr, 50, 2, 32, 20, 10, 2, 50},
-        {nullptr, 50, 3, 32, 20, 10, 2, 33, false, true}, {nullptr, 18, 2, 32, 20, 10, 2, 50}, {nullptr, 40, 40, 32, 20, 10, 2, 20},
-        {nullptr, 3, 50, 32, 20, 10, 2, 25}, {nullptr, 40, 40, 32, 20, 10, 2, 0}};
+        plain(30, 20, 10, 100), plain(30, 20, 37, 100), plain(30, 20, 300, 100), plain(30, 20, 301, 100), plain(4, 4, 10, 100),
+        plain(5, 4, 10, 100), plain(3, 3, 10, 100), plain(30, 20, 601, 100), plain(1, 1, 10, 100), plain(400, 300, 30000, 100),
+        plain(50, 1, 10, 100, true), plain(1, 50, 10, 100, true), plain(40, 40, 10, 150, true),  // a queue that wraps
+        plain(40, 40, 60, 50), plain(40, 40, 19, 50), plain(50, 2, 10, 50), plain(50, 3, 10, 33, true), plain(18, 2, 10, 50),
+        plain(40, 40, 10, 20), plain(3, 50, 10, 25), plain(40, 40, 10, 0)};
     for (const Case& c : cases) {
-        MScene sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
-        const std::string what = std::string(c.photo ? c.photo : "flat") + " " + std::to_string(sc.w()) + "x" +
-                                 std::to_string(sc.ws().height) + " D " + std::to_string(c.d) + " scale " + std::to_string(c.scale);
+        Scene<> sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
+        const std::string what = "row " + std::to_string(&c - cases) + ", " + (c.photo ? c.photo : "flat");
         sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
-        sc.limits(c.d, c.sep);
+        sc.s.settings.minObjectSize = c.d, sc.s.settings.minAnchorSeparation = c.sep;
         sc.s.controls.scalePercent = c.scale;
-        if (c.photo) strokes(sc, c.scale, 300);
+        // Strokes of code 5 over a photo, as a user's first colouring: a colour other than the source and a code.
+        std::mt19937 rng(c.scale);
+        for (int k = 0; c.photo && k < 300; ++k) {
+            const int x0 = int(rng() % sc.w()), y0 = int(rng() % sc.ws().height), len = 3 + int(rng() % 40);
+            for (int x = x0; x < std::min(sc.w(), x0 + len); ++x) {
+                sc.ws().colour.at(x, y0) = sc.ws().source.at(x, y0) ^ 0x00ff00ffu;
+                sc.ws().codes[size_t(y0) * sc.w() + x] = 5;
+            }
+        }
         if (c.selection) sc.ws().selectionActive = true, sc.ws().selectionRect = Rect{40, 100, 300, 260};
         const int f = std::max(1, 100 / std::clamp(c.scale, 1, 100));
         const bool full = c.scale >= 100;
@@ -129,59 +103,53 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
                                             within);
         markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
-        // The closing recount only clears codes of uncoloured pixels, and
-        // every code here belongs to a coloured one.
-        EXPECT_EQ(sc.codes(), codes) << what;
-        EXPECT_EQ(sc.colours(), colours) << what;
-        EXPECT_EQ(sc.ws().freePixelCount, uncoloured) << what;
+        // The closing recount only clears codes of uncoloured pixels, and every code here belongs to a coloured one.
+        EXPECT_EQ(std::make_tuple(sc.codes(), sc.colours(), sc.ws().freePixelCount),
+                  std::tie(codes, colours, uncoloured)) << what;
         EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
-        EXPECT_EQ(sc.ws().toolRect, whole);
-        EXPECT_EQ(sc.ws().selectionRect, shown) << "in picture coordinates";
-        EXPECT_FALSE(sc.progress.locked());
+        EXPECT_EQ(std::make_tuple(sc.ws().toolRect, sc.ws().selectionRect, sc.progress.locked()),
+                  std::make_tuple(whole, shown, false)) << "the selection in picture coordinates";
     }
-    MScene closed(flat(10, 10));
+    Scene<> closed(flat(10, 10));
     closed.s.imageWindowOpen = false;
     markUpClick(closed.s);
     EXPECT_TRUE(closed.progress.phases.empty());
 }
 
 TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
-    // Columns alternate black and white: each column is a region of its own.
-    // Poll 1 is row 0's, then one per pixel taken; the fast variant polls at
-    // each row and after each cell.
+    // Columns alternate black and white: each column is a region of its own. Poll 1 is row 0's, then one per pixel
+    // taken; the fast variant polls at each row and after each cell.
     const std::pair<uint64_t, std::vector<int>> cases[] = {
         {0, std::vector<int>(8, 6)}, {1, {}}, {4, {3, 1, 1, 1, 1, 1, 1, 1}}, {8, {6, 1, 1, 1, 1, 1, 1, 1}}, {~0ull, {}}};
     for (const auto& [abortAt, sizes] : cases) {
-        MScene sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
-        sc.limits(3, 15);
+        Scene<> sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
+        sc.s.settings.minObjectSize = 3, sc.s.settings.minAnchorSeparation = 15;
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
         abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);
-        EXPECT_EQ(sc.sizes(), sizes) << "abort at poll " << abortAt;
-        EXPECT_EQ(sc.count(0), 48u) << "no mark is left";
-        EXPECT_EQ(sc.ws().freePixelCount, 48);
-        EXPECT_FALSE(sc.progress.locked() || sc.progress.visible());
-        EXPECT_TRUE(sc.ws().imageModified);
+        EXPECT_EQ(sc.anchorValues(), sizes) << "abort at poll " << abortAt;
+        EXPECT_EQ(std::make_pair(sc.count(0), sc.ws().freePixelCount), std::make_pair(size_t(48), 48)) << "no mark is left";
+        EXPECT_TRUE(sc.ws().imageModified && !sc.progress.locked() && !sc.progress.visible());
         EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseMarking, kPhasePostProcessing}));
     }
 }
 
 TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
-    MScene sc(flat(40, 30, 50));
+    Scene<> sc(flat(40, 30, 50));
     sc.setAnchors({{20, 15, 1, 0}, {1, 29, 1, 0}, {30, 5, 1, -1}});
     for (ReMarkMode mode : {ReMarkMode::All, ReMarkMode::Pending}) {
         reMark(sc.s, mode);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
-                uint32_t want = cwtest::gray(50);
+                uint32_t want = gray(50);
                 for (const auto& [ax, ay] : {std::pair{20, 15}, {1, 29}})  // a square of reach 4, a cross, a yellow centre
                     if (const int dx = std::abs(x - ax), dy = std::abs(y - ay); std::max(dx, dy) <= 4 && (dx % 4 == 0 || dy % 4 == 0))
                         want = dx + dy ? rgb(255, 0, 0) : rgb(255, 255, 0);
                 ASSERT_EQ(sc.ws().display.at(x, y), want) << x << "," << y;
             }
     }
-    EXPECT_EQ(sc.colours(), std::vector<uint32_t>(1200, cwtest::gray(50)));
+    EXPECT_EQ(sc.colours(), std::vector<uint32_t>(1200, gray(50)));
     reMark(sc.s, ReMarkMode::Remove);
     EXPECT_TRUE(sc.displayIsColour());
 }

@@ -1,22 +1,14 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <numeric>
 
-#include "actions/fast_markup.h"
-#include "actions/finishup.h"
-#include "actions/markup.h"
 #include "actions/process.h"
 #include "core/remark.h"
 #include "core_rig.h"
 #include "document/undo.h"
 
-using namespace coretest;
-
 namespace {
 
-class SelectionRecorder : public PaintRoutines {
-public:
+struct SelectionRecorder : PaintRoutines {
     int selPaints = 0;
     void selPaint(Document&) override { ++selPaints; }
 };
@@ -24,9 +16,8 @@ public:
 // Horizontal bands of gray, darkest on top: each band is one region.
 Bitmap bands(int w, std::vector<int> heights) {
     std::partial_sum(heights.begin(), heights.end(), heights.begin());
-    return picture(w, heights.back(), [heights](int, int y) {
-        return 80 * (std::upper_bound(heights.begin(), heights.end(), y) - heights.begin());
-    });
+    return picture(w, heights.back(),
+                   [&](int, int y) { return 80 * (std::ranges::upper_bound(heights, y) - heights.begin()); });
 }
 
 struct PScene : Scene<> {
@@ -46,11 +37,8 @@ TEST(Process, SortsBySizeKeepingEqualsInOrderAndRedrawsWithoutMarkers) {
     sc.progress.phases.clear();
     sc.progress.workCount = 77;
     processClick(sc.s);
-    std::vector<int> xs;
-    for (const Anchor& a : sc.ws().anchors) xs.push_back(a.x);
-    EXPECT_EQ(xs, (std::vector<int>{25, 10, 20, 5, 15, 30}));
-    EXPECT_TRUE(sc.displayIsColour());
-    EXPECT_TRUE(sc.ws().imageModified);
+    EXPECT_EQ(sc.anchorValues(&Anchor::x), (std::vector<int>{25, 10, 20, 5, 15, 30}));
+    EXPECT_TRUE(sc.displayIsColour() && sc.ws().imageModified);
     EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing}));
     EXPECT_EQ(std::make_tuple(sc.progress.workCount, sc.progress.visible(), sc.progress.locked()), std::make_tuple(0, false, false));
     EXPECT_EQ(std::make_pair(sc.code(3, 0), sc.ws().freePixelCount), std::make_pair(int8_t(kCodeOriginal), 1));
@@ -72,8 +60,7 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     sc.s.controls.scalePercent = 25;                          // and is the full-resolution one
     process(sc.s);
     EXPECT_EQ(sc.anchors(), twin.anchors());
-    EXPECT_EQ(sc.sizes(), (std::vector<int>{360, 120, 230}));
-    EXPECT_EQ(sc.count(17), 10u);
+    EXPECT_EQ(std::make_pair(sc.anchorValues(), sc.count(17)), std::make_pair(std::vector{360, 120, 230}, size_t(10)));
     for (const Anchor& a : sc.ws().anchors)
         EXPECT_EQ(sc.ws().display.at(a.x, a.y) == rgb(255, 255, 0), a.status == 0) << "its markers are on screen";
     EXPECT_EQ(sc.progress.phases, (std::vector<std::string>{kPhasePreProcessing, kPhaseProcessing, kPhasePostProcessing,
@@ -98,7 +85,7 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     sc.ws().selectionActive = true;
     sc.progress.phases.clear();
     processClick(sc.s);
-    EXPECT_EQ(std::make_pair(sc.routines->selPaints, sc.sizes()), std::make_pair(1, std::vector<int>{9, 3}));
+    EXPECT_EQ(std::make_pair(sc.routines->selPaints, sc.anchorValues()), std::make_pair(1, std::vector<int>{9, 3}));
     // Without a picture no button does anything.
     sc.s.imageWindowOpen = false;
     drawAnchorMarker(sc.ws().display, 3, 3);
@@ -108,8 +95,8 @@ TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     EXPECT_TRUE(sc.progress.phases.empty() && sc.routines->selPaints == 1);
 }
 TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
-    // Not square, so that a width given for a height shows; the bounds the
-    // window takes are exclusive, so the last column and row must be inside.
+    // Not square, so that a width given for a height shows; the bounds the window takes are exclusive, so the last
+    // column and row must be inside.
     const int w = 23, h = 17;
     const std::pair<const char*, std::function<void(Session&)>> cases[] = {
         {"Mark-up", [](Session& s) { markUp(s, false); }}, {"View All", viewAllClick},

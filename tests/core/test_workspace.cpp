@@ -1,25 +1,18 @@
-#include <gtest/gtest.h>
-
-#include "core/workspace.h"
 #include "core/workspace_builder.h"
 #include "core_rig.h"
 
-using namespace coretest;
 using cwtest::RecordingProgress;
 
-// Every sum R + G + B from 0 to 765 appears, at widths that leave every
-// remainder after whole groups of pixels and heights that split the rows
-// between the builder's two threads in every way, with rows handed over in
-// odd slices as a decoder does.
+// Every sum R + G + B from 0 to 765 appears, at widths that leave every remainder after whole groups of pixels and
+// heights that split the rows between the builder's two threads in every way, rows handed over in odd slices.
 TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
     std::vector<uint32_t> colours;
     for (uint32_t sum = 0; sum <= 765; ++sum) {
         const uint32_t r = std::min<uint32_t>(255, sum), g = std::min<uint32_t>(255, sum - r);
         colours.insert(colours.end(), {rgb(r, g, sum - r - g), rgb(sum - r - g, r, g)});
     }
-    const std::pair<int, int> sizes[] = {{1, 1},    {29, 1},   {29, 2},  {29, 3},   {29, 31},  {29, 33},
-                                         {29, 64},  {29, 257}, {1, 1533}, {4, 384}, {5, 308},  {15, 103},
-                                         {16, 97},  {17, 91},  {31, 50},  {33, 48}, {63, 26}};
+    const std::pair<int, int> sizes[] = {{1, 1},   {29, 1},  {29, 2},  {29, 3},  {29, 31}, {29, 33}, {29, 64}, {29, 257},
+                                         {1, 1533}, {4, 384}, {5, 308}, {15, 103}, {16, 97}, {17, 91}, {31, 50}, {33, 48}, {63, 26}};
     for (const auto& [w, h] : sizes)
         for (int slice : {0, 1, 5, 37})
             for (bool forceGray : {false, true}) {
@@ -81,8 +74,7 @@ TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     // 0 (as shown), 5 (draw), 5, 100 (clamped, draw), 100, 0 (clamped, draw)
     const int drawsAfterBegin = p.gaugeDraws;
     for (int v : {0, 5, 5, 150, 100, -20}) p.report(v);
-    EXPECT_EQ(p.gaugeDraws - drawsAfterBegin, 3);
-    EXPECT_EQ(p.progress(), 0);
+    EXPECT_EQ(std::make_pair(p.gaugeDraws - drawsAfterBegin, p.progress()), std::make_pair(3, 0));
     for (int v : {40, 39}) p.reportMonotonic(v);
     EXPECT_EQ(p.progress(), 40) << "monotonic reporting never moves back";
 }
