@@ -38,26 +38,23 @@ std::variant<PrintPlacement, std::string> placePicture(const PrintOptions& o, in
     if ((!o.centreHorizontally && *left >= pw) || (!o.centreVertically && *top >= ph))
         return std::string(kMarginsTooLarge);
     if (o.fitPage) {
-        if (w < a) {
-            const int k = a / w;
-            W = k * w;
-            H = k * h;
-        } else {
-            const int k = w / a;
-            W = w / k;
-            H = h / k;
-        }
-        if (H < 0) H = 0;
-        if (H >= ph) {
-            if (h < b) {
-                const int k = b / h;
+        // Scales w x h by a whole factor so that `side` fits in `room`: up when
+        // it is smaller, down when it is not.
+        const auto fit = [&](int side, int room) {
+            if (side < room) {
+                const int k = room / side;
                 W = k * w;
                 H = k * h;
             } else {
-                const int k = h / b;
+                const int k = side / room;
                 W = w / k;
                 H = h / k;
             }
+        };
+        fit(w, a);
+        if (H < 0) H = 0;
+        if (H >= ph) {
+            fit(h, b);
             if (W < 0) W = 0;
         }
     } else {
