@@ -157,6 +157,21 @@ TEST(Fills, SeedOffThePictureDoesNothing) {
     EXPECT_TRUE(c.host.changed.empty()); EXPECT_FALSE(c.w().imageModified);
 }
 
+// Without Overwrite a painted seed keeps its code while its band is painted;
+// a connected fill whose tolerance passes no tone paints the unpainted seed alone.
+TEST(Fills, PaintedSeedAndAToleranceThatPassesNoTone) {
+    Canvas c(flat(8, 8));
+    c.w().codes[0] = 5;
+    touchPaintMON(c.s, 0, 0, 17);
+    EXPECT_EQ(c.code(0, 0), 5); EXPECT_EQ(c.code(7, 7), 17);
+    Canvas d(flat(8, 8));
+    d.s.settings.integrationTolerance = 0;
+    clickPaintM(d.s, 3, 3, 17);
+    Map seedOnly(8, std::string(8, '.'));
+    seedOnly[3][3] = '#';
+    EXPECT_EQ(d.map(17), seedOnly);
+}
+
 // An Interactive fill colours each painted pixel exactly as one ColourMag
 // call would, whatever the settings: a second call would merge with the
 // first's result. On a colour photograph, with effects, merging, inversion.
