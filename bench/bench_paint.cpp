@@ -106,13 +106,13 @@ struct Bench {
                                       .tolerance = s.settings.integrationTolerance,
                                       .limit = s.pointer.paintLimitRect};
         shown(masked ? touchPaintMasked(ws(), params, s.palette.markerColour, progress)
-                     : touchPaintInteractive({ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, params, progress));
+                     : touchPaintInteractive(s.colouring(), params, progress));
     }
     void connectedFill(int32_t x, int32_t y, int32_t code, bool masked) {
         const ConnectedFillParams params{
             .x = x, .y = y, .code = code, .grayStep = s.settings.grayStep, .tolerance = s.settings.integrationTolerance};
         shown(masked ? connectedFillMasked(ws(), params, s.palette.markerColour, progress)
-                     : connectedFillInteractive({ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, params, progress));
+                     : connectedFillInteractive(s.colouring(), params, progress));
     }
 };
 

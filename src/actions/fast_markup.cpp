@@ -15,7 +15,7 @@ void fastMarkUp(Session& s) {
                               .minObjectSize = s.settings.minObjectSize,
                               .minSeparation = s.settings.minAnchorSeparation};
     const Rect shown = fastMarkUp(*s.ws, params, f, s.progress);
-    s.host.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 } // namespace cw

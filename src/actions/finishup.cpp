@@ -6,9 +6,9 @@ namespace cw {
 
 void finishup(Session& s, FinishupMode mode) {
     if (!s.ws) return;
-    const ColourMagContext ctx{*s.ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld};
+    const ColourMagContext ctx = s.colouring();
     const Rect shown = finishup(ctx, mode, s.progress);
-    s.host.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 void autoFinishClick(Session& s) {

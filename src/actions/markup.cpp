@@ -22,7 +22,7 @@ MarkUpParams markUpSettings(Session& s, bool startedByButton) {
 void markUp(Session& s, bool startedByButton) {
     if (!s.ws) return;
     const Rect shown = markUp(*s.ws, markUpSettings(s, startedByButton), s.progress);
-    s.host.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 void markUpClick(Session& s) {

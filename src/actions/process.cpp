@@ -18,7 +18,7 @@ void process(Session& s) {
     params.recount = s.controls.reMark;
     if (s.controls.autoMarkUp) params.markUp = markUpSettings(s, false);
     const Rect shown = process(*s.ws, params, s.progress);
-    s.host.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 void processClick(Session& s) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/colour_mag.h"
 #include "core/colour_settings.h"
 #include "core/rect.h"
 #include "core/workspace.h"
@@ -49,6 +50,14 @@ struct Document {
     ZoomView zoom;
     ScaleField scale;
     std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
+
+    // How the current settings colour the open picture; needs a picture.
+    ColourMagContext colouring() { return {*ws, palette, effects, paintRules(tools), pointer.shiftHeld}; }
+    // Tells the observer what an operation redrew (exclusive bounds); an
+    // empty rectangle tells it nothing.
+    void showChanged(const Rect& r) {
+        if (r.x1 < r.x2 && r.y1 < r.y2) observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
+    }
 };
 
 } // namespace cw

@@ -8,7 +8,7 @@ namespace cw {
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
     const Rect shown = exchangeUndo(*s.ws);
-    s.observer.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 void undoEnabledClick(Document& s, bool checked) {

@@ -19,7 +19,7 @@ void colourWin(Document& s, bool masked) {
                              .picked = ws.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the gesture.
-    brushPaint({ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, stroke);
+    brushPaint(s.colouring(), stroke);
 }
 
 } // namespace cw

@@ -28,7 +28,7 @@ void colourSel(Document& s, bool masked) {
                              .picked = ws.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the caller.
-    colourSelection({ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, fill, s.progress);
+    colourSelection(s.colouring(), fill, s.progress);
 }
 
 void selPaint(Document& s) {
@@ -51,7 +51,7 @@ void selPaint(Document& s) {
     const Rect shown = unite(spanOf(ws.selectionRect, ws.width, ws.height),
                              spanOf({painted.x1, painted.y1, painted.x2 + 1, painted.y2 + 1}, ws.width, ws.height));
     restoreRect(ws.display, ws.colour, shown);
-    if (shown != Rect{}) s.observer.displayChanged(shown.x1, shown.y1, shown.x2, shown.y2);
+    s.showChanged(shown);
 }
 
 } // namespace cw

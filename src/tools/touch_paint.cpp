@@ -18,10 +18,9 @@ void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bo
     // The Mask'ed fill never needs the palette tables: no colouring context,
     // which would build them on first use.
     const Rect changed = masked ? touchPaintMasked(ws, params, s.palette.markerColour, s.progress)
-                                : touchPaintInteractive({ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}, params,
+                                : touchPaintInteractive(s.colouring(), params,
                                                         s.progress);
-    if (changed.x1 < changed.x2 && changed.y1 < changed.y2)
-        s.observer.displayChanged(changed.x1, changed.y1, changed.x2, changed.y2);
+    s.showChanged(changed);
 }
 
 } // namespace cw
