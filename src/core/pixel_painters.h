@@ -20,12 +20,14 @@ struct MaskedPaint {
     int32_t marker;
     int8_t code;
     void decideLevelOnly() {}
-    void beginLevel(int) {}
     void prefetch(uint32_t i) const {
         __builtin_prefetch(source + i, 0);
         __builtin_prefetch(colour + i, 1);
         __builtin_prefetch(display + i, 1);
     }
+    // The painter for one level of the image-wide walk: a copy, so that its
+    // fields stay in registers across the code stores (which may alias).
+    MaskedPaint forLevel(int) const { return *this; }
     void operator()(uint32_t i, int32_t, int32_t) const {
         const uint32_t v = maskedPixel(source[i], marker);
         colour[i] = v;
@@ -73,10 +75,44 @@ struct InteractivePaint {
         levelOnly = uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
                     !detail::merging(ctx) && !skipRule;
     }
-    void beginLevel(int l) { level = levelOnly ? l : -1; }
     void prefetch(uint32_t i) const {
         __builtin_prefetch(colour + i, 1);
         __builtin_prefetch(display + i, 1);
+    }
+    // The painter for level l of the image-wide walk. It lives in the walk's
+    // own frame, so its fields stay in registers across the code stores
+    // (which may alias anything); once the level's colour is known, a pixel
+    // is three stores.
+    struct Level {
+        InteractivePaint& owner;
+        uint32_t* colour;
+        uint32_t* display;
+        int8_t* codes;
+        int8_t code;
+        bool known;
+        uint32_t value;
+        void prefetch(uint32_t i) const {
+            __builtin_prefetch(colour + i, 1);
+            __builtin_prefetch(display + i, 1);
+        }
+        void operator()(uint32_t i, int32_t x, int32_t y) {
+            if (known) {
+                colour[i] = value;
+                display[i] = value;
+                codes[i] = code;
+                return;
+            }
+            owner(i, x, y);
+            if (owner.level >= 0) {
+                known = true;
+                value = owner.levelColour[size_t(owner.level)];
+            }
+        }
+    };
+    Level forLevel(int l) {
+        level = levelOnly ? l : -1;
+        const bool known = level >= 0 && levelKnown[size_t(l)];
+        return {*this, colour, display, codes, int8_t(uint8_t(code)), known, known ? levelColour[size_t(l)] : 0u};
     }
     void operator()(uint32_t i, int32_t x, int32_t y) {
         if (level >= 0 && levelKnown[size_t(level)]) {

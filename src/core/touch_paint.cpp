@@ -31,6 +31,36 @@ int32_t stripRows(int32_t width) {
     return int32_t(std::max<size_t>(1, kStripBytes / (size_t(width) * 13)));
 }
 
+// Pixels of one level that all take the same colour: three stores each,
+// with locals only, as the code stores may alias anything. Clipped, the
+// columns x1..x2 of each row only, the row starting at rowStart.
+template <bool Overwrite, bool Clipped>
+const uint32_t* paintOneColour(const uint32_t* p, const uint32_t* e, uint32_t stop, uint32_t v, uint32_t* colour,
+                               uint32_t* display, int8_t* codes, int8_t code, uint32_t w, uint32_t x1, uint32_t x2,
+                               uint32_t rowStart) {
+    constexpr ptrdiff_t kAhead = 16;
+    for (; p != e && *p < stop; ++p) {
+        if (e - p > kAhead) {
+            __builtin_prefetch(codes + p[kAhead], 1);
+            __builtin_prefetch(colour + p[kAhead], 1);
+            __builtin_prefetch(display + p[kAhead], 1);
+        }
+        const uint32_t i = *p;
+        if constexpr (Clipped) {
+            if (i - rowStart >= w) rowStart = i / w * w;
+            const uint32_t x = i - rowStart;
+            if (x < x1 || x > x2) continue;
+        }
+        if constexpr (!Overwrite) {
+            if (!isUnpaintedCode(codes[i])) continue;
+        }
+        colour[i] = v;
+        display[i] = v;
+        codes[i] = code;
+    }
+    return p;
+}
+
 // Paints the pixels of levels first..last that lie inside `clip`. Each
 // bucket is row-major, so a strip of rows is one contiguous run of it and
 // the row number changes only forwards.
@@ -39,7 +69,7 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
     if (clip.empty()) return;
     const uint32_t w = uint32_t(ws.width);
     const bool fullWidth = clip.x1 == 0 && clip.x2 == ws.width - 1;
-    const int8_t* codes = ws.codes.get();
+    int8_t* const codes = ws.codes.get();
     std::array<const uint32_t*, 256> next{}, end{};
     for (int l = first; l <= last; ++l) {
         next[size_t(l)] = std::lower_bound(ws.bucketBegin(l), ws.bucketEnd(l), uint32_t(clip.y1) * w);
@@ -51,15 +81,22 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
         const uint32_t stop = uint32_t(std::min<int64_t>(int64_t(top) + rows, clip.y2 + 1)) * w;
         for (int l = first; l <= last; ++l) {
             const uint32_t* p = next[size_t(l)];
-            const uint32_t* e = end[size_t(l)];
+            const uint32_t* const e = end[size_t(l)];
             if (p == e || *p >= stop) continue;
-            paint.beginLevel(l);
+            auto level = paint.forLevel(l);
+            // Once a level's colour is known, the rest takes the short walk.
+            // It may paint the seed again, with the same colour: a level has
+            // one colour only where nothing merges.
+            constexpr bool kMayKnow = requires { level.known; };
             int32_t y = int32_t(*p / w);
             uint32_t rowStart = uint32_t(y) * w;
             for (; p != e && *p < stop; ++p) {
+                if constexpr (kMayKnow) {
+                    if (level.known) break;
+                }
                 if (e - p > kAhead) {
                     __builtin_prefetch(codes + p[kAhead], 1);
-                    paint.prefetch(p[kAhead]);
+                    level.prefetch(p[kAhead]);
                 }
                 const uint32_t i = *p;
                 if (i - rowStart >= w) {
@@ -68,12 +105,21 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
                 }
                 const int32_t x = int32_t(i - rowStart);
                 if (!fullWidth && (x < clip.x1 || x > clip.x2)) continue;
-                // The seed was painted before the walk; a second coat would merge twice.
                 if (i == seed) continue;
                 if constexpr (!Overwrite) {
                     if (!isUnpaintedCode(codes[i])) continue;
                 }
-                paint(i, x, y);
+                level(i, x, y);
+            }
+            if constexpr (kMayKnow) {
+                if (level.known && p != e && *p < stop) {
+                    const uint32_t x1 = uint32_t(clip.x1), x2 = uint32_t(clip.x2);
+                    p = fullWidth ? paintOneColour<Overwrite, false>(p, e, stop, level.value, level.colour,
+                                                                     level.display, codes, level.code, w, x1, x2, 0)
+                                  : paintOneColour<Overwrite, true>(p, e, stop, level.value, level.colour,
+                                                                    level.display, codes, level.code, w, x1, x2,
+                                                                    rowStart);
+                }
             }
             next[size_t(l)] = p;
         }

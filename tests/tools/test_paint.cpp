@@ -84,10 +84,11 @@ Bitmap flat(int32_t w, int32_t h, uint32_t level = 100) {
     Bitmap b(w, h); std::fill(b.data(), b.data() + b.pixelCount(), gray(level));
     return b;
 }
-// 32 x 32, gray level (x + 32 y) mod 256: each level on four known pixels.
+// 32 x 32, gray level (x + 33 y) mod 256: each level on four pixels, in
+// four columns.
 Bitmap ramp() {
     Bitmap b(32, 32);
-    for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = gray(uint32_t(i % 256));
+    for (size_t i = 0; i < b.pixelCount(); ++i) b.data()[i] = gray(uint32_t((i + i / 32) % 256));
     return b;
 }
 Bitmap photo(const char* name = "camera.jpg") { return decodeJpegFile(cwtest::testdata(std::string("photos/") + name)); }
@@ -111,21 +112,26 @@ TEST(Fills, ToneRulesOfBothScopes) {
 }
 
 // Every image-wide routine over pixels carrying codes 0, 5 and 127, with a
-// paint limit and a seed outside it. Poll n ends level 47 + n of the band
-// 48..159.
+// paint limit (inside the width, from its left edge, or all of it) and a
+// seed outside it. Poll n ends level 47 + n of the band 48..159.
 TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
     using Routine = void (PaintRoutines::*)(Document&, int32_t, int32_t, int32_t);
-    struct Row { Routine routine; bool masked, overwrite; uint64_t abortAtPoll; /* 0: none */ };
+    struct Row { Routine routine; bool masked, overwrite; uint64_t abortAtPoll; /* 0: none */ Rect limit = {4, 2, 27, 29}; };
+    const Rect left{0, 4, 27, 29}, all{0, 4, 31, 29};
     const Row rows[] = {{&PaintRoutines::touchPaintMOY, true, true, 0},   {&PaintRoutines::touchPaintMON, true, false, 0},
                         {&PaintRoutines::touchPaintIOY, false, true, 0},  {&PaintRoutines::touchPaintION, false, false, 0},
                         {&PaintRoutines::touchPaintMOY, true, true, 1},   {&PaintRoutines::touchPaintMON, true, false, 2},
-                        {&PaintRoutines::touchPaintIOY, false, true, 17}, {&PaintRoutines::touchPaintMOY, true, true, 112}};
-    const Rect limit{4, 2, 27, 29};
+                        {&PaintRoutines::touchPaintIOY, false, true, 17}, {&PaintRoutines::touchPaintMOY, true, true, 112},
+                        {&PaintRoutines::touchPaintIOY, false, true, 0, all}, {&PaintRoutines::touchPaintION, false, false, 0, all},
+                        {&PaintRoutines::touchPaintMON, true, false, 0, all}, {&PaintRoutines::touchPaintION, false, false, 9, all},
+                        {&PaintRoutines::touchPaintION, false, false, 0, left}};
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll);
+        const Rect limit = r.limit;
+        SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll
+                                        << " limit x " << limit.x1 << ".." << limit.x2);
         Canvas c(ramp()); Workspace& ws = c.w(); const std::vector<int8_t> before = c.mixCodes();
         c.s.pointer.paintLimitRect = limit; c.progress.abortAtPoll = r.abortAtPoll;
-        ((*c.s.routines).*r.routine)(c.s, 1, 3, 17);  // gray 97: band 48..159
+        ((*c.s.routines).*r.routine)(c.s, 1, 3, 17);  // gray 100: band 48..159
         const uint32_t last = r.abortAtPoll ? 47 + uint32_t(r.abortAtPoll) : 159;
         c.each([&](int32_t x, int32_t y, size_t i) {
             const uint32_t g = grayOf(ws.source.data()[i]);
@@ -136,7 +142,8 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
             ASSERT_EQ(ws.codes[i], paint ? 17 : before[i]) << x << ',' << y;
         });
         EXPECT_TRUE(ws.imageModified);
-        EXPECT_EQ(c.host.changed, (std::vector<Rect>{{1, 2, 28, 30}})) << "the limit and the seed";
+        const Rect changed{std::min(1, limit.x1), std::min(3, limit.y1), limit.x2 + 1, limit.y2 + 1};
+        EXPECT_EQ(c.host.changed, std::vector<Rect>{changed}) << "the limit and the seed";
         EXPECT_EQ(c.progress.polls, r.abortAtPoll ? r.abortAtPoll : 112u);
         c.expectFillMeter();
         EXPECT_TRUE(c.progress.gaugeVisible()); EXPECT_FALSE(c.progress.visible());
