@@ -1,5 +1,6 @@
 #pragma once
 // ColourMag: gives one pixel its palette colour, merged with the colour it had.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -67,5 +68,34 @@ inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int3
     }
     detail::colourPixel(ctx, code, i);
 }
+
+// colourMag for many pixels under the same settings, as a finish-up pass
+// colours them: where colourMag would be one table read, the table, looked
+// up once per code. Null where colourMag must run: a code without a plain
+// table (among them Custom and Clear, which turn merging on), once merging
+// is on, or under the brush rule that skips a pixel of the same code.
+class PlainTableCache {
+public:
+    explicit PlainTableCache(const ColourMagContext& ctx)
+        : ctx_(ctx), brushSkip_(ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) {}
+    // For a pixel whose code is `pixelCode` now.
+    const uint32_t* table(int32_t code, int8_t pixelCode) {
+        if (merging_ || uint32_t(code) > 255 || (brushSkip_ && pixelCode == code)) return nullptr;
+        if (!known_[size_t(code)]) {
+            tables_[size_t(code)] = detail::plainTable(ctx_, code);
+            known_[size_t(code)] = true;
+        }
+        return tables_[size_t(code)];
+    }
+    // After colourMag ran in full: it may have turned merging on.
+    void ranInFull() { merging_ = merging_ || ctx_.shiftHeld; }
+
+private:
+    const ColourMagContext& ctx_;
+    bool brushSkip_;
+    bool merging_ = false;  // turned on by colourMag during the run
+    std::array<const uint32_t*, 256> tables_{};
+    std::array<bool, 256> known_{};
+};
 
 } // namespace cw

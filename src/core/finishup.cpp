@@ -142,10 +142,13 @@ inline uint8_t winner(uint64_t votes) {
     return best ? uint8_t(255 - (best & 0xff)) : 0;
 }
 
-void fillRow(const ColourMagContext& ctx, FillRays& rays, int32_t y) {
+void fillRow(const ColourMagContext& ctx, PlainTableCache& tables, FillRays& rays, int32_t y) {
     Workspace& ws = ctx.ws;
     const int32_t w = ws.width;
-    int8_t* row = ws.codes.get() + size_t(y) * size_t(w);
+    const size_t rowStart = size_t(y) * size_t(w);
+    int8_t* const row = ws.codes.get() + rowStart;
+    uint32_t* const colour = ws.colour.data() + rowStart;
+    const uint32_t* const source = ws.source.data() + rowStart;
     const RayState& ray = rays.down.ray();
     const uint8_t* below = rays.down.below(y);
     const uint8_t *down = ray.straight(below), *downLeft = ray.leftDiagonal(below),
@@ -164,6 +167,7 @@ void fillRow(const ColourMagContext& ctx, FillRays& rays, int32_t y) {
     uint8_t left = 0;
     uint64_t lastVotes = 0;
     uint8_t lastBest = 0;
+    int32_t lastColoured = -1;
     for (int32_t x = 0; x < w; ++x) {
         const int8_t c = row[x];
         if (!isUnpaintedCode(c)) {
@@ -180,23 +184,58 @@ void fillRow(const ColourMagContext& ctx, FillRays& rays, int32_t y) {
             lastBest = winner(votes);
         }
         const uint8_t best = lastBest;
-        ws.curPixelIndex = y * w + x;
-        colourMag(ctx, best, x, y);
+        lastColoured = x;
+        if (const uint32_t* table = tables.table(best, c)) {
+            colour[x] = table[grayOf(channelsOf(source[x]))];
+        } else {
+            ws.curPixelIndex = y * w + x;
+            colourMag(ctx, best, x, y);
+            tables.ranInFull();
+        }
         row[x] = int8_t(-best);
     }
+    if (lastColoured >= 0) ws.curPixelIndex = y * w + lastColoured;
     std::swap(rays.up, rays.nextUp);
 }
 
-void recolourRow(const ColourMagContext& ctx, int32_t y) {
+// True when all eight codes in v are 0 or 127.
+inline bool allUnpainted(uint64_t v) {
+    constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full, kHigh = 0x8080808080808080ull;
+    const auto zeroBytes = [](uint64_t t) { return ~(((t & kLow7) + kLow7) | t | kLow7); };  // 0x80 where 0
+    return (zeroBytes(v) | zeroBytes(v ^ kLow7)) == kHigh;
+}
+
+void recolourRow(const ColourMagContext& ctx, PlainTableCache& tables, int32_t y) {
     Workspace& ws = ctx.ws;
     const int32_t w = ws.width;
-    const int8_t* row = ws.codes.get() + size_t(y) * size_t(w);
+    const size_t rowStart = size_t(y) * size_t(w);
+    const int8_t* const row = ws.codes.get() + rowStart;
+    uint32_t* const colour = ws.colour.data() + rowStart;
+    const uint32_t* const source = ws.source.data() + rowStart;
+    int32_t lastColoured = -1;
     for (int32_t x = 0; x < w; ++x) {
+        // Most of a row is uncoloured: eight codes at a time over it.
+        if ((x & 7) == 0 && x + 8 <= w) {
+            uint64_t eight;
+            std::memcpy(&eight, row + x, 8);
+            if (allUnpainted(eight)) {
+                x += 7;
+                continue;
+            }
+        }
         const int8_t c = row[x];
         if (isUnpaintedCode(c)) continue;
-        ws.curPixelIndex = y * w + x;
-        colourMag(ctx, c, x, y);
+        lastColoured = x;
+        // The pixel keeps its code: only the colour changes.
+        if (const uint32_t* table = tables.table(c, c)) {
+            colour[x] = table[grayOf(channelsOf(source[x]))];
+        } else {
+            ws.curPixelIndex = y * w + x;
+            colourMag(ctx, c, x, y);
+            tables.ranInFull();
+        }
     }
+    if (lastColoured >= 0) ws.curPixelIndex = y * w + lastColoured;
 }
 
 } // namespace
@@ -207,6 +246,7 @@ Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress
 
     progress.begin(kPhaseFinishup);
     WindowLock windows(progress);
+    PlainTableCache tables(ctx);
     std::optional<FillRays> rays;
     bool runnable = true;
     if (mode == FinishupMode::Fill) {
@@ -219,8 +259,8 @@ Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress
     for (int32_t y = 0; runnable && y < h; ++y) {
         if (progress.poll()) break;
         progress.report(int(int64_t(y) * 100 / h));
-        if (rays) fillRow(ctx, *rays, y);
-        else recolourRow(ctx, y);
+        if (rays) fillRow(ctx, tables, *rays, y);
+        else recolourRow(ctx, tables, y);
     }
     rays.reset();
 

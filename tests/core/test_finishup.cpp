@@ -49,6 +49,7 @@ TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPictures) {
         const double density = (rng() % 40) / 100.0;
         FScene fast(ramp(w, h)), plain(ramp(w, h));
         for (FScene* sc : {&fast, &plain}) {
+            sc->s.effects.intensity = round % 3 == 0 ? 2 : 0;  // the strokes' colours, unless recoloured
             std::mt19937 scatter{unsigned(round)};
             std::uniform_real_distribution<double> u(0, 1);
             std::uniform_int_distribution<int> pick(0, round % 3 == 0 ? int(std::size(kCodes)) - 1 : 3);
