@@ -81,8 +81,9 @@ struct InteractivePaint {
     }
     // The painter for level l of the image-wide walk. It lives in the walk's
     // own frame, so its fields stay in registers across the code stores
-    // (which may alias anything); once the level's colour is known, a pixel
-    // is three stores.
+    // (which may alias anything). When the level has one colour, `known`
+    // and `value` say it once a pixel has been coloured, and the walk paints
+    // the level's other pixels itself.
     struct Level {
         InteractivePaint& owner;
         uint32_t* colour;
@@ -96,16 +97,10 @@ struct InteractivePaint {
             __builtin_prefetch(display + i, 1);
         }
         void operator()(uint32_t i, int32_t x, int32_t y) {
-            if (known) {
-                colour[i] = value;
-                display[i] = value;
-                codes[i] = code;
-                return;
-            }
             owner(i, x, y);
             if (owner.level >= 0) {
                 known = true;
-                value = owner.levelColour[size_t(owner.level)];
+                value = colour[i];
             }
         }
     };
@@ -115,14 +110,10 @@ struct InteractivePaint {
         return {*this, colour, display, codes, int8_t(uint8_t(code)), known, known ? levelColour[size_t(l)] : 0u};
     }
     void operator()(uint32_t i, int32_t x, int32_t y) {
-        if (level >= 0 && levelKnown[size_t(level)]) {
-            colour[i] = levelColour[size_t(level)];
-        } else {
-            colourMag(ctx, code, x, y);
-            if (level >= 0) {
-                levelColour[size_t(level)] = colour[i];
-                levelKnown[size_t(level)] = true;
-            }
+        colourMag(ctx, code, x, y);
+        if (level >= 0) {
+            levelColour[size_t(level)] = colour[i];
+            levelKnown[size_t(level)] = true;
         }
         display[i] = colour[i];
         codes[i] = int8_t(uint8_t(code));
