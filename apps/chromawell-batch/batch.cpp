@@ -2,7 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -15,6 +15,7 @@
 #include "actions/session.h"
 #include "actions/setting_table.h"
 #include "codecs/bmp_writer.h"
+#include "codecs/replacing_file.h"
 #include "core/catalogue.h"
 #include "core/progress.h"
 #include "document/tool_settings.h"
@@ -309,25 +310,28 @@ private:
             if (what == "display") writeBmp24(ws.display, path);
             else if (what == "colour") writeBmp24(ws.colour, path);
             else if (what == "source") writeBmp24(ws.source, path);
-            else if (what == "codes") writeBytes(path, ws.codes.get(), ws.pixelCount());
+            else if (what == "codes") writeWholeFile(path, ws.codes.get(), ws.pixelCount());
             else throw ScriptError("unknown dump " + what);
         } catch (const SaveError&) {
             throw OutputError("cannot write " + path);
         }
     }
 
-    static void writeBytes(const std::string& path, const int8_t* data, size_t n) {
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), std::streamsize(n));
-        if (!f.flush()) throw OutputError("cannot write " + path);
+    // Dumps replace their file whole, as saves do: a failed one leaves the old file.
+    static void writeText(const std::string& path, const std::string& text) {
+        try {
+            writeWholeFile(path, text.data(), text.size());
+        } catch (const SaveError&) {
+            throw OutputError("cannot write " + path);
+        }
     }
 
     void dumpAnchors(const std::string& path) {
         const Workspace& ws = picture();
-        std::ofstream f(path, std::ios::trunc);
+        std::ostringstream f;
         for (const Anchor& a : ws.anchors)
             f << a.x << ' ' << a.y << ' ' << a.size << ' ' << int(a.code) << ' ' << int(a.status) << '\n';
-        if (!f.flush()) throw OutputError("cannot write " + path);
+        writeText(path, f.str());
     }
 
     void dumpState(const std::string& path) {
@@ -337,7 +341,7 @@ private:
             return std::to_string(r.x1) + "," + std::to_string(r.y1) + "," + std::to_string(r.x2) + "," +
                    std::to_string(r.y2);
         };
-        std::ofstream f(path, std::ios::trunc);
+        std::ostringstream f;
         f << "width=" << (ws ? ws->width : 0) << '\n'
           << "height=" << (ws ? ws->height : 0) << '\n'
           << "PaletteCode=" << s.palette.paletteCode << '\n'
@@ -357,7 +361,7 @@ private:
           << "MinObjectSize=" << s.settings.minObjectSize << '\n'
           << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
           << "SelectionCaption=" << s.palette.selectionCaption << '\n';
-        if (!f.flush()) throw OutputError("cannot write " + path);
+        writeText(path, f.str());
     }
 
     std::ostream& out_;

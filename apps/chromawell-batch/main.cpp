@@ -4,11 +4,13 @@
 #include <iostream>
 
 #include "batch.h"
+#include "platform/interrupts.h"
 #include "platform/scratch_location_qt.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     cw::setApplicationIdentity();
+    cw::removeUnfinishedFilesOnInterrupt();
     if (argc != 2) {
         std::cerr << "usage: chromawell-batch SCRIPT (or - for standard input)\n";
         return 2;

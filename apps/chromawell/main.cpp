@@ -1,10 +1,12 @@
 // chromawell [PICTURE]
 #include <QApplication>
 
+#include "platform/interrupts.h"
 #include "ui/chromawell_qt.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    cw::removeUnfinishedFilesOnInterrupt();
     cw::Chromawell chromawell;
     const std::string picture = argc > 1 ? QString::fromLocal8Bit(argv[1]).toStdString() : std::string();
     QObject::connect(&chromawell.form1(), &cw::TForm1::started, [&] {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -12,6 +15,8 @@
 #include "batch.h"
 #include "core/effects.h"
 #include "test_support.h"
+
+#include <sys/resource.h>
 
 using namespace cw;
 
@@ -71,6 +76,42 @@ TEST(CommandTables, ScriptsAreToldWhatIsWrong) {
         {"set complexity\n", "line 1: wrong number of arguments to set\n"},
     };
     for (const auto& [script, err] : rows) EXPECT_EQ(run(script), std::pair(2, err)) << script;
+}
+
+// A save or dump the disk refuses part way (here: past a file-size limit, which binds root too) lets the script go
+// on, ends it with status 1, and leaves the file that was there whole, with no temporary file beside it.
+TEST(CommandTables, OutputsTheDiskRefusesLeaveTheOldFiles) {
+    cwtest::TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"dump codes", "codes.bin"}, {"dump display", "display.bmp"}, {"dump source", "source.bmp"}, {"save", "saved.bmp"}};
+    std::string script = "load \"" + cwtest::testdata("bmp/rgb24.bmp") + "\"\n";  // 37 x 23: 851 codes
+    for (const auto& [command, name] : refused) {
+        std::ofstream(dir / name) << "old " << name;
+        script += command + " \"" + (dir / name) + "\"\n";
+    }
+    script += "dump state \"" + (dir / "state.txt") + "\"\n";  // small enough to be written
+    std::pair<int, std::string> result;
+    {
+        struct rlimit was {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = was;
+        small.rlim_cur = 600;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        result = run(script);
+        ::setrlimit(RLIMIT_FSIZE, &was);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    EXPECT_EQ(result.first, 1) << result.second;
+    for (const auto& [command, name] : refused) {
+        const std::vector<uint8_t> old = cwtest::fileBytes(dir.path / name);
+        EXPECT_EQ(std::string(old.begin(), old.end()), "old " + name);
+        if (command != "save") { EXPECT_NE(result.second.find("cannot write " + (dir / name)), std::string::npos) << result.second; }
+    }
+    EXPECT_NE(cwtest::fileBytes(dir.path / "state.txt").size(), 0u);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) ++files;
+    EXPECT_EQ(files, refused.size() + 1) << "a temporary file was left";
 }
 
 // Every setting round-trips within its range (from either end, so that a setter that ignores its start value cannot

@@ -332,6 +332,19 @@ TEST(BmpWriter, ScratchCommitReplacesTheOldFileWhole) {
         EXPECT_THROW(w.commit(false), SaveError);
     }
     EXPECT_EQ(filesIn(dir.path), (std::vector<std::string>{dir / "folder", path}));
+    // An interrupt removes the part-written files of the saves in progress, and only those, however many came before.
+    for (int k = 0; k < 40; ++k) writeBmp24(second, dir / "done.bmp");
+    {
+        BmpFileWriter a(dir / "a.bmp", first.width(), first.height()), b(path, second.width(), second.height());
+        b.writeRows(0, 2, second.data());
+        BmpFileWriter done(dir / "done.bmp", second.width(), second.height());
+        done.writeRows(0, second.height(), second.data());
+        done.commit(true);
+        removeUnfinishedFiles();
+        EXPECT_EQ(filesIn(dir.path), (std::vector<std::string>{dir / "done.bmp", dir / "folder", path}));
+        EXPECT_THROW(b.commit(true), SaveError);
+    }
+    EXPECT_TRUE(samePixels(readBmp(path), second)) << "the old file stays";
 }
 
 // djpeg's output is the oracle: progressive smoothing, chroma up-sampling, restarts, partial MCUs, CMYK, gray.

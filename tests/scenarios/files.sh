@@ -52,6 +52,16 @@ for bad in 'frobnicate' 'save x.bmp' 'dump codes x' 'set force-gray maybe' 'load
     grep -q '^line 2: ' "$WORK/err3" || fail "'$bad': $(cat "$WORK/err3")"
 done
 
+# Interrupted while saving over and over: the status says so, and neither the
+# part-written file nor a cut-off picture is left.
+{ echo "load \"$DATA/photos/astronaut.jpg\""; yes "save \"$WORK/intr/out.bmp\"" | head -n 20000; } > "$WORK/intr.cw"
+mkdir "$WORK/intr"
+"$BATCH" "$WORK/intr.cw" 2> /dev/null &
+sleep 1; kill -TERM $!; wait $!
+[ $? -eq 143 ] || fail "an interrupted script should end with 143"
+[ "$(ls -A "$WORK/intr")" = out.bmp ] && [ "$(wc -c < "$WORK/intr/out.bmp")" -eq 786486 ] ||
+    fail "after the interrupt: $(ls -lA "$WORK/intr")"
+
 # The fuzzer's scripts name the small picture it ran them beside; each must
 # finish with success or a script error, never a signal.
 cp "$DATA/bmp/pal8.bmp" "$WORK/pal8.bmp"

@@ -1,0 +1,153 @@
+#include "codecs/replacing_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cw {
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+    throw SaveError(what + " " + path + ": " + std::strerror(err));
+}
+
+// Read from /proc rather than by umask(0)/umask(old), which would briefly
+// change the mask for every other thread of the program.
+mode_t currentUmask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found) return mode_t(mask);
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+void writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset, const std::string& path) {
+    while (n > 0) {
+        const ssize_t done = ::pwrite(fd, p, n, off_t(offset));
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot write", path, errno);
+        }
+        if (done == 0) fail("cannot write", path, EIO);
+        p += done;
+        n -= size_t(done);
+        offset += uint64_t(done);
+    }
+}
+
+// The temporary files being written, for removeUnfinishedFiles(). A slot is
+// free, being filled, or holds a name; a handler reads only the last kind.
+// More files at once than slots are written all the same, just not removed
+// on an interrupt.
+constexpr int kSlots = 32;
+enum SlotState : int { kFree, kFilling, kHeld };
+struct Slot {
+    std::atomic<int> state{kFree};
+    char path[4096];
+};
+Slot slots[kSlots];
+
+int holdName(const std::string& temp) {
+    if (temp.size() >= sizeof Slot::path) return -1;
+    for (int k = 0; k < kSlots; ++k) {
+        int expected = kFree;
+        if (!slots[k].state.compare_exchange_strong(expected, kFilling)) continue;
+        std::memcpy(slots[k].path, temp.c_str(), temp.size() + 1);
+        slots[k].state.store(kHeld);
+        return k;
+    }
+    return -1;
+}
+
+void releaseName(int k) {
+    if (k >= 0) slots[k].state.store(kFree);
+}
+
+} // namespace
+
+void removeUnfinishedFiles() {
+    for (Slot& slot : slots)
+        if (slot.state.load() == kHeld) ::unlink(slot.path);
+}
+
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+    const size_t slash = path.rfind('/');
+    folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") throw SaveError("not a file name: " + path);
+
+    struct stat old;
+    replacing_ = ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    mode_ = replacing_ ? (old.st_mode & 0777) : (0666 & ~currentUmask());
+    if (replacing_) {
+        oldUid_ = old.st_uid;
+        oldGid_ = old.st_gid;
+    }
+
+    std::string pattern = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
+                          name.substr(0, 200) + ".XXXXXX";
+    std::vector<char> tempName(pattern.begin(), pattern.end());
+    tempName.push_back('\0');
+    fd_ = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd_ < 0) fail("cannot create a file in folder", folder_, errno);
+    temp_ = tempName.data();
+    slot_ = holdName(temp_);
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+    releaseName(slot_);
+}
+
+void ReplacingFile::write(const void* data, size_t n, uint64_t offset) {
+    writeAll(fd_, static_cast<const uint8_t*>(data), n, offset, temp_);
+}
+
+void ReplacingFile::commit(bool durable) {
+    if (replacing_ && (oldUid_ != ::geteuid() || oldGid_ != ::getegid())) {
+        // Only possible for a privileged user; otherwise the saver owns the new file.
+        if (::fchown(fd_, oldUid_, oldGid_) != 0) {}
+    }
+    if (::fchmod(fd_, mode_) != 0) fail("cannot set the permissions of", temp_, errno);
+    if (durable && ::fsync(fd_) != 0) fail("cannot write", temp_, errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) fail("cannot write", temp_, errno);
+    // ext4 and others write out a file renamed over an existing one at once,
+    // so that a crash leaves the old data or the new; for a copy that need
+    // not survive a crash that costs tens of milliseconds per large picture
+    // for nothing, and taking the old file away first avoids it.
+    if (!durable && replacing_) ::unlink(path_.c_str());
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("cannot replace", path_, errno);
+    committed_ = true;
+    releaseName(slot_);
+    slot_ = -1;
+    if (!durable) return;
+    // Make the rename itself durable; the data is already safe either way.
+    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void writeWholeFile(const std::string& path, const void* data, size_t n) {
+    ReplacingFile file(path);
+    file.write(data, n, 0);
+    file.commit(true);
+}
+
+} // namespace cw
