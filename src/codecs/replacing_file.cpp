@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +77,23 @@ void releaseName(int k) {
     if (k >= 0) slots[k].state.store(kFree);
 }
 
+// Holds SIGINT, SIGTERM and SIGHUP back in this thread while it lives.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t interrupts;
+        sigemptyset(&interrupts);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+        ::pthread_sigmask(SIG_BLOCK, &interrupts, &was_);
+    }
+    ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &was_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t was_;
+};
+
 } // namespace
 
 void removeUnfinishedFiles() {
@@ -100,10 +119,15 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
                           name.substr(0, 200) + ".XXXXXX";
     std::vector<char> tempName(pattern.begin(), pattern.end());
     tempName.push_back('\0');
-    fd_ = ::mkostemp(tempName.data(), O_CLOEXEC);
-    if (fd_ < 0) fail("cannot create a file in folder", folder_, errno);
-    temp_ = tempName.data();
-    slot_ = holdName(temp_);
+    // An interrupt between creating the file and recording its name would
+    // leave it behind: the signals that remove it wait until both are done.
+    {
+        const InterruptsHeld held;
+        fd_ = ::mkostemp(tempName.data(), O_CLOEXEC);
+        if (fd_ < 0) fail("cannot create a file in folder", folder_, errno);
+        temp_ = tempName.data();
+        slot_ = holdName(temp_);
+    }
 }
 
 ReplacingFile::~ReplacingFile() {
