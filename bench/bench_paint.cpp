@@ -18,17 +18,17 @@
 #include <vector>
 
 #include "codecs/jpeg_decoder.h"
-#include "core/colour_mag.h"
-#include "core/connected_fill.h"
 #include "core/progress.h"
 #include "core/touch_paint.h"
 #include "core/workspace.h"
 #include "document/document.h"
 #include "document/observer.h"
 #include "document/tool_settings.h"
+#include "tools/connected_paint.h"
 #include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "tools/tool_choice.h"
+#include "tools/touch_paint.h"
 
 using namespace cw;
 using Clock = std::chrono::steady_clock;
@@ -70,8 +70,7 @@ Bitmap syntheticPhoto(int32_t w, int32_t h) {
     return b;
 }
 
-// The fills are timed by themselves; the brush through the gestures, which
-// need a document.
+// The fills are timed as the tools run them, the brush through the gestures.
 struct Bench {
     NullProgress progress;
     BenchObserver observer;
@@ -94,25 +93,6 @@ struct Bench {
     size_t countCode(int8_t code) const {
         const int8_t* c = s.ws->codes.get();
         return size_t(std::count(c, c + s.ws->pixelCount(), code));
-    }
-    // What the tools would tell the window, counted as the brush's reports are.
-    void shown(const Rect& r) { observer.changedPixels += (long long)(r.x2 - r.x1) * (r.y2 - r.y1); }
-    void touchPaint(int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
-        const TouchPaintParams params{.x = x,
-                                      .y = y,
-                                      .code = code,
-                                      .overwrite = overwrite,
-                                      .grayStep = s.settings.grayStep,
-                                      .tolerance = s.settings.integrationTolerance,
-                                      .limit = s.pointer.paintLimitRect};
-        shown(masked ? touchPaintMasked(ws(), params, s.palette.markerColour, progress)
-                     : touchPaintInteractive(s.colouring(), params, progress));
-    }
-    void connectedFill(int32_t x, int32_t y, int32_t code, bool masked) {
-        const ConnectedFillParams params{
-            .x = x, .y = y, .code = code, .grayStep = s.settings.grayStep, .tolerance = s.settings.integrationTolerance};
-        shown(masked ? connectedFillMasked(ws(), params, s.palette.markerColour, progress)
-                     : connectedFillInteractive(s.colouring(), params, progress));
     }
 };
 
@@ -168,7 +148,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     for (const Variant& v : {Variant{"TouchPaintIOY", false, true}, Variant{"TouchPaintION", false, false},
                              Variant{"TouchPaintMOY", true, true}, Variant{"TouchPaintMON", true, false}}) {
         const Stats t = timeRuns(
-            5, [&] { b.reset(); }, [&] { b.touchPaint(sx, sy, 17, v.masked, v.overwrite); });
+            5, [&] { b.reset(); }, [&] { touchPaint(b.s, sx, sy, 17, v.masked, v.overwrite); });
         const size_t painted = b.countCode(17);
         std::printf("  %s: best %.1f ms, median %.1f ms, %zu painted, %.2f ns per painted pixel (best)\n", v.name,
                     t.best, t.median, painted, t.best * 1e6 / double(painted));
@@ -176,8 +156,8 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     // A second coat of the same band with Overwrite: every pixel repainted.
     {
         b.reset();
-        b.touchPaint(sx, sy, 17, false, true);
-        const Stats t = timeRuns(5, [] {}, [&] { b.touchPaint(sx, sy, 17, false, true); });
+        touchPaint(b.s, sx, sy, 17, false, true);
+        const Stats t = timeRuns(5, [] {}, [&] { touchPaint(b.s, sx, sy, 17, false, true); });
         std::printf("  TouchPaintIOY again over the painted band: best %.1f ms (%.2f ns per pixel)\n", t.best,
                     t.best * 1e6 / double(bandPixels));
     }
@@ -185,7 +165,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
     {
         b.s.pointer.paintLimitRect = {ws.width / 4, ws.height / 4, ws.width * 3 / 4 - 1, ws.height * 3 / 4 - 1};
         const Stats t = timeRuns(
-            5, [&] { b.reset(); }, [&] { b.touchPaint(sx, sy, 17, false, true); });
+            5, [&] { b.reset(); }, [&] { touchPaint(b.s, sx, sy, 17, false, true); });
         const size_t painted = b.countCode(17);
         std::printf("  TouchPaintIOY inside a centred quarter-area selection: best %.1f ms, %zu painted, %.2f ns per "
                     "painted pixel\n",
@@ -208,7 +188,7 @@ void connectedBench(Bench& b) {
     for (int32_t tol = 32; !pinned && tol <= 256; tol += 16) {
         b.reset();
         b.s.settings.integrationTolerance = tol;
-        b.connectedFill(sx, sy, 3, true);
+        clickPaint(b.s, sx, sy, 3, true);
         const double frac = b.countCode(3) / total;
         if (std::abs(frac - 0.8) < std::abs(bestFrac - 0.8)) {
             bestFrac = frac;
@@ -221,7 +201,7 @@ void connectedBench(Bench& b) {
                 grayOf(ws.source.at(sx, sy)), bestTol);
     for (bool masked : {false, true}) {
         const Stats t = timeRuns(
-            3, [&] { b.reset(); }, [&] { b.connectedFill(sx, sy, 17, masked); });
+            3, [&] { b.reset(); }, [&] { clickPaint(b.s, sx, sy, 17, masked); });
         const size_t painted = b.countCode(17);
         std::printf("  %s: best %.1f ms, median %.1f ms, %zu painted (%.1f%%), %.2f ns per painted pixel\n",
                     masked ? "ClickPaintM" : "ClickPaintI", t.best, t.median, painted, 100.0 * painted / total,
@@ -230,7 +210,7 @@ void connectedBench(Bench& b) {
     // Code 0 (a right click on an uncoloured pixel): the fill with its own visited marks.
     {
         const Stats t = timeRuns(
-            3, [&] { b.reset(); }, [&] { b.connectedFill(sx, sy, 0, true); });
+            3, [&] { b.reset(); }, [&] { clickPaint(b.s, sx, sy, 0, true); });
         std::printf("  ClickPaintM with code 0 (own visited marks): best %.1f ms\n", t.best);
     }
     std::printf("peer connected %d %d %u %d\n", sx, sy, grayOf(ws.source.at(sx, sy)), bestTol);
