@@ -139,17 +139,9 @@ public:
             need(w, 2);
             tool(w[1]);
         } else if (cmd == "press" || cmd == "release") {
-            if (w.size() < 3 || w.size() > 5) throw ScriptError("wrong number of arguments to " + cmd);
-            picture();
-            const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
-            MouseButton button = MouseButton::Left;
-            bool shift = false;
-            for (size_t i = 3; i < w.size(); ++i) {
-                if (w[i] == "shift") shift = true;
-                else button = buttonNamed(w[i]);
-            }
-            if (cmd == "press") pointerPress(session_, button, shift, x, y);
-            else pointerUp(session_, button, shift, x, y);
+            const PointerWords p = pointerWords(w, "wrong number of arguments to " + cmd, buttonNamed);
+            if (cmd == "press") pointerPress(session_, p.button, p.shift, p.x, p.y);
+            else pointerUp(session_, p.button, p.shift, p.x, p.y);
         } else if (cmd == "move") {
             if (w.size() != 3 && !(w.size() == 4 && w[3] == "shift")) throw ScriptError("usage: move X Y [shift]");
             picture();
@@ -256,17 +248,31 @@ private:
     }
 
     void tap(const std::vector<std::string>& w) {
-        if (w.size() < 3 || w.size() > 5) throw ScriptError("usage: tap X Y [left|right] [shift]");
-        picture();
-        const int32_t x = coordinate(w[1]), y = coordinate(w[2]);
+        static const std::string usage = "usage: tap X Y [left|right] [shift]";
+        const PointerWords p = pointerWords(w, usage, [](const std::string& b) {
+            if (b == "left" || b == "right") return buttonNamed(b);
+            throw ScriptError(usage);
+        });
+        pointerTap(session_, p.button, p.shift, p.x, p.y);
+    }
+
+    // `X Y [button] [shift]` after a pointer command, the button named as
+    // `button` takes it; the picture must be open.
+    struct PointerWords {
+        int32_t x, y;
         MouseButton button = MouseButton::Left;
         bool shift = false;
+    };
+    PointerWords pointerWords(const std::vector<std::string>& w, const std::string& countError,
+                              MouseButton (*button)(const std::string&)) {
+        if (w.size() < 3 || w.size() > 5) throw ScriptError(countError);
+        picture();
+        PointerWords p{coordinate(w[1]), coordinate(w[2])};
         for (size_t i = 3; i < w.size(); ++i) {
-            if (w[i] == "shift") shift = true;
-            else if (w[i] == "right") button = MouseButton::Right;
-            else if (w[i] != "left") throw ScriptError("usage: tap X Y [left|right] [shift]");
+            if (w[i] == "shift") p.shift = true;
+            else p.button = button(w[i]);
         }
-        pointerTap(session_, button, shift, x, y);
+        return p;
     }
 
     void drag(std::vector<std::string> w) {
