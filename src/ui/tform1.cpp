@@ -66,6 +66,13 @@ TForm1::TForm1(Services services)
             return s ? s->size() : QSize(0, 0);
         };
     buildControls();
+    // The image window follows the frame's size, not only the first one.
+    MdiArea->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == MdiArea && e->type() == QEvent::Resize) fitImageWindow();
+    return QMainWindow::eventFilter(watched, e);
 }
 
 TForm1::~TForm1() {
@@ -202,8 +209,11 @@ void TForm1::closeImageWindow() {
     if (subWindow_) subWindow_->close();
 }
 
+// The whole client area, unless the user has minimised or maximised it.
 void TForm1::fitImageWindow() {
-    if (subWindow_) subWindow_->setGeometry(1, 0, std::max(100, MdiArea->width() - 6), std::max(100, MdiArea->height() - 24));
+    if (!subWindow_ || subWindow_->isMinimized() || subWindow_->isMaximized()) return;
+    const QRect room = MdiArea->viewport()->rect();
+    subWindow_->setGeometry(0, 0, std::max(100, room.width()), std::max(100, room.height()));
 }
 
 void TForm1::pictureChanged() {
@@ -237,7 +247,7 @@ void TForm1::zoomViewChanged() {
 }
 
 void TForm1::popupPaletteMenu(int x, int y) {
-    if (form2_) form2_->popupPaletteMenu(QPoint(x, y));
+    if (form2_) form2_->popupPaletteMenuAt(x, y);
 }
 
 void TForm1::zoomPictureChanged() {

@@ -204,6 +204,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:

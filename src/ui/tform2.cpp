@@ -1,7 +1,5 @@
 #include "ui/tform2.h"
 
-#include <mutex>
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -9,79 +7,19 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
 #include "actions/image_window.h"
 #include "actions/session.h"
 #include "core/catalogue.h"
-#include "tools/interaction.h"
 #include "tools/tool_registry.h"
+#include "ui/picture_view.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
-
-namespace {
-
-constexpr int kScrollMargin = 15, kScrollStep = 10;
-
-bool shiftOf(const QMouseEvent* e) { return e->modifiers() & Qt::ShiftModifier; }
-
-} // namespace
-
-PictureView::PictureView(Session& s, TForm2* owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
-    setObjectName("Image1");
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(true);
-    setToolTip("RIGHT-CLICK to Show Colour-palette Options");
-    // Its right button opens the palette menu after the release, not this.
-    setContextMenuPolicy(Qt::PreventContextMenu);
-}
-
-void PictureView::syncSize() {
-    const Workspace* ws = session_.ws.get();
-    resize(ws ? QSize(ws->width, ws->height) : QSize(0, 0));
-}
-
-void PictureView::paintEvent(QPaintEvent* e) {
-    QPainter p(this);
-    Workspace* ws = session_.ws.get();
-    if (!ws || ws->display.empty()) {
-        p.fillRect(e->rect(), palette().window());
-        return;
-    }
-    // Wraps the buffer, no copy; only the exposed part is drawn.
-    const std::lock_guard lock(ws->displayLock);
-    const QImage image(reinterpret_cast<const uchar*>(ws->display.data()), ws->width, ws->height,
-                       qsizetype(ws->width) * 4, QImage::Format_RGB32);
-    const QRect r = e->rect() & image.rect();
-    p.drawImage(r.topLeft(), image, r);
-}
-
-void PictureView::mousePressEvent(QMouseEvent* e) {
-    const QPoint at = e->position().toPoint();
-    pointerPress(session_, mouseButtonOf(e->button()), shiftOf(e), at.x(), at.y());
-}
-
-void PictureView::mouseMoveEvent(QMouseEvent* e) {
-    const QPoint at = e->position().toPoint();
-    pointerMove(session_, shiftOf(e), at.x(), at.y());
-}
-
-void PictureView::mouseReleaseEvent(QMouseEvent* e) {
-    const QPoint at = e->position().toPoint();
-    const MouseButton button = mouseButtonOf(e->button());
-    pointerRelease(session_, button, shiftOf(e), at.x(), at.y(), rect().contains(at));
-    if (button == MouseButton::Right) emit owner_->paletteMenuRequested(e->globalPosition().toPoint());
-}
 
 TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     setObjectName("Form2");
@@ -139,12 +77,9 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     Panel2->setAutoFillBackground(true);
     strip->addWidget(Panel2);
 
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1 = new PictureView(s, this, this);
     ScrollBox1->setToolTip("RIGHT-CLICK to Show Colour-palette Options");
-    Image1 = new PictureView(s, this, ScrollBox1);
-    ScrollBox1->setWidget(Image1);
-    ScrollBox1->setWidgetResizable(false);
+    Image1 = ScrollBox1->viewport();
     Panel3 = new QFrame(this);
     Panel3->setObjectName("Panel3");
     Panel3->setFixedWidth(120);
@@ -221,6 +156,8 @@ void TForm2::PopupMenu2Popup() {
 
 void TForm2::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
 
+void TForm2::popupPaletteMenuAt(int x, int y) { popupPaletteMenu(ScrollBox1->globalPositionOf(x, y)); }
+
 void TForm2::ShowHideObjectPanelClick() {
     const bool show = !Panel3->isVisible();
     for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Button5, Button6, Button7}) w->setVisible(show);
@@ -254,12 +191,11 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TForm2::pictureChanged() {
-    Image1->syncSize();
-    Image1->update();
+    ScrollBox1->pictureChanged();
     resetCaptionChanged();
 }
 
-void TForm2::displayChanged(const QRect& r) { Image1->update(r); }
+void TForm2::displayChanged(const QRect& r) { ScrollBox1->displayChanged(r); }
 
 void TForm2::readoutsChanged() {
     const PointerState& p = session_.pointer;
@@ -274,16 +210,7 @@ void TForm2::resetCaptionChanged() {
     Button2->setText(session_.cropPending ? kCropCaption : kZeroSetCaption);
 }
 
-void TForm2::autoScroll(int x, int y) {
-    QScrollBar* h = ScrollBox1->horizontalScrollBar();
-    QScrollBar* v = ScrollBox1->verticalScrollBar();
-    const QSize visible = ScrollBox1->viewport()->size();
-    if (x - h->value() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
-    if (y - v->value() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
-    if (x - h->value() < 1) h->setValue(h->value() - kScrollStep);
-    if (y - v->value() < 1) v->setValue(v->value() - kScrollStep);
-    ScrollBox1->viewport()->update();
-}
+void TForm2::autoScroll(int x, int y) { ScrollBox1->autoScroll(x, y); }
 
 void TForm2::closeEvent(QCloseEvent* e) {
     if (!closed_) {

@@ -12,32 +12,12 @@ class QAction;
 class QLabel;
 class QSpinBox;
 class QPushButton;
-class QScrollArea;
 class QFrame;
 
 namespace cw {
 
 struct Session;
-class TForm2;
-
-// The pointer over the picture, in the image window and the zoomed view alike.
-
-// Paints the displayed picture straight from the workspace buffer.
-class PictureView : public QWidget {
-public:
-    PictureView(Session& s, TForm2* owner, QWidget* parent);
-    void syncSize();
-
-protected:
-    void paintEvent(QPaintEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-
-private:
-    Session& session_;
-    TForm2* owner_;
-};
+class PictureView;
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -56,8 +36,8 @@ public:
     QLabel* Label1;        // pointer position
     QLabel* Label3;        // colour under the pointer
     QFrame* Panel2;        // its swatch
-    QScrollArea* ScrollBox1;
-    PictureView* Image1;
+    PictureView* ScrollBox1;  // the picture at its scale
+    QWidget* Image1;          // its viewport, where the pointer works
     QMenu* PopupMenu2;   // the palettes
     QAction* Clear2 = nullptr;
     QMenu* PopupMenu1;   // shows and hides the object side panel
@@ -70,6 +50,8 @@ public:
     void ShowHideObjectPanelClick();
     // Opens the palette menu at a screen position.
     void popupPaletteMenu(const QPoint& globalPos);
+    // Opens it over picture point (x, y) as the view shows it.
+    void popupPaletteMenuAt(int x, int y);
 
     void FormShow();
     // Writes the bar's controls from the document; the main window runs it
@@ -93,7 +75,6 @@ protected:
 
 private:
     void buildPaletteMenu();
-    friend class PictureView;
     Session& session_;
     ControlBindings controls_{this};
     bool closed_ = false;

@@ -20,6 +20,7 @@
 #include "ui/teulafrm.h"
 #include "ui/tform1.h"
 #include "ui/tform10.h"
+#include "ui/picture_view.h"
 #include "ui/tform2.h"
 #include "ui/tform3.h"
 #include "ui/tform5.h"
@@ -226,7 +227,7 @@ class TestWindows : public QObject {
     UrlCatcher browser;
     std::unique_ptr<App> app;
     Recorder* recorder = nullptr;
-    PictureView* view = nullptr;
+    QWidget* view = nullptr;
 
     static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
 
@@ -391,7 +392,7 @@ private slots:
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
         QMenu* menu = image->PopupMenu2;
-        QTRY_VERIFY(menu->isVisible() && menu->pos() == QPoint(256, 256));
+        QTRY_VERIFY(menu->isVisible() && menu->pos() == image->Image1->mapToGlobal(QPoint(256, 256)));
         menu->findChild<QAction*>("SkyBlue1")->trigger();
         menu->hide();
         QVERIFY(session().palette.paletteCode == 6 && f().Label24->text() == "Sky: Blue");
@@ -763,7 +764,9 @@ private slots:
         f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
         const int8_t code = int8_t(f().session().palette.paletteCode);
         // The tool reads the position the last move reported, as a real pointer reports one before it is pressed.
-        auto click = [&](QPoint at) {
+        auto click = [&](QPoint picturePoint) {
+            // The picture opened in Fit: the point where that pixel shows.
+            const QPoint at = (QPointF(picturePoint) * f().Form2()->ScrollBox1->scale()).toPoint() + QPoint(1, 1);
             QTest::mousePress(f().Form2()->Image1, Qt::LeftButton, {}, at);
             QTest::mouseMove(f().Form2()->Image1, at);
             QTest::mouseRelease(f().Form2()->Image1, Qt::LeftButton, {}, at);
