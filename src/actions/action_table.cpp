@@ -46,6 +46,8 @@ void print(Session& s) { s.host.printPicture(); }
 void scan(Session& s) { s.host.scanImage(); }
 void undo(Session& s) { undoClick(s); }
 void zoom(Session& s) { zoomClick(s); }
+template <ViewScale Step>
+void scaleView(Session& s) { s.host.scaleView(Step); }
 void effectsReset(Session& s) { resetEffects(s.effects, s.tools); }
 
 bool palette(Session& s, std::string_view caption) {
@@ -84,6 +86,10 @@ const Action kActions[] = {
     {"undo", "&Un-do", "", Needs::Picture, In::None, true, always<undo>},
     {"zoom", "&Zoom", "", Needs::Picture, In::None, true, always<zoom>},
     {"reset", kZeroSetCaption, "", Needs::Picture, In::None, true, rebuild},
+    {"view-zoom-in", "Zoom In", "Ctrl++", Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomIn>>},
+    {"view-zoom-out", "Zoom Out", "Ctrl+-", Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomOut>>},
+    {"view-fit", "Fit", "Ctrl+0", Needs::Picture, In::None, false, always<scaleView<ViewScale::Fit>>},
+    {"view-actual-size", "100%", "Ctrl+1", Needs::Picture, In::None, false, always<scaleView<ViewScale::Actual>>},
     {"effects-reset", "Re-set", "", Needs::Nothing, In::None, true, always<effectsReset>},
     {"palette", "Palette", "", Needs::Nothing, In::Named, true, palette},
     {"quick-brush", "Quick BRUSH Selector", "", Needs::Nothing, In::Named, true, quickBrushNamed},

@@ -38,6 +38,9 @@ public:
     virtual std::optional<int32_t> pickColour() { return std::nullopt; }
 };
 
+// Steps of the image window's view scale.
+enum class ViewScale { ZoomIn, ZoomOut, Fit, Actual };
+
 // The image window's life as the actions drive it.
 class WindowHost : public DocumentObserver {
 public:
@@ -46,6 +49,8 @@ public:
     virtual void closeImageWindow() = 0;   // runs its close handler, destroys it
     virtual void fitImageWindow() {}       // size it to the main window's client area
     virtual void popupPaletteMenu(int /*x*/, int /*y*/) {}
+    // Only windows have a view to scale.
+    virtual void scaleView(ViewScale /*step*/) {}
     // Printing needs the print options dialog and a printer, scanning the
     // scanner's own dialogs: only a host with windows has them, and one
     // without does nothing.

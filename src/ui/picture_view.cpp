@@ -112,8 +112,13 @@ void PictureView::updateScrollBars() {
     verticalScrollBar()->setPageStep(room.height());
 }
 
+// Where the view's origin lies in the scaled picture: scrolled, or, for a
+// picture smaller than the window, negative so that it sits in the middle.
 QPointF PictureView::scrollOffset() const {
-    return QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QSize pic = pictureSize(), room = viewport()->size();
+    const double w = std::ceil(pic.width() * scale_), h = std::ceil(pic.height() * scale_);
+    return QPointF(horizontalScrollBar()->value() - std::max(0.0, std::floor((room.width() - w) / 2)),
+                   verticalScrollBar()->value() - std::max(0.0, std::floor((room.height() - h) / 2)));
 }
 
 void PictureView::pictureChanged() {
@@ -172,12 +177,12 @@ void PictureView::autoScroll(int x, int y) {
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
     const QSize visible = viewport()->size();
-    // In view pixels, measured from the scrolled origin as the picture lies.
-    const int vx = int(std::floor(x * scale_)), vy = int(std::floor(y * scale_));
-    if (vx - h->value() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
-    if (vy - v->value() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
-    if (vx - h->value() < 1) h->setValue(h->value() - kScrollStep);
-    if (vy - v->value() < 1) v->setValue(v->value() - kScrollStep);
+    // In view pixels, each test by itself and in this order.
+    const QPoint at = pictureToView(QPointF(x, y)).toPoint();
+    if (at.x() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
+    if (at.y() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
+    if (pictureToView(QPointF(x, y)).x() < 1) h->setValue(h->value() - kScrollStep);
+    if (pictureToView(QPointF(x, y)).y() < 1) v->setValue(v->value() - kScrollStep);
     viewport()->update();
 }
 

@@ -250,6 +250,10 @@ void TForm1::popupPaletteMenu(int x, int y) {
     if (form2_) form2_->popupPaletteMenuAt(x, y);
 }
 
+void TForm1::scaleView(ViewScale step) {
+    if (form2_) form2_->scaleView(step);
+}
+
 void TForm1::zoomPictureChanged() {
     if (form10_) form10_->pictureChanged();
 }

@@ -187,6 +187,7 @@ public:
     void resetCaptionChanged() override;
     void zoomViewChanged() override;
     void popupPaletteMenu(int x, int y) override;
+    void scaleView(ViewScale step) override;
     void zoomPictureChanged() override;
     void mainWindowChanged() override;
     void printPicture() override;

@@ -3,12 +3,16 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
+#include <QKeySequence>
+#include <cmath>
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
@@ -77,9 +81,34 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     Panel2->setAutoFillBackground(true);
     strip->addWidget(Panel2);
 
+    // The view's scale: its steps, Fit and 100 %, and where it stands.
+    auto viewButton = [&](const char* name, const char* action, const char* caption) {
+        auto* b = new QToolButton(Panel1);
+        b->setObjectName(name);
+        b->setAutoRaise(true);
+        strip->addWidget(b);
+        if (caption) b->setText(caption);
+        controls_.bindAction(b, action, {}, caption ? ControlBindings::Caption::Own : ControlBindings::Caption::FromRow);
+        const std::string_view row = actionNamed(action).caption;
+        b->setToolTip(QString::fromUtf8(row.data(), qsizetype(row.size())) + " (" +
+                      b->shortcut().toString(QKeySequence::NativeText) + ")");
+        return b;
+    };
+    ZoomOutButton = viewButton("ZoomOutButton", "view-zoom-out", "\u2212");
+    ScaleLabel = new QLabel(Panel1);
+    ScaleLabel->setObjectName("ScaleLabel");
+    ScaleLabel->setAlignment(Qt::AlignCenter);
+    ScaleLabel->setMinimumWidth(ScaleLabel->fontMetrics().horizontalAdvance(" 3200% "));
+    strip->addWidget(ScaleLabel);
+    ZoomInButton = viewButton("ZoomInButton", "view-zoom-in", "+");
+    FitButton = viewButton("FitButton", "view-fit", nullptr);
+    ActualSizeButton = viewButton("ActualSizeButton", "view-actual-size", nullptr);
+
     ScrollBox1 = new PictureView(s, this, this);
     ScrollBox1->setToolTip("RIGHT-CLICK to Show Colour-palette Options");
     Image1 = ScrollBox1->viewport();
+    connect(ScrollBox1, &PictureView::scaleChanged, this, [this](double scale) { showScale(scale); });
+    showScale(ScrollBox1->scale());
     Panel3 = new QFrame(this);
     Panel3->setObjectName("Panel3");
     Panel3->setFixedWidth(120);
@@ -156,7 +185,12 @@ void TForm2::PopupMenu2Popup() {
 
 void TForm2::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
 
-void TForm2::popupPaletteMenuAt(int x, int y) { popupPaletteMenu(ScrollBox1->globalPositionOf(x, y)); }
+void TForm2::popupPaletteMenuAt(int x, int y) {
+    // The window has just been fitted to the frame: lay it out first, so
+    // that the point is where the user will see it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    popupPaletteMenu(ScrollBox1->globalPositionOf(x, y));
+}
 
 void TForm2::ShowHideObjectPanelClick() {
     const bool show = !Panel3->isVisible();
@@ -211,6 +245,20 @@ void TForm2::resetCaptionChanged() {
 }
 
 void TForm2::autoScroll(int x, int y) { ScrollBox1->autoScroll(x, y); }
+
+void TForm2::scaleView(ViewScale step) {
+    switch (step) {
+    case ViewScale::ZoomIn: ScrollBox1->zoomBy(1); break;
+    case ViewScale::ZoomOut: ScrollBox1->zoomBy(-1); break;
+    case ViewScale::Fit: ScrollBox1->fit(); break;
+    case ViewScale::Actual: ScrollBox1->setScale(1); break;
+    }
+}
+
+void TForm2::showScale(double scale) {
+    const double percent = scale * 100;
+    ScaleLabel->setText(QString::number(percent, 'f', percent < 10 && percent != std::floor(percent) ? 1 : 0) + "%");
+}
 
 void TForm2::closeEvent(QCloseEvent* e) {
     if (!closed_) {

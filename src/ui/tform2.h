@@ -3,6 +3,7 @@
 // pointer events into the core's press, move, click and release.
 #include <QWidget>
 
+#include "actions/ports.h"
 #include "tools/tool.h"
 #include "ui/control_bindings.h"
 
@@ -12,6 +13,7 @@ class QAction;
 class QLabel;
 class QSpinBox;
 class QPushButton;
+class QToolButton;
 class QFrame;
 
 namespace cw {
@@ -36,6 +38,11 @@ public:
     QLabel* Label1;        // pointer position
     QLabel* Label3;        // colour under the pointer
     QFrame* Panel2;        // its swatch
+    QToolButton* ZoomOutButton;
+    QLabel* ScaleLabel;    // the view's scale
+    QToolButton* ZoomInButton;
+    QToolButton* FitButton;
+    QToolButton* ActualSizeButton;
     PictureView* ScrollBox1;  // the picture at its scale
     QWidget* Image1;          // its viewport, where the pointer works
     QMenu* PopupMenu2;   // the palettes
@@ -62,6 +69,7 @@ public:
     void readoutsChanged();
     void resetCaptionChanged();
     void autoScroll(int x, int y);
+    void scaleView(ViewScale step);
     void setToolCursor(ToolCursor cursor);
 
 signals:
@@ -75,6 +83,7 @@ protected:
 
 private:
     void buildPaletteMenu();
+    void showScale(double scale);
     Session& session_;
     ControlBindings controls_{this};
     bool closed_ = false;
