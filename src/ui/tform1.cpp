@@ -67,11 +67,11 @@ TForm1::TForm1(Services services)
         };
     buildControls();
     // The image window follows the frame's size, not only the first one.
-    MdiArea->installEventFilter(this);
+    MdiArea->viewport()->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == MdiArea && e->type() == QEvent::Resize) fitImageWindow();
+    if (watched == MdiArea->viewport() && e->type() == QEvent::Resize) fitImageWindow();
     return QMainWindow::eventFilter(watched, e);
 }
 

@@ -605,6 +605,80 @@ private slots:
         QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
     }
 
+    // Each tool reaches the picture pixel under the pointer at every scale:
+    // a brush stroke, a band that limits the next Touch-paint, and that
+    // Touch-paint leave the same pixels and codes as at 100 %; the read-out
+    // names the pixel under the pointer. The picture points are multiples of
+    // 4, which a view at 25 % can point at.
+    void toolsWorkInPicturePixelsAtEveryScale() {
+        std::optional<std::pair<Bitmap, std::vector<int8_t>>> actual;
+        for (const double scale : {1.0, 0.25, 4.0}) {
+            app = std::make_unique<App>("photos/camera-24.bmp");
+            QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+            f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
+            PictureView* v = f().Form2()->ScrollBox1;
+            v->setScale(scale, QPointF(0, 0));
+            auto path = [&](std::initializer_list<QPoint> picturePoints) {
+                QList<QPoint> shown;
+                for (QPoint p : picturePoints) shown << at(p.x(), p.y());
+                return shown;
+            };
+            auto gesture = [&](const QList<QPoint>& points) {
+                QTest::mouseMove(view = f().Form2()->Image1, points.front());
+                QTest::mousePress(view, Qt::LeftButton, {}, points.front());
+                for (QPoint p : points.mid(1)) QTest::mouseMove(view, p);
+                QTest::mouseRelease(view, Qt::LeftButton, {}, points.back());
+            };
+            gesture(path({{40, 40}, {60, 44}, {96, 60}}));
+            f().SpeedButton4->click();
+            gesture(path({{100, 20}, {200, 100}, {300, 160}}));
+            QCOMPARE(session().pointer.paintLimitRect, (Rect{100, 20, 300, 160}));
+            f().SpeedButton2->click();
+            gesture(path({{200, 40}}));
+            QTest::mouseMove(view, at(120, 8));
+            QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:8 "));
+            QCOMPARE(f().Form2()->ScaleLabel->text(), QString("%1%").arg(scale * 100));
+            std::pair painted{ws().display.clone(), std::vector<int8_t>(ws().codes.get(), ws().codes.get() + ws().pixelCount())};
+            if (!actual) actual = std::move(painted);
+            else QVERIFY2(painted.second == actual->second && std::equal(painted.first.data(), painted.first.data() + ws().pixelCount(), actual->first.data()),
+                          qPrintable(QString("at %1 %").arg(scale * 100)));
+        }
+        QVERIFY(std::count(actual->second.begin(), actual->second.end(), int8_t(6)) > 100);
+    }
+
+    // The view's keys and the wheel: Ctrl+wheel keeps the pixel under the
+    // pointer where it is; the frame's size carries the image window.
+    void viewScaleKeysWheelAndFrameSize_data() {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<double>("scale");  // 0 for Fit
+        QTest::newRow("Ctrl+1") << QKeySequence("Ctrl+1") << 1.0;
+        QTest::newRow("Ctrl++") << QKeySequence("Ctrl++") << 1.5;
+        QTest::newRow("Ctrl+-") << QKeySequence("Ctrl+-") << 2.0 / 3;
+        QTest::newRow("Ctrl+0") << QKeySequence("Ctrl+0") << 0.0;
+    }
+    void viewScaleKeysWheelAndFrameSize() {
+        QFETCH(QKeySequence, key);
+        QFETCH(double, scale);
+        app = std::make_unique<App>("photos/camera-24.bmp");
+        PictureView* v = f().Form2()->ScrollBox1;
+        f().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f()) && v->scale() == 1 && !v->fitting());
+        f().Form2()->ScrollBox1->setFocus();
+        QTest::keySequence(f().Form2()->ScrollBox1, key);  // a button's key clicks it after a short show
+        QTRY_VERIFY(scale ? v->scale() == scale : v->fitting());
+        const QRectF shown = v->pictureRectInView(), room = v->viewport()->rect();
+        QVERIFY(scale || (room.contains(shown) && (shown.width() == room.width() || shown.height() == room.height())));
+        v->setScale(3);  // larger than the window: the wheel's point can stay put
+        const QPoint pointer(300, 200), under = v->viewToPicture(pointer);
+        const double twoUp = PictureView::nextScale(PictureView::nextScale(v->scale(), 1), 1);
+        QWheelEvent wheel(pointer, v->viewport()->mapToGlobal(pointer), {}, QPoint(0, 240), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(v->viewport(), &wheel);
+        QVERIFY(v->scale() == twoUp && !v->fitting());
+        QCOMPARE(v->viewToPicture(pointer), under);
+        f().resize(f().width() - 150, f().height() - 120);
+        QTRY_COMPARE(f().Form2()->parentWidget()->geometry(), f().MdiArea->viewport()->rect());
+    }
+
     // The print options' rules, the jobs they refuse, and a print to PDF that
     // holds the picture where the options put it.
     void printsThePictureWhereTheOptionsPutIt() {
@@ -750,6 +824,8 @@ private slots:
         app = std::make_unique<App>((home->path() + "/grain.bmp").toStdString());
         f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
         QVERIFY(ws().width == kW && QTest::qWaitForWindowExposed(f().Form2()));
+        const QRectF room = f().Form2()->ScrollBox1->viewport()->rect();  // larger than the window: opened in Fit
+        QVERIFY(f().Form2()->ScrollBox1->fitting() && room.contains(f().Form2()->ScrollBox1->pictureRectInView()));
         QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
         QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
         const size_t whole = ws().anchors.size();
