@@ -618,9 +618,11 @@ private slots:
             f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
             PictureView* v = f().Form2()->ScrollBox1;
             v->setScale(scale, QPointF(0, 0));
+            // Into the middle of an enlarged pixel: a pointer rounded to the nearest pixel would miss it.
+            const QPoint inside(int(scale / 2), int(scale / 2));
             auto path = [&](std::initializer_list<QPoint> picturePoints) {
                 QList<QPoint> shown;
-                for (QPoint p : picturePoints) shown << at(p.x(), p.y());
+                for (QPoint p : picturePoints) shown << at(p.x(), p.y()) + inside;
                 return shown;
             };
             auto gesture = [&](const QList<QPoint>& points) {
@@ -635,8 +637,23 @@ private slots:
             QCOMPARE(session().pointer.paintLimitRect, (Rect{100, 20, 300, 160}));
             f().SpeedButton2->click();
             gesture(path({{200, 40}}));
-            QTest::mouseMove(view, at(120, 8));
+            QTest::mouseMove(view, at(120, 8) + inside);
             QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:8 "));
+            // What shows is the painted picture: each view pixel the mean of the pixels it covers.
+            const int block = std::max(1, int(1 / scale));
+            const QImage shownImage = view->grab().toImage();
+            for (int y = 20; y < 140; y += 20)
+                for (int x = 100; x < 250; x += 28) {
+                    std::array<int, 3> sum{};
+                    for (int dy = 0; dy < block; ++dy)
+                        for (int dx = 0; dx < block; ++dx) {
+                            const uint32_t c = ws().display.at(x + dx, y + dy);
+                            sum[0] += int(redOf(c)), sum[1] += int(greenOf(c)), sum[2] += int(blueOf(c));
+                        }
+                    const QRgb shown = shownImage.pixel(at(x, y) + inside);
+                    for (auto [got, want] : {std::pair{qRed(shown), sum[0]}, {qGreen(shown), sum[1]}, {qBlue(shown), sum[2]}})
+                        QVERIFY2(std::abs(got * block * block - want) <= 3 * block * block, qPrintable(QString("%1, %2 at %3 %").arg(x).arg(y).arg(scale * 100)));
+                }
             QCOMPARE(f().Form2()->ScaleLabel->text(), QString("%1%").arg(scale * 100));
             std::pair painted{ws().display.clone(), std::vector<int8_t>(ws().codes.get(), ws().codes.get() + ws().pixelCount())};
             if (!actual) actual = std::move(painted);
