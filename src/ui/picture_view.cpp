@@ -212,7 +212,7 @@ void PictureView::paintEvent(QPaintEvent* e) {
     if (!ws || ws->display.empty()) return;
     const std::lock_guard lock(ws->displayLock);
     drawPicture(p, exposed & picture);
-    if (ws->dragging && scale_ < 1) drawDragOutline(p);
+    if (scale_ < 1 && (ws->dragging || ws->selectionActive)) drawDragOutline(p);
 }
 
 void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
@@ -257,10 +257,12 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
     p.restore();
 }
 
-// The drag's outline is drawn into the picture one pixel wide; reduced, it
-// would be averaged away, so the view draws it again at its own scale.
+// The outline of a drag or of the pending selection is drawn into the
+// picture one pixel wide; reduced, it would be averaged away, so the view
+// draws it again at its own scale.
 void PictureView::drawDragOutline(QPainter& p) {
-    const Rect& t = session_.ws->toolRect;
+    const Workspace& ws = *session_.ws;
+    const Rect& t = ws.dragging ? ws.toolRect : ws.selectionRect;
     const QRectF r = QRectF(pictureToView(QPointF(std::min(t.x1, t.x2), std::min(t.y1, t.y2))),
                             pictureToView(QPointF(std::max(t.x1, t.x2), std::max(t.y1, t.y2))))
                          .normalized();
@@ -315,6 +317,13 @@ void PictureView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void PictureView::wheelEvent(QWheelEvent* e) {
+    if (e->modifiers() & Qt::ShiftModifier && e->angleDelta().x() == 0) {
+        // Shift turns the wheel sideways, as in other image editors.
+        QScrollBar* h = horizontalScrollBar();
+        h->setValue(h->value() - e->angleDelta().y() * 3 * h->singleStep() / kWheelStep);
+        e->accept();
+        return;
+    }
     if (!(e->modifiers() & Qt::ControlModifier)) {
         QAbstractScrollArea::wheelEvent(e);
         return;
