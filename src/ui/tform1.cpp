@@ -28,7 +28,6 @@
 #include "actions/setting_table.h"
 #include "document/tool_settings.h"
 #include "platform/scanner.h"
-#include "platform/scratch_location_qt.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
 #include "ui/help_qt.h"
@@ -75,11 +74,11 @@ TForm1::~TForm1() {
     delete form10_;
 }
 
-void TForm1::attach(TForm3& printOptions, TForm7& progress) {
+void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder) {
     form3_ = &printOptions;
     form7_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
-                                         dialogs_, *this, scratchFolderLocation());
+                                         dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
     progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
     readBack();

@@ -77,8 +77,9 @@ public:
 
     // The long-lived windows this one works with, created after it: the
     // print options and the meter, then the zoomed view (which works on the
-    // session made here), then the agreement.
-    void attach(TForm3& printOptions, TForm7& progress);
+    // session made here), then the agreement. The session keeps its scratch
+    // bitmaps in `scratchFolder`.
+    void attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder);
     TForm10& createZoomView();
     void attachAgreement(TEULAFrm& agreement);
 

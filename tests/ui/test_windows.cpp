@@ -387,7 +387,7 @@ private slots:
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
         TForm2* image = f().Form2();
-        QVERIFY(image->windowTitle() == home->path() + "/chromawell/temp/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
+        QVERIFY(image->windowTitle() == QString::fromStdString(session().scratchFolder) + "/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
         QMenu* menu = image->PopupMenu2;
