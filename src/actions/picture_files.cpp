@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <sys/stat.h>
 
@@ -115,14 +116,23 @@ private:
 
 } // namespace
 
+static std::string fullPath(const std::string& name) {
+    std::error_code ec;
+    const auto path = std::filesystem::absolute(name, ec);
+    return ec ? name : path.lexically_normal().string();
+}
+
 void loadImage(Session& s, bool fromScanner) {
-    if (!(fromScanner && isRegularFile(s.openFileName))) {
+    if (fromScanner && isRegularFile(s.openFileName)) {
+        s.pictureName = kScannedPictureName;
+    } else {
         const auto names = s.dialogs.openFiles({kOpenTitle, kOpenFilter, ".", "bmp"});
         if (names.empty()) {
             finishLoad(s);
             return;
         }
         s.openFileName = names.front();  // only the first of several is loaded
+        s.pictureName = fullPath(s.openFileName);
     }
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
 

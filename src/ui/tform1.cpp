@@ -268,7 +268,7 @@ void TForm1::readBack() {
     CheckBox10->setVisible(s.controls.layeredShown);
     CheckBox10->setEnabled(s.controls.layeredShown);
     if (form2_) {
-        form2_->setWindowTitle(QString::fromStdString(s.openFileName));
+        form2_->setWindowTitle(QString::fromStdString(s.pictureName));
         form2_->readBack();
     }
     setEnabled(s.mainEnabled);

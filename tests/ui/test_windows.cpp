@@ -387,7 +387,7 @@ private slots:
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
         TForm2* image = f().Form2();
-        QVERIFY(image->windowTitle() == QString::fromStdString(session().scratchFolder) + "/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
+        QVERIFY(image->windowTitle() == QString::fromStdString(photo) && f().Label2->text() == " w:512  h:512 ");
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
         QMenu* menu = image->PopupMenu2;
@@ -437,6 +437,9 @@ private slots:
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
+        QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);  // Restore: this program's own scratch copy, under the photo's name
+        QVERIFY(cwtest::samePixels(ws().display, source) && image->windowTitle() == QString::fromStdString(photo));
+        menu->hide();
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);  // Clear Image
         QVERIFY(subWindows() == 0 && f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
     }
