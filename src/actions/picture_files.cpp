@@ -16,6 +16,7 @@
 #include "codecs/jpeg_decoder.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
+#include "tools/tool.h"
 
 namespace cw {
 
@@ -177,6 +178,7 @@ void restoreImage(Session& s) {
     s.progress.setAbortVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) s.ws->selectionActive = false;
+    setCropPending(s, false);
 }
 
 // A user's save onto a symbolic link updates the file the link points to;

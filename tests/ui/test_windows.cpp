@@ -498,6 +498,28 @@ private slots:
         QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
     }
 
+    // A crop pending on a picture ends with it: Restore, or Clear Image and a
+    // load (named as on the command line), leave Re-set zero-setting.
+    void noCropOutlivesItsPicture_data() {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("Restore") << true;
+        QTest::newRow("Clear Image, load") << false;
+    }
+    void noCropOutlivesItsPicture() {
+        QFETCH(bool, restore);
+        QVERIFY(QFile::copy(QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp")), "picture.bmp"));
+        app = std::make_unique<App>();
+        f().loadPath("./picture.bmp");
+        f().SpeedButton4->click();
+        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        drag(f().Form2()->Image1, {QPoint(2, 2), QPoint(20, 15)});
+        QCOMPARE(f().Form2()->Button2->text(), QString("Cr&op"));
+        if (restore) QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
+        else QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton), f().loadPath("picture.bmp");
+        f().Form2()->PopupMenu2->hide();
+        QVERIFY(f().Form2()->Button2->text() == "Zer&o-set" && f().Form2()->windowTitle() == home->path() + "/picture.bmp");
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
