@@ -1,5 +1,6 @@
 #include "ui/tform1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -103,6 +104,16 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+
+// The main window is the program: no window it opened may keep it running
+// without one, nor a modal one its own event loop.
+void TForm1::closeEvent(QCloseEvent* e) {
+    QMainWindow::closeEvent(e);
+    if (!e->isAccepted()) return;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible()) w->close();
+    QCoreApplication::quit();
+}
 
 void TForm1::FormShow() {
     const QSize screen = services_.screenSize();

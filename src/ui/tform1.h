@@ -206,6 +206,7 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void buildControls();

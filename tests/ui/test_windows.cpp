@@ -520,6 +520,34 @@ private slots:
         QVERIFY(f().Form2()->Button2->text() == "Zer&o-set" && f().Form2()->windowTitle() == home->path() + "/picture.bmp");
     }
 
+    // Closing the main window ends the program whichever other window is up:
+    // a modal one ends its own loop, and none stays open.
+    void closingTheMainWindowClosesEveryOther_data() {
+        QTest::addColumn<QString>("other");
+        for (const char* row : {"agreement being read", "about", "print options", "zoomed view"}) QTest::newRow(row) << QString(row);
+    }
+    void closingTheMainWindowClosesEveryOther() {
+        QFETCH(QString, other);
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        bool modalLeft = false;
+        auto closeOver = [&](QPushButton* opener) {
+            whenModal([&](QWidget* modal) {
+                f().close();
+                if ((modalLeft = modal->isVisible() || QApplication::activeModalWidget() == modal)) static_cast<QDialog*>(modal)->reject();
+            });
+            QTest::mouseClick(opener, Qt::LeftButton);
+        };
+        if (other == "about") closeOver(f().ExplorerButton15);
+        else if (other == "print options") closeOver(f().ExplorerButton4);
+        else {
+            if (other == "zoomed view") QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
+            else app->app.eulaFrm().showForReading();
+            QVERIFY(f().Form10()->isVisible() || app->app.eulaFrm().isVisible());
+            f().close();
+        }
+        QVERIFY(!modalLeft);
+        for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    }
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
