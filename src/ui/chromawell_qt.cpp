@@ -50,6 +50,10 @@ Chromawell::~Chromawell() {
     if (splash_) delete splash_;
 }
 
-void Chromawell::showMain() { form1_->showMaximized(); }
+void Chromawell::showMain() {
+    // Qt takes the restored geometry from the window as it is maximised.
+    form1_->placeRestored();
+    form1_->showMaximized();
+}
 
 } // namespace cw

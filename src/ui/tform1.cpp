@@ -143,7 +143,7 @@ void TForm1::FormShow() {
     s.palette.selectionCaption = "Skin: Fair";
     s.settings.imageSpan = 1;
     setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
-    if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
+    if (!isMaximized()) placeRestored();
     SpeedButton1->setChecked(true);
     toolChosen(*toolById(kToolBrush));
     // The size fields' rule makes the brush the size they show.
@@ -152,6 +152,12 @@ void TForm1::FormShow() {
     s.controls.layeredShown = true;
     readBack();
     if (!terminateRequested_) emit started();
+}
+
+void TForm1::placeRestored() {
+    // An unsized window takes its natural size as it is shown: place that one.
+    if (!testAttribute(Qt::WA_Resized)) adjustSize();
+    move(std::max(0, services_.screenSize().width() - width()), 0);
 }
 
 void TForm1::ExplorerButton15Click() {

@@ -173,6 +173,9 @@ public:
     QLabel* Label2;   // picture size
 
     void FormShow();
+    // Top 0, right edge against the screen's: where the window goes when it
+    // is restored from maximised.
+    void placeRestored();
     void ExplorerButton15Click();
     void ShowHideExtraControls1Click();
 

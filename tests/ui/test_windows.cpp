@@ -285,7 +285,7 @@ private slots:
         QTest::newRow("800 x 599") << QSize(800, 599) << -1 << false;
         QTest::newRow("800 x 600") << QSize(800, 600) << -1 << false;
         QTest::newRow("first run, help now") << QSize(800, 600) << 1 << true;
-        QTest::newRow("first run, help later") << QSize(800, 600) << 1 << false;
+        QTest::newRow("first run, help later") << QSize(1280, 1024) << 1 << false;
         QTest::newRow("first run, declined") << QSize(800, 600) << 0 << true;
     }
     void startUp() {
@@ -320,6 +320,9 @@ private slots:
         // A small display still lets the rest of the start-up run.
         const Session& s = f.session();
         QTRY_VERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
+        // Maximised, and un-maximising puts it at the top, against the screen's right edge.
+        QVERIFY(f.isMaximized());
+        QCOMPARE(f.normalGeometry().topLeft(), QPoint(std::max(0, screen.width() - f.normalGeometry().width()), 0));
         QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
                                    s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
                  (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
