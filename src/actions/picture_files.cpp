@@ -217,6 +217,7 @@ void saveImageAs(Session& s) {
     s.progress.setAbortVisible(true);
     s.progress.setPhase(kPhaseWorking);
     s.progress.end();
+    s.host.status(kSavedStatus + *name);
 }
 
 } // namespace cw

@@ -20,6 +20,7 @@ inline constexpr const char* kSaveTitle = "Save Current Image to disk";
 inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
 // The name of a picture that came from the scanner, which has no file of its own.
 inline constexpr const char* kScannedPictureName = "Scanned image";
+inline constexpr const char* kSavedStatus = "Saved ";
 
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -45,6 +46,7 @@ namespace cw {
 namespace {
 
 constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;
+constexpr int kStatusMilliseconds = 5000;
 
 QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), qsizetype(a.caption.size())); }
 
@@ -66,6 +68,7 @@ TForm1::TForm1(Services services)
             return s ? s->size() : QSize(0, 0);
         };
     buildControls();
+    statusBar();
 }
 
 TForm1::~TForm1() {
@@ -175,6 +178,10 @@ void TForm1::printPicture() {
 void TForm1::scanImage() {
     QtScanUi ui(this);
     scanImageClick(*session_, ui, defaultScanner());
+}
+
+void TForm1::status(const std::string& text) {
+    statusBar()->showMessage(QString::fromStdString(text), kStatusMilliseconds);
 }
 
 void TForm1::ShowHideExtraControls1Click() {

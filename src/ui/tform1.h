@@ -195,6 +195,7 @@ public:
     void mainWindowChanged() override;
     void printPicture() override;
     void scanImage() override;
+    void status(const std::string& text) override;
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.

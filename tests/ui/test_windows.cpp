@@ -419,6 +419,7 @@ private slots:
         app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
         QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
         QCOMPARE(app->dialogs.asked.back().title, std::string(kSaveTitle));
+        QCOMPARE(f().statusBar()->currentMessage(), "Saved " + out.path() + "/sky.bmp");
         // The tone band around the seed's bucket, at the default Complexity 16
         // and Integration 52: buckets within 52 of the seed's, whole buckets,
         // the palette colour mixed with weight 1 against the strength.
@@ -706,12 +707,14 @@ private slots:
         print("0", options.Button2);
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
         QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
+        QCOMPARE(f().statusBar()->currentMessage(), QString());
         RefusingPrinter refusing(out.filePath("refused.pdf"));  // a refusal after the hand-over shows only in the state
         QCOMPARE(printPage(refusing, QImage(8, 8, QImage::Format_RGB32), QRect(10, 10, 8, 8)),
                  QString(kPrintFailed).arg(out.filePath("refused.pdf"), "the printer reported an error"));
         printer.setOutputFileName(pdf);
         print("  50", options.Button2);
         QCOMPARE(app->messages.shown, std::vector<std::string>{});
+        QCOMPARE(f().statusBar()->currentMessage(), "Printed 1 page(s) to " + pdf);
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
         QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
         const QImage page(out.path() + "/page.png");
