@@ -5,22 +5,24 @@
 
 #include "batch.h"
 #include "platform/interrupts.h"
+#include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     cw::setApplicationIdentity();
-    cw::removeUnfinishedFilesOnInterrupt();
+    cw::removeTemporaryFilesOnInterrupt();
     if (argc != 2) {
         std::cerr << "usage: chromawell-batch SCRIPT (or - for standard input)\n";
         return 2;
     }
     const std::string script = argv[1];
-    if (script == "-") return cw::runScript(std::cin, std::cout, std::cerr, cw::scratchFolderLocation());
+    const cw::ProgramScratch scratch(cw::scratchFolderLocation());
+    if (script == "-") return cw::runScript(std::cin, std::cout, std::cerr, scratch.folder());
     std::ifstream in(script);
     if (!in) {
         std::cerr << "cannot read " << script << '\n';
         return 2;
     }
-    return cw::runScript(in, std::cout, std::cerr, cw::scratchFolderLocation());
+    return cw::runScript(in, std::cout, std::cerr, scratch.folder());
 }

@@ -8,6 +8,7 @@
 #include "core/image_error.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
+#include "tools/tool.h"
 
 namespace cw {
 
@@ -65,6 +66,8 @@ void formClose(Session& s) {
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
     s.ws.reset();
+    // A selection ends with its picture: the next one's Re-set must not crop.
+    setCropPending(s, false);
     // The zoomed view shows a part of the picture that is gone: a press in it
     // would paint the next picture at this one's rectangle. Its factor field
     // goes with the image window, and the next one starts at 1.

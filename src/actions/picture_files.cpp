@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <sys/stat.h>
 
@@ -15,6 +16,7 @@
 #include "codecs/jpeg_decoder.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
+#include "tools/tool.h"
 
 namespace cw {
 
@@ -115,14 +117,23 @@ private:
 
 } // namespace
 
+static std::string fullPath(const std::string& name) {
+    std::error_code ec;
+    const auto path = std::filesystem::absolute(name, ec);
+    return ec ? name : path.lexically_normal().string();
+}
+
 void loadImage(Session& s, bool fromScanner) {
-    if (!(fromScanner && isRegularFile(s.openFileName))) {
+    if (fromScanner && isRegularFile(s.openFileName)) {
+        s.pictureName = kScannedPictureName;
+    } else {
         const auto names = s.dialogs.openFiles({kOpenTitle, kOpenFilter, ".", "bmp"});
         if (names.empty()) {
             finishLoad(s);
             return;
         }
         s.openFileName = names.front();  // only the first of several is loaded
+        s.pictureName = fullPath(s.openFileName);
     }
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
 
@@ -167,6 +178,7 @@ void restoreImage(Session& s) {
     s.progress.setAbortVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) s.ws->selectionActive = false;
+    setCropPending(s, false);
 }
 
 // A user's save onto a symbolic link updates the file the link points to;
@@ -205,6 +217,7 @@ void saveImageAs(Session& s) {
     s.progress.setAbortVisible(true);
     s.progress.setPhase(kPhaseWorking);
     s.progress.end();
+    s.host.status(kSavedStatus + *name);
 }
 
 } // namespace cw

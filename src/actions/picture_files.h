@@ -18,6 +18,9 @@ inline constexpr const char* kOpenFilter =
     "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
 inline constexpr const char* kSaveTitle = "Save Current Image to disk";
 inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
+// The name of a picture that came from the scanner, which has no file of its own.
+inline constexpr const char* kScannedPictureName = "Scanned image";
+inline constexpr const char* kSavedStatus = "Saved ";
 
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);

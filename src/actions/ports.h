@@ -56,6 +56,9 @@ public:
     // without does nothing.
     virtual void printPicture() {}
     virtual void scanImage() {}
+    // A passing note on what a command did ("Saved ..."); a host without a
+    // status line drops it.
+    virtual void status(const std::string& /*text*/) {}
 };
 
 } // namespace cw

@@ -8,9 +8,10 @@ inline constexpr const char* kScratchBitmap = "wkf.bmp";
 inline constexpr const char* kScanBitmap = "wkf1.bmp";
 
 // Creates `folder` (and missing parents) with mode 0700 if it is missing.
-// Returns false when it cannot be made or is not a private directory of ours
-// (a symbolic link, someone else's, or open to others and not fixable), so
-// that nothing is ever written into a place another user controls.
+// Returns false when it, or the folder it lies in, cannot be made or is not
+// a private directory of ours (a symbolic link, someone else's, or open to
+// others and not fixable), so that nothing is ever written into a place
+// another user controls.
 bool ensureScratchFolder(const std::string& folder);
 
 std::string scratchPath(const std::string& folder, const char* name);

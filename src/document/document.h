@@ -31,8 +31,12 @@ struct Document {
     MainControls controls;
     EngineSettings settings;
 
-    // The open dialog's file name: the picture the image window reads.
+    // The open dialog's file name: the picture the image window reads. For a
+    // JPEG file or a scan, the scratch bitmap that holds it.
     std::string openFileName;
+    // The picture as the user knows it, for the image window's caption: the
+    // full path of the file opened, whatever the window reads.
+    std::string pictureName;
 
     bool imageWindowOpen = false;
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up

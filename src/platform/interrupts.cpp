@@ -3,13 +3,16 @@
 #include <csignal>
 
 #include "codecs/replacing_file.h"
+#include "platform/program_scratch.h"
 
 namespace cw {
 
 namespace {
 
 extern "C" void onInterrupt(int signal) {
+    // The part-written files first: they may lie in the scratch folder.
     removeUnfinishedFiles();
+    removeProgramScratch();
     // The handler was reset on entry (SA_RESETHAND); the signal is held until
     // it returns, and then ends the program with its usual status.
     ::raise(signal);
@@ -17,7 +20,7 @@ extern "C" void onInterrupt(int signal) {
 
 } // namespace
 
-void removeUnfinishedFilesOnInterrupt() {
+void removeTemporaryFilesOnInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESETHAND;

@@ -3,7 +3,8 @@
 namespace cw {
 
 // On SIGINT, SIGTERM or SIGHUP, removes the part-written temporary files of
-// saves still in progress, then ends the program as the signal would have.
-void removeUnfinishedFilesOnInterrupt();
+// saves still in progress and the program's scratch folder, then ends the
+// program as the signal would have.
+void removeTemporaryFilesOnInterrupt();
 
 } // namespace cw

@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
 #include "ui/teulafrm.h"
 #include "ui/tform3.h"
@@ -28,6 +29,7 @@ Chromawell::Chromawell(Options options) {
     setApplicationIdentity();
     QGuiApplication::setApplicationDisplayName(kApplicationTitle);
     QApplication::setWindowIcon(QIcon(":/chromawell.png"));
+    scratch_ = std::make_unique<ProgramScratch>(scratchFolderLocation());
 
     form1_ = std::make_unique<TForm1>(options.services);
     order_.push_back(form1_->objectName().toStdString());
@@ -35,7 +37,7 @@ Chromawell::Chromawell(Options options) {
     order_.push_back(form3_->objectName().toStdString());
     form7_ = std::make_unique<TForm7>();
     order_.push_back(form7_->objectName().toStdString());
-    form1_->attach(*form3_, *form7_);
+    form1_->attach(*form3_, *form7_, scratch_->folder());
     order_.push_back(form1_->createZoomView().objectName().toStdString());
     eula_ = std::make_unique<TEULAFrm>();
     order_.push_back(eula_->objectName().toStdString());
@@ -48,6 +50,10 @@ Chromawell::~Chromawell() {
     if (splash_) delete splash_;
 }
 
-void Chromawell::showMain() { form1_->showMaximized(); }
+void Chromawell::showMain() {
+    // Qt takes the restored geometry from the window as it is maximised.
+    form1_->placeRestored();
+    form1_->showMaximized();
+}
 
 } // namespace cw

@@ -13,6 +13,7 @@ class TForm3;
 class TForm5;
 class TForm7;
 class TEULAFrm;
+class ProgramScratch;
 
 inline constexpr const char* kApplicationTitle = "Chromawell 2.1";
 
@@ -39,6 +40,8 @@ public:
     const std::vector<std::string>& creationOrder() const { return order_; }
 
 private:
+    // Outlives the windows, whose session writes into it.
+    std::unique_ptr<ProgramScratch> scratch_;
     std::vector<std::string> order_;
     TForm5* splash_ = nullptr;
     std::unique_ptr<TForm1> form1_;

@@ -1,5 +1,6 @@
 #include "ui/tform1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,7 +30,6 @@
 #include "actions/setting_table.h"
 #include "document/tool_settings.h"
 #include "platform/scanner.h"
-#include "platform/scratch_location_qt.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
 #include "ui/help_qt.h"
@@ -45,6 +46,7 @@ namespace cw {
 namespace {
 
 constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;
+constexpr int kStatusMilliseconds = 5000;
 
 QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), qsizetype(a.caption.size())); }
 
@@ -66,6 +68,7 @@ TForm1::TForm1(Services services)
             return s ? s->size() : QSize(0, 0);
         };
     buildControls();
+    statusBar();
     // The image window follows the frame's size, not only the first one.
     MdiArea->viewport()->installEventFilter(this);
 }
@@ -82,11 +85,11 @@ TForm1::~TForm1() {
     delete form10_;
 }
 
-void TForm1::attach(TForm3& printOptions, TForm7& progress) {
+void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder) {
     form3_ = &printOptions;
     form7_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
-                                         dialogs_, *this, scratchFolderLocation());
+                                         dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
     progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
     readBack();
@@ -111,6 +114,16 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+
+// The main window is the program: no window it opened may keep it running
+// without one, nor a modal one its own event loop.
+void TForm1::closeEvent(QCloseEvent* e) {
+    QMainWindow::closeEvent(e);
+    if (!e->isAccepted()) return;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible()) w->close();
+    QCoreApplication::quit();
+}
 
 void TForm1::FormShow() {
     const QSize screen = services_.screenSize();
@@ -140,7 +153,7 @@ void TForm1::FormShow() {
     s.palette.selectionCaption = "Skin: Fair";
     s.settings.imageSpan = 1;
     setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
-    if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
+    if (!isMaximized()) placeRestored();
     SpeedButton1->setChecked(true);
     toolChosen(*toolById(kToolBrush));
     // The size fields' rule makes the brush the size they show.
@@ -149,6 +162,12 @@ void TForm1::FormShow() {
     s.controls.layeredShown = true;
     readBack();
     if (!terminateRequested_) emit started();
+}
+
+void TForm1::placeRestored() {
+    // An unsized window takes its natural size as it is shown: place that one.
+    if (!testAttribute(Qt::WA_Resized)) adjustSize();
+    move(std::max(0, services_.screenSize().width() - width()), 0);
 }
 
 void TForm1::ExplorerButton15Click() {
@@ -166,6 +185,10 @@ void TForm1::printPicture() {
 void TForm1::scanImage() {
     QtScanUi ui(this);
     scanImageClick(*session_, ui, defaultScanner());
+}
+
+void TForm1::status(const std::string& text) {
+    statusBar()->showMessage(QString::fromStdString(text), kStatusMilliseconds);
 }
 
 void TForm1::ShowHideExtraControls1Click() {
@@ -283,7 +306,7 @@ void TForm1::readBack() {
     CheckBox10->setVisible(s.controls.layeredShown);
     CheckBox10->setEnabled(s.controls.layeredShown);
     if (form2_) {
-        form2_->setWindowTitle(QString::fromStdString(s.openFileName));
+        form2_->setWindowTitle(QString::fromStdString(s.pictureName));
         form2_->readBack();
     }
     setEnabled(s.mainEnabled);

@@ -77,8 +77,9 @@ public:
 
     // The long-lived windows this one works with, created after it: the
     // print options and the meter, then the zoomed view (which works on the
-    // session made here), then the agreement.
-    void attach(TForm3& printOptions, TForm7& progress);
+    // session made here), then the agreement. The session keeps its scratch
+    // bitmaps in `scratchFolder`.
+    void attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder);
     TForm10& createZoomView();
     void attachAgreement(TEULAFrm& agreement);
 
@@ -172,6 +173,9 @@ public:
     QLabel* Label2;   // picture size
 
     void FormShow();
+    // Top 0, right edge against the screen's: where the window goes when it
+    // is restored from maximised.
+    void placeRestored();
     void ExplorerButton15Click();
     void ShowHideExtraControls1Click();
 
@@ -192,6 +196,7 @@ public:
     void mainWindowChanged() override;
     void printPicture() override;
     void scanImage() override;
+    void status(const std::string& text) override;
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
@@ -207,6 +212,7 @@ protected:
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void buildControls();

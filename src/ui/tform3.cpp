@@ -20,6 +20,13 @@ namespace cw {
 
 namespace {
 constexpr int kClientWidth = 481, kClientHeight = 136;
+// printPage puts the whole picture on one page.
+constexpr int kPagesPerJob = 1;
+
+// The file a job goes to, or else the printer's name.
+QString printTarget(const QPrinter& printer) {
+    return printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+}
 
 // Digits, with blanks for the missing ones: a sign or a letter would put
 // the picture off the page or make a number the fields cannot show.
@@ -181,6 +188,8 @@ void printButtonClick(Session& s, TForm3& form, bool imageWindowVisible) {
                        qsizetype(ws.width) * 4, QImage::Format_RGB32);
     if (const auto failure = printPage(printer, image, QRect(p.x, p.y, p.width, p.height)))
         s.messages.error(failure->toStdString());
+    else
+        s.host.status(QString(kPrintedStatus).arg(kPagesPerJob).arg(printTarget(printer)).toStdString());
 }
 
 namespace {
@@ -197,7 +206,7 @@ QString printFailure(const QPrinter& printer) {
         if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) why = probe.errorString();
         else if (!existed) probe.remove();
     }
-    return QString(kPrintFailed).arg(file.isEmpty() ? printer.printerName() : file, why);
+    return QString(kPrintFailed).arg(printTarget(printer), why);
 }
 
 } // namespace

@@ -55,9 +55,12 @@ private:
 // The printer's own failure: where the job went (the file, or the printer's
 // name) and why.
 inline constexpr const char* kPrintFailed = "The picture could not be printed on %1: %2.";
+// A job handed over: how many pages, and where to.
+inline constexpr const char* kPrintedStatus = "Printed %1 page(s) to %2";
 
 // ExplorerButton4Click: asks for the options, then prints the displayed
-// picture as one page. Problems go to the session's messages.
+// picture as one page. Problems go to the session's messages, a done job to
+// its status line.
 void printButtonClick(Session& s, TForm3& options, bool imageWindowVisible);
 
 // Prints the picture stretched into `where` as one page; nothing when the

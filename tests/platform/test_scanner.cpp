@@ -266,7 +266,8 @@ TEST(ScanImage, TheButtonLoadsTheFirstPageOrFallsBackToTheOpenDialog) {
         EXPECT_EQ(std::tuple(out.acquired, out.written, ui.scanner.imageCount()), std::tuple(c.acquired, c.acquired && !c.blockScratch, size_t(0)));
         EXPECT_EQ(rig.messages.shown, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         ASSERT_TRUE(rig.s.imageWindowOpen && rig.s.ws);
-        EXPECT_EQ(rig.s.openFileName, out.written ? scratch : testdata("bmp/pal8.bmp"));
+        EXPECT_EQ(std::pair(rig.s.openFileName, rig.s.pictureName), out.written ? std::pair(scratch, std::string(kScannedPictureName))
+                                                                                 : std::pair(testdata("bmp/pal8.bmp"), testdata("bmp/pal8.bmp")));
         EXPECT_EQ(rig.dialogs.asked.size(), out.written ? 0u : 1u);
         if (out.written) {
             EXPECT_EQ(std::distance(fs::directory_iterator(rig.dir / "cache/temp"), {}), 1);

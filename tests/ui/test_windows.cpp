@@ -288,7 +288,7 @@ private slots:
         QTest::newRow("800 x 599") << QSize(800, 599) << -1 << false;
         QTest::newRow("800 x 600") << QSize(800, 600) << -1 << false;
         QTest::newRow("first run, help now") << QSize(800, 600) << 1 << true;
-        QTest::newRow("first run, help later") << QSize(800, 600) << 1 << false;
+        QTest::newRow("first run, help later") << QSize(1280, 1024) << 1 << false;
         QTest::newRow("first run, declined") << QSize(800, 600) << 0 << true;
     }
     void startUp() {
@@ -323,6 +323,9 @@ private slots:
         // A small display still lets the rest of the start-up run.
         const Session& s = f.session();
         QTRY_VERIFY(QFileInfo(QString::fromStdString(s.scratchFolder)).isDir());
+        // Maximised, and un-maximising puts it at the top, against the screen's right edge.
+        QVERIFY(f.isMaximized());
+        QCOMPARE(f.normalGeometry().topLeft(), QPoint(std::max(0, screen.width() - f.normalGeometry().width()), 0));
         QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
                                    s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
                  (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
@@ -390,7 +393,7 @@ private slots:
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
         TForm2* image = f().Form2();
-        QVERIFY(image->windowTitle() == home->path() + "/chromawell/temp/wkf.bmp" && f().Label2->text() == " w:512  h:512 ");
+        QVERIFY(image->windowTitle() == QString::fromStdString(photo) && f().Label2->text() == " w:512  h:512 ");
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
         QMenu* menu = image->PopupMenu2;
@@ -420,6 +423,7 @@ private slots:
         app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
         QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
         QCOMPARE(app->dialogs.asked.back().title, std::string(kSaveTitle));
+        QCOMPARE(f().statusBar()->currentMessage(), "Saved " + out.path() + "/sky.bmp");
         // The tone band around the seed's bucket, at the default Complexity 16
         // and Integration 52: buckets within 52 of the seed's, whole buckets,
         // the palette colour mixed with weight 1 against the strength.
@@ -441,6 +445,9 @@ private slots:
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
+        QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);  // Restore: this program's own scratch copy, under the photo's name
+        QVERIFY(cwtest::samePixels(ws().display, source) && image->windowTitle() == QString::fromStdString(photo));
+        menu->hide();
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);  // Clear Image
         QVERIFY(subWindows() == 0 && f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
     }
@@ -499,6 +506,56 @@ private slots:
         QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
     }
 
+    // A crop pending on a picture ends with it: Restore, or Clear Image and a
+    // load (named as on the command line), leave Re-set zero-setting.
+    void noCropOutlivesItsPicture_data() {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("Restore") << true;
+        QTest::newRow("Clear Image, load") << false;
+    }
+    void noCropOutlivesItsPicture() {
+        QFETCH(bool, restore);
+        QVERIFY(QFile::copy(QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp")), "picture.bmp"));
+        app = std::make_unique<App>();
+        f().loadPath("./picture.bmp");
+        f().SpeedButton4->click();
+        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        drag(f().Form2()->Image1, {at(2, 2), at(20, 15)});
+        QCOMPARE(f().Form2()->Button2->text(), QString("Cr&op"));
+        if (restore) QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
+        else QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton), f().loadPath("picture.bmp");
+        f().Form2()->PopupMenu2->hide();
+        QVERIFY(f().Form2()->Button2->text() == "Zer&o-set" && f().Form2()->windowTitle() == home->path() + "/picture.bmp");
+    }
+
+    // Closing the main window ends the program whichever other window is up:
+    // a modal one ends its own loop, and none stays open.
+    void closingTheMainWindowClosesEveryOther_data() {
+        QTest::addColumn<QString>("other");
+        for (const char* row : {"agreement being read", "about", "print options", "zoomed view"}) QTest::newRow(row) << QString(row);
+    }
+    void closingTheMainWindowClosesEveryOther() {
+        QFETCH(QString, other);
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        bool modalLeft = false;
+        auto closeOver = [&](QPushButton* opener) {
+            whenModal([&](QWidget* modal) {
+                f().close();
+                if ((modalLeft = modal->isVisible() || QApplication::activeModalWidget() == modal)) static_cast<QDialog*>(modal)->reject();
+            });
+            QTest::mouseClick(opener, Qt::LeftButton);
+        };
+        if (other == "about") closeOver(f().ExplorerButton15);
+        else if (other == "print options") closeOver(f().ExplorerButton4);
+        else {
+            if (other == "zoomed view") QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
+            else app->app.eulaFrm().showForReading();
+            QVERIFY(f().Form10()->isVisible() || app->app.eulaFrm().isVisible());
+            f().close();
+        }
+        QVERIFY(!modalLeft);
+        for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    }
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
@@ -745,12 +802,14 @@ private slots:
         print("0", options.Button2);
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
         QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
+        QCOMPARE(f().statusBar()->currentMessage(), QString());
         RefusingPrinter refusing(out.filePath("refused.pdf"));  // a refusal after the hand-over shows only in the state
         QCOMPARE(printPage(refusing, QImage(8, 8, QImage::Format_RGB32), QRect(10, 10, 8, 8)),
                  QString(kPrintFailed).arg(out.filePath("refused.pdf"), "the printer reported an error"));
         printer.setOutputFileName(pdf);
         print("  50", options.Button2);
         QCOMPARE(app->messages.shown, std::vector<std::string>{});
+        QCOMPARE(f().statusBar()->currentMessage(), "Printed 1 page(s) to " + pdf);
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
         QCOMPARE(QProcess::execute("pdftoppm", {"-r", "100", "-png", "-singlefile", pdf, out.path() + "/page"}), 0);
         const QImage page(out.path() + "/page.png");

@@ -1,0 +1,32 @@
+#pragma once
+// Each running program keeps its scratch bitmaps in a folder of its own inside
+// the private scratch folder, so that two programs side by side never read
+// each other's: Restore in one brings back its own picture.
+#include <string>
+
+namespace cw {
+
+// This program's folder inside `privateFolder`, named "<pid>-<start time>"
+// (the start time, in clock ticks after boot, tells this program from a later
+// one that gets its pid). Making it sweeps away the folders of programs that
+// no longer run; it goes, with its files, when this object goes.
+class ProgramScratch {
+public:
+    explicit ProgramScratch(const std::string& privateFolder);
+    ~ProgramScratch();
+    ProgramScratch(const ProgramScratch&) = delete;
+    ProgramScratch& operator=(const ProgramScratch&) = delete;
+
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string privateFolder_, name_, folder_;
+};
+
+// Removes the scratch bitmaps of the living ProgramScratch and its folder.
+// Async-signal-safe, for a handler of SIGINT, SIGTERM or SIGHUP: it removes
+// the files by the names the program gives them, and a folder that holds
+// anything else stays for the next start to sweep.
+void removeProgramScratch();
+
+} // namespace cw
