@@ -226,10 +226,11 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
         return;
     }
     // A reduced view draws the halved copy at most twice the size it is
-    // shown at, so smoothing never skips a pixel.
+    // shown at on the screen's own pixels, so smoothing never skips a pixel.
+    const double onScreen = scale_ * viewport()->devicePixelRatioF();
     int level = 0;
-    if (scale_ < 1) {
-        level = std::min(int(std::floor(std::log2(1 / scale_) + 1e-9)), ReducedCopies::kMaxLevel);
+    if (onScreen < 1) {
+        level = std::min(int(std::floor(std::log2(1 / onScreen) + 1e-9)), ReducedCopies::kMaxLevel);
         try {
             copies_.bringUpToDate(ws.display, level);
         } catch (const std::bad_alloc&) {
@@ -252,7 +253,7 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
     const QRectF target(x1 * f - scroll.x(), y1 * f - scroll.y(), (x2 - x1) * f, (y2 - y1) * f);
     p.save();
     p.setClipRect(exposed);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, scale_ < 1);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, onScreen < 1);
     p.drawImage(target, image, QRectF(x1, y1, x2 - x1, y2 - y1));
     p.restore();
 }
