@@ -51,6 +51,9 @@ public:
     // without does nothing.
     virtual void printPicture() {}
     virtual void scanImage() {}
+    // The help and information button, and closing the main window.
+    virtual void showHelp() {}
+    virtual void quitProgram() {}
 };
 
 } // namespace cw

@@ -87,6 +87,7 @@ void TForm1::attach(TForm3& printOptions, TForm7& progress) {
 
 TForm10& TForm1::createZoomView() {
     form10_ = new TForm10(*session_, this);
+    form10_->addActions(actions());  // the keys work over the zoomed view too
     return *form10_;
 }
 
@@ -134,8 +135,7 @@ void TForm1::FormShow() {
     s.settings.imageSpan = 1;
     setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
     if (!isMaximized()) move(std::max(0, services_.screenSize().width() - width()), 0);
-    SpeedButton1->setChecked(true);
-    toolChosen(*toolById(kToolBrush));
+    selectTool(s.tools, kToolBrush);
     // The size fields' rule makes the brush the size they show.
     setSetting(s, settingNamed("brush-width"), s.tools.brushWidthField);
     setSetting(s, settingNamed("brush-height"), s.tools.brushHeightField);
@@ -173,19 +173,6 @@ void TForm1::loadPath(const std::string& path) {
 }
 
 const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
-
-void TForm1::toolChosen(const Tool& tool) {
-    selectTool(session_->tools, tool);
-    QAbstractButton* button = toolButtons_->button(tool.id());
-    button->setChecked(true);
-    if (form2_) form2_->setToolCursor(tool.cursor());
-    if (form10_) form10_->setToolCursor(tool.cursor());
-    Image1->setPixmap(button->icon().pixmap(24, 24));
-    Image1->setToolTip(button->toolTip());
-    readBack();
-    repaint();
-}
-
 
 void TForm1::createImageWindow() {
     form2_ = new TForm2(*session_);
@@ -255,6 +242,17 @@ void TForm1::readBack() {
     const Session& s = *session_;
     controls_.readBack();
     ExplorerButton1->setText(captionOf(loadOrClear()));
+    ExplorerButton1->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
+    // Each tool button also shows its tool in the "Tool" picture, with its hint.
+    const Tool& tool = currentTool(s.tools);
+    toolButtons_->button(tool.id())->setChecked(true);
+    if (shownTool_ != tool.id()) {
+        shownTool_ = tool.id();
+        Image1->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
+        Image1->setToolTip(tool.hint());
+    }
+    if (form2_) form2_->setToolCursor(tool.cursor());
+    if (form10_) form10_->setToolCursor(tool.cursor());
     Panel1->setEnabled(s.toolPanelsEnabled);
     Panel12->setEnabled(s.toolPanelsEnabled);
     Label2->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());

@@ -124,6 +124,13 @@ void TForm1::buildControls() {
     middle->setSpacing(0);
     MdiArea = new QMdiArea(central);
     MdiArea->setObjectName("MdiArea");
+    // The image window's frame gives its Close the desktop's Close keys,
+    // which Clear Image has already: two actions on one key would cancel
+    // each other out while the image window has the focus.
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* frame) {
+        if (frame && frame->systemMenu())
+            for (QAction* item : frame->systemMenu()->actions()) item->setShortcuts({});
+    });
     buildSidePanels(central);
     middle->addWidget(Panel2);
     middle->addWidget(MdiArea, 1);
@@ -145,6 +152,7 @@ void TForm1::buildControls() {
     ShowHideExtraControls1 = PopupMenu1->addAction("Show/ Hide Extra Controls");
     ShowHideExtraControls1->setObjectName("ShowHideExtraControls1");
     connect(ShowHideExtraControls1, &QAction::triggered, this, [this] { ShowHideExtraControls1Click(); });
+    controls_.bindKeys(this);
 
     // Extra controls start hidden.
     for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2}) w->hide();
@@ -162,7 +170,6 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "Automatically Colour/ Finish-up rest of the Image");
     ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4");
     ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15");
-    ExplorerButton15->setText("Help/ Info.");
     box(Panel7)->addStretch();
     Panel6 = panel(Panel7, "Panel6", Qt::white);
     box(Panel7)->addWidget(Panel6);
@@ -179,7 +186,7 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     controls_.bindAction(ExplorerButton3, "restore");
     controls_.bindAction(ExplorerButton13, "autofinish");
     controls_.bindAction(ExplorerButton4, "print");
-    connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
+    controls_.bindAction(ExplorerButton15, "help");
     controls_.bind(CheckBox1, "force-gray");
     controls_.bind(CheckBox7, "auto-markup");
     controls_.bind(CheckBox2, "unmask-only");
@@ -216,7 +223,8 @@ void TForm1::buildToolsBar(QWidget* parent) {
     Panel1->setFixedHeight(40);
     addLabel(Panel1, " Tools ");
     toolButtons_ = new QButtonGroup(this);
-    // The buttons are numbered by the tools' ids.
+    // The buttons are numbered by the tools' ids, and give the rows named
+    // after the tools.
     for (const Tool* tool : toolBar()) {
         const QByteArray name = "SpeedButton" + QByteArray::number(tool->id());
         QToolButton* button = speedButton(Panel1, name.constData(), "", tool->hint());
@@ -224,7 +232,7 @@ void TForm1::buildToolsBar(QWidget* parent) {
         button->setIcon(toolIcon(tool->glyph()));
         toolButtons_->addButton(button, tool->id());
         box(Panel1)->addWidget(button);
-        connect(button, &QToolButton::clicked, this, [this, tool] { toolChosen(*tool); });
+        controls_.bindAction(button, "tool-" + std::string(tool->name()), {}, ControlBindings::Caption::Own);
     }
     auto toolButton = [this](int id) { return static_cast<QToolButton*>(toolButtons_->button(id)); };
     SpeedButton1 = toolButton(kToolBrush);
@@ -268,6 +276,8 @@ void TForm1::buildToolsBar(QWidget* parent) {
     box(Panel1)->addWidget(Panel8);
     MaskEdit2 = spinBox(Panel8, {"MaskEdit2", "W", 1, "Select Brush-width"});
     MaskEdit3 = spinBox(Panel8, {"MaskEdit3", "H", 1, "Select Brush-height"});
+    for (QSpinBox* size : {MaskEdit2, MaskEdit3})
+        size->setToolTip(withKeys(size->toolTip(), {&actionNamed("brush-smaller"), &actionNamed("brush-larger")}));
     CheckBox6 = checkBox(Panel8, "CheckBox6", "Rounded");
     SpinEdit4 = spinBox(Panel8, {"SpinEdit4", "Selectivity", 15, "Over-write factor"});
 
@@ -343,8 +353,6 @@ void TForm1::buildSidePanels(QWidget* parent) {
     addLabel(Panel2, "Tool");
     Image1 = new QLabel(Panel2);
     Image1->setObjectName("Image1");
-    Image1->setPixmap(SpeedButton1->icon().pixmap(24, 24));
-    Image1->setToolTip(SpeedButton1->toolTip());
     // The glyphs are drawn for the silver tool bar: on the black panel their
     // dark strokes would vanish, so the picture keeps the bar's ground.
     Image1->setAutoFillBackground(true);

@@ -495,6 +495,44 @@ private slots:
         QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
     }
 
+    // Each key gives its row from the main window and from inside the image window, and the control that gives the
+    // row names the key in its tip. The desktop's keys are those of the platform the tests run on.
+    void keysGiveTheirRows() {
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        const Session& s = session();
+        QWidget *main = &f(), *image = f().Form2()->Button4;
+        const uint32_t* colour = ws().colour.data();
+        auto tool = [&s](int32_t id, QAbstractButton* b) { return [&s, id, b] { return s.tools.currentTool == id && b->isChecked(); }; };
+        auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
+        const struct { const char* key; QWidget *to, *tip; const char* modal; std::function<bool()> ran; } steps[] = {
+            {"[", main, f().MaskEdit2, nullptr, brush(9)}, {"]", image, f().MaskEdit3, nullptr, brush(10)},
+            {"M", image, f().SpeedButton4, nullptr, tool(kToolRectangle, f().SpeedButton4)},
+            {"S", main, f().SpeedButton3, nullptr, tool(kToolSelectionPaint, f().SpeedButton3)},
+            {"F", image, f().SpeedButton2, nullptr, tool(kToolTouch, f().SpeedButton2)},
+            {"B", main, f().SpeedButton1, nullptr, tool(kToolBrush, f().SpeedButton1)},
+            {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
+            {"Ctrl+Shift+S", image, f().ExplorerButton5, nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
+            {"Ctrl+P", main, f().ExplorerButton4, "Form3", [] { return true; }},
+            {"F1", image, f().ExplorerButton15, "Form5", [] { return true; }},
+            {"Ctrl+W", image, f().ExplorerButton1, nullptr, [&] { return !s.imageWindowOpen; }},
+            {"Ctrl+O", main, f().ExplorerButton1, nullptr, [&] { return s.imageWindowOpen; }},
+            {"Ctrl+Q", main, nullptr, nullptr, [&] { return !f().isVisible(); }},
+        };
+        app->dialogs.opens.push_back({cwtest::testdata("bmp/rgb24.bmp")});
+        for (const auto& step : steps) {
+            const QString tip = step.tip ? step.tip->toolTip() : QString();  // "Print (Ctrl+P)", "Select Brush-width ([, ])"
+            if (step.tip) QVERIFY2(tip.endsWith(')') && tip.mid(tip.lastIndexOf(" (") + 2).chopped(1).split(", ").contains(step.key), qPrintable(tip));
+            QString opened;
+            if (step.modal) whenModal([&opened](QWidget* modal) { opened = modal->objectName(), static_cast<QDialog*>(modal)->reject(); });
+            f().activateWindow();  // as the desktop does again when a dialog closes
+            QVERIFY(QTest::qWaitForWindowActive(&f()));
+            step.to->setFocus();
+            QTest::keySequence(step.to, QKeySequence(step.key));
+            QVERIFY2(step.ran() && opened == (step.modal ? step.modal : ""), step.key);
+            if (f().Form2()) f().Form2()->PopupMenu2->hide();  // a load offers it
+        }
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
