@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
+#include "actions/picture_files.h"
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
 #include "actions/setting_table.h"
@@ -48,6 +52,15 @@ constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;
 
 QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), qsizetype(a.caption.size())); }
 
+// The first picture file among the dropped names; empty when there is none.
+QString droppedPicture(const QMimeData* data) {
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile() && isPictureName(path.toStdString())) return path;
+    }
+    return {};
+}
+
 } // namespace
 
 TForm1::TForm1(Services services)
@@ -59,6 +72,7 @@ TForm1::TForm1(Services services)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kSilver);
     setPalette(pal);
+    setAcceptDrops(true);
     dialogs_.inner = services_.dialogs ? services_.dialogs : qtDialogs_.get();
     if (!services_.screenSize)
         services_.screenSize = [] {
@@ -105,6 +119,18 @@ void TForm1::showEvent(QShowEvent* e) {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+
+// Anything else dropped is turned away without a word.
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+    if (!droppedPicture(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+    const QString path = droppedPicture(e->mimeData());
+    if (path.isEmpty()) return;
+    e->acceptProposedAction();
+    loadPath(path.toStdString());
+}
 
 void TForm1::FormShow() {
     const QSize screen = services_.screenSize();

@@ -206,6 +206,9 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // A BMP or JPEG file dropped on the window loads as Load Image would.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildControls();

@@ -533,6 +533,34 @@ private slots:
         }
     }
 
+    // A picture file dropped on the window loads as Load Image does, in place of the open one; anything else dropped
+    // is turned away without a word.
+    void droppedPicturesLoad() {
+        app = std::make_unique<App>();
+        QTemporaryDir dir;
+        QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir("folder.bmp");
+        QFile::copy(QString::fromStdString(cwtest::testdata("photos/camera.jpg")), dir.filePath("CAMERA.JPG"));
+        const struct { QStringList files; const char* text; int width; } drops[] = {
+            {{dir.filePath("notes.txt"), dir.filePath("folder.bmp")}, nullptr, 0}, {{}, "bmp/rgb24.bmp", 0},
+            {{dir.filePath("notes.txt"), QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp"))}, nullptr, 37},
+            {{dir.filePath("CAMERA.JPG")}, nullptr, 512},
+        };
+        for (const auto& d : drops) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& file : d.files) urls << QUrl::fromLocalFile(file);
+            data.setUrls(urls);
+            if (d.text) data.setText(d.text);
+            // To the window, which hands them to the widget under the point that takes drops.
+            QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(f().windowHandle(), &enter), QCoreApplication::sendEvent(f().windowHandle(), &drop);
+            QCOMPARE((std::tuple{enter.isAccepted(), subWindows(), session().ws ? session().ws->width : 0}), (std::tuple{d.width > 0, d.width > 0, d.width}));
+        }
+        QVERIFY(app->messages.shown.empty() && app->dialogs.asked.empty());
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
