@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
@@ -25,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
+#include "core/catalogue.h"
 #include "document/tool_settings.h"
 #include "tools/tool_registry.h"
 #include "ui/tools_qt.h"
@@ -107,6 +111,46 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QString& text,
     return b;
 }
 
+// The bars keep their designed heights and take the width they need; where
+// the window is narrower than that (a small display, a large font) they
+// scroll sideways rather than make the window wider than the screen.
+class BarArea final : public QScrollArea {
+public:
+    BarArea(QWidget* bars, QWidget* parent) : QScrollArea(parent) {
+        setObjectName("BarArea");
+        setFrameShape(QFrame::NoFrame);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        setWidgetResizable(true);
+        setWidget(bars);
+        bars->installEventFilter(this);
+        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometry(); });
+    }
+    QSize sizeHint() const override { return {widget()->sizeHint().width(), barsHeight()}; }
+    QSize minimumSizeHint() const override { return {0, barsHeight()}; }
+
+protected:
+    // A bar shown or hidden changes the height the bars need.
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == widget() && e->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, e);
+    }
+
+private:
+    int barsHeight() const {
+        const QScrollBar* sideways = horizontalScrollBar();
+        return widget()->sizeHint().height() + (sideways->maximum() > 0 ? sideways->sizeHint().height() : 0);
+    }
+};
+
+// The widest word of any of the texts: what a word-wrapping label needs.
+int widestWord(const QFontMetrics& metrics, const QStringList& texts) {
+    int widest = 0;
+    for (const QString& text : texts)
+        for (const QString& word : text.split(' ', Qt::SkipEmptyParts)) widest = std::max(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
 } // namespace
 
 void TForm1::buildControls() {
@@ -114,11 +158,16 @@ void TForm1::buildControls() {
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    buildOperationsBar(central);
-    buildProcessingBar(central);
-    buildToolsBar(central);
-    buildEffectsBar(central);
-    for (QFrame* f : {Panel7, Panel3, Panel1, Panel12}) column->addWidget(f);
+    auto* bars = new QWidget;
+    auto* barColumn = new QVBoxLayout(bars);
+    barColumn->setContentsMargins(0, 0, 0, 0);
+    barColumn->setSpacing(0);
+    buildOperationsBar(bars);
+    buildProcessingBar(bars);
+    buildToolsBar(bars);
+    buildEffectsBar(bars);
+    for (QFrame* f : {Panel7, Panel3, Panel1, Panel12}) barColumn->addWidget(f);
+    column->addWidget(new BarArea(bars, central));
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(0);
@@ -343,7 +392,6 @@ void TForm1::buildEffectsBar(QWidget* parent) {
 
 void TForm1::buildSidePanels(QWidget* parent) {
     Panel2 = panel(parent, "Panel2", Qt::black, false);
-    Panel2->setFixedWidth(57);
     QPalette white = Panel2->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     Panel2->setPalette(white);
@@ -366,11 +414,16 @@ void TForm1::buildSidePanels(QWidget* parent) {
     Label24 = new QLabel("Skin: Fair", Panel2);
     Label24->setObjectName("Label24");
     Label24->setWordWrap(true);
+    // Wide enough for every word of every palette's name, so that the panel
+    // keeps its width whichever is chosen.
+    QStringList names{QString::fromUtf8(kOriginalCaption.data(), qsizetype(kOriginalCaption.size()))};
+    for (const PaletteMenuItem& item : paletteMenu())
+        names << QString::fromUtf8(item.selectionCaption.data(), qsizetype(item.selectionCaption.size()));
+    Label24->setMinimumWidth(widestWord(Label24->fontMetrics(), names));
     box(Panel2)->addWidget(Label24);
     box(Panel2)->addStretch();
 
     Panel20 = panel(parent, "Panel20", kSilver, false);
-    Panel20->setFixedWidth(55);
     auto* quick = new QLabel("Quick BRUSH Selector", Panel20);
     quick->setWordWrap(true);
     box(Panel20)->addWidget(quick);
@@ -393,6 +446,9 @@ void TForm1::buildSidePanels(QWidget* parent) {
     CheckBox13 = checkBox(Panel20, "CheckBox13", "Round");
     controls_.bind(CheckBox13, "rounded");
     box(Panel20)->addStretch();
+    // The designed widths, unless a heading's word or a control needs more.
+    for (auto [side, designed] : {std::pair{Panel2, 57}, {Panel20, 55}})
+        side->setFixedWidth(std::max(designed, side->layout()->minimumSize().width()));
 }
 
 } // namespace cw

@@ -561,6 +561,22 @@ private slots:
         QVERIFY(app->messages.shown.empty() && app->dialogs.asked.empty());
     }
 
+    // On the smallest display the program runs on, with every bar out and each tool's groups, the window fits and
+    // every label and control of its bars and panels shows its whole text.
+    void nothingIsCutOff() {
+        TForm1& f = windowWithPicture();
+        for (const Tool* tool : toolBar()) {
+            button(f, tool)->click();
+            f.resize(800, 600);
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCOMPARE(f.size(), QSize(800, 600));
+            for (QWidget* w : f.findChildren<QWidget*>())
+                if (w->isVisible() && !f.MdiArea->isAncestorOf(w) && (w->inherits("QLabel") || w->inherits("QAbstractButton") || w->inherits("QGroupBox")))
+                    QVERIFY2(w->width() >= w->minimumSizeHint().width() && w->height() >= w->fontMetrics().height(),
+                             qPrintable(w->objectName() + " " + w->property("text").toString() + w->property("title").toString()));
+        }
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
