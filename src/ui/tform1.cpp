@@ -147,7 +147,7 @@ void TForm1::FormShow() {
             return;
         }
         recordAgreementAccepted();
-        if (session_->messages.confirm(kFirstRunHelpQuestion)) openHelpPage(kFirstStepsPage);
+        if (session_->messages.confirm(kFirstRunHelpQuestion)) openHelpPage(kFirstStepsPage, this);
     }
     // A folder that cannot be made is not reported; scratch writes then fail.
     ensureScratchFolder(session_->scratchFolder);

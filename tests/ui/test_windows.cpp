@@ -577,6 +577,26 @@ private slots:
         }
     }
 
+    // Where the desktop has nothing that opens the help pages, a help window of ours shows them and follows their links.
+    void helpPagesWithoutABrowser() {
+        QDesktopServices::setUrlHandler("file", &browser, "missing");  // a handler that cannot be called
+        app = std::make_unique<App>();
+        QUrl first, next;
+        whenModal([&](QWidget* about) {
+            QTest::mouseClick(static_cast<TForm5*>(about)->UrlLabel1, Qt::LeftButton);
+            if (auto* help = f().findChild<QTextBrowser*>("HelpWindow"); help && help->isVisible()) {
+                first = help->source();
+                QTest::keyClick(help, Qt::Key_Tab), QTest::keyClick(help, Qt::Key_Return);  // its first link
+                next = help->source();
+                help->close();
+            }
+            static_cast<QDialog*>(about)->reject();
+        });
+        QTest::mouseClick(f().ExplorerButton15, Qt::LeftButton);
+        QCOMPARE(first.fileName(), QString(kHelpIndexPage));
+        QVERIFY2(next.toLocalFile() != first.toLocalFile() && QFileInfo::exists(next.toLocalFile()), qPrintable(next.toString()));
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
