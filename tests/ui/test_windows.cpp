@@ -449,15 +449,18 @@ private slots:
         QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
         for (const PaletteSubmenu& sub : paletteSubmenus()) {
             if (!sub.caption.empty()) want << str(sub.caption) + " >";
-            for (const PaletteMenuItem& item : sub.items) want << str(item.caption) + (item.isDefault ? " (bold)" : "");
+            for (const PaletteMenuItem& item : sub.items)
+                want << str(item.caption) + (item.isDefault ? " (bold)" : "") + (item.kind == PaletteItemKind::Palette ? " (swatch)" : "");
         }
         std::function<void(QMenu*)> walk = [&](QMenu* m) {
             for (QAction* act : m->actions())
                 if (act->menu()) got << act->text() + " >", walk(act->menu());
-                else got << act->text() + (act->font().bold() ? " (bold)" : "");
+                else got << act->text() + (act->font().bold() ? " (bold)" : "") + (act->icon().isNull() ? "" : " (swatch)");
         };
         walk(menu);
         QCOMPARE(got, want);
+        const QImage swatch = menu->findChild<QAction*>("SkyBlue1")->icon().pixmap(48, 12).toImage();  // black to white
+        QCOMPARE((QList<QRgb>{swatch.pixel(0, 6), swatch.pixel(47, 6)}), (QList<QRgb>{cwtest::networkColour(6, cwtest::gray(0)), cwtest::networkColour(6, cwtest::gray(255))}));
         // A cancelled colour dialog changes nothing; a confirmed one selects Custom.
         const Session& s = session();
         menu->findChild<QAction*>("SkyBlue1")->trigger();
