@@ -7,12 +7,14 @@
 #include "actions/process.h"
 #include "actions/resample.h"
 #include "actions/session.h"
+#include "actions/setting_table.h"
 #include "core/catalogue.h"
 #include "core/effects.h"
 #include "document/tool_settings.h"
 #include "document/undo.h"
 #include "document/zoom.h"
 #include "tools/interaction.h"
+#include "tools/tool_choice.h"
 
 namespace cw {
 
@@ -44,6 +46,8 @@ bool rebuild(Session& s, std::string_view) { return resetClick(s); }
 
 void print(Session& s) { s.host.printPicture(); }
 void scan(Session& s) { s.host.scanImage(); }
+void help(Session& s) { s.host.showHelp(); }
+void quit(Session& s) { s.host.quitProgram(); }
 void undo(Session& s) { undoClick(s); }
 void zoom(Session& s) { zoomClick(s); }
 template <ViewScale Step>
@@ -70,29 +74,59 @@ bool quickBrushNamed(Session& s, std::string_view size) {
     return false;
 }
 
+template <int32_t Tool>
+void chooseTool(Session& s) {
+    selectTool(s.tools, Tool);
+}
+
+// Both size fields a step, held to their range by their own rows, as the
+// fields' arrows would.
+template <int32_t Step>
+void brushStep(Session& s) {
+    setSetting(s, *findSetting("brush-width"), long(s.tools.brushWidthField) + Step);
+    setSetting(s, *findSetting("brush-height"), long(s.tools.brushHeightField) + Step);
+}
+
+using Key = StandardKey;
+constexpr Shortcut none;
+constexpr Shortcut standard(StandardKey k, std::string_view key) { return {k, key}; }
+constexpr Shortcut key(std::string_view key) { return {Key::None, key}; }
+
 const Action kActions[] = {
-    {"load", kLoadCaption, "", Needs::Nothing, In::OpenDialog, true, load},
-    {"clear", kClearCaption, "", Needs::Nothing, In::None, true, always<clearImage>},
-    {"scan", "Scan Image", "", Needs::Nothing, In::None, false, always<scan>},
-    {"save", "SaveAs", "", Needs::Picture, In::SaveDialog, true, always<saveImageAs>},
-    {"restore", "Restore", "", Needs::Picture, In::None, true, restore},
-    {"autofinish", "AutoFinish", "", Needs::Picture, In::None, true, always<autoFinishClick>},
-    {"print", "Print", "", Needs::Picture, In::None, false, always<print>},
-    {"markup", "Mark-up", "", Needs::Picture, In::None, true, always<markUpClick>},
-    {"process", "Process", "", Needs::Picture, In::None, true, always<processClick>},
-    {"view-all", "View All", "", Needs::Picture, In::None, true, always<viewAllClick>},
-    {"view-pending", "View Pending", "", Needs::Picture, In::None, true, always<viewPendingClick>},
-    {"remove", "Remove", "", Needs::Picture, In::None, true, always<removeClick>},
-    {"undo", "&Un-do", "", Needs::Picture, In::None, true, always<undo>},
-    {"zoom", "&Zoom", "", Needs::Picture, In::None, true, always<zoom>},
-    {"reset", kZeroSetCaption, "", Needs::Picture, In::None, true, rebuild},
-    {"view-zoom-in", "Zoom In", "Ctrl++", Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomIn>>},
-    {"view-zoom-out", "Zoom Out", "Ctrl+-", Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomOut>>},
-    {"view-fit", "Fit", "Ctrl+0", Needs::Picture, In::None, false, always<scaleView<ViewScale::Fit>>},
-    {"view-actual-size", "100%", "Ctrl+1", Needs::Picture, In::None, false, always<scaleView<ViewScale::Actual>>},
-    {"effects-reset", "Re-set", "", Needs::Nothing, In::None, true, always<effectsReset>},
-    {"palette", "Palette", "", Needs::Nothing, In::Named, true, palette},
-    {"quick-brush", "Quick BRUSH Selector", "", Needs::Nothing, In::Named, true, quickBrushNamed},
+    {"load", kLoadCaption, standard(Key::Open, "Ctrl+O"), Needs::Nothing, In::OpenDialog, true, load},
+    {"clear", kClearCaption, standard(Key::Close, "Ctrl+W"), Needs::Nothing, In::None, true, always<clearImage>},
+    {"scan", "Scan Image", none, Needs::Nothing, In::None, false, always<scan>},
+    {"save", "SaveAs", standard(Key::SaveAs, "Ctrl+Shift+S"), Needs::Picture, In::SaveDialog, true, always<saveImageAs>},
+    {"restore", "Restore", none, Needs::Picture, In::None, true, restore},
+    {"autofinish", "AutoFinish", none, Needs::Picture, In::None, true, always<autoFinishClick>},
+    {"print", "Print", standard(Key::Print, "Ctrl+P"), Needs::Picture, In::None, false, always<print>},
+    {"help", "Help/ Info.", standard(Key::HelpContents, "F1"), Needs::Nothing, In::None, false, always<help>},
+    {"quit", "Quit", standard(Key::Quit, "Ctrl+Q"), Needs::Nothing, In::None, false, always<quit>},
+    {"markup", "Mark-up", none, Needs::Picture, In::None, true, always<markUpClick>},
+    {"process", "Process", none, Needs::Picture, In::None, true, always<processClick>},
+    {"view-all", "View All", none, Needs::Picture, In::None, true, always<viewAllClick>},
+    {"view-pending", "View Pending", none, Needs::Picture, In::None, true, always<viewPendingClick>},
+    {"remove", "Remove", none, Needs::Picture, In::None, true, always<removeClick>},
+    {"undo", "&Un-do", standard(Key::Undo, "Ctrl+Z"), Needs::Picture, In::None, true, always<undo>},
+    {"zoom", "&Zoom", none, Needs::Picture, In::None, true, always<zoom>},
+    {"reset", kZeroSetCaption, none, Needs::Picture, In::None, true, rebuild},
+    {"view-zoom-in", "Zoom In", standard(Key::ZoomIn, "Ctrl++"), Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomIn>>},
+    {"view-zoom-out", "Zoom Out", standard(Key::ZoomOut, "Ctrl+-"), Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomOut>>},
+    {"view-fit", "Fit", key("Ctrl+0"), Needs::Picture, In::None, false, always<scaleView<ViewScale::Fit>>},
+    {"view-actual-size", "100%", key("Ctrl+1"), Needs::Picture, In::None, false, always<scaleView<ViewScale::Actual>>},
+    {"effects-reset", "Re-set", none, Needs::Nothing, In::None, true, always<effectsReset>},
+    {"palette", "Palette", none, Needs::Nothing, In::Named, true, palette},
+    {"quick-brush", "Quick BRUSH Selector", none, Needs::Nothing, In::Named, true, quickBrushNamed},
+    // The letters the common image editors give their tools: M the
+    // rectangular marquee, B the brush, F the fill; S for Selection-paint.
+    // Like their buttons they wait for a picture; the buttons carry the
+    // tools' hints as their captions.
+    {"tool-rectangle", "", key("M"), Needs::Picture, In::None, false, always<chooseTool<kToolRectangle>>},
+    {"tool-brush", "", key("B"), Needs::Picture, In::None, false, always<chooseTool<kToolBrush>>},
+    {"tool-selection-paint", "", key("S"), Needs::Picture, In::None, false, always<chooseTool<kToolSelectionPaint>>},
+    {"tool-touch", "", key("F"), Needs::Picture, In::None, false, always<chooseTool<kToolTouch>>},
+    {"brush-smaller", "Smaller brush", key("["), Needs::Nothing, In::None, false, always<brushStep<-1>>},
+    {"brush-larger", "Larger brush", key("]"), Needs::Nothing, In::None, false, always<brushStep<1>>},
 };
 
 } // namespace

@@ -33,13 +33,26 @@ enum class ActionInput {
     Named,       // a palette's selection caption or a quick brush's size, given with the trigger
 };
 
+// The commands every desktop has its own keys for. The windows take the
+// desktop's keys; where the desktop names none, the row's own key stands in.
+enum class StandardKey { None, Open, SaveAs, Print, Close, Quit, Undo, HelpContents, ZoomIn, ZoomOut };
+
+struct Shortcut {
+    StandardKey standard = StandardKey::None;
+    std::string_view key;  // in Qt's portable text ("Ctrl+O", "B", "["); empty for none
+    bool empty() const { return standard == StandardKey::None && key.empty(); }
+};
+
 struct Action {
-    std::string_view name;      // the runner's word
-    std::string_view caption;   // the text of the button that gives it
-    std::string_view shortcut;  // a key sequence in Qt's portable text; empty for none
+    std::string_view name;     // the runner's word
+    std::string_view caption;  // the text of the button that gives it; empty when its buttons have their own
+    Shortcut shortcut;
     ActionNeeds needs;
     ActionInput input;
-    bool scripted;  // scripts may give it; printing and scanning need the windows
+    // Scripts may give it. Printing, scanning, help and quitting need the
+    // windows; the tools and the brush size have the runner's `tool` and
+    // `set`.
+    bool scripted;
     // False when it could not do its work: a load or restore that left no
     // picture, a rebuild that failed, a name that names nothing.
     bool (*run)(Session& s, std::string_view named);

@@ -27,11 +27,18 @@ std::string fileExtension(const std::string& name) {
     return name.substr(dot);
 }
 
-bool isJpegName(const std::string& name) {
+static std::string upperExtension(const std::string& name) {
     std::string ext = fileExtension(name);
     for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool isJpegName(const std::string& name) {
+    const std::string ext = upperExtension(name);
     return ext == ".JPG" || ext == ".JPEG";
 }
+
+bool isPictureName(const std::string& name) { return upperExtension(name) == ".BMP" || isJpegName(name); }
 
 static bool isRegularFile(const std::string& path) {
     struct stat st;

@@ -25,6 +25,8 @@ inline constexpr const char* kSavedStatus = "Saved ";
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);
 bool isJpegName(const std::string& name);
+// The names Load Image reads: bitmaps and JPEG files.
+bool isPictureName(const std::string& name);
 
 // The Load button: loads while it reads "Load Image", otherwise clears.
 void loadButtonClick(Session& s);

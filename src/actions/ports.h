@@ -59,6 +59,9 @@ public:
     // A passing note on what a command did ("Saved ..."); a host without a
     // status line drops it.
     virtual void status(const std::string& /*text*/) {}
+    // The help and information button, and closing the main window.
+    virtual void showHelp() {}
+    virtual void quitProgram() {}
 };
 
 } // namespace cw

@@ -236,6 +236,11 @@ std::optional<Rgb> levelColour(int32_t code, int32_t g) {
     }
 }
 
+uint32_t clampedPixel(Rgb c) {
+    return 0xff000000u | uint32_t(std::clamp(c.r, 0, 255)) << 16 | uint32_t(std::clamp(c.g, 0, 255)) << 8 |
+           uint32_t(std::clamp(c.b, 0, 255));
+}
+
 PaletteTables buildTables() {
     PaletteTables t;
     auto tabulate = [&](int32_t code, PaletteKind kind, int slot) {
@@ -244,8 +249,7 @@ PaletteTables buildTables() {
         for (int32_t g = 0; g < 256; ++g) {
             const Rgb c = *levelColour(code, g);
             t.levels[slot][g] = c;
-            t.pixels[slot][g] = 0xff000000u | uint32_t(std::clamp(c.r, 0, 255)) << 16 |
-                                uint32_t(std::clamp(c.g, 0, 255)) << 8 | uint32_t(std::clamp(c.b, 0, 255));
+            t.pixels[slot][g] = clampedPixel(c);
         }
     };
     for (int32_t code = kFirstNetworkCode; code <= kLastNetworkCode; ++code)
@@ -293,6 +297,19 @@ std::optional<PaletteResult> paletteColourDirect(int32_t code, uint32_t source, 
 const PaletteTables& paletteTables() {
     static const PaletteTables tables = buildTables();
     return tables;
+}
+
+std::vector<uint32_t> paletteRamp(int32_t code, int width) {
+    const PaletteTables& t = paletteTables();
+    std::vector<uint32_t> ramp;
+    if (width < 2 || uint32_t(code) >= t.kind.size()) return ramp;
+    if (t.kind[code] != PaletteKind::Table && t.kind[code] != PaletteKind::Blend13) return ramp;
+    for (int x = 0; x < width; ++x) {
+        const uint32_t g = uint32_t(x * 255 / (width - 1));
+        const uint32_t gray = 0xff000000u | g << 16 | g << 8 | g;
+        ramp.push_back(clampedPixel(paletteColour(t, code, gray, gray, 0)->rgb));
+    }
+    return ramp;
 }
 
 } // namespace cw

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace cw {
 
@@ -114,5 +115,11 @@ inline std::optional<PaletteResult> paletteColour(int32_t code, uint32_t source,
                                                   int32_t marker) {
     return paletteColour(paletteTables(), code, source, current, marker);
 }
+
+// What a palette makes of an uncoloured gray picture, as a swatch: `width`
+// pixels (0xffRRGGBB, clamped) for gray levels 0 to 255 spread evenly across.
+// Empty for a code whose colour does not follow the gray level (Custom,
+// Clear, the Originals) and for a width under 2.
+std::vector<uint32_t> paletteRamp(int32_t code, int width);
 
 } // namespace cw

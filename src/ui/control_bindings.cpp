@@ -7,6 +7,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStringList>
+#include <QWidget>
 #include <stdexcept>
 
 #include "actions/action_table.h"
@@ -19,7 +21,39 @@ namespace {
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
+QKeySequence::StandardKey qtKey(StandardKey k) {
+    switch (k) {
+    case StandardKey::None: break;
+    case StandardKey::Open: return QKeySequence::Open;
+    case StandardKey::SaveAs: return QKeySequence::SaveAs;
+    case StandardKey::Print: return QKeySequence::Print;
+    case StandardKey::Close: return QKeySequence::Close;
+    case StandardKey::Quit: return QKeySequence::Quit;
+    case StandardKey::Undo: return QKeySequence::Undo;
+    case StandardKey::HelpContents: return QKeySequence::HelpContents;
+    case StandardKey::ZoomIn: return QKeySequence::ZoomIn;
+    case StandardKey::ZoomOut: return QKeySequence::ZoomOut;
+    }
+    return QKeySequence::UnknownKey;
+}
+
 } // namespace
+
+QList<QKeySequence> keysOf(const Action& a) {
+    QList<QKeySequence> keys;
+    if (a.shortcut.standard != StandardKey::None) keys = QKeySequence::keyBindings(qtKey(a.shortcut.standard));
+    const QKeySequence own(text(a.shortcut.key), QKeySequence::PortableText);
+    if (own.isEmpty()) return keys;
+    if (keys.isEmpty() || keys.removeAll(own) > 0) keys.prepend(own);
+    return keys;
+}
+
+QString withKeys(const QString& tip, std::initializer_list<const Action*> rows) {
+    QStringList keys;
+    for (const Action* a : rows)
+        if (const QList<QKeySequence> k = keysOf(*a); !k.isEmpty()) keys << k.front().toString(QKeySequence::NativeText);
+    return keys.isEmpty() ? tip : QString("%1 (%2)").arg(tip, keys.join(", "));
+}
 
 const Setting& settingNamed(std::string_view name) {
     if (const Setting* s = findSetting(name)) return *s;
@@ -70,7 +104,8 @@ void ControlBindings::bind(QRadioButton* radio, std::string_view name, int32_t v
 void ControlBindings::bindAction(QAbstractButton* button, std::string_view name, std::string named, Caption caption) {
     const Action& a = actionNamed(name);
     if (caption == Caption::FromRow) button->setText(text(a.caption));
-    if (!a.shortcut.empty()) button->setShortcut(QKeySequence(text(a.shortcut)));
+    if (!keysOf(a).isEmpty())
+        button->setToolTip(withKeys(button->toolTip().isEmpty() ? text(a.caption).remove('&') : button->toolTip(), {&a}));
     QObject::connect(button, &QAbstractButton::clicked, owner_,
                      [this, &a, named = std::move(named)] { trigger(a, named); });
 }
@@ -78,6 +113,18 @@ void ControlBindings::bindAction(QAbstractButton* button, std::string_view name,
 void ControlBindings::bindAction(QAction* item, std::string_view name, std::string named) {
     const Action& a = actionNamed(name);
     QObject::connect(item, &QAction::triggered, owner_, [this, &a, named = std::move(named)] { trigger(a, named); });
+}
+
+void ControlBindings::bindKeys(QWidget* window) {
+    for (const Action& a : actions()) {
+        const QList<QKeySequence> keys = keysOf(a);
+        if (keys.isEmpty()) continue;
+        auto* item = new QAction(text(a.name), window);
+        item->setShortcuts(keys);
+        item->setShortcutContext(Qt::WindowShortcut);
+        window->addAction(item);
+        bindAction(item, a.name);
+    }
 }
 
 void ControlBindings::readBack() const {

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
+#include "actions/picture_files.h"
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
 #include "actions/setting_table.h"
@@ -50,6 +54,15 @@ constexpr int kStatusMilliseconds = 5000;
 
 QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), qsizetype(a.caption.size())); }
 
+// The first picture file among the dropped names; empty when there is none.
+QString droppedPicture(const QMimeData* data) {
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile() && isPictureName(path.toStdString())) return path;
+    }
+    return {};
+}
+
 } // namespace
 
 TForm1::TForm1(Services services)
@@ -61,6 +74,7 @@ TForm1::TForm1(Services services)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kSilver);
     setPalette(pal);
+    setAcceptDrops(true);
     dialogs_.inner = services_.dialogs ? services_.dialogs : qtDialogs_.get();
     if (!services_.screenSize)
         services_.screenSize = [] {
@@ -97,6 +111,7 @@ void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& s
 
 TForm10& TForm1::createZoomView() {
     form10_ = new TForm10(*session_, this);
+    form10_->addActions(actions());  // the keys work over the zoomed view too
     return *form10_;
 }
 
@@ -125,6 +140,18 @@ void TForm1::closeEvent(QCloseEvent* e) {
     QCoreApplication::quit();
 }
 
+// Anything else dropped is turned away without a word.
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+    if (!droppedPicture(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+    const QString path = droppedPicture(e->mimeData());
+    if (path.isEmpty()) return;
+    e->acceptProposedAction();
+    loadPath(path.toStdString());
+}
+
 void TForm1::FormShow() {
     const QSize screen = services_.screenSize();
     if (screen.width() < kMinScreenWidth || screen.height() < kMinScreenHeight) {
@@ -140,7 +167,7 @@ void TForm1::FormShow() {
             return;
         }
         recordAgreementAccepted();
-        if (session_->messages.confirm(kFirstRunHelpQuestion)) openHelpPage(kFirstStepsPage);
+        if (session_->messages.confirm(kFirstRunHelpQuestion)) openHelpPage(kFirstStepsPage, this);
     }
     // A folder that cannot be made is not reported; scratch writes then fail.
     ensureScratchFolder(session_->scratchFolder);
@@ -154,8 +181,7 @@ void TForm1::FormShow() {
     s.settings.imageSpan = 1;
     setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
     if (!isMaximized()) placeRestored();
-    SpeedButton1->setChecked(true);
-    toolChosen(*toolById(kToolBrush));
+    selectTool(s.tools, kToolBrush);
     // The size fields' rule makes the brush the size they show.
     setSetting(s, settingNamed("brush-width"), s.tools.brushWidthField);
     setSetting(s, settingNamed("brush-height"), s.tools.brushHeightField);
@@ -203,19 +229,6 @@ void TForm1::loadPath(const std::string& path) {
 }
 
 const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
-
-void TForm1::toolChosen(const Tool& tool) {
-    selectTool(session_->tools, tool);
-    QAbstractButton* button = toolButtons_->button(tool.id());
-    button->setChecked(true);
-    if (form2_) form2_->setToolCursor(tool.cursor());
-    if (form10_) form10_->setToolCursor(tool.cursor());
-    Image1->setPixmap(button->icon().pixmap(24, 24));
-    Image1->setToolTip(button->toolTip());
-    readBack();
-    repaint();
-}
-
 
 void TForm1::createImageWindow() {
     form2_ = new TForm2(*session_);
@@ -292,6 +305,17 @@ void TForm1::readBack() {
     const Session& s = *session_;
     controls_.readBack();
     ExplorerButton1->setText(captionOf(loadOrClear()));
+    ExplorerButton1->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
+    // Each tool button also shows its tool in the "Tool" picture, with its hint.
+    const Tool& tool = currentTool(s.tools);
+    toolButtons_->button(tool.id())->setChecked(true);
+    if (shownTool_ != tool.id()) {
+        shownTool_ = tool.id();
+        Image1->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
+        Image1->setToolTip(tool.hint());
+    }
+    if (form2_) form2_->setToolCursor(tool.cursor());
+    if (form10_) form10_->setToolCursor(tool.cursor());
     Panel1->setEnabled(s.toolPanelsEnabled);
     Panel12->setEnabled(s.toolPanelsEnabled);
     Label2->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());

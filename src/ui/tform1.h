@@ -34,7 +34,6 @@ namespace cw {
 inline const QColor kSilver(192, 192, 192);
 
 class TForm3;
-class Tool;
 class TForm7;
 class TEULAFrm;
 class QtMessages;
@@ -197,6 +196,8 @@ public:
     void printPicture() override;
     void scanImage() override;
     void status(const std::string& text) override;
+    void showHelp() override { ExplorerButton15Click(); }
+    void quitProgram() override { close(); }
     TForm10* Form10() { return form10_; }
 
     // The tool bar's handlers.
@@ -213,6 +214,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // A BMP or JPEG file dropped on the window loads as Load Image would.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void buildControls();
@@ -221,8 +225,6 @@ private:
     void buildToolsBar(QWidget* parent);
     void buildEffectsBar(QWidget* parent);
     void buildSidePanels(QWidget* parent);
-    // SpeedButton1Click .. SpeedButton4Click.
-    void toolChosen(const Tool& tool);
     // Load Image while no picture is open, Clear Image while one is.
     const Action& loadOrClear() const;
 
@@ -239,6 +241,7 @@ private:
     QPointer<TForm10> form10_;
     QButtonGroup* toolButtons_ = nullptr;
     ControlBindings controls_{this};
+    int32_t shownTool_ = 0;  // the tool the "Tool" picture shows
     bool shownOnce_ = false;
     bool terminateRequested_ = false;
 };

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
@@ -25,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
+#include "core/catalogue.h"
 #include "document/tool_settings.h"
 #include "tools/tool_registry.h"
 #include "ui/tools_qt.h"
@@ -107,6 +111,46 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QString& text,
     return b;
 }
 
+// The bars keep their designed heights and take the width they need; where
+// the window is narrower than that (a small display, a large font) they
+// scroll sideways rather than make the window wider than the screen.
+class BarArea final : public QScrollArea {
+public:
+    BarArea(QWidget* bars, QWidget* parent) : QScrollArea(parent) {
+        setObjectName("BarArea");
+        setFrameShape(QFrame::NoFrame);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        setWidgetResizable(true);
+        setWidget(bars);
+        bars->installEventFilter(this);
+        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometry(); });
+    }
+    QSize sizeHint() const override { return {widget()->sizeHint().width(), barsHeight()}; }
+    QSize minimumSizeHint() const override { return {0, barsHeight()}; }
+
+protected:
+    // A bar shown or hidden changes the height the bars need.
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == widget() && e->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, e);
+    }
+
+private:
+    int barsHeight() const {
+        const QScrollBar* sideways = horizontalScrollBar();
+        return widget()->sizeHint().height() + (sideways->maximum() > 0 ? sideways->sizeHint().height() : 0);
+    }
+};
+
+// The widest word of any of the texts: what a word-wrapping label needs.
+int widestWord(const QFontMetrics& metrics, const QStringList& texts) {
+    int widest = 0;
+    for (const QString& text : texts)
+        for (const QString& word : text.split(' ', Qt::SkipEmptyParts)) widest = std::max(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
 } // namespace
 
 void TForm1::buildControls() {
@@ -114,16 +158,28 @@ void TForm1::buildControls() {
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    buildOperationsBar(central);
-    buildProcessingBar(central);
-    buildToolsBar(central);
-    buildEffectsBar(central);
-    for (QFrame* f : {Panel7, Panel3, Panel1, Panel12}) column->addWidget(f);
+    auto* bars = new QWidget;
+    auto* barColumn = new QVBoxLayout(bars);
+    barColumn->setContentsMargins(0, 0, 0, 0);
+    barColumn->setSpacing(0);
+    buildOperationsBar(bars);
+    buildProcessingBar(bars);
+    buildToolsBar(bars);
+    buildEffectsBar(bars);
+    for (QFrame* f : {Panel7, Panel3, Panel1, Panel12}) barColumn->addWidget(f);
+    column->addWidget(new BarArea(bars, central));
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(0);
     MdiArea = new QMdiArea(central);
     MdiArea->setObjectName("MdiArea");
+    // The image window's frame gives its Close the desktop's Close keys,
+    // which Clear Image has already: two actions on one key would cancel
+    // each other out while the image window has the focus.
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* frame) {
+        if (frame && frame->systemMenu())
+            for (QAction* item : frame->systemMenu()->actions()) item->setShortcuts({});
+    });
     buildSidePanels(central);
     middle->addWidget(Panel2);
     middle->addWidget(MdiArea, 1);
@@ -145,6 +201,7 @@ void TForm1::buildControls() {
     ShowHideExtraControls1 = PopupMenu1->addAction("Show/ Hide Extra Controls");
     ShowHideExtraControls1->setObjectName("ShowHideExtraControls1");
     connect(ShowHideExtraControls1, &QAction::triggered, this, [this] { ShowHideExtraControls1Click(); });
+    controls_.bindKeys(this);
 
     // Extra controls start hidden.
     for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2}) w->hide();
@@ -162,7 +219,6 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "Automatically Colour/ Finish-up rest of the Image");
     ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4");
     ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15");
-    ExplorerButton15->setText("Help/ Info.");
     box(Panel7)->addStretch();
     Panel6 = panel(Panel7, "Panel6", Qt::white);
     box(Panel7)->addWidget(Panel6);
@@ -179,7 +235,7 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     controls_.bindAction(ExplorerButton3, "restore");
     controls_.bindAction(ExplorerButton13, "autofinish");
     controls_.bindAction(ExplorerButton4, "print");
-    connect(ExplorerButton15, &QPushButton::clicked, this, [this] { ExplorerButton15Click(); });
+    controls_.bindAction(ExplorerButton15, "help");
     controls_.bind(CheckBox1, "force-gray");
     controls_.bind(CheckBox7, "auto-markup");
     controls_.bind(CheckBox2, "unmask-only");
@@ -216,7 +272,8 @@ void TForm1::buildToolsBar(QWidget* parent) {
     Panel1->setFixedHeight(40);
     addLabel(Panel1, " Tools ");
     toolButtons_ = new QButtonGroup(this);
-    // The buttons are numbered by the tools' ids.
+    // The buttons are numbered by the tools' ids, and give the rows named
+    // after the tools.
     for (const Tool* tool : toolBar()) {
         const QByteArray name = "SpeedButton" + QByteArray::number(tool->id());
         QToolButton* button = speedButton(Panel1, name.constData(), "", tool->hint());
@@ -224,7 +281,7 @@ void TForm1::buildToolsBar(QWidget* parent) {
         button->setIcon(toolIcon(tool->glyph()));
         toolButtons_->addButton(button, tool->id());
         box(Panel1)->addWidget(button);
-        connect(button, &QToolButton::clicked, this, [this, tool] { toolChosen(*tool); });
+        controls_.bindAction(button, "tool-" + std::string(tool->name()), {}, ControlBindings::Caption::Own);
     }
     auto toolButton = [this](int id) { return static_cast<QToolButton*>(toolButtons_->button(id)); };
     SpeedButton1 = toolButton(kToolBrush);
@@ -268,6 +325,8 @@ void TForm1::buildToolsBar(QWidget* parent) {
     box(Panel1)->addWidget(Panel8);
     MaskEdit2 = spinBox(Panel8, {"MaskEdit2", "W", 1, "Select Brush-width"});
     MaskEdit3 = spinBox(Panel8, {"MaskEdit3", "H", 1, "Select Brush-height"});
+    for (QSpinBox* size : {MaskEdit2, MaskEdit3})
+        size->setToolTip(withKeys(size->toolTip(), {&actionNamed("brush-smaller"), &actionNamed("brush-larger")}));
     CheckBox6 = checkBox(Panel8, "CheckBox6", "Rounded");
     SpinEdit4 = spinBox(Panel8, {"SpinEdit4", "Selectivity", 15, "Over-write factor"});
 
@@ -333,7 +392,6 @@ void TForm1::buildEffectsBar(QWidget* parent) {
 
 void TForm1::buildSidePanels(QWidget* parent) {
     Panel2 = panel(parent, "Panel2", Qt::black, false);
-    Panel2->setFixedWidth(57);
     QPalette white = Panel2->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     Panel2->setPalette(white);
@@ -343,8 +401,6 @@ void TForm1::buildSidePanels(QWidget* parent) {
     addLabel(Panel2, "Tool");
     Image1 = new QLabel(Panel2);
     Image1->setObjectName("Image1");
-    Image1->setPixmap(SpeedButton1->icon().pixmap(24, 24));
-    Image1->setToolTip(SpeedButton1->toolTip());
     // The glyphs are drawn for the silver tool bar: on the black panel their
     // dark strokes would vanish, so the picture keeps the bar's ground.
     Image1->setAutoFillBackground(true);
@@ -358,11 +414,16 @@ void TForm1::buildSidePanels(QWidget* parent) {
     Label24 = new QLabel("Skin: Fair", Panel2);
     Label24->setObjectName("Label24");
     Label24->setWordWrap(true);
+    // Wide enough for every word of every palette's name, so that the panel
+    // keeps its width whichever is chosen.
+    QStringList names{QString::fromUtf8(kOriginalCaption.data(), qsizetype(kOriginalCaption.size()))};
+    for (const PaletteMenuItem& item : paletteMenu())
+        names << QString::fromUtf8(item.selectionCaption.data(), qsizetype(item.selectionCaption.size()));
+    Label24->setMinimumWidth(widestWord(Label24->fontMetrics(), names));
     box(Panel2)->addWidget(Label24);
     box(Panel2)->addStretch();
 
     Panel20 = panel(parent, "Panel20", kSilver, false);
-    Panel20->setFixedWidth(55);
     auto* quick = new QLabel("Quick BRUSH Selector", Panel20);
     quick->setWordWrap(true);
     box(Panel20)->addWidget(quick);
@@ -385,6 +446,9 @@ void TForm1::buildSidePanels(QWidget* parent) {
     CheckBox13 = checkBox(Panel20, "CheckBox13", "Round");
     controls_.bind(CheckBox13, "rounded");
     box(Panel20)->addStretch();
+    // The designed widths, unless a heading's word or a control needs more.
+    for (auto [side, designed] : {std::pair{Panel2, 57}, {Panel20, 55}})
+        side->setFixedWidth(std::max(designed, side->layout()->minimumSize().width()));
 }
 
 } // namespace cw

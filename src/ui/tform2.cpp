@@ -9,6 +9,10 @@
 #include <QSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QToolButton>
 #include <QKeySequence>
@@ -19,6 +23,8 @@
 #include "actions/image_window.h"
 #include "actions/session.h"
 #include "core/catalogue.h"
+#include "core/palette_networks.h"
+#include "tools/interaction.h"
 #include "tools/tool_registry.h"
 #include "ui/picture_view.h"
 #include "ui/tools_qt.h"
@@ -89,9 +95,8 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
         strip->addWidget(b);
         if (caption) b->setText(caption);
         controls_.bindAction(b, action, {}, caption ? ControlBindings::Caption::Own : ControlBindings::Caption::FromRow);
-        const std::string_view row = actionNamed(action).caption;
-        b->setToolTip(QString::fromUtf8(row.data(), qsizetype(row.size())) + " (" +
-                      b->shortcut().toString(QKeySequence::NativeText) + ")");
+        const Action& row = actionNamed(action);
+        b->setToolTip(withKeys(QString::fromUtf8(row.caption.data(), qsizetype(row.caption.size())), {&row}));
         return b;
     };
     ZoomOutButton = viewButton("ZoomOutButton", "view-zoom-out", "\u2212");
@@ -157,11 +162,34 @@ void TForm2::FormShow() {
 }
 
 void TForm2::buildPaletteMenu() {
+    // Each palette shows what it makes of the gray levels, dark to light.
+    constexpr int kSwatchWidth = 48, kSwatchHeight = 12;
+    auto swatch = [](int32_t code) {
+        const std::vector<uint32_t> ramp = paletteRamp(code, kSwatchWidth);
+        if (ramp.empty()) return QIcon();
+        QImage image(kSwatchWidth, kSwatchHeight, QImage::Format_RGB32);
+        for (int y = 0; y < kSwatchHeight; ++y) std::copy(ramp.begin(), ramp.end(), reinterpret_cast<uint32_t*>(image.scanLine(y)));
+        return QIcon(QPixmap::fromImage(image));
+    };
+    // A menu fits its icons in a square of the small icon size, which would
+    // shrink the swatches to a sliver; the submenus make the square as wide
+    // as a swatch.
+    class SwatchStyle final : public QProxyStyle {
+    public:
+        int pixelMetric(PixelMetric m, const QStyleOption* o, const QWidget* w) const override {
+            return m == PM_SmallIconSize ? kSwatchWidth : QProxyStyle::pixelMetric(m, o, w);
+        }
+    };
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName("PopupMenu2");
+    auto* swatchStyle = new SwatchStyle;
+    swatchStyle->setParent(PopupMenu2);
     for (const PaletteSubmenu& sub : paletteSubmenus()) {
         QMenu* into = PopupMenu2;
-        if (!sub.caption.empty()) into = PopupMenu2->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
+        if (!sub.caption.empty()) {
+            into = PopupMenu2->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
+            into->setStyle(swatchStyle);
+        }
         for (const PaletteMenuItem& item : sub.items) {
             QAction* a = into->addAction(QString::fromUtf8(item.caption.data(), qsizetype(item.caption.size())));
             a->setObjectName(QString::fromUtf8(item.name.data(), qsizetype(item.name.size())));
@@ -170,6 +198,7 @@ void TForm2::buildPaletteMenu() {
                 bold.setBold(true);
                 a->setFont(bold);
             }
+            if (item.kind == PaletteItemKind::Palette) a->setIcon(swatch(item.code));
             if (item.kind == PaletteItemKind::Clear) Clear2 = a;
             controls_.bindAction(a, "palette", std::string(item.selectionCaption));
         }

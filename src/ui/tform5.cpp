@@ -124,7 +124,7 @@ void TForm5::Button3Click() {
     close();
 }
 
-void TForm5::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage); }
+void TForm5::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage, this); }
 
 bool TForm5::eventFilter(QObject* watched, QEvent* e) {
     if (watched == UrlLabel1 && e->type() == QEvent::MouseButtonPress) {

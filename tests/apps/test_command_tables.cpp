@@ -140,7 +140,8 @@ TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
     }
 }
 
-// What a change does beside storing the value: the engine's copies, the exclusions and the values computed from it.
+// What a change does beside storing the value: the engine's copies, the exclusions and the values computed from it;
+// the brush size keys step both fields within their range.
 TEST(CommandTables, ChangesRunTheirControlsRules) {
     const struct { std::vector<std::pair<const char*, long>> steps; std::function<bool(const Session&)> holds; } rows[] = {
         {{{"complexity", 100}}, [](const Session& s) { return s.settings.complexity == 100 && s.controls.integrationStep == 101; }},
@@ -152,10 +153,14 @@ TEST(CommandTables, ChangesRunTheirControlsRules) {
         {{{"pressure", -3}}, [](const Session& s) { return s.palette.blendStrength == blendStrengthFor(s.palette.strengthText, -3); }},
         {{{"scale-factor", 5}}, [](const Session& s) { return s.scale.scaleEnabled && s.scale.step == 1; }},
         {{{"light-red", 1}}, [](const Session& s) { return s.effects.lights[kLightRed] && s.effects.lights[kLightWhite]; }},
+        {{{"brush-width", 40}, {"brush-height", 2}, {"brush-larger", 0}}, [](const Session& s) { return s.tools.brushWidth == 40 && s.tools.brushHeightField == 3; }},
+        {{{"brush-width", 2}, {"brush-height", 40}, {"brush-smaller", 0}}, [](const Session& s) { return s.tools.brushWidthField == 2 && s.tools.brushHeight == 39; }},
     };
     for (const auto& row : rows) {
         cwtest::SessionRig<> rig;
-        for (auto [key, value] : row.steps) setSetting(rig.s, *findSetting(key), value);
+        for (auto [key, value] : row.steps)
+            if (const Setting* setting = findSetting(key)) setSetting(rig.s, *setting, value);
+            else triggerAction(rig.s, *findAction(key));
         EXPECT_TRUE(row.holds(rig.s)) << row.steps.back().first;
     }
 }

@@ -208,3 +208,18 @@ TEST(EffectsReset, RestoresTheDefaultsAndInteractivePaintOnly) {
               std::make_tuple(kPaintInteractive, kToolTouch, true, true, kScopeConnected));
     EXPECT_FALSE(effectsActive(e));
 }
+
+// The palette menu's swatches: gray levels 0 to 255 evenly across, each the colour the palette gives an uncoloured
+// gray pixel, clamped; nothing for the codes whose colour is not a function of the gray level.
+TEST(PaletteRamp, SpreadsTheGrayLevelsAcrossAsAGrayPixelIsColoured) {
+    for (int32_t code : {1, 6, 13, 28, kCodeGray, 0, kCodeCustom, kCodeClear, kCodeOriginalEffects, kCodeOriginal}) {
+        const std::vector<uint32_t> ramp = paletteRamp(code, 48);
+        ASSERT_EQ(ramp.size(), code == kCodeGray || (code > 0 && code < kCodeCustom) ? 48u : 0u) << code;
+        for (uint32_t x = 0; x < ramp.size(); ++x) {
+            const uint32_t g = x * 255 / 47;
+            const Rgb c = paletteColourDirect(code, rgb(g, g, g), rgb(g, g, g), 0)->rgb;
+            auto held = [](int32_t v) { return uint32_t(std::clamp(v, 0, 255)); };
+            EXPECT_EQ(ramp[x], rgb(held(c.r), held(c.g), held(c.b))) << code << " at " << x;
+        }
+    }
+}

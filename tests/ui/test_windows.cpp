@@ -460,15 +460,18 @@ private slots:
         QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
         for (const PaletteSubmenu& sub : paletteSubmenus()) {
             if (!sub.caption.empty()) want << str(sub.caption) + " >";
-            for (const PaletteMenuItem& item : sub.items) want << str(item.caption) + (item.isDefault ? " (bold)" : "");
+            for (const PaletteMenuItem& item : sub.items)
+                want << str(item.caption) + (item.isDefault ? " (bold)" : "") + (item.kind == PaletteItemKind::Palette ? " (swatch)" : "");
         }
         std::function<void(QMenu*)> walk = [&](QMenu* m) {
             for (QAction* act : m->actions())
                 if (act->menu()) got << act->text() + " >", walk(act->menu());
-                else got << act->text() + (act->font().bold() ? " (bold)" : "");
+                else got << act->text() + (act->font().bold() ? " (bold)" : "") + (act->icon().isNull() ? "" : " (swatch)");
         };
         walk(menu);
         QCOMPARE(got, want);
+        const QImage swatch = menu->findChild<QAction*>("SkyBlue1")->icon().pixmap(48, 12).toImage();  // black to white
+        QCOMPARE((QList<QRgb>{swatch.pixel(0, 6), swatch.pixel(47, 6)}), (QList<QRgb>{cwtest::networkColour(6, cwtest::gray(0)), cwtest::networkColour(6, cwtest::gray(255))}));
         // A cancelled colour dialog changes nothing; a confirmed one selects Custom.
         const Session& s = session();
         menu->findChild<QAction*>("SkyBlue1")->trigger();
@@ -556,6 +559,108 @@ private slots:
         QVERIFY(!modalLeft);
         for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     }
+    // Each key gives its row from the main window and from inside the image window, and the control that gives the
+    // row names the key in its tip. The desktop's keys are those of the platform the tests run on.
+    void keysGiveTheirRows() {
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        const Session& s = session();
+        QWidget *main = &f(), *image = f().Form2()->Button4;
+        const uint32_t* colour = ws().colour.data();
+        auto tool = [&s](int32_t id, QAbstractButton* b) { return [&s, id, b] { return s.tools.currentTool == id && b->isChecked(); }; };
+        auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
+        const struct { const char* key; QWidget *to, *tip; const char* modal; std::function<bool()> ran; } steps[] = {
+            {"[", main, f().MaskEdit2, nullptr, brush(9)}, {"]", image, f().MaskEdit3, nullptr, brush(10)},
+            {"M", image, f().SpeedButton4, nullptr, tool(kToolRectangle, f().SpeedButton4)},
+            {"S", main, f().SpeedButton3, nullptr, tool(kToolSelectionPaint, f().SpeedButton3)},
+            {"F", image, f().SpeedButton2, nullptr, tool(kToolTouch, f().SpeedButton2)},
+            {"B", main, f().SpeedButton1, nullptr, tool(kToolBrush, f().SpeedButton1)},
+            {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
+            {"Ctrl+Shift+S", image, f().ExplorerButton5, nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
+            {"Ctrl+P", main, f().ExplorerButton4, "Form3", [] { return true; }},
+            {"F1", image, f().ExplorerButton15, "Form5", [] { return true; }},
+            {"Ctrl+W", image, f().ExplorerButton1, nullptr, [&] { return !s.imageWindowOpen; }},
+            {"Ctrl+O", main, f().ExplorerButton1, nullptr, [&] { return s.imageWindowOpen; }},
+            {"Ctrl+Q", main, nullptr, nullptr, [&] { return !f().isVisible(); }},
+        };
+        app->dialogs.opens.push_back({cwtest::testdata("bmp/rgb24.bmp")});
+        for (const auto& step : steps) {
+            const QString tip = step.tip ? step.tip->toolTip() : QString();  // "Print (Ctrl+P)", "Select Brush-width ([, ])"
+            if (step.tip) QVERIFY2(tip.endsWith(')') && tip.mid(tip.lastIndexOf(" (") + 2).chopped(1).split(", ").contains(step.key), qPrintable(tip));
+            QString opened;
+            if (step.modal) whenModal([&opened](QWidget* modal) { opened = modal->objectName(), static_cast<QDialog*>(modal)->reject(); });
+            f().activateWindow();  // as the desktop does again when a dialog closes
+            QVERIFY(QTest::qWaitForWindowActive(&f()));
+            step.to->setFocus();
+            QTest::keySequence(step.to, QKeySequence(step.key));
+            QVERIFY2(step.ran() && opened == (step.modal ? step.modal : ""), step.key);
+            if (f().Form2()) f().Form2()->PopupMenu2->hide();  // a load offers it
+        }
+    }
+
+    // A picture file dropped on the window loads as Load Image does, in place of the open one; anything else dropped
+    // is turned away without a word.
+    void droppedPicturesLoad() {
+        app = std::make_unique<App>();
+        QTemporaryDir dir;
+        QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkdir("folder.bmp");
+        QFile::copy(QString::fromStdString(cwtest::testdata("photos/camera.jpg")), dir.filePath("CAMERA.JPG"));
+        const struct { QStringList files; const char* text; int width; } drops[] = {
+            {{dir.filePath("notes.txt"), dir.filePath("folder.bmp")}, nullptr, 0}, {{}, "bmp/rgb24.bmp", 0},
+            {{dir.filePath("notes.txt"), QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp"))}, nullptr, 37},
+            {{dir.filePath("CAMERA.JPG")}, nullptr, 512},
+        };
+        for (const auto& d : drops) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& file : d.files) urls << QUrl::fromLocalFile(file);
+            data.setUrls(urls);
+            if (d.text) data.setText(d.text);
+            // To the window, which hands them to the widget under the point that takes drops.
+            QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(f().windowHandle(), &enter), QCoreApplication::sendEvent(f().windowHandle(), &drop);
+            QCOMPARE((std::tuple{enter.isAccepted(), subWindows(), session().ws ? session().ws->width : 0}), (std::tuple{d.width > 0, d.width > 0, d.width}));
+        }
+        QVERIFY(app->messages.shown.empty() && app->dialogs.asked.empty());
+    }
+
+    // On the smallest display the program runs on, with every bar out and each tool's groups, the window fits and
+    // every label and control of its bars and panels shows its whole text.
+    void nothingIsCutOff() {
+        TForm1& f = windowWithPicture();
+        for (const Tool* tool : toolBar()) {
+            button(f, tool)->click();
+            f.resize(800, 600);
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCOMPARE(f.size(), QSize(800, 600));
+            for (QWidget* w : f.findChildren<QWidget*>())
+                if (w->isVisible() && !f.MdiArea->isAncestorOf(w) && (w->inherits("QLabel") || w->inherits("QAbstractButton") || w->inherits("QGroupBox")))
+                    QVERIFY2(w->width() >= w->minimumSizeHint().width() && w->height() >= w->fontMetrics().height(),
+                             qPrintable(w->objectName() + " " + w->property("text").toString() + w->property("title").toString()));
+        }
+    }
+
+    // Where the desktop has nothing that opens the help pages, a help window of ours shows them and follows their links.
+    void helpPagesWithoutABrowser() {
+        QDesktopServices::setUrlHandler("file", &browser, "missing");  // a handler that cannot be called
+        app = std::make_unique<App>();
+        QUrl first, next;
+        whenModal([&](QWidget* about) {
+            QTest::mouseClick(static_cast<TForm5*>(about)->UrlLabel1, Qt::LeftButton);
+            if (auto* help = f().findChild<QTextBrowser*>("HelpWindow"); help && help->isVisible()) {
+                first = help->source();
+                QTest::keyClick(help, Qt::Key_Tab), QTest::keyClick(help, Qt::Key_Return);  // its first link
+                next = help->source();
+                help->close();
+            }
+            static_cast<QDialog*>(about)->reject();
+        });
+        QTest::mouseClick(f().ExplorerButton15, Qt::LeftButton);
+        QCOMPARE(first.fileName(), QString(kHelpIndexPage));
+        QVERIFY2(next.toLocalFile() != first.toLocalFile() && QFileInfo::exists(next.toLocalFile()), qPrintable(next.toString()));
+    }
+
     void eachButtonShowsItsTool_data() {
         QTest::addColumn<const Tool*>("tool");
         QTest::addColumn<int>("before");  // Overwrite, then Layered, as bits
