@@ -337,26 +337,22 @@ void PictureView::wheelEvent(QWheelEvent* e) {
     e->accept();
 }
 
-void PictureView::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Space) {
-        if (!e->isAutoRepeat()) {
-            spaceHeld_ = true;
-            setPanCursor(panning_);
-        }
-        return;
+// Space held turns a left drag into a pan.
+bool PictureView::spaceKey(QKeyEvent* e, bool down) {
+    if (e->key() != Qt::Key_Space) return false;
+    if (!e->isAutoRepeat()) {
+        spaceHeld_ = down;
+        setPanCursor(panning_);
     }
-    QAbstractScrollArea::keyPressEvent(e);
+    return true;
+}
+
+void PictureView::keyPressEvent(QKeyEvent* e) {
+    if (!spaceKey(e, true)) QAbstractScrollArea::keyPressEvent(e);
 }
 
 void PictureView::keyReleaseEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Space) {
-        if (!e->isAutoRepeat()) {
-            spaceHeld_ = false;
-            setPanCursor(panning_);
-        }
-        return;
-    }
-    QAbstractScrollArea::keyReleaseEvent(e);
+    if (!spaceKey(e, false)) QAbstractScrollArea::keyReleaseEvent(e);
 }
 
 void PictureView::focusOutEvent(QFocusEvent* e) {

@@ -73,6 +73,7 @@ private:
     void drawPicture(QPainter& p, const QRect& exposed);
     void drawDragOutline(QPainter& p);
     void setPanCursor(bool panning);
+    bool spaceKey(QKeyEvent* e, bool down);
 
     Session& session_;
     TForm2* owner_;

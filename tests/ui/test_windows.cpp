@@ -854,6 +854,17 @@ private slots:
         QApplication::sendEvent(v->viewport(), &wheel);
         QVERIFY(v->scale() == twoUp && !v->fitting());
         QCOMPARE(v->viewToPicture(pointer), under);
+        // A middle-button drag, or a left one with Space held, pans and paints nothing.
+        for (const bool space : {false, true}) {
+            const QPoint to = pointer + QPoint(-60, -30), grabbed = v->viewToPicture(pointer);
+            if (space) QTest::keyPress(v, Qt::Key_Space);
+            QTest::mousePress(v->viewport(), space ? Qt::LeftButton : Qt::MiddleButton, {}, pointer);
+            QTest::mouseMove(v->viewport(), to);
+            QTest::mouseRelease(v->viewport(), space ? Qt::LeftButton : Qt::MiddleButton, {}, to);
+            if (space) QTest::keyRelease(v, Qt::Key_Space);
+            QCOMPARE(v->viewToPicture(to), grabbed);
+        }
+        QCOMPARE(count(0), ws().pixelCount());
         f().resize(f().width() - 150, f().height() - 120);
         QTRY_COMPARE(f().Form2()->parentWidget()->geometry(), f().MdiArea->viewport()->rect());
     }
