@@ -15,7 +15,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QToolButton>
-#include <QKeySequence>
 #include <cmath>
 #include <QVBoxLayout>
 
@@ -94,9 +93,8 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
         b->setAutoRaise(true);
         strip->addWidget(b);
         if (caption) b->setText(caption);
+        // Its tip names the row and its keys.
         controls_.bindAction(b, action, {}, caption ? ControlBindings::Caption::Own : ControlBindings::Caption::FromRow);
-        const Action& row = actionNamed(action);
-        b->setToolTip(withKeys(QString::fromUtf8(row.caption.data(), qsizetype(row.caption.size())), {&row}));
         return b;
     };
     ZoomOutButton = viewButton("ZoomOutButton", "view-zoom-out", "\u2212");
