@@ -52,7 +52,9 @@ TEST(ReducedCopies, EachCopyHalvesTheOneBeforeAfterEveryChange) {
                 copies.changed(r);
             }
         }
-        if (h > 500) EXPECT_LE(copies.bytes() * 3, pic.pixelCount() * 4) << "at most a third of the picture";
+        if (h > 500) {
+            EXPECT_LE(copies.bytes() * 3, pic.pixelCount() * 4) << "at most a third of the picture";
+        }
         EXPECT_LE(std::max(copies.copy(copies.levels()).width(), copies.copy(copies.levels()).height()), ReducedCopies::kSmallestSide);
     }
 }
