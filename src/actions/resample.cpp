@@ -1,6 +1,5 @@
 #include "actions/resample.h"
 
-#include <cstdlib>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -19,14 +18,13 @@ namespace cw {
 
 namespace {
 
-// The new picture goes through a private file and is read back, as a
-// picture loaded from disk would be.
+// The new picture goes through a file in this program's own scratch folder
+// and is read back, as a picture loaded from disk would be. The folder is
+// no other program's, so the file needs no name of its own; it has the one
+// an interrupt removes (ProgramScratch), and so is never left behind.
 std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
     if (!ensureScratchFolder(s.scratchFolder)) return std::nullopt;
-    std::string name = scratchPath(s.scratchFolder, "currimg-XXXXXX.bmp");
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
+    const std::string name = scratchPath(s.scratchFolder, kResampleBitmap);
     std::optional<Bitmap> back;
     try {
         writeBmp24(picture, name);
