@@ -23,7 +23,9 @@ namespace {
 using In = ActionInput;
 using Needs = ActionNeeds;
 
-template <void (*Handler)(Session&)>
+// A row whose handler's own outcome (a cancelled dialog) is the user's
+// choice, not a failure.
+template <auto Handler>
 bool always(Session& s, std::string_view) {
     Handler(s);
     return true;

@@ -22,6 +22,14 @@ inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)"
 inline constexpr const char* kScannedPictureName = "Scanned image";
 inline constexpr const char* kSavedStatus = "Saved ";
 
+// A format a save writes: its name and the extension, dot included, that
+// asks for it.
+struct WrittenFormat {
+    const char* name;
+    const char* extension;
+};
+inline constexpr WrittenFormat kWrittenFormats[] = {{"MS Windows bitmap", ".bmp"}};
+
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);
 bool isJpegName(const std::string& name);
@@ -35,6 +43,7 @@ void loadButtonClick(Session& s);
 void loadImage(Session& s, bool fromScanner = false);
 void clearImage(Session& s);
 void restoreImage(Session& s);
-void saveImageAs(Session& s);
+// SaveAs; true when the picture was written.
+bool saveImageAs(Session& s);
 
 } // namespace cw

@@ -52,7 +52,8 @@ bool resetClick(Session& s) {
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
     try {
-        const Bitmap target = resetPicture(ws.display, ws.selectionRect, cropping, s.scale.value);
+        // The working picture: the display may show anchor marks over it.
+        const Bitmap target = resetPicture(ws.colour, ws.selectionRect, cropping, s.scale.value);
         ws.selectionRect = Rect{};
         picture = handOver(s, target);
     } catch (const std::bad_alloc&) {
