@@ -173,13 +173,25 @@ void loadImage(Session& s, bool fromScanner) {
     finishLoad(s);
 }
 
-void clearImage(Session& s) {
+bool settleUnsavedChanges(Session& s) {
+    if (!s.imageWindowOpen || !s.ws || !s.ws->imageModified) return true;
+    switch (s.messages.askToSave(kSaveChangesQuestion + s.pictureName + "?")) {
+    case SaveChoice::Save: return saveImageAs(s);
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: break;
+    }
+    return false;
+}
+
+bool clearImage(Session& s) {
+    if (!settleUnsavedChanges(s)) return false;
     if (s.imageWindowOpen) s.host.closeImageWindow();
     finishLoad(s);
+    return true;
 }
 
 void restoreImage(Session& s) {
-    if (!s.imageWindowOpen) return;
+    if (!s.imageWindowOpen || !settleUnsavedChanges(s)) return;
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
     f2Show(s);
     s.progress.setAbortVisible(true);

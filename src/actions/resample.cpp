@@ -51,9 +51,11 @@ bool resetClick(Session& s) {
 
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
+    bool changed = ws.imageModified || s.controls.forceGray;
     try {
         // The working picture: the display may show anchor marks over it.
         const Bitmap target = resetPicture(ws.colour, ws.selectionRect, cropping, s.scale.value);
+        changed |= target.width() != ws.width || target.height() != ws.height;
         ws.selectionRect = Rect{};
         picture = handOver(s, target);
     } catch (const std::bad_alloc&) {
@@ -69,7 +71,11 @@ bool resetClick(Session& s) {
     const bool built = f2Show(s, std::move(picture));
     s.progress.setGaugeVisible(true);
     if (s.progress.visible()) s.progress.end();
-    if (s.ws) s.ws->selectionActive = false;
+    if (s.ws) {
+        s.ws->selectionActive = false;
+        // The new original is work of its own until it is saved.
+        s.ws->imageModified = changed;
+    }
     return built;
 }
 
