@@ -174,7 +174,7 @@ void loadImage(Session& s, bool fromScanner) {
 }
 
 bool settleUnsavedChanges(Session& s) {
-    if (!s.imageWindowOpen || !s.ws || !s.ws->imageModified) return true;
+    if (!s.imageWindowOpen || !s.ws || !(s.ws->imageModified || s.reworked)) return true;
     switch (s.messages.askToSave(kSaveChangesQuestion + s.pictureName + "?")) {
     case SaveChoice::Save: return saveImageAs(s);
     case SaveChoice::Discard: return true;
@@ -258,6 +258,7 @@ bool saveImageAs(Session& s) {
         return false;
     }
     s.ws->imageModified = false;
+    s.reworked = false;
     s.progress.setGaugeVisible(true);
     s.progress.setAbortVisible(true);
     s.progress.setPhase(kPhaseWorking);

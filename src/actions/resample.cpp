@@ -51,10 +51,9 @@ bool resetClick(Session& s) {
 
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
-    bool changed = ws.imageModified || s.controls.forceGray;
+    bool changed = ws.imageModified || s.reworked || s.controls.forceGray;
     try {
-        // The working picture: the display may show anchor marks over it.
-        const Bitmap target = resetPicture(ws.colour, ws.selectionRect, cropping, s.scale.value);
+        const Bitmap target = resetPicture(ws.display, ws.selectionRect, cropping, s.scale.value);
         changed |= target.width() != ws.width || target.height() != ws.height;
         ws.selectionRect = Rect{};
         picture = handOver(s, target);
@@ -74,7 +73,7 @@ bool resetClick(Session& s) {
     if (s.ws) {
         s.ws->selectionActive = false;
         // The new original is work of its own until it is saved.
-        s.ws->imageModified = changed;
+        s.reworked = changed;
     }
     return built;
 }

@@ -54,7 +54,7 @@ Bitmap cropOf(const Bitmap& from, const Rect& r, int32_t width, int32_t height) 
 
 } // namespace
 
-Bitmap resetPicture(const Bitmap& picture, const Rect& selection, bool cropping, int32_t scale) {
+Bitmap resetPicture(const Bitmap& display, const Rect& selection, bool cropping, int32_t scale) {
     int32_t w, h;
     resetTargetSize(selection, cropping, scale, w, h);
     // The target, its copy read back and the workspace built on it: refuse
@@ -62,7 +62,7 @@ Bitmap resetPicture(const Bitmap& picture, const Rect& selection, bool cropping,
     const uint64_t pixels = uint64_t(w) * uint64_t(h);
     if (pixels > kMaxPixels) throw std::bad_alloc();
     ensureMemoryFor(pixels * (8 + kWorkspaceBytesPerPixel));
-    return cropping ? cropOf(picture, selection, w, h) : resampleNearest(picture, w, h);
+    return cropping ? cropOf(display, selection, w, h) : resampleNearest(display, w, h);
 }
 
 } // namespace cw

@@ -8,7 +8,7 @@ namespace cw {
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
     const Rect shown = exchangeUndo(*s.ws);
-    s.ws->imageModified = true;  // the picture is no longer the one saved, either way
+    s.reworked = true;  // the picture is no longer the one saved, either way
     s.showChanged(shown);
 }
 

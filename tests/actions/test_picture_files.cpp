@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include "actions/picture_files.h"
+#include "actions/resample.h"
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
+#include "document/undo.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -158,4 +160,22 @@ TEST(PictureFiles, ScratchFolderIsPrivateAndNeverALink) {
     f.load({testdata("photos/camera.jpg")});
     EXPECT_EQ(f.messages.shown, std::vector<std::string>{kInvalidImageMessage});
     EXPECT_TRUE(f.idle() && fs::is_empty(elsewhere));
+}
+
+// An Un-do, and a re-set of changed work, leave unsaved work that the windows ask about; the
+// designed ImageModified stays as it was, and a save settles both.
+TEST(PictureFiles, UndoAndReSetOfChangedWorkAreUnsaved) {
+    const std::pair<const char*, void (*)(Session&)> rows[] = {
+        {"un-do", [](Session& s) { s.pointer.undoEnabled = true, undoClick(s); }},
+        {"re-set after a change", [](Session& s) { s.ws->imageModified = true, resetClick(s); }},
+        {"re-set of saved work", [](Session& s) { resetClick(s); }}};
+    for (const auto& [name, step] : rows) {
+        Fixture f;
+        f.load({testdata("bmp/rgb24.bmp")});
+        step(f.s);
+        const bool unsaved = std::string(name) != "re-set of saved work";
+        EXPECT_FALSE(f.s.ws->imageModified) << name;
+        restoreImage(f.s);
+        EXPECT_EQ(f.messages.shown.size(), size_t(unsaved)) << name;
+    }
 }
