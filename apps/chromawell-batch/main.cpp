@@ -9,9 +9,9 @@
 #include "platform/scratch_location_qt.h"
 
 int main(int argc, char** argv) {
+    cw::removeTemporaryFilesOnInterrupt();  // first, on the main thread
     QCoreApplication app(argc, argv);
     cw::setApplicationIdentity();
-    cw::removeTemporaryFilesOnInterrupt();
     if (argc != 2) {
         std::cerr << "usage: chromawell-batch SCRIPT (or - for standard input)\n";
         return 2;

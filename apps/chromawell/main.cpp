@@ -5,8 +5,8 @@
 #include "ui/chromawell_qt.h"
 
 int main(int argc, char** argv) {
+    cw::removeTemporaryFilesOnInterrupt();  // first, on the main thread
     QApplication app(argc, argv);
-    cw::removeTemporaryFilesOnInterrupt();
     cw::Chromawell chromawell;
     const std::string picture = argc > 1 ? QString::fromLocal8Bit(argv[1]).toStdString() : std::string();
     QObject::connect(&chromawell.form1(), &cw::TForm1::started, [&] {

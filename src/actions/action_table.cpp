@@ -23,16 +23,19 @@ namespace {
 using In = ActionInput;
 using Needs = ActionNeeds;
 
-template <void (*Handler)(Session&)>
+// A row whose handler's own outcome (a cancelled dialog, a kept picture) is
+// the user's choice, not a failure.
+template <auto Handler>
 bool always(Session& s, std::string_view) {
     Handler(s);
     return true;
 }
 
-// Load with a picture open replaces it; the Load button never meets that
-// case, since it reads Clear Image while a picture is open.
+// Load with a picture open replaces it, unless the user keeps it when asked
+// about its unsaved changes; the Load button never meets that case, since it
+// reads Clear Image while a picture is open.
 bool load(Session& s, std::string_view) {
-    if (s.imageWindowOpen) clearImage(s);
+    if (s.imageWindowOpen && !clearImage(s)) return true;
     loadImage(s);
     return s.imageWindowOpen;
 }

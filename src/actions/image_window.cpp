@@ -55,6 +55,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
     s.settings.grayStep = 256 / s.settings.complexity;
     ws.selectionRect = Rect{};
     ws.imageModified = false;
+    s.reworked = false;
     s.controls.forceGray = false;  // it applies to one load only
     s.host.pictureChanged();
     s.host.mainWindowChanged();

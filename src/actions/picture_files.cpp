@@ -173,13 +173,25 @@ void loadImage(Session& s, bool fromScanner) {
     finishLoad(s);
 }
 
-void clearImage(Session& s) {
+bool settleUnsavedChanges(Session& s) {
+    if (!s.imageWindowOpen || !s.ws || !(s.ws->imageModified || s.reworked)) return true;
+    switch (s.messages.askToSave(kSaveChangesQuestion + s.pictureName + "?")) {
+    case SaveChoice::Save: return saveImageAs(s);
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: break;
+    }
+    return false;
+}
+
+bool clearImage(Session& s) {
+    if (!settleUnsavedChanges(s)) return false;
     if (s.imageWindowOpen) s.host.closeImageWindow();
     finishLoad(s);
+    return true;
 }
 
 void restoreImage(Session& s) {
-    if (!s.imageWindowOpen) return;
+    if (!s.imageWindowOpen || !settleUnsavedChanges(s)) return;
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
     f2Show(s);
     s.progress.setAbortVisible(true);
@@ -198,16 +210,42 @@ static std::string saveTarget(const std::string& path) {
     return path;
 }
 
-void saveImageAs(Session& s) {
-    if (!s.imageWindowOpen || !s.ws) return;
-    const auto name = s.dialogs.saveFile({kSaveTitle, kSaveFilter, ".", "bmp"});
-    if (!name) return;
+// The name a save writes: a name without an extension gets the first
+// written format's. Empty when the name asks for a format no save writes.
+static std::string savedName(const std::string& name) {
+    const std::string ext = upperExtension(name);
+    if (ext.empty()) return name.empty() || name.back() == '/' ? name : name + kWrittenFormats[0].extension;
+    for (const WrittenFormat& f : kWrittenFormats)
+        if (ext == upperExtension(f.extension)) return name;
+    return {};
+}
+
+// The designed failure message, then why: the name asks for a format that
+// no save writes.
+static std::string formatRefusal(const std::string& name) {
+    std::string formats;
+    for (const WrittenFormat& f : kWrittenFormats)
+        formats += std::string(formats.empty() ? "" : ", ") + f.name + " (*" + f.extension + ")";
+    return std::string(kSaveFailedMessage) + " " + name + ": Chromawell saves " + formats + " files only.";
+}
+
+bool saveImageAs(Session& s) {
+    if (!s.imageWindowOpen || !s.ws) return false;
+    const auto chosen = s.dialogs.saveFile({kSaveTitle, kSaveFilter, ".", "bmp"});
+    if (!chosen) return false;
+    const std::string name = savedName(*chosen);
+    if (name.empty()) {
+        s.messages.error(formatRefusal(*chosen));
+        return false;
+    }
     struct stat st;
-    if (::stat(name->c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return;
+    if (::stat(name.c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return false;
 
     s.progress.begin(kPhaseSaving, {.hideGauge = true, .hideAbort = true});
     try {
-        writeBmp24(s.ws->display, saveTarget(*name));
+        // The working picture: the display also holds the anchor marks and
+        // the outlines drawn over it for the user.
+        writeBmp24(s.ws->colour, saveTarget(name));
     } catch (const std::exception&) {
         // The picture stays open and the old file, if any, untouched: the
         // user can save again elsewhere.
@@ -217,14 +255,16 @@ void saveImageAs(Session& s) {
         if (s.progress.visible()) s.progress.end();
         s.mainEnabled = true;
         s.host.mainWindowChanged();
-        return;
+        return false;
     }
     s.ws->imageModified = false;
+    s.reworked = false;
     s.progress.setGaugeVisible(true);
     s.progress.setAbortVisible(true);
     s.progress.setPhase(kPhaseWorking);
     s.progress.end();
-    s.host.status(kSavedStatus + *name);
+    s.host.status(kSavedStatus + name);
+    return true;
 }
 
 } // namespace cw

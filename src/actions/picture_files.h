@@ -21,6 +21,16 @@ inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)"
 // The name of a picture that came from the scanner, which has no file of its own.
 inline constexpr const char* kScannedPictureName = "Scanned image";
 inline constexpr const char* kSavedStatus = "Saved ";
+// Asked before unsaved colouring goes: the question names the picture.
+inline constexpr const char* kSaveChangesQuestion = "Save the changes to ";
+
+// A format a save writes: its name and the extension, dot included, that
+// asks for it.
+struct WrittenFormat {
+    const char* name;
+    const char* extension;
+};
+inline constexpr WrittenFormat kWrittenFormats[] = {{"MS Windows bitmap", ".bmp"}};
 
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);
@@ -33,8 +43,15 @@ void loadButtonClick(Session& s);
 // Load Image. fromScanner takes the open file name without a dialog when
 // that file exists.
 void loadImage(Session& s, bool fromScanner = false);
-void clearImage(Session& s);
+// Clear Image; false when the user kept the picture.
+bool clearImage(Session& s);
 void restoreImage(Session& s);
-void saveImageAs(Session& s);
+// SaveAs; true when the picture was written.
+bool saveImageAs(Session& s);
+
+// Before the open picture goes: unsaved changes are offered for saving, and
+// Save runs SaveAs. True when the caller may go on (nothing unsaved, the
+// changes discarded, or saved); false when the user kept the picture.
+bool settleUnsavedChanges(Session& s);
 
 } // namespace cw

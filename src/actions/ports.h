@@ -11,6 +11,9 @@
 
 namespace cw {
 
+// The answers to the question asked before unsaved changes go.
+enum class SaveChoice { Save, Discard, Cancel };
+
 class Messages {
 public:
     virtual ~Messages() = default;
@@ -19,6 +22,9 @@ public:
     virtual void error(const std::string& text) = 0;
     // The scanner's own box: its title and an exclamation mark, owned by no window.
     virtual void scanError(const std::string& text) { error(text); }
+    // Save, Discard or Cancel. Without windows nobody is asked, and the work
+    // goes as a script says.
+    virtual SaveChoice askToSave(const std::string& /*text*/) { return SaveChoice::Discard; }
 };
 
 struct FileDialogRequest {

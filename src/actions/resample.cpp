@@ -1,6 +1,5 @@
 #include "actions/resample.h"
 
-#include <cstdlib>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -19,14 +18,13 @@ namespace cw {
 
 namespace {
 
-// The new picture goes through a private file and is read back, as a
-// picture loaded from disk would be.
+// The new picture goes through a file in this program's own scratch folder
+// and is read back, as a picture loaded from disk would be. The folder is
+// no other program's, so the file needs no name of its own; it has the one
+// an interrupt removes (ProgramScratch), and so is never left behind.
 std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
     if (!ensureScratchFolder(s.scratchFolder)) return std::nullopt;
-    std::string name = scratchPath(s.scratchFolder, "currimg-XXXXXX.bmp");
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
+    const std::string name = scratchPath(s.scratchFolder, kResampleBitmap);
     std::optional<Bitmap> back;
     try {
         writeBmp24(picture, name);
@@ -53,8 +51,10 @@ bool resetClick(Session& s) {
 
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
+    bool changed = ws.imageModified || s.reworked || s.controls.forceGray;
     try {
         const Bitmap target = resetPicture(ws.display, ws.selectionRect, cropping, s.scale.value);
+        changed |= target.width() != ws.width || target.height() != ws.height;
         ws.selectionRect = Rect{};
         picture = handOver(s, target);
     } catch (const std::bad_alloc&) {
@@ -70,7 +70,11 @@ bool resetClick(Session& s) {
     const bool built = f2Show(s, std::move(picture));
     s.progress.setGaugeVisible(true);
     if (s.progress.visible()) s.progress.end();
-    if (s.ws) s.ws->selectionActive = false;
+    if (s.ws) {
+        s.ws->selectionActive = false;
+        // The new original is work of its own until it is saved.
+        s.reworked = changed;
+    }
     return built;
 }
 

@@ -6,6 +6,8 @@ namespace cw {
 
 inline constexpr const char* kScratchBitmap = "wkf.bmp";
 inline constexpr const char* kScanBitmap = "wkf1.bmp";
+// The picture Zero-set, Crop and Scale hand to the set-up.
+inline constexpr const char* kResampleBitmap = "currimg.bmp";
 
 // Creates `folder` (and missing parents) with mode 0700 if it is missing.
 // Returns false when it, or the folder it lies in, cannot be made or is not

@@ -37,6 +37,10 @@ struct Document {
     // The picture as the user knows it, for the image window's caption: the
     // full path of the file opened, whatever the window reads.
     std::string pictureName;
+    // Changes since the last save that ImageModified does not count: an
+    // Un-do, and a re-set of a picture that had any. Unsaved work all the
+    // same, which the windows ask about before it goes.
+    bool reworked = false;
 
     bool imageWindowOpen = false;
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up

@@ -8,6 +8,7 @@ namespace cw {
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
     const Rect shown = exchangeUndo(*s.ws);
+    s.reworked = true;  // the picture is no longer the one saved, either way
     s.showChanged(shown);
 }
 

@@ -112,7 +112,7 @@ void removeLeftovers(const std::string& privateFolder, const std::string& own) {
 struct InterruptRemoval {
     std::atomic<bool> armed{false};
     char folder[4096];
-    char files[2][4096];
+    char files[3][4096];
 };
 InterruptRemoval interruptRemoval;
 
@@ -131,7 +131,8 @@ ProgramScratch::ProgramScratch(const std::string& privateFolder)
     removeLeftovers(privateFolder_, name_);
     InterruptRemoval& r = interruptRemoval;
     if (copyName(r.folder, folder_) && copyName(r.files[0], scratchPath(folder_, kScratchBitmap)) &&
-        copyName(r.files[1], scratchPath(folder_, kScanBitmap)))
+        copyName(r.files[1], scratchPath(folder_, kScanBitmap)) &&
+        copyName(r.files[2], scratchPath(folder_, kResampleBitmap)))
         r.armed.store(true);
 }
 

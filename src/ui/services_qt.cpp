@@ -28,6 +28,15 @@ void QtMessages::scanError(const std::string& text) {
     QMessageBox::warning(nullptr, kScanErrorTitle, QString::fromStdString(text));
 }
 
+SaveChoice QtMessages::askToSave(const std::string& text) {
+    const auto answer = QMessageBox::warning(parent_, title(), QString::fromStdString(text),
+                                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                             QMessageBox::Save);
+    if (answer == QMessageBox::Save) return SaveChoice::Save;
+    if (answer == QMessageBox::Discard) return SaveChoice::Discard;
+    return SaveChoice::Cancel;  // Escape and the box's close button too
+}
+
 std::vector<std::string> QtDialogs::openFiles(const FileDialogRequest& request) {
     QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
                        QString::fromStdString(request.filter));

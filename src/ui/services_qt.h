@@ -14,6 +14,7 @@ public:
     bool confirm(const std::string& text) override;
     void error(const std::string& text) override;
     void scanError(const std::string& text) override;
+    SaveChoice askToSave(const std::string& text) override;
 
 private:
     QPointer<QWidget> parent_;

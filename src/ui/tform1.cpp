@@ -89,6 +89,12 @@ TForm1::TForm1(Services services)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (watched == MdiArea->viewport() && e->type() == QEvent::Resize) fitImageWindow();
+    // The image window closed from its frame is Clear Image by other means;
+    // when the program closes it, Clear Image has asked already.
+    if (watched == subWindow_ && e->type() == QEvent::Close && !closingImage_ && !settleUnsavedChanges(*session_)) {
+        e->ignore();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, e);
 }
 
@@ -133,6 +139,10 @@ void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globa
 // The main window is the program: no window it opened may keep it running
 // without one, nor a modal one its own event loop.
 void TForm1::closeEvent(QCloseEvent* e) {
+    if (session_ && !settleUnsavedChanges(*session_)) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
     if (!e->isAccepted()) return;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -233,6 +243,7 @@ const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWi
 void TForm1::createImageWindow() {
     form2_ = new TForm2(*session_);
     subWindow_ = MdiArea->addSubWindow(form2_);
+    subWindow_->installEventFilter(this);
 }
 
 void TForm1::showImageWindow() {
@@ -242,7 +253,9 @@ void TForm1::showImageWindow() {
 }
 
 void TForm1::closeImageWindow() {
+    closingImage_ = true;
     if (subWindow_) subWindow_->close();
+    closingImage_ = false;
 }
 
 // The whole client area, unless the user has minimised or maximised it.

@@ -244,6 +244,7 @@ private:
     int32_t shownTool_ = 0;  // the tool the "Tool" picture shows
     bool shownOnce_ = false;
     bool terminateRequested_ = false;
+    bool closingImage_ = false;  // the program, not the user, closes the image window
 };
 
 } // namespace cw

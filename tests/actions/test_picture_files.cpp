@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include "actions/picture_files.h"
+#include "actions/resample.h"
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
+#include "document/undo.h"
 #include "test_support.h"
 
 using namespace cw;
@@ -105,14 +107,14 @@ TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
 }
 
 // A failed save keeps the work open and unsaved; saving onto a link updates the linked file.
-TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
+TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     Fixture f;
     EXPECT_FALSE(f.save(f.dir / "never.bmp"));  // without a picture nothing happens
     restoreImage(f.s);
     EXPECT_TRUE(f.dialogs.asked.empty() && f.progress.shows == 0);
     f.dialogs.saves.clear();
     f.load({testdata("bmp/rgb24.bmp")});
-    f.s.ws->display.at(5, 7) = rgb(1, 2, 3);  // drawn on the display only
+    f.s.ws->colour.at(5, 7) = rgb(1, 2, 3);
     f.s.ws->imageModified = true;
     const std::string out = f.dir / "out.bmp", notAFolder = f.dir / "file";
     std::ofstream(notAFolder) << "x";
@@ -125,12 +127,12 @@ TEST(PictureFiles, SaveAsWritesTheDisplayAndAsksBeforeOverwriting) {
     EXPECT_EQ(fileText(notAFolder), "x");
     f.progress.phases.clear();
     ASSERT_TRUE(f.save(out));
-    EXPECT_TRUE(samePixels(readBmp(out), f.s.ws->display) && readBmp(out).at(5, 7) == rgb(1, 2, 3));
+    EXPECT_TRUE(samePixels(readBmp(out), f.s.ws->colour) && readBmp(out).at(5, 7) == rgb(1, 2, 3));
     EXPECT_TRUE(!f.s.ws->imageModified && f.messages.shown.empty()) << "a new file needs no confirmation";
     EXPECT_EQ(std::tuple(f.dialogs.asked.back().title, f.dialogs.asked.back().filter, f.progress.phases),
               std::tuple(std::string(kSaveTitle), std::string(kSaveFilter), std::vector<std::string>{kPhaseSaving, kPhaseWorking}));
     const std::string before = fileText(out);
-    f.s.ws->display.at(0, 0) = rgb(9, 9, 9);
+    f.s.ws->colour.at(0, 0) = rgb(9, 9, 9);
     f.messages.answer = false;
     const int shows = f.progress.shows;
     f.save(out);
@@ -158,4 +160,22 @@ TEST(PictureFiles, ScratchFolderIsPrivateAndNeverALink) {
     f.load({testdata("photos/camera.jpg")});
     EXPECT_EQ(f.messages.shown, std::vector<std::string>{kInvalidImageMessage});
     EXPECT_TRUE(f.idle() && fs::is_empty(elsewhere));
+}
+
+// An Un-do, and a re-set of changed work, leave unsaved work that the windows ask about; the
+// designed ImageModified stays as it was, and a save settles both.
+TEST(PictureFiles, UndoAndReSetOfChangedWorkAreUnsaved) {
+    const std::pair<const char*, void (*)(Session&)> rows[] = {
+        {"un-do", [](Session& s) { s.pointer.undoEnabled = true, undoClick(s); }},
+        {"re-set after a change", [](Session& s) { s.ws->imageModified = true, resetClick(s); }},
+        {"re-set of saved work", [](Session& s) { resetClick(s); }}};
+    for (const auto& [name, step] : rows) {
+        Fixture f;
+        f.load({testdata("bmp/rgb24.bmp")});
+        step(f.s);
+        const bool unsaved = std::string(name) != "re-set of saved work";
+        EXPECT_FALSE(f.s.ws->imageModified) << name;
+        restoreImage(f.s);
+        EXPECT_EQ(f.messages.shown.size(), size_t(unsaved)) << name;
+    }
 }

@@ -102,9 +102,11 @@ struct ProbeProgress : RecordingProgress {
 struct ScriptedMessages : cw::Messages {
     std::vector<std::string> shown;
     bool answer = true;
+    cw::SaveChoice choice = cw::SaveChoice::Discard;
     void info(const std::string& t) override { shown.push_back(t); }
     bool confirm(const std::string& t) override { return shown.push_back(t), answer; }
     void error(const std::string& t) override { shown.push_back(t); }
+    cw::SaveChoice askToSave(const std::string& t) override { return shown.push_back(t), choice; }
 };
 
 // Answers the file dialogs from queues (an empty queue cancels) and the colour dialog with `colour`.

@@ -625,6 +625,59 @@ private slots:
         QVERIFY(app->messages.shown.empty() && app->dialogs.asked.empty());
     }
 
+    // Unsaved colouring goes only when the user says so, whichever way its picture would go: Save saves it first
+    // (and the picture stays when that save does not happen), Discard lets it go, Cancel keeps everything as it was.
+    // Scan Image leaves an open picture alone.
+    void unsavedChangesAreOfferedForSaving_data() {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<int>("answer");  // a SaveChoice; -1: Save, and the save dialog cancelled
+        const std::pair<const char*, int> answers[] = {{"Save", int(SaveChoice::Save)}, {"Save, not saved", -1},
+                                                       {"Discard", int(SaveChoice::Discard)}, {"Cancel", int(SaveChoice::Cancel)}};
+        for (const char* trigger : {"Clear Image", "Restore", "Ctrl+O", "drop", "main window closed", "image window closed"})
+            for (const auto& [name, answer] : answers) QTest::addRow("%s, %s", trigger, name) << QString(trigger) << answer;
+        QTest::newRow("Scan Image") << QString("Scan Image") << int(SaveChoice::Discard);
+    }
+    void unsavedChangesAreOfferedForSaving() {
+        QFETCH(QString, trigger);
+        QFETCH(int, answer);
+        app = std::make_unique<App>("bmp/rgb24.bmp");
+        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        drag(f().Form2()->Image1, {at(5, 5), at(20, 12)});  // with the brush
+        const Bitmap painted = ws().colour.clone();
+        QVERIFY(ws().imageModified && !cwtest::samePixels(painted, ws().source));
+        QTemporaryDir out;
+        const std::string saved = (out.path() + "/saved.bmp").toStdString(), other = cwtest::testdata("photos/camera-24.bmp");
+        app->messages.choice = answer < 0 ? SaveChoice::Save : SaveChoice(answer);
+        app->dialogs.saves.push_back(answer < 0 ? std::nullopt : std::optional(saved));
+        app->dialogs.opens.push_back({other});
+        if (trigger == "Clear Image") QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        else if (trigger == "Restore") QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
+        else if (trigger == "Scan Image") QTest::mouseClick(f().ExplorerButton14, Qt::LeftButton);
+        else if (trigger == "main window closed") f().close();
+        else if (trigger == "image window closed") f().MdiArea->subWindowList().front()->close();
+        else if (trigger == "Ctrl+O") {
+            for (QAction* key : f().actions())
+                if (key->shortcuts().contains(QKeySequence("Ctrl+O"))) key->trigger();
+        } else {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+            QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(QPointF(600, 400), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(f().windowHandle(), &enter), QCoreApplication::sendEvent(f().windowHandle(), &drop);
+        }
+        const bool asked = trigger != "Scan Image", goes = asked && answer >= 0 && answer != int(SaveChoice::Cancel);
+        QCOMPARE(app->messages.shown, asked ? std::vector<std::string>{"Save the changes to " + cwtest::testdata("bmp/rgb24.bmp") + "?"}
+                                            : std::vector<std::string>{});
+        QCOMPARE(QFileInfo::exists(QString::fromStdString(saved)), answer == int(SaveChoice::Save));
+        if (answer == int(SaveChoice::Save)) QVERIFY(cwtest::samePixels(readBmp(saved), painted));
+        const bool open = session().imageWindowOpen && session().ws;
+        QCOMPARE(open && cwtest::samePixels(ws().colour, painted) && ws().imageModified && f().isVisible(), !goes);
+        if (!goes) return;
+        if (trigger == "Restore") QVERIFY(open && cwtest::samePixels(ws().colour, ws().source) && !ws().imageModified);
+        else if (trigger == "main window closed") QVERIFY(!f().isVisible());
+        else QCOMPARE(open ? ws().width : subWindows(), trigger.contains("Clear") || trigger.contains("closed") ? 0 : 512);
+    }
+
     // On the smallest display the program runs on, with every bar out and each tool's groups, the window fits and
     // every label and control of its bars and panels shows its whole text.
     void nothingIsCutOff() {
