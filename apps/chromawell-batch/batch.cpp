@@ -329,17 +329,21 @@ private:
             else if (what == "source") writeBmp24(ws.source, path);
             else if (what == "codes") writeWholeFile(path, ws.codes.get(), ws.pixelCount());
             else throw ScriptError("unknown dump " + what);
-        } catch (const SaveError&) {
-            throw OutputError("cannot write " + path);
+        } catch (const SaveError& e) {
+            throw OutputError(cannotWrite(path, e));
         }
+    }
+
+    static std::string cannotWrite(const std::string& path, const SaveError& e) {
+        return "cannot write " + path + (e.error() != 0 ? std::string(": ") + std::strerror(e.error()) : "");
     }
 
     // Dumps replace their file whole, as saves do: a failed one leaves the old file.
     static void writeText(const std::string& path, const std::string& text) {
         try {
             writeWholeFile(path, text.data(), text.size());
-        } catch (const SaveError&) {
-            throw OutputError("cannot write " + path);
+        } catch (const SaveError& e) {
+            throw OutputError(cannotWrite(path, e));
         }
     }
 
