@@ -149,8 +149,7 @@ void loadImage(Session& s, bool fromScanner) {
         s.host.createImageWindow();
         s.imageWindowOpen = true;
         if (isJpegName(s.openFileName)) {
-            if (!ensureScratchFolder(s.scratchFolder)) throw SaveError("scratch folder unusable");
-            const std::string scratch = scratchPath(s.scratchFolder, kScratchBitmap);
+            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
             jpeg = std::make_unique<JpegLoad>(s, scratch);
             decoded = decodeJpegFile(s.openFileName, jpeg.get());
             jpeg->commitScratch();

@@ -1,8 +1,10 @@
 #include "actions/resample.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 #include <optional>
+#include <string>
 #include <unistd.h>
 
 #include "actions/image_window.h"
@@ -11,6 +13,7 @@
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
+#include "core/image_error.h"
 #include "core/outline.h"
 #include "core/progress.h"
 #include "tools/interaction.h"
@@ -25,17 +28,18 @@ std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
     if (!ensureScratchFolder(s.scratchFolder)) return std::nullopt;
     std::string name = scratchPath(s.scratchFolder, "currimg-XXXXXX.bmp");
     const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) throw SaveError("cannot create a file in " + s.scratchFolder, errno);
     ::close(fd);
-    std::optional<Bitmap> back;
+    struct Remove {
+        const std::string& name;
+        ~Remove() { ::unlink(name.c_str()); }
+    } remove{name};
+    writeBmp24(picture, name);
     try {
-        writeBmp24(picture, name);
-        back = readBmp(name);
-    } catch (const std::exception&) {
-        back.reset();
+        return readBmp(name);
+    } catch (const InvalidImage&) {
+        return std::nullopt;
     }
-    ::unlink(name.c_str());
-    return back;
 }
 
 } // namespace
@@ -53,18 +57,22 @@ bool resetClick(Session& s) {
 
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
+    std::string failure = kSetupOutOfMemory;
     try {
         const Bitmap target = resetPicture(ws.display, ws.selectionRect, cropping, s.scale.value);
         ws.selectionRect = Rect{};
         picture = handOver(s, target);
     } catch (const std::bad_alloc&) {
         picture.reset();
+    } catch (const SaveError& e) {
+        // A full disk is not short memory: say which folder could not take the picture.
+        failure = saveFailedMessage("Scratch folder " + s.scratchFolder, e.error());
     }
     if (!picture) {
         // Nothing has changed yet: the picture stays as it was.
         s.progress.setGaugeVisible(true);
         s.progress.end();
-        s.messages.error(kSetupOutOfMemory);
+        s.messages.error(failure);
         return false;
     }
     const bool built = f2Show(s, std::move(picture));
