@@ -1,7 +1,11 @@
 #include "batch.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <functional>
 #include <map>
@@ -9,6 +13,9 @@
 #include <ostream>
 #include <istream>
 #include <stdexcept>
+#include <streambuf>
+
+#include <unistd.h>
 
 #include "actions/action_table.h"
 #include "actions/headless_host.h"
@@ -18,6 +25,7 @@
 #include "codecs/replacing_file.h"
 #include "core/catalogue.h"
 #include "core/progress.h"
+#include "core/regular_file.h"
 #include "document/tool_settings.h"
 #include "tools/interaction.h"
 #include "tools/tool_choice.h"
@@ -156,7 +164,9 @@ public:
             drag(w);
         } else if (cmd == "abort-after") {
             need(w, 2);
-            progress_.abortAtPoll = uint64_t(number(w[1], 1, INT32_MAX));
+            const long poll = number(w[1], 0, INT32_MAX);
+            if (poll < 1) throw ScriptError("abort-after needs a poll count of 1 or more: " + w[1]);
+            progress_.abortAtPoll = uint64_t(poll);
         } else if (cmd == "time") {
             need(w, 2);
             const auto now = std::chrono::steady_clock::now();
@@ -231,9 +241,10 @@ private:
         if (w.size() < 2 || w.size() > 3) throw ScriptError("usage: palette CAPTION");
         if (w[1] == kCustomCaption) {
             if (w.size() != 3 || w[2].size() != 7 || w[2][0] != '#') throw ScriptError("usage: palette Custom #RRGGBB");
-            char* end = nullptr;
-            const unsigned long rgbValue = std::strtoul(w[2].c_str() + 1, &end, 16);
-            if (*end != '\0') throw ScriptError("not a colour: " + w[2]);
+            // Six hex digits and nothing else: strtoul alone would take a sign or blanks.
+            if (!std::all_of(w[2].begin() + 1, w[2].end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
+                throw ScriptError("not a colour: " + w[2]);
+            const unsigned long rgbValue = std::strtoul(w[2].c_str() + 1, nullptr, 16);
             dialogs_.nextColour = int32_t(((rgbValue >> 16) & 0xff) | (rgbValue & 0xff00) | ((rgbValue & 0xff) << 16));
         } else if (w.size() != 2) {
             throw ScriptError("usage: palette CAPTION");
@@ -318,17 +329,21 @@ private:
             else if (what == "source") writeBmp24(ws.source, path);
             else if (what == "codes") writeWholeFile(path, ws.codes.get(), ws.pixelCount());
             else throw ScriptError("unknown dump " + what);
-        } catch (const SaveError&) {
-            throw OutputError("cannot write " + path);
+        } catch (const SaveError& e) {
+            throw OutputError(cannotWrite(path, e));
         }
+    }
+
+    static std::string cannotWrite(const std::string& path, const SaveError& e) {
+        return "cannot write " + path + (e.error() != 0 ? std::string(": ") + std::strerror(e.error()) : "");
     }
 
     // Dumps replace their file whole, as saves do: a failed one leaves the old file.
     static void writeText(const std::string& path, const std::string& text) {
         try {
             writeWholeFile(path, text.data(), text.size());
-        } catch (const SaveError&) {
-            throw OutputError("cannot write " + path);
+        } catch (const SaveError& e) {
+            throw OutputError(cannotWrite(path, e));
         }
     }
 
@@ -381,12 +396,57 @@ private:
 
 } // namespace
 
+namespace {
+
+// Longer lines are no script's: a runaway one is refused before it fills memory.
+constexpr size_t kMaxLineBytes = size_t(1) << 20;
+
+// The script read from a descriptor. A failed read throws rather than
+// looking like the end of the script, which would drop the lines after it.
+class ScriptSource final : public std::streambuf {
+public:
+    ScriptSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+
+protected:
+    int_type underflow() override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) throw ScriptError("cannot read " + name_ + ": " + std::strerror(errno));
+            if (got == 0) return traits_type::eof();
+            setg(buffer_, buffer_, buffer_ + got);
+            return traits_type::to_int_type(buffer_[0]);
+        }
+    }
+
+private:
+    int fd_;
+    std::string name_;
+    char buffer_[65536];
+};
+
+// The next line without its end of line; false once the script has ended.
+bool nextLine(std::streambuf& in, std::string& line) {
+    line.clear();
+    int c = in.sbumpc();
+    if (c == std::char_traits<char>::eof()) return false;
+    for (; c != std::char_traits<char>::eof() && c != '\n'; c = in.sbumpc()) {
+        if (c == 0) throw ScriptError("the line holds a NUL byte");
+        if (line.size() == kMaxLineBytes) throw ScriptError("the line is longer than 1 MB");
+        line += char(c);
+    }
+    return true;
+}
+
+} // namespace
+
 int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {
     Runner runner(out, err, scratchFolder);
     std::string line;
     std::vector<std::string> words;
-    for (long n = 1; std::getline(in, line); ++n) {
+    for (long n = 1;; ++n) {
         try {
+            if (!nextLine(*in.rdbuf(), line)) break;
             if (!splitWords(line, words)) throw ScriptError("unterminated quote");
             if (words.empty() || words[0][0] == '#') continue;
             runner.run(words);
@@ -401,6 +461,23 @@ int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std:
         }
     }
     return runner.outputFailed ? 1 : 0;
+}
+
+int runScriptFile(const std::string& path, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {
+    int fd = 0;
+    if (path != "-") {
+        try {
+            fd = RegularFile(path).release();
+        } catch (const FileReadError& e) {
+            err << "cannot read " << e.what() << '\n';
+            return 2;
+        }
+    }
+    ScriptSource source(fd, path == "-" ? "standard input" : path);
+    std::istream in(&source);
+    const int status = runScript(in, out, err, scratchFolder);
+    if (fd != 0) ::close(fd);
+    return status;
 }
 
 } // namespace cw

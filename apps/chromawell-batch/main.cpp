@@ -1,6 +1,5 @@
 // chromawell-batch SCRIPT | -
 #include <QCoreApplication>
-#include <fstream>
 #include <iostream>
 
 #include "batch.h"
@@ -16,13 +15,6 @@ int main(int argc, char** argv) {
         std::cerr << "usage: chromawell-batch SCRIPT (or - for standard input)\n";
         return 2;
     }
-    const std::string script = argv[1];
     const cw::ProgramScratch scratch(cw::scratchFolderLocation());
-    if (script == "-") return cw::runScript(std::cin, std::cout, std::cerr, scratch.folder());
-    std::ifstream in(script);
-    if (!in) {
-        std::cerr << "cannot read " << script << '\n';
-        return 2;
-    }
-    return cw::runScript(in, std::cout, std::cerr, scratch.folder());
+    return cw::runScriptFile(argv[1], std::cout, std::cerr, scratch.folder());
 }

@@ -2,8 +2,7 @@
 
 #include <atomic>
 #include <cctype>
-#include <climits>
-#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -150,8 +149,7 @@ void loadImage(Session& s, bool fromScanner) {
         s.host.createImageWindow();
         s.imageWindowOpen = true;
         if (isJpegName(s.openFileName)) {
-            if (!ensureScratchFolder(s.scratchFolder)) throw SaveError("scratch folder unusable");
-            const std::string scratch = scratchPath(s.scratchFolder, kScratchBitmap);
+            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
             jpeg = std::make_unique<JpegLoad>(s, scratch);
             decoded = decodeJpegFile(s.openFileName, jpeg.get());
             jpeg->commitScratch();
@@ -200,14 +198,9 @@ void restoreImage(Session& s) {
     setCropPending(s, false);
 }
 
-// A user's save onto a symbolic link updates the file the link points to;
-// the replace-by-rename below would otherwise turn the link into a file.
-static std::string saveTarget(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::realpath(path.c_str(), resolved))
-        return resolved;
-    return path;
+std::string saveFailedMessage(const std::string& where, int error) {
+    if (error == 0) return kSaveFailedMessage;
+    return std::string(kSaveFailedMessage) + " " + where + ": " + std::strerror(error);
 }
 
 // The name a save writes: a name without an extension gets the first
@@ -242,14 +235,20 @@ bool saveImageAs(Session& s) {
     if (::stat(name.c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return false;
 
     s.progress.begin(kPhaseSaving, {.hideGauge = true, .hideAbort = true});
+    std::optional<std::string> failure;
     try {
         // The working picture: the display also holds the anchor marks and
         // the outlines drawn over it for the user.
-        writeBmp24(s.ws->colour, saveTarget(name));
+        writeBmp24(s.ws->colour, name);
+    } catch (const SaveError& e) {
+        failure = saveFailedMessage(name, e.error());
     } catch (const std::exception&) {
+        failure = kSaveFailedMessage;
+    }
+    if (failure) {
         // The picture stays open and the old file, if any, untouched: the
         // user can save again elsewhere.
-        s.messages.error(kSaveFailedMessage);
+        s.messages.error(*failure);
         s.progress.setAbortVisible(true);
         s.progress.setGaugeVisible(true);
         if (s.progress.visible()) s.progress.end();

@@ -32,6 +32,10 @@ struct WrittenFormat {
 };
 inline constexpr WrittenFormat kWrittenFormats[] = {{"MS Windows bitmap", ".bmp"}};
 
+// The designed message, followed by what the system said about `where` when
+// it gave an errno (`error`), so that a cause other than a full disk is named.
+std::string saveFailedMessage(const std::string& where, int error);
+
 // The extension from the last "." after the last "/", "\" or ":", dot included.
 std::string fileExtension(const std::string& name);
 bool isJpegName(const std::string& name);

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <optional>
+#include <string>
 #include <unistd.h>
 
 #include "actions/image_window.h"
@@ -10,6 +11,7 @@
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
+#include "core/image_error.h"
 #include "core/outline.h"
 #include "core/progress.h"
 #include "tools/interaction.h"
@@ -25,15 +27,17 @@ namespace {
 std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
     if (!ensureScratchFolder(s.scratchFolder)) return std::nullopt;
     const std::string name = scratchPath(s.scratchFolder, kResampleBitmap);
-    std::optional<Bitmap> back;
+    // Gone whichever way the hand-over ends; a write that fails says why.
+    struct Remove {
+        const std::string& name;
+        ~Remove() { ::unlink(name.c_str()); }
+    } remove{name};
+    writeBmp24(picture, name);
     try {
-        writeBmp24(picture, name);
-        back = readBmp(name);
-    } catch (const std::exception&) {
-        back.reset();
+        return readBmp(name);
+    } catch (const InvalidImage&) {
+        return std::nullopt;
     }
-    ::unlink(name.c_str());
-    return back;
 }
 
 } // namespace
@@ -52,6 +56,7 @@ bool resetClick(Session& s) {
     s.progress.begin(kPhaseInitialising, {.hideGauge = true});
     std::optional<Bitmap> picture;
     bool changed = ws.imageModified || s.reworked || s.controls.forceGray;
+    std::string failure = kSetupOutOfMemory;
     try {
         const Bitmap target = resetPicture(ws.display, ws.selectionRect, cropping, s.scale.value);
         changed |= target.width() != ws.width || target.height() != ws.height;
@@ -59,12 +64,15 @@ bool resetClick(Session& s) {
         picture = handOver(s, target);
     } catch (const std::bad_alloc&) {
         picture.reset();
+    } catch (const SaveError& e) {
+        // A full disk is not short memory: say which folder could not take the picture.
+        failure = saveFailedMessage("Scratch folder " + s.scratchFolder, e.error());
     }
     if (!picture) {
         // Nothing has changed yet: the picture stays as it was.
         s.progress.setGaugeVisible(true);
         s.progress.end();
-        s.messages.error(kSetupOutOfMemory);
+        s.messages.error(failure);
         return false;
     }
     const bool built = f2Show(s, std::move(picture));

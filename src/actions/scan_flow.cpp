@@ -47,9 +47,8 @@ ScanOutcome scanImageClick(Session& s, ScanUi& ui, ScannerPort& scanner) {
 
     out.acquired = scanner.imageCount();
     if (out.acquired > 0) {
-        const std::string path = scratchPath(s.scratchFolder, kScanBitmap);
         try {
-            if (!ensureScratchFolder(s.scratchFolder)) throw SaveError("scratch folder unusable");
+            const std::string path = scratchFile(s.scratchFolder, kScanBitmap);
             writeBmp24(scanner.image(0), path);
             s.openFileName = path;
             out.written = true;

@@ -1,8 +1,15 @@
 #include "actions/scratch.h"
 
 #include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "codecs/replacing_file.h"
 
 namespace cw {
 
@@ -36,6 +43,36 @@ bool ensureScratchFolder(const std::string& folder) {
 
 std::string scratchPath(const std::string& folder, const char* name) {
     return folder + "/" + name;
+}
+
+// Removes `name` from the folder open as `parent` through descriptors, so
+// that no link on the way is followed; a folder goes with what it holds, down
+// to a depth that keeps the descriptors open at once few.
+static void removeEntry(int parent, const char* name, int depth) {
+    if (::unlinkat(parent, name, 0) == 0 || errno != EISDIR || depth == 0) return;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    std::vector<std::string> entries;
+    while (const dirent* e = ::readdir(dir))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) entries.push_back(e->d_name);
+    for (const std::string& e : entries) removeEntry(fd, e.c_str(), depth - 1);
+    ::closedir(dir);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+std::string scratchFile(const std::string& folder, const char* name) {
+    if (!ensureScratchFolder(folder)) throw SaveError("scratch folder unusable: " + folder);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) throw SaveError("cannot open the scratch folder " + folder, errno);
+    struct stat st;
+    if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) removeEntry(fd, name, 32);
+    ::close(fd);
+    return scratchPath(folder, name);
 }
 
 } // namespace cw

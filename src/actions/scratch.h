@@ -18,4 +18,11 @@ bool ensureScratchFolder(const std::string& folder);
 
 std::string scratchPath(const std::string& folder, const char* name);
 
+// The path of the scratch file `name`, ready to be written: the folder made
+// as above, and whatever stands at that name that is not a regular file (a
+// folder with all it holds, a link, never what the link points to) removed,
+// since the program owns the folder and nothing else may block its file.
+// Throws SaveError when the folder cannot be made private.
+std::string scratchFile(const std::string& folder, const char* name);
+
 } // namespace cw

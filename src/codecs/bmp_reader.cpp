@@ -1,16 +1,13 @@
 #include "codecs/bmp_reader.h"
 
 #include "core/image_error.h"
+#include "core/regular_file.h"
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdint>
+#include <memory>
+#include <new>
 
 namespace cw {
 namespace {
@@ -286,36 +283,22 @@ Bitmap decodeBmp(const uint8_t* data, size_t size) {
 }
 
 Bitmap readBmp(const std::string& path) {
-    // O_NONBLOCK so that a FIFO given as a picture cannot stall the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw InvalidImage("cannot open " + path + ": " + std::strerror(errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        throw InvalidImage("cannot read " + path + ": " + std::strerror(err));
+    try {
+        const RegularFile file(path);
+        if (file.size() == 0) refuse("the file is empty");
+        // Read, not mapped: a file another program cuts short while it is
+        // mapped kills the reader (SIGBUS); a short read is just a damaged file.
+        const size_t size = size_t(file.size());
+        ensureMemoryFor(size);
+        const std::unique_ptr<uint8_t[]> data(new uint8_t[size]);
+        const size_t got = file.read(data.get(), size, 0);
+        if (got < size)
+            refuse(path + " ended after " + std::to_string(got) + " of its " + std::to_string(size) +
+                   " bytes while it was read");
+        return decodeBmp(data.get(), size);
+    } catch (const FileReadError& e) {
+        throw InvalidImage(e.what());
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        refuse(path + " is not a regular file");
-    }
-    if (st.st_size == 0) {
-        ::close(fd);
-        refuse("the file is empty");
-    }
-    const size_t size = size_t(st.st_size);
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    const int mapErr = errno;
-    ::close(fd);
-    if (map == MAP_FAILED) throw InvalidImage("cannot read " + path + ": " + std::strerror(mapErr));
-    ::madvise(map, size, MADV_SEQUENTIAL);
-
-    struct Unmap {
-        void* p;
-        size_t n;
-        ~Unmap() { ::munmap(p, n); }
-    } unmap{map, size};
-    return decodeBmp(static_cast<const uint8_t*>(map), size);
 }
 
 } // namespace cw

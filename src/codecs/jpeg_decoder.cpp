@@ -1,8 +1,9 @@
 #include "codecs/jpeg_decoder.h"
 
 #include "core/image_error.h"
+#include "core/regular_file.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -151,6 +152,23 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// A pipe or device could stall the open or feed the marker reader for ever.
+std::FILE* openRegular(const std::string& path) {
+    int fd = -1;
+    try {
+        fd = RegularFile(path).release();
+    } catch (const FileReadError& e) {
+        throw InvalidImage(e.what());
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        throw InvalidImage(path + ": " + std::strerror(err));
+    }
+    return file;
+}
+
 [[noreturn]] void fail(const ErrorState& err) {
     if (err.outOfMemory) throw std::bad_alloc();
     throw InvalidImage(err.message);
@@ -159,12 +177,7 @@ struct FileCloser {
 } // namespace
 
 Bitmap decodeJpegFile(const std::string& path, JpegRowListener* listener) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
-    if (!file) throw InvalidImage("Cannot open file: " + std::string(std::strerror(errno)));
-    // A device or pipe could feed the marker reader forever.
-    struct stat st;
-    if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
-        throw InvalidImage("Not a regular file");
+    std::unique_ptr<std::FILE, FileCloser> file(openRegular(path));
 
     Decompressor d;
     if (!readHeader(d, file.get())) fail(d.err);

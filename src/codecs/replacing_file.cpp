@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,34 @@ namespace cw {
 namespace {
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-    throw SaveError(what + " " + path + ": " + std::strerror(err));
+    throw SaveError(what + " " + path + ": " + std::strerror(err), err);
+}
+
+// Where a file written to `path` lands: through every symbolic link, to the
+// name the last one gives, which need not exist yet.
+std::string linkTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0;; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        if (hops == 40) fail("cannot write", path, ELOOP);
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(target.c_str(), link, sizeof link);
+        if (n < 0) fail("cannot write", path, errno);
+        if (size_t(n) == sizeof link) fail("cannot write", path, ENAMETOOLONG);
+        const std::string named(link, size_t(n));
+        const size_t slash = target.rfind('/');
+        target = named[0] == '/' || slash == std::string::npos ? named : target.substr(0, slash + 1) + named;
+    }
+}
+
+// Whether the user who saves may not change the file, by its mode, as an
+// editor decides: the folder may let the file be replaced all the same. The
+// super-user may write anything, so for it a file without any write bit is
+// the one kept.
+bool writeProtected(const std::string& path, const struct stat& st) {
+    if (::geteuid() == 0) return (st.st_mode & 0222) == 0;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
 }
 
 // Read from /proc rather than by umask(0)/umask(old), which would briefly
@@ -101,21 +129,22 @@ void removeUnfinishedFiles() {
         if (slot.state.load() == kHeld) ::unlink(slot.path);
 }
 
-ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
-    const size_t slash = path.rfind('/');
-    folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty() || name == "." || name == "..") throw SaveError("not a file name: " + path);
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path), target_(linkTarget(path)) {
+    const size_t slash = target_.rfind('/');
+    folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") throw SaveError("not a file name: " + path, EISDIR);
 
     struct stat old;
-    replacing_ = ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    replacing_ = ::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (replacing_ && writeProtected(target_, old)) fail("cannot replace", path, EACCES);
     mode_ = replacing_ ? (old.st_mode & 0777) : (0666 & ~currentUmask());
     if (replacing_) {
         oldUid_ = old.st_uid;
         oldGid_ = old.st_gid;
     }
 
-    std::string pattern = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + "." +
+    std::string pattern = (slash == std::string::npos ? "" : target_.substr(0, slash + 1)) + "." +
                           name.substr(0, 200) + ".XXXXXX";
     std::vector<char> tempName(pattern.begin(), pattern.end());
     tempName.push_back('\0');
@@ -154,8 +183,8 @@ void ReplacingFile::commit(bool durable) {
     // so that a crash leaves the old data or the new; for a copy that need
     // not survive a crash that costs tens of milliseconds per large picture
     // for nothing, and taking the old file away first avoids it.
-    if (!durable && replacing_) ::unlink(path_.c_str());
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("cannot replace", path_, errno);
+    if (!durable && replacing_) ::unlink(target_.c_str());
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) fail("cannot replace", path_, errno);
     committed_ = true;
     releaseName(slot_);
     slot_ = -1;

@@ -10,15 +10,22 @@ namespace cw {
 // A file could not be written. The file that was there before is untouched.
 class SaveError : public std::runtime_error {
 public:
-    explicit SaveError(const std::string& why) : std::runtime_error(why) {}
+    // `error`: the errno the system refused with, 0 when the cause was not the system's.
+    explicit SaveError(const std::string& why, int error = 0) : std::runtime_error(why), error_(error) {}
+    int error() const { return error_; }
+
+private:
+    int error_;
 };
 
 // A file written beside `path` under a hidden temporary name and renamed over
 // it only when complete, so `path` is either the old file or the whole new
-// one. rename() replaces a symbolic link itself instead of writing through
-// it, so this never follows a link. A regular file's permission bits (and,
-// for a privileged user, its owner) are kept; a new file, or one replacing a
-// link, gets 0666 & ~umask. Failures throw SaveError.
+// one. Where `path` is a symbolic link, the file it names is the one
+// replaced, whether or not it exists yet, as editors write through a link.
+// A regular file's permission bits (and, for a privileged user, its owner)
+// are kept; a new file gets 0666 & ~umask. A file its mode keeps from the
+// user is not replaced, even where the folder would allow it. Failures throw
+// SaveError.
 class ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& path);
@@ -37,7 +44,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    std::string path_, folder_, temp_;
+    std::string path_, target_, folder_, temp_;
     int fd_ = -1;
     mode_t mode_ = 0;
     int slot_ = -1;  // where removeUnfinishedFiles() finds the temporary file

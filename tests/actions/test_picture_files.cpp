@@ -118,9 +118,9 @@ TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     f.s.ws->imageModified = true;
     const std::string out = f.dir / "out.bmp", notAFolder = f.dir / "file";
     std::ofstream(notAFolder) << "x";
-    for (const std::string& target : {f.dir / "missing/out.bmp", notAFolder + "/out.bmp"}) {
+    for (const auto& [target, why] : {std::pair(f.dir / "missing/out.bmp", ": No such file or directory"), std::pair(notAFolder + "/out.bmp", ": Not a directory")}) {
         f.save(target);
-        EXPECT_EQ(f.messages.shown, std::vector<std::string>{kSaveFailedMessage}) << target;
+        EXPECT_EQ(f.messages.shown, std::vector<std::string>{kSaveFailedMessage + (" " + target) + why}) << target;
         EXPECT_TRUE(f.s.imageWindowOpen && f.s.ws && f.s.ws->imageModified && f.s.mainEnabled && !f.progress.visible() &&
                     f.progress.abortVisible() && f.progress.gaugeVisible()) << target;
     }

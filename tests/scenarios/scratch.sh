@@ -30,6 +30,12 @@ a=$(cd "$T" && echo "$A"-*)
 listed "$a" "$dead" "$dead-6" "$live"
 [ -f "$W/elsewhere/wkf.bmp" ] && [ -f "$T/$a/wkf.bmp" ] && [ "$(stat -c %a "$T/$a")" = 700 ] || fail "A's folder: $(ls -lR "$W")"
 
+# A folder in the scratch bitmap's place is A's to clear, without following a link in it: the next JPEG loads.
+rm "$T/$a/wkf.bmp"; mkdir -p "$T/$a/wkf.bmp/deeper"; ln -s "$W/elsewhere" "$T/$a/wkf.bmp/deeper/out"
+printf 'load "%s"\ndump source "%s"\n' "$DATA/photos/camera.jpg" "$W/a2.bmp" >&3
+await "$W/a2.bmp"
+cmp -s "$W/a.bmp" "$W/a2.bmp" && [ -f "$T/$a/wkf.bmp" ] && [ -f "$W/elsewhere/wkf.bmp" ] || fail "wkf.bmp folder: $(ls -lR "$W")"
+
 # B loads another photo and ends, taking its folder along; A gets its own picture back.
 printf 'load "%s"\n' "$DATA/photos/coffee.jpg" | "$BATCH" - || fail "B: $(cat "$W/err")"
 printf 'restore\ndump display "%s"\n' "$W/a-restored.bmp" >&3
