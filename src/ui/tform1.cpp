@@ -88,10 +88,12 @@ TForm1::TForm1(Services services)
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == MdiArea->viewport() && e->type() == QEvent::Resize) fitImageWindow();
+    if (e->type() == QEvent::Resize && watched == MdiArea->viewport()) fitImageWindow();
     // The image window closed from its frame is Clear Image by other means;
-    // when the program closes it, Clear Image has asked already.
-    if (watched == subWindow_ && e->type() == QEvent::Close && !closingImage_ && !settleUnsavedChanges(*session_)) {
+    // when the program closes it, Clear Image has asked already. (The type
+    // first: the frame also sends events while it is being destroyed, when
+    // it is no longer one to compare with.)
+    if (e->type() == QEvent::Close && watched == subWindow_ && !closingImage_ && !settleUnsavedChanges(*session_)) {
         e->ignore();
         return true;
     }
