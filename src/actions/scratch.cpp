@@ -45,6 +45,20 @@ std::string scratchPath(const std::string& folder, const char* name) {
     return folder + "/" + name;
 }
 
+std::vector<std::string> namesIn(int folder) {
+    std::vector<std::string> names;
+    const int copy = ::dup(folder);
+    DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
+    if (!dir) {
+        if (copy >= 0) ::close(copy);
+        return names;
+    }
+    while (const dirent* e = ::readdir(dir))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    ::closedir(dir);
+    return names;
+}
+
 // Removes `name` from the folder open as `parent` through descriptors, so
 // that no link on the way is followed; a folder goes with what it holds, down
 // to a depth that keeps the descriptors open at once few.
@@ -52,16 +66,8 @@ static void removeEntry(int parent, const char* name, int depth) {
     if (::unlinkat(parent, name, 0) == 0 || errno != EISDIR || depth == 0) return;
     const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    std::vector<std::string> entries;
-    while (const dirent* e = ::readdir(dir))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) entries.push_back(e->d_name);
-    for (const std::string& e : entries) removeEntry(fd, e.c_str(), depth - 1);
-    ::closedir(dir);
+    for (const std::string& e : namesIn(fd)) removeEntry(fd, e.c_str(), depth - 1);
+    ::close(fd);
     ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The private per-user folder that holds scratch bitmaps.
 #include <string>
+#include <vector>
 
 namespace cw {
 
@@ -17,6 +18,11 @@ inline constexpr const char* kResampleBitmap = "currimg.bmp";
 bool ensureScratchFolder(const std::string& folder);
 
 std::string scratchPath(const std::string& folder, const char* name);
+
+// The names in the folder open as descriptor `folder`, but "." and "..";
+// read through a copy of the descriptor, which stays the caller's. Empty
+// when the folder cannot be read.
+std::vector<std::string> namesIn(int folder);
 
 // The path of the scratch file `name`, ready to be written: the folder made
 // as above, and whatever stands at that name that is not a regular file (a

@@ -76,36 +76,23 @@ void removeFolder(int parent, const char* name) {
     const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st;
-    DIR* dir = ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
-        ::close(fd);
-        return;
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) {
+        for (const std::string& e : namesIn(fd)) ::unlinkat(fd, e.c_str(), 0);  // refuses a folder
+        ::unlinkat(parent, name, AT_REMOVEDIR);
     }
-    std::vector<std::string> entries;
-    while (const dirent* e = ::readdir(dir))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) entries.push_back(e->d_name);
-    for (const std::string& e : entries) ::unlinkat(fd, e.c_str(), 0);  // refuses a folder
-    ::closedir(dir);
-    ::unlinkat(parent, name, AT_REMOVEDIR);
+    ::close(fd);
 }
 
 void removeLeftovers(const std::string& privateFolder, const std::string& own) {
     const int fd = ::open(privateFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return;
-    }
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir)) names.push_back(e->d_name);
-    for (const std::string& name : names) {
+    for (const std::string& name : namesIn(fd)) {
         const auto owner = ownerOf(name.c_str());
         struct stat st;
         if (!owner || name == own || ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && !stillRuns(*owner)) removeFolder(fd, name.c_str());
     }
-    ::closedir(dir);
+    ::close(fd);
 }
 
 // What a signal handler removes: built before it is armed, read only after.
