@@ -15,7 +15,8 @@ void autoFinishClick(Session& s) {
     s.tools.layered = false;
     if (s.imageWindowOpen && s.ws) {
         finishup(s, FinishupMode::Recolour);
-        if (!s.controls.unmaskOnly) finishup(s, FinishupMode::Fill);
+        if (!s.controls.unmaskOnly)
+            finishup(s, s.controls.finishMode == kFinishEdgeAware ? FinishupMode::FillEdgeAware : FinishupMode::Fill);
         s.controls.layeredShown = true;
         s.tools.paintMode = kPaintInteractive;
     }

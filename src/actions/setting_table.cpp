@@ -17,6 +17,8 @@ using K = SettingKind;
 
 constexpr std::string_view kScopeWords[] = {"connected", "image-wide"};
 static_assert(kScopeConnected == 0 && kScopeImageWide == 1, "scope words follow the scope values");
+constexpr std::string_view kFinishModeWords[] = {"rays", "edge-aware"};
+static_assert(kFinishRays == 0 && kFinishEdgeAware == 1, "finish-mode words follow the mode values");
 constexpr std::string_view kPaintModeWords[] = {"interactive", "masked"};
 static_assert(kPaintInteractive == 0 && kPaintMasked == 1, "paint-mode words follow the mode values");
 
@@ -40,6 +42,8 @@ const Setting kSettings[] = {
      [](Document& d, int32_t v) { d.controls.autoMarkUp = v != 0; }},
     {"unmask-only", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.controls.unmaskOnly; },
      [](Document& d, int32_t v) { d.controls.unmaskOnly = v != 0; }},
+    {"finish-mode", K::Choice, 0, 1, kFinishModeWords, [](const Document& d) { return int32_t(d.controls.finishMode); },
+     [](Document& d, int32_t v) { d.controls.finishMode = v; }},
     {"remark", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.controls.reMark; },
      [](Document& d, int32_t v) { d.controls.reMark = v != 0; }},
     {"complexity", K::Int, kComplexityRange.min, kComplexityRange.max, {},
@@ -96,6 +100,8 @@ const Setting kSettings[] = {
     {"light-blue", K::Bool, 0, 1, {}, lightOn<kLightBlue>, setLight<kLightBlue>},
     {"invert", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.effects.invertOn; },
      [](Document& d, int32_t v) { d.effects.invertOn = v != 0; }},
+    {"natural-light", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.effects.naturalLight; },
+     [](Document& d, int32_t v) { d.effects.naturalLight = v != 0; }},
     {"pressure", K::Int, kPressureMin, kPressureMax, {}, [](const Document& d) { return d.palette.pressure; },
      [](Document& d, int32_t v) { pressureChange(d.palette, v); }},
     {"undo-enabled", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.pointer.undoEnabled; },

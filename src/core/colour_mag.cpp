@@ -1,13 +1,44 @@
 #include "core/colour_mag.h"
 
 #include <algorithm>
+#include <array>
+#include <mutex>
 
 #include "core/effects.h"
+#include "core/natural_light.h"
 #include "core/palette_networks.h"
 
 namespace cw {
 
 namespace detail {
+
+const uint32_t* naturalPixels(uint8_t slot) {
+    static std::array<std::array<uint32_t, 256>, PaletteTables::kGraySlot + 1> rows;
+    static std::once_flag built;
+    std::call_once(built, [] {
+        const PaletteTables& t = paletteTables();
+        for (size_t s = 0; s < rows.size(); ++s) rows[s] = naturalTable(t.pixels[s]);
+    });
+    return rows[slot].data();
+}
+
+namespace {
+
+// naturalColour for the colours of the full path, remembered: a stroke or a
+// pass meets the same few colours at the same levels again and again.
+uint32_t naturalColourRemembered(uint32_t colour, int gray) {
+    struct Entry {
+        uint64_t key = 0;  // the colour's 24 bits and the gray, plus one: 0 is never a key
+        uint32_t value = 0;
+    };
+    thread_local std::array<Entry, 4096> entries;
+    const uint64_t key = (uint64_t(colour & 0xffffffu) << 8 | uint64_t(gray)) + 1;
+    Entry& e = entries[size_t((key * 0x9e3779b97f4a7c15ull) >> 52)];
+    if (e.key != key) e = {key, naturalColour(colour, gray)};
+    return e.value;
+}
+
+} // namespace
 
 void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
     Workspace& ws = ctx.ws;
@@ -35,6 +66,7 @@ void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
     if (ctx.effects.invertOn) c = {255 - c.r, 255 - c.g, 255 - c.b};
 
     colour = rgb(uint32_t(c.r), uint32_t(c.g), uint32_t(c.b));
+    if (ctx.effects.naturalLight) colour = naturalColourRemembered(colour, grayOf(channelsOf(source)));
     ws.codes[i] = int8_t(uint8_t(code));
 }
 

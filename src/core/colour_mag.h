@@ -22,19 +22,24 @@ struct ColourMagContext {
 };
 
 namespace detail {
+// The natural-light row of table slot `slot` of paletteTables(): each colour
+// moved to the lightness of its gray level. Built for all slots on first use.
+const uint32_t* naturalPixels(uint8_t slot);
+
 inline bool merging(const ColourMagContext& ctx) {
     return ctx.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
            ctx.selection.markerColour == kMarkerMerge;
 }
 // The colours by gray level that ColourMag gives with `code` when nothing
 // applies on top (a palette of the gray level alone; no effects, merging or
-// inversion), or null. Valid until the settings change.
+// inversion; with natural light, its row at the gray's lightness), or null.
+// Valid until the settings change.
 inline const uint32_t* plainTable(const ColourMagContext& ctx, int32_t code) {
     const PaletteTables& t = ctx.tables;
     const EffectSettings& fx = ctx.effects;
     if (uint32_t(code) < t.kind.size() && t.kind[size_t(code)] == PaletteKind::Table &&
         (fx.ambient | fx.intensity | fx.saturation) == 0 && !fx.invertOn && !merging(ctx))
-        return t.pixels[t.slot[size_t(code)]].data();
+        return fx.naturalLight ? naturalPixels(t.slot[size_t(code)]) : t.pixels[t.slot[size_t(code)]].data();
     return nullptr;
 }
 // The steps from reading the source pixel on, for pixel index i, in full.

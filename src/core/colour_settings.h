@@ -28,6 +28,8 @@ struct EffectSettings {
     int32_t saturation = 0;   // -10..10
     std::array<bool, 5> lights{true, false, false, false, false};  // white, yellow, red, green, blue
     bool invertOn = false;
+    // Every written colour keeps the lightness of the photo's own pixel.
+    bool naturalLight = false;
 };
 
 inline constexpr int kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kToolRectangle = 4;

@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 
+#include "core/edge_aware_fill.h"
 #include "core/markup.h"
 #include "core/progress.h"
 
@@ -248,21 +249,27 @@ Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress
     WindowLock windows(progress);
     PlainTableCache tables(ctx);
     std::optional<FillRays> rays;
+    std::optional<EdgeAwareFill> regions;
     bool runnable = true;
-    if (mode == FinishupMode::Fill) {
-        try {
-            rays.emplace(ws.codes.get(), w, h);
-        } catch (const std::bad_alloc&) {
-            runnable = false;  // nothing has been written yet
+    int rowsFrom = 0;  // where the rows' share of the gauge starts
+    try {
+        if (mode == FinishupMode::Fill) rays.emplace(ws.codes.get(), w, h);
+        if (mode == FinishupMode::FillEdgeAware) {
+            rowsFrom = 50;
+            runnable = regions.emplace(ctx).grow(progress, 0, rowsFrom);
         }
+    } catch (const std::bad_alloc&) {
+        runnable = false;  // nothing has been written yet
     }
     for (int32_t y = 0; runnable && y < h; ++y) {
         if (progress.poll()) break;
-        progress.report(int(int64_t(y) * 100 / h));
+        progress.report(rowsFrom + int(int64_t(y) * (100 - rowsFrom) / h));
         if (rays) fillRow(ctx, tables, *rays, y);
+        else if (regions) regions->fillRow(tables, y);
         else recolourRow(ctx, tables, y);
     }
     rays.reset();
+    regions.reset();
 
     // No abort test here: the codes the pass wrote must all become positive.
     progress.setPhase(kPhasePostProcessing);

@@ -13,6 +13,8 @@ inline constexpr const char* kPhaseFinishup = "Auto Finish-up in process....";
 enum class FinishupMode {
     Recolour,  // every coloured pixel gets its colour again from its own code
     Fill,      // every uncoloured pixel takes the code most of its eight rays meet first
+    FillEdgeAware,  // every uncoloured pixel takes the code of the region it is joined to
+                    // across the weakest edges (core/edge_aware_fill.h)
 };
 
 // Finishup(mode) over ctx.ws. Fill: only the colouring from before the pass
@@ -21,7 +23,9 @@ enum class FinishupMode {
 // codes the pass wrote are made ordinary (positive) whatever happened. Runs
 // its own progress frame, locked, and ends with the display showing the
 // working picture. Returns the part of the display redrawn, exclusive bounds:
-// the whole picture.
+// the whole picture. FillEdgeAware finds its regions before it writes
+// anything: an abort then leaves the picture as it was; later, its rows are
+// coloured and an abort stops them as Fill's do.
 Rect finishup(const ColourMagContext& ctx, FinishupMode mode, Progress& progress);
 
 } // namespace cw

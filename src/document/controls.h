@@ -15,6 +15,10 @@ inline constexpr SpinRange kObjectivityRange{1, 100, 10};    // SpinEdit3
 inline constexpr SpinRange kSeparationRange{1, 100, 10};     // SpinEdit5
 inline constexpr SpinRange kScalePercentRange{1, 100, 100};  // SpinEdit6
 
+// How finish-up fills the uncoloured pixels: the vote of the eight rays, or
+// the regions grown along the photo's edges.
+inline constexpr int kFinishRays = 0, kFinishEdgeAware = 1;
+
 // Values of the main window's controls.
 struct MainControls {
     int complexity = kComplexityRange.initial;
@@ -28,6 +32,7 @@ struct MainControls {
     bool autoMarkUp = false;  // CheckBox7: Process ends with a fresh mark-up
     bool reMark = false;      // CheckBox11: the Mark-up button first discards all colouring
     bool layeredShown = true; // CheckBox10 visible and enabled; AutoFinish turns it back on
+    int finishMode = kFinishRays;
 };
 
 // The engine's copies, refreshed by valSet.

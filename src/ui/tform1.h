@@ -106,6 +106,7 @@ public:
     QCheckBox* CheckBox1;   // Force Gray
     QCheckBox* CheckBox7;   // Auto Mark-up
     QCheckBox* CheckBox2;   // Un-mask Only (extra)
+    QCheckBox* EdgeAwareFinish;  // finish-up along the picture's edges
 
     QFrame* Panel3;                 // processing bar
     QPushButton* ExplorerButton2;   // Mark-up
@@ -153,6 +154,7 @@ public:
     QRadioButton* PaintInteractive;
     QRadioButton* PaintMasked;
     QCheckBox* CheckBox12;   // Invert
+    QCheckBox* NaturalLight;  // colours keep the photo's lightness
     QPushButton* Button2;    // Re-set
 
     QFrame* Panel2;   // current selections

@@ -217,6 +217,9 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     ExplorerButton5 = explorerButton(Panel7, "ExplorerButton5");
     ExplorerButton3 = explorerButton(Panel7, "ExplorerButton3", "Restore Current Image from Original");
     ExplorerButton13 = explorerButton(Panel7, "ExplorerButton13", "Automatically Colour/ Finish-up rest of the Image");
+    EdgeAwareFinish = checkBox(Panel7, "EdgeAwareFinish", "Edge-aware",
+                               "Checked: AutoFinish grows each coloured region up to the picture's edges.\n"
+                               "Unchecked: each pixel takes the colour most of its eight straight lines meet first.");
     ExplorerButton4 = explorerButton(Panel7, "ExplorerButton4");
     ExplorerButton15 = explorerButton(Panel7, "ExplorerButton15");
     box(Panel7)->addStretch();
@@ -239,6 +242,7 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     controls_.bind(CheckBox1, "force-gray");
     controls_.bind(CheckBox7, "auto-markup");
     controls_.bind(CheckBox2, "unmask-only");
+    controls_.bind(EdgeAwareFinish, "finish-mode");
 }
 
 void TForm1::buildProcessingBar(QWidget* parent) {
@@ -380,6 +384,8 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     controls_.bind(PaintInteractive, "paint-mode", kPaintInteractive);
     controls_.bind(PaintMasked, "paint-mode", kPaintMasked);
     CheckBox12 = checkBox(Panel12, "CheckBox12", "Invert");
+    NaturalLight = checkBox(Panel12, "NaturalLight", "Natural light",
+                            "Every colour keeps the lightness of the photo: only hue and saturation are painted");
     Button2 = new QPushButton(Panel12);
     Button2->setObjectName("Button2");
     box(Panel12)->addWidget(Button2);
@@ -387,6 +393,7 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     controls_.bind(TrackBar2, "intensity");
     controls_.bind(TrackBar3, "saturation");
     controls_.bind(CheckBox12, "invert");
+    controls_.bind(NaturalLight, "natural-light");
     controls_.bindAction(Button2, "effects-reset");
 }
 

@@ -37,7 +37,8 @@ TEST(CommandTables, RowsAreUniqueAndTheScriptedOnesAreTheLanguage) {
     const std::set<std::string> keys = {"force-gray", "auto-markup", "unmask-only", "remark", "complexity", "integration",
         "objectivity", "separation", "scale-percent", "brush-width", "brush-height", "rounded", "selectivity", "overwrite",
         "layered", "scope", "paint-mode", "ambient", "intensity", "saturation", "light-white", "light-yellow", "light-red",
-        "light-green", "light-blue", "invert", "pressure", "undo-enabled", "zoom-factor", "scale-factor"};
+        "light-green", "light-blue", "invert", "pressure", "undo-enabled", "zoom-factor", "scale-factor", "finish-mode",
+        "natural-light"};
     std::set<std::string> names, scripted, settingNames;
     for (const Action& a : actions()) {
         EXPECT_TRUE(names.insert(std::string(a.name)).second) << "two rows named " << a.name;

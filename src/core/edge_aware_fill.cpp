@@ -1,0 +1,298 @@
+#include "core/edge_aware_fill.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "core/effects.h"
+#include "core/natural_light.h"
+#include "core/progress.h"
+
+namespace cw {
+
+namespace {
+
+// The smoothing: weights 1 2 3 2 1 across and down (a box of three taken
+// twice), so that the gradient of a smoothed step still peaks on the step.
+constexpr int32_t kRadius = 2;
+constexpr int32_t kSide = 2 * kRadius + 1;
+constexpr int32_t kWeights[kSide] = {1, 2, 3, 2, 1};
+constexpr int32_t kWeightSum = 9;
+// Gradient levels per gray level of difference across two pixels.
+constexpr int32_t kLevelsPerGray = 4;
+
+inline bool isVoter(int8_t c) { return c >= 1 && c <= 126; }
+
+// The flood's priority of every pixel: the gradient of the smoothed gray
+// levels, 0..255. Rows of the smoothing are kept in rings, so the only
+// picture-sized array is the result. Returns the level of the picture's
+// noise, twice the median gradient (most of a picture lies inside its
+// regions, so the median is the grain's, however many edges there are), or
+// -1 when Abort was pressed.
+int32_t gradientLevels(const Workspace& ws, uint8_t* out, Progress& progress, int from, int to) {
+    const int32_t w = ws.width, h = ws.height;
+    std::vector<uint16_t> across(size_t(kSide) * size_t(w));  // weighted sums across, by row mod kSide
+    std::vector<uint16_t> smooth(3 * size_t(w));              // weighted sums across and down, by row mod 3
+    auto acrossRow = [&](int32_t y) { return across.data() + size_t(y % kSide) * size_t(w); };
+    auto smoothRow = [&](int32_t y) { return smooth.data() + size_t(y % 3) * size_t(w); };
+    // A row's gray levels with its end pixels repeated kRadius times.
+    std::vector<uint8_t> padded(size_t(w) + 2 * kRadius);
+    std::array<int64_t, 256> histogram{};
+    int64_t counted = 0;
+
+    auto makeAcross = [&](int32_t y) {
+        const uint32_t* src = ws.source.row(y);
+        uint8_t* gray = padded.data() + kRadius;
+        for (int32_t x = 0; x < w; ++x) gray[x] = uint8_t(grayOf(channelsOf(src[x])));
+        for (int32_t d = 1; d <= kRadius; ++d) gray[-d] = gray[0], gray[w - 1 + d] = gray[w - 1];
+        uint16_t* row = acrossRow(y);
+        for (int32_t x = 0; x < w; ++x) {
+            uint32_t sum = 0;
+            for (int32_t k = 0; k < kSide; ++k) sum += uint32_t(kWeights[k]) * gray[x + k - kRadius];
+            row[x] = uint16_t(sum);
+        }
+    };
+    auto makeSmooth = [&](int32_t y) {
+        uint16_t* row = smoothRow(y);
+        const uint16_t* a[kSide];
+        for (int32_t d = -kRadius; d <= kRadius; ++d) a[d + kRadius] = acrossRow(std::clamp(y + d, 0, h - 1));
+        for (int32_t x = 0; x < w; ++x) {
+            uint32_t sum = 0;
+            for (int32_t k = 0; k < kSide; ++k) sum += uint32_t(kWeights[k]) * a[k][x];
+            row[x] = uint16_t(sum);
+        }
+    };
+    auto level = [](int32_t dx, int32_t dy) {
+        return uint8_t(std::min(std::max(std::abs(dx), std::abs(dy)) * kLevelsPerGray / (kWeightSum * kWeightSum), 255));
+    };
+    auto makeGradient = [&](int32_t y) {
+        const uint16_t* up = smoothRow(std::max(y - 1, 0));
+        const uint16_t* mid = smoothRow(y);
+        const uint16_t* down = smoothRow(std::min(y + 1, h - 1));
+        uint8_t* row = out + size_t(y) * size_t(w);
+        const int32_t last = w - 1;
+        row[0] = level(mid[std::min(1, last)] - mid[0], down[0] - up[0]);
+        for (int32_t x = 1; x < last; ++x) row[x] = level(mid[x + 1] - mid[x - 1], down[x] - up[x]);
+        if (last > 0) row[last] = level(mid[last] - mid[last - 1], down[last] - up[last]);
+        // Every eighth row is enough to tell the noise.
+        if (y % 8 == 0) {
+            for (int32_t x = 0; x < w; ++x) ++histogram[row[x]];
+            counted += w;
+        }
+    };
+
+    for (int32_t y = 0; y < std::min(kRadius, h); ++y) makeAcross(y);
+    for (int32_t y = 0; y < h; ++y) {
+        if (progress.poll()) return -1;
+        progress.report(from + int(int64_t(y) * (to - from) / h));
+        if (y + kRadius < h) makeAcross(y + kRadius);
+        makeSmooth(y);
+        if (y >= 1) makeGradient(y - 1);
+    }
+    makeGradient(h - 1);
+
+    int64_t below = 0;
+    int32_t median = 0;
+    while (median < 255 && (below += histogram[size_t(median)]) * 2 < counted) ++median;
+    return std::min(2 * median, 255);
+}
+
+} // namespace
+
+EdgeAwareFill::EdgeAwareFill(const ColourMagContext& ctx)
+    : ctx_(ctx), labels_(std::make_unique_for_overwrite<uint16_t[]>(ctx.ws.pixelCount())) {}
+
+int8_t EdgeAwareFill::codeOf(size_t i) const {
+    const uint16_t l = labels_[i];
+    return l >= kFirstStroke ? int8_t(kCodeCustom) : int8_t(l);
+}
+
+void EdgeAwareFill::labelCustomStrokes() {
+    const Workspace& ws = ctx_.ws;
+    const int32_t w = ws.width, h = ws.height;
+    const size_t n = ws.pixelCount();
+    const int8_t* codes = ws.codes.get();
+    uint16_t* labels = labels_.get();
+    std::vector<uint32_t> stack;
+    for (size_t start = 0; start < n; ++start) {
+        if (codes[start] != int8_t(kCodeCustom) || labels[start] != kCodeCustom) continue;
+        // Past the labels there are, a stroke joins the last one.
+        const uint16_t label = uint16_t(kFirstStroke + std::min<size_t>(strokes_.size(), 65535 - kFirstStroke));
+        int64_t r = 0, g = 0, b = 0, gray = 0, count = 0;
+        labels[start] = label;
+        stack.assign(1, uint32_t(start));
+        while (!stack.empty()) {
+            const uint32_t i = stack.back();
+            stack.pop_back();
+            const Rgb c = channelsOf(ws.colour.data()[i]);
+            r += c.r, g += c.g, b += c.b, ++count;
+            gray += grayOf(channelsOf(ws.source.data()[i]));
+            const int32_t x = int32_t(i % uint32_t(w)), y = int32_t(i / uint32_t(w));
+            const auto join = [&](uint32_t j) {
+                if (labels[j] == kCodeCustom) {
+                    labels[j] = label;
+                    stack.push_back(j);
+                }
+            };
+            if (x > 0) join(i - 1);
+            if (x + 1 < w) join(i + 1);
+            if (y > 0) join(i - uint32_t(w));
+            if (y + 1 < h) join(i + uint32_t(w));
+        }
+        const CustomStroke stroke{{int32_t(r / count), int32_t(g / count), int32_t(b / count)}, int32_t(gray / count)};
+        if (label - kFirstStroke < int32_t(strokes_.size())) continue;  // joined the last
+        strokes_.push_back(stroke);
+    }
+}
+
+bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
+    const Workspace& ws = ctx_.ws;
+    const int32_t w = ws.width, h = ws.height;
+    const size_t n = ws.pixelCount();
+    const int8_t* codes = ws.codes.get();
+    uint16_t* labels = labels_.get();
+    const int middle = from + (to - from) / 3;
+
+    auto levels = std::make_unique_for_overwrite<uint8_t[]>(n);
+    // The gradient below the noise counts as level 0: so most of a region is
+    // one plateau, which the flood crosses a row at a time.
+    const int32_t noise = gradientLevels(ws, levels.get(), progress, from, middle);
+    if (noise < 0) return false;
+
+    size_t voters = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const int8_t c = codes[i];
+        const bool voter = uint8_t(c - 1) < 126;
+        labels[i] = voter ? uint16_t(c) : 0;
+        voters += voter;
+    }
+    const size_t waiting = n - voters;  // uncoloured pixels, for the gauge
+    labelCustomStrokes();
+
+    // One stack per level. The level in flood never falls: a pixel below it
+    // joins the level being flooded.
+    std::array<std::vector<uint32_t>, 256> queue;
+    int32_t level = 0, passable = noise;  // the flood crosses gradients up to `passable`
+    // A pixel reached from `reacher` takes its label at once: the first
+    // flood to touch a pixel owns it.
+    auto reach = [&](uint32_t reacher, uint32_t i) {
+        labels[i] = labels[reacher];
+        queue[size_t(std::max<int32_t>(level, levels[i] - noise))].push_back(i);
+    };
+    // The pixels of row `y`, columns a..b, that the run above or below them
+    // reaches: one entry on the stack per stretch at or below the level,
+    // which spreads along its row when it is taken; the others wait at
+    // their own level.
+    auto reachRow = [&](int32_t y, int32_t a, int32_t b, uint32_t reacher) {
+        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
+        bool inStretch = false;
+        for (int32_t x = a; x <= b; ++x) {
+            const uint32_t i = rowStart + uint32_t(x);
+            if (labels[i] != 0) {
+                inStretch = false;
+            } else if (levels[i] <= passable) {
+                if (!inStretch) reach(reacher, i);
+                inStretch = true;
+            } else {
+                reach(reacher, i);
+                inStretch = false;
+            }
+        }
+    };
+    // Spreads the flood from pixel i, which has its label: along its row
+    // over the pixels at or below the level, then to the rows above and
+    // below. Returns the pixels of the run.
+    auto spread = [&](uint32_t i) {
+        const int32_t y = int32_t(i / uint32_t(w)), x = int32_t(i % uint32_t(w));
+        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
+        const uint16_t label = labels[i];
+        int32_t a = x, b = x;
+        while (a > 0 && labels[rowStart + uint32_t(a - 1)] == 0 && levels[rowStart + uint32_t(a - 1)] <= passable)
+            labels[rowStart + uint32_t(--a)] = label;
+        while (b + 1 < w && labels[rowStart + uint32_t(b + 1)] == 0 && levels[rowStart + uint32_t(b + 1)] <= passable)
+            labels[rowStart + uint32_t(++b)] = label;
+        if (a > 0 && labels[rowStart + uint32_t(a - 1)] == 0) reach(i, rowStart + uint32_t(a - 1));
+        if (b + 1 < w && labels[rowStart + uint32_t(b + 1)] == 0) reach(i, rowStart + uint32_t(b + 1));
+        if (y > 0) reachRow(y - 1, a, b, i);
+        if (y + 1 < h) reachRow(y + 1, a, b, i);
+        return size_t(b - a + 1);
+    };
+
+    // The coloured pixels start the flood, each reaching its neighbours.
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t i = rowStart + uint32_t(x);
+            if (!isVoter(codes[i])) continue;
+            if (x > 0 && labels[i - 1] == 0) reach(i, i - 1);
+            if (x + 1 < w && labels[i + 1] == 0) reach(i, i + 1);
+            if (y > 0 && labels[i - uint32_t(w)] == 0) reach(i, i - uint32_t(w));
+            if (y + 1 < h && labels[i + uint32_t(w)] == 0) reach(i, i + uint32_t(w));
+        }
+    }
+
+    size_t reached = 0, nextPoll = 0;
+    for (; level < 256; ++level, ++passable) {
+        std::vector<uint32_t>& pending = queue[size_t(level)];
+        while (!pending.empty()) {
+            const uint32_t i = pending.back();
+            pending.pop_back();
+            reached += spread(i);
+            if (reached >= nextPoll) {
+                nextPoll = reached + 0x10000;
+                if (progress.poll()) return false;
+                progress.report(middle + int(int64_t(std::min(reached, waiting)) * (to - middle) /
+                                             int64_t(std::max<size_t>(waiting, 1))));
+            }
+        }
+        std::vector<uint32_t>().swap(pending);
+    }
+    return true;
+}
+
+void EdgeAwareFill::fillRow(PlainTableCache& tables, int32_t y) {
+    Workspace& ws = ctx_.ws;
+    const int32_t w = ws.width;
+    const size_t rowStart = size_t(y) * size_t(w);
+    int8_t* const row = ws.codes.get() + rowStart;
+    uint32_t* const colour = ws.colour.data() + rowStart;
+    const uint32_t* const source = ws.source.data() + rowStart;
+    const uint16_t* const labels = labels_.get() + rowStart;
+    int32_t lastColoured = -1;
+    for (int32_t x = 0; x < w; ++x) {
+        const int8_t c = row[x];
+        const uint16_t label = labels[x];
+        if (!isUnpaintedCode(c) || label == 0) continue;
+        lastColoured = x;
+        if (label >= kFirstStroke) {
+            // The stroke's colour where its gray level is this pixel's,
+            // merged with the gray as ColourMag merges a Custom colour.
+            const CustomStroke& stroke = strokes_[label - kFirstStroke];
+            const int32_t n = std::clamp(ctx_.selection.blendStrength, kBlendStrengthMin, kBlendStrengthMax);
+            const int32_t g = grayOf(channelsOf(source[x]));
+            const int32_t shift = n * (g - stroke.gray) / (n + 1);
+            const Rgb s = stroke.colour;
+            uint32_t out = rgb(uint32_t(std::clamp(s.r + shift, 0, 255)), uint32_t(std::clamp(s.g + shift, 0, 255)),
+                               uint32_t(std::clamp(s.b + shift, 0, 255)));
+            if (ctx_.effects.naturalLight) out = naturalColour(out, g);
+            colour[x] = out;
+            ctx_.shiftHeld = true;  // as a Custom colour through ColourMag leaves it
+            tables.ranInFull();
+            row[x] = int8_t(-kCodeCustom);
+            continue;
+        }
+        const int8_t code = int8_t(label);
+        if (const uint32_t* table = tables.table(code, c)) {
+            colour[x] = table[grayOf(channelsOf(source[x]))];
+        } else {
+            ws.curPixelIndex = y * w + x;
+            colourMag(ctx_, code, x, y);
+            tables.ranInFull();
+        }
+        row[x] = int8_t(-code);
+    }
+    if (lastColoured >= 0) ws.curPixelIndex = y * w + lastColoured;
+}
+
+} // namespace cw
