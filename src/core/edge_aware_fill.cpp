@@ -156,7 +156,8 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
 
     auto levels = std::make_unique_for_overwrite<uint8_t[]>(n);
     // The gradient below the noise counts as level 0: so most of a region is
-    // one plateau, which the flood crosses a row at a time.
+    // one plateau, whose pixels are reached by their distance from the
+    // strokes.
     const int32_t noise = gradientLevels(ws, levels.get(), progress, from, middle);
     if (noise < 0) return false;
 
@@ -170,53 +171,21 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
     const size_t waiting = n - voters;  // uncoloured pixels, for the gauge
     labelCustomStrokes();
 
-    // One stack per level. The level in flood never falls: a pixel below it
-    // joins the level being flooded.
-    std::array<std::vector<uint32_t>, 256> queue;
-    int32_t level = 0, passable = noise;  // the flood crosses gradients up to `passable`
+    // One queue per level, first in first out: within a level every region
+    // grows a ring of pixels a turn, so regions that meet on a plateau share
+    // it by distance rather than by which was queued last. The level in
+    // flood never falls: a pixel below it joins the level being flooded.
+    struct Queue {
+        std::vector<uint32_t> items;
+        size_t head = 0;
+    };
+    std::array<Queue, 256> queue;
+    int32_t level = 0;
     // A pixel reached from `reacher` takes its label at once: the first
     // flood to touch a pixel owns it.
-    auto reach = [&](uint32_t reacher, uint32_t i) {
-        labels[i] = labels[reacher];
-        queue[size_t(std::max<int32_t>(level, levels[i] - noise))].push_back(i);
-    };
-    // The pixels of row `y`, columns a..b, that the run above or below them
-    // reaches: one entry on the stack per stretch at or below the level,
-    // which spreads along its row when it is taken; the others wait at
-    // their own level.
-    auto reachRow = [&](int32_t y, int32_t a, int32_t b, uint32_t reacher) {
-        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
-        bool inStretch = false;
-        for (int32_t x = a; x <= b; ++x) {
-            const uint32_t i = rowStart + uint32_t(x);
-            if (labels[i] != 0) {
-                inStretch = false;
-            } else if (levels[i] <= passable) {
-                if (!inStretch) reach(reacher, i);
-                inStretch = true;
-            } else {
-                reach(reacher, i);
-                inStretch = false;
-            }
-        }
-    };
-    // Spreads the flood from pixel i, which has its label: along its row
-    // over the pixels at or below the level, then to the rows above and
-    // below. Returns the pixels of the run.
-    auto spread = [&](uint32_t i) {
-        const int32_t y = int32_t(i / uint32_t(w)), x = int32_t(i % uint32_t(w));
-        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
-        const uint16_t label = labels[i];
-        int32_t a = x, b = x;
-        while (a > 0 && labels[rowStart + uint32_t(a - 1)] == 0 && levels[rowStart + uint32_t(a - 1)] <= passable)
-            labels[rowStart + uint32_t(--a)] = label;
-        while (b + 1 < w && labels[rowStart + uint32_t(b + 1)] == 0 && levels[rowStart + uint32_t(b + 1)] <= passable)
-            labels[rowStart + uint32_t(++b)] = label;
-        if (a > 0 && labels[rowStart + uint32_t(a - 1)] == 0) reach(i, rowStart + uint32_t(a - 1));
-        if (b + 1 < w && labels[rowStart + uint32_t(b + 1)] == 0) reach(i, rowStart + uint32_t(b + 1));
-        if (y > 0) reachRow(y - 1, a, b, i);
-        if (y + 1 < h) reachRow(y + 1, a, b, i);
-        return size_t(b - a + 1);
+    auto reach = [&](uint16_t label, uint32_t i) {
+        labels[i] = label;
+        queue[size_t(std::max<int32_t>(level, levels[i] - noise))].items.push_back(i);
     };
 
     // The coloured pixels start the flood, each reaching its neighbours.
@@ -225,28 +194,45 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
         for (int32_t x = 0; x < w; ++x) {
             const uint32_t i = rowStart + uint32_t(x);
             if (!isVoter(codes[i])) continue;
-            if (x > 0 && labels[i - 1] == 0) reach(i, i - 1);
-            if (x + 1 < w && labels[i + 1] == 0) reach(i, i + 1);
-            if (y > 0 && labels[i - uint32_t(w)] == 0) reach(i, i - uint32_t(w));
-            if (y + 1 < h && labels[i + uint32_t(w)] == 0) reach(i, i + uint32_t(w));
+            const uint16_t label = labels[i];
+            if (x > 0 && labels[i - 1] == 0) reach(label, i - 1);
+            if (x + 1 < w && labels[i + 1] == 0) reach(label, i + 1);
+            if (y > 0 && labels[i - uint32_t(w)] == 0) reach(label, i - uint32_t(w));
+            if (y + 1 < h && labels[i + uint32_t(w)] == 0) reach(label, i + uint32_t(w));
         }
     }
 
+    const uint32_t width = uint32_t(w), last = uint32_t(n) - width;
+    const double perRow = 1.0 / double(w);
     size_t reached = 0, nextPoll = 0;
-    for (; level < 256; ++level, ++passable) {
-        std::vector<uint32_t>& pending = queue[size_t(level)];
-        while (!pending.empty()) {
-            const uint32_t i = pending.back();
-            pending.pop_back();
-            reached += spread(i);
-            if (reached >= nextPoll) {
+    for (; level < 256; ++level) {
+        Queue& pending = queue[size_t(level)];
+        while (pending.head < pending.items.size()) {
+            const uint32_t i = pending.items[pending.head++];
+            // The row by a multiplication; the rounding is put right after.
+            uint32_t y = uint32_t(double(i) * perRow);
+            if (y * width > i) --y;
+            else if ((y + 1) * width <= i) ++y;
+            const uint32_t x = i - y * width;
+            const uint16_t label = labels[i];
+            if (x > 0 && labels[i - 1] == 0) reach(label, i - 1);
+            if (x + 1 < width && labels[i + 1] == 0) reach(label, i + 1);
+            if (i >= width && labels[i - width] == 0) reach(label, i - width);
+            if (i < last && labels[i + width] == 0) reach(label, i + width);
+            // The queue keeps only what is still to come.
+            if (pending.head >= 0x10000 && pending.head * 2 >= pending.items.size()) {
+                pending.items.erase(pending.items.begin(), pending.items.begin() + std::ptrdiff_t(pending.head));
+                pending.head = 0;
+            }
+            if (++reached >= nextPoll) {
                 nextPoll = reached + 0x10000;
                 if (progress.poll()) return false;
                 progress.report(middle + int(int64_t(std::min(reached, waiting)) * (to - middle) /
                                              int64_t(std::max<size_t>(waiting, 1))));
             }
         }
-        std::vector<uint32_t>().swap(pending);
+        Queue().items.swap(pending.items);
+        pending.head = 0;
     }
     return true;
 }

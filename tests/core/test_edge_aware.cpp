@@ -57,6 +57,8 @@ TEST(EdgeAwareFill, EachRegionTakesItsOwnStrokesCode) {
          }), {50, 170, 60, 160}, 5, {{10, 10, 3}, {10, 50, 5}, {50, 50, 9}, {50, 10, 12}}},
         {"a thin band between two fields", regionsOf(80, 40, [](int, int y) { return y < 18 ? 0 : y < 23 ? 1 : 2; }),
          {80, 180, 90}, 4, {{40, 6, 1}, {60, 20, 13}, {20, 33, 27}}},
+        {"one grainy field, two strokes share it by distance", regionsOf(60, 60, [](int, int y) { return y < 30; }),
+         {120, 120}, 4, {{30, 49, 6}, {30, 10, 1}}},
     };
     for (const Case& c : cases) {
         FScene sc(c.regions.picture(c.tones, c.grain));
