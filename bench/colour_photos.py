@@ -208,6 +208,7 @@ def main():
         both = res["both"]
         goals.append([None if b is None else (b[0] <= 1.1 * o[0], b[1] <= 1.0) for b in both])
     print("\nMean CIE76 Delta-E and mean |Delta L*| against the colour photo; ratio: Delta-E / optimisation's")
+    print("gray: R = G = B = the photo's luminance, sRGB-encoded (its L* is the photo's, to 8-bit rounding)")
     print("marker = median: the stroke marker is the part's median colour (painted at about half chroma)")
     print("marker = 2m - gray: the painted stroke carries the median colour\n")
     table(["photo", "mode", "dE (median)", "|dL*|", "ratio", "dE (2m-gray)", "|dL*|", "ratio"], rows)
