@@ -13,12 +13,12 @@ namespace cw {
 namespace detail {
 
 const uint32_t* naturalPixels(uint8_t slot) {
-    static std::array<std::array<uint32_t, 256>, PaletteTables::kGraySlot + 1> rows;
-    static std::once_flag built;
-    std::call_once(built, [] {
-        const PaletteTables& t = paletteTables();
-        for (size_t s = 0; s < rows.size(); ++s) rows[s] = naturalTable(t.pixels[s]);
-    });
+    // Each row is made when its palette is first used: a fill pays for the
+    // few palettes it paints with, not for all of them.
+    constexpr size_t kSlots = PaletteTables::kGraySlot + 1;
+    static std::array<std::array<uint32_t, 256>, kSlots> rows;
+    static std::array<std::once_flag, kSlots> built;
+    std::call_once(built[slot], [slot] { rows[slot] = naturalTable(paletteTables().pixels[slot]); });
     return rows[slot].data();
 }
 

@@ -14,28 +14,26 @@ namespace cw {
 namespace {
 
 // The smoothing: weights 1 2 3 2 1 across and down (a box of three taken
-// twice), so that the gradient of a smoothed step still peaks on the step.
+// twice), enough to quiet film grain while a step stays a few pixels wide.
 constexpr int32_t kRadius = 2;
 constexpr int32_t kSide = 2 * kRadius + 1;
 constexpr int32_t kWeights[kSide] = {1, 2, 3, 2, 1};
 constexpr int32_t kWeightSum = 9;
-// Gradient levels per gray level of difference across two pixels.
-constexpr int32_t kLevelsPerGray = 4;
+// The steps a move is judged across: two pixels, so that a step the
+// smoothing spread over several pixels still shows.
+constexpr int32_t kSpan = 2;
 
 inline bool isVoter(int8_t c) { return c >= 1 && c <= 126; }
 
-// The flood's priority of every pixel: the gradient of the smoothed gray
-// levels, 0..255. Rows of the smoothing are kept in rings, so the only
-// picture-sized array is the result. Returns the level of the picture's
-// noise, twice the median gradient (most of a picture lies inside its
-// regions, so the median is the grain's, however many edges there are), or
-// -1 when Abort was pressed.
-int32_t gradientLevels(const Workspace& ws, uint8_t* out, Progress& progress, int from, int to) {
+// The smoothed gray levels of the picture. Rows of the smoothing are kept in
+// rings, so the only picture-sized array is the result. Returns the level of
+// the picture's noise, two and a half times the median difference across
+// kSpan pixels (most of a picture lies inside its regions, so the median is
+// the grain's, however many edges there are), or -1 when Abort was pressed.
+int32_t smoothedLevels(const Workspace& ws, uint8_t* out, Progress& progress, int from, int to) {
     const int32_t w = ws.width, h = ws.height;
     std::vector<uint16_t> across(size_t(kSide) * size_t(w));  // weighted sums across, by row mod kSide
-    std::vector<uint16_t> smooth(3 * size_t(w));              // weighted sums across and down, by row mod 3
     auto acrossRow = [&](int32_t y) { return across.data() + size_t(y % kSide) * size_t(w); };
-    auto smoothRow = [&](int32_t y) { return smooth.data() + size_t(y % 3) * size_t(w); };
     // A row's gray levels with its end pixels repeated kRadius times.
     std::vector<uint8_t> padded(size_t(w) + 2 * kRadius);
     std::array<int64_t, 256> histogram{};
@@ -54,31 +52,19 @@ int32_t gradientLevels(const Workspace& ws, uint8_t* out, Progress& progress, in
         }
     };
     auto makeSmooth = [&](int32_t y) {
-        uint16_t* row = smoothRow(y);
         const uint16_t* a[kSide];
         for (int32_t d = -kRadius; d <= kRadius; ++d) a[d + kRadius] = acrossRow(std::clamp(y + d, 0, h - 1));
+        uint8_t* row = out + size_t(y) * size_t(w);
+        constexpr uint32_t total = kWeightSum * kWeightSum;
         for (int32_t x = 0; x < w; ++x) {
             uint32_t sum = 0;
             for (int32_t k = 0; k < kSide; ++k) sum += uint32_t(kWeights[k]) * a[k][x];
-            row[x] = uint16_t(sum);
+            row[x] = uint8_t((sum + total / 2) / total);
         }
-    };
-    auto level = [](int32_t dx, int32_t dy) {
-        return uint8_t(std::min(std::max(std::abs(dx), std::abs(dy)) * kLevelsPerGray / (kWeightSum * kWeightSum), 255));
-    };
-    auto makeGradient = [&](int32_t y) {
-        const uint16_t* up = smoothRow(std::max(y - 1, 0));
-        const uint16_t* mid = smoothRow(y);
-        const uint16_t* down = smoothRow(std::min(y + 1, h - 1));
-        uint8_t* row = out + size_t(y) * size_t(w);
-        const int32_t last = w - 1;
-        row[0] = level(mid[std::min(1, last)] - mid[0], down[0] - up[0]);
-        for (int32_t x = 1; x < last; ++x) row[x] = level(mid[x + 1] - mid[x - 1], down[x] - up[x]);
-        if (last > 0) row[last] = level(mid[last] - mid[last - 1], down[last] - up[last]);
         // Every eighth row is enough to tell the noise.
         if (y % 8 == 0) {
-            for (int32_t x = 0; x < w; ++x) ++histogram[row[x]];
-            counted += w;
+            for (int32_t x = 0; x + kSpan < w; ++x) ++histogram[size_t(std::abs(row[x + kSpan] - row[x]))];
+            counted += std::max(w - kSpan, 0);
         }
     };
 
@@ -88,20 +74,20 @@ int32_t gradientLevels(const Workspace& ws, uint8_t* out, Progress& progress, in
         progress.report(from + int(int64_t(y) * (to - from) / h));
         if (y + kRadius < h) makeAcross(y + kRadius);
         makeSmooth(y);
-        if (y >= 1) makeGradient(y - 1);
     }
-    makeGradient(h - 1);
 
     int64_t below = 0;
     int32_t median = 0;
     while (median < 255 && (below += histogram[size_t(median)]) * 2 < counted) ++median;
-    return std::min(2 * median, 255);
+    return std::min(5 * median / 2, 255);
 }
 
 } // namespace
 
 EdgeAwareFill::EdgeAwareFill(const ColourMagContext& ctx)
-    : ctx_(ctx), labels_(std::make_unique_for_overwrite<uint16_t[]>(ctx.ws.pixelCount())) {}
+    : ctx_(ctx), labels_(std::make_unique_for_overwrite<uint16_t[]>(ctx.ws.pixelCount())) {
+    adviseHugePages(labels_.get(), ctx.ws.pixelCount() * sizeof(uint16_t));
+}
 
 int8_t EdgeAwareFill::codeOf(size_t i) const {
     const uint16_t l = labels_[i];
@@ -155,10 +141,8 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
     const int middle = from + (to - from) / 3;
 
     auto levels = std::make_unique_for_overwrite<uint8_t[]>(n);
-    // The gradient below the noise counts as level 0: so most of a region is
-    // one plateau, whose pixels are reached by their distance from the
-    // strokes.
-    const int32_t noise = gradientLevels(ws, levels.get(), progress, from, middle);
+    adviseHugePages(levels.get(), n);
+    const int32_t noise = smoothedLevels(ws, levels.get(), progress, from, middle);
     if (noise < 0) return false;
 
     size_t voters = 0;
@@ -171,68 +155,73 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
     const size_t waiting = n - voters;  // uncoloured pixels, for the gauge
     labelCustomStrokes();
 
-    // One queue per level, first in first out: within a level every region
-    // grows a ring of pixels a turn, so regions that meet on a plateau share
-    // it by distance rather than by which was queued last. The level in
-    // flood never falls: a pixel below it joins the level being flooded.
+    // The flood takes the cheapest move there is, again and again: a move
+    // from a pixel to its neighbour costs the step of the smoothed gray
+    // levels across it (from the pixel to the one beyond the neighbour),
+    // less the noise. So a region spreads along its own tones first, and
+    // crosses an edge only where nothing cheaper is left. Moves of one cost
+    // are taken first in, first out: regions that meet on a plateau grow a
+    // ring a turn and share it by distance.
     struct Queue {
         std::vector<uint32_t> items;
         size_t head = 0;
     };
     std::array<Queue, 256> queue;
-    int32_t level = 0;
-    // A pixel reached from `reacher` takes its label at once: the first
-    // flood to touch a pixel owns it.
-    auto reach = [&](uint16_t label, uint32_t i) {
-        labels[i] = label;
-        queue[size_t(std::max<int32_t>(level, levels[i] - noise))].items.push_back(i);
+    int32_t lowest = 256;  // no queue below it holds a pixel
+    const uint32_t width = uint32_t(w), last = uint32_t(n) - width;
+    // Pixel `to`, a neighbour of `from` at offset `step`, takes the label of
+    // `from` at once: the first move to reach a pixel owns it. `beyond`
+    // says whether the pixel past `to` lies inside the picture.
+    auto reach = [&](uint32_t from, uint32_t to, int32_t step, bool beyond) {
+        labels[to] = labels[from];
+        const uint32_t far = beyond ? uint32_t(int64_t(to) + step) : to;
+        const int32_t cost = std::clamp(std::abs(int32_t(levels[far]) - int32_t(levels[from])) - noise, 0, 255);
+        queue[size_t(cost)].items.push_back(to);
+        lowest = std::min(lowest, cost);
+    };
+    const int32_t down = w;
+    // Moves from pixel i at (x, y) to its unlabelled neighbours.
+    auto spread = [&](uint32_t i, uint32_t x, uint32_t y) {
+        if (x > 0 && labels[i - 1] == 0) reach(i, i - 1, -1, x > 1);
+        if (x + 1 < width && labels[i + 1] == 0) reach(i, i + 1, 1, x + 2 < width);
+        if (y > 0 && labels[i - width] == 0) reach(i, i - width, -down, y > 1);
+        if (i < last && labels[i + width] == 0) reach(i, i + width, down, i + width < last);
     };
 
-    // The coloured pixels start the flood, each reaching its neighbours.
+    // The coloured pixels start the flood.
     for (int32_t y = 0; y < h; ++y) {
-        const uint32_t rowStart = uint32_t(y) * uint32_t(w);
-        for (int32_t x = 0; x < w; ++x) {
-            const uint32_t i = rowStart + uint32_t(x);
-            if (!isVoter(codes[i])) continue;
-            const uint16_t label = labels[i];
-            if (x > 0 && labels[i - 1] == 0) reach(label, i - 1);
-            if (x + 1 < w && labels[i + 1] == 0) reach(label, i + 1);
-            if (y > 0 && labels[i - uint32_t(w)] == 0) reach(label, i - uint32_t(w));
-            if (y + 1 < h && labels[i + uint32_t(w)] == 0) reach(label, i + uint32_t(w));
-        }
+        const uint32_t rowStart = uint32_t(y) * width;
+        for (int32_t x = 0; x < w; ++x)
+            if (isVoter(codes[rowStart + uint32_t(x)])) spread(rowStart + uint32_t(x), uint32_t(x), uint32_t(y));
     }
 
-    const uint32_t width = uint32_t(w), last = uint32_t(n) - width;
     const double perRow = 1.0 / double(w);
     size_t reached = 0, nextPoll = 0;
-    for (; level < 256; ++level) {
-        Queue& pending = queue[size_t(level)];
-        while (pending.head < pending.items.size()) {
-            const uint32_t i = pending.items[pending.head++];
-            // The row by a multiplication; the rounding is put right after.
-            uint32_t y = uint32_t(double(i) * perRow);
-            if (y * width > i) --y;
-            else if ((y + 1) * width <= i) ++y;
-            const uint32_t x = i - y * width;
-            const uint16_t label = labels[i];
-            if (x > 0 && labels[i - 1] == 0) reach(label, i - 1);
-            if (x + 1 < width && labels[i + 1] == 0) reach(label, i + 1);
-            if (i >= width && labels[i - width] == 0) reach(label, i - width);
-            if (i < last && labels[i + width] == 0) reach(label, i + width);
-            // The queue keeps only what is still to come.
-            if (pending.head >= 0x10000 && pending.head * 2 >= pending.items.size()) {
-                pending.items.erase(pending.items.begin(), pending.items.begin() + std::ptrdiff_t(pending.head));
-                pending.head = 0;
-            }
-            if (++reached >= nextPoll) {
-                nextPoll = reached + 0x10000;
-                if (progress.poll()) return false;
-                progress.report(middle + int(int64_t(std::min(reached, waiting)) * (to - middle) /
-                                             int64_t(std::max<size_t>(waiting, 1))));
-            }
+    for (;;) {
+        while (lowest < 256 && queue[size_t(lowest)].head == queue[size_t(lowest)].items.size()) {
+            queue[size_t(lowest)].items.clear();
+            queue[size_t(lowest)].head = 0;
+            ++lowest;
         }
-        Queue().items.swap(pending.items);
-        pending.head = 0;
+        if (lowest == 256) break;
+        Queue& pending = queue[size_t(lowest)];
+        const uint32_t i = pending.items[pending.head++];
+        // The queue keeps only what is still to come.
+        if (pending.head >= 0x10000 && pending.head * 2 >= pending.items.size()) {
+            pending.items.erase(pending.items.begin(), pending.items.begin() + std::ptrdiff_t(pending.head));
+            pending.head = 0;
+        }
+        // The row by a multiplication; the rounding is put right after.
+        uint32_t y = uint32_t(double(i) * perRow);
+        if (y * width > i) --y;
+        else if ((y + 1) * width <= i) ++y;
+        spread(i, i - y * width, y);
+        if (++reached >= nextPoll) {
+            nextPoll = reached + 0x10000;
+            if (progress.poll()) return false;
+            progress.report(middle + int(int64_t(std::min(reached, waiting)) * (to - middle) /
+                                         int64_t(std::max<size_t>(waiting, 1))));
+        }
     }
     return true;
 }

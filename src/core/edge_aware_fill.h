@@ -12,10 +12,11 @@ namespace cw {
 class Progress;
 
 // A marker-controlled watershed. The markers are the coloured pixels (codes
-// 1..126); the flood rises through the gradient of the gray levels, taken
-// after a light smoothing and above the picture's own noise, so that noise
-// and film grain do not decide where a region ends. Each uncoloured pixel
-// (code 0 or 127) is reached from one coloured region, whose code it takes.
+// 1..126); each region grows by the cheapest move there is, a move costing
+// the step of the gray levels across it, taken after a light smoothing and
+// less the picture's own noise, so that noise and film grain do not decide
+// where a region ends. Each uncoloured pixel (code 0 or 127) is reached from
+// one coloured region, whose code it takes.
 class EdgeAwareFill {
 public:
     // Keeps a region label per pixel: two bytes a pixel while the pass runs.
