@@ -32,9 +32,12 @@ uint32_t naturalColourRemembered(uint32_t colour, int gray) {
         uint32_t value = 0;
     };
     thread_local std::array<Entry, 4096> entries;
+    thread_local Entry lastUsed;  // a fill's pixels come a level at a time: mostly the last one again
     const uint64_t key = (uint64_t(colour & 0xffffffu) << 8 | uint64_t(gray)) + 1;
+    if (lastUsed.key == key) return lastUsed.value;
     Entry& e = entries[size_t((key * 0x9e3779b97f4a7c15ull) >> 52)];
     if (e.key != key) e = {key, naturalColour(colour, gray)};
+    lastUsed = e;
     return e.value;
 }
 

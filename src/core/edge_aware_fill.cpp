@@ -87,6 +87,7 @@ int32_t smoothedLevels(const Workspace& ws, uint8_t* out, Progress& progress, in
 EdgeAwareFill::EdgeAwareFill(const ColourMagContext& ctx)
     : ctx_(ctx), labels_(std::make_unique_for_overwrite<uint16_t[]>(ctx.ws.pixelCount())) {
     adviseHugePages(labels_.get(), ctx.ws.pixelCount() * sizeof(uint16_t));
+    prefault(labels_.get(), ctx.ws.pixelCount() * sizeof(uint16_t));
 }
 
 int8_t EdgeAwareFill::codeOf(size_t i) const {
@@ -142,6 +143,7 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
 
     auto levels = std::make_unique_for_overwrite<uint8_t[]>(n);
     adviseHugePages(levels.get(), n);
+    prefault(levels.get(), n);
     const int32_t noise = smoothedLevels(ws, levels.get(), progress, from, middle);
     if (noise < 0) return false;
 
