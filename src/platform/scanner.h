@@ -1,12 +1,9 @@
 #pragma once
-// Picture acquisition from scanners and cameras through SANE. A session walks
-// the seven states of an acquisition (library loaded, opened, device open,
-// enabled, transfer ready, transferring) and always returns to the first;
-// only the acquired pictures outlive it.
+// Picture acquisition from scanners and cameras through SANE. Each
+// acquisition walks the seven states (library loaded, opened, device open,
+// enabled, transfer ready, transferring) over a connection of its own and
+// always returns to the first; only the acquired pictures outlive it.
 #include <cstddef>
-#include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,27 +13,7 @@
 
 namespace cw {
 
-// Whether a source name stands for a document feeder, the only kind of
-// source that is asked for a further page: a flatbed would scan the same
-// page again for ever.
-bool isFeederSource(const std::string& source);
-
-// The layout of one SANE frame.
-enum class FrameFormat { Gray, Rgb, Red, Green, Blue };
-struct FrameLayout {
-    FrameFormat format = FrameFormat::Gray;
-    int depth = 8;              // bits per sample: 1, 8 or 16
-    int32_t width = 0;          // pixels per line
-    int32_t bytesPerLine = 0;   // at least what width and depth need
-};
-bool frameLayoutValid(const FrameLayout& f);
-// Converts `rows` rows of frame data into `into` (at least width x rows).
-// Gray and RGB frames set whole pixels; a Red, Green or Blue frame of a
-// three-pass scan sets its own channel only. Gray samples of depth 1 are
-// lineart: 1 is black; RGB lineart holds each group of eight pixels as a
-// red, a green and a blue byte. 16-bit samples are in host order. Returns false,
-// touching nothing, when the layout is invalid or `into` too small.
-bool convertFrame(const FrameLayout& f, const uint8_t* data, int32_t rows, Bitmap& into);
+class SaneConnection;
 
 class Scanner final : public ScannerPort {
 public:
@@ -52,16 +29,15 @@ public:
     Bitmap takeImage(size_t i) { return std::move(images_.at(i)); }
     void clearImages() override { images_.clear(); }
 
-    // The first failure of the last session and the SANE status behind it.
+    // The first failure of the last acquisition and the SANE status behind it.
     ScanFault fault() const override { return fault_; }
     int lastStatus() const { return lastStatus_; }
     ScanState state() const { return state_; }
     const std::string& selectedDevice() const { return selected_; }
 
 private:
-    class Session;
-    friend class Session;
     bool fail(ScanFault f, int status);
+    void collectPages(SaneConnection& sane, size_t capacity, bool feeder);
 
     std::vector<Bitmap> images_;
     ScanFault fault_ = ScanFault::None;

@@ -11,6 +11,8 @@
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "platform/sane_api.h"
+#include "platform/sane_frames.h"
+#include "platform/sane_options.h"
 #include "platform/scanner.h"
 #include "test_support.h"
 
