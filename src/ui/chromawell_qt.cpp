@@ -8,16 +8,16 @@
 
 #include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
+#include "ui/agreement_window.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
 
 namespace cw {
 
 Chromawell::Chromawell(Options options) {
     if (options.splash) {
-        splash_ = new TForm5(nullptr);
+        splash_ = new AboutWindow(nullptr);
         splash_->setFixedSize(kSplashWidth, kSplashHeight);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             splash_->move(screen->geometry().center() - QPoint(kSplashWidth / 2, kSplashHeight / 2));
@@ -31,15 +31,15 @@ Chromawell::Chromawell(Options options) {
     QApplication::setWindowIcon(QIcon(":/chromawell.png"));
     scratch_ = std::make_unique<ProgramScratch>(scratchFolderLocation());
 
-    form1_ = std::make_unique<TForm1>(options.services);
+    form1_ = std::make_unique<MainWindow>(options.services);
     order_.push_back(form1_->objectName().toStdString());
-    form3_ = std::make_unique<TForm3>();
+    form3_ = std::make_unique<PrintWindow>();
     order_.push_back(form3_->objectName().toStdString());
-    form7_ = std::make_unique<TForm7>();
+    form7_ = std::make_unique<ProgressWindow>();
     order_.push_back(form7_->objectName().toStdString());
     form1_->attach(*form3_, *form7_, scratch_->folder());
     order_.push_back(form1_->createZoomView().objectName().toStdString());
-    eula_ = std::make_unique<TEULAFrm>();
+    eula_ = std::make_unique<AgreementWindow>();
     order_.push_back(eula_->objectName().toStdString());
     form1_->attachAgreement(*eula_);
 }

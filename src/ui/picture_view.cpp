@@ -13,7 +13,7 @@
 #include "actions/session.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
-#include "ui/tform2.h"
+#include "ui/image_window.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -32,7 +32,7 @@ bool shiftOf(const QInputEvent* e) { return e->modifiers() & Qt::ShiftModifier; 
 
 } // namespace
 
-PictureView::PictureView(Session& s, TForm2* owner, QWidget* parent)
+PictureView::PictureView(Session& s, ImageWindow* owner, QWidget* parent)
     : QAbstractScrollArea(parent), session_(s), owner_(owner) {
     setObjectName("ScrollBox1");
     setFocusPolicy(Qt::StrongFocus);

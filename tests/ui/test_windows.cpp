@@ -17,14 +17,14 @@
 #include "tools/tool_registry.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform1.h"
-#include "ui/tform10.h"
+#include "ui/agreement_window.h"
+#include "ui/main_window.h"
+#include "ui/zoom_window.h"
 #include "ui/picture_view.h"
-#include "ui/tform2.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
+#include "ui/image_window.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
 #include "ui/tools_qt.h"
 
 using namespace cw;
@@ -47,12 +47,12 @@ struct App {
     cwtest::ScriptedMessages messages;
     cwtest::ScriptedDialogs dialogs;
     Chromawell app;
-    TForm1& f;
+    MainWindow& f;
     explicit App(const std::string& picture = {})
         : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
         recordAgreementAccepted();
         f.resize(1200, 900);
-        QSignalSpy started(&f, &TForm1::started);
+        QSignalSpy started(&f, &MainWindow::started);
         f.show();
         started.wait(5000);
         if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
@@ -73,7 +73,7 @@ void drag(QWidget* view, std::initializer_list<QPoint> path) {
     QTest::mouseRelease(view, Qt::LeftButton, {}, *(path.end() - 1));
 }
 
-QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
+QToolButton* button(MainWindow& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
 
 enum Input { Click, StepUp, StepDown };
 
@@ -83,7 +83,7 @@ enum Input { Click, StepUp, StepDown };
 // control clicked first; some change one more value by a rule.
 struct Control {
     const char* label;
-    QWidget* (*widget)(TForm1&);
+    QWidget* (*widget)(MainWindow&);
     int (*holds)(const Session&);
     const char* value;
     Input input;
@@ -91,8 +91,8 @@ struct Control {
     const char *first = nullptr, *also = nullptr;
 };
 
-#define MAIN(m) [](TForm1& f) -> QWidget* { return f.m; }
-#define IMAGE(m) [](TForm1& f) -> QWidget* { return f.Form2()->m; }
+#define MAIN(m) [](MainWindow& f) -> QWidget* { return f.m; }
+#define IMAGE(m) [](MainWindow& f) -> QWidget* { return f.Form2()->m; }
 #define HOLDS(e) [](const Session& s) -> int { return s.e; }
 
 const Control kControls[] = {
@@ -158,7 +158,7 @@ std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
 
 // Controls given their inputs, then a button clicked (none: a palette from the
 // menu), and the controls that must have changed; "Hue" is the palette's caption.
-struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(TForm1&); };
+struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(MainWindow&); };
 
 const Scenario kScenarios[] = {
     {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"},
@@ -176,7 +176,7 @@ const Scenario kScenarios[] = {
 // it tries to close the meter, then clicks Abort or presses `key` on it.
 class AbortClicker : public QObject {
 public:
-    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.Form7()) {
+    AbortClicker(MainWindow& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.Form7()) {
         QTimer::singleShot(0, this, [=, this, &f] {
             QTimer::singleShot(delayMs, this, [=, this, &f] {
                 if (!meter_->isVisible()) return;  // the operation was over already
@@ -188,7 +188,7 @@ public:
             });
         });
     }
-    TForm7* meter_;
+    ProgressWindow* meter_;
     bool clicked = false, keptOpen = false, windowsLocked = false;
 };
 
@@ -231,7 +231,7 @@ class TestWindows : public QObject {
 
     static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
 
-    TForm1& f() { return app->f; }
+    MainWindow& f() { return app->f; }
     Session& session() { return f().session(); }
     Workspace& ws() { return *session().ws; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
@@ -251,12 +251,12 @@ class TestWindows : public QObject {
     }
 
     // A small picture open, the extra controls shown and every panel usable.
-    TForm1& windowWithPicture() {
+    MainWindow& windowWithPicture() {
         app = std::make_unique<App>("bmp/rgb24.bmp");
         return f().ShowHideExtraControls1->trigger(), f();
     }
 
-    static void everyControlShowsTheDocument(TForm1& f) {
+    static void everyControlShowsTheDocument(MainWindow& f) {
         for (const Control& c : kControls)
             QVERIFY2(shown(c.widget(f)) == c.holds(f.session()), qPrintable(QString("%1 does not show the document").arg(c.label)));
         QCOMPARE(f.Label24->text(), QString::fromStdString(f.session().palette.selectionCaption));
@@ -303,14 +303,14 @@ private slots:
         QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         if (agreement >= 0)
             whenModal([&](QWidget* modal) {
-                TEULAFrm& eula = app.eulaFrm();
+                AgreementWindow& eula = app.eulaFrm();
                 QCOMPARE(modal, static_cast<QWidget*>(&eula));
                 QVERIFY(eula.Button1->isVisible() && eula.OKBtn->isVisible() && !eula.Button2->isVisible());
                 if (agreement) QTest::mouseClick(eula.Button1, Qt::LeftButton);
                 else QTest::keyClick(&eula, Qt::Key_Escape);
             });
-        TForm1& f = app.form1();
-        QSignalSpy started(&f, &TForm1::started);
+        MainWindow& f = app.form1();
+        QSignalSpy started(&f, &MainWindow::started);
         app.showMain();
         QTRY_VERIFY(f.terminateRequested() || started.count() == 1);
         QCOMPARE(f.terminateRequested(), tooSmall || agreement == 0);
@@ -356,12 +356,12 @@ private slots:
         QFETCH(int, how);
         recordAgreementAccepted();
         Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
-        TForm1& f = app.form1();
-        QSignalSpy started(&f, &TForm1::started);
+        MainWindow& f = app.form1();
+        QSignalSpy started(&f, &MainWindow::started);
         app.showMain();
-        QVERIFY(started.wait(5000) && TForm5::showing() == splash);
+        QVERIFY(started.wait(5000) && AboutWindow::showing() == splash);
         bool went = false;
-        auto goAway = [&](TForm5* about) {
+        auto goAway = [&](AboutWindow* about) {
             went = about != nullptr;
             if (QShowEvent again; how == 4) QCoreApplication::sendEvent(about, &again);
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);  // a second one is refused
@@ -374,11 +374,11 @@ private slots:
         };
         if (splash) goAway(app.splash());
         else {
-            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<AboutWindow*>(modal)); });
             QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!TForm5::showing(), 4000);
-        TEULAFrm& eula = app.eulaFrm();
+        QTRY_VERIFY_WITH_TIMEOUT(!AboutWindow::showing(), 4000);
+        AgreementWindow& eula = app.eulaFrm();
         QCOMPARE(eula.isVisible(), how == 2);  // Read EULA shows it for reading, not modal
         if (how == 2) QVERIFY(!eula.isModal() && eula.Button2->isVisible() && !eula.Button1->isVisible());
         QTest::mouseClick(eula.Button2, Qt::LeftButton);
@@ -392,7 +392,7 @@ private slots:
         app->dialogs.opens.push_back({photo});
         QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
-        TForm2* image = f().Form2();
+        ImageWindow* image = f().Form2();
         QVERIFY(image->windowTitle() == QString::fromStdString(photo) && f().Label2->text() == " w:512  h:512 ");
         QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
@@ -454,7 +454,7 @@ private slots:
 
     void menuFollowsTheCatalogueAndSetsTheSelection() {
         app = std::make_unique<App>("photos/camera-24.bmp");
-        TForm2* image = f().Form2();
+        ImageWindow* image = f().Form2();
         QMenu* menu = image->PopupMenu2;
         auto str = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
         QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
@@ -681,7 +681,7 @@ private slots:
     // On the smallest display the program runs on, with every bar out and each tool's groups, the window fits and
     // every label and control of its bars and panels shows its whole text.
     void nothingIsCutOff() {
-        TForm1& f = windowWithPicture();
+        MainWindow& f = windowWithPicture();
         for (const Tool* tool : toolBar()) {
             button(f, tool)->click();
             f.resize(800, 600);
@@ -700,7 +700,7 @@ private slots:
         app = std::make_unique<App>();
         QUrl first, next;
         whenModal([&](QWidget* about) {
-            QTest::mouseClick(static_cast<TForm5*>(about)->UrlLabel1, Qt::LeftButton);
+            QTest::mouseClick(static_cast<AboutWindow*>(about)->UrlLabel1, Qt::LeftButton);
             if (auto* help = f().findChild<QTextBrowser*>("HelpWindow"); help && help->isVisible()) {
                 first = help->source();
                 QTest::keyClick(help, Qt::Key_Tab), QTest::keyClick(help, Qt::Key_Return);  // its first link
@@ -780,7 +780,7 @@ private slots:
         QCOMPARE(f().Form2()->Label3->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
         recorder->calls.clear();  // a right click picks the code under the pointer and asks for the menu
         session().ws->codes[20 * 512 + 30] = 6;
-        QSignalSpy menu(f().Form2(), &TForm2::paletteMenuRequested);
+        QSignalSpy menu(f().Form2(), &ImageWindow::paletteMenuRequested);
         QTest::mouseMove(view, at(30, 20));
         QTest::mouseClick(view, Qt::RightButton, {}, at(30, 20));
         QVERIFY(session().palette.paletteCode == 6 && menu.count() == 1 && recorder->calls.isEmpty());
@@ -797,7 +797,7 @@ private slots:
         drag(view, {at(10, 10), at(50, 30)});
         f().Form2()->SpinEdit7->setValue(3);
         QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-        TForm10* zoomed = f().Form10();
+        ZoomWindow* zoomed = f().Form10();
         QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View" && zoomed->Image1->size() == QSize(117, 57));
         // Each picture pixel shows as a 3 x 3 block.
         QCOMPARE(zoomed->Image1->grab().toImage().pixel(4, 7) | 0xff000000u, session().ws->display.at(12, 13));
@@ -928,7 +928,7 @@ private slots:
         app = std::make_unique<App>("photos/camera-24.bmp");
         QTemporaryDir out;
         const QString pdf = out.path() + "/print.pdf";
-        TForm3& options = app->app.form3();  // the options' rules first
+        PrintWindow& options = app->app.form3();  // the options' rules first
         QVERIFY(options.MaskEdit1->text() == "   0" && !options.MaskEdit3->isEnabled());
         options.MaskEdit1->setText("  50");
         QTest::mouseClick(options.CheckBox1, Qt::LeftButton);
@@ -998,7 +998,7 @@ private slots:
     void aUserInputReachesItsValueOnly() {
         QFETCH(int, row);
         const Control& c = kControls[row];
-        TForm1& f = windowWithPicture();
+        MainWindow& f = windowWithPicture();
         if (c.touch) give(f.SpeedButton2, Click);
         if (c.first) give(control(c.first).widget(f), Click);
         QWidget* w = c.widget(f);
@@ -1021,7 +1021,7 @@ private slots:
     void actionsLeaveEveryControlShowingTheDocument() {
         QFETCH(int, scenario);
         const Scenario& sc = kScenarios[scenario];
-        TForm1& f = windowWithPicture();
+        MainWindow& f = windowWithPicture();
         if (sc.touch) give(f.SpeedButton2, Click);
         for (const char* label : sc.prepare) give(control(label).widget(f), control(label).input);
         everyControlShowsTheDocument(f);
@@ -1047,7 +1047,7 @@ private slots:
     // operation runs on a 6000 x 4000 picture: mark-up, then connected
     // Touch-paint, stop early, leave sound state, and the windows come back.
     void abortFromTheMeter() {
-        TForm7 meter;
+        ProgressWindow meter;
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
         QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
         meter.end(), meter.begin("pre-processing....");

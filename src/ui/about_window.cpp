@@ -1,4 +1,4 @@
-#include "ui/tform5.h"
+#include "ui/about_window.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "ui/help_qt.h"
-#include "ui/teulafrm.h"
+#include "ui/agreement_window.h"
 
 namespace cw {
 
@@ -17,9 +17,9 @@ int aboutWindowsShowing = 0;
 constexpr int kBannerHeight = 41, kStripHeight = 21;
 } // namespace
 
-bool TForm5::showing() { return aboutWindowsShowing > 0; }
+bool AboutWindow::showing() { return aboutWindowsShowing > 0; }
 
-TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
+AboutWindow::AboutWindow(AgreementWindow* agreement, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog), agreement_(agreement) {
     setObjectName("Form5");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -65,7 +65,7 @@ TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
 }
 
-void TForm5::paintEvent(QPaintEvent*) {
+void AboutWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // Banner: the product name over a band of palette colours.
     QLinearGradient band(0, 0, kSplashWidth, 0);
@@ -95,38 +95,38 @@ void TForm5::paintEvent(QPaintEvent*) {
     }
 }
 
-void TForm5::showEvent(QShowEvent* e) {
+void AboutWindow::showEvent(QShowEvent* e) {
     FormShow();
     QDialog::showEvent(e);
 }
 
 // A window deleted without being closed must not leave the flag set.
-TForm5::~TForm5() { FormClose(); }
+AboutWindow::~AboutWindow() { FormClose(); }
 
 // A restore after minimising is another show event of the same window.
-void TForm5::FormShow() {
+void AboutWindow::FormShow() {
     if (counted_) return;
     counted_ = true;
     ++aboutWindowsShowing;
 }
 
-void TForm5::FormClose() {
+void AboutWindow::FormClose() {
     if (!counted_) return;
     counted_ = false;
     --aboutWindowsShowing;
 }
 
-void TForm5::Timer1Timer() { close(); }
-void TForm5::Button1Click() { close(); }
+void AboutWindow::Timer1Timer() { close(); }
+void AboutWindow::Button1Click() { close(); }
 
-void TForm5::Button3Click() {
+void AboutWindow::Button3Click() {
     if (agreement_) agreement_->showForReading();
     close();
 }
 
-void TForm5::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage, this); }
+void AboutWindow::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage, this); }
 
-bool TForm5::eventFilter(QObject* watched, QEvent* e) {
+bool AboutWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == UrlLabel1 && e->type() == QEvent::MouseButtonPress) {
         UrlLabel1MouseDown();
         return true;

@@ -1,6 +1,6 @@
 // The main window's bars, panels and controls, and which handler each
-// control calls; the handlers live in tform1.cpp.
-#include "ui/tform1.h"
+// control calls; the handlers live in main_window.cpp.
+#include "ui/main_window.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -153,7 +153,7 @@ int widestWord(const QFontMetrics& metrics, const QStringList& texts) {
 
 } // namespace
 
-void TForm1::buildControls() {
+void MainWindow::buildControls() {
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
@@ -207,7 +207,7 @@ void TForm1::buildControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2}) w->hide();
 }
 
-void TForm1::buildOperationsBar(QWidget* parent) {
+void MainWindow::buildOperationsBar(QWidget* parent) {
     Panel7 = panel(parent, "Panel7", Qt::white);
     Panel7->setFixedHeight(21);
     addLabel(Panel7, " Operations ");
@@ -245,7 +245,7 @@ void TForm1::buildOperationsBar(QWidget* parent) {
     controls_.bind(EdgeAwareFinish, "finish-mode");
 }
 
-void TForm1::buildProcessingBar(QWidget* parent) {
+void MainWindow::buildProcessingBar(QWidget* parent) {
     Panel3 = panel(parent, "Panel3", Qt::white);
     Panel3->setFixedHeight(28);
     addLabel(Panel3, " Processing ");
@@ -271,7 +271,7 @@ void TForm1::buildProcessingBar(QWidget* parent) {
     controls_.bind(SpinEdit6, "scale-percent");
 }
 
-void TForm1::buildToolsBar(QWidget* parent) {
+void MainWindow::buildToolsBar(QWidget* parent) {
     Panel1 = panel(parent, "Panel1", kSilver);
     Panel1->setFixedHeight(40);
     addLabel(Panel1, " Tools ");
@@ -352,7 +352,7 @@ void TForm1::buildToolsBar(QWidget* parent) {
     controls_.bind(SpinEdit4, "selectivity");
 }
 
-void TForm1::buildEffectsBar(QWidget* parent) {
+void MainWindow::buildEffectsBar(QWidget* parent) {
     Panel12 = panel(parent, "Panel12", kSilver);
     Panel12->setFixedHeight(72);
     addLabel(Panel12, "Effects  and  Tuning ");
@@ -397,7 +397,7 @@ void TForm1::buildEffectsBar(QWidget* parent) {
     controls_.bindAction(Button2, "effects-reset");
 }
 
-void TForm1::buildSidePanels(QWidget* parent) {
+void MainWindow::buildSidePanels(QWidget* parent) {
     Panel2 = panel(parent, "Panel2", Qt::black, false);
     QPalette white = Panel2->palette();
     white.setColor(QPalette::WindowText, Qt::white);

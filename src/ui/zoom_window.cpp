@@ -1,4 +1,4 @@
-#include "ui/tform10.h"
+#include "ui/zoom_window.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +15,7 @@
 #include "document/zoom.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
-#include "ui/tform2.h"
+#include "ui/image_window.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -25,7 +25,7 @@ constexpr int kMinWidth = 170, kMinHeight = 100;
 constexpr int kScrollMargin = 15, kScrollStep = 10;
 } // namespace
 
-ZoomImage::ZoomImage(Session& s, TForm10& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
+ZoomImage::ZoomImage(Session& s, ZoomWindow& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
     setObjectName("Image1");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -68,7 +68,7 @@ void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
                    rect().contains(v), PointerSource::ZoomedView);
 }
 
-TForm10::TForm10(Session& s, QWidget* parent)
+ZoomWindow::ZoomWindow(Session& s, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), session_(s) {
     setObjectName("Form10");
     setWindowTitle("Zoom`ed View");
@@ -116,7 +116,7 @@ TForm10::TForm10(Session& s, QWidget* parent)
 
 // One view serves every Zoom of the run, so each show starts it as a new
 // view would be: nothing under the pointer yet, scrolled to its origin.
-void TForm10::FormShow() {
+void ZoomWindow::FormShow() {
     const ZoomView& z = session_.zoom;
     Image1->resize(z.shownWidth(), z.shownHeight());
     Image1->update();
@@ -130,9 +130,9 @@ void TForm10::FormShow() {
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
 
-void TForm10::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
+void ZoomWindow::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
 
-void TForm10::RadioGroup2Click() {
+void ZoomWindow::RadioGroup2Click() {
     session_.zoom.autoSync = AutoSyncOn->isChecked();
     if (session_.zoom.autoSync) {
         zoomRefresh(session_);
@@ -140,11 +140,11 @@ void TForm10::RadioGroup2Click() {
     }
 }
 
-void TForm10::Button3Click() { zoomReset(session_); }
+void ZoomWindow::Button3Click() { zoomReset(session_); }
 
-void TForm10::pictureChanged() { Image1->update(); }
+void ZoomWindow::pictureChanged() { Image1->update(); }
 
-void TForm10::autoScroll(int vx, int vy) {
+void ZoomWindow::autoScroll(int vx, int vy) {
     QScrollBar* h = ScrollBox1->horizontalScrollBar();
     QScrollBar* v = ScrollBox1->verticalScrollBar();
     const QSize visible = ScrollBox1->viewport()->size();

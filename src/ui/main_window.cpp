@@ -1,4 +1,4 @@
-#include "ui/tform1.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -38,11 +38,11 @@
 #include "tools/tool_registry.h"
 #include "ui/help_qt.h"
 #include "ui/services_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
-#include "ui/tform_scan_qt.h"
+#include "ui/agreement_window.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
+#include "ui/scan_dialog.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -65,7 +65,7 @@ QString droppedPicture(const QMimeData* data) {
 
 } // namespace
 
-TForm1::TForm1(Services services)
+MainWindow::MainWindow(Services services)
     : services_(std::move(services)),
       qtMessages_(std::make_unique<QtMessages>(this)),
       qtDialogs_(std::make_unique<QtDialogs>(this)) {
@@ -87,7 +87,7 @@ TForm1::TForm1(Services services)
     MdiArea->viewport()->installEventFilter(this);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::Resize && watched == MdiArea->viewport()) fitImageWindow();
     // The image window closed from its frame is Clear Image by other means;
     // when the program closes it, Clear Image has asked already. (The type
@@ -100,14 +100,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     // The image window's close handler and the zoomed view reach into the
     // session: both go before it.
     if (subWindow_) delete subWindow_;
     delete form10_;
 }
 
-void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder) {
+void MainWindow::attach(PrintWindow& printOptions, ProgressWindow& progress, const std::string& scratchFolder) {
     form3_ = &printOptions;
     form7_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
@@ -117,16 +117,16 @@ void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& s
     readBack();
 }
 
-TForm10& TForm1::createZoomView() {
-    form10_ = new TForm10(*session_, this);
+ZoomWindow& MainWindow::createZoomView() {
+    form10_ = new ZoomWindow(*session_, this);
     form10_->addActions(actions());  // the keys work over the zoomed view too
     return *form10_;
 }
 
-void TForm1::attachAgreement(TEULAFrm& agreement) { eula_ = &agreement; }
+void MainWindow::attachAgreement(AgreementWindow& agreement) { eula_ = &agreement; }
 
 
-void TForm1::showEvent(QShowEvent* e) {
+void MainWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (!shownOnce_) {
         shownOnce_ = true;
@@ -136,11 +136,11 @@ void TForm1::showEvent(QShowEvent* e) {
     }
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+void MainWindow::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
 
 // The main window is the program: no window it opened may keep it running
 // without one, nor a modal one its own event loop.
-void TForm1::closeEvent(QCloseEvent* e) {
+void MainWindow::closeEvent(QCloseEvent* e) {
     if (session_ && !settleUnsavedChanges(*session_)) {
         e->ignore();
         return;
@@ -153,18 +153,18 @@ void TForm1::closeEvent(QCloseEvent* e) {
 }
 
 // Anything else dropped is turned away without a word.
-void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
     if (!droppedPicture(e->mimeData()).isEmpty()) e->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent* e) {
+void MainWindow::dropEvent(QDropEvent* e) {
     const QString path = droppedPicture(e->mimeData());
     if (path.isEmpty()) return;
     e->acceptProposedAction();
     loadPath(path.toStdString());
 }
 
-void TForm1::FormShow() {
+void MainWindow::FormShow() {
     const QSize screen = services_.screenSize();
     if (screen.width() < kMinScreenWidth || screen.height() < kMinScreenHeight) {
         session_->messages.info(kDisplayTooSmall);
@@ -202,88 +202,88 @@ void TForm1::FormShow() {
     if (!terminateRequested_) emit started();
 }
 
-void TForm1::placeRestored() {
+void MainWindow::placeRestored() {
     // An unsized window takes its natural size as it is shown: place that one.
     if (!testAttribute(Qt::WA_Resized)) adjustSize();
     move(std::max(0, services_.screenSize().width() - width()), 0);
 }
 
-void TForm1::ExplorerButton15Click() {
-    if (TForm5::showing()) return;
-    auto* about = new TForm5(eula_, this);
+void MainWindow::ExplorerButton15Click() {
+    if (AboutWindow::showing()) return;
+    auto* about = new AboutWindow(eula_, this);
     about->resize(kAboutWidth, kAboutHeight);
     about->Timer1->stop();
     about->exec();
 }
 
-void TForm1::printPicture() {
+void MainWindow::printPicture() {
     if (form3_) printButtonClick(*session_, *form3_, form2_ && form2_->isVisible());
 }
 
-void TForm1::scanImage() {
+void MainWindow::scanImage() {
     QtScanUi ui(this);
     scanImageClick(*session_, ui, defaultScanner());
 }
 
-void TForm1::status(const std::string& text) {
+void MainWindow::status(const std::string& text) {
     statusBar()->showMessage(QString::fromStdString(text), kStatusMilliseconds);
 }
 
-void TForm1::ShowHideExtraControls1Click() {
+void MainWindow::ShowHideExtraControls1Click() {
     for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2})
         w->setVisible(!w->isVisibleTo(w->parentWidget()));
 }
 
-void TForm1::loadPath(const std::string& path) {
+void MainWindow::loadPath(const std::string& path) {
     dialogs_.nextOpen = path;
     triggerAction(*session_, actionNamed("load"));
     dialogs_.nextOpen.reset();
 }
 
-const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
+const Action& MainWindow::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
 
-void TForm1::createImageWindow() {
-    form2_ = new TForm2(*session_);
+void MainWindow::createImageWindow() {
+    form2_ = new ImageWindow(*session_);
     subWindow_ = MdiArea->addSubWindow(form2_);
     subWindow_->installEventFilter(this);
 }
 
-void TForm1::showImageWindow() {
+void MainWindow::showImageWindow() {
     if (!form2_) return;
     subWindow_->show();
     form2_->FormShow();
 }
 
-void TForm1::closeImageWindow() {
+void MainWindow::closeImageWindow() {
     closingImage_ = true;
     if (subWindow_) subWindow_->close();
     closingImage_ = false;
 }
 
 // The whole client area, unless the user has minimised or maximised it.
-void TForm1::fitImageWindow() {
+void MainWindow::fitImageWindow() {
     if (!subWindow_ || subWindow_->isMinimized() || subWindow_->isMaximized()) return;
     const QRect room = MdiArea->viewport()->rect();
     subWindow_->setGeometry(0, 0, std::max(100, room.width()), std::max(100, room.height()));
 }
 
-void TForm1::pictureChanged() {
+void MainWindow::pictureChanged() {
     if (form2_) form2_->pictureChanged();
 }
 
-void TForm1::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+void MainWindow::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     if (form2_) form2_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
 }
 
-void TForm1::readoutsChanged() {
+void MainWindow::readoutsChanged() {
     if (form2_) form2_->readoutsChanged();
 }
 
-void TForm1::autoScroll(int32_t x, int32_t y) {
+void MainWindow::autoScroll(int32_t x, int32_t y) {
     if (form2_) form2_->autoScroll(x, y);
 }
 
-void TForm1::zoomViewChanged() {
+void MainWindow::zoomViewChanged() {
     if (!form10_) return;
     if (!session_->zoom.exists) {
         form10_->hide();
@@ -297,25 +297,25 @@ void TForm1::zoomViewChanged() {
     form10_->show();
 }
 
-void TForm1::popupPaletteMenu(int x, int y) {
+void MainWindow::popupPaletteMenu(int x, int y) {
     if (form2_) form2_->popupPaletteMenuAt(x, y);
 }
 
-void TForm1::scaleView(ViewScale step) {
+void MainWindow::scaleView(ViewScale step) {
     if (form2_) form2_->scaleView(step);
 }
 
-void TForm1::zoomPictureChanged() {
+void MainWindow::zoomPictureChanged() {
     if (form10_) form10_->pictureChanged();
 }
 
-void TForm1::resetCaptionChanged() {
+void MainWindow::resetCaptionChanged() {
     if (form2_) form2_->resetCaptionChanged();
 }
 
-void TForm1::mainWindowChanged() { readBack(); }
+void MainWindow::mainWindowChanged() { readBack(); }
 
-void TForm1::readBack() {
+void MainWindow::readBack() {
     if (!session_) return;
     const Session& s = *session_;
     controls_.readBack();

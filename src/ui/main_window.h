@@ -10,8 +10,8 @@
 #include "actions/ports.h"
 #include "actions/session.h"
 #include "ui/control_bindings.h"
-#include "ui/tform10.h"
-#include "ui/tform2.h"
+#include "ui/zoom_window.h"
+#include "ui/image_window.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -33,9 +33,9 @@ namespace cw {
 // The main window's own grey, and its bars'.
 inline const QColor kSilver(192, 192, 192);
 
-class TForm3;
-class TForm7;
-class TEULAFrm;
+class PrintWindow;
+class ProgressWindow;
+class AgreementWindow;
 class QtMessages;
 class QtDialogs;
 
@@ -61,30 +61,30 @@ inline constexpr const char* kFirstRunHelpQuestion =
     "the \"Help/ Info.\" button from \"Operations Bar\") ";
 
 // The services a test may replace; empty ones are the real thing.
-struct Form1Services {
+struct MainWindowServices {
     Messages* messages = nullptr;
     Dialogs* dialogs = nullptr;
     std::function<QSize()> screenSize;  // the primary screen's size
 };
 
-class TForm1 : public QMainWindow, public WindowHost {
+class MainWindow : public QMainWindow, public WindowHost {
     Q_OBJECT
 public:
-    using Services = Form1Services;
-    explicit TForm1(Services services = {});
-    ~TForm1() override;
+    using Services = MainWindowServices;
+    explicit MainWindow(Services services = {});
+    ~MainWindow() override;
 
     // The long-lived windows this one works with, created after it: the
     // print options and the meter, then the zoomed view (which works on the
     // session made here), then the agreement. The session keeps its scratch
     // bitmaps in `scratchFolder`.
-    void attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder);
-    TForm10& createZoomView();
-    void attachAgreement(TEULAFrm& agreement);
+    void attach(PrintWindow& printOptions, ProgressWindow& progress, const std::string& scratchFolder);
+    ZoomWindow& createZoomView();
+    void attachAgreement(AgreementWindow& agreement);
 
     Session& session() { return *session_; }
-    TForm7* Form7() { return form7_; }
-    TForm2* Form2() { return form2_; }
+    ProgressWindow* Form7() { return form7_; }
+    ImageWindow* Form2() { return form2_; }
     bool terminateRequested() const { return terminateRequested_; }
 
     // Loads a picture named on the command line, as Load Image would.
@@ -200,7 +200,7 @@ public:
     void status(const std::string& text) override;
     void showHelp() override { ExplorerButton15Click(); }
     void quitProgram() override { close(); }
-    TForm10* Form10() { return form10_; }
+    ZoomWindow* Form10() { return form10_; }
 
     // The tool bar's handlers.
     // Every control, caption and enabled state shows what the document
@@ -231,16 +231,16 @@ private:
     const Action& loadOrClear() const;
 
     Services services_;
-    TForm7* form7_ = nullptr;
-    TForm3* form3_ = nullptr;
-    TEULAFrm* eula_ = nullptr;
+    ProgressWindow* form7_ = nullptr;
+    PrintWindow* form3_ = nullptr;
+    AgreementWindow* eula_ = nullptr;
     std::unique_ptr<QtMessages> qtMessages_;
     std::unique_ptr<QtDialogs> qtDialogs_;
     DialogsProxy dialogs_;
     std::unique_ptr<Session> session_;
-    QPointer<TForm2> form2_;
+    QPointer<ImageWindow> form2_;
     QPointer<QMdiSubWindow> subWindow_;
-    QPointer<TForm10> form10_;
+    QPointer<ZoomWindow> form10_;
     QButtonGroup* toolButtons_ = nullptr;
     ControlBindings controls_{this};
     int32_t shownTool_ = 0;  // the tool the "Tool" picture shows

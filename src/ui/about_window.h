@@ -9,17 +9,17 @@ class QTimer;
 
 namespace cw {
 
-class TEULAFrm;
+class AgreementWindow;
 
 inline constexpr int kSplashWidth = 312, kSplashHeight = 82;
 inline constexpr int kAboutWidth = 576, kAboutHeight = 355;
 inline constexpr int kSplashMilliseconds = 2000;
 
-class TForm5 : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm5(TEULAFrm* agreement, QWidget* parent = nullptr);
-    ~TForm5() override;
+    AboutWindow(AgreementWindow* agreement, QWidget* parent = nullptr);
+    ~AboutWindow() override;
 
     // Whether an about window is showing; the help button waits for it.
     static bool showing();
@@ -43,7 +43,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    TEULAFrm* agreement_;
+    AgreementWindow* agreement_;
     bool counted_ = false;  // this window is counted as showing
 };
 

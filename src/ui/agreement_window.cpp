@@ -1,4 +1,4 @@
-#include "ui/teulafrm.h"
+#include "ui/agreement_window.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -28,7 +28,7 @@ constexpr const char* kAgreementText =
 constexpr int kClientWidth = 322, kClientHeight = 401;
 } // namespace
 
-TEULAFrm::TEULAFrm(QWidget* parent)
+AgreementWindow::AgreementWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("EULAFrm");
     setWindowTitle("Chromawell End-User Licence Agreement");
@@ -73,7 +73,7 @@ TEULAFrm::TEULAFrm(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
-int TEULAFrm::askForAcceptance() {
+int AgreementWindow::askForAcceptance() {
     Button1->show();
     OKBtn->show();
     Button2->hide();
@@ -81,7 +81,7 @@ int TEULAFrm::askForAcceptance() {
     return exec();
 }
 
-void TEULAFrm::showForReading() {
+void AgreementWindow::showForReading() {
     Button1->hide();
     OKBtn->hide();
     Button2->show();
@@ -90,12 +90,12 @@ void TEULAFrm::showForReading() {
     raise();
 }
 
-void TEULAFrm::Button1Click() { done(kAgreed); }
-void TEULAFrm::OKBtnClick() { done(kDisagreed); }
-void TEULAFrm::Button2Click() { hide(); }
+void AgreementWindow::Button1Click() { done(kAgreed); }
+void AgreementWindow::OKBtnClick() { done(kDisagreed); }
+void AgreementWindow::Button2Click() { hide(); }
 
 // Esc is "I Disagree" while asking, and closes the reading view.
-void TEULAFrm::reject() {
+void AgreementWindow::reject() {
     if (OKBtn->isVisible()) OKBtnClick();
     else Button2Click();
 }

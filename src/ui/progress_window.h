@@ -21,10 +21,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-class TForm7 : public QDialog, public Progress {
+class ProgressWindow : public QDialog, public Progress {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* parent = nullptr);
+    explicit ProgressWindow(QWidget* parent = nullptr);
 
     // The windows an operation locks: the main window and the image window.
     void setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow);

@@ -1,4 +1,4 @@
-#include "ui/tform7.h"
+#include "ui/progress_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -34,7 +34,7 @@ void PieGauge::paintEvent(QPaintEvent*) {
     }
 }
 
-TForm7::TForm7(QWidget* parent)
+ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
     setObjectName("Form7");
     setWindowTitle("Progress Meter");
@@ -66,27 +66,27 @@ TForm7::TForm7(QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
-void TForm7::setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow) {
+void ProgressWindow::setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow) {
     mainWindow_ = mainWindow;
     imageWindow_ = std::move(imageWindow);
 }
 
-void TForm7::Button1Click() { abortPressed(); }
+void ProgressWindow::Button1Click() { abortPressed(); }
 
-void TForm7::reject() { Button1->click(); }
+void ProgressWindow::reject() { Button1->click(); }
 
-void TForm7::closeEvent(QCloseEvent* e) {
+void ProgressWindow::closeEvent(QCloseEvent* e) {
     // Only the end of an operation hides the meter.
     if (hiding_) e->accept();
     else e->ignore();
 }
 
-void TForm7::showEvent(QShowEvent* e) {
+void ProgressWindow::showEvent(QShowEvent* e) {
     Label1->value = progress();
     QDialog::showEvent(e);
 }
 
-void TForm7::showMeter() {
+void ProgressWindow::showMeter() {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
@@ -98,32 +98,32 @@ void TForm7::showMeter() {
     repaint();
 }
 
-void TForm7::hideMeter() {
+void ProgressWindow::hideMeter() {
     hiding_ = true;
     hide();
     hiding_ = false;
 }
 
-void TForm7::drawGauge() {
+void ProgressWindow::drawGauge() {
     Label1->value = progress();
     if (isVisible()) Label1->repaint();
 }
 
-void TForm7::drawPhase() {
+void ProgressWindow::drawPhase() {
     BlinkLabel1->setText(QString::fromStdString(phase()));
     if (isVisible()) BlinkLabel1->repaint();
 }
 
-void TForm7::drawControls() {
+void ProgressWindow::drawControls() {
     Label1->setVisible(gaugeVisible());
     Label1->showText = gaugeTextVisible();
     Button1->setVisible(abortVisible());
     BlinkLabel1->setVisible(phaseVisible());
 }
 
-void TForm7::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void ProgressWindow::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void TForm7::lockWindows(bool locked) {
+void ProgressWindow::lockWindows(bool locked) {
     QWidget* image = imageWindow_ ? imageWindow_() : nullptr;
     for (QWidget* w : {static_cast<QWidget*>(mainWindow_), image}) {
         if (!w) continue;

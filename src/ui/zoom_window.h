@@ -13,11 +13,11 @@ class QScrollArea;
 namespace cw {
 
 struct Session;
-class TForm10;
+class ZoomWindow;
 
 class ZoomImage : public QWidget {
 public:
-    ZoomImage(Session& s, TForm10& owner, QWidget* parent);
+    ZoomImage(Session& s, ZoomWindow& owner, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -27,13 +27,13 @@ protected:
 
 private:
     Session& session_;
-    TForm10& owner_;
+    ZoomWindow& owner_;
 };
 
-class TForm10 : public QWidget {
+class ZoomWindow : public QWidget {
     Q_OBJECT
 public:
-    TForm10(Session& s, QWidget* parent = nullptr);
+    ZoomWindow(Session& s, QWidget* parent = nullptr);
 
     QScrollArea* ScrollBox1;
     ZoomImage* Image1;

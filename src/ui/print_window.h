@@ -17,11 +17,11 @@ namespace cw {
 
 struct Session;
 
-class TForm3 : public QDialog {
+class PrintWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
-    ~TForm3() override;
+    explicit PrintWindow(QWidget* parent = nullptr);
+    ~PrintWindow() override;
 
     QCheckBox* CheckBox1;  // Center Horizontally
     QCheckBox* CheckBox2;  // Center Vertically
@@ -61,7 +61,7 @@ inline constexpr const char* kPrintedStatus = "Printed %1 page(s) to %2";
 // ExplorerButton4Click: asks for the options, then prints the displayed
 // picture as one page. Problems go to the session's messages, a done job to
 // its status line.
-void printButtonClick(Session& s, TForm3& options, bool imageWindowVisible);
+void printButtonClick(Session& s, PrintWindow& options, bool imageWindowVisible);
 
 // Prints the picture stretched into `where` as one page; nothing when the
 // job went through, else the message that says why it failed.

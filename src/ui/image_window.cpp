@@ -1,4 +1,4 @@
-#include "ui/tform2.h"
+#include "ui/image_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -30,7 +30,7 @@
 
 namespace cw {
 
-TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
+ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     setObjectName("Form2");
     setAttribute(Qt::WA_DeleteOnClose);
     Panel1 = new QFrame(this);
@@ -146,12 +146,12 @@ TForm2::TForm2(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     controls_.bindAction(Button6, "view-pending");
     controls_.bindAction(Button7, "remove");
     readBack();
-    connect(this, &TForm2::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
+    connect(this, &ImageWindow::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
-void TForm2::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
+void ImageWindow::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
 
-void TForm2::FormShow() {
+void ImageWindow::FormShow() {
     Image1->setEnabled(true);
     Button2->setEnabled(true);
     setToolCursor(currentTool(session_.tools).cursor());
@@ -159,7 +159,7 @@ void TForm2::FormShow() {
     repaint();
 }
 
-void TForm2::buildPaletteMenu() {
+void ImageWindow::buildPaletteMenu() {
     // Each palette shows what it makes of the gray levels, dark to light.
     constexpr int kSwatchWidth = 48, kSwatchHeight = 12;
     auto swatch = [](int32_t code) {
@@ -204,22 +204,22 @@ void TForm2::buildPaletteMenu() {
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
 }
 
-void TForm2::PopupMenu2Popup() {
+void ImageWindow::PopupMenu2Popup() {
     if (Clear2) Clear2->setVisible(Panel3->isVisible());
     ScrollBox1->setToolTip(QString());
     Image1->setToolTip(QString());
 }
 
-void TForm2::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
+void ImageWindow::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
 
-void TForm2::popupPaletteMenuAt(int x, int y) {
+void ImageWindow::popupPaletteMenuAt(int x, int y) {
     // The window has just been fitted to the frame: lay it out first, so
     // that the point is where the user will see it.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     popupPaletteMenu(ScrollBox1->globalPositionOf(x, y));
 }
 
-void TForm2::ShowHideObjectPanelClick() {
+void ImageWindow::ShowHideObjectPanelClick() {
     const bool show = !Panel3->isVisible();
     for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Button5, Button6, Button7}) w->setVisible(show);
     if (show && width() < 410) {
@@ -228,12 +228,12 @@ void TForm2::ShowHideObjectPanelClick() {
     }
 }
 
-void TForm2::contextMenuEvent(QContextMenuEvent* e) {
+void ImageWindow::contextMenuEvent(QContextMenuEvent* e) {
     // The picture has the palette menu; the rest of the window this one.
     if (!Image1->rect().contains(Image1->mapFrom(this, e->pos()))) PopupMenu1->popup(e->globalPos());
 }
 
-void TForm2::readBack() {
+void ImageWindow::readBack() {
     controls_.readBack();
     Button4->setEnabled(session_.pointer.undoEnabled);
     SpinEdit1->setSingleStep(session_.scale.step);
@@ -241,7 +241,7 @@ void TForm2::readBack() {
 }
 
 // The zoom and scale fields turn blue while they have the focus.
-bool TForm2::eventFilter(QObject* watched, QEvent* e) {
+bool ImageWindow::eventFilter(QObject* watched, QEvent* e) {
     if ((watched == SpinEdit7 || watched == SpinEdit1) &&
         (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
         auto* field = static_cast<QWidget*>(watched);
@@ -251,14 +251,14 @@ bool TForm2::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
-void TForm2::pictureChanged() {
+void ImageWindow::pictureChanged() {
     ScrollBox1->pictureChanged();
     resetCaptionChanged();
 }
 
-void TForm2::displayChanged(const QRect& r) { ScrollBox1->displayChanged(r); }
+void ImageWindow::displayChanged(const QRect& r) { ScrollBox1->displayChanged(r); }
 
-void TForm2::readoutsChanged() {
+void ImageWindow::readoutsChanged() {
     const PointerState& p = session_.pointer;
     Label1->setText(QString::fromStdString(p.positionLabel));
     Label3->setText(QString::fromStdString(p.colourLabel));
@@ -267,13 +267,13 @@ void TForm2::readoutsChanged() {
     Panel2->setPalette(pal);
 }
 
-void TForm2::resetCaptionChanged() {
+void ImageWindow::resetCaptionChanged() {
     Button2->setText(session_.cropPending ? kCropCaption : kZeroSetCaption);
 }
 
-void TForm2::autoScroll(int x, int y) { ScrollBox1->autoScroll(x, y); }
+void ImageWindow::autoScroll(int x, int y) { ScrollBox1->autoScroll(x, y); }
 
-void TForm2::scaleView(ViewScale step) {
+void ImageWindow::scaleView(ViewScale step) {
     switch (step) {
     case ViewScale::ZoomIn: ScrollBox1->zoomBy(1); break;
     case ViewScale::ZoomOut: ScrollBox1->zoomBy(-1); break;
@@ -282,12 +282,12 @@ void TForm2::scaleView(ViewScale step) {
     }
 }
 
-void TForm2::showScale(double scale) {
+void ImageWindow::showScale(double scale) {
     const double percent = scale * 100;
     ScaleLabel->setText(QString::number(percent, 'f', percent < 10 && percent != std::floor(percent) ? 1 : 0) + "%");
 }
 
-void TForm2::closeEvent(QCloseEvent* e) {
+void ImageWindow::closeEvent(QCloseEvent* e) {
     if (!closed_) {
         closed_ = true;
         formClose(session_);

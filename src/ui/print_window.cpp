@@ -1,4 +1,4 @@
-#include "ui/tform3.h"
+#include "ui/print_window.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -46,7 +46,7 @@ QCheckBox* box(QWidget* parent, const char* name, const char* caption) {
 }
 } // namespace
 
-TForm3::TForm3(QWidget* parent)
+PrintWindow::PrintWindow(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
       printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName("Form3");
@@ -121,19 +121,19 @@ TForm3::TForm3(QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-TForm3::~TForm3() = default;
+PrintWindow::~PrintWindow() = default;
 
-void TForm3::CheckBox1Click() {
+void PrintWindow::CheckBox1Click() {
     if (CheckBox1->isChecked()) MaskEdit1->setText("0");
     MaskEdit1->setEnabled(!CheckBox1->isChecked());
 }
 
-void TForm3::CheckBox2Click() {
+void PrintWindow::CheckBox2Click() {
     if (CheckBox2->isChecked()) MaskEdit2->setText("0");
     MaskEdit2->setEnabled(!CheckBox2->isChecked());
 }
 
-void TForm3::CheckBox3Click() {
+void PrintWindow::CheckBox3Click() {
     const bool fit = CheckBox3->isChecked();
     if (fit) {
         for (QCheckBox* c : {CheckBox4, CheckBox5, CheckBox6, CheckBox7}) c->setChecked(false);
@@ -145,17 +145,17 @@ void TForm3::CheckBox3Click() {
     for (QCheckBox* c : {CheckBox4, CheckBox5, CheckBox6, CheckBox7}) c->setEnabled(!fit);
 }
 
-void TForm3::pairClick(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor) {
+void PrintWindow::pairClick(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor) {
     if (clicked->isChecked()) other->setChecked(false);
     factor->setEnabled(clicked->isChecked() || other->isChecked());
 }
 
-void TForm3::Button1Click() {
+void PrintWindow::Button1Click() {
     QPrintDialog dialog(printer_.get(), this);
     dialog.exec();
 }
 
-PrintOptions TForm3::options() const {
+PrintOptions PrintWindow::options() const {
     PrintOptions o;
     o.centreHorizontally = CheckBox1->isChecked();
     o.centreVertically = CheckBox2->isChecked();
@@ -171,7 +171,7 @@ PrintOptions TForm3::options() const {
     return o;
 }
 
-void printButtonClick(Session& s, TForm3& form, bool imageWindowVisible) {
+void printButtonClick(Session& s, PrintWindow& form, bool imageWindowVisible) {
     if (!s.imageWindowOpen || !s.ws || !imageWindowVisible) return;
     if (form.exec() != QDialog::Accepted) return;
     QPrinter& printer = form.printer();

@@ -10,10 +10,10 @@ namespace cw {
 
 inline constexpr int kAgreed = 1, kDisagreed = 2;
 
-class TEULAFrm : public QDialog {
+class AgreementWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TEULAFrm(QWidget* parent = nullptr);
+    explicit AgreementWindow(QWidget* parent = nullptr);
 
     QLabel* Label1;           // heading
     QPlainTextEdit* Memo2;    // the agreement

@@ -21,10 +21,10 @@ namespace cw {
 struct Session;
 class PictureView;
 
-class TForm2 : public QWidget {
+class ImageWindow : public QWidget {
     Q_OBJECT
 public:
-    TForm2(Session& s, QWidget* parent = nullptr);
+    ImageWindow(Session& s, QWidget* parent = nullptr);
 
     QFrame* Panel1;        // the bottom bar
     QCheckBox* CheckBox1;  // Un-do Enabled
