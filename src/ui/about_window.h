@@ -24,18 +24,19 @@ public:
     // Whether an about window is showing; the help button waits for it.
     static bool showing();
 
-    QLabel* Label1;     // version
-    QLabel* UrlLabel1;  // help link
-    QPushButton* Button3;  // Read EULA
-    QPushButton* Button1;  // Close
-    QTimer* Timer1;
+    // Each control keeps its designed name as its object name.
+    QLabel* versionLabel;
+    QLabel* helpLink;
+    QPushButton* readAgreementButton;
+    QPushButton* closeButton;
+    QTimer* splashTimer;  // ends the splash; the full window stops it
 
-    void FormShow();
-    void FormClose();
-    void Timer1Timer();
-    void Button1Click();
-    void Button3Click();
-    void UrlLabel1MouseDown();
+    // A window is counted once however often it is shown, and uncounted
+    // however it goes.
+    void countShowing();
+    void uncount();
+    void showAgreement();
+    void openHelp();
 
 protected:
     void showEvent(QShowEvent* e) override;

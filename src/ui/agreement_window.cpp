@@ -34,70 +34,70 @@ AgreementWindow::AgreementWindow(QWidget* parent)
     setWindowTitle("Chromawell End-User Licence Agreement");
     setFixedSize(kClientWidth, kClientHeight);
 
-    Label1 = new QLabel("End-User Licence Agreement", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(8, 6, kClientWidth - 16, 20);
-    QFont heading = Label1->font();
-    heading.setBold(true);
-    Label1->setFont(heading);
+    heading = new QLabel("End-User Licence Agreement", this);
+    heading->setObjectName("Label1");
+    heading->setGeometry(8, 6, kClientWidth - 16, 20);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
 
-    Memo2 = new QPlainTextEdit(this);
-    Memo2->setObjectName("Memo2");
-    Memo2->setReadOnly(true);
-    Memo2->setPlainText(kAgreementText);
-    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo2->setGeometry(8, 30, kClientWidth - 16, 300);
+    agreementText = new QPlainTextEdit(this);
+    agreementText->setObjectName("Memo2");
+    agreementText->setReadOnly(true);
+    agreementText->setPlainText(kAgreementText);
+    agreementText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    agreementText->setGeometry(8, 30, kClientWidth - 16, 300);
 
-    Label2 = new QLabel("Chromawell 2.1 - questions: see the help pages, section \"Getting started\".", this);
-    Label2->setObjectName("Label2");
-    Label2->setWordWrap(true);
-    Label2->setGeometry(8, 334, kClientWidth - 16, 30);
+    contactLabel = new QLabel("Chromawell 2.1 - questions: see the help pages, section \"Getting started\".", this);
+    contactLabel->setObjectName("Label2");
+    contactLabel->setWordWrap(true);
+    contactLabel->setGeometry(8, 334, kClientWidth - 16, 30);
 
-    Button1 = new QPushButton("I Agree", this);
-    Button1->setObjectName("Button1");
-    Button1->setToolTip("Click to agree with EULA terms and proceed with installation");
-    Button1->setDefault(true);
-    Button1->setGeometry(60, 368, 90, 26);
-    OKBtn = new QPushButton("I Disagree", this);
-    OKBtn->setObjectName("OKBtn");
-    OKBtn->setToolTip("Click if you Disagree with EULA terms");
-    OKBtn->setGeometry(172, 368, 90, 26);
-    Button2 = new QPushButton("Ok", this);
-    Button2->setObjectName("Button2");
-    Button2->setToolTip("Click to close this dialog");
-    Button2->setGeometry(116, 368, 90, 26);
-    Button2->hide();
+    agreeButton = new QPushButton("I Agree", this);
+    agreeButton->setObjectName("Button1");
+    agreeButton->setToolTip("Click to agree with EULA terms and proceed with installation");
+    agreeButton->setDefault(true);
+    agreeButton->setGeometry(60, 368, 90, 26);
+    disagreeButton = new QPushButton("I Disagree", this);
+    disagreeButton->setObjectName("OKBtn");
+    disagreeButton->setToolTip("Click if you Disagree with EULA terms");
+    disagreeButton->setGeometry(172, 368, 90, 26);
+    okButton = new QPushButton("Ok", this);
+    okButton->setObjectName("Button2");
+    okButton->setToolTip("Click to close this dialog");
+    okButton->setGeometry(116, 368, 90, 26);
+    okButton->hide();
 
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(agreeButton, &QPushButton::clicked, this, [this] { agree(); });
+    connect(disagreeButton, &QPushButton::clicked, this, [this] { disagree(); });
+    connect(okButton, &QPushButton::clicked, this, [this] { closeReading(); });
 }
 
 int AgreementWindow::askForAcceptance() {
-    Button1->show();
-    OKBtn->show();
-    Button2->hide();
-    Button1->setDefault(true);
+    agreeButton->show();
+    disagreeButton->show();
+    okButton->hide();
+    agreeButton->setDefault(true);
     return exec();
 }
 
 void AgreementWindow::showForReading() {
-    Button1->hide();
-    OKBtn->hide();
-    Button2->show();
-    Button2->setDefault(true);
+    agreeButton->hide();
+    disagreeButton->hide();
+    okButton->show();
+    okButton->setDefault(true);
     show();
     raise();
 }
 
-void AgreementWindow::Button1Click() { done(kAgreed); }
-void AgreementWindow::OKBtnClick() { done(kDisagreed); }
-void AgreementWindow::Button2Click() { hide(); }
+void AgreementWindow::agree() { done(kAgreed); }
+void AgreementWindow::disagree() { done(kDisagreed); }
+void AgreementWindow::closeReading() { hide(); }
 
 // Esc is "I Disagree" while asking, and closes the reading view.
 void AgreementWindow::reject() {
-    if (OKBtn->isVisible()) OKBtnClick();
-    else Button2Click();
+    if (disagreeButton->isVisible()) disagree();
+    else closeReading();
 }
 
 } // namespace cw

@@ -31,10 +31,10 @@ public:
     // Shows the main window maximised; its first show runs the start-up checks.
     void showMain();
 
-    MainWindow& form1() { return *form1_; }
-    PrintWindow& form3() { return *form3_; }
-    ProgressWindow& form7() { return *form7_; }
-    AgreementWindow& eulaFrm() { return *eula_; }
+    MainWindow& mainWindow() { return *mainWindow_; }
+    PrintWindow& printWindow() { return *printWindow_; }
+    ProgressWindow& progressWindow() { return *progressWindow_; }
+    AgreementWindow& agreementWindow() { return *agreement_; }
     AboutWindow* splash() { return splash_; }
     // The long-lived windows by object name, in the order they were made.
     const std::vector<std::string>& creationOrder() const { return order_; }
@@ -44,10 +44,10 @@ private:
     std::unique_ptr<ProgramScratch> scratch_;
     std::vector<std::string> order_;
     AboutWindow* splash_ = nullptr;
-    std::unique_ptr<MainWindow> form1_;
-    std::unique_ptr<PrintWindow> form3_;
-    std::unique_ptr<ProgressWindow> form7_;
-    std::unique_ptr<AgreementWindow> eula_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<PrintWindow> printWindow_;
+    std::unique_ptr<ProgressWindow> progressWindow_;
+    std::unique_ptr<AgreementWindow> agreement_;
 };
 
 } // namespace cw

@@ -33,18 +33,18 @@ namespace cw {
 ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session_(s) {
     setObjectName("Form2");
     setAttribute(Qt::WA_DeleteOnClose);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName("Panel1");
-    auto* strip = new QHBoxLayout(Panel1);
+    bottomBar = new QFrame(this);
+    bottomBar->setObjectName("Panel1");
+    auto* strip = new QHBoxLayout(bottomBar);
     strip->setContentsMargins(2, 1, 2, 1);
     auto button = [&](const char* name, const char* caption) {
-        auto* b = new QPushButton(caption, Panel1);
+        auto* b = new QPushButton(caption, bottomBar);
         b->setObjectName(name);
         strip->addWidget(b);
         return b;
     };
     auto spin = [&](const char* name, const char* hint) {
-        auto* sp = new QSpinBox(Panel1);
+        auto* sp = new QSpinBox(bottomBar);
         sp->setObjectName(name);
         sp->setToolTip(hint);
         sp->installEventFilter(this);
@@ -52,43 +52,43 @@ ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session
         return sp;
     };
     controls_.attach(s);
-    CheckBox1 = new QCheckBox("Un-do Enabled", Panel1);
-    CheckBox1->setObjectName("CheckBox1");
-    strip->addWidget(CheckBox1);
-    Button4 = button("Button4", "");
-    Button1 = button("Button1", "");
-    SpinEdit7 = spin("SpinEdit7", "Specify X factor to zoom into current selection [1 to 10 X]");
-    Button2 = button("Button2", "");
-    Button3 = button("Button3", "&Scale");
-    SpinEdit1 = spin("SpinEdit1", "Specify X factor to scale current image [-10 to +10 X]");
-    if (auto* text = SpinEdit1->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
-    strip->addWidget(new QLabel("Pressure", Panel1));
-    SpinEdit2 = spin("SpinEdit2", "Reduce the brush pressure to -1 through -5 to obtain softer tones");
+    undoEnabledBox = new QCheckBox("Un-do Enabled", bottomBar);
+    undoEnabledBox->setObjectName("CheckBox1");
+    strip->addWidget(undoEnabledBox);
+    undoButton = button("Button4", "");
+    zoomButton = button("Button1", "");
+    zoomFactorBox = spin("SpinEdit7", "Specify X factor to zoom into current selection [1 to 10 X]");
+    resetButton = button("Button2", "");
+    scaleButton = button("Button3", "&Scale");
+    scaleFactorBox = spin("SpinEdit1", "Specify X factor to scale current image [-10 to +10 X]");
+    if (auto* text = scaleFactorBox->findChild<QLineEdit*>()) text->setReadOnly(true);  // arrows only
+    strip->addWidget(new QLabel("Pressure", bottomBar));
+    pressureBox = spin("SpinEdit2", "Reduce the brush pressure to -1 through -5 to obtain softer tones");
     strip->addStretch();
-    controls_.bind(CheckBox1, "undo-enabled");
-    controls_.bindAction(Button4, "undo");
-    controls_.bindAction(Button1, "zoom");
-    controls_.bindAction(Button2, "reset");
-    controls_.bindAction(Button3, "reset", {}, ControlBindings::Caption::Own);
-    controls_.bind(SpinEdit1, "scale-factor");
-    controls_.bind(SpinEdit2, "pressure");
-    controls_.bind(SpinEdit7, "zoom-factor");
-    for (QSpinBox* field : {SpinEdit7, SpinEdit1}) field->setStyleSheet("QSpinBox { background: black; color: white; }");
-    Label1 = new QLabel(Panel1);
-    Label1->setObjectName("Label1");
-    strip->addWidget(Label1);
-    Label3 = new QLabel(Panel1);
-    Label3->setObjectName("Label3");
-    strip->addWidget(Label3);
-    Panel2 = new QFrame(Panel1);
-    Panel2->setObjectName("Panel2");
-    Panel2->setFixedSize(16, 16);
-    Panel2->setAutoFillBackground(true);
-    strip->addWidget(Panel2);
+    controls_.bind(undoEnabledBox, "undo-enabled");
+    controls_.bindAction(undoButton, "undo");
+    controls_.bindAction(zoomButton, "zoom");
+    controls_.bindAction(resetButton, "reset");
+    controls_.bindAction(scaleButton, "reset", {}, ControlBindings::Caption::Own);
+    controls_.bind(scaleFactorBox, "scale-factor");
+    controls_.bind(pressureBox, "pressure");
+    controls_.bind(zoomFactorBox, "zoom-factor");
+    for (QSpinBox* field : {zoomFactorBox, scaleFactorBox}) field->setStyleSheet("QSpinBox { background: black; color: white; }");
+    positionLabel = new QLabel(bottomBar);
+    positionLabel->setObjectName("Label1");
+    strip->addWidget(positionLabel);
+    colourLabel = new QLabel(bottomBar);
+    colourLabel->setObjectName("Label3");
+    strip->addWidget(colourLabel);
+    colourSwatch = new QFrame(bottomBar);
+    colourSwatch->setObjectName("Panel2");
+    colourSwatch->setFixedSize(16, 16);
+    colourSwatch->setAutoFillBackground(true);
+    strip->addWidget(colourSwatch);
 
     // The view's scale: its steps, Fit and 100 %, and where it stands.
     auto viewButton = [&](const char* name, const char* action, const char* caption) {
-        auto* b = new QToolButton(Panel1);
+        auto* b = new QToolButton(bottomBar);
         b->setObjectName(name);
         b->setAutoRaise(true);
         strip->addWidget(b);
@@ -97,63 +97,63 @@ ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session
         controls_.bindAction(b, action, {}, caption ? ControlBindings::Caption::Own : ControlBindings::Caption::FromRow);
         return b;
     };
-    ZoomOutButton = viewButton("ZoomOutButton", "view-zoom-out", "\u2212");
-    ScaleLabel = new QLabel(Panel1);
-    ScaleLabel->setObjectName("ScaleLabel");
-    ScaleLabel->setAlignment(Qt::AlignCenter);
-    ScaleLabel->setMinimumWidth(ScaleLabel->fontMetrics().horizontalAdvance(" 3200% "));
-    strip->addWidget(ScaleLabel);
-    ZoomInButton = viewButton("ZoomInButton", "view-zoom-in", "+");
-    FitButton = viewButton("FitButton", "view-fit", nullptr);
-    ActualSizeButton = viewButton("ActualSizeButton", "view-actual-size", nullptr);
+    zoomOutButton = viewButton("ZoomOutButton", "view-zoom-out", "\u2212");
+    scaleLabel = new QLabel(bottomBar);
+    scaleLabel->setObjectName("ScaleLabel");
+    scaleLabel->setAlignment(Qt::AlignCenter);
+    scaleLabel->setMinimumWidth(scaleLabel->fontMetrics().horizontalAdvance(" 3200% "));
+    strip->addWidget(scaleLabel);
+    zoomInButton = viewButton("ZoomInButton", "view-zoom-in", "+");
+    fitButton = viewButton("FitButton", "view-fit", nullptr);
+    actualSizeButton = viewButton("ActualSizeButton", "view-actual-size", nullptr);
 
-    ScrollBox1 = new PictureView(s, this, this);
-    ScrollBox1->setToolTip("RIGHT-CLICK to Show Colour-palette Options");
-    Image1 = ScrollBox1->viewport();
-    connect(ScrollBox1, &PictureView::scaleChanged, this, [this](double scale) { showScale(scale); });
-    showScale(ScrollBox1->scale());
-    Panel3 = new QFrame(this);
-    Panel3->setObjectName("Panel3");
-    Panel3->setFixedWidth(120);
-    auto* objects = new QVBoxLayout(Panel3);
-    objects->addWidget(new QLabel("Objects", Panel3));
-    Button5 = new QPushButton("View All", Panel3);
-    Button5->setObjectName("Button5");
-    Button6 = new QPushButton("View Pending", Panel3);
-    Button6->setObjectName("Button6");
-    Button7 = new QPushButton("Remove", Panel3);
-    Button7->setObjectName("Button7");
-    for (QWidget* w : {Button5, Button6, Button7}) objects->addWidget(w);
+    view = new PictureView(s, this, this);
+    view->setToolTip("RIGHT-CLICK to Show Colour-palette Options");
+    canvas = view->viewport();
+    connect(view, &PictureView::scaleChanged, this, [this](double scale) { showScale(scale); });
+    showScale(view->scale());
+    objectPanel = new QFrame(this);
+    objectPanel->setObjectName("Panel3");
+    objectPanel->setFixedWidth(120);
+    auto* objects = new QVBoxLayout(objectPanel);
+    objects->addWidget(new QLabel("Objects", objectPanel));
+    viewAllButton = new QPushButton("View All", objectPanel);
+    viewAllButton->setObjectName("Button5");
+    viewPendingButton = new QPushButton("View Pending", objectPanel);
+    viewPendingButton->setObjectName("Button6");
+    removeButton = new QPushButton("Remove", objectPanel);
+    removeButton->setObjectName("Button7");
+    for (QWidget* w : {viewAllButton, viewPendingButton, removeButton}) objects->addWidget(w);
     objects->addStretch();
-    Panel3->hide();
+    objectPanel->hide();
 
     auto* middle = new QHBoxLayout;
     middle->setSpacing(0);
-    middle->addWidget(ScrollBox1, 1);
-    middle->addWidget(Panel3);
+    middle->addWidget(view, 1);
+    middle->addWidget(objectPanel);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(middle, 1);
-    layout->addWidget(Panel1);
+    layout->addWidget(bottomBar);
 
     buildPaletteMenu();
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    QAction* toggle = PopupMenu1->addAction("Show/ Hide Object Panel");
-    connect(toggle, &QAction::triggered, this, [this] { ShowHideObjectPanelClick(); });
-    controls_.bindAction(Button5, "view-all");
-    controls_.bindAction(Button6, "view-pending");
-    controls_.bindAction(Button7, "remove");
+    objectPanelMenu = new QMenu(this);
+    objectPanelMenu->setObjectName("PopupMenu1");
+    QAction* toggle = objectPanelMenu->addAction("Show/ Hide Object Panel");
+    connect(toggle, &QAction::triggered, this, [this] { toggleObjectPanel(); });
+    controls_.bindAction(viewAllButton, "view-all");
+    controls_.bindAction(viewPendingButton, "view-pending");
+    controls_.bindAction(removeButton, "remove");
     readBack();
     connect(this, &ImageWindow::paletteMenuRequested, this, [this](const QPoint& at) { popupPaletteMenu(at); });
 }
 
-void ImageWindow::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
+void ImageWindow::setToolCursor(ToolCursor cursor) { canvas->setCursor(toolCursorShape(cursor)); }
 
-void ImageWindow::FormShow() {
-    Image1->setEnabled(true);
-    Button2->setEnabled(true);
+void ImageWindow::showPicture() {
+    canvas->setEnabled(true);
+    resetButton->setEnabled(true);
     setToolCursor(currentTool(session_.tools).cursor());
     formShow(session_);
     repaint();
@@ -178,14 +178,14 @@ void ImageWindow::buildPaletteMenu() {
             return m == PM_SmallIconSize ? kSwatchWidth : QProxyStyle::pixelMetric(m, o, w);
         }
     };
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName("PopupMenu2");
+    paletteMenu = new QMenu(this);
+    paletteMenu->setObjectName("PopupMenu2");
     auto* swatchStyle = new SwatchStyle;
-    swatchStyle->setParent(PopupMenu2);
+    swatchStyle->setParent(paletteMenu);
     for (const PaletteSubmenu& sub : paletteSubmenus()) {
-        QMenu* into = PopupMenu2;
+        QMenu* into = paletteMenu;
         if (!sub.caption.empty()) {
-            into = PopupMenu2->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
+            into = paletteMenu->addMenu(QString::fromUtf8(sub.caption.data(), qsizetype(sub.caption.size())));
             into->setStyle(swatchStyle);
         }
         for (const PaletteMenuItem& item : sub.items) {
@@ -197,31 +197,31 @@ void ImageWindow::buildPaletteMenu() {
                 a->setFont(bold);
             }
             if (item.kind == PaletteItemKind::Palette) a->setIcon(swatch(item.code));
-            if (item.kind == PaletteItemKind::Clear) Clear2 = a;
+            if (item.kind == PaletteItemKind::Clear) clearItem = a;
             controls_.bindAction(a, "palette", std::string(item.selectionCaption));
         }
     }
-    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
+    connect(paletteMenu, &QMenu::aboutToShow, this, [this] { paletteMenuOpening(); });
 }
 
-void ImageWindow::PopupMenu2Popup() {
-    if (Clear2) Clear2->setVisible(Panel3->isVisible());
-    ScrollBox1->setToolTip(QString());
-    Image1->setToolTip(QString());
+void ImageWindow::paletteMenuOpening() {
+    if (clearItem) clearItem->setVisible(objectPanel->isVisible());
+    view->setToolTip(QString());
+    canvas->setToolTip(QString());
 }
 
-void ImageWindow::popupPaletteMenu(const QPoint& globalPos) { PopupMenu2->popup(globalPos); }
+void ImageWindow::popupPaletteMenu(const QPoint& globalPos) { paletteMenu->popup(globalPos); }
 
 void ImageWindow::popupPaletteMenuAt(int x, int y) {
     // The window has just been fitted to the frame: lay it out first, so
     // that the point is where the user will see it.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    popupPaletteMenu(ScrollBox1->globalPositionOf(x, y));
+    popupPaletteMenu(view->globalPositionOf(x, y));
 }
 
-void ImageWindow::ShowHideObjectPanelClick() {
-    const bool show = !Panel3->isVisible();
-    for (QWidget* w : std::initializer_list<QWidget*>{Panel3, Button5, Button6, Button7}) w->setVisible(show);
+void ImageWindow::toggleObjectPanel() {
+    const bool show = !objectPanel->isVisible();
+    for (QWidget* w : std::initializer_list<QWidget*>{objectPanel, viewAllButton, viewPendingButton, removeButton}) w->setVisible(show);
     if (show && width() < 410) {
         if (QWidget* frame = parentWidget()) frame->resize(frame->width() + 410 - width(), frame->height());
         else resize(410, height());
@@ -230,19 +230,19 @@ void ImageWindow::ShowHideObjectPanelClick() {
 
 void ImageWindow::contextMenuEvent(QContextMenuEvent* e) {
     // The picture has the palette menu; the rest of the window this one.
-    if (!Image1->rect().contains(Image1->mapFrom(this, e->pos()))) PopupMenu1->popup(e->globalPos());
+    if (!canvas->rect().contains(canvas->mapFrom(this, e->pos()))) objectPanelMenu->popup(e->globalPos());
 }
 
 void ImageWindow::readBack() {
     controls_.readBack();
-    Button4->setEnabled(session_.pointer.undoEnabled);
-    SpinEdit1->setSingleStep(session_.scale.step);
-    Button3->setEnabled(session_.scale.scaleEnabled);
+    undoButton->setEnabled(session_.pointer.undoEnabled);
+    scaleFactorBox->setSingleStep(session_.scale.step);
+    scaleButton->setEnabled(session_.scale.scaleEnabled);
 }
 
 // The zoom and scale fields turn blue while they have the focus.
 bool ImageWindow::eventFilter(QObject* watched, QEvent* e) {
-    if ((watched == SpinEdit7 || watched == SpinEdit1) &&
+    if ((watched == zoomFactorBox || watched == scaleFactorBox) &&
         (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)) {
         auto* field = static_cast<QWidget*>(watched);
         field->setStyleSheet(e->type() == QEvent::FocusIn ? "QSpinBox { background: blue; color: white; }"
@@ -252,39 +252,39 @@ bool ImageWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void ImageWindow::pictureChanged() {
-    ScrollBox1->pictureChanged();
+    view->pictureChanged();
     resetCaptionChanged();
 }
 
-void ImageWindow::displayChanged(const QRect& r) { ScrollBox1->displayChanged(r); }
+void ImageWindow::displayChanged(const QRect& r) { view->displayChanged(r); }
 
 void ImageWindow::readoutsChanged() {
     const PointerState& p = session_.pointer;
-    Label1->setText(QString::fromStdString(p.positionLabel));
-    Label3->setText(QString::fromStdString(p.colourLabel));
-    QPalette pal = Panel2->palette();
+    positionLabel->setText(QString::fromStdString(p.positionLabel));
+    colourLabel->setText(QString::fromStdString(p.colourLabel));
+    QPalette pal = colourSwatch->palette();
     pal.setColor(QPalette::Window, QColor::fromRgb(p.swatchColour));
-    Panel2->setPalette(pal);
+    colourSwatch->setPalette(pal);
 }
 
 void ImageWindow::resetCaptionChanged() {
-    Button2->setText(session_.cropPending ? kCropCaption : kZeroSetCaption);
+    resetButton->setText(session_.cropPending ? kCropCaption : kZeroSetCaption);
 }
 
-void ImageWindow::autoScroll(int x, int y) { ScrollBox1->autoScroll(x, y); }
+void ImageWindow::autoScroll(int x, int y) { view->autoScroll(x, y); }
 
 void ImageWindow::scaleView(ViewScale step) {
     switch (step) {
-    case ViewScale::ZoomIn: ScrollBox1->zoomBy(1); break;
-    case ViewScale::ZoomOut: ScrollBox1->zoomBy(-1); break;
-    case ViewScale::Fit: ScrollBox1->fit(); break;
-    case ViewScale::Actual: ScrollBox1->setScale(1); break;
+    case ViewScale::ZoomIn: view->zoomBy(1); break;
+    case ViewScale::ZoomOut: view->zoomBy(-1); break;
+    case ViewScale::Fit: view->fit(); break;
+    case ViewScale::Actual: view->setScale(1); break;
     }
 }
 
 void ImageWindow::showScale(double scale) {
     const double percent = scale * 100;
-    ScaleLabel->setText(QString::number(percent, 'f', percent < 10 && percent != std::floor(percent) ? 1 : 0) + "%");
+    scaleLabel->setText(QString::number(percent, 'f', percent < 10 && percent != std::floor(percent) ? 1 : 0) + "%");
 }
 
 void ImageWindow::closeEvent(QCloseEvent* e) {

@@ -84,11 +84,11 @@ MainWindow::MainWindow(Services services)
     buildControls();
     statusBar();
     // The image window follows the frame's size, not only the first one.
-    MdiArea->viewport()->installEventFilter(this);
+    mdiArea_->viewport()->installEventFilter(this);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::Resize && watched == MdiArea->viewport()) fitImageWindow();
+    if (e->type() == QEvent::Resize && watched == mdiArea_->viewport()) fitImageWindow();
     // The image window closed from its frame is Clear Image by other means;
     // when the program closes it, Clear Image has asked already. (The type
     // first: the frame also sends events while it is being destroyed, when
@@ -104,26 +104,26 @@ MainWindow::~MainWindow() {
     // The image window's close handler and the zoomed view reach into the
     // session: both go before it.
     if (subWindow_) delete subWindow_;
-    delete form10_;
+    delete zoomWindow_;
 }
 
 void MainWindow::attach(PrintWindow& printOptions, ProgressWindow& progress, const std::string& scratchFolder) {
-    form3_ = &printOptions;
-    form7_ = &progress;
+    printWindow_ = &printOptions;
+    progressWindow_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
-    progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
+    progress.setLockTargets(this, [this]() -> QWidget* { return imageWindow_; });
     readBack();
 }
 
 ZoomWindow& MainWindow::createZoomView() {
-    form10_ = new ZoomWindow(*session_, this);
-    form10_->addActions(actions());  // the keys work over the zoomed view too
-    return *form10_;
+    zoomWindow_ = new ZoomWindow(*session_, this);
+    zoomWindow_->addActions(actions());  // the keys work over the zoomed view too
+    return *zoomWindow_;
 }
 
-void MainWindow::attachAgreement(AgreementWindow& agreement) { eula_ = &agreement; }
+void MainWindow::attachAgreement(AgreementWindow& agreement) { agreement_ = &agreement; }
 
 
 void MainWindow::showEvent(QShowEvent* e) {
@@ -132,11 +132,11 @@ void MainWindow::showEvent(QShowEvent* e) {
         shownOnce_ = true;
         // Once the window has been drawn, so that the agreement and the
         // messages appear over it.
-        QTimer::singleShot(0, this, [this] { FormShow(); });
+        QTimer::singleShot(0, this, [this] { startUp(); });
     }
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+void MainWindow::contextMenuEvent(QContextMenuEvent* e) { extrasMenu_->popup(e->globalPos()); }
 
 // The main window is the program: no window it opened may keep it running
 // without one, nor a modal one its own event loop.
@@ -164,7 +164,7 @@ void MainWindow::dropEvent(QDropEvent* e) {
     loadPath(path.toStdString());
 }
 
-void MainWindow::FormShow() {
+void MainWindow::startUp() {
     const QSize screen = services_.screenSize();
     if (screen.width() < kMinScreenWidth || screen.height() < kMinScreenHeight) {
         session_->messages.info(kDisplayTooSmall);
@@ -172,8 +172,8 @@ void MainWindow::FormShow() {
         terminateRequested_ = true;
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-    if (!terminateRequested_ && eula_ && !agreementAccepted()) {
-        if (eula_->askForAcceptance() != kAgreed) {
+    if (!terminateRequested_ && agreement_ && !agreementAccepted()) {
+        if (agreement_->askForAcceptance() != kAgreed) {
             terminateRequested_ = true;
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
             return;
@@ -208,16 +208,16 @@ void MainWindow::placeRestored() {
     move(std::max(0, services_.screenSize().width() - width()), 0);
 }
 
-void MainWindow::ExplorerButton15Click() {
+void MainWindow::showAbout() {
     if (AboutWindow::showing()) return;
-    auto* about = new AboutWindow(eula_, this);
+    auto* about = new AboutWindow(agreement_, this);
     about->resize(kAboutWidth, kAboutHeight);
-    about->Timer1->stop();
+    about->splashTimer->stop();
     about->exec();
 }
 
 void MainWindow::printPicture() {
-    if (form3_) printButtonClick(*session_, *form3_, form2_ && form2_->isVisible());
+    if (printWindow_) printButtonClick(*session_, *printWindow_, imageWindow_ && imageWindow_->isVisible());
 }
 
 void MainWindow::scanImage() {
@@ -229,8 +229,8 @@ void MainWindow::status(const std::string& text) {
     statusBar()->showMessage(QString::fromStdString(text), kStatusMilliseconds);
 }
 
-void MainWindow::ShowHideExtraControls1Click() {
-    for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2})
+void MainWindow::toggleExtraControls() {
+    for (QWidget* w : extraControls())
         w->setVisible(!w->isVisibleTo(w->parentWidget()));
 }
 
@@ -243,15 +243,15 @@ void MainWindow::loadPath(const std::string& path) {
 const Action& MainWindow::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
 
 void MainWindow::createImageWindow() {
-    form2_ = new ImageWindow(*session_);
-    subWindow_ = MdiArea->addSubWindow(form2_);
+    imageWindow_ = new ImageWindow(*session_);
+    subWindow_ = mdiArea_->addSubWindow(imageWindow_);
     subWindow_->installEventFilter(this);
 }
 
 void MainWindow::showImageWindow() {
-    if (!form2_) return;
+    if (!imageWindow_) return;
     subWindow_->show();
-    form2_->FormShow();
+    imageWindow_->showPicture();
 }
 
 void MainWindow::closeImageWindow() {
@@ -263,54 +263,54 @@ void MainWindow::closeImageWindow() {
 // The whole client area, unless the user has minimised or maximised it.
 void MainWindow::fitImageWindow() {
     if (!subWindow_ || subWindow_->isMinimized() || subWindow_->isMaximized()) return;
-    const QRect room = MdiArea->viewport()->rect();
+    const QRect room = mdiArea_->viewport()->rect();
     subWindow_->setGeometry(0, 0, std::max(100, room.width()), std::max(100, room.height()));
 }
 
 void MainWindow::pictureChanged() {
-    if (form2_) form2_->pictureChanged();
+    if (imageWindow_) imageWindow_->pictureChanged();
 }
 
 void MainWindow::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-    if (form2_) form2_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
+    if (imageWindow_) imageWindow_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
 }
 
 void MainWindow::readoutsChanged() {
-    if (form2_) form2_->readoutsChanged();
+    if (imageWindow_) imageWindow_->readoutsChanged();
 }
 
 void MainWindow::autoScroll(int32_t x, int32_t y) {
-    if (form2_) form2_->autoScroll(x, y);
+    if (imageWindow_) imageWindow_->autoScroll(x, y);
 }
 
 void MainWindow::zoomViewChanged() {
-    if (!form10_) return;
+    if (!zoomWindow_) return;
     if (!session_->zoom.exists) {
-        form10_->hide();
+        zoomWindow_->hide();
         return;
     }
-    form10_->FormShow();
-    int w = form10_->Image1->width() + 15, h = form10_->Image1->height() + 58;
-    if (form2_ && form2_->width() < w) w = form2_->width() - 40;
-    if (form2_ && form2_->height() < h) h = form2_->height() - 40;
-    form10_->resize(w, h);
-    form10_->show();
+    zoomWindow_->showZoom();
+    int w = zoomWindow_->picture->width() + 15, h = zoomWindow_->picture->height() + 58;
+    if (imageWindow_ && imageWindow_->width() < w) w = imageWindow_->width() - 40;
+    if (imageWindow_ && imageWindow_->height() < h) h = imageWindow_->height() - 40;
+    zoomWindow_->resize(w, h);
+    zoomWindow_->show();
 }
 
 void MainWindow::popupPaletteMenu(int x, int y) {
-    if (form2_) form2_->popupPaletteMenuAt(x, y);
+    if (imageWindow_) imageWindow_->popupPaletteMenuAt(x, y);
 }
 
 void MainWindow::scaleView(ViewScale step) {
-    if (form2_) form2_->scaleView(step);
+    if (imageWindow_) imageWindow_->scaleView(step);
 }
 
 void MainWindow::zoomPictureChanged() {
-    if (form10_) form10_->pictureChanged();
+    if (zoomWindow_) zoomWindow_->pictureChanged();
 }
 
 void MainWindow::resetCaptionChanged() {
-    if (form2_) form2_->resetCaptionChanged();
+    if (imageWindow_) imageWindow_->resetCaptionChanged();
 }
 
 void MainWindow::mainWindowChanged() { readBack(); }
@@ -319,34 +319,34 @@ void MainWindow::readBack() {
     if (!session_) return;
     const Session& s = *session_;
     controls_.readBack();
-    ExplorerButton1->setText(captionOf(loadOrClear()));
-    ExplorerButton1->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
+    operations_.loadOrClearButton->setText(captionOf(loadOrClear()));
+    operations_.loadOrClearButton->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
     // Each tool button also shows its tool in the "Tool" picture, with its hint.
     const Tool& tool = currentTool(s.tools);
-    toolButtons_->button(tool.id())->setChecked(true);
+    tools_.toolButtons->button(tool.id())->setChecked(true);
     if (shownTool_ != tool.id()) {
         shownTool_ = tool.id();
-        Image1->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
-        Image1->setToolTip(tool.hint());
+        selections_.toolPicture->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
+        selections_.toolPicture->setToolTip(tool.hint());
     }
-    if (form2_) form2_->setToolCursor(tool.cursor());
-    if (form10_) form10_->setToolCursor(tool.cursor());
-    Panel1->setEnabled(s.toolPanelsEnabled);
-    Panel12->setEnabled(s.toolPanelsEnabled);
-    Label2->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());
-    Label24->setText(QString::fromStdString(s.palette.selectionCaption));
-    SpinEdit2->setSingleStep(s.controls.integrationStep);
+    if (imageWindow_) imageWindow_->setToolCursor(tool.cursor());
+    if (zoomWindow_) zoomWindow_->setToolCursor(tool.cursor());
+    tools_.bar->setEnabled(s.toolPanelsEnabled);
+    effects_.bar->setEnabled(s.toolPanelsEnabled);
+    bottom_.pictureSizeLabel->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());
+    selections_.paletteLabel->setText(QString::fromStdString(s.palette.selectionCaption));
+    tools_.integrationBox->setSingleStep(s.controls.integrationStep);
     const ToolGroups& g = s.tools.groups;
-    for (auto [group, shown] : {std::pair{OverwriteGroup, g.overwriteShown}, {IntegrationGroup, g.integrationShown},
-                                {Panel8, g.brushShown}}) {
+    for (auto [group, shown] : {std::pair{tools_.overwriteGroup, g.overwriteShown},
+                                {tools_.integrationGroup, g.integrationShown}, {tools_.brushGroup, g.brushShown}}) {
         group->setVisible(shown);
         group->setEnabled(shown);
     }
-    CheckBox10->setVisible(s.controls.layeredShown);
-    CheckBox10->setEnabled(s.controls.layeredShown);
-    if (form2_) {
-        form2_->setWindowTitle(QString::fromStdString(s.pictureName));
-        form2_->readBack();
+    tools_.layeredBox->setVisible(s.controls.layeredShown);
+    tools_.layeredBox->setEnabled(s.controls.layeredShown);
+    if (imageWindow_) {
+        imageWindow_->setWindowTitle(QString::fromStdString(s.pictureName));
+        imageWindow_->readBack();
     }
     setEnabled(s.mainEnabled);
 }

@@ -10,23 +10,13 @@
 #include "actions/ports.h"
 #include "actions/session.h"
 #include "ui/control_bindings.h"
-#include "ui/zoom_window.h"
 #include "ui/image_window.h"
+#include "ui/main_window_bars.h"
+#include "ui/zoom_window.h"
 
-class QButtonGroup;
-class QCheckBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
-class QAction;
-class QPushButton;
-class QRadioButton;
-class QSlider;
-class QSpinBox;
-class QToolButton;
 
 namespace cw {
 
@@ -83,102 +73,22 @@ public:
     void attachAgreement(AgreementWindow& agreement);
 
     Session& session() { return *session_; }
-    ProgressWindow* Form7() { return form7_; }
-    ImageWindow* Form2() { return form2_; }
+    ProgressWindow* progressWindow() { return progressWindow_; }
+    ImageWindow* imageWindow() { return imageWindow_; }
+    ZoomWindow* zoomWindow() { return zoomWindow_; }
     bool terminateRequested() const { return terminateRequested_; }
 
     // Loads a picture named on the command line, as Load Image would.
     void loadPath(const std::string& path);
 
-    QMdiArea* MdiArea;
-    QMenu* PopupMenu1;
-    QAction* ShowHideExtraControls1;
-
-    QFrame* Panel7;                 // operations bar
-    QPushButton* ExplorerButton1;   // Load Image / Clear Image
-    QPushButton* ExplorerButton14;  // Scan Image
-    QPushButton* ExplorerButton5;   // SaveAs
-    QPushButton* ExplorerButton3;   // Restore
-    QPushButton* ExplorerButton13;  // AutoFinish
-    QPushButton* ExplorerButton4;   // Print
-    QPushButton* ExplorerButton15;  // help and information
-    QFrame* Panel6;
-    QCheckBox* CheckBox1;   // Force Gray
-    QCheckBox* CheckBox7;   // Auto Mark-up
-    QCheckBox* CheckBox2;   // Un-mask Only (extra)
-    QCheckBox* EdgeAwareFinish;  // finish-up along the picture's edges
-
-    QFrame* Panel3;                 // processing bar
-    QPushButton* ExplorerButton2;   // Mark-up
-    QPushButton* ExplorerButton6;   // Process
-    QCheckBox* CheckBox11;          // Re-mark
-    QPushButton* ExplorerButton7;   // View All
-    QPushButton* ExplorerButton8;   // View Pending
-    QPushButton* ExplorerButton12;  // Remove
-    QSpinBox* SpinEdit5;            // Separation
-    QSpinBox* SpinEdit3;            // Objectivity
-    QSpinBox* SpinEdit6;            // Scale%
-
-    QFrame* Panel1;  // tools bar
-    QToolButton* SpeedButton4;   // rectangular selection
-    QToolButton* SpeedButton1;   // Smart Paint-brush
-    QToolButton* SpeedButton3;   // Selection-paint
-    QToolButton* SpeedButton2;   // Magic Touch-paint
-    QToolButton* SpeedButton40;  // original image palette
-    QFrame* OverwriteGroup;
-    QCheckBox* CheckBox8;   // Overwrite
-    QCheckBox* CheckBox10;  // Layered
-    QSpinBox* SpinEdit1;  // Complexity
-    QFrame* IntegrationGroup;
-    QSpinBox* SpinEdit2;  // Integration
-    QGroupBox* RadioGroup2;  // Scope
-    QRadioButton* ScopeLocal;
-    QRadioButton* ScopeGlobal;
-    QFrame* Panel8;  // brush group
-    QSpinBox* MaskEdit2;  // brush width
-    QSpinBox* MaskEdit3;  // brush height
-    QCheckBox* CheckBox6;  // Rounded
-    QSpinBox* SpinEdit4;   // Selectivity (over-write factor)
-    QFrame* Panel88;       // extra, empty
-
-    QFrame* Panel12;  // effects and tuning bar (extra)
-    QSlider* TrackBar1;  // Ambient Light
-    QCheckBox* RadioButton1;
-    QCheckBox* RadioButton2;
-    QCheckBox* RadioButton3;
-    QCheckBox* RadioButton4;
-    QCheckBox* RadioButton5;
-    QSlider* TrackBar2;  // Intensity
-    QSlider* TrackBar3;  // Saturation
-    QGroupBox* RadioGroup1;  // Paint Mode (extra)
-    QRadioButton* PaintInteractive;
-    QRadioButton* PaintMasked;
-    QCheckBox* CheckBox12;   // Invert
-    QCheckBox* NaturalLight;  // colours keep the photo's lightness
-    QPushButton* Button2;    // Re-set
-
-    QFrame* Panel2;   // current selections
-    QLabel* Image1;   // picture of the current tool
-    QLabel* Label24;  // palette name
-    QFrame* Panel20;  // quick brush selector
-    QToolButton* SpeedButton5;
-    QToolButton* SpeedButton6;
-    QToolButton* SpeedButton7;
-    QToolButton* SpeedButton8;
-    QToolButton* SpeedButton9;
-    QToolButton* SpeedButton10;
-    QToolButton* SpeedButton11;
-    QToolButton* SpeedButton12;
-    QCheckBox* CheckBox13;  // Round
-    QFrame* Panel9;   // bottom strip
-    QLabel* Label2;   // picture size
-
-    void FormShow();
+    // The first show's checks and start-up settings.
+    void startUp();
     // Top 0, right edge against the screen's: where the window goes when it
     // is restored from maximised.
     void placeRestored();
-    void ExplorerButton15Click();
-    void ShowHideExtraControls1Click();
+    void showAbout();
+    // The extra controls: the effects bar, the paint mode and the rest.
+    void toggleExtraControls();
 
     // WindowHost
     void createImageWindow() override;
@@ -198,11 +108,9 @@ public:
     void printPicture() override;
     void scanImage() override;
     void status(const std::string& text) override;
-    void showHelp() override { ExplorerButton15Click(); }
+    void showHelp() override { showAbout(); }
     void quitProgram() override { close(); }
-    ZoomWindow* Form10() { return form10_; }
 
-    // The tool bar's handlers.
     // Every control, caption and enabled state shows what the document
     // holds; runs after every action and every change of a setting.
     void readBack();
@@ -227,21 +135,31 @@ private:
     void buildToolsBar(QWidget* parent);
     void buildEffectsBar(QWidget* parent);
     void buildSidePanels(QWidget* parent);
+    // Shown and hidden together from the window's menu.
+    std::array<QWidget*, 4> extraControls() const;
     // Load Image while no picture is open, Clear Image while one is.
     const Action& loadOrClear() const;
 
     Services services_;
-    ProgressWindow* form7_ = nullptr;
-    PrintWindow* form3_ = nullptr;
-    AgreementWindow* eula_ = nullptr;
+    ProgressWindow* progressWindow_ = nullptr;
+    PrintWindow* printWindow_ = nullptr;
+    AgreementWindow* agreement_ = nullptr;
     std::unique_ptr<QtMessages> qtMessages_;
     std::unique_ptr<QtDialogs> qtDialogs_;
     DialogsProxy dialogs_;
     std::unique_ptr<Session> session_;
-    QPointer<ImageWindow> form2_;
+    QPointer<ImageWindow> imageWindow_;
     QPointer<QMdiSubWindow> subWindow_;
-    QPointer<ZoomWindow> form10_;
-    QButtonGroup* toolButtons_ = nullptr;
+    QPointer<ZoomWindow> zoomWindow_;
+    QMdiArea* mdiArea_ = nullptr;
+    QMenu* extrasMenu_ = nullptr;  // the window's own right-click menu
+    OperationsBar operations_;
+    ProcessingBar processing_;
+    ToolsBar tools_;
+    EffectsBar effects_;
+    SelectionsPanel selections_;
+    QuickBrushPanel quickBrushes_;
+    BottomStrip bottom_;
     ControlBindings controls_{this};
     int32_t shownTool_ = 0;  // the tool the "Tool" picture shows
     bool shownOnce_ = false;

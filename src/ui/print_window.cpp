@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <tuple>
 #include <variant>
 
 #include "actions/session.h"
@@ -59,115 +60,114 @@ PrintWindow::PrintWindow(QWidget* parent)
 
     auto* position = new QGroupBox("Position", this);
     auto* pg = new QGridLayout(position);
-    CheckBox1 = box(position, "CheckBox1", "Center Horizontally");
-    CheckBox2 = box(position, "CheckBox2", "Center Vertically");
-    MaskEdit1 = field(position, "MaskEdit1", "   0", 4);
-    MaskEdit2 = field(position, "MaskEdit2", "   0", 4);
-    pg->addWidget(CheckBox1, 0, 0);
+    centreHorizontallyBox = box(position, "CheckBox1", "Center Horizontally");
+    centreVerticallyBox = box(position, "CheckBox2", "Center Vertically");
+    leftMarginField = field(position, "MaskEdit1", "   0", 4);
+    topMarginField = field(position, "MaskEdit2", "   0", 4);
+    pg->addWidget(centreHorizontallyBox, 0, 0);
     pg->addWidget(new QLabel("Left Margin", position), 0, 1);
-    pg->addWidget(MaskEdit1, 0, 2);
+    pg->addWidget(leftMarginField, 0, 2);
     pg->addWidget(new QLabel(">>| pixels", position), 0, 3);
-    pg->addWidget(CheckBox2, 1, 0);
+    pg->addWidget(centreVerticallyBox, 1, 0);
     pg->addWidget(new QLabel("Top Margin", position), 1, 1);
-    pg->addWidget(MaskEdit2, 1, 2);
+    pg->addWidget(topMarginField, 1, 2);
     pg->addWidget(new QLabel("__ pixels", position), 1, 3);
 
     auto* scale = new QGroupBox("Scale", this);
     auto* sg = new QGridLayout(scale);
-    CheckBox3 = box(scale, "CheckBox3", "Scale Proportionally to Fit Page");
-    sg->addWidget(CheckBox3, 0, 0, 1, 5);
-    CheckBox4 = box(scale, "CheckBox4", "Enlarge");
-    CheckBox5 = box(scale, "CheckBox5", "Reduce");
-    MaskEdit3 = field(scale, "MaskEdit3", " 0", 2);
-    CheckBox6 = box(scale, "CheckBox6", "Enlarge");
-    CheckBox7 = box(scale, "CheckBox7", "Reduce");
-    MaskEdit4 = field(scale, "MaskEdit4", " 0", 2);
-    MaskEdit3->setEnabled(false);
-    MaskEdit4->setEnabled(false);
+    fitPageBox = box(scale, "CheckBox3", "Scale Proportionally to Fit Page");
+    sg->addWidget(fitPageBox, 0, 0, 1, 5);
+    enlargeHorizontallyBox = box(scale, "CheckBox4", "Enlarge");
+    reduceHorizontallyBox = box(scale, "CheckBox5", "Reduce");
+    horizontalFactorField = field(scale, "MaskEdit3", " 0", 2);
+    enlargeVerticallyBox = box(scale, "CheckBox6", "Enlarge");
+    reduceVerticallyBox = box(scale, "CheckBox7", "Reduce");
+    verticalFactorField = field(scale, "MaskEdit4", " 0", 2);
+    horizontalFactorField->setEnabled(false);
+    verticalFactorField->setEnabled(false);
     sg->addWidget(new QLabel("Horizontally", scale), 1, 0);
-    sg->addWidget(CheckBox4, 1, 1);
-    sg->addWidget(CheckBox5, 1, 2);
-    sg->addWidget(MaskEdit3, 1, 3);
+    sg->addWidget(enlargeHorizontallyBox, 1, 1);
+    sg->addWidget(reduceHorizontallyBox, 1, 2);
+    sg->addWidget(horizontalFactorField, 1, 3);
     sg->addWidget(new QLabel("X", scale), 1, 4);
     sg->addWidget(new QLabel("Vertically", scale), 2, 0);
-    sg->addWidget(CheckBox6, 2, 1);
-    sg->addWidget(CheckBox7, 2, 2);
-    sg->addWidget(MaskEdit4, 2, 3);
+    sg->addWidget(enlargeVerticallyBox, 2, 1);
+    sg->addWidget(reduceVerticallyBox, 2, 2);
+    sg->addWidget(verticalFactorField, 2, 3);
     sg->addWidget(new QLabel("X", scale), 2, 4);
 
     auto* buttons = new QVBoxLayout;
-    Button1 = new QPushButton("Printer &Settings", this);
-    Button1->setObjectName("Button1");
-    Button2 = new QPushButton("&Print Now", this);
-    Button2->setObjectName("Button2");
-    Button2->setDefault(true);
-    Button3 = new QPushButton("&Abort", this);
-    Button3->setObjectName("Button3");
-    for (QPushButton* b : {Button1, Button2, Button3}) buttons->addWidget(b);
+    printerSettingsButton = new QPushButton("Printer &Settings", this);
+    printerSettingsButton->setObjectName("Button1");
+    printNowButton = new QPushButton("&Print Now", this);
+    printNowButton->setObjectName("Button2");
+    printNowButton->setDefault(true);
+    abortButton = new QPushButton("&Abort", this);
+    abortButton->setObjectName("Button3");
+    for (QPushButton* b : {printerSettingsButton, printNowButton, abortButton}) buttons->addWidget(b);
     auto* row = new QHBoxLayout(this);
     row->addWidget(position);
     row->addWidget(scale);
     row->addLayout(buttons);
 
-    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
-    connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
-    connect(CheckBox4, &QCheckBox::clicked, this, [this] { pairClick(CheckBox4, CheckBox5, MaskEdit3); });
-    connect(CheckBox5, &QCheckBox::clicked, this, [this] { pairClick(CheckBox5, CheckBox4, MaskEdit3); });
-    connect(CheckBox6, &QCheckBox::clicked, this, [this] { pairClick(CheckBox6, CheckBox7, MaskEdit4); });
-    connect(CheckBox7, &QCheckBox::clicked, this, [this] { pairClick(CheckBox7, CheckBox6, MaskEdit4); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button2, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button3, &QPushButton::clicked, this, &QDialog::reject);
+    for (auto [centre, margin] : {std::pair{centreHorizontallyBox, leftMarginField}, {centreVerticallyBox, topMarginField}})
+        connect(centre, &QCheckBox::clicked, this, [this, centre, margin] { centreClicked(centre, margin); });
+    connect(fitPageBox, &QCheckBox::clicked, this, [this] { fitPageClicked(); });
+    const std::tuple<QCheckBox*, QCheckBox*, QLineEdit*> directions[] = {
+        {enlargeHorizontallyBox, reduceHorizontallyBox, horizontalFactorField},
+        {reduceHorizontallyBox, enlargeHorizontallyBox, horizontalFactorField},
+        {enlargeVerticallyBox, reduceVerticallyBox, verticalFactorField},
+        {reduceVerticallyBox, enlargeVerticallyBox, verticalFactorField}};
+    for (auto [clicked, other, factor] : directions)
+        connect(clicked, &QCheckBox::clicked, this,
+                [this, clicked, other, factor] { scaleDirectionClicked(clicked, other, factor); });
+    connect(printerSettingsButton, &QPushButton::clicked, this, [this] { choosePrinter(); });
+    connect(printNowButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(abortButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 PrintWindow::~PrintWindow() = default;
 
-void PrintWindow::CheckBox1Click() {
-    if (CheckBox1->isChecked()) MaskEdit1->setText("0");
-    MaskEdit1->setEnabled(!CheckBox1->isChecked());
+void PrintWindow::centreClicked(QCheckBox* centre, QLineEdit* margin) {
+    if (centre->isChecked()) margin->setText("0");
+    margin->setEnabled(!centre->isChecked());
 }
 
-void PrintWindow::CheckBox2Click() {
-    if (CheckBox2->isChecked()) MaskEdit2->setText("0");
-    MaskEdit2->setEnabled(!CheckBox2->isChecked());
-}
-
-void PrintWindow::CheckBox3Click() {
-    const bool fit = CheckBox3->isChecked();
+void PrintWindow::fitPageClicked() {
+    const bool fit = fitPageBox->isChecked();
     if (fit) {
-        for (QCheckBox* c : {CheckBox4, CheckBox5, CheckBox6, CheckBox7}) c->setChecked(false);
-        MaskEdit3->setText("0");
-        MaskEdit4->setText("0");
-        MaskEdit3->setEnabled(false);
-        MaskEdit4->setEnabled(false);
+        for (QCheckBox* c : {enlargeHorizontallyBox, reduceHorizontallyBox, enlargeVerticallyBox, reduceVerticallyBox}) c->setChecked(false);
+        horizontalFactorField->setText("0");
+        verticalFactorField->setText("0");
+        horizontalFactorField->setEnabled(false);
+        verticalFactorField->setEnabled(false);
     }
-    for (QCheckBox* c : {CheckBox4, CheckBox5, CheckBox6, CheckBox7}) c->setEnabled(!fit);
+    for (QCheckBox* c : {enlargeHorizontallyBox, reduceHorizontallyBox, enlargeVerticallyBox, reduceVerticallyBox}) c->setEnabled(!fit);
 }
 
-void PrintWindow::pairClick(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor) {
+void PrintWindow::scaleDirectionClicked(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor) {
     if (clicked->isChecked()) other->setChecked(false);
     factor->setEnabled(clicked->isChecked() || other->isChecked());
 }
 
-void PrintWindow::Button1Click() {
+void PrintWindow::choosePrinter() {
     QPrintDialog dialog(printer_.get(), this);
     dialog.exec();
 }
 
 PrintOptions PrintWindow::options() const {
     PrintOptions o;
-    o.centreHorizontally = CheckBox1->isChecked();
-    o.centreVertically = CheckBox2->isChecked();
-    o.leftMargin = MaskEdit1->text().toStdString();
-    o.topMargin = MaskEdit2->text().toStdString();
-    o.fitPage = CheckBox3->isChecked();
-    o.enlargeHorizontally = CheckBox4->isChecked();
-    o.reduceHorizontally = CheckBox5->isChecked();
-    o.horizontalFactor = MaskEdit3->text().toStdString();
-    o.enlargeVertically = CheckBox6->isChecked();
-    o.reduceVertically = CheckBox7->isChecked();
-    o.verticalFactor = MaskEdit4->text().toStdString();
+    o.centreHorizontally = centreHorizontallyBox->isChecked();
+    o.centreVertically = centreVerticallyBox->isChecked();
+    o.leftMargin = leftMarginField->text().toStdString();
+    o.topMargin = topMarginField->text().toStdString();
+    o.fitPage = fitPageBox->isChecked();
+    o.enlargeHorizontally = enlargeHorizontallyBox->isChecked();
+    o.reduceHorizontally = reduceHorizontallyBox->isChecked();
+    o.horizontalFactor = horizontalFactorField->text().toStdString();
+    o.enlargeVertically = enlargeVerticallyBox->isChecked();
+    o.reduceVertically = reduceVerticallyBox->isChecked();
+    o.verticalFactor = verticalFactorField->text().toStdString();
     return o;
 }
 

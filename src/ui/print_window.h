@@ -23,30 +23,34 @@ public:
     explicit PrintWindow(QWidget* parent = nullptr);
     ~PrintWindow() override;
 
-    QCheckBox* CheckBox1;  // Center Horizontally
-    QCheckBox* CheckBox2;  // Center Vertically
-    QLineEdit* MaskEdit1;  // left margin
-    QLineEdit* MaskEdit2;  // top margin
-    QCheckBox* CheckBox3;  // Scale Proportionally to Fit Page
-    QCheckBox* CheckBox4;  // Enlarge, horizontally
-    QCheckBox* CheckBox5;  // Reduce, horizontally
-    QLineEdit* MaskEdit3;  // horizontal factor
-    QCheckBox* CheckBox6;  // Enlarge, vertically
-    QCheckBox* CheckBox7;  // Reduce, vertically
-    QLineEdit* MaskEdit4;  // vertical factor
-    QPushButton* Button1;  // Printer Settings
-    QPushButton* Button2;  // Print Now
-    QPushButton* Button3;  // Abort
+    // Each control keeps its designed name as its object name.
+    QCheckBox* centreHorizontallyBox;
+    QCheckBox* centreVerticallyBox;
+    QLineEdit* leftMarginField;
+    QLineEdit* topMarginField;
+    QCheckBox* fitPageBox;
+    QCheckBox* enlargeHorizontallyBox;
+    QCheckBox* reduceHorizontallyBox;
+    QLineEdit* horizontalFactorField;
+    QCheckBox* enlargeVerticallyBox;
+    QCheckBox* reduceVerticallyBox;
+    QLineEdit* verticalFactorField;
+    QPushButton* printerSettingsButton;
+    QPushButton* printNowButton;
+    QPushButton* abortButton;
 
     // The printer the next job goes to; kept from one print to the next.
     QPrinter& printer() { return *printer_; }
     PrintOptions options() const;
 
-    void CheckBox1Click();
-    void CheckBox2Click();
-    void CheckBox3Click();
-    void pairClick(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor);
-    void Button1Click();
+    // A centred picture has no margin on that side.
+    void centreClicked(QCheckBox* centre, QLineEdit* margin);
+    // Fitting the page leaves no factor to give.
+    void fitPageClicked();
+    // Enlarge and Reduce of one direction exclude each other; the factor
+    // counts while either is checked.
+    void scaleDirectionClicked(QCheckBox* clicked, QCheckBox* other, QLineEdit* factor);
+    void choosePrinter();
 
 private:
     std::unique_ptr<QPrinter> printer_;

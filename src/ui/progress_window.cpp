@@ -44,26 +44,26 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     pal.setColor(QPalette::Window, kNavy);
     setPalette(pal);
 
-    Label1 = new PieGauge(this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(4, 4, 113, 52);
+    gauge = new PieGauge(this);
+    gauge->setObjectName("Label1");
+    gauge->setGeometry(4, 4, 113, 52);
 
-    BlinkLabel1 = new QLabel(QString::fromUtf8(kPhaseWorking), this);
-    BlinkLabel1->setObjectName("BlinkLabel1");
-    BlinkLabel1->setGeometry(0, kClientHeight - 13, kClientWidth, 13);
-    BlinkLabel1->setAlignment(Qt::AlignCenter);
-    QPalette textPal = BlinkLabel1->palette();
+    phaseLabel = new QLabel(QString::fromUtf8(kPhaseWorking), this);
+    phaseLabel->setObjectName("BlinkLabel1");
+    phaseLabel->setGeometry(0, kClientHeight - 13, kClientWidth, 13);
+    phaseLabel->setAlignment(Qt::AlignCenter);
+    QPalette textPal = phaseLabel->palette();
     textPal.setColor(QPalette::WindowText, Qt::white);
-    BlinkLabel1->setPalette(textPal);
-    QFont small = BlinkLabel1->font();
+    phaseLabel->setPalette(textPal);
+    QFont small = phaseLabel->font();
     small.setPixelSize(11);
-    BlinkLabel1->setFont(small);
+    phaseLabel->setFont(small);
 
-    Button1 = new QPushButton("&Abort", this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(121, 12, 40, 36);
-    Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    abortButton = new QPushButton("&Abort", this);
+    abortButton->setObjectName("Button1");
+    abortButton->setGeometry(121, 12, 40, 36);
+    abortButton->setDefault(true);
+    connect(abortButton, &QPushButton::clicked, this, [this] { abortPressed(); });
 }
 
 void ProgressWindow::setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow) {
@@ -71,9 +71,7 @@ void ProgressWindow::setLockTargets(QWidget* mainWindow, std::function<QWidget*(
     imageWindow_ = std::move(imageWindow);
 }
 
-void ProgressWindow::Button1Click() { abortPressed(); }
-
-void ProgressWindow::reject() { Button1->click(); }
+void ProgressWindow::reject() { abortButton->click(); }
 
 void ProgressWindow::closeEvent(QCloseEvent* e) {
     // Only the end of an operation hides the meter.
@@ -82,7 +80,7 @@ void ProgressWindow::closeEvent(QCloseEvent* e) {
 }
 
 void ProgressWindow::showEvent(QShowEvent* e) {
-    Label1->value = progress();
+    gauge->value = progress();
     QDialog::showEvent(e);
 }
 
@@ -94,7 +92,7 @@ void ProgressWindow::showMeter() {
     show();
     raise();
     activateWindow();
-    Button1->setFocus();
+    abortButton->setFocus();
     repaint();
 }
 
@@ -105,20 +103,20 @@ void ProgressWindow::hideMeter() {
 }
 
 void ProgressWindow::drawGauge() {
-    Label1->value = progress();
-    if (isVisible()) Label1->repaint();
+    gauge->value = progress();
+    if (isVisible()) gauge->repaint();
 }
 
 void ProgressWindow::drawPhase() {
-    BlinkLabel1->setText(QString::fromStdString(phase()));
-    if (isVisible()) BlinkLabel1->repaint();
+    phaseLabel->setText(QString::fromStdString(phase()));
+    if (isVisible()) phaseLabel->repaint();
 }
 
 void ProgressWindow::drawControls() {
-    Label1->setVisible(gaugeVisible());
-    Label1->showText = gaugeTextVisible();
-    Button1->setVisible(abortVisible());
-    BlinkLabel1->setVisible(phaseVisible());
+    gauge->setVisible(gaugeVisible());
+    gauge->showText = gaugeTextVisible();
+    abortButton->setVisible(abortVisible());
+    phaseLabel->setVisible(phaseVisible());
 }
 
 void ProgressWindow::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

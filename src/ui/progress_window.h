@@ -29,11 +29,10 @@ public:
     // The windows an operation locks: the main window and the image window.
     void setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow);
 
-    PieGauge* Label1;
-    QLabel* BlinkLabel1;
-    QPushButton* Button1;
-
-    void Button1Click();
+    // Each control keeps its designed name as its object name.
+    PieGauge* gauge;
+    QLabel* phaseLabel;
+    QPushButton* abortButton;
 
 protected:
     void showMeter() override;

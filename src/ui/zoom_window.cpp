@@ -53,7 +53,7 @@ void ZoomImage::mousePressEvent(QMouseEvent* e) {
 
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
-    owner_.Label1->setText(QString(" x:%1  y:%2 ").arg(v.x()).arg(v.y()));
+    owner_.positionLabel->setText(QString(" x:%1  y:%2 ").arg(v.x()).arg(v.y()));
     if (session_.ws && session_.ws->dragging) owner_.autoScroll(v.x(), v.y());
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
@@ -73,81 +73,81 @@ ZoomWindow::ZoomWindow(Session& s, QWidget* parent)
     setObjectName("Form10");
     setWindowTitle("Zoom`ed View");
     setMinimumSize(kMinWidth, kMinHeight);
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName("ScrollBox1");
-    Image1 = new ZoomImage(s, *this, ScrollBox1);
-    ScrollBox1->setWidget(Image1);
-    ScrollBox1->setWidgetResizable(false);
+    scrollArea = new QScrollArea(this);
+    scrollArea->setObjectName("ScrollBox1");
+    picture = new ZoomImage(s, *this, scrollArea);
+    scrollArea->setWidget(picture);
+    scrollArea->setWidgetResizable(false);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(2, 1, 2, 1);
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setAutoFillBackground(true);
-    QPalette red = Label1->palette();
+    positionLabel = new QLabel(this);
+    positionLabel->setObjectName("Label1");
+    positionLabel->setAutoFillBackground(true);
+    QPalette red = positionLabel->palette();
     red.setColor(QPalette::Window, Qt::red);
-    Label1->setPalette(red);
-    Label2 = new QLabel(this);
-    Label2->setObjectName("Label2");
+    positionLabel->setPalette(red);
+    sizeLabel = new QLabel(this);
+    sizeLabel->setObjectName("Label2");
     auto* sync = new QGroupBox("Auto&Sync", this);
     sync->setObjectName("RadioGroup2");
     sync->setToolTip("on: keeps the zoom'ed view sync'ed to the Main image; off: turns off this sync'ing");
     auto* syncRow = new QHBoxLayout(sync);
     syncRow->setContentsMargins(2, 0, 2, 0);
-    AutoSyncOn = new QRadioButton("&on", sync);
-    AutoSyncOff = new QRadioButton("o&ff", sync);
-    AutoSyncOn->setChecked(s.zoom.autoSync);
-    AutoSyncOff->setChecked(!s.zoom.autoSync);
-    syncRow->addWidget(AutoSyncOn);
-    syncRow->addWidget(AutoSyncOff);
-    Button3 = new QPushButton("&Reset", this);
-    Button3->setObjectName("Button3");
-    Button3->setToolTip("Reset the current zoom'ed image to the original version");
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, sync, Button3}) bar->addWidget(w);
+    autoSyncOnButton = new QRadioButton("&on", sync);
+    autoSyncOffButton = new QRadioButton("o&ff", sync);
+    autoSyncOnButton->setChecked(s.zoom.autoSync);
+    autoSyncOffButton->setChecked(!s.zoom.autoSync);
+    syncRow->addWidget(autoSyncOnButton);
+    syncRow->addWidget(autoSyncOffButton);
+    resetButton = new QPushButton("&Reset", this);
+    resetButton->setObjectName("Button3");
+    resetButton->setToolTip("Reset the current zoom'ed image to the original version");
+    for (QWidget* w : std::initializer_list<QWidget*>{positionLabel, sizeLabel, sync, resetButton}) bar->addWidget(w);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(ScrollBox1, 1);
+    column->addWidget(scrollArea, 1);
     column->addLayout(bar);
 
-    connect(AutoSyncOn, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(AutoSyncOff, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(autoSyncOnButton, &QRadioButton::clicked, this, [this] { autoSyncChosen(); });
+    connect(autoSyncOffButton, &QRadioButton::clicked, this, [this] { autoSyncChosen(); });
+    connect(resetButton, &QPushButton::clicked, this, [this] { resetZoom(); });
 }
 
 // One view serves every Zoom of the run, so each show starts it as a new
 // view would be: nothing under the pointer yet, scrolled to its origin.
-void ZoomWindow::FormShow() {
+void ZoomWindow::showZoom() {
     const ZoomView& z = session_.zoom;
-    Image1->resize(z.shownWidth(), z.shownHeight());
-    Image1->update();
-    ScrollBox1->horizontalScrollBar()->setValue(0);
-    ScrollBox1->verticalScrollBar()->setValue(0);
-    Label1->clear();
-    Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
-    AutoSyncOn->setChecked(z.autoSync);
-    AutoSyncOff->setChecked(!z.autoSync);
+    picture->resize(z.shownWidth(), z.shownHeight());
+    picture->update();
+    scrollArea->horizontalScrollBar()->setValue(0);
+    scrollArea->verticalScrollBar()->setValue(0);
+    positionLabel->clear();
+    sizeLabel->setText(QString(" w:%1  h:%2 ").arg(picture->width()).arg(picture->height()));
+    autoSyncOnButton->setChecked(z.autoSync);
+    autoSyncOffButton->setChecked(!z.autoSync);
     setToolCursor(currentTool(session_.tools).cursor());
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
 
-void ZoomWindow::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
+void ZoomWindow::setToolCursor(ToolCursor cursor) { picture->setCursor(toolCursorShape(cursor)); }
 
-void ZoomWindow::RadioGroup2Click() {
-    session_.zoom.autoSync = AutoSyncOn->isChecked();
+void ZoomWindow::autoSyncChosen() {
+    session_.zoom.autoSync = autoSyncOnButton->isChecked();
     if (session_.zoom.autoSync) {
         zoomRefresh(session_);
         repaint();
     }
 }
 
-void ZoomWindow::Button3Click() { zoomReset(session_); }
+void ZoomWindow::resetZoom() { zoomReset(session_); }
 
-void ZoomWindow::pictureChanged() { Image1->update(); }
+void ZoomWindow::pictureChanged() { picture->update(); }
 
 void ZoomWindow::autoScroll(int vx, int vy) {
-    QScrollBar* h = ScrollBox1->horizontalScrollBar();
-    QScrollBar* v = ScrollBox1->verticalScrollBar();
-    const QSize visible = ScrollBox1->viewport()->size();
+    QScrollBar* h = scrollArea->horizontalScrollBar();
+    QScrollBar* v = scrollArea->verticalScrollBar();
+    const QSize visible = scrollArea->viewport()->size();
     if (vx - h->value() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
     if (vy - v->value() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
     if (vx - h->value() < 1) h->setValue(h->value() - kScrollStep);

@@ -35,17 +35,19 @@ class ZoomWindow : public QWidget {
 public:
     ZoomWindow(Session& s, QWidget* parent = nullptr);
 
-    QScrollArea* ScrollBox1;
-    ZoomImage* Image1;
-    QLabel* Label1;  // position, in view coordinates
-    QLabel* Label2;  // size
-    QRadioButton* AutoSyncOn;
-    QRadioButton* AutoSyncOff;
-    QPushButton* Button3;  // Reset
+    // Each control keeps its designed name as its object name.
+    QScrollArea* scrollArea;
+    ZoomImage* picture;
+    QLabel* positionLabel;  // the pointer's, in view coordinates
+    QLabel* sizeLabel;
+    QRadioButton* autoSyncOnButton;
+    QRadioButton* autoSyncOffButton;
+    QPushButton* resetButton;
 
-    void FormShow();
-    void RadioGroup2Click();
-    void Button3Click();
+    // Shows the zoom the session has just made.
+    void showZoom();
+    void autoSyncChosen();
+    void resetZoom();
     void pictureChanged();
     void autoScroll(int vx, int vy);
     void setToolCursor(ToolCursor cursor);
