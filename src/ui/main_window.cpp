@@ -39,6 +39,7 @@
 #include "ui/help_qt.h"
 #include "ui/services_qt.h"
 #include "ui/agreement_window.h"
+#include "ui/print_job.h"
 #include "ui/print_window.h"
 #include "ui/about_window.h"
 #include "ui/progress_window.h"
@@ -217,7 +218,7 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::printPicture() {
-    if (printWindow_) printButtonClick(*session_, *printWindow_, imageWindow_ && imageWindow_->isVisible());
+    if (printWindow_) printDisplayedPicture(*session_, *printWindow_, imageWindow_ && imageWindow_->isVisible());
 }
 
 void MainWindow::scanImage() {

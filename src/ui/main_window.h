@@ -10,6 +10,7 @@
 #include "actions/ports.h"
 #include "actions/session.h"
 #include "ui/control_bindings.h"
+#include "ui/dialogs_proxy.h"
 #include "ui/image_window.h"
 #include "ui/main_window_bars.h"
 #include "ui/zoom_window.h"
@@ -28,19 +29,6 @@ class ProgressWindow;
 class AgreementWindow;
 class QtMessages;
 class QtDialogs;
-
-// Passes dialogs through, except that the open dialog can be answered once
-// with a name given on the command line.
-struct DialogsProxy final : Dialogs {
-    Dialogs* inner = nullptr;
-    std::optional<std::string> nextOpen;
-    std::vector<std::string> openFiles(const FileDialogRequest& request) override {
-        if (nextOpen) return {*nextOpen};
-        return inner->openFiles(request);
-    }
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override { return inner->saveFile(request); }
-    std::optional<int32_t> pickColour() override { return inner->pickColour(); }
-};
 
 inline constexpr const char* kDisplayTooSmall =
     "Chromawell requires that your display size be set to 800 X 600 or higher, and Colours to be set to "

@@ -19,8 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
@@ -31,6 +29,7 @@
 #include "core/catalogue.h"
 #include "document/tool_settings.h"
 #include "tools/tool_registry.h"
+#include "ui/bar_area.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -110,38 +109,6 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QString& text,
     b->setAutoRaise(true);
     return b;
 }
-
-// The bars keep their designed heights and take the width they need; where
-// the window is narrower than that (a small display, a large font) they
-// scroll sideways rather than make the window wider than the screen.
-class BarArea final : public QScrollArea {
-public:
-    BarArea(QWidget* bars, QWidget* parent) : QScrollArea(parent) {
-        setObjectName("BarArea");
-        setFrameShape(QFrame::NoFrame);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        setWidgetResizable(true);
-        setWidget(bars);
-        bars->installEventFilter(this);
-        connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometry(); });
-    }
-    QSize sizeHint() const override { return {widget()->sizeHint().width(), barsHeight()}; }
-    QSize minimumSizeHint() const override { return {0, barsHeight()}; }
-
-protected:
-    // A bar shown or hidden changes the height the bars need.
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        if (watched == widget() && e->type() == QEvent::LayoutRequest) updateGeometry();
-        return QScrollArea::eventFilter(watched, e);
-    }
-
-private:
-    int barsHeight() const {
-        const QScrollBar* sideways = horizontalScrollBar();
-        return widget()->sizeHint().height() + (sideways->maximum() > 0 ? sideways->sizeHint().height() : 0);
-    }
-};
 
 // The widest word of any of the texts: what a word-wrapping label needs.
 int widestWord(const QFontMetrics& metrics, const QStringList& texts) {

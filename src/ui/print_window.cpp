@@ -1,33 +1,21 @@
 #include "ui/print_window.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <tuple>
-#include <variant>
-
-#include "actions/session.h"
 
 namespace cw {
 
 namespace {
 constexpr int kClientWidth = 481, kClientHeight = 136;
-// printPage puts the whole picture on one page.
-constexpr int kPagesPerJob = 1;
-
-// The file a job goes to, or else the printer's name.
-QString printTarget(const QPrinter& printer) {
-    return printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
-}
 
 // Digits, with blanks for the missing ones: a sign or a letter would put
 // the picture off the page or make a number the fields cannot show.
@@ -169,58 +157,6 @@ PrintOptions PrintWindow::options() const {
     o.reduceVertically = reduceVerticallyBox->isChecked();
     o.verticalFactor = verticalFactorField->text().toStdString();
     return o;
-}
-
-void printButtonClick(Session& s, PrintWindow& form, bool imageWindowVisible) {
-    if (!s.imageWindowOpen || !s.ws || !imageWindowVisible) return;
-    if (form.exec() != QDialog::Accepted) return;
-    QPrinter& printer = form.printer();
-    const QRect page = printer.pageRect(QPrinter::DevicePixel).toRect();
-    const Workspace& ws = *s.ws;
-    const auto placed = placePicture(form.options(), ws.width, ws.height, page.width(), page.height());
-    if (const auto* why = std::get_if<std::string>(&placed)) {
-        s.messages.error(*why);
-        return;
-    }
-    const PrintPlacement p = std::get<PrintPlacement>(placed);
-    printer.setDocName(kPrintJobTitle);
-    const QImage image(reinterpret_cast<const uchar*>(ws.display.data()), ws.width, ws.height,
-                       qsizetype(ws.width) * 4, QImage::Format_RGB32);
-    if (const auto failure = printPage(printer, image, QRect(p.x, p.y, p.width, p.height)))
-        s.messages.error(failure->toStdString());
-    else
-        s.host.status(QString(kPrintedStatus).arg(kPagesPerJob).arg(printTarget(printer)).toStdString());
-}
-
-namespace {
-
-// Qt tells only that the printer failed; a job that goes to a file can be
-// told why by the file system.
-QString printFailure(const QPrinter& printer) {
-    const QString file = printer.outputFileName();
-    QString why = printer.printerState() == QPrinter::Aborted ? "the job was cancelled"
-                                                               : "the printer reported an error";
-    if (!file.isEmpty()) {
-        QFile probe(file);
-        const bool existed = probe.exists();
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) why = probe.errorString();
-        else if (!existed) probe.remove();
-    }
-    return QString(kPrintFailed).arg(printTarget(printer), why);
-}
-
-} // namespace
-
-std::optional<QString> printPage(QPrinter& printer, const QImage& picture, const QRect& where) {
-    QPainter painter;
-    if (!painter.begin(&printer)) return printFailure(printer);
-    painter.drawImage(where, picture);
-    const bool ended = painter.end();
-    // A spooler that turns the job down after it has been handed over shows
-    // only in the printer's state.
-    const QPrinter::PrinterState state = printer.printerState();
-    if (!ended || state == QPrinter::Error || state == QPrinter::Aborted) return printFailure(printer);
-    return std::nullopt;
 }
 
 } // namespace cw

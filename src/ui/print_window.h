@@ -1,21 +1,16 @@
 #pragma once
-// The print options dialog and the Print button's job.
+// The print options dialog, which the print job (print_job.h) asks first.
 #include <QDialog>
 #include <memory>
-#include <optional>
 
 #include "actions/print_layout.h"
 
 class QCheckBox;
-class QImage;
-class QRect;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
 
 namespace cw {
-
-struct Session;
 
 class PrintWindow : public QDialog {
     Q_OBJECT
@@ -55,20 +50,5 @@ public:
 private:
     std::unique_ptr<QPrinter> printer_;
 };
-
-// The printer's own failure: where the job went (the file, or the printer's
-// name) and why.
-inline constexpr const char* kPrintFailed = "The picture could not be printed on %1: %2.";
-// A job handed over: how many pages, and where to.
-inline constexpr const char* kPrintedStatus = "Printed %1 page(s) to %2";
-
-// ExplorerButton4Click: asks for the options, then prints the displayed
-// picture as one page. Problems go to the session's messages, a done job to
-// its status line.
-void printButtonClick(Session& s, PrintWindow& options, bool imageWindowVisible);
-
-// Prints the picture stretched into `where` as one page; nothing when the
-// job went through, else the message that says why it failed.
-std::optional<QString> printPage(QPrinter& printer, const QImage& picture, const QRect& where);
 
 } // namespace cw

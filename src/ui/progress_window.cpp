@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 
@@ -14,25 +13,6 @@ namespace {
 constexpr int kClientWidth = 165, kClientHeight = 77;
 const QColor kNavy(0, 0, 128);
 } // namespace
-
-void PieGauge::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const int side = std::min(width(), height()) - 2;
-    const QRect disc((width() - side) / 2, (height() - side) / 2, side, side);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(192, 192, 192));
-    p.drawEllipse(disc);
-    p.setBrush(Qt::red);
-    p.drawPie(disc, 90 * 16, -value * 360 * 16 / 100);
-    if (showText) {
-        QFont f("Arial");
-        f.setPixelSize(19);
-        p.setFont(f);
-        p.setPen(Qt::black);
-        p.drawText(rect(), Qt::AlignCenter, QString::asprintf("%d%%", value));
-    }
-}
 
 ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {

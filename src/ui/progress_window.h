@@ -5,21 +5,12 @@
 #include <functional>
 
 #include "core/progress.h"
+#include "ui/pie_gauge.h"
 
 class QLabel;
 class QPushButton;
 
 namespace cw {
-
-class PieGauge : public QWidget {
-public:
-    explicit PieGauge(QWidget* parent) : QWidget(parent) {}
-    int value = 0;
-    bool showText = true;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-};
 
 class ProgressWindow : public QDialog, public Progress {
     Q_OBJECT

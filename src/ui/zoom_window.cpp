@@ -15,6 +15,7 @@
 #include "document/zoom.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
+#include "ui/bitmap_image.h"
 #include "ui/image_window.h"
 #include "ui/tools_qt.h"
 
@@ -38,11 +39,9 @@ void ZoomImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), Qt::black);
         return;
     }
-    const QImage image(reinterpret_cast<const uchar*>(z.picture.data()), z.picture.width(), z.picture.height(),
-                       qsizetype(z.picture.width()) * 4, QImage::Format_RGB32);
     // Without smoothing Qt samples the nearest pixel: each one shows as a block.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(QRect(0, 0, z.shownWidth(), z.shownHeight()), image);
+    p.drawImage(QRect(0, 0, z.shownWidth(), z.shownHeight()), bitmapImage(z.picture));
 }
 
 void ZoomImage::mousePressEvent(QMouseEvent* e) {

@@ -22,6 +22,7 @@
 #include "ui/zoom_window.h"
 #include "ui/picture_view.h"
 #include "ui/image_window.h"
+#include "ui/print_job.h"
 #include "ui/print_window.h"
 #include "ui/about_window.h"
 #include "ui/progress_window.h"
