@@ -580,20 +580,21 @@ private slots:
         const Session& s = session();
         QWidget *main = &f(), *image = f().imageWindow()->undoButton;
         const uint32_t* colour = ws().colour.data();
-        auto tool = [&s](int32_t id, QAbstractButton* b) { return [&s, id, b] { return s.tools.currentTool == id && b->isChecked(); }; };
+        auto tool = [&](int32_t id) { return [&s, id, b = designed<QToolButton>(f(), QString("SpeedButton%1").arg(id))] { return s.tools.currentTool == id && b->isChecked(); }; };
         auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
+        auto named = [&](const char* name) { return designed(f(), name); };
         const struct { const char* key; QWidget *to, *tip; const char* modal; std::function<bool()> ran; } steps[] = {
-            {"[", main, designed<QSpinBox>(f(), "MaskEdit2"), nullptr, brush(9)}, {"]", image, designed<QSpinBox>(f(), "MaskEdit3"), nullptr, brush(10)},
-            {"M", image, designed<QToolButton>(f(), "SpeedButton4"), nullptr, tool(kToolRectangle, designed<QToolButton>(f(), "SpeedButton4"))},
-            {"S", main, designed<QToolButton>(f(), "SpeedButton3"), nullptr, tool(kToolSelectionPaint, designed<QToolButton>(f(), "SpeedButton3"))},
-            {"F", image, designed<QToolButton>(f(), "SpeedButton2"), nullptr, tool(kToolTouch, designed<QToolButton>(f(), "SpeedButton2"))},
-            {"B", main, designed<QToolButton>(f(), "SpeedButton1"), nullptr, tool(kToolBrush, designed<QToolButton>(f(), "SpeedButton1"))},
+            {"[", main, named("MaskEdit2"), nullptr, brush(9)}, {"]", image, named("MaskEdit3"), nullptr, brush(10)},
+            {"M", image, named("SpeedButton4"), nullptr, tool(kToolRectangle)},
+            {"S", main, named("SpeedButton3"), nullptr, tool(kToolSelectionPaint)},
+            {"F", image, named("SpeedButton2"), nullptr, tool(kToolTouch)},
+            {"B", main, named("SpeedButton1"), nullptr, tool(kToolBrush)},
             {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
-            {"Ctrl+Shift+S", image, designed<QPushButton>(f(), "ExplorerButton5"), nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
-            {"Ctrl+P", main, designed<QPushButton>(f(), "ExplorerButton4"), "Form3", [] { return true; }},
-            {"F1", image, designed<QPushButton>(f(), "ExplorerButton15"), "Form5", [] { return true; }},
-            {"Ctrl+W", image, designed<QPushButton>(f(), "ExplorerButton1"), nullptr, [&] { return !s.imageWindowOpen; }},
-            {"Ctrl+O", main, designed<QPushButton>(f(), "ExplorerButton1"), nullptr, [&] { return s.imageWindowOpen; }},
+            {"Ctrl+Shift+S", image, named("ExplorerButton5"), nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
+            {"Ctrl+P", main, named("ExplorerButton4"), "Form3", [] { return true; }},
+            {"F1", image, named("ExplorerButton15"), "Form5", [] { return true; }},
+            {"Ctrl+W", image, named("ExplorerButton1"), nullptr, [&] { return !s.imageWindowOpen; }},
+            {"Ctrl+O", main, named("ExplorerButton1"), nullptr, [&] { return s.imageWindowOpen; }},
             {"Ctrl+Q", main, nullptr, nullptr, [&] { return !f().isVisible(); }},
         };
         app->dialogs.opens.push_back({cwtest::testdata("bmp/rgb24.bmp")});
