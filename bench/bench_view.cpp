@@ -21,7 +21,7 @@
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
 #include "ui/picture_view.h"
-#include "ui/tform2.h"
+#include "ui/image_window.h"
 
 using namespace cw;
 using Clock = std::chrono::steady_clock;
@@ -61,20 +61,20 @@ int main(int argc, char** argv) {
     const std::string picture = argc > 1 ? argv[1] : std::string(pictures ? pictures : ".") + "/camera.jpg";
     recordAgreementAccepted();
     Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1280, 800); }}, .splash = false});
-    TForm1& f = app.form1();
+    MainWindow& f = app.mainWindow();
     f.resize(1280, 800);
     f.show();
     QCoreApplication::processEvents();
     const auto t0 = Clock::now();
     f.loadPath(picture);
     const double load = msSince(t0);
-    TForm2* image = f.Form2();
+    ImageWindow* image = f.imageWindow();
     if (!image || !f.session().ws) {
         std::fprintf(stderr, "bench_view: cannot open %s\n", picture.c_str());
         return 1;
     }
-    image->PopupMenu2->hide();
-    PictureView* view = image->ScrollBox1;
+    image->paletteMenu->hide();
+    PictureView* view = image->view;
     QWidget* canvas = view->viewport();
     const Workspace& ws = *f.session().ws;
     std::printf("picture %d x %d, view %d x %d at %.1f %% (Fit: %s); load %.0f ms\n", ws.width, ws.height,

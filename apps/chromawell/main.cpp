@@ -9,8 +9,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     cw::Chromawell chromawell;
     const std::string picture = argc > 1 ? QString::fromLocal8Bit(argv[1]).toStdString() : std::string();
-    QObject::connect(&chromawell.form1(), &cw::TForm1::started, [&] {
-        if (!picture.empty()) chromawell.form1().loadPath(picture);
+    QObject::connect(&chromawell.mainWindow(), &cw::MainWindow::started, [&] {
+        if (!picture.empty()) chromawell.mainWindow().loadPath(picture);
     });
     chromawell.showMain();
     return app.exec();

@@ -1,6 +1,6 @@
 #pragma once
 // The progress and abort protocol every long operation drives. The meter window
-// (TForm7) and the batch runner derive from it and supply the drawing hooks.
+// (ProgressWindow) and the batch runner derive from it and supply the drawing hooks.
 #include <cstdint>
 #include <string>
 

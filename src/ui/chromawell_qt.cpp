@@ -8,20 +8,20 @@
 
 #include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
+#include "ui/agreement_window.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
 
 namespace cw {
 
 Chromawell::Chromawell(Options options) {
     if (options.splash) {
-        splash_ = new TForm5(nullptr);
+        splash_ = new AboutWindow(nullptr);
         splash_->setFixedSize(kSplashWidth, kSplashHeight);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             splash_->move(screen->geometry().center() - QPoint(kSplashWidth / 2, kSplashHeight / 2));
-        splash_->Timer1->start();
+        splash_->splashTimer->start();
         splash_->show();
         splash_->repaint();
         QObject::connect(splash_, &QObject::destroyed, [this] { splash_ = nullptr; });
@@ -31,29 +31,29 @@ Chromawell::Chromawell(Options options) {
     QApplication::setWindowIcon(QIcon(":/chromawell.png"));
     scratch_ = std::make_unique<ProgramScratch>(scratchFolderLocation());
 
-    form1_ = std::make_unique<TForm1>(options.services);
-    order_.push_back(form1_->objectName().toStdString());
-    form3_ = std::make_unique<TForm3>();
-    order_.push_back(form3_->objectName().toStdString());
-    form7_ = std::make_unique<TForm7>();
-    order_.push_back(form7_->objectName().toStdString());
-    form1_->attach(*form3_, *form7_, scratch_->folder());
-    order_.push_back(form1_->createZoomView().objectName().toStdString());
-    eula_ = std::make_unique<TEULAFrm>();
-    order_.push_back(eula_->objectName().toStdString());
-    form1_->attachAgreement(*eula_);
+    mainWindow_ = std::make_unique<MainWindow>(options.services);
+    order_.push_back(mainWindow_->objectName().toStdString());
+    printWindow_ = std::make_unique<PrintWindow>();
+    order_.push_back(printWindow_->objectName().toStdString());
+    progressWindow_ = std::make_unique<ProgressWindow>();
+    order_.push_back(progressWindow_->objectName().toStdString());
+    mainWindow_->attach(*printWindow_, *progressWindow_, scratch_->folder());
+    order_.push_back(mainWindow_->createZoomView().objectName().toStdString());
+    agreement_ = std::make_unique<AgreementWindow>();
+    order_.push_back(agreement_->objectName().toStdString());
+    mainWindow_->attachAgreement(*agreement_);
 }
 
 Chromawell::~Chromawell() {
     // The main window's image window reaches into the others as it closes.
-    form1_.reset();
+    mainWindow_.reset();
     if (splash_) delete splash_;
 }
 
 void Chromawell::showMain() {
     // Qt takes the restored geometry from the window as it is maximised.
-    form1_->placeRestored();
-    form1_->showMaximized();
+    mainWindow_->placeRestored();
+    mainWindow_->showMaximized();
 }
 
 } // namespace cw

@@ -5,20 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "ui/tform1.h"
+#include "ui/main_window.h"
 
 namespace cw {
 
-class TForm3;
-class TForm5;
-class TForm7;
-class TEULAFrm;
+class PrintWindow;
+class AboutWindow;
+class ProgressWindow;
+class AgreementWindow;
 class ProgramScratch;
 
 inline constexpr const char* kApplicationTitle = "Chromawell 2.1";
 
 struct ChromawellOptions {
-    Form1Services services;
+    MainWindowServices services;
     bool splash = true;
 };
 
@@ -31,11 +31,11 @@ public:
     // Shows the main window maximised; its first show runs the start-up checks.
     void showMain();
 
-    TForm1& form1() { return *form1_; }
-    TForm3& form3() { return *form3_; }
-    TForm7& form7() { return *form7_; }
-    TEULAFrm& eulaFrm() { return *eula_; }
-    TForm5* splash() { return splash_; }
+    MainWindow& mainWindow() { return *mainWindow_; }
+    PrintWindow& printWindow() { return *printWindow_; }
+    ProgressWindow& progressWindow() { return *progressWindow_; }
+    AgreementWindow& agreementWindow() { return *agreement_; }
+    AboutWindow* splash() { return splash_; }
     // The long-lived windows by object name, in the order they were made.
     const std::vector<std::string>& creationOrder() const { return order_; }
 
@@ -43,11 +43,11 @@ private:
     // Outlives the windows, whose session writes into it.
     std::unique_ptr<ProgramScratch> scratch_;
     std::vector<std::string> order_;
-    TForm5* splash_ = nullptr;
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm3> form3_;
-    std::unique_ptr<TForm7> form7_;
-    std::unique_ptr<TEULAFrm> eula_;
+    AboutWindow* splash_ = nullptr;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<PrintWindow> printWindow_;
+    std::unique_ptr<ProgressWindow> progressWindow_;
+    std::unique_ptr<AgreementWindow> agreement_;
 };
 
 } // namespace cw

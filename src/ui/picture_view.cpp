@@ -13,7 +13,8 @@
 #include "actions/session.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
-#include "ui/tform2.h"
+#include "ui/bitmap_image.h"
+#include "ui/image_window.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -32,7 +33,7 @@ bool shiftOf(const QInputEvent* e) { return e->modifiers() & Qt::ShiftModifier; 
 
 } // namespace
 
-PictureView::PictureView(Session& s, TForm2* owner, QWidget* parent)
+PictureView::PictureView(Session& s, ImageWindow* owner, QWidget* parent)
     : QAbstractScrollArea(parent), session_(s), owner_(owner) {
     setObjectName("ScrollBox1");
     setFocusPolicy(Qt::StrongFocus);
@@ -220,9 +221,7 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
     Workspace& ws = *session_.ws;
     const QPointF scroll = scrollOffset();
     if (scale_ == 1) {
-        const QImage image(reinterpret_cast<const uchar*>(ws.display.data()), ws.width, ws.height,
-                           qsizetype(ws.width) * 4, QImage::Format_RGB32);
-        p.drawImage(exposed.topLeft(), image, exposed.translated(scroll.toPoint()));
+        p.drawImage(exposed.topLeft(), bitmapImage(ws.display), exposed.translated(scroll.toPoint()));
         return;
     }
     // A reduced view draws the halved copy at most twice the size it is
@@ -240,8 +239,7 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
     }
     const Bitmap& from = level == 0 ? ws.display : copies_.copy(level);
     const double f = scale_ * double(1 << level);  // from's pixels to view pixels
-    const QImage image(reinterpret_cast<const uchar*>(from.data()), from.width(), from.height(),
-                       qsizetype(from.width()) * 4, QImage::Format_RGB32);
+    const QImage image = bitmapImage(from);
     // The source pixels under the exposed part, one more on each side so
     // that smoothing at the edge of a partial repaint matches its neighbours.
     const int margin = scale_ < 1 ? 1 : 0;

@@ -12,14 +12,14 @@
 namespace cw {
 
 struct Session;
-class TForm2;
+class ImageWindow;
 
 class PictureView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     static constexpr double kMinScale = 1.0 / 32, kMaxScale = 32;
 
-    PictureView(Session& s, TForm2* owner, QWidget* parent);
+    PictureView(Session& s, ImageWindow* owner, QWidget* parent);
 
     double scale() const { return scale_; }
     bool fitting() const { return fitting_; }
@@ -76,7 +76,7 @@ private:
     bool spaceKey(QKeyEvent* e, bool down);
 
     Session& session_;
-    TForm2* owner_;
+    ImageWindow* owner_;
     double scale_ = 1;
     bool fitting_ = false;
     QSize shownSize_;  // the picture size the view was last set up for

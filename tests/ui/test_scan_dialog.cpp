@@ -6,7 +6,7 @@
 #include "platform/sane_api.h"
 #include "platform/scanner.h"
 #include "test_support.h"
-#include "ui/tform_scan_qt.h"
+#include "ui/scan_dialog.h"
 
 using namespace cw;
 

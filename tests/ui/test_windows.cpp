@@ -17,14 +17,15 @@
 #include "tools/tool_registry.h"
 #include "ui/chromawell_qt.h"
 #include "ui/help_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform1.h"
-#include "ui/tform10.h"
+#include "ui/agreement_window.h"
+#include "ui/main_window.h"
+#include "ui/zoom_window.h"
 #include "ui/picture_view.h"
-#include "ui/tform2.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
+#include "ui/image_window.h"
+#include "ui/print_job.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
 #include "ui/tools_qt.h"
 
 using namespace cw;
@@ -47,16 +48,16 @@ struct App {
     cwtest::ScriptedMessages messages;
     cwtest::ScriptedDialogs dialogs;
     Chromawell app;
-    TForm1& f;
+    MainWindow& f;
     explicit App(const std::string& picture = {})
-        : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.form1()) {
+        : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.mainWindow()) {
         recordAgreementAccepted();
         f.resize(1200, 900);
-        QSignalSpy started(&f, &TForm1::started);
+        QSignalSpy started(&f, &MainWindow::started);
         f.show();
         started.wait(5000);
         if (!picture.empty()) f.loadPath(picture[0] == '/' ? picture : cwtest::testdata(picture));
-        if (f.Form2()) f.Form2()->PopupMenu2->hide();
+        if (f.imageWindow()) f.imageWindow()->paletteMenu->hide();
     }
 };
 
@@ -73,7 +74,19 @@ void drag(QWidget* view, std::initializer_list<QPoint> path) {
     QTest::mouseRelease(view, Qt::LeftButton, {}, *(path.end() - 1));
 }
 
-QToolButton* button(TForm1& f, const Tool* t) { return f.findChild<QToolButton*>(QString("SpeedButton%1").arg(t->id())); }
+// Where the image window opens.
+QMdiArea* frames(MainWindow& f) { return f.findChild<QMdiArea*>("MdiArea"); }
+// The main window's own control of that designed name: the image window and
+// the zoomed view reuse some of the names.
+template <typename W = QWidget> W* designed(MainWindow& f, const QString& name) {
+    for (W* w : f.findChildren<W*>(name))
+        if (w->window() == &f && !frames(f)->isAncestorOf(w)) return w;
+    return nullptr;
+}
+// A button of a designed radio group, which has no designed name of its own.
+QRadioButton* radio(MainWindow& f, const char* group, int i) { return designed(f, group)->findChildren<QRadioButton*>().value(i); }
+
+QToolButton* button(MainWindow& f, const Tool* t) { return designed<QToolButton>(f, QString("SpeedButton%1").arg(t->id())); }
 
 enum Input { Click, StepUp, StepDown };
 
@@ -83,7 +96,7 @@ enum Input { Click, StepUp, StepDown };
 // control clicked first; some change one more value by a rule.
 struct Control {
     const char* label;
-    QWidget* (*widget)(TForm1&);
+    QWidget* (*widget)(MainWindow&);
     int (*holds)(const Session&);
     const char* value;
     Input input;
@@ -91,8 +104,9 @@ struct Control {
     const char *first = nullptr, *also = nullptr;
 };
 
-#define MAIN(m) [](TForm1& f) -> QWidget* { return f.m; }
-#define IMAGE(m) [](TForm1& f) -> QWidget* { return f.Form2()->m; }
+#define MAIN(name) [](MainWindow& f) -> QWidget* { return designed(f, #name); }
+#define RADIO(group, i) [](MainWindow& f) -> QWidget* { return radio(f, #group, i); }
+#define IMAGE(name) [](MainWindow& f) -> QWidget* { return f.imageWindow()->findChild<QWidget*>(#name); }
 #define HOLDS(e) [](const Session& s) -> int { return s.e; }
 
 const Control kControls[] = {
@@ -107,8 +121,8 @@ const Control kControls[] = {
     {"Layered", MAIN(CheckBox10), HOLDS(tools.layered), "layered", Click},
     {"Complexity", MAIN(SpinEdit1), HOLDS(controls.complexity), "complexity", StepUp},
     {"Integration", MAIN(SpinEdit2), HOLDS(controls.integration), "integration", StepUp, true},
-    {"Scope local", MAIN(ScopeLocal), HOLDS(tools.scope == kScopeConnected), "scope", Click, true, nullptr, "overwrite"},
-    {"Scope global", MAIN(ScopeGlobal), HOLDS(tools.scope == kScopeImageWide), "scope", Click, true, "Scope local"},
+    {"Scope local", RADIO(RadioGroup2, 0), HOLDS(tools.scope == kScopeConnected), "scope", Click, true, nullptr, "overwrite"},
+    {"Scope global", RADIO(RadioGroup2, 1), HOLDS(tools.scope == kScopeImageWide), "scope", Click, true, "Scope local"},
     {"Brush width", MAIN(MaskEdit2), HOLDS(tools.brushWidthField), "brushWidth", StepUp},
     {"Brush height", MAIN(MaskEdit3), HOLDS(tools.brushHeightField), "brushHeight", StepDown},
     {"Rounded", MAIN(CheckBox6), HOLDS(tools.rounded), "rounded", Click},
@@ -122,8 +136,8 @@ const Control kControls[] = {
     {"red light", MAIN(RadioButton3), HOLDS(effects.lights[2]), "red", Click},
     {"green light", MAIN(RadioButton4), HOLDS(effects.lights[3]), "green", Click},
     {"blue light", MAIN(RadioButton5), HOLDS(effects.lights[4]), "blue", Click},
-    {"Interactive", MAIN(PaintInteractive), HOLDS(tools.paintMode == kPaintInteractive), "paintMode", Click, false, "Mask'ed"},
-    {"Mask'ed", MAIN(PaintMasked), HOLDS(tools.paintMode == kPaintMasked), "paintMode", Click},
+    {"Interactive", RADIO(RadioGroup1, 0), HOLDS(tools.paintMode == kPaintInteractive), "paintMode", Click, false, "Mask'ed"},
+    {"Mask'ed", RADIO(RadioGroup1, 1), HOLDS(tools.paintMode == kPaintMasked), "paintMode", Click},
     {"Invert", MAIN(CheckBox12), HOLDS(effects.invertOn), "invert", Click},
     {"Un-do Enabled", IMAGE(CheckBox1), HOLDS(pointer.undoEnabled), "undoEnabled", Click},
     {"zoom factor", IMAGE(SpinEdit7), HOLDS(zoom.factorField), "zoomFactor", StepUp},
@@ -158,7 +172,7 @@ std::unique_ptr<QSignalSpy> changeSpy(QWidget* w) {
 
 // Controls given their inputs, then a button clicked (none: a palette from the
 // menu), and the controls that must have changed; "Hue" is the palette's caption.
-struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(TForm1&); };
+struct Scenario { const char* name; std::vector<const char*> prepare, changes; bool touch; QWidget* (*act)(MainWindow&); };
 
 const Scenario kScenarios[] = {
     {"AutoFinish takes Layered off and Paint Mode back to Interactive", {"Layered", "Mask'ed"},
@@ -169,26 +183,26 @@ const Scenario kScenarios[] = {
     {"the Original button", {}, {"Hue"}, false, MAIN(SpeedButton40)},
     {"a quick brush", {}, {"Brush width"}, false, MAIN(SpeedButton11)},
     {"Layered takes Overwrite off under the brush", {"Overwrite"}, {"Overwrite", "Layered"}, false, MAIN(CheckBox10)},
-    {"the connected scope takes Overwrite off", {}, {"Overwrite", "Scope local", "Scope global"}, true, MAIN(ScopeLocal)},
+    {"the connected scope takes Overwrite off", {}, {"Overwrite", "Scope local", "Scope global"}, true, RADIO(RadioGroup2, 0)},
 };
 
 // A timer that only the running operation's own polls can fire: `delayMs` in,
 // it tries to close the meter, then clicks Abort or presses `key` on it.
 class AbortClicker : public QObject {
 public:
-    AbortClicker(TForm1& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.Form7()) {
+    AbortClicker(MainWindow& f, int delayMs, Qt::Key key = Qt::Key_unknown) : meter_(f.progressWindow()) {
         QTimer::singleShot(0, this, [=, this, &f] {
             QTimer::singleShot(delayMs, this, [=, this, &f] {
                 if (!meter_->isVisible()) return;  // the operation was over already
                 clicked = true;
-                windowsLocked = !f.isEnabled() && !f.Form2()->isEnabled();
+                windowsLocked = !f.isEnabled() && !f.imageWindow()->isEnabled();
                 keptOpen = (meter_->close(), meter_->isVisible());
-                if (key == Qt::Key_unknown) QTest::mouseClick(meter_->Button1, Qt::LeftButton);
+                if (key == Qt::Key_unknown) QTest::mouseClick(meter_->abortButton, Qt::LeftButton);
                 else QTest::keyClick(meter_, key);
             });
         });
     }
-    TForm7* meter_;
+    ProgressWindow* meter_;
     bool clicked = false, keptOpen = false, windowsLocked = false;
 };
 
@@ -231,40 +245,40 @@ class TestWindows : public QObject {
 
     static constexpr int kW = 6000, kH = 4000;  // the abort test's picture
 
-    TForm1& f() { return app->f; }
+    MainWindow& f() { return app->f; }
     Session& session() { return f().session(); }
     Workspace& ws() { return *session().ws; }
     size_t count(int8_t code) { return size_t(std::count(ws().codes.get(), ws().codes.get() + ws().pixelCount(), code)); }
     int subWindows() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a closed window goes on its next turn
-        return int(f().MdiArea->subWindowList().size());
+        return int(frames(f())->subWindowList().size());
     }
     // Where picture pixel (x, y) shows in the image window.
-    QPoint at(int x, int y) { return f().Form2()->ScrollBox1->pictureToView(QPointF(x, y)).toPoint(); }
+    QPoint at(int x, int y) { return f().imageWindow()->view->pictureToView(QPointF(x, y)).toPoint(); }
     // The gesture tests' window: its paint routines only record where they were sent.
     void paintingWindow() {
         app = std::make_unique<App>("photos/camera-24.bmp");
         session().routines = std::make_unique<Recorder>();
         recorder = static_cast<Recorder*>(session().routines.get());
-        view = f().Form2()->Image1;
-        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
+        view = f().imageWindow()->canvas;
+        QVERIFY(QTest::qWaitForWindowExposed(f().imageWindow()));
     }
 
     // A small picture open, the extra controls shown and every panel usable.
-    TForm1& windowWithPicture() {
+    MainWindow& windowWithPicture() {
         app = std::make_unique<App>("bmp/rgb24.bmp");
-        return f().ShowHideExtraControls1->trigger(), f();
+        return f().findChild<QAction*>("ShowHideExtraControls1")->trigger(), f();
     }
 
-    static void everyControlShowsTheDocument(TForm1& f) {
+    static void everyControlShowsTheDocument(MainWindow& f) {
         for (const Control& c : kControls)
             QVERIFY2(shown(c.widget(f)) == c.holds(f.session()), qPrintable(QString("%1 does not show the document").arg(c.label)));
-        QCOMPARE(f.Label24->text(), QString::fromStdString(f.session().palette.selectionCaption));
+        QCOMPARE(designed<QLabel>(f, "Label24")->text(), QString::fromStdString(f.session().palette.selectionCaption));
     }
 
     void verifySoundWindows(const AbortClicker& clicker) {
         QVERIFY2(clicker.clicked && clicker.keptOpen && clicker.windowsLocked, "a running operation's meter");
-        QVERIFY(!f().Form7()->isVisible() && !f().Form7()->locked() && f().isEnabled() && f().Form2()->isEnabled());
+        QVERIFY(!f().progressWindow()->isVisible() && !f().progressWindow()->locked() && f().isEnabled() && f().imageWindow()->isEnabled());
     }
 
 private slots:
@@ -303,14 +317,14 @@ private slots:
         QCOMPARE(app.creationOrder(), (std::vector<std::string>{"Form1", "Form3", "Form7", "Form10", "EULAFrm"}));
         if (agreement >= 0)
             whenModal([&](QWidget* modal) {
-                TEULAFrm& eula = app.eulaFrm();
+                AgreementWindow& eula = app.agreementWindow();
                 QCOMPARE(modal, static_cast<QWidget*>(&eula));
-                QVERIFY(eula.Button1->isVisible() && eula.OKBtn->isVisible() && !eula.Button2->isVisible());
-                if (agreement) QTest::mouseClick(eula.Button1, Qt::LeftButton);
+                QVERIFY(eula.agreeButton->isVisible() && eula.disagreeButton->isVisible() && !eula.okButton->isVisible());
+                if (agreement) QTest::mouseClick(eula.agreeButton, Qt::LeftButton);
                 else QTest::keyClick(&eula, Qt::Key_Escape);
             });
-        TForm1& f = app.form1();
-        QSignalSpy started(&f, &TForm1::started);
+        MainWindow& f = app.mainWindow();
+        QSignalSpy started(&f, &MainWindow::started);
         app.showMain();
         QTRY_VERIFY(f.terminateRequested() || started.count() == 1);
         QCOMPARE(f.terminateRequested(), tooSmall || agreement == 0);
@@ -329,13 +343,13 @@ private slots:
         QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
                                    s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
                  (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
-        QVERIFY(f.Label24->text() == "Skin: Fair" && !f.Panel1->isEnabled() && !f.Panel12->isEnabled());
-        QVERIFY(f.SpeedButton1->isChecked() && f.PaintInteractive->isChecked() && f.CheckBox10->isVisible() && f.CheckBox10->isEnabledTo(f.Panel1));
-        QVERIFY(!app.form7().isVisible() && !f.Form10()->isVisible());
+        QVERIFY(designed<QLabel>(f, "Label24")->text() == "Skin: Fair" && !designed(f, "Panel1")->isEnabled() && !designed(f, "Panel12")->isEnabled());
+        QVERIFY(designed<QToolButton>(f, "SpeedButton1")->isChecked() && radio(f, "RadioGroup1", 0)->isChecked() && designed<QCheckBox>(f, "CheckBox10")->isVisible() && designed<QCheckBox>(f, "CheckBox10")->isEnabledTo(designed(f, "Panel1")));
+        QVERIFY(!app.progressWindow().isVisible() && !f.zoomWindow()->isVisible());
         for (bool shown : {false, true, false}) {  // the extra controls toggle
-            for (QWidget* w : std::initializer_list<QWidget*>{f.Panel88, f.Panel12, f.RadioGroup1, f.CheckBox2})
+            for (QWidget* w : std::initializer_list<QWidget*>{designed(f, "Panel88"), designed(f, "Panel12"), designed(f, "RadioGroup1"), designed<QCheckBox>(f, "CheckBox2")})
                 QCOMPARE(w->isVisibleTo(w->parentWidget()), shown);
-            f.ShowHideExtraControls1->trigger();
+            f.findChild<QAction*>("ShowHideExtraControls1")->trigger();
         }
     }
 
@@ -356,32 +370,32 @@ private slots:
         QFETCH(int, how);
         recordAgreementAccepted();
         Chromawell app({.services = {nullptr, nullptr, [] { return QSize(1024, 768); }}, .splash = splash});
-        TForm1& f = app.form1();
-        QSignalSpy started(&f, &TForm1::started);
+        MainWindow& f = app.mainWindow();
+        QSignalSpy started(&f, &MainWindow::started);
         app.showMain();
-        QVERIFY(started.wait(5000) && TForm5::showing() == splash);
+        QVERIFY(started.wait(5000) && AboutWindow::showing() == splash);
         bool went = false;
-        auto goAway = [&](TForm5* about) {
+        auto goAway = [&](AboutWindow* about) {
             went = about != nullptr;
             if (QShowEvent again; how == 4) QCoreApplication::sendEvent(about, &again);
-            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);  // a second one is refused
+            QTest::mouseClick(designed<QPushButton>(f, "ExplorerButton15"), Qt::LeftButton);  // a second one is refused
             QCOMPARE(QApplication::activeModalWidget(), splash ? nullptr : static_cast<QWidget*>(about));
-            QTest::mouseClick(about->UrlLabel1, Qt::LeftButton);  // the help page beside the program
+            QTest::mouseClick(about->helpLink, Qt::LeftButton);  // the help page beside the program
             const QString page = browser.opened.value(0).toLocalFile();
             QVERIFY(page == QCoreApplication::applicationDirPath() + "/doc/cwdoc0.html" && QFileInfo::exists(page));
             if (how == 1) QTest::keyClick(about, Qt::Key_Escape);
-            else if (how != 3) QTest::mouseClick(how == 2 ? about->Button3 : about->Button1, Qt::LeftButton);
+            else if (how != 3) QTest::mouseClick(how == 2 ? about->readAgreementButton : about->closeButton, Qt::LeftButton);
         };
         if (splash) goAway(app.splash());
         else {
-            whenModal([&](QWidget* modal) { goAway(qobject_cast<TForm5*>(modal)); });
-            QTest::mouseClick(f.ExplorerButton15, Qt::LeftButton);
+            whenModal([&](QWidget* modal) { goAway(qobject_cast<AboutWindow*>(modal)); });
+            QTest::mouseClick(designed<QPushButton>(f, "ExplorerButton15"), Qt::LeftButton);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!TForm5::showing(), 4000);
-        TEULAFrm& eula = app.eulaFrm();
+        QTRY_VERIFY_WITH_TIMEOUT(!AboutWindow::showing(), 4000);
+        AgreementWindow& eula = app.agreementWindow();
         QCOMPARE(eula.isVisible(), how == 2);  // Read EULA shows it for reading, not modal
-        if (how == 2) QVERIFY(!eula.isModal() && eula.Button2->isVisible() && !eula.Button1->isVisible());
-        QTest::mouseClick(eula.Button2, Qt::LeftButton);
+        if (how == 2) QVERIFY(!eula.isModal() && eula.okButton->isVisible() && !eula.agreeButton->isVisible());
+        QTest::mouseClick(eula.okButton, Qt::LeftButton);
         QVERIFY(!eula.isVisible());
         QVERIFY(went);
     }
@@ -390,38 +404,38 @@ private slots:
         app = std::make_unique<App>();
         const std::string photo = cwtest::testdata("photos/camera.jpg");
         app->dialogs.opens.push_back({photo});
-        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton);
         QCOMPARE(subWindows(), 1);
-        TForm2* image = f().Form2();
-        QVERIFY(image->windowTitle() == QString::fromStdString(photo) && f().Label2->text() == " w:512  h:512 ");
-        QVERIFY(f().Panel1->isEnabled() && f().isEnabled() && !f().Form7()->isVisible());
+        ImageWindow* image = f().imageWindow();
+        QVERIFY(image->windowTitle() == QString::fromStdString(photo) && designed<QLabel>(f(), "Label2")->text() == " w:512  h:512 ");
+        QVERIFY(designed(f(), "Panel1")->isEnabled() && f().isEnabled() && !f().progressWindow()->isVisible());
         // The set-up offers the palette menu over the picture's middle.
-        QMenu* menu = image->PopupMenu2;
+        QMenu* menu = image->paletteMenu;
         // (moved only as far as it takes to keep it on the screen)
-        QTRY_VERIFY(menu->isVisible() && menu->geometry().contains(image->Image1->mapToGlobal(at(256, 256))));
+        QTRY_VERIFY(menu->isVisible() && menu->geometry().contains(image->canvas->mapToGlobal(at(256, 256))));
         menu->findChild<QAction*>("SkyBlue1")->trigger();
         menu->hide();
-        QVERIFY(session().palette.paletteCode == 6 && f().Label24->text() == "Sky: Blue");
-        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton);  // Magic Touch-paint, image-wide, layered
-        QVERIFY(f().ScopeGlobal->isChecked() && session().tools.layered);
+        QVERIFY(session().palette.paletteCode == 6 && designed<QLabel>(f(), "Label24")->text() == "Sky: Blue");
+        QTest::mouseClick(designed<QToolButton>(f(), "SpeedButton2"), Qt::LeftButton);  // Magic Touch-paint, image-wide, layered
+        QVERIFY(radio(f(), "RadioGroup2", 1)->isChecked() && session().tools.layered);
         QVERIFY(QTest::qWaitForWindowExposed(image));
         const QPoint seed(100, 30);  // open sky above the skyline
         // The pointer reaches the seed before the click, as a real mouse's does.
-        QTest::mouseMove(image->Image1, at(seed.x(), seed.y()));
+        QTest::mouseMove(image->canvas, at(seed.x(), seed.y()));
         QTRY_COMPARE(ws().pointerX, seed.x());
-        QTest::mouseClick(image->Image1, Qt::LeftButton, {}, at(seed.x(), seed.y()));
-        const QImage shown = image->Image1->grab(QRect(at(0, 0), QSize(128, 64))).toImage();
+        QTest::mouseClick(image->canvas, Qt::LeftButton, {}, at(seed.x(), seed.y()));
+        const QImage shown = image->canvas->grab(QRect(at(0, 0), QSize(128, 64))).toImage();
         for (int y = 0; y < 64; y += 9)
             for (int x = 0; x < 128; x += 7) QCOMPARE(shown.pixel(x, y) | 0xff000000u, ws().display.at(x, y));
         // Un-do swaps the painting out and back in.
         const Bitmap painted = ws().display.clone(), source = decodeJpegFile(photo);
         for (const Bitmap* want : {&source, &painted}) {
-            QTest::mouseClick(image->Button4, Qt::LeftButton);
+            QTest::mouseClick(image->undoButton, Qt::LeftButton);
             QVERIFY(cwtest::samePixels(ws().display, *want));
         }
         QTemporaryDir out;
         app->dialogs.saves.push_back((out.path() + "/sky.bmp").toStdString());
-        QTest::mouseClick(f().ExplorerButton5, Qt::LeftButton);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton5"), Qt::LeftButton);
         QCOMPARE(app->dialogs.asked.back().title, std::string(kSaveTitle));
         QCOMPARE(f().statusBar()->currentMessage(), "Saved " + out.path() + "/sky.bmp");
         // The tone band around the seed's bucket, at the default Complexity 16
@@ -445,17 +459,17 @@ private slots:
                 QFAIL(qPrintable(QString("pixel %1 of gray %2 is %3 not %4").arg(i).arg(grayAt(i)).arg(saved.data()[i], 0, 16).arg(expect, 0, 16)));
         }
         QVERIFY2(blue > saved.pixelCount() / 10 && blue < saved.pixelCount(), "the band holds the sky, not the coat");
-        QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);  // Restore: this program's own scratch copy, under the photo's name
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton3"), Qt::LeftButton);  // Restore: this program's own scratch copy, under the photo's name
         QVERIFY(cwtest::samePixels(ws().display, source) && image->windowTitle() == QString::fromStdString(photo));
         menu->hide();
-        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);  // Clear Image
-        QVERIFY(subWindows() == 0 && f().ExplorerButton1->text() == "Load Image" && !f().Panel1->isEnabled() && !session().ws);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton);  // Clear Image
+        QVERIFY(subWindows() == 0 && designed<QPushButton>(f(), "ExplorerButton1")->text() == "Load Image" && !designed(f(), "Panel1")->isEnabled() && !session().ws);
     }
 
     void menuFollowsTheCatalogueAndSetsTheSelection() {
         app = std::make_unique<App>("photos/camera-24.bmp");
-        TForm2* image = f().Form2();
-        QMenu* menu = image->PopupMenu2;
+        ImageWindow* image = f().imageWindow();
+        QMenu* menu = image->paletteMenu;
         auto str = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
         QStringList want, got;  // the menu as the catalogue lays it out: submenus, items, defaults in bold
         for (const PaletteSubmenu& sub : paletteSubmenus()) {
@@ -477,17 +491,17 @@ private slots:
         menu->findChild<QAction*>("SkyBlue1")->trigger();
         QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{6, 0x808000}));
         menu->findChild<QAction*>("PickColour1")->trigger();
-        QVERIFY(app->dialogs.colourAsked == 1 && f().Label24->text() == "Sky: Blue");
+        QVERIFY(app->dialogs.colourAsked == 1 && designed<QLabel>(f(), "Label24")->text() == "Sky: Blue");
         app->dialogs.colour = 0x123456;
         menu->findChild<QAction*>("PickColour1")->trigger();
         QCOMPARE((std::pair{s.palette.paletteCode, s.palette.markerColour}), (std::pair{88, 0x123456}));
-        QCOMPARE(f().Label24->text(), QString("Custom"));
+        QCOMPARE(designed<QLabel>(f(), "Label24")->text(), QString("Custom"));
         // Clear is offered only with the object panel; the hint goes once the menu opens.
         for (bool panel : {true, false}) {
-            image->PopupMenu1->actions().front()->trigger();
+            image->objectPanelMenu->actions().front()->trigger();
             image->popupPaletteMenu(QPoint(10, 10));
-            QVERIFY(image->Panel3->isVisible() == panel && image->Clear2->isVisible() == panel);
-            QVERIFY(image->Image1->toolTip().isEmpty());
+            QVERIFY(image->objectPanel->isVisible() == panel && image->clearItem->isVisible() == panel);
+            QVERIFY(image->canvas->toolTip().isEmpty());
             menu->hide();
         }
     }
@@ -498,15 +512,15 @@ private slots:
     void damagedFileThenClosingFromTheFrame() {
         app = std::make_unique<App>();
         app->dialogs.opens.push_back({cwtest::testdata("bad/truncated-half.bmp")});
-        QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton);
         QCOMPARE(app->messages.shown, std::vector<std::string>{kInvalidImageMessage});
         QCOMPARE(subWindows(), 0);
-        QVERIFY(f().isEnabled() && !f().Form7()->isVisible() && f().ExplorerButton1->text() == "Load Image");
+        QVERIFY(f().isEnabled() && !f().progressWindow()->isVisible() && designed<QPushButton>(f(), "ExplorerButton1")->text() == "Load Image");
         f().loadPath(cwtest::testdata("bmp/rgb24.bmp"));
         QCOMPARE(subWindows(), 1);
-        f().MdiArea->subWindowList().front()->close();  // from its frame: the picture ends
+        frames(f())->subWindowList().front()->close();  // from its frame: the picture ends
         QCOMPARE(subWindows(), 0);
-        QVERIFY(!session().imageWindowOpen && f().ExplorerButton1->text() == "Load Image");
+        QVERIFY(!session().imageWindowOpen && designed<QPushButton>(f(), "ExplorerButton1")->text() == "Load Image");
     }
 
     // A crop pending on a picture ends with it: Restore, or Clear Image and a
@@ -521,14 +535,14 @@ private slots:
         QVERIFY(QFile::copy(QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp")), "picture.bmp"));
         app = std::make_unique<App>();
         f().loadPath("./picture.bmp");
-        f().SpeedButton4->click();
-        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
-        drag(f().Form2()->Image1, {at(2, 2), at(20, 15)});
-        QCOMPARE(f().Form2()->Button2->text(), QString("Cr&op"));
-        if (restore) QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
-        else QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton), f().loadPath("picture.bmp");
-        f().Form2()->PopupMenu2->hide();
-        QVERIFY(f().Form2()->Button2->text() == "Zer&o-set" && f().Form2()->windowTitle() == home->path() + "/picture.bmp");
+        designed<QToolButton>(f(), "SpeedButton4")->click();
+        QVERIFY(QTest::qWaitForWindowExposed(f().imageWindow()));
+        drag(f().imageWindow()->canvas, {at(2, 2), at(20, 15)});
+        QCOMPARE(f().imageWindow()->resetButton->text(), QString("Cr&op"));
+        if (restore) QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton3"), Qt::LeftButton);
+        else QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton), f().loadPath("picture.bmp");
+        f().imageWindow()->paletteMenu->hide();
+        QVERIFY(f().imageWindow()->resetButton->text() == "Zer&o-set" && f().imageWindow()->windowTitle() == home->path() + "/picture.bmp");
     }
 
     // Closing the main window ends the program whichever other window is up:
@@ -548,12 +562,12 @@ private slots:
             });
             QTest::mouseClick(opener, Qt::LeftButton);
         };
-        if (other == "about") closeOver(f().ExplorerButton15);
-        else if (other == "print options") closeOver(f().ExplorerButton4);
+        if (other == "about") closeOver(designed<QPushButton>(f(), "ExplorerButton15"));
+        else if (other == "print options") closeOver(designed<QPushButton>(f(), "ExplorerButton4"));
         else {
-            if (other == "zoomed view") QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-            else app->app.eulaFrm().showForReading();
-            QVERIFY(f().Form10()->isVisible() || app->app.eulaFrm().isVisible());
+            if (other == "zoomed view") QTest::mouseClick(f().imageWindow()->zoomButton, Qt::LeftButton);
+            else app->app.agreementWindow().showForReading();
+            QVERIFY(f().zoomWindow()->isVisible() || app->app.agreementWindow().isVisible());
             f().close();
         }
         QVERIFY(!modalLeft);
@@ -564,22 +578,23 @@ private slots:
     void keysGiveTheirRows() {
         app = std::make_unique<App>("bmp/rgb24.bmp");
         const Session& s = session();
-        QWidget *main = &f(), *image = f().Form2()->Button4;
+        QWidget *main = &f(), *image = f().imageWindow()->undoButton;
         const uint32_t* colour = ws().colour.data();
-        auto tool = [&s](int32_t id, QAbstractButton* b) { return [&s, id, b] { return s.tools.currentTool == id && b->isChecked(); }; };
+        auto tool = [&](int32_t id) { return [&s, id, b = designed<QToolButton>(f(), QString("SpeedButton%1").arg(id))] { return s.tools.currentTool == id && b->isChecked(); }; };
         auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
+        auto named = [&](const char* name) { return designed(f(), name); };
         const struct { const char* key; QWidget *to, *tip; const char* modal; std::function<bool()> ran; } steps[] = {
-            {"[", main, f().MaskEdit2, nullptr, brush(9)}, {"]", image, f().MaskEdit3, nullptr, brush(10)},
-            {"M", image, f().SpeedButton4, nullptr, tool(kToolRectangle, f().SpeedButton4)},
-            {"S", main, f().SpeedButton3, nullptr, tool(kToolSelectionPaint, f().SpeedButton3)},
-            {"F", image, f().SpeedButton2, nullptr, tool(kToolTouch, f().SpeedButton2)},
-            {"B", main, f().SpeedButton1, nullptr, tool(kToolBrush, f().SpeedButton1)},
+            {"[", main, named("MaskEdit2"), nullptr, brush(9)}, {"]", image, named("MaskEdit3"), nullptr, brush(10)},
+            {"M", image, named("SpeedButton4"), nullptr, tool(kToolRectangle)},
+            {"S", main, named("SpeedButton3"), nullptr, tool(kToolSelectionPaint)},
+            {"F", image, named("SpeedButton2"), nullptr, tool(kToolTouch)},
+            {"B", main, named("SpeedButton1"), nullptr, tool(kToolBrush)},
             {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
-            {"Ctrl+Shift+S", image, f().ExplorerButton5, nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
-            {"Ctrl+P", main, f().ExplorerButton4, "Form3", [] { return true; }},
-            {"F1", image, f().ExplorerButton15, "Form5", [] { return true; }},
-            {"Ctrl+W", image, f().ExplorerButton1, nullptr, [&] { return !s.imageWindowOpen; }},
-            {"Ctrl+O", main, f().ExplorerButton1, nullptr, [&] { return s.imageWindowOpen; }},
+            {"Ctrl+Shift+S", image, named("ExplorerButton5"), nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
+            {"Ctrl+P", main, named("ExplorerButton4"), "Form3", [] { return true; }},
+            {"F1", image, named("ExplorerButton15"), "Form5", [] { return true; }},
+            {"Ctrl+W", image, named("ExplorerButton1"), nullptr, [&] { return !s.imageWindowOpen; }},
+            {"Ctrl+O", main, named("ExplorerButton1"), nullptr, [&] { return s.imageWindowOpen; }},
             {"Ctrl+Q", main, nullptr, nullptr, [&] { return !f().isVisible(); }},
         };
         app->dialogs.opens.push_back({cwtest::testdata("bmp/rgb24.bmp")});
@@ -593,7 +608,7 @@ private slots:
             step.to->setFocus();
             QTest::keySequence(step.to, QKeySequence(step.key));
             QVERIFY2(step.ran() && opened == (step.modal ? step.modal : ""), step.key);
-            if (f().Form2()) f().Form2()->PopupMenu2->hide();  // a load offers it
+            if (f().imageWindow()) f().imageWindow()->paletteMenu->hide();  // a load offers it
         }
     }
 
@@ -641,8 +656,8 @@ private slots:
         QFETCH(QString, trigger);
         QFETCH(int, answer);
         app = std::make_unique<App>("bmp/rgb24.bmp");
-        QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
-        drag(f().Form2()->Image1, {at(5, 5), at(20, 12)});  // with the brush
+        QVERIFY(QTest::qWaitForWindowExposed(f().imageWindow()));
+        drag(f().imageWindow()->canvas, {at(5, 5), at(20, 12)});  // with the brush
         const Bitmap painted = ws().colour.clone();
         QVERIFY(ws().imageModified && !cwtest::samePixels(painted, ws().source));
         QTemporaryDir out;
@@ -650,11 +665,11 @@ private slots:
         app->messages.choice = answer < 0 ? SaveChoice::Save : SaveChoice(answer);
         app->dialogs.saves.push_back(answer < 0 ? std::nullopt : std::optional(saved));
         app->dialogs.opens.push_back({other});
-        if (trigger == "Clear Image") QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
-        else if (trigger == "Restore") QTest::mouseClick(f().ExplorerButton3, Qt::LeftButton);
-        else if (trigger == "Scan Image") QTest::mouseClick(f().ExplorerButton14, Qt::LeftButton);
+        if (trigger == "Clear Image") QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton);
+        else if (trigger == "Restore") QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton3"), Qt::LeftButton);
+        else if (trigger == "Scan Image") QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton14"), Qt::LeftButton);
         else if (trigger == "main window closed") f().close();
-        else if (trigger == "image window closed") f().MdiArea->subWindowList().front()->close();
+        else if (trigger == "image window closed") frames(f())->subWindowList().front()->close();
         else if (trigger == "Ctrl+O") {
             for (QAction* key : f().actions())
                 if (key->shortcuts().contains(QKeySequence("Ctrl+O"))) key->trigger();
@@ -681,14 +696,14 @@ private slots:
     // On the smallest display the program runs on, with every bar out and each tool's groups, the window fits and
     // every label and control of its bars and panels shows its whole text.
     void nothingIsCutOff() {
-        TForm1& f = windowWithPicture();
+        MainWindow& f = windowWithPicture();
         for (const Tool* tool : toolBar()) {
             button(f, tool)->click();
             f.resize(800, 600);
             QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
             QCOMPARE(f.size(), QSize(800, 600));
             for (QWidget* w : f.findChildren<QWidget*>())
-                if (w->isVisible() && !f.MdiArea->isAncestorOf(w) && (w->inherits("QLabel") || w->inherits("QAbstractButton") || w->inherits("QGroupBox")))
+                if (w->isVisible() && !frames(f)->isAncestorOf(w) && (w->inherits("QLabel") || w->inherits("QAbstractButton") || w->inherits("QGroupBox")))
                     QVERIFY2(w->width() >= w->minimumSizeHint().width() && w->height() >= w->fontMetrics().height(),
                              qPrintable(w->objectName() + " " + w->property("text").toString() + w->property("title").toString()));
         }
@@ -700,7 +715,7 @@ private slots:
         app = std::make_unique<App>();
         QUrl first, next;
         whenModal([&](QWidget* about) {
-            QTest::mouseClick(static_cast<TForm5*>(about)->UrlLabel1, Qt::LeftButton);
+            QTest::mouseClick(static_cast<AboutWindow*>(about)->helpLink, Qt::LeftButton);
             if (auto* help = f().findChild<QTextBrowser*>("HelpWindow"); help && help->isVisible()) {
                 first = help->source();
                 QTest::keyClick(help, Qt::Key_Tab), QTest::keyClick(help, Qt::Key_Return);  // its first link
@@ -709,7 +724,7 @@ private slots:
             }
             static_cast<QDialog*>(about)->reject();
         });
-        QTest::mouseClick(f().ExplorerButton15, Qt::LeftButton);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton15"), Qt::LeftButton);
         QCOMPARE(first.fileName(), QString(kHelpIndexPage));
         QVERIFY2(next.toLocalFile() != first.toLocalFile() && QFileInfo::exists(next.toLocalFile()), qPrintable(next.toString()));
     }
@@ -727,28 +742,28 @@ private slots:
         paintingWindow();
         // From a tool with another pointer shape, with the zoomed view open.
         button(f(), *std::find_if(toolBar().begin(), toolBar().end(), [&](const Tool* t) { return t->cursor() != tool->cursor(); }))->click();
-        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-        QVERIFY(f().Form10()->isVisible());
+        QTest::mouseClick(f().imageWindow()->zoomButton, Qt::LeftButton);
+        QVERIFY(f().zoomWindow()->isVisible());
         session().tools.overwrite = before & 1, session().tools.layered = before & 2;
         QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        const QRect where = f().SpeedButton2->geometry();
+        const QRect where = designed<QToolButton>(f(), "SpeedButton2")->geometry();
         QTest::mouseClick(button(f(), tool), Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        QCOMPARE(f().SpeedButton2->geometry(), where);  // the buttons stay under the pointer
+        QCOMPARE(designed<QToolButton>(f(), "SpeedButton2")->geometry(), where);  // the buttons stay under the pointer
         QVERIFY(button(f(), tool)->isChecked() && session().tools.currentTool == tool->id());
         const ToolGroups g = tool->groups();
-        QCOMPARE((QList<bool>{!f().OverwriteGroup->isHidden(), f().OverwriteGroup->isEnabled(), !f().IntegrationGroup->isHidden(),
-                              f().IntegrationGroup->isEnabled(), !f().Panel8->isHidden(), f().Panel8->isEnabled()}),
+        QCOMPARE((QList<bool>{!designed(f(), "OverwriteGroup")->isHidden(), designed(f(), "OverwriteGroup")->isEnabled(), !designed(f(), "IntegrationGroup")->isHidden(),
+                              designed(f(), "IntegrationGroup")->isEnabled(), !designed(f(), "Panel8")->isHidden(), designed(f(), "Panel8")->isEnabled()}),
                  (QList<bool>{g.overwriteShown, g.overwriteShown, g.integrationShown, g.integrationShown, g.brushShown, g.brushShown}));
-        QVERIFY(f().SpinEdit1->isVisible() && f().SpinEdit1->isEnabled());  // Complexity stays
+        QVERIFY(designed<QSpinBox>(f(), "SpinEdit1")->isVisible() && designed<QSpinBox>(f(), "SpinEdit1")->isEnabled());  // Complexity stays
         const SwitchesOnSelect rule = tool->switchesOnSelect();
         const bool kept = rule == SwitchesOnSelect::Kept, on = rule == SwitchesOnSelect::Checked;
-        QCOMPARE((std::pair{f().CheckBox8->isChecked(), f().CheckBox10->isChecked()}),
+        QCOMPARE((std::pair{designed<QCheckBox>(f(), "CheckBox8")->isChecked(), designed<QCheckBox>(f(), "CheckBox10")->isChecked()}),
                  (std::pair{kept ? bool(before & 1) : on, kept ? bool(before & 2) : on}));
-        QCOMPARE(f().Image1->toolTip(), QString(tool->hint()));
-        QCOMPARE(f().Image1->pixmap().toImage(), toolIcon(tool->glyph()).pixmap(24, 24).toImage());
+        QCOMPARE(designed<QLabel>(f(), "Image1")->toolTip(), QString(tool->hint()));
+        QCOMPARE(designed<QLabel>(f(), "Image1")->pixmap().toImage(), toolIcon(tool->glyph()).pixmap(24, 24).toImage());
         QVERIFY(view->cursor().shape() == toolCursorShape(tool->cursor()));
-        QVERIFY(f().Form10()->Image1->cursor().shape() == toolCursorShape(tool->cursor()));
+        QVERIFY(f().zoomWindow()->picture->cursor().shape() == toolCursorShape(tool->cursor()));
     }
 
     // A selection only from its top left, shown as a band; the brush; the
@@ -762,30 +777,30 @@ private slots:
     void gesturesAndTheZoomedView() {
         QFETCH(bool, clearFirst);
         paintingWindow();
-        f().SpeedButton4->click();
+        designed<QToolButton>(f(), "SpeedButton4")->click();
         drag(view, {at(50, 40), at(10, 90)});
-        QVERIFY(!session().ws->selectionActive && f().Form2()->Button2->text() == "Zer&o-set");
+        QVERIFY(!session().ws->selectionActive && f().imageWindow()->resetButton->text() == "Zer&o-set");
         drag(view, {at(10, 40), at(30, 60), at(50, 90)});
-        QVERIFY(session().ws->selectionActive && f().Form2()->Button2->text() == "Cr&op");
+        QVERIFY(session().ws->selectionActive && f().imageWindow()->resetButton->text() == "Cr&op");
         QCOMPARE(session().pointer.paintLimitRect, (Rect{10, 40, 50, 90}));
         const QImage shown = view->grab(QRect(at(0, 0), QSize(100, 100))).toImage();  // the band: the outline complemented
         QCOMPARE(shown.pixel(10, 60) & 0xffffffu, (session().ws->colour.at(10, 60) ^ 0xffffffu) & 0xffffffu);
-        f().SpeedButton1->click();
+        designed<QToolButton>(f(), "SpeedButton1")->click();
         // (QTest takes the point (0, 0) for "the widget's centre", so start one in.)
         drag(view, {at(1, 1), at(2, 1)});
         QCOMPARE(recorder->calls, (QStringList{"ColourWinI 0,0,11,11", "ColourWinI 0,0,12,11"}));
         QTest::mouseMove(view, at(120, 7));
-        QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:7 "));
+        QCOMPARE(f().imageWindow()->positionLabel->text(), QString(" x:120  y:7 "));
         const uint32_t c = session().ws->display.at(120, 7);
-        QCOMPARE(f().Form2()->Label3->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
+        QCOMPARE(f().imageWindow()->colourLabel->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
         recorder->calls.clear();  // a right click picks the code under the pointer and asks for the menu
         session().ws->codes[20 * 512 + 30] = 6;
-        QSignalSpy menu(f().Form2(), &TForm2::paletteMenuRequested);
+        QSignalSpy menu(f().imageWindow(), &ImageWindow::paletteMenuRequested);
         QTest::mouseMove(view, at(30, 20));
         QTest::mouseClick(view, Qt::RightButton, {}, at(30, 20));
         QVERIFY(session().palette.paletteCode == 6 && menu.count() == 1 && recorder->calls.isEmpty());
-        f().Form2()->PopupMenu2->hide();
-        f().SpeedButton2->click();  // Touch-paint only when released over the 512-wide picture
+        f().imageWindow()->paletteMenu->hide();
+        designed<QToolButton>(f(), "SpeedButton2")->click();  // Touch-paint only when released over the 512-wide picture
         QTest::mouseMove(view, at(40, 50));
         QTest::mousePress(view, Qt::LeftButton, {}, at(40, 50));
         QTest::mouseRelease(view, Qt::LeftButton, {}, at(512, 50));
@@ -793,30 +808,30 @@ private slots:
         QTest::mouseClick(view, Qt::LeftButton, {}, at(40, 50));
         QCOMPARE(recorder->calls, QStringList{"TouchPaintIOY 40 50 6"});
         recorder->calls.clear();
-        f().SpeedButton4->click();
+        designed<QToolButton>(f(), "SpeedButton4")->click();
         drag(view, {at(10, 10), at(50, 30)});
-        f().Form2()->SpinEdit7->setValue(3);
-        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-        TForm10* zoomed = f().Form10();
-        QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View" && zoomed->Image1->size() == QSize(117, 57));
+        f().imageWindow()->zoomFactorBox->setValue(3);
+        QTest::mouseClick(f().imageWindow()->zoomButton, Qt::LeftButton);
+        ZoomWindow* zoomed = f().zoomWindow();
+        QVERIFY(zoomed->isVisible() && zoomed->windowTitle() == "\"3X\" Zoom`ed View" && zoomed->picture->size() == QSize(117, 57));
         // Each picture pixel shows as a 3 x 3 block.
-        QCOMPARE(zoomed->Image1->grab().toImage().pixel(4, 7) | 0xff000000u, session().ws->display.at(12, 13));
-        QTest::mouseClick(zoomed->AutoSyncOff, Qt::LeftButton);
+        QCOMPARE(zoomed->picture->grab().toImage().pixel(4, 7) | 0xff000000u, session().ws->display.at(12, 13));
+        QTest::mouseClick(zoomed->autoSyncOffButton, Qt::LeftButton);
         QVERIFY(!session().zoom.autoSync);
         // The brush through the zoomed view: view (30, 12) is picture (21, 15).
-        f().SpeedButton1->click();
-        drag(zoomed->Image1, {QPoint(30, 12), QPoint(33, 12)});
+        designed<QToolButton>(f(), "SpeedButton1")->click();
+        drag(zoomed->picture, {QPoint(30, 12), QPoint(33, 12)});
         QCOMPARE(recorder->calls, (QStringList{"ColourWinI 12,6,31,25", "ColourWinI 12,5,32,25"}));
-        QCOMPARE(zoomed->Label1->text(), QString(" x:33  y:12 "));
+        QCOMPARE(zoomed->positionLabel->text(), QString(" x:33  y:12 "));
         if (clearFirst) {
-            QTest::mouseClick(f().ExplorerButton1, Qt::LeftButton);
+            QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton1"), Qt::LeftButton);
             QVERIFY(!session().imageWindowOpen && !zoomed->isVisible() && !session().zoom.exists && session().zoom.sourceRect == Rect{});
             f().loadPath(cwtest::testdata("photos/camera-24.bmp"));
-            f().Form2()->PopupMenu2->hide();
+            f().imageWindow()->paletteMenu->hide();
         }
         // Without a selection the next Zoom shows the whole 512 x 512 picture.
-        QTest::mouseClick(f().Form2()->Button1, Qt::LeftButton);
-        QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->AutoSyncOn->isChecked() && zoomed->Label1->text().isEmpty());
+        QTest::mouseClick(f().imageWindow()->zoomButton, Qt::LeftButton);
+        QVERIFY(zoomed->isVisible() && session().zoom.autoSync && zoomed->autoSyncOnButton->isChecked() && zoomed->positionLabel->text().isEmpty());
         QCOMPARE(session().zoom.sourceRect, (Rect{1, 1, 510, 510}));
     }
 
@@ -829,9 +844,9 @@ private slots:
         std::optional<std::pair<Bitmap, std::vector<int8_t>>> actual;
         for (const double scale : {1.0, 0.25, 4.0}) {
             app = std::make_unique<App>("photos/camera-24.bmp");
-            QVERIFY(QTest::qWaitForWindowExposed(f().Form2()));
-            f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
-            PictureView* v = f().Form2()->ScrollBox1;
+            QVERIFY(QTest::qWaitForWindowExposed(f().imageWindow()));
+            f().imageWindow()->paletteMenu->findChild<QAction*>("SkyBlue1")->trigger();
+            PictureView* v = f().imageWindow()->view;
             v->setScale(scale, QPointF(0, 0));
             // Into the middle of an enlarged pixel: a pointer rounded to the nearest pixel would miss it.
             const QPoint inside(int(scale / 2), int(scale / 2));
@@ -841,19 +856,19 @@ private slots:
                 return shown;
             };
             auto gesture = [&](const QList<QPoint>& points) {
-                QTest::mouseMove(view = f().Form2()->Image1, points.front());
+                QTest::mouseMove(view = f().imageWindow()->canvas, points.front());
                 QTest::mousePress(view, Qt::LeftButton, {}, points.front());
                 for (QPoint p : points.mid(1)) QTest::mouseMove(view, p);
                 QTest::mouseRelease(view, Qt::LeftButton, {}, points.back());
             };
             gesture(path({{40, 40}, {60, 44}, {96, 60}}));
-            f().SpeedButton4->click();
+            designed<QToolButton>(f(), "SpeedButton4")->click();
             gesture(path({{100, 20}, {200, 100}, {300, 160}}));
             QCOMPARE(session().pointer.paintLimitRect, (Rect{100, 20, 300, 160}));
-            f().SpeedButton2->click();
+            designed<QToolButton>(f(), "SpeedButton2")->click();
             gesture(path({{200, 40}}));
             QTest::mouseMove(view, at(120, 8) + inside);
-            QCOMPARE(f().Form2()->Label1->text(), QString(" x:120  y:8 "));
+            QCOMPARE(f().imageWindow()->positionLabel->text(), QString(" x:120  y:8 "));
             // What shows is the painted picture: each view pixel the mean of the pixels it covers.
             const int block = std::max(1, int(1 / scale));
             const QImage shownImage = view->grab().toImage();
@@ -869,7 +884,7 @@ private slots:
                     for (auto [got, want] : {std::pair{qRed(shown), sum[0]}, {qGreen(shown), sum[1]}, {qBlue(shown), sum[2]}})
                         QVERIFY2(std::abs(got * block * block - want) <= 3 * block * block, qPrintable(QString("%1, %2 at %3 %").arg(x).arg(y).arg(scale * 100)));
                 }
-            QCOMPARE(f().Form2()->ScaleLabel->text(), QString("%1%").arg(scale * 100));
+            QCOMPARE(f().imageWindow()->scaleLabel->text(), QString("%1%").arg(scale * 100));
             std::pair painted{ws().display.clone(), std::vector<int8_t>(ws().codes.get(), ws().codes.get() + ws().pixelCount())};
             if (!actual) actual = std::move(painted);
             else QVERIFY2(painted.second == actual->second && std::equal(painted.first.data(), painted.first.data() + ws().pixelCount(), actual->first.data()),
@@ -892,11 +907,11 @@ private slots:
         QFETCH(QKeySequence, key);
         QFETCH(double, scale);
         app = std::make_unique<App>("photos/camera-24.bmp");
-        PictureView* v = f().Form2()->ScrollBox1;
+        PictureView* v = f().imageWindow()->view;
         f().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f()) && v->scale() == 1 && !v->fitting());
-        f().Form2()->ScrollBox1->setFocus();
-        QTest::keySequence(f().Form2()->ScrollBox1, key);  // a button's key clicks it after a short show
+        f().imageWindow()->view->setFocus();
+        QTest::keySequence(f().imageWindow()->view, key);  // a button's key clicks it after a short show
         QTRY_VERIFY(scale ? v->scale() == scale : v->fitting());
         const QRectF shown = v->pictureRectInView(), room = v->viewport()->rect();
         QVERIFY(scale || (room.contains(shown) && (shown.width() == room.width() || shown.height() == room.height())));
@@ -919,7 +934,7 @@ private slots:
         }
         QCOMPARE(count(0), ws().pixelCount());
         f().resize(f().width() - 150, f().height() - 120);
-        QTRY_COMPARE(f().Form2()->parentWidget()->geometry(), f().MdiArea->viewport()->rect());
+        QTRY_COMPARE(f().imageWindow()->parentWidget()->geometry(), frames(f())->viewport()->rect());
     }
 
     // The print options' rules, the jobs they refuse, and a print to PDF that
@@ -928,47 +943,47 @@ private slots:
         app = std::make_unique<App>("photos/camera-24.bmp");
         QTemporaryDir out;
         const QString pdf = out.path() + "/print.pdf";
-        TForm3& options = app->app.form3();  // the options' rules first
-        QVERIFY(options.MaskEdit1->text() == "   0" && !options.MaskEdit3->isEnabled());
-        options.MaskEdit1->setText("  50");
-        QTest::mouseClick(options.CheckBox1, Qt::LeftButton);
-        QVERIFY(options.MaskEdit1->text() == "0" && !options.MaskEdit1->isEnabled());
-        QTest::mouseClick(options.CheckBox1, Qt::LeftButton), QTest::mouseClick(options.CheckBox4, Qt::LeftButton);  // Enlarge
-        QVERIFY(options.MaskEdit1->isEnabled() && options.MaskEdit3->isEnabled());
-        QTest::mouseClick(options.CheckBox5, Qt::LeftButton), QTest::mouseClick(options.CheckBox7, Qt::LeftButton);  // then Reduce
-        QVERIFY(options.CheckBox5->isChecked() && !options.CheckBox4->isChecked() && options.MaskEdit3->isEnabled());
-        for (auto [edit, typed, kept] : {std::tuple{options.MaskEdit1, "-999", "999"}, {options.MaskEdit2, "1a2b", "12"},
-                                         {options.MaskEdit2, "  7", "  7"}, {options.MaskEdit3, "+7", "7"}}) {
+        PrintWindow& options = app->app.printWindow();  // the options' rules first
+        QVERIFY(options.leftMarginField->text() == "   0" && !options.horizontalFactorField->isEnabled());
+        options.leftMarginField->setText("  50");
+        QTest::mouseClick(options.centreHorizontallyBox, Qt::LeftButton);
+        QVERIFY(options.leftMarginField->text() == "0" && !options.leftMarginField->isEnabled());
+        QTest::mouseClick(options.centreHorizontallyBox, Qt::LeftButton), QTest::mouseClick(options.enlargeHorizontallyBox, Qt::LeftButton);  // Enlarge
+        QVERIFY(options.leftMarginField->isEnabled() && options.horizontalFactorField->isEnabled());
+        QTest::mouseClick(options.reduceHorizontallyBox, Qt::LeftButton), QTest::mouseClick(options.reduceVerticallyBox, Qt::LeftButton);  // then Reduce
+        QVERIFY(options.reduceHorizontallyBox->isChecked() && !options.enlargeHorizontallyBox->isChecked() && options.horizontalFactorField->isEnabled());
+        for (auto [edit, typed, kept] : {std::tuple{options.leftMarginField, "-999", "999"}, {options.topMarginField, "1a2b", "12"},
+                                         {options.topMarginField, "  7", "  7"}, {options.horizontalFactorField, "+7", "7"}}) {
             edit->clear();
             QTest::keyClicks(edit, typed);
             QCOMPARE(edit->text(), QString(kept));  // digits and blanks only
         }
-        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);  // fit
-        for (QCheckBox* c : {options.CheckBox4, options.CheckBox5, options.CheckBox6, options.CheckBox7}) QVERIFY(!c->isChecked() && !c->isEnabled());
-        QVERIFY(options.MaskEdit3->text() == "0" && options.MaskEdit4->text() == "0");
-        QTest::mouseClick(options.CheckBox3, Qt::LeftButton);
-        QVERIFY(options.CheckBox4->isEnabled());
+        QTest::mouseClick(options.fitPageBox, Qt::LeftButton);  // fit
+        for (QCheckBox* c : {options.enlargeHorizontallyBox, options.reduceHorizontallyBox, options.enlargeVerticallyBox, options.reduceVerticallyBox}) QVERIFY(!c->isChecked() && !c->isEnabled());
+        QVERIFY(options.horizontalFactorField->text() == "0" && options.verticalFactorField->text() == "0");
+        QTest::mouseClick(options.fitPageBox, Qt::LeftButton);
+        QVERIFY(options.enlargeHorizontallyBox->isEnabled());
         QPrinter& printer = options.printer();
         printer.setOutputFormat(QPrinter::PdfFormat), printer.setOutputFileName(pdf), printer.setResolution(100), printer.setFullPage(true);
-        options.MaskEdit1->setText(" 100");
+        options.leftMarginField->setText(" 100");
         // The print button with `margin` in the top field, the options answered with `button`.
         auto print = [&](const char* margin, QPushButton* button) {
-            options.MaskEdit2->setText(margin);
+            options.topMarginField->setText(margin);
             app->messages.shown.clear();
             whenModal([&](QWidget* modal) {
                 QCOMPARE(modal, static_cast<QWidget*>(&options));
                 QTest::mouseClick(button, Qt::LeftButton);
             });
-            QTest::mouseClick(f().ExplorerButton4, Qt::LeftButton);
+            QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton4"), Qt::LeftButton);
         };
         // A field with no digits, and Abort in the options, start no job.
-        print("    ", options.Button2);
+        print("    ", options.printNowButton);
         QCOMPARE(app->messages.shown, std::vector<std::string>{"'    ' is not a valid integer value"});
-        print("0", options.Button3);
+        print("0", options.abortButton);
         QVERIFY(app->messages.shown.empty() && !QFile::exists(pdf));
         // The printer's own failure reaches the error box, with the file system's reason.
         printer.setOutputFileName(out.filePath("missing/print.pdf"));
-        print("0", options.Button2);
+        print("0", options.printNowButton);
         const QString why = QString(kPrintFailed).arg(out.filePath("missing/print.pdf"), "No such file or directory");
         QCOMPARE(app->messages.shown, std::vector<std::string>{why.toStdString()});
         QCOMPARE(f().statusBar()->currentMessage(), QString());
@@ -976,7 +991,7 @@ private slots:
         QCOMPARE(printPage(refusing, QImage(8, 8, QImage::Format_RGB32), QRect(10, 10, 8, 8)),
                  QString(kPrintFailed).arg(out.filePath("refused.pdf"), "the printer reported an error"));
         printer.setOutputFileName(pdf);
-        print("  50", options.Button2);
+        print("  50", options.printNowButton);
         QCOMPARE(app->messages.shown, std::vector<std::string>{});
         QCOMPARE(f().statusBar()->currentMessage(), "Printed 1 page(s) to " + pdf);
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty()) QSKIP("pdftoppm (poppler-utils) is not installed");
@@ -998,8 +1013,8 @@ private slots:
     void aUserInputReachesItsValueOnly() {
         QFETCH(int, row);
         const Control& c = kControls[row];
-        TForm1& f = windowWithPicture();
-        if (c.touch) give(f.SpeedButton2, Click);
+        MainWindow& f = windowWithPicture();
+        if (c.touch) give(designed<QToolButton>(f, "SpeedButton2"), Click);
         if (c.first) give(control(c.first).widget(f), Click);
         QWidget* w = c.widget(f);
         QVERIFY2(w->isVisible() && w->isEnabled(), "a user can reach it");
@@ -1021,24 +1036,24 @@ private slots:
     void actionsLeaveEveryControlShowingTheDocument() {
         QFETCH(int, scenario);
         const Scenario& sc = kScenarios[scenario];
-        TForm1& f = windowWithPicture();
-        if (sc.touch) give(f.SpeedButton2, Click);
+        MainWindow& f = windowWithPicture();
+        if (sc.touch) give(designed<QToolButton>(f, "SpeedButton2"), Click);
         for (const char* label : sc.prepare) give(control(label).widget(f), control(label).input);
         everyControlShowsTheDocument(f);
         QWidget* clicked = sc.act ? sc.act(f) : nullptr;
-        std::map<std::string, QString> before{{"Hue", f.Label24->text()}};
+        std::map<std::string, QString> before{{"Hue", designed<QLabel>(f, "Label24")->text()}};
         std::vector<std::pair<const char*, std::unique_ptr<QSignalSpy>>> spies;
         for (const Control& c : kControls) {
             before[c.label] = QString::number(shown(c.widget(f)));
             if (c.widget(f) != clicked) spies.emplace_back(c.label, changeSpy(c.widget(f)));
         }
         if (clicked) give(clicked, Click);
-        else f.Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
+        else f.imageWindow()->paletteMenu->findChild<QAction*>("SkyBlue1")->trigger();
         everyControlShowsTheDocument(f);
         for (const auto& [label, spy] : spies)
             QVERIFY2(spy->isValid() && spy->isEmpty(), qPrintable(QString("%1 ran its change handler again").arg(label)));
         for (const char* label : sc.changes) {
-            const QString now = std::string(label) == "Hue" ? f.Label24->text() : QString::number(shown(control(label).widget(f)));
+            const QString now = std::string(label) == "Hue" ? designed<QLabel>(f, "Label24")->text() : QString::number(shown(control(label).widget(f)));
             QVERIFY2(now != before[label], qPrintable(QString("%1 did not change").arg(label)));
         }
     }
@@ -1047,15 +1062,15 @@ private slots:
     // operation runs on a 6000 x 4000 picture: mark-up, then connected
     // Touch-paint, stop early, leave sound state, and the windows come back.
     void abortFromTheMeter() {
-        TForm7 meter;
+        ProgressWindow meter;
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
-        QVERIFY(meter.BlinkLabel1->text() == "Saving Image to disk...." && !meter.Label1->isVisible() && !meter.Button1->isVisible());
+        QVERIFY(meter.phaseLabel->text() == "Saving Image to disk...." && !meter.gauge->isVisible() && !meter.abortButton->isVisible());
         meter.end(), meter.begin("pre-processing....");
-        QVERIFY(meter.Label1->isVisible() && meter.Button1->isVisible());
+        QVERIFY(meter.gauge->isVisible() && meter.abortButton->isVisible());
         meter.report(420);
-        const QImage full = meter.Label1->grab().toImage();
+        const QImage full = meter.gauge->grab().toImage();
         meter.report(42);
-        QVERIFY2(meter.Label1->value == 42 && meter.Label1->grab().toImage() != full, "the gauge draws its percentage");
+        QVERIFY2(meter.gauge->value == 42 && meter.gauge->grab().toImage() != full, "the gauge draws its percentage");
         // Gray ramps repeated across the picture, with strong grain: many small regions.
         Bitmap picture(kW, kH);
         uint32_t seed = 12345;
@@ -1067,15 +1082,15 @@ private slots:
             }
         writeBmp24(picture, (home->path() + "/grain.bmp").toStdString());
         app = std::make_unique<App>((home->path() + "/grain.bmp").toStdString());
-        f().Form2()->PopupMenu2->findChild<QAction*>("SkyBlue1")->trigger();
-        QVERIFY(ws().width == kW && QTest::qWaitForWindowExposed(f().Form2()));
-        const QRectF room = f().Form2()->ScrollBox1->viewport()->rect();  // larger than the window: opened in Fit
-        QVERIFY(f().Form2()->ScrollBox1->fitting() && room.contains(f().Form2()->ScrollBox1->pictureRectInView()));
-        QCOMPARE(f().SpinEdit6->value(), 100);  // full resolution
-        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        f().imageWindow()->paletteMenu->findChild<QAction*>("SkyBlue1")->trigger();
+        QVERIFY(ws().width == kW && QTest::qWaitForWindowExposed(f().imageWindow()));
+        const QRectF room = f().imageWindow()->view->viewport()->rect();  // larger than the window: opened in Fit
+        QVERIFY(f().imageWindow()->view->fitting() && room.contains(f().imageWindow()->view->pictureRectInView()));
+        QCOMPARE(designed<QSpinBox>(f(), "SpinEdit6")->value(), 100);  // full resolution
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton2"), Qt::LeftButton);
         const size_t whole = ws().anchors.size();
         AbortClicker clicker(f(), 150);
-        QTest::mouseClick(f().ExplorerButton2, Qt::LeftButton);
+        QTest::mouseClick(designed<QPushButton>(f(), "ExplorerButton2"), Qt::LeftButton);
         verifySoundWindows(clicker);
         QVERIFY2(!ws().anchors.empty() && ws().anchors.size() < whole, "an aborted mark-up records fewer regions");
         QCOMPARE(count(int8_t(kCodeOriginal)), size_t(0));  // no visiting marks are left behind
@@ -1084,16 +1099,16 @@ private slots:
         Workspace& w = ws();
         std::fill(w.codes.get(), w.codes.get() + w.pixelCount(), int8_t(0));  // the mark-up's outlines go
         w.colour.copyFrom(w.source), w.display.copyFrom(w.source);
-        QTest::mouseClick(f().SpeedButton2, Qt::LeftButton), f().ScopeLocal->click();
-        f().SpinEdit2->setValue(256);  // every tone passes: the whole picture is one region
+        QTest::mouseClick(designed<QToolButton>(f(), "SpeedButton2"), Qt::LeftButton), radio(f(), "RadioGroup2", 0)->click();
+        designed<QSpinBox>(f(), "SpinEdit2")->setValue(256);  // every tone passes: the whole picture is one region
         const int8_t code = int8_t(f().session().palette.paletteCode);
         // The tool reads the position the last move reported, as a real pointer reports one before it is pressed.
         auto click = [&](QPoint picturePoint) {
             // The picture opened in Fit: the point where that pixel shows.
             const QPoint there = at(picturePoint.x(), picturePoint.y()) + QPoint(1, 1);
-            QTest::mousePress(f().Form2()->Image1, Qt::LeftButton, {}, there);
-            QTest::mouseMove(f().Form2()->Image1, there);
-            QTest::mouseRelease(f().Form2()->Image1, Qt::LeftButton, {}, there);
+            QTest::mousePress(f().imageWindow()->canvas, Qt::LeftButton, {}, there);
+            QTest::mouseMove(f().imageWindow()->canvas, there);
+            QTest::mouseRelease(f().imageWindow()->canvas, Qt::LeftButton, {}, there);
         };
         AbortClicker escape(f(), 60, Qt::Key_Escape);
         click(QPoint(10, 10));

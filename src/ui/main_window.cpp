@@ -1,4 +1,4 @@
-#include "ui/tform1.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -38,11 +38,12 @@
 #include "tools/tool_registry.h"
 #include "ui/help_qt.h"
 #include "ui/services_qt.h"
-#include "ui/teulafrm.h"
-#include "ui/tform3.h"
-#include "ui/tform5.h"
-#include "ui/tform7.h"
-#include "ui/tform_scan_qt.h"
+#include "ui/agreement_window.h"
+#include "ui/print_job.h"
+#include "ui/print_window.h"
+#include "ui/about_window.h"
+#include "ui/progress_window.h"
+#include "ui/scan_dialog.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -65,7 +66,7 @@ QString droppedPicture(const QMimeData* data) {
 
 } // namespace
 
-TForm1::TForm1(Services services)
+MainWindow::MainWindow(Services services)
     : services_(std::move(services)),
       qtMessages_(std::make_unique<QtMessages>(this)),
       qtDialogs_(std::make_unique<QtDialogs>(this)) {
@@ -84,11 +85,11 @@ TForm1::TForm1(Services services)
     buildControls();
     statusBar();
     // The image window follows the frame's size, not only the first one.
-    MdiArea->viewport()->installEventFilter(this);
+    mdiArea_->viewport()->installEventFilter(this);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::Resize && watched == MdiArea->viewport()) fitImageWindow();
+bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Resize && watched == mdiArea_->viewport()) fitImageWindow();
     // The image window closed from its frame is Clear Image by other means;
     // when the program closes it, Clear Image has asked already. (The type
     // first: the frame also sends events while it is being destroyed, when
@@ -100,47 +101,47 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     // The image window's close handler and the zoomed view reach into the
     // session: both go before it.
     if (subWindow_) delete subWindow_;
-    delete form10_;
+    delete zoomWindow_;
 }
 
-void TForm1::attach(TForm3& printOptions, TForm7& progress, const std::string& scratchFolder) {
-    form3_ = &printOptions;
-    form7_ = &progress;
+void MainWindow::attach(PrintWindow& printOptions, ProgressWindow& progress, const std::string& scratchFolder) {
+    printWindow_ = &printOptions;
+    progressWindow_ = &progress;
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
-    progress.setLockTargets(this, [this]() -> QWidget* { return form2_; });
+    progress.setLockTargets(this, [this]() -> QWidget* { return imageWindow_; });
     readBack();
 }
 
-TForm10& TForm1::createZoomView() {
-    form10_ = new TForm10(*session_, this);
-    form10_->addActions(actions());  // the keys work over the zoomed view too
-    return *form10_;
+ZoomWindow& MainWindow::createZoomView() {
+    zoomWindow_ = new ZoomWindow(*session_, this);
+    zoomWindow_->addActions(actions());  // the keys work over the zoomed view too
+    return *zoomWindow_;
 }
 
-void TForm1::attachAgreement(TEULAFrm& agreement) { eula_ = &agreement; }
+void MainWindow::attachAgreement(AgreementWindow& agreement) { agreement_ = &agreement; }
 
 
-void TForm1::showEvent(QShowEvent* e) {
+void MainWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (!shownOnce_) {
         shownOnce_ = true;
         // Once the window has been drawn, so that the agreement and the
         // messages appear over it.
-        QTimer::singleShot(0, this, [this] { FormShow(); });
+        QTimer::singleShot(0, this, [this] { startUp(); });
     }
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+void MainWindow::contextMenuEvent(QContextMenuEvent* e) { extrasMenu_->popup(e->globalPos()); }
 
 // The main window is the program: no window it opened may keep it running
 // without one, nor a modal one its own event loop.
-void TForm1::closeEvent(QCloseEvent* e) {
+void MainWindow::closeEvent(QCloseEvent* e) {
     if (session_ && !settleUnsavedChanges(*session_)) {
         e->ignore();
         return;
@@ -153,18 +154,18 @@ void TForm1::closeEvent(QCloseEvent* e) {
 }
 
 // Anything else dropped is turned away without a word.
-void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
     if (!droppedPicture(e->mimeData()).isEmpty()) e->acceptProposedAction();
 }
 
-void TForm1::dropEvent(QDropEvent* e) {
+void MainWindow::dropEvent(QDropEvent* e) {
     const QString path = droppedPicture(e->mimeData());
     if (path.isEmpty()) return;
     e->acceptProposedAction();
     loadPath(path.toStdString());
 }
 
-void TForm1::FormShow() {
+void MainWindow::startUp() {
     const QSize screen = services_.screenSize();
     if (screen.width() < kMinScreenWidth || screen.height() < kMinScreenHeight) {
         session_->messages.info(kDisplayTooSmall);
@@ -172,8 +173,8 @@ void TForm1::FormShow() {
         terminateRequested_ = true;
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-    if (!terminateRequested_ && eula_ && !agreementAccepted()) {
-        if (eula_->askForAcceptance() != kAgreed) {
+    if (!terminateRequested_ && agreement_ && !agreementAccepted()) {
+        if (agreement_->askForAcceptance() != kAgreed) {
             terminateRequested_ = true;
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
             return;
@@ -202,151 +203,151 @@ void TForm1::FormShow() {
     if (!terminateRequested_) emit started();
 }
 
-void TForm1::placeRestored() {
+void MainWindow::placeRestored() {
     // An unsized window takes its natural size as it is shown: place that one.
     if (!testAttribute(Qt::WA_Resized)) adjustSize();
     move(std::max(0, services_.screenSize().width() - width()), 0);
 }
 
-void TForm1::ExplorerButton15Click() {
-    if (TForm5::showing()) return;
-    auto* about = new TForm5(eula_, this);
+void MainWindow::showAbout() {
+    if (AboutWindow::showing()) return;
+    auto* about = new AboutWindow(agreement_, this);
     about->resize(kAboutWidth, kAboutHeight);
-    about->Timer1->stop();
+    about->splashTimer->stop();
     about->exec();
 }
 
-void TForm1::printPicture() {
-    if (form3_) printButtonClick(*session_, *form3_, form2_ && form2_->isVisible());
+void MainWindow::printPicture() {
+    if (printWindow_) printDisplayedPicture(*session_, *printWindow_, imageWindow_ && imageWindow_->isVisible());
 }
 
-void TForm1::scanImage() {
+void MainWindow::scanImage() {
     QtScanUi ui(this);
     scanImageClick(*session_, ui, defaultScanner());
 }
 
-void TForm1::status(const std::string& text) {
+void MainWindow::status(const std::string& text) {
     statusBar()->showMessage(QString::fromStdString(text), kStatusMilliseconds);
 }
 
-void TForm1::ShowHideExtraControls1Click() {
-    for (QWidget* w : std::initializer_list<QWidget*>{Panel88, Panel12, RadioGroup1, CheckBox2})
+void MainWindow::toggleExtraControls() {
+    for (QWidget* w : extraControls())
         w->setVisible(!w->isVisibleTo(w->parentWidget()));
 }
 
-void TForm1::loadPath(const std::string& path) {
+void MainWindow::loadPath(const std::string& path) {
     dialogs_.nextOpen = path;
     triggerAction(*session_, actionNamed("load"));
     dialogs_.nextOpen.reset();
 }
 
-const Action& TForm1::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
+const Action& MainWindow::loadOrClear() const { return actionNamed(session_->imageWindowOpen ? "clear" : "load"); }
 
-void TForm1::createImageWindow() {
-    form2_ = new TForm2(*session_);
-    subWindow_ = MdiArea->addSubWindow(form2_);
+void MainWindow::createImageWindow() {
+    imageWindow_ = new ImageWindow(*session_);
+    subWindow_ = mdiArea_->addSubWindow(imageWindow_);
     subWindow_->installEventFilter(this);
 }
 
-void TForm1::showImageWindow() {
-    if (!form2_) return;
+void MainWindow::showImageWindow() {
+    if (!imageWindow_) return;
     subWindow_->show();
-    form2_->FormShow();
+    imageWindow_->showPicture();
 }
 
-void TForm1::closeImageWindow() {
+void MainWindow::closeImageWindow() {
     closingImage_ = true;
     if (subWindow_) subWindow_->close();
     closingImage_ = false;
 }
 
 // The whole client area, unless the user has minimised or maximised it.
-void TForm1::fitImageWindow() {
+void MainWindow::fitImageWindow() {
     if (!subWindow_ || subWindow_->isMinimized() || subWindow_->isMaximized()) return;
-    const QRect room = MdiArea->viewport()->rect();
+    const QRect room = mdiArea_->viewport()->rect();
     subWindow_->setGeometry(0, 0, std::max(100, room.width()), std::max(100, room.height()));
 }
 
-void TForm1::pictureChanged() {
-    if (form2_) form2_->pictureChanged();
+void MainWindow::pictureChanged() {
+    if (imageWindow_) imageWindow_->pictureChanged();
 }
 
-void TForm1::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-    if (form2_) form2_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
+void MainWindow::displayChanged(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (imageWindow_) imageWindow_->displayChanged(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
 }
 
-void TForm1::readoutsChanged() {
-    if (form2_) form2_->readoutsChanged();
+void MainWindow::readoutsChanged() {
+    if (imageWindow_) imageWindow_->readoutsChanged();
 }
 
-void TForm1::autoScroll(int32_t x, int32_t y) {
-    if (form2_) form2_->autoScroll(x, y);
+void MainWindow::autoScroll(int32_t x, int32_t y) {
+    if (imageWindow_) imageWindow_->autoScroll(x, y);
 }
 
-void TForm1::zoomViewChanged() {
-    if (!form10_) return;
+void MainWindow::zoomViewChanged() {
+    if (!zoomWindow_) return;
     if (!session_->zoom.exists) {
-        form10_->hide();
+        zoomWindow_->hide();
         return;
     }
-    form10_->FormShow();
-    int w = form10_->Image1->width() + 15, h = form10_->Image1->height() + 58;
-    if (form2_ && form2_->width() < w) w = form2_->width() - 40;
-    if (form2_ && form2_->height() < h) h = form2_->height() - 40;
-    form10_->resize(w, h);
-    form10_->show();
+    zoomWindow_->showZoom();
+    int w = zoomWindow_->picture->width() + 15, h = zoomWindow_->picture->height() + 58;
+    if (imageWindow_ && imageWindow_->width() < w) w = imageWindow_->width() - 40;
+    if (imageWindow_ && imageWindow_->height() < h) h = imageWindow_->height() - 40;
+    zoomWindow_->resize(w, h);
+    zoomWindow_->show();
 }
 
-void TForm1::popupPaletteMenu(int x, int y) {
-    if (form2_) form2_->popupPaletteMenuAt(x, y);
+void MainWindow::popupPaletteMenu(int x, int y) {
+    if (imageWindow_) imageWindow_->popupPaletteMenuAt(x, y);
 }
 
-void TForm1::scaleView(ViewScale step) {
-    if (form2_) form2_->scaleView(step);
+void MainWindow::scaleView(ViewScale step) {
+    if (imageWindow_) imageWindow_->scaleView(step);
 }
 
-void TForm1::zoomPictureChanged() {
-    if (form10_) form10_->pictureChanged();
+void MainWindow::zoomPictureChanged() {
+    if (zoomWindow_) zoomWindow_->pictureChanged();
 }
 
-void TForm1::resetCaptionChanged() {
-    if (form2_) form2_->resetCaptionChanged();
+void MainWindow::resetCaptionChanged() {
+    if (imageWindow_) imageWindow_->resetCaptionChanged();
 }
 
-void TForm1::mainWindowChanged() { readBack(); }
+void MainWindow::mainWindowChanged() { readBack(); }
 
-void TForm1::readBack() {
+void MainWindow::readBack() {
     if (!session_) return;
     const Session& s = *session_;
     controls_.readBack();
-    ExplorerButton1->setText(captionOf(loadOrClear()));
-    ExplorerButton1->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
+    operations_.loadOrClearButton->setText(captionOf(loadOrClear()));
+    operations_.loadOrClearButton->setToolTip(withKeys(captionOf(loadOrClear()), {&loadOrClear()}));
     // Each tool button also shows its tool in the "Tool" picture, with its hint.
     const Tool& tool = currentTool(s.tools);
-    toolButtons_->button(tool.id())->setChecked(true);
+    tools_.toolButtons->button(tool.id())->setChecked(true);
     if (shownTool_ != tool.id()) {
         shownTool_ = tool.id();
-        Image1->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
-        Image1->setToolTip(tool.hint());
+        selections_.toolPicture->setPixmap(toolIcon(tool.glyph()).pixmap(24, 24));
+        selections_.toolPicture->setToolTip(tool.hint());
     }
-    if (form2_) form2_->setToolCursor(tool.cursor());
-    if (form10_) form10_->setToolCursor(tool.cursor());
-    Panel1->setEnabled(s.toolPanelsEnabled);
-    Panel12->setEnabled(s.toolPanelsEnabled);
-    Label2->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());
-    Label24->setText(QString::fromStdString(s.palette.selectionCaption));
-    SpinEdit2->setSingleStep(s.controls.integrationStep);
+    if (imageWindow_) imageWindow_->setToolCursor(tool.cursor());
+    if (zoomWindow_) zoomWindow_->setToolCursor(tool.cursor());
+    tools_.bar->setEnabled(s.toolPanelsEnabled);
+    effects_.bar->setEnabled(s.toolPanelsEnabled);
+    bottom_.pictureSizeLabel->setText(s.ws ? QString(" w:%1  h:%2 ").arg(s.ws->width).arg(s.ws->height) : QString());
+    selections_.paletteLabel->setText(QString::fromStdString(s.palette.selectionCaption));
+    tools_.integrationBox->setSingleStep(s.controls.integrationStep);
     const ToolGroups& g = s.tools.groups;
-    for (auto [group, shown] : {std::pair{OverwriteGroup, g.overwriteShown}, {IntegrationGroup, g.integrationShown},
-                                {Panel8, g.brushShown}}) {
+    for (auto [group, shown] : {std::pair{tools_.overwriteGroup, g.overwriteShown},
+                                {tools_.integrationGroup, g.integrationShown}, {tools_.brushGroup, g.brushShown}}) {
         group->setVisible(shown);
         group->setEnabled(shown);
     }
-    CheckBox10->setVisible(s.controls.layeredShown);
-    CheckBox10->setEnabled(s.controls.layeredShown);
-    if (form2_) {
-        form2_->setWindowTitle(QString::fromStdString(s.pictureName));
-        form2_->readBack();
+    tools_.layeredBox->setVisible(s.controls.layeredShown);
+    tools_.layeredBox->setEnabled(s.controls.layeredShown);
+    if (imageWindow_) {
+        imageWindow_->setWindowTitle(QString::fromStdString(s.pictureName));
+        imageWindow_->readBack();
     }
     setEnabled(s.mainEnabled);
 }

@@ -1,4 +1,4 @@
-#include "ui/tform10.h"
+#include "ui/zoom_window.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +15,8 @@
 #include "document/zoom.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
-#include "ui/tform2.h"
+#include "ui/bitmap_image.h"
+#include "ui/image_window.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -25,7 +26,7 @@ constexpr int kMinWidth = 170, kMinHeight = 100;
 constexpr int kScrollMargin = 15, kScrollStep = 10;
 } // namespace
 
-ZoomImage::ZoomImage(Session& s, TForm10& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
+ZoomImage::ZoomImage(Session& s, ZoomWindow& owner, QWidget* parent) : QWidget(parent), session_(s), owner_(owner) {
     setObjectName("Image1");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -38,11 +39,9 @@ void ZoomImage::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), Qt::black);
         return;
     }
-    const QImage image(reinterpret_cast<const uchar*>(z.picture.data()), z.picture.width(), z.picture.height(),
-                       qsizetype(z.picture.width()) * 4, QImage::Format_RGB32);
     // Without smoothing Qt samples the nearest pixel: each one shows as a block.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(QRect(0, 0, z.shownWidth(), z.shownHeight()), image);
+    p.drawImage(QRect(0, 0, z.shownWidth(), z.shownHeight()), bitmapImage(z.picture));
 }
 
 void ZoomImage::mousePressEvent(QMouseEvent* e) {
@@ -53,7 +52,7 @@ void ZoomImage::mousePressEvent(QMouseEvent* e) {
 
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
-    owner_.Label1->setText(QString(" x:%1  y:%2 ").arg(v.x()).arg(v.y()));
+    owner_.positionLabel->setText(QString(" x:%1  y:%2 ").arg(v.x()).arg(v.y()));
     if (session_.ws && session_.ws->dragging) owner_.autoScroll(v.x(), v.y());
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
@@ -68,86 +67,86 @@ void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
                    rect().contains(v), PointerSource::ZoomedView);
 }
 
-TForm10::TForm10(Session& s, QWidget* parent)
+ZoomWindow::ZoomWindow(Session& s, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), session_(s) {
     setObjectName("Form10");
     setWindowTitle("Zoom`ed View");
     setMinimumSize(kMinWidth, kMinHeight);
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName("ScrollBox1");
-    Image1 = new ZoomImage(s, *this, ScrollBox1);
-    ScrollBox1->setWidget(Image1);
-    ScrollBox1->setWidgetResizable(false);
+    scrollArea = new QScrollArea(this);
+    scrollArea->setObjectName("ScrollBox1");
+    picture = new ZoomImage(s, *this, scrollArea);
+    scrollArea->setWidget(picture);
+    scrollArea->setWidgetResizable(false);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(2, 1, 2, 1);
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setAutoFillBackground(true);
-    QPalette red = Label1->palette();
+    positionLabel = new QLabel(this);
+    positionLabel->setObjectName("Label1");
+    positionLabel->setAutoFillBackground(true);
+    QPalette red = positionLabel->palette();
     red.setColor(QPalette::Window, Qt::red);
-    Label1->setPalette(red);
-    Label2 = new QLabel(this);
-    Label2->setObjectName("Label2");
+    positionLabel->setPalette(red);
+    sizeLabel = new QLabel(this);
+    sizeLabel->setObjectName("Label2");
     auto* sync = new QGroupBox("Auto&Sync", this);
     sync->setObjectName("RadioGroup2");
     sync->setToolTip("on: keeps the zoom'ed view sync'ed to the Main image; off: turns off this sync'ing");
     auto* syncRow = new QHBoxLayout(sync);
     syncRow->setContentsMargins(2, 0, 2, 0);
-    AutoSyncOn = new QRadioButton("&on", sync);
-    AutoSyncOff = new QRadioButton("o&ff", sync);
-    AutoSyncOn->setChecked(s.zoom.autoSync);
-    AutoSyncOff->setChecked(!s.zoom.autoSync);
-    syncRow->addWidget(AutoSyncOn);
-    syncRow->addWidget(AutoSyncOff);
-    Button3 = new QPushButton("&Reset", this);
-    Button3->setObjectName("Button3");
-    Button3->setToolTip("Reset the current zoom'ed image to the original version");
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, sync, Button3}) bar->addWidget(w);
+    autoSyncOnButton = new QRadioButton("&on", sync);
+    autoSyncOffButton = new QRadioButton("o&ff", sync);
+    autoSyncOnButton->setChecked(s.zoom.autoSync);
+    autoSyncOffButton->setChecked(!s.zoom.autoSync);
+    syncRow->addWidget(autoSyncOnButton);
+    syncRow->addWidget(autoSyncOffButton);
+    resetButton = new QPushButton("&Reset", this);
+    resetButton->setObjectName("Button3");
+    resetButton->setToolTip("Reset the current zoom'ed image to the original version");
+    for (QWidget* w : std::initializer_list<QWidget*>{positionLabel, sizeLabel, sync, resetButton}) bar->addWidget(w);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(ScrollBox1, 1);
+    column->addWidget(scrollArea, 1);
     column->addLayout(bar);
 
-    connect(AutoSyncOn, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(AutoSyncOff, &QRadioButton::clicked, this, [this] { RadioGroup2Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(autoSyncOnButton, &QRadioButton::clicked, this, [this] { autoSyncChosen(); });
+    connect(autoSyncOffButton, &QRadioButton::clicked, this, [this] { autoSyncChosen(); });
+    connect(resetButton, &QPushButton::clicked, this, [this] { resetZoom(); });
 }
 
 // One view serves every Zoom of the run, so each show starts it as a new
 // view would be: nothing under the pointer yet, scrolled to its origin.
-void TForm10::FormShow() {
+void ZoomWindow::showZoom() {
     const ZoomView& z = session_.zoom;
-    Image1->resize(z.shownWidth(), z.shownHeight());
-    Image1->update();
-    ScrollBox1->horizontalScrollBar()->setValue(0);
-    ScrollBox1->verticalScrollBar()->setValue(0);
-    Label1->clear();
-    Label2->setText(QString(" w:%1  h:%2 ").arg(Image1->width()).arg(Image1->height()));
-    AutoSyncOn->setChecked(z.autoSync);
-    AutoSyncOff->setChecked(!z.autoSync);
+    picture->resize(z.shownWidth(), z.shownHeight());
+    picture->update();
+    scrollArea->horizontalScrollBar()->setValue(0);
+    scrollArea->verticalScrollBar()->setValue(0);
+    positionLabel->clear();
+    sizeLabel->setText(QString(" w:%1  h:%2 ").arg(picture->width()).arg(picture->height()));
+    autoSyncOnButton->setChecked(z.autoSync);
+    autoSyncOffButton->setChecked(!z.autoSync);
     setToolCursor(currentTool(session_.tools).cursor());
     setWindowTitle(QString::fromStdString(zoomCaption(z.factor)));
 }
 
-void TForm10::setToolCursor(ToolCursor cursor) { Image1->setCursor(toolCursorShape(cursor)); }
+void ZoomWindow::setToolCursor(ToolCursor cursor) { picture->setCursor(toolCursorShape(cursor)); }
 
-void TForm10::RadioGroup2Click() {
-    session_.zoom.autoSync = AutoSyncOn->isChecked();
+void ZoomWindow::autoSyncChosen() {
+    session_.zoom.autoSync = autoSyncOnButton->isChecked();
     if (session_.zoom.autoSync) {
         zoomRefresh(session_);
         repaint();
     }
 }
 
-void TForm10::Button3Click() { zoomReset(session_); }
+void ZoomWindow::resetZoom() { zoomReset(session_); }
 
-void TForm10::pictureChanged() { Image1->update(); }
+void ZoomWindow::pictureChanged() { picture->update(); }
 
-void TForm10::autoScroll(int vx, int vy) {
-    QScrollBar* h = ScrollBox1->horizontalScrollBar();
-    QScrollBar* v = ScrollBox1->verticalScrollBar();
-    const QSize visible = ScrollBox1->viewport()->size();
+void ZoomWindow::autoScroll(int vx, int vy) {
+    QScrollBar* h = scrollArea->horizontalScrollBar();
+    QScrollBar* v = scrollArea->verticalScrollBar();
+    const QSize visible = scrollArea->viewport()->size();
     if (vx - h->value() >= visible.width() - kScrollMargin) h->setValue(h->value() + kScrollStep);
     if (vy - v->value() >= visible.height() - kScrollMargin) v->setValue(v->value() + kScrollStep);
     if (vx - h->value() < 1) h->setValue(h->value() - kScrollStep);

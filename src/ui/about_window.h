@@ -9,33 +9,34 @@ class QTimer;
 
 namespace cw {
 
-class TEULAFrm;
+class AgreementWindow;
 
 inline constexpr int kSplashWidth = 312, kSplashHeight = 82;
 inline constexpr int kAboutWidth = 576, kAboutHeight = 355;
 inline constexpr int kSplashMilliseconds = 2000;
 
-class TForm5 : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm5(TEULAFrm* agreement, QWidget* parent = nullptr);
-    ~TForm5() override;
+    AboutWindow(AgreementWindow* agreement, QWidget* parent = nullptr);
+    ~AboutWindow() override;
 
     // Whether an about window is showing; the help button waits for it.
     static bool showing();
 
-    QLabel* Label1;     // version
-    QLabel* UrlLabel1;  // help link
-    QPushButton* Button3;  // Read EULA
-    QPushButton* Button1;  // Close
-    QTimer* Timer1;
+    // Each control keeps its designed name as its object name.
+    QLabel* versionLabel;
+    QLabel* helpLink;
+    QPushButton* readAgreementButton;
+    QPushButton* closeButton;
+    QTimer* splashTimer;  // ends the splash; the full window stops it
 
-    void FormShow();
-    void FormClose();
-    void Timer1Timer();
-    void Button1Click();
-    void Button3Click();
-    void UrlLabel1MouseDown();
+    // A window is counted once however often it is shown, and uncounted
+    // however it goes.
+    void countShowing();
+    void uncount();
+    void showAgreement();
+    void openHelp();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -43,7 +44,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    TEULAFrm* agreement_;
+    AgreementWindow* agreement_;
     bool counted_ = false;  // this window is counted as showing
 };
 

@@ -10,26 +10,27 @@ namespace cw {
 
 inline constexpr int kAgreed = 1, kDisagreed = 2;
 
-class TEULAFrm : public QDialog {
+class AgreementWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TEULAFrm(QWidget* parent = nullptr);
+    explicit AgreementWindow(QWidget* parent = nullptr);
 
-    QLabel* Label1;           // heading
-    QPlainTextEdit* Memo2;    // the agreement
-    QLabel* Label2;           // contact
-    QPushButton* Button1;     // I Agree
-    QPushButton* OKBtn;       // I Disagree
-    QPushButton* Button2;     // Ok
+    // Each control keeps its designed name as its object name.
+    QLabel* heading;
+    QPlainTextEdit* agreementText;
+    QLabel* contactLabel;
+    QPushButton* agreeButton;
+    QPushButton* disagreeButton;
+    QPushButton* okButton;  // ends the reading view
 
     // Modal, with I Agree and I Disagree; returns kAgreed or kDisagreed.
     int askForAcceptance();
     // Not modal, with Ok only.
     void showForReading();
 
-    void Button1Click();
-    void OKBtnClick();
-    void Button2Click();
+    void agree();
+    void disagree();
+    void closeReading();
 
 protected:
     void reject() override;

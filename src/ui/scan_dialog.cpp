@@ -1,4 +1,4 @@
-#include "ui/tform_scan_qt.h"
+#include "ui/scan_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -21,46 +21,49 @@ namespace cw {
 struct Session;
 class PictureView;
 
-class TForm2 : public QWidget {
+class ImageWindow : public QWidget {
     Q_OBJECT
 public:
-    TForm2(Session& s, QWidget* parent = nullptr);
+    ImageWindow(Session& s, QWidget* parent = nullptr);
 
-    QFrame* Panel1;        // the bottom bar
-    QCheckBox* CheckBox1;  // Un-do Enabled
-    QPushButton* Button4;  // Un-do
-    QPushButton* Button1;  // Zoom
-    QSpinBox* SpinEdit7;   // zoom factor
-    QPushButton* Button2;  // Zero-set / Crop
-    QPushButton* Button3;  // Scale
-    QSpinBox* SpinEdit1;   // scale factor
-    QSpinBox* SpinEdit2;   // pressure
-    QLabel* Label1;        // pointer position
-    QLabel* Label3;        // colour under the pointer
-    QFrame* Panel2;        // its swatch
-    QToolButton* ZoomOutButton;
-    QLabel* ScaleLabel;    // the view's scale
-    QToolButton* ZoomInButton;
-    QToolButton* FitButton;
-    QToolButton* ActualSizeButton;
-    PictureView* ScrollBox1;  // the picture at its scale
-    QWidget* Image1;          // its viewport, where the pointer works
-    QMenu* PopupMenu2;   // the palettes
-    QAction* Clear2 = nullptr;
-    QMenu* PopupMenu1;   // shows and hides the object side panel
-    QFrame* Panel3;      // the object side panel
-    QPushButton* Button5;
-    QPushButton* Button6;
-    QPushButton* Button7;
+    // Each control keeps its designed name as its object name.
+    QFrame* bottomBar;
+    QCheckBox* undoEnabledBox;
+    QPushButton* undoButton;
+    QPushButton* zoomButton;
+    QSpinBox* zoomFactorBox;
+    QPushButton* resetButton;  // Zero-set, or Crop while a selection waits
+    QPushButton* scaleButton;
+    QSpinBox* scaleFactorBox;
+    QSpinBox* pressureBox;
+    QLabel* positionLabel;  // the pointer's, in picture pixels
+    QLabel* colourLabel;    // the colour under the pointer
+    QFrame* colourSwatch;
+    QToolButton* zoomOutButton;
+    QLabel* scaleLabel;  // the view's scale
+    QToolButton* zoomInButton;
+    QToolButton* fitButton;
+    QToolButton* actualSizeButton;
+    PictureView* view;  // the picture at its scale
+    QWidget* canvas;    // the view's viewport, where the pointer works
+    QMenu* paletteMenu;
+    QAction* clearItem = nullptr;  // the palette menu's Clear
+    QMenu* objectPanelMenu;  // shows and hides the object panel
+    QFrame* objectPanel;
+    QPushButton* viewAllButton;
+    QPushButton* viewPendingButton;
+    QPushButton* removeButton;
 
-    void PopupMenu2Popup();
-    void ShowHideObjectPanelClick();
+    // The palette menu is about to open.
+    void paletteMenuOpening();
+    void toggleObjectPanel();
     // Opens the palette menu at a screen position.
     void popupPaletteMenu(const QPoint& globalPos);
     // Opens it over picture point (x, y) as the view shows it.
     void popupPaletteMenuAt(int x, int y);
 
-    void FormShow();
+    // The window's first show, once the picture is in the workspace.
+    void showPicture();
     // Writes the bar's controls from the document; the main window runs it
     // with its own.
     void readBack();

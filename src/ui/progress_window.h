@@ -5,35 +5,25 @@
 #include <functional>
 
 #include "core/progress.h"
+#include "ui/pie_gauge.h"
 
 class QLabel;
 class QPushButton;
 
 namespace cw {
 
-class PieGauge : public QWidget {
-public:
-    explicit PieGauge(QWidget* parent) : QWidget(parent) {}
-    int value = 0;
-    bool showText = true;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-};
-
-class TForm7 : public QDialog, public Progress {
+class ProgressWindow : public QDialog, public Progress {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* parent = nullptr);
+    explicit ProgressWindow(QWidget* parent = nullptr);
 
     // The windows an operation locks: the main window and the image window.
     void setLockTargets(QWidget* mainWindow, std::function<QWidget*()> imageWindow);
 
-    PieGauge* Label1;
-    QLabel* BlinkLabel1;
-    QPushButton* Button1;
-
-    void Button1Click();
+    // Each control keeps its designed name as its object name.
+    PieGauge* gauge;
+    QLabel* phaseLabel;
+    QPushButton* abortButton;
 
 protected:
     void showMeter() override;

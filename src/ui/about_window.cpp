@@ -1,4 +1,4 @@
-#include "ui/tform5.h"
+#include "ui/about_window.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "ui/help_qt.h"
-#include "ui/teulafrm.h"
+#include "ui/agreement_window.h"
 
 namespace cw {
 
@@ -17,9 +17,9 @@ int aboutWindowsShowing = 0;
 constexpr int kBannerHeight = 41, kStripHeight = 21;
 } // namespace
 
-bool TForm5::showing() { return aboutWindowsShowing > 0; }
+bool AboutWindow::showing() { return aboutWindowsShowing > 0; }
 
-TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
+AboutWindow::AboutWindow(AgreementWindow* agreement, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog), agreement_(agreement) {
     setObjectName("Form5");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -30,42 +30,42 @@ TForm5::TForm5(TEULAFrm* agreement, QWidget* parent)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Label1 = new QLabel("Vesion: 2.1", this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(24, 110, 300, 20);
-    UrlLabel1 = new QLabel("CLICK TO ACCESS ON-LINE HELP/ TUTORIAL", this);
-    UrlLabel1->setObjectName("UrlLabel1");
-    UrlLabel1->setGeometry(24, 150, 400, 20);
-    UrlLabel1->setCursor(Qt::PointingHandCursor);
-    QPalette link = UrlLabel1->palette();
+    versionLabel = new QLabel("Vesion: 2.1", this);
+    versionLabel->setObjectName("Label1");
+    versionLabel->setGeometry(24, 110, 300, 20);
+    helpLink = new QLabel("CLICK TO ACCESS ON-LINE HELP/ TUTORIAL", this);
+    helpLink->setObjectName("UrlLabel1");
+    helpLink->setGeometry(24, 150, 400, 20);
+    helpLink->setCursor(Qt::PointingHandCursor);
+    QPalette link = helpLink->palette();
     link.setColor(QPalette::WindowText, QColor(0x66, 0xcc, 0xff));
-    UrlLabel1->setPalette(link);
-    QFont underlined = UrlLabel1->font();
+    helpLink->setPalette(link);
+    QFont underlined = helpLink->font();
     underlined.setUnderline(true);
-    UrlLabel1->setFont(underlined);
-    UrlLabel1->installEventFilter(this);
-    Button3 = new QPushButton("Read &EULA", this);
-    Button3->setObjectName("Button3");
-    Button3->setGeometry(kAboutWidth - 220, kAboutHeight - 44, 100, 28);
-    Button1 = new QPushButton("&Close", this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(kAboutWidth - 110, kAboutHeight - 44, 90, 28);
-    Button1->setDefault(true);
+    helpLink->setFont(underlined);
+    helpLink->installEventFilter(this);
+    readAgreementButton = new QPushButton("Read &EULA", this);
+    readAgreementButton->setObjectName("Button3");
+    readAgreementButton->setGeometry(kAboutWidth - 220, kAboutHeight - 44, 100, 28);
+    closeButton = new QPushButton("&Close", this);
+    closeButton->setObjectName("Button1");
+    closeButton->setGeometry(kAboutWidth - 110, kAboutHeight - 44, 90, 28);
+    closeButton->setDefault(true);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(kSplashMilliseconds);
-    Timer1->setSingleShot(true);
+    splashTimer = new QTimer(this);
+    splashTimer->setObjectName("Timer1");
+    splashTimer->setInterval(kSplashMilliseconds);
+    splashTimer->setSingleShot(true);
 
     // Escape and the buttons end the dialog through done(), which in this Qt
     // sends no close event; finished comes whichever way it goes.
-    connect(this, &QDialog::finished, this, [this] { FormClose(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(this, &QDialog::finished, this, [this] { uncount(); });
+    connect(splashTimer, &QTimer::timeout, this, &QDialog::close);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+    connect(readAgreementButton, &QPushButton::clicked, this, [this] { showAgreement(); });
 }
 
-void TForm5::paintEvent(QPaintEvent*) {
+void AboutWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     // Banner: the product name over a band of palette colours.
     QLinearGradient band(0, 0, kSplashWidth, 0);
@@ -95,40 +95,37 @@ void TForm5::paintEvent(QPaintEvent*) {
     }
 }
 
-void TForm5::showEvent(QShowEvent* e) {
-    FormShow();
+void AboutWindow::showEvent(QShowEvent* e) {
+    countShowing();
     QDialog::showEvent(e);
 }
 
 // A window deleted without being closed must not leave the flag set.
-TForm5::~TForm5() { FormClose(); }
+AboutWindow::~AboutWindow() { uncount(); }
 
 // A restore after minimising is another show event of the same window.
-void TForm5::FormShow() {
+void AboutWindow::countShowing() {
     if (counted_) return;
     counted_ = true;
     ++aboutWindowsShowing;
 }
 
-void TForm5::FormClose() {
+void AboutWindow::uncount() {
     if (!counted_) return;
     counted_ = false;
     --aboutWindowsShowing;
 }
 
-void TForm5::Timer1Timer() { close(); }
-void TForm5::Button1Click() { close(); }
-
-void TForm5::Button3Click() {
+void AboutWindow::showAgreement() {
     if (agreement_) agreement_->showForReading();
     close();
 }
 
-void TForm5::UrlLabel1MouseDown() { openHelpPage(kHelpIndexPage, this); }
+void AboutWindow::openHelp() { openHelpPage(kHelpIndexPage, this); }
 
-bool TForm5::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == UrlLabel1 && e->type() == QEvent::MouseButtonPress) {
-        UrlLabel1MouseDown();
+bool AboutWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == helpLink && e->type() == QEvent::MouseButtonPress) {
+        openHelp();
         return true;
     }
     return QDialog::eventFilter(watched, e);

@@ -13,11 +13,11 @@ class QScrollArea;
 namespace cw {
 
 struct Session;
-class TForm10;
+class ZoomWindow;
 
 class ZoomImage : public QWidget {
 public:
-    ZoomImage(Session& s, TForm10& owner, QWidget* parent);
+    ZoomImage(Session& s, ZoomWindow& owner, QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -27,25 +27,27 @@ protected:
 
 private:
     Session& session_;
-    TForm10& owner_;
+    ZoomWindow& owner_;
 };
 
-class TForm10 : public QWidget {
+class ZoomWindow : public QWidget {
     Q_OBJECT
 public:
-    TForm10(Session& s, QWidget* parent = nullptr);
+    ZoomWindow(Session& s, QWidget* parent = nullptr);
 
-    QScrollArea* ScrollBox1;
-    ZoomImage* Image1;
-    QLabel* Label1;  // position, in view coordinates
-    QLabel* Label2;  // size
-    QRadioButton* AutoSyncOn;
-    QRadioButton* AutoSyncOff;
-    QPushButton* Button3;  // Reset
+    // Each control keeps its designed name as its object name.
+    QScrollArea* scrollArea;
+    ZoomImage* picture;
+    QLabel* positionLabel;  // the pointer's, in view coordinates
+    QLabel* sizeLabel;
+    QRadioButton* autoSyncOnButton;
+    QRadioButton* autoSyncOffButton;
+    QPushButton* resetButton;
 
-    void FormShow();
-    void RadioGroup2Click();
-    void Button3Click();
+    // Shows the zoom the session has just made.
+    void showZoom();
+    void autoSyncChosen();
+    void resetZoom();
     void pictureChanged();
     void autoScroll(int vx, int vy);
     void setToolCursor(ToolCursor cursor);
