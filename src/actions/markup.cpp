@@ -7,16 +7,22 @@
 
 namespace cw {
 
-MarkUpParams markUpSettings(Session& s, bool startedByButton) {
+MarkUpParams takeMarkUpSettings(Session& s) {
     EngineSettings& settings = s.settings;
     settings.grayStep = grayStepOf(settings.complexity);
-    settings.minObjectSize = std::max(settings.minObjectSize, kMinObjectSizeFloor);
-    settings.minAnchorSeparation = std::max(settings.minAnchorSeparation, kMinSeparationFloor);
     return MarkUpParams{.grayStep = settings.grayStep,
                         .tolerance = settings.integrationTolerance,
                         .minObjectSize = settings.minObjectSize,
-                        .minSeparation = settings.minAnchorSeparation,
-                        .discardColouring = s.controls.reMark && startedByButton};
+                        .minSeparation = settings.minAnchorSeparation};
+}
+
+MarkUpParams markUpSettings(Session& s, bool startedByButton) {
+    EngineSettings& settings = s.settings;
+    settings.minObjectSize = std::max(settings.minObjectSize, kMinObjectSizeFloor);
+    settings.minAnchorSeparation = std::max(settings.minAnchorSeparation, kMinSeparationFloor);
+    MarkUpParams params = takeMarkUpSettings(s);
+    params.discardColouring = s.controls.reMark && startedByButton;
+    return params;
 }
 
 void markUp(Session& s, bool startedByButton) {
