@@ -141,12 +141,11 @@ TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
     }
 }
 
-// What a change does beside storing the value: the engine's copies, the exclusions and the values computed from it;
+// What a change does beside storing the value: Integration's arrow step, the exclusions and the values computed from it;
 // the brush size keys step both fields within their range.
 TEST(CommandTables, ChangesRunTheirControlsRules) {
     const struct { std::vector<std::pair<const char*, long>> steps; std::function<bool(const Session&)> holds; } rows[] = {
-        {{{"complexity", 100}}, [](const Session& s) { return s.settings.complexity == 100 && s.controls.integrationStep == 101; }},
-        {{{"integration", 77}}, [](const Session& s) { return s.settings.integrationTolerance == 77; }},
+        {{{"complexity", 100}}, [](const Session& s) { return s.controls.integrationStep == 101; }},
         {{{"overwrite", 1}, {"layered", 1}}, [](const Session& s) { return s.tools.layered && !s.tools.overwrite; }},
         {{{"layered", 1}, {"overwrite", 1}}, [](const Session& s) { return s.tools.overwrite && !s.tools.layered; }},
         {{{"overwrite", 1}, {"scope", kScopeConnected}}, [](const Session& s) { return !s.tools.overwrite && !s.tools.groups.overwriteShown; }},

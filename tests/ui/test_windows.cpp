@@ -327,8 +327,8 @@ private slots:
         QVERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().topLeft(), QPoint(std::max(0, screen.width() - f.normalGeometry().width()), 0));
         QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
-                                   s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
-                 (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
+                                   f.SpinEdit2->singleStep(), s.imageSpan}),
+                 (std::vector<int>{1, 1, 16776960, 16 + 1, 1}));
         QVERIFY(f.Label24->text() == "Skin: Fair" && !f.Panel1->isEnabled() && !f.Panel12->isEnabled());
         QVERIFY(f.SpeedButton1->isChecked() && f.PaintInteractive->isChecked() && f.CheckBox10->isVisible() && f.CheckBox10->isEnabledTo(f.Panel1));
         QVERIFY(!app.form7().isVisible() && !f.Form10()->isVisible());
