@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,33 @@ TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
             ? "not a number: 1.5" : name + " is " + std::string(s.choices.front()) + " or " + last;
         EXPECT_EQ(run("set " + name + " " + good + "\n"), std::pair(0, std::string()));
         EXPECT_EQ(run("set " + name + " " + bad + "\n"), std::pair(2, "line 1: " + refusal + "\n"));
+    }
+}
+
+// The engine takes Objectivity and Separation (as shares of the span W + H) only at a load and at a change of
+// Complexity or Integration, and the gray step only at a load or a mark-up; the span outlives its picture.
+TEST(CommandTables, TheEngineTakesTheControlsOnlyAtItsMoments) {
+    const std::string load = "load \"" + cwtest::testdata("photos/camera.bmp") + "\"\n";  // 512 x 512
+    const struct { std::string steps; std::vector<int> taken; } rows[] = {
+        {"", {16, 52, 0, 0}},
+        {load + "set objectivity 50\nset separation 40\nset complexity 64", {16, 52, 512, 409}},
+        {load + "set objectivity 50\nset separation 40", {16, 52, 102, 102}},
+        {load + "set separation 40\nset integration 9", {16, 9, 102, 409}},
+        {load + "set separation 1\nset integration 9\nmarkup", {16, 9, 102, 15}},
+        {load + "set separation 1\nset integration 9\nmarkup\nset complexity 8", {16, 9, 102, 10}},
+        {load + "set separation 1\nset complexity 64\nset scale-percent 50\nmarkup", {4, 52, 102, 10}},
+        {load + "set complexity 64\nrestore", {4, 52, 102, 102}},
+        {load + "clear\nset objectivity 100\nset complexity 64", {16, 52, 1024, 102}},
+    };
+    cwtest::TempDir dir;
+    const std::string state = dir / "state";
+    for (const auto& row : rows) {
+        ASSERT_EQ(run(row.steps + "\ndump state " + state + "\n"), std::pair(0, std::string())) << row.steps;
+        const std::string text = cwtest::fileText(state);
+        std::vector<int> taken;
+        for (const char* key : {"\nGrayStep=", "\nIntegrationTolerance=", "\nMinObjectSize=", "\nMinAnchorSeparation="})
+            taken.push_back(std::stoi(text.substr(text.find(key) + std::strlen(key))));
+        EXPECT_EQ(taken, row.taken) << row.steps;
     }
 }
 

@@ -44,14 +44,6 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
             }
 }
 
-TEST(Settings, ValSetDerivesSizesFromTheSpanAndSetsTheIntegrationStep) {
-    MainControls c{.complexity = 31, .integration = 200, .objectivity = 7, .separation = 13};
-    MarkUpSizes s;
-    valSet(c, s, 512 + 341);
-    EXPECT_EQ(std::make_tuple(s.minObjectSize, s.minAnchorSeparation, c.integrationStep),
-              std::make_tuple(7 * 853 / 100, 13 * 853 / 100, 32));
-}
-
 TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     RecordingProgress p;
     p.begin("first", {.hideAbort = true});
