@@ -79,7 +79,6 @@ struct Rig {
     BenchProgress progress;
     std::unique_ptr<cw::Workspace> ws;
     cw::MainControls controls;
-    cw::EngineSettings settings;
     cw::PaletteSelection palette;
     cw::EffectSettings effects;
     cw::PaintRules rules;
@@ -88,13 +87,12 @@ struct Rig {
 
     explicit Rig(const cw::Bitmap& photo) {
         ws = cw::buildWorkspace(photo.clone(), false, progress);
-        settings.imageSpan = photo.width() + photo.height();
-        cw::valSet(controls, settings);
-        settings.grayStep = cw::grayStepOf(settings.complexity);
-        markUp = {.grayStep = settings.grayStep,
-                  .tolerance = settings.integrationTolerance,
-                  .minObjectSize = std::max(settings.minObjectSize, cw::kMinObjectSizeFloor),
-                  .minSeparation = std::max(settings.minAnchorSeparation, cw::kMinSeparationFloor)};
+        cw::MarkUpSizes sizes;
+        cw::valSet(controls, sizes, photo.width() + photo.height());
+        markUp = {.grayStep = cw::grayStepOf(controls.complexity),
+                  .tolerance = controls.integration,
+                  .minObjectSize = std::max(sizes.minObjectSize, cw::kMinObjectSizeFloor),
+                  .minSeparation = std::max(sizes.minAnchorSeparation, cw::kMinSeparationFloor)};
         rules.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
     }
     cw::ColourMagContext colouring() { return {*ws, palette, effects, rules, shiftHeld}; }

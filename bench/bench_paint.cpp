@@ -79,7 +79,7 @@ struct Bench {
     explicit Bench(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>();
-        s.settings.grayStep = 16;
+        s.markUpGrayStep = 16;
         s.tools.currentTool = kToolTouch;
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1};
         s.imageWindowOpen = true;
@@ -129,7 +129,7 @@ void touchPaintBench(Bench& b, int32_t& bandLo, int32_t& bandHi) {
                 bestTol = tol;
             }
         }
-    b.s.settings.integrationTolerance = bestTol;
+    b.s.controls.integration = bestTol;
     const ToneBand band = toneBand(bestSeed, 16, bestTol);
     bandLo = band.lo;
     bandHi = band.hi;
@@ -187,7 +187,7 @@ void connectedBench(Bench& b) {
     if (pinned) bestTol = std::atoi(pinned);
     for (int32_t tol = 32; !pinned && tol <= 256; tol += 16) {
         b.reset();
-        b.s.settings.integrationTolerance = tol;
+        b.s.controls.integration = tol;
         clickPaint(b.s, sx, sy, 3, true);
         const double frac = b.countCode(3) / total;
         if (std::abs(frac - 0.8) < std::abs(bestFrac - 0.8)) {
@@ -196,7 +196,7 @@ void connectedBench(Bench& b) {
         }
         if (frac > 0.8) break;
     }
-    b.s.settings.integrationTolerance = bestTol;
+    b.s.controls.integration = bestTol;
     std::printf("connected Touch-paint: seed (%d, %d) gray %u, tolerance %d (strict)\n", sx, sy,
                 grayOf(ws.source.at(sx, sy)), bestTol);
     for (bool masked : {false, true}) {

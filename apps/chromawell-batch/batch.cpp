@@ -377,10 +377,10 @@ private:
           << "PaintLimitRect=" << rect(s.pointer.paintLimitRect) << '\n'
           << "SelectionRect=" << rect(ws ? ws->selectionRect : Rect{}) << '\n'
           << "ImageModified=" << int(ws && ws->imageModified) << '\n'
-          << "GrayStep=" << s.settings.grayStep << '\n'
-          << "IntegrationTolerance=" << s.settings.integrationTolerance << '\n'
-          << "MinObjectSize=" << s.settings.minObjectSize << '\n'
-          << "MinAnchorSeparation=" << s.settings.minAnchorSeparation << '\n'
+          << "GrayStep=" << s.markUpGrayStep << '\n'
+          << "IntegrationTolerance=" << s.controls.integration << '\n'
+          << "MinObjectSize=" << s.markUpSizes.minObjectSize << '\n'
+          << "MinAnchorSeparation=" << s.markUpSizes.minAnchorSeparation << '\n'
           << "SelectionCaption=" << s.palette.selectionCaption << '\n';
         writeText(path, f.str());
     }

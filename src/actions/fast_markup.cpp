@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "actions/markup.h"
 #include "actions/session.h"
 
 namespace cw {
@@ -9,12 +10,7 @@ namespace cw {
 void fastMarkUp(Session& s) {
     if (!s.ws) return;
     const int32_t f = std::max(1, 100 / kScalePercentRange.clamp(s.controls.scalePercent));
-    s.settings.grayStep = grayStepOf(s.settings.complexity);
-    const MarkUpParams params{.grayStep = s.settings.grayStep,
-                              .tolerance = s.settings.integrationTolerance,
-                              .minObjectSize = s.settings.minObjectSize,
-                              .minSeparation = s.settings.minAnchorSeparation};
-    const Rect shown = fastMarkUp(*s.ws, params, f, s.progress);
+    const Rect shown = fastMarkUp(*s.ws, takeMarkUpSettings(s), f, s.progress);
     s.showChanged(shown);
 }
 

@@ -8,7 +8,8 @@ struct Session;
 
 // Rebuilds ws.anchors from a grid of (W div f) x (H div f) cells, f = 100 div
 // Scale%; anchor positions are cell coordinates times f, sizes count cells.
-// Brings the gray step up to date; D and S are read as they are.
+// Takes the gray step as the full mark-up does; D and S are read as they
+// are, not raised to their floors.
 void fastMarkUp(Session& s);
 
 } // namespace cw

@@ -25,7 +25,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
         // held twice while the new ones are built.
         s.ws.reset();
         Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
-        s.settings.imageSpan = pic.width() + pic.height();
+        s.imageSpan = pic.width() + pic.height();
         s.host.fitImageWindow();
         s.ws = prepared ? prepared->finish(std::move(pic), s.progress)
                         : buildWorkspace(std::move(pic), s.controls.forceGray, s.progress);
@@ -46,13 +46,12 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
         return false;
     }
     Workspace& ws = *s.ws;
-    s.settings.minObjectSize = s.controls.objectivity * s.settings.imageSpan / 100;
     s.mainEnabled = true;
     s.host.mainWindowChanged();
     s.progress.setAbortVisible(true);
     s.progress.end();
-    valSet(s.controls, s.settings);
-    s.settings.grayStep = 256 / s.settings.complexity;
+    valSet(s.controls, s.markUpSizes, s.imageSpan);
+    s.markUpGrayStep = grayStepOf(s.controls.complexity);
     ws.selectionRect = Rect{};
     ws.imageModified = false;
     s.reworked = false;

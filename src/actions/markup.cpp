@@ -7,16 +7,21 @@
 
 namespace cw {
 
+MarkUpParams takeMarkUpSettings(Session& s) {
+    s.markUpGrayStep = grayStepOf(s.controls.complexity);
+    return MarkUpParams{.grayStep = s.markUpGrayStep,
+                        .tolerance = s.controls.integration,
+                        .minObjectSize = s.markUpSizes.minObjectSize,
+                        .minSeparation = s.markUpSizes.minAnchorSeparation};
+}
+
 MarkUpParams markUpSettings(Session& s, bool startedByButton) {
-    EngineSettings& settings = s.settings;
-    settings.grayStep = grayStepOf(settings.complexity);
-    settings.minObjectSize = std::max(settings.minObjectSize, kMinObjectSizeFloor);
-    settings.minAnchorSeparation = std::max(settings.minAnchorSeparation, kMinSeparationFloor);
-    return MarkUpParams{.grayStep = settings.grayStep,
-                        .tolerance = settings.integrationTolerance,
-                        .minObjectSize = settings.minObjectSize,
-                        .minSeparation = settings.minAnchorSeparation,
-                        .discardColouring = s.controls.reMark && startedByButton};
+    MarkUpSizes& sizes = s.markUpSizes;
+    sizes.minObjectSize = std::max(sizes.minObjectSize, kMinObjectSizeFloor);
+    sizes.minAnchorSeparation = std::max(sizes.minAnchorSeparation, kMinSeparationFloor);
+    MarkUpParams params = takeMarkUpSettings(s);
+    params.discardColouring = s.controls.reMark && startedByButton;
+    return params;
 }
 
 void markUp(Session& s, bool startedByButton) {

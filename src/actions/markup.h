@@ -7,10 +7,14 @@ namespace cw {
 
 struct Session;
 
-// The mark-up's parameters from the session's settings, which are brought up
-// to date first: the gray step from the complexity, D and S raised to their
-// floors and stored. `discardColouring` is Re-mark's, when the Mark-up
-// button started the mark-up.
+// The parameters both mark-ups read: the gray step, worked out from
+// Complexity and kept for the fills, Integration, and D and S as the engine
+// last took them.
+MarkUpParams takeMarkUpSettings(Session& s);
+
+// The full mark-up's parameters: D and S are raised to their floors first,
+// and stay raised. `discardColouring` is Re-mark's, when the Mark-up button
+// started the mark-up.
 MarkUpParams markUpSettings(Session& s, bool startedByButton);
 
 // MarkUp: rebuilds ws.anchors from the full-resolution picture.

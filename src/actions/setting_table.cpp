@@ -31,9 +31,9 @@ void setLight(Document& d, int32_t v) {
     d.effects.lights[Light] = v != 0;
 }
 
-// Complexity and Integration reach the engine only through valSet, which
-// also sets Integration's arrow step.
-void engineChanged(Document& d) { valSet(d.controls, d.settings); }
+// A change of Complexity or Integration is a moment the engine takes the
+// controls: Objectivity and Separation changed since reach it only then.
+void engineChanged(Document& d) { valSet(d.controls, d.markUpSizes, d.imageSpan); }
 
 const Setting kSettings[] = {
     {"force-gray", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.controls.forceGray; },

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's settings as the engine reads them.
+// The main window's settings, and what the engine works out from them.
 #include <algorithm>
 #include <cstdint>
 
@@ -19,7 +19,8 @@ inline constexpr SpinRange kScalePercentRange{1, 100, 100};  // SpinEdit6
 // the regions grown along the photo's edges.
 inline constexpr int kFinishRays = 0, kFinishEdgeAware = 1;
 
-// Values of the main window's controls.
+// Values of the main window's controls: the one copy, which the controls
+// show and the engine reads.
 struct MainControls {
     int complexity = kComplexityRange.initial;
     int integration = kIntegrationRange.initial;
@@ -35,29 +36,33 @@ struct MainControls {
     int finishMode = kFinishRays;
 };
 
-// The engine's copies, refreshed by valSet.
-struct EngineSettings {
-    int32_t complexity = kComplexityRange.initial;
-    int32_t integrationTolerance = kIntegrationRange.initial;
-    int32_t minObjectSize = 0;
-    int32_t minAnchorSeparation = 0;
-    int32_t imageSpan = 1;
-    int32_t grayStep = 256 / kComplexityRange.initial;
-};
-
-// Copies the controls into the engine settings (ValSet). Leaves grayStep alone.
-inline void valSet(MainControls& controls, EngineSettings& s) {
-    s.complexity = controls.complexity;
-    s.integrationTolerance = controls.integration;
-    s.minObjectSize = controls.objectivity * s.imageSpan / 100;
-    s.minAnchorSeparation = controls.separation * s.imageSpan / 100;
-    controls.integrationStep = controls.complexity + 1;
-}
-
-// The gray step mark-up quantises levels by: 256 div Complexity, with
-// Complexity held to its range so that it never divides by zero.
+// What the engine works out from the controls, each in one place only.
+// Complexity is held to its range so that the step never divides by zero.
 inline int32_t grayStepOf(int32_t complexity) {
     return 256 / std::clamp(complexity, kComplexityRange.min, kComplexityRange.max);
+}
+// Objectivity and Separation are percentages of the picture's span W + H.
+inline int32_t minObjectSizeOf(const MainControls& c, int32_t imageSpan) { return c.objectivity * imageSpan / 100; }
+inline int32_t minAnchorSeparationOf(const MainControls& c, int32_t imageSpan) {
+    return c.separation * imageSpan / 100;
+}
+inline int32_t integrationStepOf(const MainControls& c) { return c.complexity + 1; }
+
+// Mark-up's D and S do not follow Objectivity and Separation as they move:
+// they are worked out when the engine takes the controls (valSet), and a
+// full mark-up raises them to their floors until the next time.
+struct MarkUpSizes {
+    int32_t minObjectSize = 0;
+    int32_t minAnchorSeparation = 0;
+};
+
+// The moments the engine takes the controls: a load, a change of Complexity
+// or Integration, the main window's start. The gray step waits for the next
+// mark-up or load; Integration's arrow step is set here too, so before the
+// first of these moments the box keeps its own step.
+inline void valSet(MainControls& c, MarkUpSizes& sizes, int32_t imageSpan) {
+    sizes = {minObjectSizeOf(c, imageSpan), minAnchorSeparationOf(c, imageSpan)};
+    c.integrationStep = integrationStepOf(c);
 }
 
 // The re-set scale box of the image window.

@@ -29,7 +29,13 @@ struct Document {
     DocumentObserver& observer;
 
     MainControls controls;
-    EngineSettings settings;
+    // W + H of the last picture read, kept after it goes: Objectivity and
+    // Separation are shares of it.
+    int32_t imageSpan = 1;
+    MarkUpSizes markUpSizes;
+    // The gray step of the last mark-up or load: the fills quantise by it
+    // whatever Complexity says now.
+    int32_t markUpGrayStep = grayStepOf(kComplexityRange.initial);
 
     // The open dialog's file name: the picture the image window reads. For a
     // JPEG file or a scan, the scratch bitmap that holds it.

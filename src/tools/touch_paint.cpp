@@ -12,8 +12,8 @@ void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bo
                                   .y = y,
                                   .code = code,
                                   .overwrite = overwrite,
-                                  .grayStep = s.settings.grayStep,
-                                  .tolerance = s.settings.integrationTolerance,
+                                  .grayStep = s.markUpGrayStep,
+                                  .tolerance = s.controls.integration,
                                   .limit = s.pointer.paintLimitRect};
     // The Mask'ed fill never needs the palette tables: no colouring context,
     // which would build them on first use.

@@ -186,12 +186,12 @@ void MainWindow::startUp() {
     ensureScratchFolder(session_->scratchFolder);
 
     Session& s = *session_;
-    valSet(s.controls, s.settings);
+    valSet(s.controls, s.markUpSizes, s.imageSpan);
     s.tools.currentTool = 1;
     s.palette.paletteCode = 1;
     s.palette.markerColour = 16776960;
     s.palette.selectionCaption = "Skin: Fair";
-    s.settings.imageSpan = 1;
+    s.imageSpan = 1;
     setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
     if (!isMaximized()) placeRestored();
     selectTool(s.tools, kToolBrush);

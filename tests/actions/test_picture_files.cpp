@@ -94,7 +94,7 @@ TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
     std::fill_n(painted.colour.data(), 1000, rgb(255, 0, 0)), std::fill_n(painted.display.data(), 1000, rgb(255, 0, 0));
     std::fill_n(painted.codes.get(), 1000, int8_t(3));
     painted.selectionActive = painted.imageModified = true;
-    f.s.settings.grayStep = 1;
+    f.s.markUpGrayStep = 1;
     restoreImage(f.s);
     ASSERT_TRUE(f.s.imageWindowOpen && f.s.ws);
     const Workspace& ws = *f.s.ws;
@@ -103,7 +103,7 @@ TEST(PictureFiles, RestoreBringsBackThePictureAsLoaded) {
     EXPECT_TRUE(std::all_of(ws.codes.get(), ws.codes.get() + ws.pixelCount(), [](int8_t c) { return c == 0; }));
     EXPECT_EQ(ws.freePixelCount, int64_t(ws.pixelCount()));
     EXPECT_FALSE(ws.selectionActive || ws.imageModified || f.progress.visible());
-    EXPECT_EQ(std::pair(f.s.settings.grayStep, f.s.settings.minObjectSize), std::pair(16, 10 * 1024 / 100));
+    EXPECT_EQ(std::pair(f.s.markUpGrayStep, f.s.markUpSizes.minObjectSize), std::pair(16, 10 * 1024 / 100));
 }
 
 // A failed save keeps the work open and unsaved; saving onto a link updates the linked file.

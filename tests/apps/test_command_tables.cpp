@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -141,12 +142,38 @@ TEST(CommandTables, EverySettingKeepsItsRangeAndWords) {
     }
 }
 
-// What a change does beside storing the value: the engine's copies, the exclusions and the values computed from it;
+// The engine takes Objectivity and Separation (as shares of the span W + H) only at a load and at a change of
+// Complexity or Integration, and the gray step only at a load or a mark-up; the span outlives its picture.
+TEST(CommandTables, TheEngineTakesTheControlsOnlyAtItsMoments) {
+    const std::string load = "load \"" + cwtest::testdata("photos/camera.bmp") + "\"\n";  // 512 x 512
+    const struct { std::string steps; std::vector<int> taken; } rows[] = {
+        {"", {16, 52, 0, 0}},
+        {load + "set objectivity 50\nset separation 40\nset complexity 64", {16, 52, 512, 409}},
+        {load + "set objectivity 50\nset separation 40", {16, 52, 102, 102}},
+        {load + "set separation 40\nset integration 9", {16, 9, 102, 409}},
+        {load + "set separation 1\nset integration 9\nmarkup", {16, 9, 102, 15}},
+        {load + "set separation 1\nset integration 9\nmarkup\nset complexity 8", {16, 9, 102, 10}},
+        {load + "set separation 1\nset complexity 64\nset scale-percent 50\nmarkup", {4, 52, 102, 10}},
+        {load + "set complexity 64\nrestore", {4, 52, 102, 102}},
+        {load + "clear\nset objectivity 100\nset complexity 64", {16, 52, 1024, 102}},
+    };
+    cwtest::TempDir dir;
+    const std::string state = dir / "state";
+    for (const auto& row : rows) {
+        ASSERT_EQ(run(row.steps + "\ndump state " + state + "\n"), std::pair(0, std::string())) << row.steps;
+        const std::string text = cwtest::fileText(state);
+        std::vector<int> taken;
+        for (const char* key : {"\nGrayStep=", "\nIntegrationTolerance=", "\nMinObjectSize=", "\nMinAnchorSeparation="})
+            taken.push_back(std::stoi(text.substr(text.find(key) + std::strlen(key))));
+        EXPECT_EQ(taken, row.taken) << row.steps;
+    }
+}
+
+// What a change does beside storing the value: Integration's arrow step, the exclusions and the values computed from it;
 // the brush size keys step both fields within their range.
 TEST(CommandTables, ChangesRunTheirControlsRules) {
     const struct { std::vector<std::pair<const char*, long>> steps; std::function<bool(const Session&)> holds; } rows[] = {
-        {{{"complexity", 100}}, [](const Session& s) { return s.settings.complexity == 100 && s.controls.integrationStep == 101; }},
-        {{{"integration", 77}}, [](const Session& s) { return s.settings.integrationTolerance == 77; }},
+        {{{"complexity", 100}}, [](const Session& s) { return s.controls.integrationStep == 101; }},
         {{{"overwrite", 1}, {"layered", 1}}, [](const Session& s) { return s.tools.layered && !s.tools.overwrite; }},
         {{{"layered", 1}, {"overwrite", 1}}, [](const Session& s) { return s.tools.overwrite && !s.tools.layered; }},
         {{{"overwrite", 1}, {"scope", kScopeConnected}}, [](const Session& s) { return !s.tools.overwrite && !s.tools.groups.overwriteShown; }},

@@ -76,8 +76,8 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
     for (const Case& c : cases) {
         Scene<> sc(c.photo ? photo(c.photo) : flat(c.w, c.h));
         const std::string what = "row " + std::to_string(&c - cases) + ", " + (c.photo ? c.photo : "flat");
-        sc.s.settings.complexity = c.complexity, sc.s.settings.integrationTolerance = c.tolerance;
-        sc.s.settings.minObjectSize = c.d, sc.s.settings.minAnchorSeparation = c.sep;
+        sc.s.controls.complexity = c.complexity, sc.s.controls.integration = c.tolerance;
+        sc.s.markUpSizes = {c.d, c.sep};
         sc.s.controls.scalePercent = c.scale;
         // Strokes of code 5 over a photo, as a user's first colouring: a colour other than the source and a code.
         std::mt19937 rng(c.scale);
@@ -106,7 +106,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         // The closing recount only clears codes of uncoloured pixels, and every code here belongs to a coloured one.
         EXPECT_EQ(std::make_tuple(sc.codes(), sc.colours(), sc.ws().freePixelCount),
                   std::tie(codes, colours, uncoloured)) << what;
-        EXPECT_EQ(std::make_pair(sc.s.settings.minObjectSize, sc.s.settings.minAnchorSeparation),
+        EXPECT_EQ(std::make_pair(sc.s.markUpSizes.minObjectSize, sc.s.markUpSizes.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
         EXPECT_EQ(std::make_tuple(sc.ws().toolRect, sc.ws().selectionRect, sc.progress.locked()),
                   std::make_tuple(whole, shown, false)) << "the selection in picture coordinates";
@@ -124,7 +124,7 @@ TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
         {0, std::vector<int>(8, 6)}, {1, {}}, {4, {3, 1, 1, 1, 1, 1, 1, 1}}, {8, {6, 1, 1, 1, 1, 1, 1, 1}}, {~0ull, {}}};
     for (const auto& [abortAt, sizes] : cases) {
         Scene<> sc(picture(8, 6, [](int x, int) { return x % 2 ? 255 : 0; }));
-        sc.s.settings.minObjectSize = 3, sc.s.settings.minAnchorSeparation = 15;
+        sc.s.markUpSizes = {3, 15};
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
         abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);

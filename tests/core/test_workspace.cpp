@@ -44,15 +44,6 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
             }
 }
 
-TEST(Settings, ValSetDerivesSizesFromTheSpanAndSetsTheIntegrationStep) {
-    MainControls c{.complexity = 31, .integration = 200, .objectivity = 7, .separation = 13};
-    EngineSettings s{.imageSpan = 512 + 341, .grayStep = 99};
-    valSet(c, s);
-    EXPECT_EQ(std::make_tuple(s.complexity, s.integrationTolerance, s.minObjectSize, s.minAnchorSeparation,
-                              c.integrationStep, s.grayStep),
-              std::make_tuple(31, 200, 7 * 853 / 100, 13 * 853 / 100, 32, 99)) << "ValSet leaves GrayStep alone";
-}
-
 TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {
     RecordingProgress p;
     p.begin("first", {.hideAbort = true});

@@ -37,8 +37,8 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
     explicit Canvas(Bitmap picture, int32_t tool = kToolTouch) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
         s.routines = std::make_unique<CorePaintRoutines>(); selectTool(s.tools, tool);
-        s.tools.overwrite = s.tools.layered = false; s.settings.grayStep = 16;
-        s.settings.integrationTolerance = 52;
+        s.tools.overwrite = s.tools.layered = false; s.markUpGrayStep = 16;
+        s.controls.integration = 52;
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1}; progress.events.clear();
     }
     Workspace& w() const { return *s.ws; }
@@ -172,7 +172,7 @@ TEST(Fills, PaintedSeedAndAToleranceThatPassesNoTone) {
     touchPaintMON(c.s, 0, 0, 17);
     EXPECT_EQ(c.code(0, 0), 5); EXPECT_EQ(c.code(7, 7), 17);
     Canvas d(flat(8, 8));
-    d.s.settings.integrationTolerance = 0;
+    d.s.controls.integration = 0;
     clickPaintM(d.s, 3, 3, 17);
     Map seedOnly(8, std::string(8, '.'));
     seedOnly[3][3] = '#';
@@ -294,7 +294,7 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
     Bitmap big(w, h);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) big.at(x, y) = tile.at(x % tw, y % th);
-    Canvas c(std::move(big)); Workspace& ws = c.w(); c.s.settings.integrationTolerance = 200;
+    Canvas c(std::move(big)); Workspace& ws = c.w(); c.s.controls.integration = 200;
     for (int32_t y = 0; y < h - 40; ++y) ws.codes[c.at(w / 2, y)] = 5;  // a painted wall with a gap below
     const std::vector<int8_t> before = c.codes();
     const int32_t sx = w / 4, sy = h / 2, seedBase = int32_t(blueOf(ws.source.at(sx, sy))) / 16 * 16;

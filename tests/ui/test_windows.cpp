@@ -341,8 +341,8 @@ private slots:
         QVERIFY(f.isMaximized());
         QCOMPARE(f.normalGeometry().topLeft(), QPoint(std::max(0, screen.width() - f.normalGeometry().width()), 0));
         QCOMPARE((std::vector<int>{s.tools.currentTool, s.palette.paletteCode, s.palette.markerColour,
-                                   s.settings.complexity, s.settings.integrationTolerance, s.settings.imageSpan}),
-                 (std::vector<int>{1, 1, 16776960, 16, 52, 1}));
+                                   designed<QSpinBox>(f, "SpinEdit2")->singleStep(), s.imageSpan}),
+                 (std::vector<int>{1, 1, 16776960, 16 + 1, 1}));
         QVERIFY(designed<QLabel>(f, "Label24")->text() == "Skin: Fair" && !designed(f, "Panel1")->isEnabled() && !designed(f, "Panel12")->isEnabled());
         QVERIFY(designed<QToolButton>(f, "SpeedButton1")->isChecked() && radio(f, "RadioGroup1", 0)->isChecked() && designed<QCheckBox>(f, "CheckBox10")->isVisible() && designed<QCheckBox>(f, "CheckBox10")->isEnabledTo(designed(f, "Panel1")));
         QVERIFY(!app.progressWindow().isVisible() && !f.zoomWindow()->isVisible());
