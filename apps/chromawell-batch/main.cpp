@@ -2,10 +2,10 @@
 #include <QCoreApplication>
 #include <iostream>
 
-#include "batch.h"
 #include "platform/interrupts.h"
 #include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
+#include "runner/script_runner.h"
 
 int main(int argc, char** argv) {
     cw::removeTemporaryFilesOnInterrupt();  // first, on the main thread

@@ -13,7 +13,7 @@
 
 #include "actions/action_table.h"
 #include "actions/setting_table.h"
-#include "batch.h"
+#include "runner/script_runner.h"
 #include "core/effects.h"
 #include "test_support.h"
 

@@ -1,14 +1,9 @@
 #pragma once
-// chromawell-batch: runs a script of commands on the same core the windows drive.
+// chromawell-batch: runs a script of commands on the same actions the windows drive.
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace cw {
-
-// Splits a line into words; a word may be double-quoted. Returns false on an
-// unterminated quote.
-bool splitWords(const std::string& line, std::vector<std::string>& words);
 
 // Runs the script read from `in`. Messages and errors go to `err`, `time`
 // lines to `out`. Returns the exit status: 0; 1 when a save or dump failed;

@@ -1,0 +1,13 @@
+#pragma once
+// What a script line's first word names: a row of the action table, which
+// the line triggers as its button would, or one of the runner's own words.
+#include "runner/line_words.h"
+
+namespace cw {
+
+struct ScriptRun;
+
+// Runs one line of at least one word; a bad line throws ScriptError.
+void runWords(ScriptRun& r, const Words& w);
+
+} // namespace cw
