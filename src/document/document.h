@@ -11,7 +11,6 @@
 #include "core/workspace.h"
 #include "document/controls.h"
 #include "document/observer.h"
-#include "document/paint_routines.h"
 #include "document/tool_settings.h"
 #include "document/zoom.h"
 
@@ -57,7 +56,6 @@ struct Document {
     PointerState pointer;
     ZoomView zoom;
     ScaleField scale;
-    std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
 
     // How the current settings colour the open picture; needs a picture.
     ColourMagContext colouring() { return {*ws, palette, effects, paintRules(tools), pointer.shiftHeld}; }

@@ -15,7 +15,4 @@ struct Document;
 // around BrushCentre.
 void colourWin(Document& s, bool masked);
 
-inline void colourWinI(Document& s) { colourWin(s, false); }
-inline void colourWinM(Document& s) { colourWin(s, true); }
-
 } // namespace cw

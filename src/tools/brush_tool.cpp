@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/document.h"
+#include "tools/brush_paint.h"
 
 namespace cw {
 
@@ -20,10 +21,7 @@ Rect brushWindow(const Document& s, int32_t x, int32_t y, int32_t inset) {
 // outline ends one short: restoring two further shows all of both.
 void restoreWindow(Gesture& g, const Rect& r) { g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2}); }
 
-void paintWindow(Document& s) {
-    if (s.tools.paintMode == kPaintMasked) s.routines->colourWinM(s);
-    else s.routines->colourWinI(s);
-}
+void paintWindow(Document& s) { colourWin(s, s.tools.paintMode == kPaintMasked); }
 
 } // namespace
 

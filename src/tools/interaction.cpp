@@ -5,6 +5,8 @@
 
 #include "core/effects.h"
 #include "document/document.h"
+#include "document/undo.h"
+#include "document/zoom.h"
 #include "tools/tool_registry.h"
 
 namespace cw {
@@ -38,7 +40,7 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     Workspace& ws = *s.ws;
     strengthChange(s.palette);
     const bool left = button == MouseButton::Left;
-    if (left && s.pointer.undoEnabled) s.routines->undoSnapshot(s);
+    if (left && s.pointer.undoEnabled) takeUndoSnapshot(s);
     s.pointer.shiftHeld = shift;
     damperPressRule(s.palette);
     // A pending selection limits exactly one press's painting.
@@ -56,7 +58,7 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     s.tools.brushWidth = std::min(s.tools.brushWidth, kBrushClamp);
     s.tools.brushHeight = std::min(s.tools.brushHeight, kBrushClamp);
     tool.press(g, x, y);
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
@@ -84,7 +86,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     // do that): one that never drags moves as the brush, as it always has.
     const Tool& tool = currentTool(s.tools);
     (tool.drags() ? tool : *toolById(kToolBrush)).move(g, x, y);
-    s.routines->zoomRefresh(s, false);
+    zoomFollow(s);
 }
 
 void pointerClick(Document& s) {
@@ -93,7 +95,7 @@ void pointerClick(Document& s) {
     setCropPending(s, false);
     if (!currentTool(s.tools).click(s)) return;
     s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
@@ -121,7 +123,7 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
         endDrag(s);
         ws.imageModified = true;
     }
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside,
@@ -146,7 +148,7 @@ void pointerCancel(Document& s) {
     s.pointer.shiftHeld = false;
     currentTool(s.tools).cancel(g);
     endDrag(s);
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 } // namespace cw

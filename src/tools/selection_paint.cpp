@@ -41,8 +41,7 @@ void selPaint(Document& s) {
     restoreRect(ws.display, ws.colour, ws.selectionRect);
     ws.toolRect = ws.selectionRect;
     ws.prevToolRect = ws.toolRect;
-    if (s.tools.paintMode == kPaintMasked) colourSelM(s);
-    else colourSelI(s);
+    colourSel(s, s.tools.paintMode == kPaintMasked);
     s.tools.overwriteFactor = factor;
 
     // The painted region reaches a column and a row past the rectangle's

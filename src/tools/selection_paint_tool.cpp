@@ -1,6 +1,7 @@
 #include "tools/selection_paint_tool.h"
 
 #include "document/document.h"
+#include "tools/selection_paint.h"
 
 namespace cw {
 
@@ -15,6 +16,6 @@ SelectionPaintTool::SelectionPaintTool()
                 .overwriteExcludesLayered = false,
                 .drags = true}) {}
 
-void SelectionPaintTool::release(Gesture& g) const { g.doc.routines->selPaint(g.doc); }
+void SelectionPaintTool::release(Gesture& g) const { selPaint(g.doc); }
 
 } // namespace cw
