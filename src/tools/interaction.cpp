@@ -28,6 +28,16 @@ void endDrag(Document& s) {
     s.tools.brushHeight = s.tools.brushHeightField;
 }
 
+// The click's work without the zoomed view's refresh. True when the tool
+// painted, and the whole picture was shown again.
+bool clickTool(Document& s) {
+    s.ws->selectionActive = false;
+    setCropPending(s, false);
+    if (!currentTool(s.tools).click(s)) return false;
+    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
+    return true;
+}
+
 } // namespace
 
 bool insidePicture(const Document& s, int32_t x, int32_t y) {
@@ -90,12 +100,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
 }
 
 void pointerClick(Document& s) {
-    if (!s.ws) return;
-    s.ws->selectionActive = false;
-    setCropPending(s, false);
-    if (!currentTool(s.tools).click(s)) return;
-    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
-    zoomRefresh(s);
+    if (s.ws && clickTool(s)) zoomRefresh(s);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
@@ -126,12 +131,10 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
     zoomRefresh(s);
 }
 
-void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside,
-                    PointerSource from) {
-    if (button == MouseButton::Left && inside) {
-        pointerClick(s);
-        if (from == PointerSource::ZoomedView && s.zoom.autoSync) zoomRefresh(s);
-    }
+// The left button's release refreshes the zoomed view whatever its AutoSync,
+// so what the click painted shows there with that one refresh.
+void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside) {
+    if (button == MouseButton::Left && inside && s.ws) clickTool(s);
     pointerUp(s, button, shift, x, y);
 }
 

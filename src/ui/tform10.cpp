@@ -65,7 +65,7 @@ void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
     pointerRelease(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y,
-                   rect().contains(v), PointerSource::ZoomedView);
+                   rect().contains(v));
 }
 
 TForm10::TForm10(Session& s, QWidget* parent)
