@@ -82,7 +82,7 @@ struct Rig {
     cw::EngineSettings settings;
     cw::PaletteSelection palette;
     cw::EffectSettings effects;
-    cw::PaintRules rules;
+    cw::PaintRules rules{.skipSameCode = false};  // the recolour pass then recolours every stroke
     bool shiftHeld = false;
     cw::MarkUpParams markUp;
 
@@ -95,7 +95,6 @@ struct Rig {
                   .tolerance = settings.integrationTolerance,
                   .minObjectSize = std::max(settings.minObjectSize, cw::kMinObjectSizeFloor),
                   .minSeparation = std::max(settings.minAnchorSeparation, cw::kMinSeparationFloor)};
-        rules.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
     }
     cw::ColourMagContext colouring() { return {*ws, palette, effects, rules, shiftHeld}; }
     // 100 div Scale%, as FastMarkUp takes it.

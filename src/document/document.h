@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "core/colour_mag.h"
 #include "core/colour_settings.h"
 #include "core/rect.h"
 #include "core/workspace.h"
@@ -57,8 +56,6 @@ struct Document {
     ZoomView zoom;
     ScaleField scale;
 
-    // How the current settings colour the open picture; needs a picture.
-    ColourMagContext colouring() { return {*ws, palette, effects, paintRules(tools), pointer.shiftHeld}; }
     // Tells the observer what an operation redrew (exclusive bounds); an
     // empty rectangle tells it nothing.
     void showChanged(const Rect& r) {

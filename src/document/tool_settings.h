@@ -17,6 +17,13 @@ struct ToolGroups {
     bool brushShown = true;         // brush size, Rounded, Selectivity
 };
 
+// The tools' ids, as ToolSettings::currentTool stores them and scripts dump
+// them; the brush is the tool the program starts with.
+inline constexpr int32_t kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kToolRectangle = 4;
+// Scope and Paint Mode, in the order of their buttons (and the script words).
+inline constexpr int32_t kScopeConnected = 0, kScopeImageWide = 1;
+inline constexpr int32_t kPaintInteractive = 0, kPaintMasked = 1;
+
 struct ToolSettings {
     int32_t currentTool = kToolBrush;
     int32_t brushWidth = 10, brushHeight = 10;  // half-sizes, 2..40
@@ -40,9 +47,6 @@ struct PointerState {
     std::string positionLabel, colourLabel;
     uint32_t swatchColour = 0;
 };
-
-// The colouring rules of the current settings, as the core reads them.
-inline PaintRules paintRules(const ToolSettings& t) { return {t.currentTool, t.overwrite, t.layered}; }
 
 // Button2Click, the effects bar's Re-set: track bars to 0, white light only,
 // Invert off, Paint Mode back to Interactive. The palette selection, Damper,

@@ -2,6 +2,7 @@
 
 #include "core/colour_mag.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -19,7 +20,7 @@ void colourWin(Document& s, bool masked) {
                              .picked = ws.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the gesture.
-    brushPaint(s.colouring(), stroke);
+    brushPaint(colouring(s), stroke);
 }
 
 } // namespace cw

@@ -34,7 +34,8 @@ BrushTool::BrushTool()
             .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = true},
             .switches = SwitchesOnSelect::Cleared,
             .overwriteExcludesLayered = true,
-            .drags = true}) {}
+            .drags = true,
+            .skipsSameCode = true}) {}
 
 void BrushTool::press(Gesture& g, int32_t x, int32_t y) const {
     Document& s = g.doc;

@@ -95,7 +95,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     // A drag goes on under a tool chosen after its press (only a script can
     // do that): one that never drags moves as the brush, as it always has.
     const Tool& tool = currentTool(s.tools);
-    (tool.drags() ? tool : *toolById(kToolBrush)).move(g, x, y);
+    (tool.drags() ? tool : brushTool()).move(g, x, y);
     zoomFollow(s);
 }
 

@@ -13,7 +13,8 @@ RectangleTool::RectangleTool()
                 .groups = {.overwriteShown = false, .integrationShown = false, .brushShown = false},
                 .switches = SwitchesOnSelect::Kept,
                 .overwriteExcludesLayered = false,
-                .drags = true}) {}
+                .drags = true,
+                .skipsSameCode = false}) {}
 
 // A band dragged left or up, or one without area, selects nothing. The band
 // stays on screen while the selection is pending.

@@ -5,6 +5,7 @@
 #include "core/colour_mag.h"
 #include "core/outline.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -28,7 +29,7 @@ void colourSel(Document& s, bool masked) {
                              .picked = ws.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the caller.
-    colourSelection(s.colouring(), fill, s.progress);
+    colourSelection(colouring(s), fill, s.progress);
 }
 
 void selPaint(Document& s) {

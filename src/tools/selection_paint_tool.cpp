@@ -14,7 +14,8 @@ SelectionPaintTool::SelectionPaintTool()
                 .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = false},
                 .switches = SwitchesOnSelect::Cleared,
                 .overwriteExcludesLayered = false,
-                .drags = true}) {}
+                .drags = true,
+                .skipsSameCode = false}) {}
 
 void SelectionPaintTool::release(Gesture& g) const { selPaint(g.doc); }
 

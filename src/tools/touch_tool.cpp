@@ -16,7 +16,8 @@ TouchTool::TouchTool()
             .groups = {.overwriteShown = true, .integrationShown = true, .brushShown = false},
             .switches = SwitchesOnSelect::Checked,
             .overwriteExcludesLayered = false,
-            .drags = false}) {}
+            .drags = false,
+            .skipsSameCode = false}) {}
 
 bool TouchTool::click(Document& s) const {
     if (s.palette.paletteCode == kCodeOriginal) return false;

@@ -20,6 +20,7 @@
 #include "document/tool_settings.h"
 #include "test_support.h"
 #include "tools/brush_paint.h"
+#include "tools/colouring.h"
 #include "tools/connected_paint.h"
 #include "tools/interaction.h"
 #include "tools/selection_paint.h"
@@ -42,7 +43,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
     }
     Workspace& w() const { return *s.ws; }
     std::vector<int8_t> codes() const { return {s.ws->codes.get(), s.ws->codes.get() + s.ws->pixelCount()}; }
-    ColourMagContext ctx() { return {*s.ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}; }
+    ColourMagContext ctx() { return colouring(s); }
     void each(const std::function<void(int32_t, int32_t, size_t)>& f) const {
         for (int32_t y = 0; y < s.ws->height; ++y)
             for (int32_t x = 0; x < s.ws->width; ++x) f(x, y, at(x, y));
