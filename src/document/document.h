@@ -42,6 +42,11 @@ struct Document {
 
     bool imageWindowOpen = false;
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up
+    // Closes the picture, and the gesture on it.
+    void dropPicture() {
+        ws.reset();
+        gesture = {};
+    }
 
     // Main window captions and states the windows mirror.
     // A rectangular selection is pending: the image window's Re-set crops.
@@ -53,6 +58,7 @@ struct Document {
     EffectSettings effects;
     ToolSettings tools;
     PointerState pointer;
+    GestureState gesture;
     ZoomView zoom;
     ScaleField scale;
 

@@ -3,7 +3,6 @@
 // handlers that do not depend on the tool: brush sizes, Scope, the effects'
 // Re-set. Choosing a tool is tools/tool_choice.h.
 #include <cstdint>
-#include <string>
 
 #include "core/colour_settings.h"
 #include "core/rect.h"
@@ -43,9 +42,24 @@ struct PointerState {
     bool shiftHeld = false;
     Rect paintLimitRect;
     bool undoEnabled = true;  // the image window's "Un-do Enabled"
-    // The read-outs beside the picture.
-    std::string positionLabel, colourLabel;
-    uint32_t swatchColour = 0;
+};
+
+// The pointer on the open picture and the drag under way. It goes with the
+// picture: the next one starts with no drag and the pointer at its origin.
+struct GestureState {
+    // Where the last move went, what the display showed there (black off the
+    // picture) and the code there (the last one over the picture).
+    int32_t pointerX = 0, pointerY = 0;
+    uint32_t pointedColour = 0;
+    int8_t pointedCode = 0;
+    bool dragging = false;
+    uint32_t pickedColour = 0;  // the displayed pixel under the press
+    // The band or brush window of this event and of the one before; each
+    // runs from the press's corner and may be turned either way.
+    Rect toolRect;
+    Rect prevToolRect;
+    int32_t brushCentreX = 0, brushCentreY = 0;
+    int32_t brushRadius = 0;
 };
 
 // Button2Click, the effects bar's Re-set: track bars to 0, white light only,

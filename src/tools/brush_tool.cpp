@@ -39,25 +39,25 @@ BrushTool::BrushTool()
 
 void BrushTool::press(Gesture& g, int32_t x, int32_t y) const {
     Document& s = g.doc;
-    Workspace& ws = g.ws;
-    ws.toolRect = brushWindow(s, x, y, 1);
+    GestureState& t = g.state;
+    t.toolRect = brushWindow(s, x, y, 1);
     // The radius comes from the size fields, not the clamped size.
-    ws.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
-    ws.brushCentreX = x;
-    ws.brushCentreY = y;
-    ws.prevToolRect = ws.toolRect;
-    g.outline(ws.toolRect, s.tools.rounded);
+    t.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
+    t.brushCentreX = x;
+    t.brushCentreY = y;
+    t.prevToolRect = t.toolRect;
+    g.outline(t.toolRect, s.tools.rounded);
     paintWindow(s);
 }
 
 void BrushTool::move(Gesture& g, int32_t x, int32_t y) const {
     Document& s = g.doc;
-    Workspace& ws = g.ws;
-    ws.toolRect = brushWindow(s, x, y, 0);
-    ws.brushCentreX = x;
-    ws.brushCentreY = y;
-    restoreWindow(g, ws.selectionRect);
-    g.outline(ws.toolRect, s.tools.rounded);
+    GestureState& t = g.state;
+    t.toolRect = brushWindow(s, x, y, 0);
+    t.brushCentreX = x;
+    t.brushCentreY = y;
+    restoreWindow(g, g.ws.selectionRect);
+    g.outline(t.toolRect, s.tools.rounded);
     paintWindow(s);
 }
 
@@ -65,7 +65,7 @@ void BrushTool::release(Gesture& g) const { restoreWindow(g, g.ws.selectionRect)
 
 // What the strokes painted stays painted.
 void BrushTool::cancel(Gesture& g) const {
-    restoreWindow(g, g.ws.toolRect);
+    restoreWindow(g, g.state.toolRect);
     g.ws.imageModified = true;
 }
 

@@ -20,7 +20,7 @@ RectangleTool::RectangleTool()
 // stays on screen while the selection is pending.
 void RectangleTool::release(Gesture& g) const {
     Workspace& ws = g.ws;
-    const Rect& t = ws.toolRect;
+    const Rect& t = g.state.toolRect;
     if (t.y2 - t.y1 > 0 && t.x2 - t.x1 > 0) {
         ws.selectionActive = true;
         g.doc.pointer.paintLimitRect = ws.selectionRect;

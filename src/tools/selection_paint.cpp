@@ -21,12 +21,11 @@ Rect unite(const Rect& a, const Rect& b) {
 
 void colourSel(Document& s, bool masked) {
     if (!s.ws) return;
-    Workspace& ws = *s.ws;
-    const SelectionFill fill{.toolRect = ws.toolRect,
+    const SelectionFill fill{.toolRect = s.gesture.toolRect,
                              .code = s.palette.paletteCode,
                              .factor = s.tools.overwriteFactor,
                              .overwrite = s.tools.overwrite,
-                             .picked = ws.pickedColour,
+                             .picked = s.gesture.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the caller.
     colourSelection(colouring(s), fill, s.progress);
@@ -40,8 +39,7 @@ void selPaint(Document& s) {
     ws.selectionActive = false;
     // Erases the rubber band, so the colour test never sees it.
     restoreRect(ws.display, ws.colour, ws.selectionRect);
-    ws.toolRect = ws.selectionRect;
-    ws.prevToolRect = ws.toolRect;
+    s.gesture.toolRect = s.gesture.prevToolRect = ws.selectionRect;
     colourSel(s, s.tools.paintMode == kPaintMasked);
     s.tools.overwriteFactor = factor;
 

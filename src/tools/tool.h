@@ -56,6 +56,7 @@ public:
 
     Document& doc;
     Workspace& ws;
+    GestureState& state;
 
     // Shows the working picture again over r (erases outlines).
     void restore(const Rect& r);

@@ -21,8 +21,7 @@ TouchTool::TouchTool()
 
 bool TouchTool::click(Document& s) const {
     if (s.palette.paletteCode == kCodeOriginal) return false;
-    const Workspace& ws = *s.ws;
-    const int32_t x = ws.pointerX, y = ws.pointerY, code = s.palette.paletteCode;
+    const int32_t x = s.gesture.pointerX, y = s.gesture.pointerY, code = s.palette.paletteCode;
     const bool masked = s.tools.paintMode == kPaintMasked;
     if (s.tools.scope == kScopeImageWide) touchPaint(s, x, y, code, masked, s.tools.overwrite);
     else clickPaint(s, x, y, code, masked);

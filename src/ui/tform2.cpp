@@ -259,11 +259,12 @@ void TForm2::pictureChanged() {
 void TForm2::displayChanged(const QRect& r) { ScrollBox1->displayChanged(r); }
 
 void TForm2::readoutsChanged() {
-    const PointerState& p = session_.pointer;
-    Label1->setText(QString::fromStdString(p.positionLabel));
-    Label3->setText(QString::fromStdString(p.colourLabel));
+    const GestureState& g = session_.gesture;
+    const uint32_t c = g.pointedColour;
+    Label1->setText(QString(" x:%1  y:%2 ").arg(g.pointerX).arg(g.pointerY));
+    Label3->setText(QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
     QPalette pal = Panel2->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(p.swatchColour));
+    pal.setColor(QPalette::Window, QColor::fromRgb(c));
     Panel2->setPalette(pal);
 }
 

@@ -141,11 +141,11 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
         Picture p(60, 40); selectTool(p.s.tools, tool()); const int32_t id = tool().id();
         p.s.tools.brushWidth = p.s.tools.brushHeight = 7;  // as if the press had clamped them
         pointerMove(p.s, false, 10, 8); pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
-        EXPECT_EQ(p.w().dragging, expected().drags);
+        EXPECT_EQ(p.s.gesture.dragging, expected().drags);
         pointerMove(p.s, false, 20, 14); pointerMove(p.s, false, 30, 20);
         const std::vector<int8_t> dragged = p.codes();
         cancel ? pointerCancel(p.s) : pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
-        EXPECT_FALSE(p.w().dragging); EXPECT_EQ(p.w().toolRect, Rect{});
+        EXPECT_FALSE(p.s.gesture.dragging); EXPECT_EQ(p.s.gesture.toolRect, Rect{});
         EXPECT_EQ(std::ranges::count(dragged, 0) < std::ssize(dragged), id == kToolBrush) << "only the brush paints as it drags";
         EXPECT_EQ(p.codes() != dragged, !cancel && (id == kToolSelectionPaint || id == kToolTouch)) << "what the release paints";
         EXPECT_EQ(p.w().selectionActive, !cancel && id == kToolRectangle);
@@ -206,7 +206,7 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
     // Each step paints with a code of its own: its window and a pixel past it, or the strip a move uncovered.
     Picture p(100, 100, kToolBrush); p.s.tools.rounded = false; p.press(0, 0);
-    EXPECT_EQ(p.w().toolRect, (Rect{0, 0, 10, 10})); EXPECT_EQ(p.w().brushRadius, 10);
+    EXPECT_EQ(p.s.gesture.toolRect, (Rect{0, 0, 10, 10})); EXPECT_EQ(p.s.gesture.brushRadius, 10);
     int changed = 0;  // the outline complements pixels of the display only
     for (size_t i = 0; i < p.w().pixelCount(); ++i)
         if (p.w().display.data()[i] != p.w().undo.data()[i]) {
@@ -269,12 +269,11 @@ TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
 
     const Bitmap before = p.w().display.clone();
     p.w().codes[12 * 100 + 34] = 17; pointerMove(p.s, false, 34, 12);  // with the brush, not dragging
-    EXPECT_EQ(p.s.pointer.positionLabel, " x:34  y:12 ");
-    EXPECT_EQ(p.s.pointer.colourLabel, " R:34 G:12 B:46 ");
-    EXPECT_EQ(p.s.pointer.swatchColour, rgb(34, 12, 46)); EXPECT_EQ(p.w().pointedCode, 17);
+    const GestureState& g = p.s.gesture;
+    EXPECT_EQ(std::tuple(g.pointerX, g.pointerY, g.pointedColour, g.pointedCode), std::tuple(34, 12, rgb(34, 12, 46), int8_t(17)));
     EXPECT_TRUE(p.shows(before));
     pointerMove(p.s, false, 100, 12);  // just past the right edge: no colour
-    EXPECT_EQ(p.s.pointer.colourLabel, " R:0 G:0 B:0 ");
+    EXPECT_EQ(std::pair(g.pointerX, g.pointedColour), std::pair(100, 0u));
 }
 
 TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
@@ -410,7 +409,9 @@ TEST(Resample, ScaleFieldRulesAndTargetSizes) {
 
 TEST(Resample, ReSetMakesTheColouredPictureTheNewOriginal) {
     Picture p(300, 200); p.paint(rgb(9, 8, 7)); p.w().codes[3] = 5; p.s.scale.value = 0;
+    p.press(40, 30);  // a drag under way goes with the picture, and the pointer is at the new one's origin
     ASSERT_TRUE(resetClick(p.s)); ASSERT_TRUE(p.s.ws); EXPECT_EQ(p.w().width, 300);
+    EXPECT_EQ(std::tuple(p.s.gesture.dragging, p.s.gesture.pointerX, p.s.gesture.toolRect), std::tuple(false, 0, Rect{}));
     EXPECT_EQ(p.w().source.at(0, 0), rgb(9, 8, 7)); EXPECT_EQ(p.w().codes[3], 0);
     EXPECT_EQ(p.w().freePixelCount, 300 * 200);
     EXPECT_TRUE(std::filesystem::is_empty(p.dir / "scratch")) << "the hand-over file is gone";

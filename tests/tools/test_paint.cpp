@@ -62,7 +62,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         }
         return codes();
     }
-    void press(const Rect& window, uint32_t picked) { s.ws->toolRect = s.ws->prevToolRect = window, s.ws->pickedColour = picked; }
+    void press(const Rect& window, uint32_t picked) { s.gesture.toolRect = s.gesture.prevToolRect = window, s.gesture.pickedColour = picked; }
     void squareBrush(int32_t code, int32_t size = 0) {
         s.tools.rounded = false; s.palette.paletteCode = code;
         if (size) s.tools.brushWidth = s.tools.brushWidthField = s.tools.brushHeight = s.tools.brushHeightField = size;
@@ -388,7 +388,7 @@ TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
     Canvas r(flat(100, 100), kToolBrush); r.s.tools.paintMode = kPaintMasked; r.s.palette.paletteCode = 4;
     quickBrush(r.s.tools, {"10 x 5", 10, 5}); pointerMove(r.s, false, 50, 50);
     pointerPress(r.s, MouseButton::Left, false, 50, 50);
-    EXPECT_EQ(r.w().toolRect, (Rect{41, 46, 60, 55})); EXPECT_EQ(r.w().brushRadius, 10);
+    EXPECT_EQ(r.s.gesture.toolRect, (Rect{41, 46, 60, 55})); EXPECT_EQ(r.s.gesture.brushRadius, 10);
     r.each([&](int32_t x, int32_t y, size_t) {
         const int32_t dx = x - 50, dy = y - 50;
         ASSERT_EQ(r.code(x, y) == 4, dx * dx + dy * dy <= 100 && inside({41, 46, 61, 56}, x, y)) << x << ',' << y;
@@ -411,7 +411,7 @@ TEST(Brush, SelectivityReadsTheDisplayedPicture) {
     Canvas c(flat(40, 40), kToolBrush); c.squareBrush(17, 5); c.s.tools.overwriteFactor = 0;
     pointerMove(c.s, false, 20, 20);
     pointerPress(c.s, MouseButton::Left, false, 20, 20);  // window (16, 16, 25, 25)
-    EXPECT_EQ(c.w().pickedColour, c.w().source.at(20, 20));
+    EXPECT_EQ(c.s.gesture.pickedColour, c.w().source.at(20, 20));
     for (int32_t y = 16; y <= 26; ++y)
         for (int32_t x = 16; x <= 26; ++x) {
             const bool outline = (x == 16 || x == 24 || y == 16 || y == 24) && x <= 24 && y <= 24;
@@ -525,7 +525,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
     }
     // ColourSel alone writes only the working picture and tells no one.
     for (bool masked : {true, false}) {
-        Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.w().toolRect = {5, 5, 9, 9};
+        Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.s.gesture.toolRect = {5, 5, 9, 9};
         colourSel(c.s, masked);
         EXPECT_EQ(c.code(10, 10), 6);
         EXPECT_EQ(c.w().colour.at(10, 10), masked ? maskedPixel(c.w().source.at(10, 10), c.s.palette.markerColour)

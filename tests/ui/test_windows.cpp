@@ -399,7 +399,7 @@ private slots:
         const QPoint seed(100, 30);  // open sky above the skyline
         // The pointer reaches the seed before the click, as a real mouse's does.
         QTest::mouseMove(image->Image1, at(seed.x(), seed.y()));
-        QTRY_COMPARE(ws().pointerX, seed.x());
+        QTRY_COMPARE(session().gesture.pointerX, seed.x());
         QTest::mouseClick(image->Image1, Qt::LeftButton, {}, at(seed.x(), seed.y()));
         const QImage shown = image->Image1->grab(QRect(at(0, 0), QSize(128, 64))).toImage();
         for (int y = 0; y < 64; y += 9)
