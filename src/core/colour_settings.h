@@ -16,7 +16,7 @@ struct PaletteSelection {
     std::string selectionCaption = "Skin: Fair";
     bool damperChecked = false;          // the image window's hidden Damper box
     bool damperOn = false;               // DamperOn
-    std::string strengthText = "0";      // the hidden strength box
+    int32_t strength = 0;                // the hidden strength box's number
     int32_t blendStrength = 1;
     int32_t pressure = 0;                // -5..0
 };

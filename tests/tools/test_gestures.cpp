@@ -285,10 +285,10 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     EXPECT_TRUE(cwtest::samePixels(p.w().undo, pressed)); EXPECT_TRUE(p.s.pointer.shiftHeld);
     pointerUp(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_FALSE(p.s.pointer.shiftHeld);
-    struct Row { const char* strength; int pressure, code, blend; bool damper; };
-    for (const Row& r : {Row{"0", 0, 1, 1, false}, Row{"1", 0, 1, 1, false}, Row{"0", 0, 88, 1, true}, Row{"5", 0, 1, 5, true},
-                         Row{"5", -5, 1, 10, true}, Row{"12", 0, 1, 9, true}, Row{"0", -1, 1, 2, true}}) {
-        p.s.palette.strengthText = r.strength, p.s.palette.pressure = r.pressure, p.s.palette.paletteCode = r.code;
+    struct Row { int strength, pressure, code, blend; bool damper; };
+    for (const Row& r : {Row{0, 0, 1, 1, false}, Row{1, 0, 1, 1, false}, Row{0, 0, 88, 1, true}, Row{5, 0, 1, 5, true},
+                         Row{5, -5, 1, 10, true}, Row{12, 0, 1, 9, true}, Row{0, -1, 1, 2, true}}) {
+        p.s.palette.strength = r.strength, p.s.palette.pressure = r.pressure, p.s.palette.paletteCode = r.code;
         p.click(20, 20);
         EXPECT_EQ(std::pair(p.s.palette.blendStrength, p.s.palette.damperOn), std::pair(r.blend, r.damper))
             << r.strength << " " << r.pressure << " " << r.code;
