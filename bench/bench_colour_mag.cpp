@@ -65,8 +65,7 @@ int main() {
     auto ws = cw::buildWorkspace(grayPicture(), false, progress);
     cw::PaletteSelection selection;  // start-up state: Damper off, strength 1
     cw::EffectSettings effects;
-    cw::PaintRules rules;
-    rules.currentTool = cw::kToolTouch;  // no skip rule: every call colours its pixel
+    const cw::PaintRules rules{.skipSameCode = false};  // every call colours its pixel
     bool shiftHeld = false;
     const cw::ColourMagContext ctx{*ws, selection, effects, rules, shiftHeld};
     const int32_t code = 6;  // "Sky: Blue", a tabulated network

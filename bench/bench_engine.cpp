@@ -81,7 +81,7 @@ struct Rig {
     cw::MainControls controls;
     cw::PaletteSelection palette;
     cw::EffectSettings effects;
-    cw::PaintRules rules;
+    cw::PaintRules rules{.skipSameCode = false};  // the recolour pass then recolours every stroke
     bool shiftHeld = false;
     cw::MarkUpParams markUp;
 
@@ -93,7 +93,6 @@ struct Rig {
                   .tolerance = controls.integration,
                   .minObjectSize = std::max(sizes.minObjectSize, cw::kMinObjectSizeFloor),
                   .minSeparation = std::max(sizes.minAnchorSeparation, cw::kMinSeparationFloor)};
-        rules.currentTool = cw::kToolTouch;  // the recolour pass then recolours every stroke
     }
     cw::ColourMagContext colouring() { return {*ws, palette, effects, rules, shiftHeld}; }
     // 100 div Scale%, as FastMarkUp takes it.

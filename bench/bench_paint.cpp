@@ -25,7 +25,6 @@
 #include "document/observer.h"
 #include "document/tool_settings.h"
 #include "tools/connected_paint.h"
-#include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "tools/tool_choice.h"
 #include "tools/touch_paint.h"
@@ -78,7 +77,6 @@ struct Bench {
 
     explicit Bench(Bitmap picture) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
-        s.routines = std::make_unique<CorePaintRoutines>();
         s.markUpGrayStep = 16;
         s.tools.currentTool = kToolTouch;
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1};

@@ -1,12 +1,13 @@
 #include "actions/finishup.h"
 
 #include "actions/session.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
 void finishup(Session& s, FinishupMode mode) {
     if (!s.ws) return;
-    const ColourMagContext ctx = s.colouring();
+    const ColourMagContext ctx = colouring(s);
     const Rect shown = finishup(ctx, mode, s.progress);
     s.showChanged(shown);
 }

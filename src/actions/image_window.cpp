@@ -23,7 +23,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
     try {
         // The old buffers are dropped first so that a large picture is never
         // held twice while the new ones are built.
-        s.ws.reset();
+        s.dropPicture();
         Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
         s.imageSpan = pic.width() + pic.height();
         s.host.fitImageWindow();
@@ -65,7 +65,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
 void formClose(Session& s) {
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
-    s.ws.reset();
+    s.dropPicture();
     // A selection ends with its picture: the next one's Re-set must not crop.
     setCropPending(s, false);
     // The zoomed view shows a part of the picture that is gone: a press in it

@@ -33,7 +33,7 @@ void markUp(Session& s, bool startedByButton) {
 void markUpClick(Session& s) {
     if (!s.imageWindowOpen || !s.ws) return;
     Workspace& ws = *s.ws;
-    ws.toolRect = Rect{0, 0, ws.width - 1, ws.height - 1};
+    s.gesture.toolRect = Rect{0, 0, ws.width - 1, ws.height - 1};
     if (kScalePercentRange.clamp(s.controls.scalePercent) == kScalePercentRange.max) markUp(s, true);
     else fastMarkUp(s);
     s.host.mainWindowChanged();

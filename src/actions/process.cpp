@@ -3,6 +3,7 @@
 #include "actions/markup.h"
 #include "actions/remark.h"
 #include "actions/session.h"
+#include "tools/selection_paint.h"
 
 namespace cw {
 
@@ -23,7 +24,7 @@ void process(Session& s) {
 
 void processClick(Session& s) {
     if (!pictureShowing(s)) return;
-    if (s.ws->selectionActive) s.routines->selPaint(s);
+    if (s.ws->selectionActive) selPaint(s);
     else process(s);
 }
 

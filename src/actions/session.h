@@ -5,15 +5,12 @@
 
 #include "actions/ports.h"
 #include "document/document.h"
-#include "tools/core_paint_routines.h"
 
 namespace cw {
 
 struct Session : Document {
     Session(Progress& p, Messages& m, Dialogs& d, WindowHost& h, std::string scratch)
-        : Document(p, h), messages(m), dialogs(d), host(h), scratchFolder(std::move(scratch)) {
-        routines = std::make_unique<CorePaintRoutines>();
-    }
+        : Document(p, h), messages(m), dialogs(d), host(h), scratchFolder(std::move(scratch)) {}
 
     Messages& messages;
     Dialogs& dialogs;

@@ -35,7 +35,7 @@ struct PaletteMenuItem {
     std::string_view handler;    // "Fair1Click"
     PaletteItemKind kind;
     bool damper;                 // the state the Damper check box is set to
-    std::string_view strength;   // the strength box's digit
+    int32_t strength;            // the strength box's number
     int32_t code;                // PaletteCode
     int32_t marker;              // MarkerColour, 0x00BBGGRR (or -1); PickColour: from the dialog
     std::string_view selectionCaption;

@@ -47,7 +47,7 @@ void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i) {
     Workspace& ws = ctx.ws;
     const uint32_t source = ws.source.data()[i];
     uint32_t& colour = ws.colour.data()[i];
-    const uint32_t previous = ctx.tools.layered || ctx.shiftHeld ? colour : source;
+    const uint32_t previous = ctx.rules.layered || ctx.shiftHeld ? colour : source;
 
     const std::optional<PaletteResult> pc =
         paletteColour(ctx.tables, code, source, colour, ctx.selection.markerColour);

@@ -16,7 +16,7 @@ struct ColourMagContext {
     Workspace& ws;
     const PaletteSelection& selection;  // MarkerColour, DamperOn, BlendStrength
     const EffectSettings& effects;      // track bars, lights, InvertOn
-    PaintRules tools;                   // CurrentTool, Overwrite, Layered
+    PaintRules rules;
     bool& shiftHeld;                    // read, and set by Make-up, Custom, Clear
     const PaletteTables& tables = paletteTables();
 };
@@ -27,7 +27,7 @@ namespace detail {
 const uint32_t* naturalPixels(uint8_t slot);
 
 inline bool merging(const ColourMagContext& ctx) {
-    return ctx.shiftHeld || ctx.selection.damperOn || ctx.tools.layered ||
+    return ctx.shiftHeld || ctx.selection.damperOn || ctx.rules.layered ||
            ctx.selection.markerColour == kMarkerMerge;
 }
 // The colours by gray level that ColourMag gives with `code` when nothing
@@ -48,8 +48,8 @@ void colourPixel(const ColourMagContext& ctx, int32_t code, size_t i);
 
 // ColourMag(Code, X, Y): colours pixel (x, y) of ws.colour with palette `code`
 // and records the code's low byte as its pixel code. Nothing changes for a
-// code without colour, for a brush stroke over a pixel that already has this
-// code (unless Overwrite), or for (x, y) outside the picture. The pixel is
+// code without colour, for a pixel that already has this code when the rules
+// skip those, or for (x, y) outside the picture. The pixel is
 // addressed by (x, y) itself, which is where callers have set CurPixelIndex.
 // Inline: it is the inner step of every fill and of finish-up.
 inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int32_t y) {
@@ -62,7 +62,7 @@ inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int3
         ctx.shiftHeld = true;
 
     const size_t i = size_t(y) * size_t(ws.width) + size_t(x);
-    if (ws.codes[i] == code && ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) return;
+    if (ws.codes[i] == code && ctx.rules.skipSameCode) return;
 
     // The common case, a palette of the gray level alone with nothing to
     // apply on top, is one table read.
@@ -78,14 +78,14 @@ inline void colourMag(const ColourMagContext& ctx, int32_t code, int32_t x, int3
 // colours them: where colourMag would be one table read, the table, looked
 // up once per code. Null where colourMag must run: a code without a plain
 // table (among them Custom and Clear, which turn merging on), once merging
-// is on, or under the brush rule that skips a pixel of the same code.
+// is on, or for a pixel of the same code when the rules skip those.
 class PlainTableCache {
 public:
     explicit PlainTableCache(const ColourMagContext& ctx)
-        : ctx_(ctx), brushSkip_(ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite) {}
+        : ctx_(ctx), skipSameCode_(ctx.rules.skipSameCode) {}
     // For a pixel whose code is `pixelCode` now.
     const uint32_t* table(int32_t code, int8_t pixelCode) {
-        if (merging_ || uint32_t(code) > 255 || (brushSkip_ && pixelCode == code)) return nullptr;
+        if (merging_ || uint32_t(code) > 255 || (skipSameCode_ && pixelCode == code)) return nullptr;
         if (!known_[size_t(code)]) {
             tables_[size_t(code)] = detail::plainTable(ctx_, code);
             known_[size_t(code)] = true;
@@ -97,7 +97,7 @@ public:
 
 private:
     const ColourMagContext& ctx_;
-    bool brushSkip_;
+    bool skipSameCode_;
     bool merging_ = false;  // turned on by colourMag during the run
     std::array<const uint32_t*, 256> tables_{};
     std::array<bool, 256> known_{};

@@ -1,6 +1,6 @@
 #pragma once
 // The settings the main window and the image window hold for the engine:
-// the palette selection, the effects and the tool settings.
+// the palette selection, the effects and the rules a painter follows.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -16,7 +16,7 @@ struct PaletteSelection {
     std::string selectionCaption = "Skin: Fair";
     bool damperChecked = false;          // the image window's hidden Damper box
     bool damperOn = false;               // DamperOn
-    std::string strengthText = "0";      // the hidden strength box
+    int32_t strength = 0;                // the hidden strength box's number
     int32_t blendStrength = 1;
     int32_t pressure = 0;                // -5..0
 };
@@ -32,15 +32,11 @@ struct EffectSettings {
     bool naturalLight = false;
 };
 
-inline constexpr int kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kToolRectangle = 4;
-inline constexpr int kScopeConnected = 0, kScopeImageWide = 1;
-inline constexpr int kPaintInteractive = 0, kPaintMasked = 1;
-
-// What the colouring of one pixel reads of the tool settings.
+// What the colouring of one pixel follows besides the palette and the
+// effects, whoever paints.
 struct PaintRules {
-    int32_t currentTool = kToolBrush;
-    bool overwrite = false;
-    bool layered = false;
+    bool skipSameCode = false;  // a pixel that already has the code is left as it is
+    bool layered = false;       // merge with the working colour, not the photo's
 };
 
 } // namespace cw

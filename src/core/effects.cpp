@@ -1,7 +1,6 @@
 #include "core/effects.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace cw {
 
@@ -38,27 +37,15 @@ Rgb applyEffects(Rgb raw, int32_t gray, const EffectSettings& fx) {
     return c;
 }
 
-int32_t blendStrengthFor(std::string_view text, int32_t pressure) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    int32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (end != text.data() + text.size() || text.empty()) {
-        value = 0;
-    } else if (ec == std::errc::result_out_of_range) {
-        value = text.front() == '-' ? 0 : kStrengthDigitMax;
-    }
-    value = std::clamp(value, kBlendStrengthMin, kStrengthDigitMax);
-    return value - std::clamp(pressure, kPressureMin, kPressureMax);
+int32_t blendStrengthFor(int32_t strength, int32_t pressure) {
+    return std::clamp(strength, kBlendStrengthMin, kStrengthDigitMax) - std::clamp(pressure, kPressureMin, kPressureMax);
 }
 
-void strengthChange(PaletteSelection& sel) {
-    sel.blendStrength = blendStrengthFor(sel.strengthText, sel.pressure);
-}
+void strengthChange(PaletteSelection& sel) { sel.blendStrength = blendStrengthFor(sel.strength, sel.pressure); }
 
-bool setStrengthText(PaletteSelection& sel, std::string_view text) {
-    if (sel.strengthText == text) return false;
-    sel.strengthText = text;
+bool setStrength(PaletteSelection& sel, int32_t strength) {
+    if (sel.strength == strength) return false;
+    sel.strength = strength;
     strengthChange(sel);
     return true;
 }

@@ -3,7 +3,6 @@
 // Invert) and the merge settings: the image window's hidden Damper and
 // strength boxes and its Pressure box.
 #include <cstdint>
-#include <string_view>
 
 #include "core/colour_settings.h"
 #include "core/palette_networks.h"
@@ -29,16 +28,15 @@ inline bool effectsActive(const EffectSettings& fx) {
 // Track bar values outside -10..10 count as the nearest end.
 Rgb applyEffects(Rgb raw, int32_t gray, const EffectSettings& fx);
 
-// BlendStrength from the strength box text and the pressure: the text's
-// number held to 1..9, then raised by -pressure (pressure held to -5..0). A
-// text that is no whole number counts as 0; long runs of digits count as 9.
-int32_t blendStrengthFor(std::string_view strengthText, int32_t pressure);
+// BlendStrength from the strength box and the pressure: the box's number
+// held to 1..9, then raised by -pressure (pressure held to -5..0).
+int32_t blendStrengthFor(int32_t strength, int32_t pressure);
 
 // Edit2Change: the strength box's change handler.
 void strengthChange(PaletteSelection& sel);
-// Writes the strength box; its change handler runs only when the text changes.
-// Returns whether it ran.
-bool setStrengthText(PaletteSelection& sel, std::string_view text);
+// Writes the strength box; its change handler runs only when the number
+// changes. Returns whether it ran.
+bool setStrength(PaletteSelection& sel, int32_t strength);
 
 // CheckBox2Click: DamperOn follows the Damper check box.
 void damperClick(PaletteSelection& sel);

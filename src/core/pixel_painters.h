@@ -53,7 +53,7 @@ struct MaskedPaint {
 };
 
 // ColourMag for each pixel. Where its result provably depends on the gray
-// level alone (a palette network with no merging, and no brush skip rule),
+// level alone (a palette network with no merging, and no same-code skip),
 // the first pixel of a level walked by the image-wide fill is coloured by
 // ColourMag and the level's other pixels take the same colour.
 struct InteractivePaint {
@@ -71,9 +71,8 @@ struct InteractivePaint {
     const uint32_t* runSource = nullptr;
 
     void decideLevelOnly() {
-        const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
         levelOnly = uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
-                    !detail::merging(ctx) && !skipRule;
+                    !detail::merging(ctx) && !ctx.rules.skipSameCode;
     }
     void prefetch(uint32_t i) const {
         __builtin_prefetch(colour + i, 1);
@@ -124,8 +123,7 @@ struct InteractivePaint {
     // locked, and a code that turns merging on never has a plain table).
     void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
         if (!runDecided) {
-            const bool skipRule = ctx.tools.currentTool == kToolBrush && !ctx.tools.overwrite;
-            runTable = skipRule ? nullptr : detail::plainTable(ctx, code);
+            runTable = ctx.rules.skipSameCode ? nullptr : detail::plainTable(ctx, code);
             runSource = ctx.ws.source.data();
             runDecided = true;
         }

@@ -38,15 +38,6 @@ struct Workspace {
     bool selectionActive = false;
     Rect selectionRect;
     bool imageModified = false;
-    // Pointer interaction on the picture.
-    bool dragging = false;
-    Rect toolRect;
-    Rect prevToolRect;
-    int32_t pointerX = 0, pointerY = 0;
-    int32_t brushCentreX = 0, brushCentreY = 0;
-    int32_t brushRadius = 0;
-    uint32_t pickedColour = 0;  // the displayed pixel under the press
-    int8_t pointedCode = 0;
     // Held while the display is written off the interface thread (a large
     // connected fill paints on a second thread); the window's painting takes it.
     std::mutex displayLock;

@@ -5,13 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "core/colour_mag.h"
 #include "core/colour_settings.h"
 #include "core/rect.h"
 #include "core/workspace.h"
 #include "document/controls.h"
 #include "document/observer.h"
-#include "document/paint_routines.h"
 #include "document/tool_settings.h"
 #include "document/zoom.h"
 
@@ -50,6 +48,11 @@ struct Document {
 
     bool imageWindowOpen = false;
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up
+    // Closes the picture, and the gesture on it.
+    void dropPicture() {
+        ws.reset();
+        gesture = {};
+    }
 
     // Main window captions and states the windows mirror.
     // A rectangular selection is pending: the image window's Re-set crops.
@@ -61,12 +64,10 @@ struct Document {
     EffectSettings effects;
     ToolSettings tools;
     PointerState pointer;
+    GestureState gesture;
     ZoomView zoom;
     ScaleField scale;
-    std::unique_ptr<PaintRoutines> routines = std::make_unique<PaintRoutines>();
 
-    // How the current settings colour the open picture; needs a picture.
-    ColourMagContext colouring() { return {*ws, palette, effects, paintRules(tools), pointer.shiftHeld}; }
     // Tells the observer what an operation redrew (exclusive bounds); an
     // empty rectangle tells it nothing.
     void showChanged(const Rect& r) {

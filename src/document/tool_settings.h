@@ -3,7 +3,6 @@
 // handlers that do not depend on the tool: brush sizes, Scope, the effects'
 // Re-set. Choosing a tool is tools/tool_choice.h.
 #include <cstdint>
-#include <string>
 
 #include "core/colour_settings.h"
 #include "core/rect.h"
@@ -16,6 +15,13 @@ struct ToolGroups {
     bool integrationShown = false;  // Integration, Scope
     bool brushShown = true;         // brush size, Rounded, Selectivity
 };
+
+// The tools' ids, as ToolSettings::currentTool stores them and scripts dump
+// them; the brush is the tool the program starts with.
+inline constexpr int32_t kToolBrush = 1, kToolTouch = 2, kToolSelectionPaint = 3, kToolRectangle = 4;
+// Scope and Paint Mode, in the order of their buttons (and the script words).
+inline constexpr int32_t kScopeConnected = 0, kScopeImageWide = 1;
+inline constexpr int32_t kPaintInteractive = 0, kPaintMasked = 1;
 
 struct ToolSettings {
     int32_t currentTool = kToolBrush;
@@ -36,13 +42,25 @@ struct PointerState {
     bool shiftHeld = false;
     Rect paintLimitRect;
     bool undoEnabled = true;  // the image window's "Un-do Enabled"
-    // The read-outs beside the picture.
-    std::string positionLabel, colourLabel;
-    uint32_t swatchColour = 0;
 };
 
-// The colouring rules of the current settings, as the core reads them.
-inline PaintRules paintRules(const ToolSettings& t) { return {t.currentTool, t.overwrite, t.layered}; }
+// The pointer on the open picture and the drag under way. It goes with the
+// picture: the next one starts with no drag and the pointer at its origin.
+struct GestureState {
+    // Where the last move went, what the display showed there (black off the
+    // picture) and the code there (the last one over the picture).
+    int32_t pointerX = 0, pointerY = 0;
+    uint32_t pointedColour = 0;
+    int8_t pointedCode = 0;
+    bool dragging = false;
+    uint32_t pickedColour = 0;  // the displayed pixel under the press
+    // The band or brush window of this event and of the one before; each
+    // runs from the press's corner and may be turned either way.
+    Rect toolRect;
+    Rect prevToolRect;
+    int32_t brushCentreX = 0, brushCentreY = 0;
+    int32_t brushRadius = 0;
+};
 
 // Button2Click, the effects bar's Re-set: track bars to 0, white light only,
 // Invert off, Paint Mode back to Interactive. The palette selection, Damper,

@@ -14,7 +14,13 @@ void undoClick(Document& s) {
 
 void undoEnabledClick(Document& s, bool checked) {
     s.pointer.undoEnabled = checked;
-    if (checked && s.ws) s.routines->undoSnapshot(s);
+    if (checked) takeUndoSnapshot(s);
+}
+
+// The working picture, not the display: outlines drawn over it (a rubber
+// band, a marker) never come back with an Un-do.
+void takeUndoSnapshot(Document& s) {
+    if (s.ws) s.ws->undo.copyFrom(s.ws->colour);
 }
 
 } // namespace cw

@@ -8,5 +8,7 @@ struct Document;
 void undoClick(Document& s);
 // "Un-do Enabled" was clicked; checking it takes a snapshot at once.
 void undoEnabledClick(Document& s, bool checked);
+// What Un-do goes back to: the working picture as it is now.
+void takeUndoSnapshot(Document& s);
 
 } // namespace cw

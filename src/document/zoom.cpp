@@ -62,6 +62,10 @@ void zoomRefresh(Document& s) {
     s.observer.zoomPictureChanged();
 }
 
+void zoomFollow(Document& s) {
+    if (s.zoom.autoSync) zoomRefresh(s);
+}
+
 void zoomReset(Document& s) {
     if (!s.zoom.exists || !s.ws) return;
     copyZoomed(s.zoom.picture, s.ws->source, s.zoom.sourceRect);

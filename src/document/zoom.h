@@ -31,6 +31,8 @@ void zoomClick(Document& s);
 void mapViewToImage(const ZoomView& z, int32_t vx, int32_t vy, int32_t& ix, int32_t& iy);
 // Copies the zoomed part of the displayed picture into the view.
 void zoomRefresh(Document& s);
+// The same while a drag goes on, which a view follows only in AutoSync.
+void zoomFollow(Document& s);
 // Reset: shows the uncoloured original of the zoomed part; the picture is not changed.
 void zoomReset(Document& s);
 // The view's caption for a factor: the factor and X in double quotes, then the name.

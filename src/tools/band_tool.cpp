@@ -5,19 +5,19 @@
 namespace cw {
 
 void BandTool::press(Gesture& g, int32_t x, int32_t y) const {
-    g.ws.toolRect = {x, y, x, y};
-    g.outline(g.ws.toolRect, false);
+    g.state.toolRect = {x, y, x, y};
+    g.outline(g.state.toolRect, false);
 }
 
 // The band is not normalised: the press's corner stays where it was.
 void BandTool::move(Gesture& g, int32_t x, int32_t y) const {
-    Workspace& ws = g.ws;
-    ws.toolRect.x2 = x;
-    ws.toolRect.y2 = y;
-    g.restore(ws.selectionRect);
-    g.outline(ws.toolRect, false);
+    Rect& band = g.state.toolRect;
+    band.x2 = x;
+    band.y2 = y;
+    g.restore(g.ws.selectionRect);
+    g.outline(band, false);
 }
 
-void BandTool::cancel(Gesture& g) const { g.restore(g.ws.toolRect); }
+void BandTool::cancel(Gesture& g) const { g.restore(g.state.toolRect); }
 
 } // namespace cw

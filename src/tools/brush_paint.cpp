@@ -2,24 +2,25 @@
 
 #include "core/colour_mag.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
 void colourWin(Document& s, bool masked) {
     if (!s.ws) return;
-    Workspace& ws = *s.ws;
-    const BrushStroke stroke{.prev = ws.prevToolRect,
-                             .cur = ws.toolRect,
+    const GestureState& g = s.gesture;
+    const BrushStroke stroke{.prev = g.prevToolRect,
+                             .cur = g.toolRect,
                              .rounded = s.tools.rounded,
-                             .centreX = ws.brushCentreX,
-                             .centreY = ws.brushCentreY,
-                             .radius = ws.brushRadius,
+                             .centreX = g.brushCentreX,
+                             .centreY = g.brushCentreY,
+                             .radius = g.brushRadius,
                              .code = s.palette.paletteCode,
                              .factor = s.tools.overwriteFactor,
-                             .picked = ws.pickedColour,
+                             .picked = g.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the gesture.
-    brushPaint(s.colouring(), stroke);
+    brushPaint(colouring(s), stroke);
 }
 
 } // namespace cw

@@ -9,13 +9,10 @@ namespace cw {
 
 struct Document;
 
-// ColourWinI / ColourWinM over ToolRect (brushPaint, with the brush and the
-// picked colour the gesture left in the workspace and the document's tool
-// and palette settings). A round brush keeps to the disc of BrushRadius
-// around BrushCentre.
+// ColourWinM (masked) / ColourWinI over ToolRect (brushPaint, with the
+// brush and the picked colour of the document's gesture and its tool and
+// palette settings). A round brush keeps to the disc of BrushRadius around
+// BrushCentre.
 void colourWin(Document& s, bool masked);
-
-inline void colourWinI(Document& s) { colourWin(s, false); }
-inline void colourWinM(Document& s) { colourWin(s, true); }
 
 } // namespace cw

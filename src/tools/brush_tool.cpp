@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "document/document.h"
+#include "tools/brush_paint.h"
 
 namespace cw {
 
@@ -20,10 +21,7 @@ Rect brushWindow(const Document& s, int32_t x, int32_t y, int32_t inset) {
 // outline ends one short: restoring two further shows all of both.
 void restoreWindow(Gesture& g, const Rect& r) { g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2}); }
 
-void paintWindow(Document& s) {
-    if (s.tools.paintMode == kPaintMasked) s.routines->colourWinM(s);
-    else s.routines->colourWinI(s);
-}
+void paintWindow(Document& s) { colourWin(s, s.tools.paintMode == kPaintMasked); }
 
 } // namespace
 
@@ -36,29 +34,30 @@ BrushTool::BrushTool()
             .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = true},
             .switches = SwitchesOnSelect::Cleared,
             .overwriteExcludesLayered = true,
-            .drags = true}) {}
+            .drags = true,
+            .skipsSameCode = true}) {}
 
 void BrushTool::press(Gesture& g, int32_t x, int32_t y) const {
     Document& s = g.doc;
-    Workspace& ws = g.ws;
-    ws.toolRect = brushWindow(s, x, y, 1);
+    GestureState& t = g.state;
+    t.toolRect = brushWindow(s, x, y, 1);
     // The radius comes from the size fields, not the clamped size.
-    ws.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
-    ws.brushCentreX = x;
-    ws.brushCentreY = y;
-    ws.prevToolRect = ws.toolRect;
-    g.outline(ws.toolRect, s.tools.rounded);
+    t.brushRadius = std::max(s.tools.brushHeightField, s.tools.brushWidthField);
+    t.brushCentreX = x;
+    t.brushCentreY = y;
+    t.prevToolRect = t.toolRect;
+    g.outline(t.toolRect, s.tools.rounded);
     paintWindow(s);
 }
 
 void BrushTool::move(Gesture& g, int32_t x, int32_t y) const {
     Document& s = g.doc;
-    Workspace& ws = g.ws;
-    ws.toolRect = brushWindow(s, x, y, 0);
-    ws.brushCentreX = x;
-    ws.brushCentreY = y;
-    restoreWindow(g, ws.selectionRect);
-    g.outline(ws.toolRect, s.tools.rounded);
+    GestureState& t = g.state;
+    t.toolRect = brushWindow(s, x, y, 0);
+    t.brushCentreX = x;
+    t.brushCentreY = y;
+    restoreWindow(g, g.ws.selectionRect);
+    g.outline(t.toolRect, s.tools.rounded);
     paintWindow(s);
 }
 
@@ -66,7 +65,7 @@ void BrushTool::release(Gesture& g) const { restoreWindow(g, g.ws.selectionRect)
 
 // What the strokes painted stays painted.
 void BrushTool::cancel(Gesture& g) const {
-    restoreWindow(g, g.ws.toolRect);
+    restoreWindow(g, g.state.toolRect);
     g.ws.imageModified = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/colour_mag.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -13,7 +14,7 @@ void clickPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked) {
     // The Mask'ed fill never needs the palette tables: no colouring context,
     // which would build them on first use.
     const Rect changed = masked ? connectedFillMasked(ws, params, s.palette.markerColour, s.progress)
-                                : connectedFillInteractive(s.colouring(), params,
+                                : connectedFillInteractive(colouring(s), params,
                                                            s.progress);
     s.showChanged(changed);
 }

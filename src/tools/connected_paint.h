@@ -13,9 +13,7 @@ struct Document;
 // the unpainted pixels of a close tone (connectedFillMasked and
 // connectedFillInteractive tell the rules), with the document's gray step
 // and integration tolerance, and shows what changed.
+// (ClickPaintM and ClickPaintI.)
 void clickPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked);
-
-inline void clickPaintM(Document& s, int32_t x, int32_t y, int32_t code) { clickPaint(s, x, y, code, true); }
-inline void clickPaintI(Document& s, int32_t x, int32_t y, int32_t code) { clickPaint(s, x, y, code, false); }
 
 } // namespace cw

@@ -1,10 +1,11 @@
 #include "tools/interaction.h"
 
 #include <algorithm>
-#include <string>
 
 #include "core/effects.h"
 #include "document/document.h"
+#include "document/undo.h"
+#include "document/zoom.h"
 #include "tools/tool_registry.h"
 
 namespace cw {
@@ -21,9 +22,19 @@ uint32_t displayPixel(const Workspace& ws, int32_t x, int32_t y) {
 // Both the release and a cancel take the brush size back from its fields,
 // undoing the press's clamp.
 void endDrag(Document& s) {
-    s.ws->toolRect = Rect{};
+    s.gesture.toolRect = Rect{};
     s.tools.brushWidth = s.tools.brushWidthField;
     s.tools.brushHeight = s.tools.brushHeightField;
+}
+
+// The click's work without the zoomed view's refresh. True when the tool
+// painted, and the whole picture was shown again.
+bool clickTool(Document& s) {
+    s.ws->selectionActive = false;
+    setCropPending(s, false);
+    if (!currentTool(s.tools).click(s)) return false;
+    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
+    return true;
 }
 
 } // namespace
@@ -38,7 +49,7 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     Workspace& ws = *s.ws;
     strengthChange(s.palette);
     const bool left = button == MouseButton::Left;
-    if (left && s.pointer.undoEnabled) s.routines->undoSnapshot(s);
+    if (left && s.pointer.undoEnabled) takeUndoSnapshot(s);
     s.pointer.shiftHeld = shift;
     damperPressRule(s.palette);
     // A pending selection limits exactly one press's painting.
@@ -51,49 +62,41 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     const Tool& tool = currentTool(s.tools);
     if (!tool.drags()) return tool.press(g, x, y);
     g.restore(ws.selectionRect);
-    ws.pickedColour = displayPixel(ws, x, y);
-    ws.dragging = true;
+    s.gesture.pickedColour = displayPixel(ws, x, y);
+    s.gesture.dragging = true;
     s.tools.brushWidth = std::min(s.tools.brushWidth, kBrushClamp);
     s.tools.brushHeight = std::min(s.tools.brushHeight, kBrushClamp);
     tool.press(g, x, y);
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     if (!s.ws) return;
     Gesture g{s};
     Workspace& ws = *s.ws;
-    ws.pointerX = x;
-    ws.pointerY = y;
-    const uint32_t c = displayPixel(ws, x, y);
-    s.pointer.positionLabel = " x:" + std::to_string(x) + "  y:" + std::to_string(y) + " ";
-    s.pointer.colourLabel = " R:" + std::to_string(redOf(c)) + " G:" + std::to_string(greenOf(c)) +
-                            " B:" + std::to_string(blueOf(c)) + " ";
-    s.pointer.swatchColour = c;
+    GestureState& gs = s.gesture;
+    gs.pointerX = x;
+    gs.pointerY = y;
+    gs.pointedColour = displayPixel(ws, x, y);
     const int64_t index = int64_t(ws.width) * y + x;
     ws.curPixelIndex = int32_t(index);
-    if (index >= 0 && index < int64_t(ws.pixelCount())) ws.pointedCode = ws.codes[size_t(index)];
+    if (index >= 0 && index < int64_t(ws.pixelCount())) gs.pointedCode = ws.codes[size_t(index)];
     s.observer.readoutsChanged();
-    if (!ws.dragging) return;
+    if (!gs.dragging) return;
 
-    ws.prevToolRect = ws.toolRect;
+    gs.prevToolRect = gs.toolRect;
     s.observer.autoScroll(x, y);
     // What the last event drew is what this one erases.
-    ws.selectionRect = ws.prevToolRect;
+    ws.selectionRect = gs.prevToolRect;
     // A drag goes on under a tool chosen after its press (only a script can
     // do that): one that never drags moves as the brush, as it always has.
     const Tool& tool = currentTool(s.tools);
-    (tool.drags() ? tool : *toolById(kToolBrush)).move(g, x, y);
-    s.routines->zoomRefresh(s, false);
+    (tool.drags() ? tool : brushTool()).move(g, x, y);
+    zoomFollow(s);
 }
 
 void pointerClick(Document& s) {
-    if (!s.ws) return;
-    s.ws->selectionActive = false;
-    setCropPending(s, false);
-    if (!currentTool(s.tools).click(s)) return;
-    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
-    s.routines->zoomRefresh(s, true);
+    if (s.ws && clickTool(s)) zoomRefresh(s);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
@@ -103,33 +106,31 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
     s.pointer.shiftHeld = false;
     if (button == MouseButton::Right) {
         // Picks up the code under the pointer before the palette menu opens.
-        s.palette.paletteCode = ws.pointedCode;
+        s.palette.paletteCode = s.gesture.pointedCode;
         return;
     }
     const Tool& tool = currentTool(s.tools);
     if (button == MouseButton::Left && tool.drags()) {
-        ws.dragging = false;
-        Rect& t = ws.toolRect;
+        s.gesture.dragging = false;
+        Rect& t = s.gesture.toolRect;
         t.x1 = std::max(t.x1, 0);
         t.y1 = std::max(t.y1, 0);
         t.x2 = std::min(t.x2, ws.width - 1);
         t.y2 = std::min(t.y2, ws.height - 1);
-        ws.prevToolRect = t;
+        s.gesture.prevToolRect = t;
         ws.selectionRect = t;
         tool.release(g);
         g.changed(ws.selectionRect);
         endDrag(s);
         ws.imageModified = true;
     }
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
-void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside,
-                    PointerSource from) {
-    if (button == MouseButton::Left && inside) {
-        pointerClick(s);
-        if (from == PointerSource::ZoomedView && s.zoom.autoSync) zoomRefresh(s);
-    }
+// The left button's release refreshes the zoomed view whatever its AutoSync,
+// so what the click painted shows there with that one refresh.
+void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside) {
+    if (button == MouseButton::Left && inside && s.ws) clickTool(s);
     pointerUp(s, button, shift, x, y);
 }
 
@@ -140,13 +141,13 @@ void pointerTap(Document& s, MouseButton button, bool shift, int32_t x, int32_t 
 }
 
 void pointerCancel(Document& s) {
-    if (!s.ws || !s.ws->dragging) return;
+    if (!s.ws || !s.gesture.dragging) return;
     Gesture g{s};
-    s.ws->dragging = false;
+    s.gesture.dragging = false;
     s.pointer.shiftHeld = false;
     currentTool(s.tools).cancel(g);
     endDrag(s);
-    s.routines->zoomRefresh(s, true);
+    zoomRefresh(s);
 }
 
 } // namespace cw

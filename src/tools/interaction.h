@@ -14,20 +14,17 @@ struct Document;
 
 enum class MouseButton { Left, Right, Middle };
 
-// Where the events come from: the zoomed view also shows the click's
-// painting at once while its AutoSync is on.
-enum class PointerSource { Picture, ZoomedView };
-
 void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
 void pointerMove(Document& s, bool shift, int32_t x, int32_t y);
-// The click alone, at the last position moved to.
+// The click alone, at the last position moved to; what it paints shows in
+// the zoomed view at once.
 void pointerClick(Document& s);
 // The button coming up, without the click.
 void pointerUp(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
 // The button coming up as the windows report it: `inside` when over the
-// picture, where a left release is a click first.
-void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside,
-                    PointerSource from = PointerSource::Picture);
+// picture, where a left release is a click first. The zoomed view is
+// refreshed once, with what both left.
+void pointerRelease(Document& s, MouseButton button, bool shift, int32_t x, int32_t y, bool inside);
 // Move there, press and release at once.
 void pointerTap(Document& s, MouseButton button, bool shift, int32_t x, int32_t y);
 // Gives up a drag in progress without what its release would do.

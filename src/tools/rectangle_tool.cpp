@@ -13,13 +13,14 @@ RectangleTool::RectangleTool()
                 .groups = {.overwriteShown = false, .integrationShown = false, .brushShown = false},
                 .switches = SwitchesOnSelect::Kept,
                 .overwriteExcludesLayered = false,
-                .drags = true}) {}
+                .drags = true,
+                .skipsSameCode = false}) {}
 
 // A band dragged left or up, or one without area, selects nothing. The band
 // stays on screen while the selection is pending.
 void RectangleTool::release(Gesture& g) const {
     Workspace& ws = g.ws;
-    const Rect& t = ws.toolRect;
+    const Rect& t = g.state.toolRect;
     if (t.y2 - t.y1 > 0 && t.x2 - t.x1 > 0) {
         ws.selectionActive = true;
         g.doc.pointer.paintLimitRect = ws.selectionRect;

@@ -5,6 +5,7 @@
 #include "core/colour_mag.h"
 #include "core/outline.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -20,15 +21,14 @@ Rect unite(const Rect& a, const Rect& b) {
 
 void colourSel(Document& s, bool masked) {
     if (!s.ws) return;
-    Workspace& ws = *s.ws;
-    const SelectionFill fill{.toolRect = ws.toolRect,
+    const SelectionFill fill{.toolRect = s.gesture.toolRect,
                              .code = s.palette.paletteCode,
                              .factor = s.tools.overwriteFactor,
                              .overwrite = s.tools.overwrite,
-                             .picked = ws.pickedColour,
+                             .picked = s.gesture.pickedColour,
                              .masked = masked};
     // Nothing to tell the observer: the display is left to the caller.
-    colourSelection(s.colouring(), fill, s.progress);
+    colourSelection(colouring(s), fill, s.progress);
 }
 
 void selPaint(Document& s) {
@@ -39,10 +39,8 @@ void selPaint(Document& s) {
     ws.selectionActive = false;
     // Erases the rubber band, so the colour test never sees it.
     restoreRect(ws.display, ws.colour, ws.selectionRect);
-    ws.toolRect = ws.selectionRect;
-    ws.prevToolRect = ws.toolRect;
-    if (s.tools.paintMode == kPaintMasked) colourSelM(s);
-    else colourSelI(s);
+    s.gesture.toolRect = s.gesture.prevToolRect = ws.selectionRect;
+    colourSel(s, s.tools.paintMode == kPaintMasked);
     s.tools.overwriteFactor = factor;
 
     // The painted region reaches a column and a row past the rectangle's

@@ -12,12 +12,9 @@ struct Document;
 // result on the displayed picture.
 void selPaint(Document& s);
 
-// ColourSelI / ColourSelM over ToolRect (colourSelection, with the picked
-// colour the gesture left in the workspace and the document's tool and
-// palette settings). They write the working picture only.
+// ColourSelM (masked) / ColourSelI over ToolRect (colourSelection, with
+// the picked colour of the document's gesture and its tool and palette
+// settings). They write the working picture only.
 void colourSel(Document& s, bool masked);
-
-inline void colourSelI(Document& s) { colourSel(s, false); }
-inline void colourSelM(Document& s) { colourSel(s, true); }
 
 } // namespace cw

@@ -1,6 +1,7 @@
 #include "tools/selection_paint_tool.h"
 
 #include "document/document.h"
+#include "tools/selection_paint.h"
 
 namespace cw {
 
@@ -13,8 +14,9 @@ SelectionPaintTool::SelectionPaintTool()
                 .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = false},
                 .switches = SwitchesOnSelect::Cleared,
                 .overwriteExcludesLayered = false,
-                .drags = true}) {}
+                .drags = true,
+                .skipsSameCode = false}) {}
 
-void SelectionPaintTool::release(Gesture& g) const { g.doc.routines->selPaint(g.doc); }
+void SelectionPaintTool::release(Gesture& g) const { selPaint(g.doc); }
 
 } // namespace cw

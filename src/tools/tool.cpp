@@ -13,7 +13,7 @@ void setCropPending(Document& s, bool pending) {
     s.observer.resetCaptionChanged();
 }
 
-Gesture::Gesture(Document& s) : doc(s), ws(*s.ws) {}
+Gesture::Gesture(Document& s) : doc(s), ws(*s.ws), state(s.gesture) {}
 
 Gesture::~Gesture() {
     if (any_) doc.observer.displayChanged(dirty_.x1, dirty_.y1, dirty_.x2, dirty_.y2);

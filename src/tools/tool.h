@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/colour_settings.h"
 #include "core/rect.h"
 #include "document/tool_settings.h"
 
@@ -40,6 +39,8 @@ struct ToolTraits {
     bool overwriteExcludesLayered;
     // Whether a left press starts a drag that lasts until the release.
     bool drags;
+    // Whether it leaves a pixel that already has the code alone, unless Overwrite.
+    bool skipsSameCode;
 };
 
 // One pointer event's effect on the displayed picture. What it restores or
@@ -55,6 +56,7 @@ public:
 
     Document& doc;
     Workspace& ws;
+    GestureState& state;
 
     // Shows the working picture again over r (erases outlines).
     void restore(const Rect& r);
@@ -83,6 +85,7 @@ public:
     SwitchesOnSelect switchesOnSelect() const { return traits_.switches; }
     bool overwriteExcludesLayered() const { return traits_.overwriteExcludesLayered; }
     bool drags() const { return traits_.drags; }
+    bool skipsSameCode() const { return traits_.skipsSameCode; }
 
     // A left press at (x, y) in picture coordinates, possibly off the
     // picture. For a tool that drags the drag has begun: Dragging is set,

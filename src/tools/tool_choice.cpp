@@ -18,6 +18,13 @@ void selectTool(ToolSettings& t, int32_t id) {
     if (const Tool* tool = toolById(id)) selectTool(t, *tool);
 }
 
+void startingTools(ToolSettings& t) {
+    t.paintMode = kPaintInteractive;
+    selectTool(t, brushTool());
+    brushWidthChanged(t, t.brushWidthField);
+    brushHeightChanged(t, t.brushHeightField);
+}
+
 void overwriteClicked(ToolSettings& t, bool checked) {
     t.overwrite = checked;
     if (checked && currentTool(t).overwriteExcludesLayered()) t.layered = false;

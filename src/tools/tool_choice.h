@@ -15,6 +15,10 @@ void selectTool(ToolSettings& t, const Tool& tool);
 // By the stored id; an id no tool has changes nothing.
 void selectTool(ToolSettings& t, int32_t id);
 
+// The tool bar as the program starts: the brush chosen, Interactive, and the
+// brush the size its fields show.
+void startingTools(ToolSettings& t);
+
 // CheckBox8Click / CheckBox10Click.
 void overwriteClicked(ToolSettings& t, bool checked);
 void layeredClicked(ToolSettings& t, bool checked);

@@ -33,6 +33,8 @@ const Tool* toolNamed(std::string_view name) {
     return nullptr;
 }
 
+const Tool& brushTool() { return kBrush; }
+
 const Tool& currentTool(const ToolSettings& t) {
     const Tool* tool = toolById(t.currentTool);
     return tool ? *tool : kBrush;

@@ -16,8 +16,11 @@ std::span<const Tool* const> toolBar();
 const Tool* toolById(int32_t id);
 const Tool* toolNamed(std::string_view name);
 
-// The tool ToolSettings::currentTool names; the brush, as at start-up, for
-// an id no tool has.
+// The brush: the tool at start-up, and the one that stands in where the
+// current tool cannot (an id no tool has, a drag under a tool that never drags).
+const Tool& brushTool();
+
+// The tool ToolSettings::currentTool names, or the brush.
 const Tool& currentTool(const ToolSettings& t);
 
 } // namespace cw

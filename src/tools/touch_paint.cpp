@@ -2,6 +2,7 @@
 
 #include "core/colour_mag.h"
 #include "document/document.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -18,7 +19,7 @@ void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bo
     // The Mask'ed fill never needs the palette tables: no colouring context,
     // which would build them on first use.
     const Rect changed = masked ? touchPaintMasked(ws, params, s.palette.markerColour, s.progress)
-                                : touchPaintInteractive(s.colouring(), params,
+                                : touchPaintInteractive(colouring(s), params,
                                                         s.progress);
     s.showChanged(changed);
 }

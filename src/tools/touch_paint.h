@@ -14,11 +14,7 @@ struct Document;
 // `overwrite` false only pixels with codes 0 and 127 are painted. Pixels
 // outside PaintLimitRect are left alone, except the seed itself. Polls for
 // abort after each gray level; the windows are locked throughout.
+// (TouchPaintMOY, MON, IOY and ION.)
 void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite);
-
-inline void touchPaintMOY(Document& s, int32_t x, int32_t y, int32_t code) { touchPaint(s, x, y, code, true, true); }
-inline void touchPaintMON(Document& s, int32_t x, int32_t y, int32_t code) { touchPaint(s, x, y, code, true, false); }
-inline void touchPaintIOY(Document& s, int32_t x, int32_t y, int32_t code) { touchPaint(s, x, y, code, false, true); }
-inline void touchPaintION(Document& s, int32_t x, int32_t y, int32_t code) { touchPaint(s, x, y, code, false, false); }
 
 } // namespace cw

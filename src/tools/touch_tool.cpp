@@ -2,11 +2,10 @@
 
 #include "core/palette_networks.h"
 #include "document/document.h"
+#include "tools/connected_paint.h"
+#include "tools/touch_paint.h"
 
 namespace cw {
-
-namespace {
-} // namespace
 
 TouchTool::TouchTool()
     : Tool({.id = kToolTouch,
@@ -17,26 +16,15 @@ TouchTool::TouchTool()
             .groups = {.overwriteShown = true, .integrationShown = true, .brushShown = false},
             .switches = SwitchesOnSelect::Checked,
             .overwriteExcludesLayered = false,
-            .drags = false}) {}
+            .drags = false,
+            .skipsSameCode = false}) {}
 
 bool TouchTool::click(Document& s) const {
     if (s.palette.paletteCode == kCodeOriginal) return false;
-    const Workspace& ws = *s.ws;
-    const int32_t x = ws.pointerX, y = ws.pointerY, code = s.palette.paletteCode;
-    PaintRoutines& r = *s.routines;
-    if (s.tools.scope == kScopeImageWide) {
-        if (s.tools.paintMode == kPaintMasked) {
-            if (s.tools.overwrite) r.touchPaintMOY(s, x, y, code);
-            else r.touchPaintMON(s, x, y, code);
-        } else {
-            if (s.tools.overwrite) r.touchPaintIOY(s, x, y, code);
-            else r.touchPaintION(s, x, y, code);
-        }
-    } else if (s.tools.paintMode == kPaintMasked) {
-        r.clickPaintM(s, x, y, code);
-    } else {
-        r.clickPaintI(s, x, y, code);
-    }
+    const int32_t x = s.gesture.pointerX, y = s.gesture.pointerY, code = s.palette.paletteCode;
+    const bool masked = s.tools.paintMode == kPaintMasked;
+    if (s.tools.scope == kScopeImageWide) touchPaint(s, x, y, code, masked, s.tools.overwrite);
+    else clickPaint(s, x, y, code, masked);
     return true;
 }
 

@@ -259,11 +259,12 @@ void ImageWindow::pictureChanged() {
 void ImageWindow::displayChanged(const QRect& r) { view->displayChanged(r); }
 
 void ImageWindow::readoutsChanged() {
-    const PointerState& p = session_.pointer;
-    positionLabel->setText(QString::fromStdString(p.positionLabel));
-    colourLabel->setText(QString::fromStdString(p.colourLabel));
+    const GestureState& g = session_.gesture;
+    const uint32_t c = g.pointedColour;
+    positionLabel->setText(QString(" x:%1  y:%2 ").arg(g.pointerX).arg(g.pointerY));
+    colourLabel->setText(QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
     QPalette pal = colourSwatch->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(p.swatchColour));
+    pal.setColor(QPalette::Window, QColor::fromRgb(c));
     colourSwatch->setPalette(pal);
 }
 

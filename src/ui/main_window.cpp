@@ -31,7 +31,6 @@
 #include "actions/picture_files.h"
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
-#include "actions/setting_table.h"
 #include "document/tool_settings.h"
 #include "platform/scanner.h"
 #include "tools/tool_choice.h"
@@ -187,17 +186,14 @@ void MainWindow::startUp() {
 
     Session& s = *session_;
     valSet(s.controls, s.markUpSizes, s.imageSpan);
-    s.tools.currentTool = 1;
     s.palette.paletteCode = 1;
     s.palette.markerColour = 16776960;
     s.palette.selectionCaption = "Skin: Fair";
     s.imageSpan = 1;
-    setSetting(s, settingNamed("paint-mode"), kPaintInteractive);
+    startingTools(s.tools);
+    // The natural size placeRestored takes depends on the tool groups shown.
+    readBack();
     if (!isMaximized()) placeRestored();
-    selectTool(s.tools, kToolBrush);
-    // The size fields' rule makes the brush the size they show.
-    setSetting(s, settingNamed("brush-width"), s.tools.brushWidthField);
-    setSetting(s, settingNamed("brush-height"), s.tools.brushHeightField);
     s.controls.layeredShown = true;
     readBack();
     if (!terminateRequested_) emit started();

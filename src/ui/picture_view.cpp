@@ -213,7 +213,7 @@ void PictureView::paintEvent(QPaintEvent* e) {
     if (!ws || ws->display.empty()) return;
     const std::lock_guard lock(ws->displayLock);
     drawPicture(p, exposed & picture);
-    if (scale_ < 1 && (ws->dragging || ws->selectionActive)) drawDragOutline(p);
+    if (scale_ < 1 && (session_.gesture.dragging || ws->selectionActive)) drawDragOutline(p);
 }
 
 void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
@@ -260,8 +260,8 @@ void PictureView::drawPicture(QPainter& p, const QRect& exposed) {
 // picture one pixel wide; reduced, it would be averaged away, so the view
 // draws it again at its own scale.
 void PictureView::drawDragOutline(QPainter& p) {
-    const Workspace& ws = *session_.ws;
-    const Rect& t = ws.dragging ? ws.toolRect : ws.selectionRect;
+    const GestureState& g = session_.gesture;
+    const Rect& t = g.dragging ? g.toolRect : session_.ws->selectionRect;
     const QRectF r = QRectF(pictureToView(QPointF(std::min(t.x1, t.x2), std::min(t.y1, t.y2))),
                             pictureToView(QPointF(std::max(t.x1, t.x2), std::max(t.y1, t.y2))))
                          .normalized();

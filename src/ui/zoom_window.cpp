@@ -53,7 +53,7 @@ void ZoomImage::mousePressEvent(QMouseEvent* e) {
 void ZoomImage::mouseMoveEvent(QMouseEvent* e) {
     const QPoint v = e->position().toPoint();
     owner_.positionLabel->setText(QString(" x:%1  y:%2 ").arg(v.x()).arg(v.y()));
-    if (session_.ws && session_.ws->dragging) owner_.autoScroll(v.x(), v.y());
+    if (session_.ws && session_.gesture.dragging) owner_.autoScroll(v.x(), v.y());
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
     pointerMove(session_, e->modifiers() & Qt::ShiftModifier, x, y);
@@ -64,7 +64,7 @@ void ZoomImage::mouseReleaseEvent(QMouseEvent* e) {
     int32_t x, y;
     mapViewToImage(session_.zoom, v.x(), v.y(), x, y);
     pointerRelease(session_, mouseButtonOf(e->button()), e->modifiers() & Qt::ShiftModifier, x, y,
-                   rect().contains(v), PointerSource::ZoomedView);
+                   rect().contains(v));
 }
 
 ZoomWindow::ZoomWindow(Session& s, QWidget* parent)

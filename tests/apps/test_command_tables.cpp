@@ -178,7 +178,7 @@ TEST(CommandTables, ChangesRunTheirControlsRules) {
         {{{"layered", 1}, {"overwrite", 1}}, [](const Session& s) { return s.tools.overwrite && !s.tools.layered; }},
         {{{"overwrite", 1}, {"scope", kScopeConnected}}, [](const Session& s) { return !s.tools.overwrite && !s.tools.groups.overwriteShown; }},
         {{{"brush-width", 7}, {"brush-height", 33}}, [](const Session& s) { return s.tools.brushWidth == 7 && s.tools.brushHeight == 33; }},
-        {{{"pressure", -3}}, [](const Session& s) { return s.palette.blendStrength == blendStrengthFor(s.palette.strengthText, -3); }},
+        {{{"pressure", -3}}, [](const Session& s) { return s.palette.blendStrength == blendStrengthFor(s.palette.strength, -3); }},
         {{{"scale-factor", 5}}, [](const Session& s) { return s.scale.scaleEnabled && s.scale.step == 1; }},
         {{{"light-red", 1}}, [](const Session& s) { return s.effects.lights[kLightRed] && s.effects.lights[kLightWhite]; }},
         {{{"brush-width", 40}, {"brush-height", 2}, {"brush-larger", 0}}, [](const Session& s) { return s.tools.brushWidth == 40 && s.tools.brushHeightField == 3; }},

@@ -18,6 +18,7 @@
 #include "core/colour_mag.h"
 #include "core/markup.h"
 #include "test_support.h"
+#include "tools/colouring.h"
 
 namespace coretest {
 using namespace cw;
@@ -52,7 +53,7 @@ struct Scene : cwtest::SessionRig<P, H> {
         progress.phases.clear();
     }
     int w() const { return s.ws->width; }
-    ColourMagContext ctx() { return {ws(), s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}; }
+    ColourMagContext ctx() { return colouring(s); }
     void mag(int32_t code, int32_t x = 1, int32_t y = 1) {
         ws().curPixelIndex = int32_t(int64_t(y) * w() + x);  // as callers set it; wraps off the picture
         colourMag(ctx(), code, x, y);

@@ -16,7 +16,7 @@ namespace {
 
 std::string describe(const PaletteSelection& s) {
     return std::to_string(s.paletteCode) + " " + std::to_string(s.markerColour) + " " + s.selectionCaption + " d" +
-           std::to_string(s.damperChecked) + std::to_string(s.damperOn) + " '" + s.strengthText + "' " +
+           std::to_string(s.damperChecked) + std::to_string(s.damperOn) + " '" + std::to_string(s.strength) + "' " +
            std::to_string(s.blendStrength) + " p" + std::to_string(s.pressure);
 }
 
@@ -59,12 +59,12 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         {"Clear2", "1 99 0 1 0 Cle&ar|Clear"}, {"PickColour1", "2 88 0 1 1 PickColour|Custom"}};
     // Every entry counted, so a slip in any row shows in the totals.
     std::map<int32_t, int> codes, markers;
-    std::map<std::string_view, int> strengths;
+    std::map<int32_t, int> strengths;
     std::set<std::string_view> names, selectionCaptions;
     int checked = 0;
     for (const PaletteMenuItem& i : paletteMenu()) {
         const std::string row = std::to_string(int(i.kind)) + " " + std::to_string(i.code) + " " + std::to_string(i.marker) +
-                                " " + std::string(i.strength) + " " + std::to_string(i.damper) + " " + std::string(i.caption);
+                                " " + std::to_string(i.strength) + " " + std::to_string(i.damper) + " " + std::string(i.caption);
         if (rows.contains(i.name)) { EXPECT_EQ(row + "|" + std::string(i.selectionCaption), rows.at(i.name)); }
         EXPECT_EQ(i.handler, std::string(i.name) + "Click");
         EXPECT_TRUE(names.insert(i.name).second && selectionCaptions.insert(i.selectionCaption).second) << i.name;
@@ -78,7 +78,7 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         if (i.kind == PaletteItemKind::PickColour) continue;
         const PaletteSelection want{.paletteCode = i.code, .markerColour = i.marker,
             .selectionCaption = std::string(i.selectionCaption), .damperChecked = i.damper, .damperOn = i.damper,
-            .strengthText = std::string(i.strength), .blendStrength = blendStrengthFor(i.strength, 0)};
+            .strength = i.strength, .blendStrength = blendStrengthFor(i.strength, 0)};
         EXPECT_EQ(describe(sel), describe(want)) << i.name;
         if (i.kind != PaletteItemKind::Palette) continue;
         ++codes[i.code], ++markers[i.marker], ++strengths[i.strength];
@@ -92,14 +92,14 @@ TEST(PaletteCatalogue, SampleRowsAndTheCatalogueAsAWholeCarryTheirSettings) {
         {125, 2}}));
     EXPECT_EQ(markers, (std::map<int32_t, int>{{0x0000FF, 7}, {0x008080, 6}, {0x00FF00, 6}, {0x00FFFF, 6}, {0x800080, 7},
         {0x808000, 7}, {0xFF0000, 5}, {0xFF00FF, 14}, {0xFFFF00, 4}, {0xFFFFFF, 2}, {-1, 5}}));
-    EXPECT_EQ(strengths, (std::map<std::string_view, int>{{"1", 49}, {"2", 16}, {"3", 3}, {"5", 1}}));
+    EXPECT_EQ(strengths, (std::map<int32_t, int>{{1, 49}, {2, 16}, {3, 3}, {5, 1}}));
     EXPECT_EQ(checked, 41);
     for (const char* none : {"", "sky: blue", "Sky: Blue ", "Sky:Blue", "Original: [Eraser]", "Sky"})
         EXPECT_EQ(findPaletteItem(none), nullptr) << '"' << none << '"';
 }
 
 TEST(PaletteItemClick, SetsDamperStrengthCodeMarkerCaptionInThatOrder) {
-    PaletteSelection sel;  // start-up: Skin: Fair, Damper off, strength "0"
+    PaletteSelection sel;  // start-up: Skin: Fair, Damper off, strength 0
     sel.pressure = -2;
     std::vector<std::pair<SelectionStep, std::string>> seen;
     ASSERT_TRUE(paletteItemClick(*findPaletteItem("Hair: Blonde"), sel,
@@ -162,22 +162,21 @@ TEST(ApplyEffects, WorkedExamplesAndTheEdgesOfEachStep) {
     for (const auto& [lights, want] : lit) EXPECT_EQ(applyEffects({60, 60, 60}, 60, fx(0, 0, 5, lights)), want);
 }
 
-// Text that is no whole number counts as 0, overlong digits as above 9, pressure outside its box as its nearest end.
-TEST(Edit2Change, BlendStrengthFromStrengthTextAndPressure) {
-    struct Case { const char* text; int32_t pressure, want; };
-    const Case cases[] = {{"0", 0, 1}, {"1", 0, 1}, {"2", 0, 2}, {"5", -5, 10}, {"9", 0, 9}, {"9", -5, 14}, {"1", -5, 6},
-                          {"10", 0, 9}, {"75", -1, 10}, {"-3", 0, 1}, {"", 0, 1}, {"abc", 0, 1}, {"4x", 0, 1}, {" 4", 0, 4},
-                          {"+4", 0, 4}, {"99999999999999999999", 0, 9}, {"-99999999999999999999", 0, 1}, {"3", -7, 8},
-                          {"3", 2, 3}, {"9", INT32_MIN, 14}, {"1", INT32_MAX, 1}};
+// The box's number and the pressure each held to their box's range.
+TEST(Edit2Change, BlendStrengthFromStrengthAndPressure) {
+    struct Case { int32_t strength, pressure, want; };
+    const Case cases[] = {{0, 0, 1}, {1, 0, 1}, {2, 0, 2}, {5, -5, 10}, {9, 0, 9}, {9, -5, 14}, {1, -5, 6}, {10, 0, 9},
+                          {75, -1, 10}, {-3, 0, 1}, {3, -7, 8}, {3, 2, 3}, {9, INT32_MIN, 14}, {1, INT32_MAX, 1},
+                          {INT32_MIN, 0, 1}, {INT32_MAX, 0, 9}};
     for (const Case& c : cases) {
-        EXPECT_EQ(blendStrengthFor(c.text, c.pressure), c.want) << '"' << c.text << "\" " << c.pressure;
+        EXPECT_EQ(blendStrengthFor(c.strength, c.pressure), c.want) << c.strength << ' ' << c.pressure;
         PaletteSelection sel;  // the boxes run the handler on change only
-        sel.strengthText = "7";
+        sel.strength = 7;
         pressureChange(sel, c.pressure);
-        EXPECT_EQ(std::make_pair(sel.blendStrength, sel.pressure), std::make_pair(blendStrengthFor("7", c.pressure), std::clamp(c.pressure, -5, 0)));
-        EXPECT_TRUE(setStrengthText(sel, c.text));
-        EXPECT_EQ(std::exchange(sel.blendStrength, 42), c.want) << '"' << c.text << '"';
-        EXPECT_FALSE(setStrengthText(sel, c.text) || sel.blendStrength != 42);
+        EXPECT_EQ(std::make_pair(sel.blendStrength, sel.pressure), std::make_pair(blendStrengthFor(7, c.pressure), std::clamp(c.pressure, -5, 0)));
+        EXPECT_TRUE(setStrength(sel, c.strength));
+        EXPECT_EQ(std::exchange(sel.blendStrength, 42), c.want) << c.strength;
+        EXPECT_FALSE(setStrength(sel, c.strength) || sel.blendStrength != 42);
     }
 }
 

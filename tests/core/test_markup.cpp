@@ -98,7 +98,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
         const std::vector<uint32_t> colours = c.reMark ? std::vector(sc.ws().source.data(), sc.ws().source.data() + codes.size()) : sc.colours();
         const int32_t uncoloured = int32_t(std::count(codes.begin(), codes.end(), 0));
         if (c.stale) sc.ws().freePixelCount = 0;
-        sc.ws().toolRect = Rect{3, 3, 5, 5};
+        sc.s.gesture.toolRect = Rect{3, 3, 5, 5};
         const AnchorList want = plainMarkUp(sc.ws(), codes, 256 / c.complexity, f, {std::max(10, c.d / f), full, full ? std::max(15, c.sep) : 0, c.tolerance},
                                             within);
         markUpClick(sc.s);
@@ -108,7 +108,7 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
                   std::tie(codes, colours, uncoloured)) << what;
         EXPECT_EQ(std::make_pair(sc.s.markUpSizes.minObjectSize, sc.s.markUpSizes.minAnchorSeparation),
                   full ? std::make_pair(std::max(c.d, 10), std::max(c.sep, 15)) : std::make_pair(c.d, c.sep));
-        EXPECT_EQ(std::make_tuple(sc.ws().toolRect, sc.ws().selectionRect, sc.progress.locked()),
+        EXPECT_EQ(std::make_tuple(sc.s.gesture.toolRect, sc.ws().selectionRect, sc.progress.locked()),
                   std::make_tuple(whole, shown, false)) << "the selection in picture coordinates";
     }
     Scene<> closed(flat(10, 10));

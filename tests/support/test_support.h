@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the core tests: test data paths, a recording progress meter, scripted messages and dialogs, a session.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -150,6 +151,16 @@ struct SessionRig {
     // Nothing (no outline, band or marker) is drawn over the working picture.
     bool displayIsColour() const { return samePixels(s.ws->display, s.ws->colour); }
 };
+
+// The smallest rectangle (inclusive) around the pixels with `code`; all -1 when none has it.
+inline cw::Rect codeBox(const cw::Workspace& ws, int8_t code) {
+    cw::Rect r{INT32_MAX, INT32_MAX, -1, -1};
+    for (int32_t y = 0; y < ws.height; ++y)
+        for (int32_t x = 0; x < ws.width; ++x)
+            if (ws.codes[size_t(y) * size_t(ws.width) + size_t(x)] == code)
+                r = {std::min(r.x1, x), std::min(r.y1, y), std::max(r.x2, x), std::max(r.y2, y)};
+    return r.x2 < 0 ? cw::Rect{-1, -1, -1, -1} : r;
+}
 
 inline constexpr uint32_t gray(uint32_t g) { return cw::rgb(g, g, g); }
 

@@ -1,5 +1,5 @@
 // The four painters (image-wide and connected Touch-paint, the brush, the
-// selection) through the routines the gestures call, judged pixel by pixel.
+// selection) as the tools call them, judged pixel by pixel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,8 +20,8 @@
 #include "document/tool_settings.h"
 #include "test_support.h"
 #include "tools/brush_paint.h"
+#include "tools/colouring.h"
 #include "tools/connected_paint.h"
-#include "tools/core_paint_routines.h"
 #include "tools/interaction.h"
 #include "tools/selection_paint.h"
 #include "tools/tool_choice.h"
@@ -36,14 +36,14 @@ bool inside(const Rect& r, int32_t x, int32_t y) { return x >= r.x1 && x <= r.x2
 struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost> {
     explicit Canvas(Bitmap picture, int32_t tool = kToolTouch) {
         s.ws = buildWorkspace(std::move(picture), false, progress);
-        s.routines = std::make_unique<CorePaintRoutines>(); selectTool(s.tools, tool);
+        selectTool(s.tools, tool);
         s.tools.overwrite = s.tools.layered = false; s.markUpGrayStep = 16;
         s.controls.integration = 52;
         s.pointer.paintLimitRect = {0, 0, s.ws->width - 1, s.ws->height - 1}; progress.events.clear();
     }
     Workspace& w() const { return *s.ws; }
     std::vector<int8_t> codes() const { return {s.ws->codes.get(), s.ws->codes.get() + s.ws->pixelCount()}; }
-    ColourMagContext ctx() { return {*s.ws, s.palette, s.effects, paintRules(s.tools), s.pointer.shiftHeld}; }
+    ColourMagContext ctx() { return colouring(s); }
     void each(const std::function<void(int32_t, int32_t, size_t)>& f) const {
         for (int32_t y = 0; y < s.ws->height; ++y)
             for (int32_t x = 0; x < s.ws->width; ++x) f(x, y, at(x, y));
@@ -62,7 +62,7 @@ struct Canvas : cwtest::SessionRig<cwtest::ProbeProgress, cwtest::RecordingHost>
         }
         return codes();
     }
-    void press(const Rect& window, uint32_t picked) { s.ws->toolRect = s.ws->prevToolRect = window, s.ws->pickedColour = picked; }
+    void press(const Rect& window, uint32_t picked) { s.gesture.toolRect = s.gesture.prevToolRect = window, s.gesture.pickedColour = picked; }
     void squareBrush(int32_t code, int32_t size = 0) {
         s.tools.rounded = false; s.palette.paletteCode = code;
         if (size) s.tools.brushWidth = s.tools.brushWidthField = s.tools.brushHeight = s.tools.brushHeightField = size;
@@ -115,23 +115,19 @@ TEST(Fills, ToneRulesOfBothScopes) {
 // paint limit (inside the width, from its left edge, or all of it) and a
 // seed outside it. Poll n ends level 47 + n of the band 48..159.
 TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
-    using Routine = void (PaintRoutines::*)(Document&, int32_t, int32_t, int32_t);
-    struct Row { Routine routine; bool masked, overwrite; uint64_t abortAtPoll; /* 0: none */ Rect limit = {4, 2, 27, 29}; };
+    struct Row { bool masked, overwrite; uint64_t abortAtPoll; /* 0: none */ Rect limit = {4, 2, 27, 29}; };
     const Rect left{0, 4, 27, 29}, all{0, 4, 31, 29};
-    const Row rows[] = {{&PaintRoutines::touchPaintMOY, true, true, 0},   {&PaintRoutines::touchPaintMON, true, false, 0},
-                        {&PaintRoutines::touchPaintIOY, false, true, 0},  {&PaintRoutines::touchPaintION, false, false, 0},
-                        {&PaintRoutines::touchPaintMOY, true, true, 1},   {&PaintRoutines::touchPaintMON, true, false, 2},
-                        {&PaintRoutines::touchPaintIOY, false, true, 17}, {&PaintRoutines::touchPaintMOY, true, true, 112},
-                        {&PaintRoutines::touchPaintIOY, false, true, 0, all}, {&PaintRoutines::touchPaintION, false, false, 0, all},
-                        {&PaintRoutines::touchPaintMON, true, false, 0, all}, {&PaintRoutines::touchPaintION, false, false, 9, all},
-                        {&PaintRoutines::touchPaintION, false, false, 0, left}};
+    const Row rows[] = {{true, true, 0},   {true, false, 0},  {false, true, 0},       {false, false, 0},
+                        {true, true, 1},   {true, false, 2},  {false, true, 17},      {true, true, 112},
+                        {false, true, 0, all}, {false, false, 0, all}, {true, false, 0, all}, {false, false, 9, all},
+                        {false, false, 0, left}};
     for (const Row& r : rows) {
         const Rect limit = r.limit;
         SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll
                                         << " limit x " << limit.x1 << ".." << limit.x2);
         Canvas c(ramp()); Workspace& ws = c.w(); const std::vector<int8_t> before = c.mixCodes();
         c.s.pointer.paintLimitRect = limit; c.progress.abortAtPoll = r.abortAtPoll;
-        ((*c.s.routines).*r.routine)(c.s, 1, 3, 17);  // gray 100: band 48..159
+        touchPaint(c.s, 1, 3, 17, r.masked, r.overwrite);  // gray 100: band 48..159
         const uint32_t last = r.abortAtPoll ? 47 + uint32_t(r.abortAtPoll) : 159;
         c.each([&](int32_t x, int32_t y, size_t i) {
             const uint32_t g = grayOf(ws.source.data()[i]);
@@ -149,7 +145,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
         EXPECT_TRUE(c.progress.gaugeVisible()); EXPECT_FALSE(c.progress.visible());
     }
     // The Make-up marker (-1) complements all three channels and stays opaque.
-    Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; c.s.routines->touchPaintMOY(c.s, 0, 0, 3);
+    Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; touchPaint(c.s, 0, 0, 3, true, true);
     EXPECT_EQ(c.w().colour.at(1, 0), rgb(155, 155, 155));
     EXPECT_EQ(c.w().colour.at(1, 0) >> 24, 0xffu);
 }
@@ -157,8 +153,8 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
 TEST(Fills, SeedOffThePictureDoesNothing) {
     Canvas c(ramp());
     for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {32, 0}, {0, 32}}) {
-        touchPaintIOY(c.s, x, y, 17); touchPaintMON(c.s, x, y, 17); clickPaintM(c.s, x, y, 3);
-        clickPaintI(c.s, x, y, 17);
+        touchPaint(c.s, x, y, 17, false, true); touchPaint(c.s, x, y, 17, true, false);
+        clickPaint(c.s, x, y, 3, true); clickPaint(c.s, x, y, 17, false);
     }
     EXPECT_EQ(c.map(0), Map(32, std::string(32, '#'))); EXPECT_TRUE(c.progress.events.empty());
     EXPECT_TRUE(c.host.changed.empty()); EXPECT_FALSE(c.w().imageModified);
@@ -169,11 +165,11 @@ TEST(Fills, SeedOffThePictureDoesNothing) {
 TEST(Fills, PaintedSeedAndAToleranceThatPassesNoTone) {
     Canvas c(flat(8, 8));
     c.w().codes[0] = 5;
-    touchPaintMON(c.s, 0, 0, 17);
+    touchPaint(c.s, 0, 0, 17, true, false);
     EXPECT_EQ(c.code(0, 0), 5); EXPECT_EQ(c.code(7, 7), 17);
     Canvas d(flat(8, 8));
     d.s.controls.integration = 0;
-    clickPaintM(d.s, 3, 3, 17);
+    clickPaint(d.s, 3, 3, 17, true);
     Map seedOnly(8, std::string(8, '.'));
     seedOnly[3][3] = '#';
     EXPECT_EQ(d.map(17), seedOnly);
@@ -209,7 +205,7 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
             }
         }
         const int32_t sx = 200, sy = 300;
-        r.connected ? clickPaintI(c.s, sx, sy, r.code) : touchPaintIOY(c.s, sx, sy, r.code);
+        r.connected ? clickPaint(c.s, sx, sy, r.code, false) : touchPaint(c.s, sx, sy, r.code, false, true);
         Workspace& w = ref.w(); const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
         size_t painted = 0;
         ref.each([&](int32_t x, int32_t y, size_t i) {
@@ -250,7 +246,7 @@ TEST(Fills, ConnectedPaintsTheUnpaintedRegionAroundTheSeed) {
             c.each([&](int32_t x, int32_t y, size_t i) {
                 c.w().codes[i] = int8_t(ch(x, y) == '7' ? 127 : ch(x, y) == '5' || ch(x, y) == 'S' ? 5 : 0);
             });
-            masked ? c.s.routines->clickPaintM(c.s, k.sx, k.sy, 17) : c.s.routines->clickPaintI(c.s, k.sx, k.sy, 17);
+            clickPaint(c.s, k.sx, k.sy, 17, masked);
             const uint32_t tint = masked ? maskedPixel(gray(40), c.s.palette.markerColour) : networkColour(17, gray(40));
             c.each([&](int32_t x, int32_t y, size_t) {
                 const bool painted = ch(x, y) == '#' || ch(x, y) == '7';
@@ -268,7 +264,7 @@ TEST(Fills, ConnectedPaintsTheUnpaintedRegionAroundTheSeed) {
 TEST(Fills, ConnectedVisitsEachPixelOnceWhateverTheCode) {
     for (int32_t code : {0, 127, 256, 383, 17}) {
         SCOPED_TRACE(testing::Message() << "code " << code);
-        Canvas c(flat(9, 6)); c.w().codes[c.at(4, 4)] = 127; clickPaintM(c.s, 2, 3, code);
+        Canvas c(flat(9, 6)); c.w().codes[c.at(4, 4)] = 127; clickPaint(c.s, 2, 3, code, true);
         for (size_t i = 0; i < c.w().pixelCount(); ++i) {
             ASSERT_EQ(c.w().colour.data()[i], maskedPixel(gray(100), c.s.palette.markerColour)) << i;
             ASSERT_EQ(c.w().codes[i], int8_t(uint8_t(code))) << i;
@@ -281,7 +277,7 @@ TEST(Fills, ConnectedVisitsEachPixelOnceWhateverTheCode) {
     // Interactive with code 0: no colour, but code 127 pixels become 0.
     Canvas c(flat(9, 6));
     for (size_t i = 0; i < c.w().pixelCount(); i += 2) c.w().codes[i] = 127;
-    clickPaintI(c.s, 0, 0, 0);
+    clickPaint(c.s, 0, 0, 0, false);
     EXPECT_EQ(c.map(0), Map(6, std::string(9, '#')));
     EXPECT_TRUE(cwtest::samePixels(c.w().colour, c.w().source));
 }
@@ -320,7 +316,7 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
         SCOPED_TRACE(testing::Message() << "abort at poll " << abortAt);
         std::copy(before.begin(), before.end(), ws.codes.get()); ws.colour.copyFrom(ws.source);
         ws.display.copyFrom(ws.source); c.host.changed.clear(); c.progress.abortAtPoll = abortAt;
-        clickPaintM(c.s, sx, sy, 17); const std::vector<int8_t> want = literal(abortAt); size_t painted = 0;
+        clickPaint(c.s, sx, sy, 17, true); const std::vector<int8_t> want = literal(abortAt); size_t painted = 0;
         Rect box{sx, sy, sx + 1, sy + 1};
         for (size_t i = 0; i < ws.pixelCount(); ++i) {
             ASSERT_EQ(ws.codes[i], want[i]) << "pixel " << i % size_t(w) << ',' << i / size_t(w);
@@ -392,7 +388,7 @@ TEST(Brush, PressAndMovePaintTheWindowThenTheStrip) {
     Canvas r(flat(100, 100), kToolBrush); r.s.tools.paintMode = kPaintMasked; r.s.palette.paletteCode = 4;
     quickBrush(r.s.tools, {"10 x 5", 10, 5}); pointerMove(r.s, false, 50, 50);
     pointerPress(r.s, MouseButton::Left, false, 50, 50);
-    EXPECT_EQ(r.w().toolRect, (Rect{41, 46, 60, 55})); EXPECT_EQ(r.w().brushRadius, 10);
+    EXPECT_EQ(r.s.gesture.toolRect, (Rect{41, 46, 60, 55})); EXPECT_EQ(r.s.gesture.brushRadius, 10);
     r.each([&](int32_t x, int32_t y, size_t) {
         const int32_t dx = x - 50, dy = y - 50;
         ASSERT_EQ(r.code(x, y) == 4, dx * dx + dy * dy <= 100 && inside({41, 46, 61, 56}, x, y)) << x << ',' << y;
@@ -409,13 +405,13 @@ TEST(Brush, SelectivityReadsTheDisplayedPicture) {
     for (const Case& k : {Case{0, "#......."}, Case{10, "###....#"}, Case{255, "########"}}) {
         Canvas c(b.clone(), kToolBrush); c.squareBrush(6); c.s.tools.overwriteFactor = k.factor;
         c.w().display.at(5, 0) ^= 0x00ffffffu; c.press({0, 0, 7, 0}, rgb(100, 100, 100));
-        c.s.routines->colourWinM(c.s);
+        colourWin(c.s, true);
         EXPECT_EQ(c.map(6)[0], k.painted) << "factor " << k.factor;
     }
     Canvas c(flat(40, 40), kToolBrush); c.squareBrush(17, 5); c.s.tools.overwriteFactor = 0;
     pointerMove(c.s, false, 20, 20);
     pointerPress(c.s, MouseButton::Left, false, 20, 20);  // window (16, 16, 25, 25)
-    EXPECT_EQ(c.w().pickedColour, c.w().source.at(20, 20));
+    EXPECT_EQ(c.s.gesture.pickedColour, c.w().source.at(20, 20));
     for (int32_t y = 16; y <= 26; ++y)
         for (int32_t x = 16; x <= 26; ++x) {
             const bool outline = (x == 16 || x == 24 || y == 16 || y == 24) && x <= 24 && y <= 24;
@@ -431,7 +427,7 @@ TEST(Brush, EraserAndOverwrite) {
         std::fill(c.w().colour.data(), c.w().colour.data() + 100, rgb(1, 2, 3));
         std::fill(c.w().display.data(), c.w().display.data() + 100, rgb(1, 2, 3));
         std::fill(c.w().codes.get(), c.w().codes.get() + 100, int8_t(5)); c.squareBrush(127);
-        c.press({2, 2, 5, 5}, 0); masked ? c.s.routines->colourWinM(c.s) : c.s.routines->colourWinI(c.s);
+        c.press({2, 2, 5, 5}, 0); colourWin(c.s, masked);
         c.each([&](int32_t x, int32_t y, size_t) {
             const bool erased = inside({2, 2, 6, 6}, x, y);
             ASSERT_EQ(c.code(x, y), erased ? (masked ? 127 : 0) : 5) << x << ',' << y << " masked " << masked;
@@ -442,7 +438,7 @@ TEST(Brush, EraserAndOverwrite) {
     for (bool overwrite : {false, true}) {
         Canvas c(flat(6, 6, 128), kToolBrush); c.squareBrush(17); c.s.tools.overwrite = overwrite;
         c.w().codes[c.at(1, 1)] = 17; c.w().colour.at(1, 1) = rgb(9, 9, 9); c.press({0, 0, 3, 3}, 0);
-        colourWinI(c.s);
+        colourWin(c.s, false);
         EXPECT_EQ(c.w().colour.at(2, 2), networkColour(17, gray(128))); EXPECT_EQ(c.code(2, 2), 17);
         EXPECT_EQ(c.w().colour.at(1, 1), overwrite ? networkColour(17, gray(128)) : rgb(9, 9, 9));
         EXPECT_EQ(c.w().colour.at(5, 5), gray(128));
@@ -513,7 +509,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
 
         Canvas p(photo(), kToolSelectionPaint); p.s.palette.paletteCode = 6;
         p.progress.abortAtPoll = r.abortAtPoll; p.w().selectionRect = {20, 100, 60, 130};
-        p.s.routines->selPaint(p.s);
+        selPaint(p.s);
         EXPECT_EQ(p.progress.events, (std::vector<std::string>{"show", "lock", "hide", "unlock"}));
         EXPECT_EQ(p.progress.phases.back(), kSelectionPhase); EXPECT_FALSE(p.progress.hiddenAtPoll);
         EXPECT_FALSE(p.progress.unlockedAtPoll); EXPECT_EQ(p.map(6), c.map(6));
@@ -529,8 +525,8 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
     }
     // ColourSel alone writes only the working picture and tells no one.
     for (bool masked : {true, false}) {
-        Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.w().toolRect = {5, 5, 9, 9};
-        masked ? colourSelM(c.s) : colourSelI(c.s);
+        Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.s.gesture.toolRect = {5, 5, 9, 9};
+        colourSel(c.s, masked);
         EXPECT_EQ(c.code(10, 10), 6);
         EXPECT_EQ(c.w().colour.at(10, 10), masked ? maskedPixel(c.w().source.at(10, 10), c.s.palette.markerColour)
                                                   : networkColour(6, c.w().source.at(10, 10)));
