@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "runner/script_runner.h"
+#include "actions/script_runner.h"
 #include "codecs/bmp_writer.h"
 #include "core/image_error.h"
 

@@ -5,7 +5,7 @@
 #include "platform/interrupts.h"
 #include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
-#include "runner/script_runner.h"
+#include "actions/script_runner.h"
 
 int main(int argc, char** argv) {
     cw::removeTemporaryFilesOnInterrupt();  // first, on the main thread

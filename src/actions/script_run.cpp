@@ -1,6 +1,6 @@
-#include "runner/script_run.h"
+#include "actions/script_run.h"
 
-#include "runner/line_words.h"
+#include "actions/line_words.h"
 
 namespace cw {
 

@@ -1,9 +1,9 @@
-#include "runner/pointer_words.h"
+#include "actions/pointer_words.h"
 
 #include <cstdint>
 #include <utility>
 
-#include "runner/script_run.h"
+#include "actions/script_run.h"
 #include "tools/interaction.h"
 
 namespace cw {

@@ -1,4 +1,4 @@
-#include "runner/script_runner.h"
+#include "actions/script_runner.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "core/regular_file.h"
-#include "runner/line_words.h"
-#include "runner/script_run.h"
-#include "runner/script_words.h"
+#include "actions/line_words.h"
+#include "actions/script_run.h"
+#include "actions/script_words.h"
 
 namespace cw {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What a script line's first word names: a row of the action table, which
 // the line triggers as its button would, or one of the runner's own words.
-#include "runner/line_words.h"
+#include "actions/line_words.h"
 
 namespace cw {
 

@@ -1,4 +1,4 @@
-#include "runner/line_words.h"
+#include "actions/line_words.h"
 
 #include <cctype>
 #include <cstdlib>

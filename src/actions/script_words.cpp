@@ -1,4 +1,4 @@
-#include "runner/script_words.h"
+#include "actions/script_words.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,9 +10,9 @@
 #include "actions/action_table.h"
 #include "actions/setting_table.h"
 #include "core/catalogue.h"
-#include "runner/dumps.h"
-#include "runner/pointer_words.h"
-#include "runner/script_run.h"
+#include "actions/dumps.h"
+#include "actions/pointer_words.h"
+#include "actions/script_run.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
 

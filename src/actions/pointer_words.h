@@ -1,7 +1,7 @@
 #pragma once
 // The pointer's words: the image window's raw notifications, in the order a
 // script gives them, and the two gestures made of them.
-#include "runner/line_words.h"
+#include "actions/line_words.h"
 
 namespace cw {
 

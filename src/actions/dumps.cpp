@@ -1,4 +1,4 @@
-#include "runner/dumps.h"
+#include "actions/dumps.h"
 
 #include <cstring>
 #include <sstream>
@@ -6,8 +6,8 @@
 
 #include "codecs/bmp_writer.h"
 #include "codecs/replacing_file.h"
-#include "runner/line_words.h"
-#include "runner/script_run.h"
+#include "actions/line_words.h"
+#include "actions/script_run.h"
 
 namespace cw {
 
