@@ -19,7 +19,7 @@
 
 #include "codecs/jpeg_decoder.h"
 #include "core/progress.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 #include "core/workspace.h"
 #include "document/document.h"
 #include "document/observer.h"

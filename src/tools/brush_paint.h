@@ -3,7 +3,7 @@
 // brush window that the move uncovered, where the displayed colour is close
 // to the colour under the press. It writes the working picture only; the
 // gesture shows it when it restores the window at the next move or release.
-#include "core/brush_paint.h"
+#include "core/brush_stroke.h"
 
 namespace cw {
 

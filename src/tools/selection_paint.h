@@ -1,7 +1,7 @@
 #pragma once
 // Selection-paint: colours a dragged rectangle once, at the release, and
 // the pending rectangular selection when Process starts.
-#include "core/selection_paint.h"
+#include "core/selection_fill.h"
 
 namespace cw {
 

@@ -3,7 +3,7 @@
 // core's; this takes its settings from the document and tells the observer.
 #include <cstdint>
 
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 

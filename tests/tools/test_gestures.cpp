@@ -12,7 +12,7 @@
 #include "actions/resample.h"
 #include "actions/session.h"
 #include "core/resample.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 #include "core/outline.h"
 #include "core/workspace.h"
 #include "document/tool_settings.h"

@@ -12,10 +12,10 @@
 
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
-#include "core/brush_paint.h"
+#include "core/brush_stroke.h"
 #include "core/colour_mag.h"
 #include "core/connected_fill.h"
-#include "core/selection_paint.h"
+#include "core/selection_fill.h"
 #include "core/workspace.h"
 #include "document/tool_settings.h"
 #include "test_support.h"
