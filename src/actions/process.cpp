@@ -3,7 +3,7 @@
 #include "actions/markup.h"
 #include "actions/remark.h"
 #include "actions/session.h"
-#include "tools/selection_paint.h"
+#include "tools/selection_painting.h"
 
 namespace cw {
 
@@ -24,7 +24,7 @@ void process(Session& s) {
 
 void processClick(Session& s) {
     if (!pictureShowing(s)) return;
-    if (s.ws->selectionActive) selPaint(s);
+    if (s.ws->selectionActive) paintSelection(s);
     else process(s);
 }
 

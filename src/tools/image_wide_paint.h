@@ -15,6 +15,6 @@ struct Document;
 // outside PaintLimitRect are left alone, except the seed itself. Polls for
 // abort after each gray level; the windows are locked throughout.
 // (TouchPaintMOY, MON, IOY and ION.)
-void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite);
+void paintImageWide(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite);
 
 } // namespace cw

@@ -1,4 +1,4 @@
-#include "tools/touch_paint.h"
+#include "tools/image_wide_paint.h"
 
 #include "core/colour_mag.h"
 #include "document/document.h"
@@ -6,7 +6,7 @@
 
 namespace cw {
 
-void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
+void paintImageWide(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
     if (!s.ws) return;
     Workspace& ws = *s.ws;
     const ToneFillParams params{.x = x,
