@@ -74,7 +74,7 @@ struct ScaleField {
     bool scaleEnabled = false;  // the "&Scale" button
 };
 
-// SpinEdit1Change: 1 and -1 become 0; the arrows step 2 from 0, else 1.
+// The scale box changed: 1 and -1 become 0; the arrows step 2 from 0, else 1.
 inline void scaleFieldChange(ScaleField& f, int32_t value) {
     value = std::clamp(value, kScaleFieldMin, kScaleFieldMax);
     if (value == 1 || value == -1) value = 0;
