@@ -88,7 +88,7 @@ struct Rig {
     explicit Rig(const cw::Bitmap& photo) {
         ws = cw::buildWorkspace(photo.clone(), false, progress);
         cw::MarkUpSizes sizes;
-        cw::valSet(controls, sizes, photo.width() + photo.height());
+        cw::takeControls(controls, sizes, photo.width() + photo.height());
         markUp = {.grayStep = cw::grayStepOf(controls.complexity),
                   .tolerance = controls.integration,
                   .minObjectSize = std::max(sizes.minObjectSize, cw::kMinObjectSizeFloor),

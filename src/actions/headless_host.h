@@ -1,6 +1,6 @@
 #pragma once
 // The image window without a window: for the batch runner and core tests.
-#include "actions/image_window.h"
+#include "actions/picture_setup.h"
 #include "actions/ports.h"
 #include "actions/session.h"
 
@@ -13,11 +13,11 @@ public:
     void createImageWindow() override { ++created; }
     void showImageWindow() override {
         ++shown;
-        formShow(*session);
+        beginPictureSetup(*session);
     }
     void closeImageWindow() override {
         ++closed;
-        formClose(*session);
+        closePicture(*session);
     }
 };
 

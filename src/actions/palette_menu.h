@@ -8,7 +8,8 @@ struct PaletteMenuItem;
 
 // An item of the palette menu; PickColour asks the colour dialog first.
 void paletteMenuItemClick(Session& s, const PaletteMenuItem& item);
-// SpeedButton40Click.
+// The Original (eraser) palette button; the main window shows the new
+// selection.
 void originalButtonClick(Session& s);
 
 } // namespace cw

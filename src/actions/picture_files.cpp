@@ -8,7 +8,7 @@
 #include <optional>
 #include <sys/stat.h>
 
-#include "actions/image_window.h"
+#include "actions/picture_setup.h"
 #include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_writer.h"
@@ -167,7 +167,7 @@ void loadImage(Session& s, bool fromScanner) {
     }
     // The decoded picture is what the scratch bitmap now holds; handing it
     // over saves reading back the file just written.
-    f2Show(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr);
+    setUpPicture(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr);
     finishLoad(s);
 }
 
@@ -191,7 +191,7 @@ bool clearImage(Session& s) {
 void restoreImage(Session& s) {
     if (!s.imageWindowOpen || !settleUnsavedChanges(s)) return;
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
-    f2Show(s);
+    setUpPicture(s);
     s.progress.setAbortVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) s.ws->selectionActive = false;

@@ -33,7 +33,7 @@ void setLight(Document& d, int32_t v) {
 
 // A change of Complexity or Integration is a moment the engine takes the
 // controls: Objectivity and Separation changed since reach it only then.
-void engineChanged(Document& d) { valSet(d.controls, d.markUpSizes, d.imageSpan); }
+void engineChanged(Document& d) { takeControls(d.controls, d.markUpSizes, d.imageSpan); }
 
 const Setting kSettings[] = {
     {"force-gray", K::Bool, 0, 1, {}, [](const Document& d) -> int32_t { return d.controls.forceGray; },

@@ -67,14 +67,14 @@ const PaletteMenuItem* findPaletteItem(std::string_view selectionCaption);
 enum class SelectionStep : uint8_t { Damper, Strength, PaletteCode, MarkerColour, SelectionCaption };
 using SelectionObserver = std::function<void(SelectionStep, const PaletteSelection&)>;
 
-// An item's handler (Fair1Click, ..., Clear2Click): Damper check box, strength
-// box, PaletteCode, MarkerColour, SelectionCaption. Returns false, changing
+// A palette-menu item chosen: sets the Damper check box, the strength box,
+// PaletteCode, MarkerColour and SelectionCaption. Returns false, changing
 // nothing, for PickColour, which needs the dialog's answer.
 bool paletteItemClick(const PaletteMenuItem& item, PaletteSelection& sel,
                       const SelectionObserver& observer = {});
 
 inline constexpr std::string_view kCustomCaption = "Custom";
-// PickColour1Click after the colour dialog: a confirmed colour (0x00BBGGRR)
+// The PickColour item after the colour dialog: a confirmed colour (0x00BBGGRR)
 // selects it as Custom; nullopt (cancelled) changes nothing. Returns whether
 // anything was selected.
 bool pickColourClick(std::optional<int32_t> chosen, PaletteSelection& sel,
@@ -82,7 +82,7 @@ bool pickColourClick(std::optional<int32_t> chosen, PaletteSelection& sel,
 
 inline constexpr int32_t kOriginalMarker = 0x808080;
 inline constexpr std::string_view kOriginalCaption = "Original: [Eraser]";
-// SpeedButton40Click, the Original (eraser) button: plain restore (127) while
+// The Original (eraser) palette button: plain restore (127) while
 // ambient light, intensity and saturation all stand at 0, otherwise restore
 // with effects (124). Damper and strength box stay as they are.
 void originalPaletteClick(const EffectSettings& fx, PaletteSelection& sel,

@@ -10,7 +10,7 @@
 #include "core/connected_fill_queue.h"
 #include "core/pixel_painters.h"
 #include "core/progress.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 

@@ -32,19 +32,19 @@ Rgb applyEffects(Rgb raw, int32_t gray, const EffectSettings& fx);
 // held to 1..9, then raised by -pressure (pressure held to -5..0).
 int32_t blendStrengthFor(int32_t strength, int32_t pressure);
 
-// Edit2Change: the strength box's change handler.
+// The strength box changed.
 void strengthChange(PaletteSelection& sel);
 // Writes the strength box; its change handler runs only when the number
 // changes. Returns whether it ran.
 bool setStrength(PaletteSelection& sel, int32_t strength);
 
-// CheckBox2Click: DamperOn follows the Damper check box.
+// The Damper check box was clicked: DamperOn follows it.
 void damperClick(PaletteSelection& sel);
 // Sets the Damper check box; its click handler runs only when the state
 // changes. Returns whether it ran.
 bool setDamperChecked(PaletteSelection& sel, bool checked);
 
-// SpinEdit2Change: the Pressure box takes `value` (held to -5..0) and the
+// The Pressure box takes `value` (held to -5..0) and the
 // strength is recomputed.
 void pressureChange(PaletteSelection& sel, int32_t value);
 

@@ -29,7 +29,7 @@ void PixelQueue::grow() {
 
 Rect closeMarkUp(Workspace& ws, Progress& progress) {
     progress.setPhase(kPhasePostProcessing);
-    initvimg(ws, progress);
+    recountUncoloured(ws, progress);
     const Rect shown = reMark(ws, ReMarkMode::Pending);
     progress.end();
     ws.imageModified = true;
@@ -146,7 +146,7 @@ Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress) {
     ws.anchors = AnchorList{};
     if (params.discardColouring) {
         ws.colour.copyFrom(ws.source);
-        initvimg(ws, progress);
+        recountUncoloured(ws, progress);
     }
     progress.workCount = 0;
     progress.setPhase(kPhaseMarking);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/colour_mag.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 

@@ -10,7 +10,7 @@ Rect process(Workspace& ws, const ProcessParams& params, Progress& progress) {
     WindowLock windows(progress);
     progress.begin(kPhasePreProcessing);
     progress.workCount = 0;
-    if (params.recount) initvimg(ws, progress);
+    if (params.recount) recountUncoloured(ws, progress);
     if (!ws.anchors.empty()) xSort(ws.anchors);
     progress.setPhase(kPhaseProcessing);
     progress.report(0);

@@ -19,7 +19,7 @@ std::unique_ptr<Workspace> buildWorkspace(Bitmap picture, bool forceGray, Progre
     return builder.finish(std::move(picture), progress);
 }
 
-void initvimg(Workspace& ws, Progress& progress) {
+void recountUncoloured(Workspace& ws, Progress& progress) {
     int32_t free = 0;
     for (int32_t y = 0; y < ws.height; ++y) {
         progress.report(int(int64_t(y) * 100 / ws.height));

@@ -56,6 +56,6 @@ inline constexpr unsigned kWorkspaceBytesPerPixel = 4 * 4 + 1 + 4;
 std::unique_ptr<Workspace> buildWorkspace(Bitmap picture, bool forceGray, Progress& progress);
 
 // Recounts the uncoloured pixels (colour equal to source) and clears their codes.
-void initvimg(Workspace& ws, Progress& progress);
+void recountUncoloured(Workspace& ws, Progress& progress);
 
 } // namespace cw

@@ -49,7 +49,7 @@ inline int32_t minAnchorSeparationOf(const MainControls& c, int32_t imageSpan) {
 inline int32_t integrationStepOf(const MainControls& c) { return c.complexity + 1; }
 
 // Mark-up's D and S do not follow Objectivity and Separation as they move:
-// they are worked out when the engine takes the controls (valSet), and a
+// they are worked out when the engine takes the controls (below), and a
 // full mark-up raises them to their floors until the next time.
 struct MarkUpSizes {
     int32_t minObjectSize = 0;
@@ -60,7 +60,7 @@ struct MarkUpSizes {
 // or Integration, the main window's start. The gray step waits for the next
 // mark-up or load; Integration's arrow step is set here too, so before the
 // first of these moments the box keeps its own step.
-inline void valSet(MainControls& c, MarkUpSizes& sizes, int32_t imageSpan) {
+inline void takeControls(MainControls& c, MarkUpSizes& sizes, int32_t imageSpan) {
     sizes = {minObjectSizeOf(c, imageSpan), minAnchorSeparationOf(c, imageSpan)};
     c.integrationStep = integrationStepOf(c);
 }
@@ -74,7 +74,7 @@ struct ScaleField {
     bool scaleEnabled = false;  // the "&Scale" button
 };
 
-// SpinEdit1Change: 1 and -1 become 0; the arrows step 2 from 0, else 1.
+// The scale box changed: 1 and -1 become 0; the arrows step 2 from 0, else 1.
 inline void scaleFieldChange(ScaleField& f, int32_t value) {
     value = std::clamp(value, kScaleFieldMin, kScaleFieldMax);
     if (value == 1 || value == -1) value = 0;

@@ -62,7 +62,7 @@ struct GestureState {
     int32_t brushRadius = 0;
 };
 
-// Button2Click, the effects bar's Re-set: track bars to 0, white light only,
+// The effects bar's Re-set button: track bars to 0, white light only,
 // Invert off, Paint Mode back to Interactive. The palette selection, Damper,
 // strength and pressure are left alone.
 void resetEffects(EffectSettings& fx, ToolSettings& tools);
@@ -70,9 +70,10 @@ void resetEffects(EffectSettings& fx, ToolSettings& tools);
 
 inline constexpr int32_t kBrushSizeMin = 2, kBrushSizeMax = 40;
 
-// RadioGroup2Click, after the Scope changed.
+// The Scope radio group changed: Overwrite means something only image-wide,
+// so connected fills hide it and leave it off.
 void scopeChanged(ToolSettings& t, int32_t scope);
-// MaskEdit2Change / MaskEdit3Change (the fields keep 2..40).
+// The brush width and height fields changed (the fields keep 2..40).
 void brushWidthChanged(ToolSettings& t, int32_t value);
 void brushHeightChanged(ToolSettings& t, int32_t value);
 

@@ -1,6 +1,6 @@
 #include "document/undo.h"
 
-#include "core/undo.h"
+#include "core/undo_swap.h"
 #include "document/document.h"
 
 namespace cw {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/outline.h"
-#include "core/zoom.h"
+#include "core/zoomed_copy.h"
 #include "document/document.h"
 
 namespace cw {

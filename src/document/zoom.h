@@ -25,7 +25,8 @@ struct ZoomView {
     int32_t shownHeight() const;
 };
 
-// Zoom (the image window's Button1Click).
+// The image window's Zoom button: the selection, or the whole picture, into
+// the zoomed view.
 void zoomClick(Document& s);
 // View position to picture position.
 void mapViewToImage(const ZoomView& z, int32_t vx, int32_t vy, int32_t& ix, int32_t& iy);

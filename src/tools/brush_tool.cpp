@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "core/brush_stroke.h"
+#include "core/colour_mag.h"
 #include "document/document.h"
-#include "tools/brush_paint.h"
+#include "tools/colouring.h"
 
 namespace cw {
 
@@ -21,9 +23,24 @@ Rect brushWindow(const Document& s, int32_t x, int32_t y, int32_t inset) {
 // outline ends one short: restoring two further shows all of both.
 void restoreWindow(Gesture& g, const Rect& r) { g.restore({r.x1, r.y1, r.x2 + 2, r.y2 + 2}); }
 
-void paintWindow(Document& s) { colourWin(s, s.tools.paintMode == kPaintMasked); }
-
 } // namespace
+
+void paintBrushWindow(Document& s, bool masked) {
+    if (!s.ws) return;
+    const GestureState& g = s.gesture;
+    const BrushStroke stroke{.prev = g.prevToolRect,
+                             .cur = g.toolRect,
+                             .rounded = s.tools.rounded,
+                             .centreX = g.brushCentreX,
+                             .centreY = g.brushCentreY,
+                             .radius = g.brushRadius,
+                             .code = s.palette.paletteCode,
+                             .factor = s.tools.overwriteFactor,
+                             .picked = g.pickedColour,
+                             .masked = masked};
+    // Nothing to tell the observer: the display is left to the gesture.
+    brushPaint(colouring(s), stroke);
+}
 
 BrushTool::BrushTool()
     : Tool({.id = kToolBrush,
@@ -47,7 +64,7 @@ void BrushTool::press(Gesture& g, int32_t x, int32_t y) const {
     t.brushCentreY = y;
     t.prevToolRect = t.toolRect;
     g.outline(t.toolRect, s.tools.rounded);
-    paintWindow(s);
+    paintBrushWindow(s, s.tools.paintMode == kPaintMasked);
 }
 
 void BrushTool::move(Gesture& g, int32_t x, int32_t y) const {
@@ -58,7 +75,7 @@ void BrushTool::move(Gesture& g, int32_t x, int32_t y) const {
     t.brushCentreY = y;
     restoreWindow(g, g.ws.selectionRect);
     g.outline(t.toolRect, s.tools.rounded);
-    paintWindow(s);
+    paintBrushWindow(s, s.tools.paintMode == kPaintMasked);
 }
 
 void BrushTool::release(Gesture& g) const { restoreWindow(g, g.ws.selectionRect); }

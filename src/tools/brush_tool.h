@@ -5,6 +5,13 @@
 
 namespace cw {
 
+// Paints ToolRect with the brush and the picked colour of the document's
+// gesture and its tool and palette settings (brushPaint): the part the last
+// move uncovered, Mask'ed or Interactive. A round brush keeps to the disc of
+// BrushRadius around BrushCentre. It writes the working picture only; the
+// gesture shows it when it restores the window at the next move or release.
+void paintBrushWindow(Document& s, bool masked);
+
 class BrushTool final : public Tool {
 public:
     BrushTool();

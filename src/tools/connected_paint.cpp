@@ -6,7 +6,7 @@
 
 namespace cw {
 
-void clickPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked) {
+void paintConnected(Document& s, int32_t x, int32_t y, int32_t code, bool masked) {
     if (!s.ws) return;
     Workspace& ws = *s.ws;
     const ConnectedFillParams params{

@@ -13,7 +13,6 @@ struct Document;
 // the unpainted pixels of a close tone (connectedFillMasked and
 // connectedFillInteractive tell the rules), with the document's gray step
 // and integration tolerance, and shows what changed.
-// (ClickPaintM and ClickPaintI.)
-void clickPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked);
+void paintConnected(Document& s, int32_t x, int32_t y, int32_t code, bool masked);
 
 } // namespace cw

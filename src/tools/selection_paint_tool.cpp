@@ -1,7 +1,7 @@
 #include "tools/selection_paint_tool.h"
 
 #include "document/document.h"
-#include "tools/selection_paint.h"
+#include "tools/selection_painting.h"
 
 namespace cw {
 
@@ -17,6 +17,6 @@ SelectionPaintTool::SelectionPaintTool()
                 .drags = true,
                 .skipsSameCode = false}) {}
 
-void SelectionPaintTool::release(Gesture& g) const { selPaint(g.doc); }
+void SelectionPaintTool::release(Gesture& g) const { paintSelection(g.doc); }
 
 } // namespace cw

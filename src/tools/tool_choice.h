@@ -9,7 +9,7 @@ namespace cw {
 
 class Tool;
 
-// SpeedButton1Click .. SpeedButton4Click: makes the tool current, shows its
+// A tool button of the tool bar: makes the tool current, shows its
 // groups and sets Overwrite and Layered as it asks.
 void selectTool(ToolSettings& t, const Tool& tool);
 // By the stored id; an id no tool has changes nothing.
@@ -19,7 +19,8 @@ void selectTool(ToolSettings& t, int32_t id);
 // brush the size its fields show.
 void startingTools(ToolSettings& t);
 
-// CheckBox8Click / CheckBox10Click.
+// The Overwrite and Layered check boxes: for a tool where they exclude each
+// other, checking one unchecks the other.
 void overwriteClicked(ToolSettings& t, bool checked);
 void layeredClicked(ToolSettings& t, bool checked);
 

@@ -3,7 +3,7 @@
 #include "core/palette_networks.h"
 #include "document/document.h"
 #include "tools/connected_paint.h"
-#include "tools/touch_paint.h"
+#include "tools/image_wide_paint.h"
 
 namespace cw {
 
@@ -23,8 +23,8 @@ bool TouchTool::click(Document& s) const {
     if (s.palette.paletteCode == kCodeOriginal) return false;
     const int32_t x = s.gesture.pointerX, y = s.gesture.pointerY, code = s.palette.paletteCode;
     const bool masked = s.tools.paintMode == kPaintMasked;
-    if (s.tools.scope == kScopeImageWide) touchPaint(s, x, y, code, masked, s.tools.overwrite);
-    else clickPaint(s, x, y, code, masked);
+    if (s.tools.scope == kScopeImageWide) paintImageWide(s, x, y, code, masked, s.tools.overwrite);
+    else paintConnected(s, x, y, code, masked);
     return true;
 }
 

@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
-#include "actions/image_window.h"
+#include "actions/picture_setup.h"
 #include "actions/session.h"
 #include "core/catalogue.h"
 #include "core/palette_networks.h"
@@ -155,7 +155,7 @@ void ImageWindow::showPicture() {
     canvas->setEnabled(true);
     resetButton->setEnabled(true);
     setToolCursor(currentTool(session_.tools).cursor());
-    formShow(session_);
+    beginPictureSetup(session_);
     repaint();
 }
 
@@ -291,7 +291,7 @@ void ImageWindow::showScale(double scale) {
 void ImageWindow::closeEvent(QCloseEvent* e) {
     if (!closed_) {
         closed_ = true;
-        formClose(session_);
+        closePicture(session_);
     }
     e->accept();
 }

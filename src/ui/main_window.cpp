@@ -185,7 +185,7 @@ void MainWindow::startUp() {
     ensureScratchFolder(session_->scratchFolder);
 
     Session& s = *session_;
-    valSet(s.controls, s.markUpSizes, s.imageSpan);
+    takeControls(s.controls, s.markUpSizes, s.imageSpan);
     s.palette.paletteCode = 1;
     s.palette.markerColour = 16776960;
     s.palette.selectionCaption = "Skin: Fair";

@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include "actions/crop_scale_command.h"
 #include "actions/picture_files.h"
-#include "actions/resample.h"
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "actions/fast_markup.h"
-#include "actions/finishup.h"
+#include "actions/fast_markup_command.h"
+#include "actions/finishup_command.h"
 #include "actions/headless_host.h"
-#include "actions/markup.h"
+#include "actions/markup_command.h"
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
 #include "core/anchor.h"

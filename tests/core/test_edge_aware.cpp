@@ -88,7 +88,7 @@ TEST(EdgeAwareFill, ColoursThroughColourMagAndCustomStrokesLendTheirColour) {
     paintStroke(sc, {30, 10, kCodeCustom});
     sc.s.palette.markerColour = 0xC00000;  // the current Custom colour is now blue
     sc.s.pointer.shiftHeld = false;
-    finishup(sc.s, FinishupMode::FillEdgeAware);
+    runFinishup(sc.s, FinishupMode::FillEdgeAware);
     // Left: palette 6 at each pixel's own level, as ColourMag gives it.
     designed.mag(6, 0, 0);
     EXPECT_EQ(sc.ws().colour.at(0, 0), designed.ws().colour.at(0, 0));
@@ -107,7 +107,7 @@ TEST(EdgeAwareFill, AnAbortLeavesEachPixelAsBeforeOrFinished) {
     const std::vector<Stroke> strokes{{50, 60, 1}, {150, 60, 6}, {250, 60, 17}, {50, 180, 24}, {150, 180, 27}, {250, 180, 3}};
     FScene whole(pic.clone());
     for (const Stroke& s : strokes) paintStroke(whole, s);
-    finishup(whole.s, FinishupMode::FillEdgeAware);
+    runFinishup(whole.s, FinishupMode::FillEdgeAware);
     const uint64_t polls = whole.progress.polls;
     ASSERT_GT(polls, uint64_t(2 * bands.h)) << "the smoothing and the rows are polled";
     for (uint64_t abortAt : {uint64_t(1), uint64_t(bands.h / 2), polls - bands.h - 40, polls - bands.h / 2}) {
@@ -116,7 +116,7 @@ TEST(EdgeAwareFill, AnAbortLeavesEachPixelAsBeforeOrFinished) {
         const std::vector<int8_t> codes = sc.codes();
         const std::vector<uint32_t> colours = sc.colours();
         sc.progress.abortAtPoll = abortAt;
-        finishup(sc.s, FinishupMode::FillEdgeAware);
+        runFinishup(sc.s, FinishupMode::FillEdgeAware);
         const std::vector<int8_t> codesAfter = sc.codes(), codesDone = whole.codes();
         const std::vector<uint32_t> coloursAfter = sc.colours(), coloursDone = whole.colours();
         size_t finished = 0;

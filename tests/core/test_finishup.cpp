@@ -30,7 +30,7 @@ constexpr int kCodes[] = {1, 3, 6, 13, 17, 50, 88, 99, 124, 125, 126};
 
 // Recolouring as designed: every painted pixel in row-major order, with the current settings.
 void expectSame(FinishupMode mode, FScene& fast, FScene& plain, const std::string& what) {
-    finishup(fast.s, mode);
+    runFinishup(fast.s, mode);
     if (mode == FinishupMode::Fill) fillByRayCasting(plain);
     for (int y = 0; mode == FinishupMode::Recolour && y < plain.ws().height; ++y)
         for (int x = 0; x < plain.w(); ++x)
@@ -89,7 +89,7 @@ TEST(Finishup, FillEdgeCases) {
         for (const Voter& v : c.voters)
             v.code < 0 ? void(sc.ws().codes[size_t(v.y) * c.w + v.x] = int8_t(v.code)) : sc.paint(v.x, v.y, v.code);
         const std::vector<uint32_t> colours = sc.colours();
-        finishup(sc.s, FinishupMode::Fill);
+        runFinishup(sc.s, FinishupMode::Fill);
         for (const Voter& p : c.probes) EXPECT_EQ(sc.code(p.x, p.y), p.code) << c.name << " at " << p.x << "," << p.y;
         for (int i = 0; i < c.w * c.h; ++i)
             if (sc.codes()[i] == 0) { EXPECT_EQ(sc.colours()[i], colours[i]) << c.name << " pixel " << i; }
@@ -101,13 +101,13 @@ TEST(Finishup, FramesTheWorkWithProgressAndAbortsAtTheNextRow) {
     const int w = 17, h = 12;
     FScene whole(ramp(w, h));
     whole.paint(4, 0, 6), whole.paint(12, 11, 3);
-    finishup(whole.s, FinishupMode::Fill);
+    runFinishup(whole.s, FinishupMode::Fill);
     for (uint64_t abortAt : {0, 1, 2, 5, 12, 13, 14, 20}) {
         FScene sc(ramp(w, h));
         sc.paint(4, 0, 6), sc.paint(12, 11, 3);
         const std::vector<int8_t> before = sc.codes();
         sc.progress.abortAtPoll = abortAt;
-        finishup(sc.s, FinishupMode::Fill);
+        runFinishup(sc.s, FinishupMode::Fill);
         const int rowsDone = abortAt == 0 || abortAt > uint64_t(h) ? h : int(abortAt) - 1;
         for (int i = 0; i < w * h; ++i)
             ASSERT_EQ(sc.codes()[i], i < rowsDone * w ? whole.codes()[i] : before[i]) << "abort " << abortAt << " at " << i;

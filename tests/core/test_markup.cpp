@@ -1,6 +1,6 @@
 #include <deque>
 
-#include "actions/remark.h"
+#include "actions/remark_command.h"
 #include "core_rig.h"
 
 namespace {
@@ -127,7 +127,7 @@ TEST(MarkUp, AbortEndsTheRegionAndTheScanAtTheNextRow) {
         sc.s.markUpSizes = {3, 15};
         sc.progress.abortAtPoll = abortAt == ~0ull ? 1 : abortAt;
         sc.s.controls.scalePercent = 100;
-        abortAt == ~0ull ? fastMarkUp(sc.s) : markUp(sc.s, false);
+        abortAt == ~0ull ? runFastMarkUp(sc.s) : runMarkUp(sc.s, false);
         EXPECT_EQ(sc.anchorValues(), sizes) << "abort at poll " << abortAt;
         EXPECT_EQ(std::make_pair(sc.count(0), sc.ws().freePixelCount), std::make_pair(size_t(48), 48)) << "no mark is left";
         EXPECT_TRUE(sc.ws().imageModified && !sc.progress.locked() && !sc.progress.visible());
@@ -139,7 +139,7 @@ TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
     Scene<> sc(flat(40, 30, 50));
     sc.setAnchors({{20, 15, 1, 0}, {1, 29, 1, 0}, {30, 5, 1, -1}});
     for (ReMarkMode mode : {ReMarkMode::All, ReMarkMode::Pending}) {
-        reMark(sc.s, mode);
+        runReMark(sc.s, mode);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
                 uint32_t want = gray(50);
@@ -150,6 +150,6 @@ TEST(MarkUp, MarkersAreDrawnOnTheDisplayOnlyAndClipped) {
             }
     }
     EXPECT_EQ(sc.colours(), std::vector<uint32_t>(1200, gray(50)));
-    reMark(sc.s, ReMarkMode::Remove);
+    runReMark(sc.s, ReMarkMode::Remove);
     EXPECT_TRUE(sc.displayIsColour());
 }

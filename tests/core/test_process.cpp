@@ -1,7 +1,7 @@
 #include <functional>
 #include <numeric>
 
-#include "actions/process.h"
+#include "actions/process_command.h"
 #include "core/remark.h"
 #include "core_rig.h"
 #include "document/undo.h"
@@ -42,13 +42,13 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
     Scene<> sc(bands(30, {12, 4, 8})), twin(bands(30, {12, 4, 8}));
     for (Scene<>* s : {&sc, &twin})
         for (int x = 0; x < 30; x += 3) s->paint(x, 20, 17);
-    markUp(twin.s, false);
+    runMarkUp(twin.s, false);
     sc.setAnchors({{0, 2, 1, 0}});
     sc.ws().codes[3] = int8_t(kCodeOriginal);  // cleared by the recount Re-mark asks for
     sc.ws().freePixelCount = 1;
     sc.s.controls.autoMarkUp = sc.s.controls.reMark = true;  // the mark-up it starts keeps the colouring
     sc.s.controls.scalePercent = 25;                          // and is the full-resolution one
-    process(sc.s);
+    runProcess(sc.s);
     EXPECT_EQ(sc.anchors(), twin.anchors());
     EXPECT_EQ(std::make_pair(sc.anchorValues(), sc.count(17)), std::make_pair(std::vector{360, 120, 230}, size_t(10)));
     for (const Anchor& a : sc.ws().anchors)
@@ -60,7 +60,7 @@ TEST(Process, AutoMarkUpEndsWithAFreshListInFoundOrder) {
 
 TEST(Process, AnchorButtonsShowAndRemoveMarkersAndNeedAPicture) {
     Scene<> sc(bands(60, {20, 20}));
-    markUp(sc.s, false);
+    runMarkUp(sc.s, false);
     ASSERT_EQ(sc.ws().anchors.size(), 2u);
     const std::vector<uint32_t> pending(sc.ws().display.data(), sc.ws().display.data() + sc.ws().pixelCount());
     using Click = void (*)(Session&);
@@ -90,11 +90,11 @@ TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
     // column and row must be inside.
     const int w = 23, h = 17;
     const std::pair<const char*, std::function<void(Session&)>> cases[] = {
-        {"Mark-up", [](Session& s) { markUp(s, false); }}, {"View All", viewAllClick},
-        {"FastMarkUp", [](Session& s) { s.controls.scalePercent = 50, fastMarkUp(s); }},
-        {"Recolour", [](Session& s) { finishup(s, FinishupMode::Recolour); }},
-        {"Fill", [](Session& s) { finishup(s, FinishupMode::Fill); }}, {"Un-do", [](Session& s) { undoClick(s); }},
-        {"Process with Auto Mark-up", [](Session& s) { s.controls.autoMarkUp = true, process(s); }}};
+        {"Mark-up", [](Session& s) { runMarkUp(s, false); }}, {"View All", viewAllClick},
+        {"FastMarkUp", [](Session& s) { s.controls.scalePercent = 50, runFastMarkUp(s); }},
+        {"Recolour", [](Session& s) { runFinishup(s, FinishupMode::Recolour); }},
+        {"Fill", [](Session& s) { runFinishup(s, FinishupMode::Fill); }}, {"Un-do", [](Session& s) { undoClick(s); }},
+        {"Process with Auto Mark-up", [](Session& s) { s.controls.autoMarkUp = true, runProcess(s); }}};
     for (const auto& [name, run] : cases) {
         Scene<cwtest::RecordingProgress, cwtest::RecordingHost> rig(bands(w, {9, 8}));
         for (int x = 0; x < w; x += 4) rig.paint(x, 4, 6);

@@ -39,7 +39,7 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 EXPECT_TRUE(std::all_of(ws->codes.get(), ws->codes.get() + w * h, [](int8_t c) { return c == 0; }));
                 EXPECT_TRUE(!ws->selectionActive && ws->selectionRect == Rect{});
                 // Recounting clears the code of a pixel still uncoloured and ends by reporting 0.
-                ws->codes[0] = 5, ws->freePixelCount = 0, progress.report(50), initvimg(*ws, progress);
+                ws->codes[0] = 5, ws->freePixelCount = 0, progress.report(50), recountUncoloured(*ws, progress);
                 EXPECT_EQ(std::make_tuple(ws->codes[0], ws->freePixelCount, progress.progress()), std::make_tuple(0, w * h, 0));
             }
 }

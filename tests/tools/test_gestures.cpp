@@ -9,11 +9,11 @@
 #include <set>
 #include <string>
 
-#include "actions/resample.h"
+#include "actions/crop_scale_command.h"
 #include "actions/session.h"
-#include "core/resample.h"
-#include "core/touch_paint.h"
 #include "core/outline.h"
+#include "core/resample.h"
+#include "core/tone_fill.h"
 #include "core/workspace.h"
 #include "document/tool_settings.h"
 #include "document/undo.h"

@@ -12,20 +12,20 @@
 
 #include "actions/session.h"
 #include "codecs/jpeg_decoder.h"
-#include "core/brush_paint.h"
+#include "core/brush_stroke.h"
 #include "core/colour_mag.h"
 #include "core/connected_fill.h"
-#include "core/selection_paint.h"
+#include "core/selection_fill.h"
 #include "core/workspace.h"
 #include "document/tool_settings.h"
 #include "test_support.h"
-#include "tools/brush_paint.h"
+#include "tools/brush_tool.h"
 #include "tools/colouring.h"
 #include "tools/connected_paint.h"
+#include "tools/image_wide_paint.h"
 #include "tools/interaction.h"
-#include "tools/selection_paint.h"
+#include "tools/selection_painting.h"
 #include "tools/tool_choice.h"
-#include "tools/touch_paint.h"
 
 using namespace cw; using cwtest::gray; using cwtest::networkColour; using Map = std::vector<std::string>;
 
@@ -127,7 +127,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
                                         << " limit x " << limit.x1 << ".." << limit.x2);
         Canvas c(ramp()); Workspace& ws = c.w(); const std::vector<int8_t> before = c.mixCodes();
         c.s.pointer.paintLimitRect = limit; c.progress.abortAtPoll = r.abortAtPoll;
-        touchPaint(c.s, 1, 3, 17, r.masked, r.overwrite);  // gray 100: band 48..159
+        paintImageWide(c.s, 1, 3, 17, r.masked, r.overwrite);  // gray 100: band 48..159
         const uint32_t last = r.abortAtPoll ? 47 + uint32_t(r.abortAtPoll) : 159;
         c.each([&](int32_t x, int32_t y, size_t i) {
             const uint32_t g = grayOf(ws.source.data()[i]);
@@ -145,7 +145,7 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
         EXPECT_TRUE(c.progress.gaugeVisible()); EXPECT_FALSE(c.progress.visible());
     }
     // The Make-up marker (-1) complements all three channels and stays opaque.
-    Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; touchPaint(c.s, 0, 0, 3, true, true);
+    Canvas c(flat(3, 1)); c.s.palette.markerColour = -1; paintImageWide(c.s, 0, 0, 3, true, true);
     EXPECT_EQ(c.w().colour.at(1, 0), rgb(155, 155, 155));
     EXPECT_EQ(c.w().colour.at(1, 0) >> 24, 0xffu);
 }
@@ -153,8 +153,8 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
 TEST(Fills, SeedOffThePictureDoesNothing) {
     Canvas c(ramp());
     for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {32, 0}, {0, 32}}) {
-        touchPaint(c.s, x, y, 17, false, true); touchPaint(c.s, x, y, 17, true, false);
-        clickPaint(c.s, x, y, 3, true); clickPaint(c.s, x, y, 17, false);
+        paintImageWide(c.s, x, y, 17, false, true); paintImageWide(c.s, x, y, 17, true, false);
+        paintConnected(c.s, x, y, 3, true); paintConnected(c.s, x, y, 17, false);
     }
     EXPECT_EQ(c.map(0), Map(32, std::string(32, '#'))); EXPECT_TRUE(c.progress.events.empty());
     EXPECT_TRUE(c.host.changed.empty()); EXPECT_FALSE(c.w().imageModified);
@@ -165,11 +165,11 @@ TEST(Fills, SeedOffThePictureDoesNothing) {
 TEST(Fills, PaintedSeedAndAToleranceThatPassesNoTone) {
     Canvas c(flat(8, 8));
     c.w().codes[0] = 5;
-    touchPaint(c.s, 0, 0, 17, true, false);
+    paintImageWide(c.s, 0, 0, 17, true, false);
     EXPECT_EQ(c.code(0, 0), 5); EXPECT_EQ(c.code(7, 7), 17);
     Canvas d(flat(8, 8));
     d.s.controls.integration = 0;
-    clickPaint(d.s, 3, 3, 17, true);
+    paintConnected(d.s, 3, 3, 17, true);
     Map seedOnly(8, std::string(8, '.'));
     seedOnly[3][3] = '#';
     EXPECT_EQ(d.map(17), seedOnly);
@@ -205,7 +205,7 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
             }
         }
         const int32_t sx = 200, sy = 300;
-        r.connected ? clickPaint(c.s, sx, sy, r.code, false) : touchPaint(c.s, sx, sy, r.code, false, true);
+        r.connected ? paintConnected(c.s, sx, sy, r.code, false) : paintImageWide(c.s, sx, sy, r.code, false, true);
         Workspace& w = ref.w(); const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
         size_t painted = 0;
         ref.each([&](int32_t x, int32_t y, size_t i) {
@@ -246,7 +246,7 @@ TEST(Fills, ConnectedPaintsTheUnpaintedRegionAroundTheSeed) {
             c.each([&](int32_t x, int32_t y, size_t i) {
                 c.w().codes[i] = int8_t(ch(x, y) == '7' ? 127 : ch(x, y) == '5' || ch(x, y) == 'S' ? 5 : 0);
             });
-            clickPaint(c.s, k.sx, k.sy, 17, masked);
+            paintConnected(c.s, k.sx, k.sy, 17, masked);
             const uint32_t tint = masked ? maskedPixel(gray(40), c.s.palette.markerColour) : networkColour(17, gray(40));
             c.each([&](int32_t x, int32_t y, size_t) {
                 const bool painted = ch(x, y) == '#' || ch(x, y) == '7';
@@ -264,7 +264,7 @@ TEST(Fills, ConnectedPaintsTheUnpaintedRegionAroundTheSeed) {
 TEST(Fills, ConnectedVisitsEachPixelOnceWhateverTheCode) {
     for (int32_t code : {0, 127, 256, 383, 17}) {
         SCOPED_TRACE(testing::Message() << "code " << code);
-        Canvas c(flat(9, 6)); c.w().codes[c.at(4, 4)] = 127; clickPaint(c.s, 2, 3, code, true);
+        Canvas c(flat(9, 6)); c.w().codes[c.at(4, 4)] = 127; paintConnected(c.s, 2, 3, code, true);
         for (size_t i = 0; i < c.w().pixelCount(); ++i) {
             ASSERT_EQ(c.w().colour.data()[i], maskedPixel(gray(100), c.s.palette.markerColour)) << i;
             ASSERT_EQ(c.w().codes[i], int8_t(uint8_t(code))) << i;
@@ -277,7 +277,7 @@ TEST(Fills, ConnectedVisitsEachPixelOnceWhateverTheCode) {
     // Interactive with code 0: no colour, but code 127 pixels become 0.
     Canvas c(flat(9, 6));
     for (size_t i = 0; i < c.w().pixelCount(); i += 2) c.w().codes[i] = 127;
-    clickPaint(c.s, 0, 0, 0, false);
+    paintConnected(c.s, 0, 0, 0, false);
     EXPECT_EQ(c.map(0), Map(6, std::string(9, '#')));
     EXPECT_TRUE(cwtest::samePixels(c.w().colour, c.w().source));
 }
@@ -316,7 +316,7 @@ TEST(Fills, ConnectedMatchesALiteralBreadthFirstFillWhereverItStops) {
         SCOPED_TRACE(testing::Message() << "abort at poll " << abortAt);
         std::copy(before.begin(), before.end(), ws.codes.get()); ws.colour.copyFrom(ws.source);
         ws.display.copyFrom(ws.source); c.host.changed.clear(); c.progress.abortAtPoll = abortAt;
-        clickPaint(c.s, sx, sy, 17, true); const std::vector<int8_t> want = literal(abortAt); size_t painted = 0;
+        paintConnected(c.s, sx, sy, 17, true); const std::vector<int8_t> want = literal(abortAt); size_t painted = 0;
         Rect box{sx, sy, sx + 1, sy + 1};
         for (size_t i = 0; i < ws.pixelCount(); ++i) {
             ASSERT_EQ(ws.codes[i], want[i]) << "pixel " << i % size_t(w) << ',' << i / size_t(w);
@@ -405,7 +405,7 @@ TEST(Brush, SelectivityReadsTheDisplayedPicture) {
     for (const Case& k : {Case{0, "#......."}, Case{10, "###....#"}, Case{255, "########"}}) {
         Canvas c(b.clone(), kToolBrush); c.squareBrush(6); c.s.tools.overwriteFactor = k.factor;
         c.w().display.at(5, 0) ^= 0x00ffffffu; c.press({0, 0, 7, 0}, rgb(100, 100, 100));
-        colourWin(c.s, true);
+        paintBrushWindow(c.s, true);
         EXPECT_EQ(c.map(6)[0], k.painted) << "factor " << k.factor;
     }
     Canvas c(flat(40, 40), kToolBrush); c.squareBrush(17, 5); c.s.tools.overwriteFactor = 0;
@@ -427,7 +427,7 @@ TEST(Brush, EraserAndOverwrite) {
         std::fill(c.w().colour.data(), c.w().colour.data() + 100, rgb(1, 2, 3));
         std::fill(c.w().display.data(), c.w().display.data() + 100, rgb(1, 2, 3));
         std::fill(c.w().codes.get(), c.w().codes.get() + 100, int8_t(5)); c.squareBrush(127);
-        c.press({2, 2, 5, 5}, 0); colourWin(c.s, masked);
+        c.press({2, 2, 5, 5}, 0); paintBrushWindow(c.s, masked);
         c.each([&](int32_t x, int32_t y, size_t) {
             const bool erased = inside({2, 2, 6, 6}, x, y);
             ASSERT_EQ(c.code(x, y), erased ? (masked ? 127 : 0) : 5) << x << ',' << y << " masked " << masked;
@@ -438,7 +438,7 @@ TEST(Brush, EraserAndOverwrite) {
     for (bool overwrite : {false, true}) {
         Canvas c(flat(6, 6, 128), kToolBrush); c.squareBrush(17); c.s.tools.overwrite = overwrite;
         c.w().codes[c.at(1, 1)] = 17; c.w().colour.at(1, 1) = rgb(9, 9, 9); c.press({0, 0, 3, 3}, 0);
-        colourWin(c.s, false);
+        paintBrushWindow(c.s, false);
         EXPECT_EQ(c.w().colour.at(2, 2), networkColour(17, gray(128))); EXPECT_EQ(c.code(2, 2), 17);
         EXPECT_EQ(c.w().colour.at(1, 1), overwrite ? networkColour(17, gray(128)) : rgb(9, 9, 9));
         EXPECT_EQ(c.w().colour.at(5, 5), gray(128));
@@ -509,7 +509,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
 
         Canvas p(photo(), kToolSelectionPaint); p.s.palette.paletteCode = 6;
         p.progress.abortAtPoll = r.abortAtPoll; p.w().selectionRect = {20, 100, 60, 130};
-        selPaint(p.s);
+        paintSelection(p.s);
         EXPECT_EQ(p.progress.events, (std::vector<std::string>{"show", "lock", "hide", "unlock"}));
         EXPECT_EQ(p.progress.phases.back(), kSelectionPhase); EXPECT_FALSE(p.progress.hiddenAtPoll);
         EXPECT_FALSE(p.progress.unlockedAtPoll); EXPECT_EQ(p.map(6), c.map(6));
@@ -526,7 +526,7 @@ TEST(Selection, MeterAndAbortKeepTheRowsDone) {
     // ColourSel alone writes only the working picture and tells no one.
     for (bool masked : {true, false}) {
         Canvas c(photo(), kToolSelectionPaint); c.s.palette.paletteCode = 6; c.s.gesture.toolRect = {5, 5, 9, 9};
-        colourSel(c.s, masked);
+        paintToolRect(c.s, masked);
         EXPECT_EQ(c.code(10, 10), 6);
         EXPECT_EQ(c.w().colour.at(10, 10), masked ? maskedPixel(c.w().source.at(10, 10), c.s.palette.markerColour)
                                                   : networkColour(6, c.w().source.at(10, 10)));

@@ -1,4 +1,4 @@
-#include "core/zoom.h"
+#include "core/zoomed_copy.h"
 
 namespace cw {
 

@@ -1,9 +1,9 @@
-#include "actions/process.h"
+#include "actions/process_command.h"
 
-#include "actions/markup.h"
-#include "actions/remark.h"
+#include "actions/markup_command.h"
+#include "actions/remark_command.h"
 #include "actions/session.h"
-#include "tools/selection_paint.h"
+#include "tools/selection_painting.h"
 
 namespace cw {
 
@@ -13,7 +13,7 @@ bool pictureShowing(const Session& s) { return s.imageWindowOpen && s.ws; }
 
 } // namespace
 
-void process(Session& s) {
+void runProcess(Session& s) {
     if (!s.ws) return;
     ProcessParams params;
     params.recount = s.controls.reMark;
@@ -24,20 +24,20 @@ void process(Session& s) {
 
 void processClick(Session& s) {
     if (!pictureShowing(s)) return;
-    if (s.ws->selectionActive) selPaint(s);
-    else process(s);
+    if (s.ws->selectionActive) paintSelection(s);
+    else runProcess(s);
 }
 
 void viewAllClick(Session& s) {
-    if (pictureShowing(s)) reMark(s, ReMarkMode::All);
+    if (pictureShowing(s)) runReMark(s, ReMarkMode::All);
 }
 
 void viewPendingClick(Session& s) {
-    if (pictureShowing(s)) reMark(s, ReMarkMode::Pending);
+    if (pictureShowing(s)) runReMark(s, ReMarkMode::Pending);
 }
 
 void removeClick(Session& s) {
-    if (pictureShowing(s)) reMark(s, ReMarkMode::Remove);
+    if (pictureShowing(s)) runReMark(s, ReMarkMode::Remove);
 }
 
 } // namespace cw

@@ -1,4 +1,4 @@
-#include "tools/selection_paint.h"
+#include "tools/selection_painting.h"
 
 #include <algorithm>
 
@@ -19,7 +19,7 @@ Rect unite(const Rect& a, const Rect& b) {
 }
 } // namespace
 
-void colourSel(Document& s, bool masked) {
+void paintToolRect(Document& s, bool masked) {
     if (!s.ws) return;
     const SelectionFill fill{.toolRect = s.gesture.toolRect,
                              .code = s.palette.paletteCode,
@@ -31,7 +31,7 @@ void colourSel(Document& s, bool masked) {
     colourSelection(colouring(s), fill, s.progress);
 }
 
-void selPaint(Document& s) {
+void paintSelection(Document& s) {
     if (!s.ws) return;
     Workspace& ws = *s.ws;
     const int32_t factor = s.tools.overwriteFactor;
@@ -40,7 +40,7 @@ void selPaint(Document& s) {
     // Erases the rubber band, so the colour test never sees it.
     restoreRect(ws.display, ws.colour, ws.selectionRect);
     s.gesture.toolRect = s.gesture.prevToolRect = ws.selectionRect;
-    colourSel(s, s.tools.paintMode == kPaintMasked);
+    paintToolRect(s, s.tools.paintMode == kPaintMasked);
     s.tools.overwriteFactor = factor;
 
     // The painted region reaches a column and a row past the rectangle's

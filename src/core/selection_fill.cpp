@@ -1,11 +1,11 @@
-#include "core/selection_paint.h"
+#include "core/selection_fill.h"
 
 #include <algorithm>
 
-#include "core/brush_paint.h"
+#include "core/brush_stroke.h"
 #include "core/colour_mag.h"
 #include "core/progress.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 

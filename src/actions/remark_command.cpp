@@ -1,10 +1,10 @@
-#include "actions/remark.h"
+#include "actions/remark_command.h"
 
 #include "actions/session.h"
 
 namespace cw {
 
-void reMark(Session& s, ReMarkMode mode) {
+void runReMark(Session& s, ReMarkMode mode) {
     if (!s.ws) return;
     const Rect shown = reMark(*s.ws, mode);
     s.showChanged(shown);

@@ -1,13 +1,13 @@
-#include "actions/fast_markup.h"
+#include "actions/fast_markup_command.h"
 
 #include <algorithm>
 
-#include "actions/markup.h"
+#include "actions/markup_command.h"
 #include "actions/session.h"
 
 namespace cw {
 
-void fastMarkUp(Session& s) {
+void runFastMarkUp(Session& s) {
     if (!s.ws) return;
     const int32_t f = std::max(1, 100 / kScalePercentRange.clamp(s.controls.scalePercent));
     const Rect shown = fastMarkUp(*s.ws, takeMarkUpSettings(s), f, s.progress);

@@ -6,17 +6,17 @@ namespace cw {
 
 struct Session;
 
-// Process: sorts the anchors by Size (stable), puts the coloured picture back
+// Sorts the anchors by Size (stable), puts the coloured picture back
 // on screen without markers, then runs a full-resolution mark-up when Auto
 // Mark-up is checked. With Re-mark checked it recounts the uncoloured pixels
 // first.
-void process(Session& s);
+void runProcess(Session& s);
 
-// Process (ExplorerButton6Click): colours a pending rectangular selection
-// instead, when there is one.
+// The Process button: colours a pending rectangular selection instead, when
+// there is one, since the user's last act was to choose where to paint.
 void processClick(Session& s);
-// View All (ExplorerButton7Click), View Pending (ExplorerButton8Click) and
-// Remove (ExplorerButton12Click).
+// The View All, View Pending and Remove buttons: markers redrawn on the
+// picture that is showing, and none without one.
 void viewAllClick(Session& s);
 void viewPendingClick(Session& s);
 void removeClick(Session& s);

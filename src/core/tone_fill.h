@@ -36,7 +36,7 @@ struct ToneBand {
 ToneBand toneBand(int32_t gray, int32_t grayStep, int32_t tolerance);
 
 // What an image-wide fill is asked to do.
-struct TouchPaintParams {
+struct ToneFillParams {
     int32_t x = 0, y = 0;    // the clicked pixel, whose tone sets the band
     int32_t code = 0;        // the palette code painted
     bool overwrite = false;  // false: only pixels with codes 0 and 127 are painted
@@ -54,8 +54,8 @@ struct TouchPaintParams {
 // rectangle is empty (all zero).
 //
 // Mask'ed: tints with `markerColour` and records the code.
-Rect touchPaintMasked(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, Progress& progress);
+Rect toneFillMasked(Workspace& ws, const ToneFillParams& params, int32_t markerColour, Progress& progress);
 // Interactive: colours with ColourMag in the context's workspace.
-Rect touchPaintInteractive(const ColourMagContext& ctx, const TouchPaintParams& params, Progress& progress);
+Rect toneFillInteractive(const ColourMagContext& ctx, const ToneFillParams& params, Progress& progress);
 
 } // namespace cw

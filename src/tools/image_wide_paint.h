@@ -3,7 +3,7 @@
 // core's; this takes its settings from the document and tells the observer.
 #include <cstdint>
 
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 
@@ -14,7 +14,6 @@ struct Document;
 // `overwrite` false only pixels with codes 0 and 127 are painted. Pixels
 // outside PaintLimitRect are left alone, except the seed itself. Polls for
 // abort after each gray level; the windows are locked throughout.
-// (TouchPaintMOY, MON, IOY and ION.)
-void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite);
+void paintImageWide(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite);
 
 } // namespace cw

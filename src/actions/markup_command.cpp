@@ -1,8 +1,8 @@
-#include "actions/markup.h"
+#include "actions/markup_command.h"
 
 #include <algorithm>
 
-#include "actions/fast_markup.h"
+#include "actions/fast_markup_command.h"
 #include "actions/session.h"
 
 namespace cw {
@@ -24,7 +24,7 @@ MarkUpParams markUpSettings(Session& s, bool startedByButton) {
     return params;
 }
 
-void markUp(Session& s, bool startedByButton) {
+void runMarkUp(Session& s, bool startedByButton) {
     if (!s.ws) return;
     const Rect shown = markUp(*s.ws, markUpSettings(s, startedByButton), s.progress);
     s.showChanged(shown);
@@ -34,8 +34,8 @@ void markUpClick(Session& s) {
     if (!s.imageWindowOpen || !s.ws) return;
     Workspace& ws = *s.ws;
     s.gesture.toolRect = Rect{0, 0, ws.width - 1, ws.height - 1};
-    if (kScalePercentRange.clamp(s.controls.scalePercent) == kScalePercentRange.max) markUp(s, true);
-    else fastMarkUp(s);
+    if (kScalePercentRange.clamp(s.controls.scalePercent) == kScalePercentRange.max) runMarkUp(s, true);
+    else runFastMarkUp(s);
     s.host.mainWindowChanged();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// FastMarkUp over the session's settings and Scale%.
+// The fast, grid-based mark-up over the session's settings and Scale%.
 #include "core/fast_markup.h"
 
 namespace cw {
@@ -10,6 +10,6 @@ struct Session;
 // Scale%; anchor positions are cell coordinates times f, sizes count cells.
 // Takes the gray step as the full mark-up does; D and S are read as they
 // are, not raised to their floors.
-void fastMarkUp(Session& s);
+void runFastMarkUp(Session& s);
 
 } // namespace cw

@@ -17,12 +17,13 @@ MarkUpParams takeMarkUpSettings(Session& s);
 // started the mark-up.
 MarkUpParams markUpSettings(Session& s, bool startedByButton);
 
-// MarkUp: rebuilds ws.anchors from the full-resolution picture.
+// Rebuilds ws.anchors from the full-resolution picture.
 // `startedByButton` lets Re-mark discard the colouring first; processing
 // starts it with false.
-void markUp(Session& s, bool startedByButton);
+void runMarkUp(Session& s, bool startedByButton);
 
-// The Mark-up button (ExplorerButton2Click): MarkUp at Scale% 100, else FastMarkUp.
+// The Mark-up button: the full mark-up at Scale% 100; below it the grid of
+// the fast one, which trades anchor precision for time on large pictures.
 void markUpClick(Session& s);
 
 } // namespace cw

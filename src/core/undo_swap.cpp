@@ -1,4 +1,4 @@
-#include "core/undo.h"
+#include "core/undo_swap.h"
 
 #include <utility>
 

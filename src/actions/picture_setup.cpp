@@ -1,4 +1,4 @@
-#include "actions/image_window.h"
+#include "actions/picture_setup.h"
 
 #include <new>
 
@@ -12,13 +12,13 @@
 
 namespace cw {
 
-void formShow(Session& s) {
+void beginPictureSetup(Session& s) {
     s.mainEnabled = false;  // the set-up enables it again
     s.toolPanelsEnabled = true;
     s.host.mainWindowChanged();
 }
 
-bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepared) {
+bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepared) {
     const char* failure = nullptr;
     try {
         // The old buffers are dropped first so that a large picture is never
@@ -50,7 +50,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
     s.host.mainWindowChanged();
     s.progress.setAbortVisible(true);
     s.progress.end();
-    valSet(s.controls, s.markUpSizes, s.imageSpan);
+    takeControls(s.controls, s.markUpSizes, s.imageSpan);
     s.markUpGrayStep = grayStepOf(s.controls.complexity);
     ws.selectionRect = Rect{};
     ws.imageModified = false;
@@ -62,7 +62,7 @@ bool f2Show(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepare
     return true;
 }
 
-void formClose(Session& s) {
+void closePicture(Session& s) {
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
     s.dropPicture();

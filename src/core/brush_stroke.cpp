@@ -1,10 +1,10 @@
-#include "core/brush_paint.h"
+#include "core/brush_stroke.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "core/colour_mag.h"
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 namespace cw {
 

@@ -1,12 +1,12 @@
-#include "actions/resample.h"
+#include "actions/crop_scale_command.h"
 
 #include <new>
 #include <optional>
 #include <string>
 #include <unistd.h>
 
-#include "actions/image_window.h"
 #include "actions/picture_files.h"
+#include "actions/picture_setup.h"
 #include "actions/scratch.h"
 #include "actions/session.h"
 #include "codecs/bmp_reader.h"
@@ -75,7 +75,7 @@ bool resetClick(Session& s) {
         s.messages.error(failure);
         return false;
     }
-    const bool built = f2Show(s, std::move(picture));
+    const bool built = setUpPicture(s, std::move(picture));
     s.progress.setGaugeVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) {

@@ -1,4 +1,4 @@
-#include "core/touch_paint.h"
+#include "core/tone_fill.h"
 
 #include <algorithm>
 #include <array>
@@ -127,7 +127,7 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
 }
 
 template <bool Overwrite, class Paint>
-Rect fill(Workspace& ws, const TouchPaintParams& params, Progress& progress, Paint& paint) {
+Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint& paint) {
     const int32_t x = params.x, y = params.y;
     WindowLock windows(progress);
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
@@ -174,9 +174,9 @@ bool onPicture(const Workspace& ws, int32_t x, int32_t y) { return x >= 0 && y >
 // Both kinds in one body: as functions of their own, the compiler stops
 // inlining the level walk into the Mask'ed fill, whose painter then reloads
 // its pointers at every pixel, half as slow again.
-Rect paintBand(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, const ColourMagContext* ctx,
+Rect paintBand(Workspace& ws, const ToneFillParams& params, int32_t markerColour, const ColourMagContext* ctx,
                Progress& progress) __attribute__((noinline));
-Rect paintBand(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, const ColourMagContext* ctx,
+Rect paintBand(Workspace& ws, const ToneFillParams& params, int32_t markerColour, const ColourMagContext* ctx,
                Progress& progress) {
     if (!onPicture(ws, params.x, params.y)) return {};
     if (!ctx) {
@@ -207,11 +207,11 @@ ToneBand toneBand(int32_t gray, int32_t grayStep, int32_t tolerance) {
     return band;
 }
 
-Rect touchPaintMasked(Workspace& ws, const TouchPaintParams& params, int32_t markerColour, Progress& progress) {
+Rect toneFillMasked(Workspace& ws, const ToneFillParams& params, int32_t markerColour, Progress& progress) {
     return paintBand(ws, params, markerColour, nullptr, progress);
 }
 
-Rect touchPaintInteractive(const ColourMagContext& ctx, const TouchPaintParams& params, Progress& progress) {
+Rect toneFillInteractive(const ColourMagContext& ctx, const ToneFillParams& params, Progress& progress) {
     return paintBand(ctx.ws, params, 0, &ctx, progress);
 }
 

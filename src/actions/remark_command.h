@@ -1,5 +1,5 @@
 #pragma once
-// ReMark over the session's picture, with the window told.
+// The markers redrawn over the session's picture, with the window told.
 #include "core/remark.h"
 
 namespace cw {
@@ -7,6 +7,6 @@ namespace cw {
 struct Session;
 
 // All and Pending draw a marker on every record with Status 0; Remove draws none.
-void reMark(Session& s, ReMarkMode mode);
+void runReMark(Session& s, ReMarkMode mode);
 
 } // namespace cw

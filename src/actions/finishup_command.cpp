@@ -1,11 +1,11 @@
-#include "actions/finishup.h"
+#include "actions/finishup_command.h"
 
 #include "actions/session.h"
 #include "tools/colouring.h"
 
 namespace cw {
 
-void finishup(Session& s, FinishupMode mode) {
+void runFinishup(Session& s, FinishupMode mode) {
     if (!s.ws) return;
     const ColourMagContext ctx = colouring(s);
     const Rect shown = finishup(ctx, mode, s.progress);
@@ -15,9 +15,9 @@ void finishup(Session& s, FinishupMode mode) {
 void autoFinishClick(Session& s) {
     s.tools.layered = false;
     if (s.imageWindowOpen && s.ws) {
-        finishup(s, FinishupMode::Recolour);
+        runFinishup(s, FinishupMode::Recolour);
         if (!s.controls.unmaskOnly)
-            finishup(s, s.controls.finishMode == kFinishEdgeAware ? FinishupMode::FillEdgeAware : FinishupMode::Fill);
+            runFinishup(s, s.controls.finishMode == kFinishEdgeAware ? FinishupMode::FillEdgeAware : FinishupMode::Fill);
         s.controls.layeredShown = true;
         s.tools.paintMode = kPaintInteractive;
     }

@@ -1,4 +1,4 @@
-#include "tools/touch_paint.h"
+#include "tools/image_wide_paint.h"
 
 #include "core/colour_mag.h"
 #include "document/document.h"
@@ -6,10 +6,10 @@
 
 namespace cw {
 
-void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
+void paintImageWide(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bool overwrite) {
     if (!s.ws) return;
     Workspace& ws = *s.ws;
-    const TouchPaintParams params{.x = x,
+    const ToneFillParams params{.x = x,
                                   .y = y,
                                   .code = code,
                                   .overwrite = overwrite,
@@ -18,8 +18,8 @@ void touchPaint(Document& s, int32_t x, int32_t y, int32_t code, bool masked, bo
                                   .limit = s.pointer.paintLimitRect};
     // The Mask'ed fill never needs the palette tables: no colouring context,
     // which would build them on first use.
-    const Rect changed = masked ? touchPaintMasked(ws, params, s.palette.markerColour, s.progress)
-                                : touchPaintInteractive(colouring(s), params,
+    const Rect changed = masked ? toneFillMasked(ws, params, s.palette.markerColour, s.progress)
+                                : toneFillInteractive(colouring(s), params,
                                                         s.progress);
     s.showChanged(changed);
 }
