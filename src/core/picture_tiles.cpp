@@ -1,0 +1,126 @@
+#include "core/picture_tiles.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "core/workspace.h"
+
+namespace cw {
+
+namespace {
+
+// Below this many tiles (about a twentieth of a 24 MP picture) a second
+// thread costs more than it saves.
+constexpr size_t kTwoThreadsFrom = 256;
+
+// Runs work(i) for every i below n, on two threads when n is large: taking a
+// whole picture is memory-bound, and one thread does not draw all of it.
+template <typename Work>
+void forEachIndex(size_t n, const Work& work) {
+    if (n < kTwoThreadsFrom) {
+        for (size_t i = 0; i < n; ++i) work(i);
+        return;
+    }
+    std::thread second([&] {
+        for (size_t i = n / 2; i < n; ++i) work(i);
+    });
+    for (size_t i = 0; i < n / 2; ++i) work(i);
+    second.join();
+}
+
+size_t rowBytes(const PlaneView& p, const Rect& tile) { return size_t(tile.x2 - tile.x1) * size_t(p.bytesPerPixel); }
+
+const uint8_t* rowAt(const PlaneView& p, const Rect& tile, int32_t y) {
+    return p.pixels + (size_t(y) * size_t(p.width) + size_t(tile.x1)) * size_t(p.bytesPerPixel);
+}
+
+} // namespace
+
+PlaneView planeOf(Workspace& ws, Plane p) {
+    switch (p) {
+    case Plane::Colour: return {reinterpret_cast<uint8_t*>(ws.colour.data()), ws.width, ws.height, 4};
+    case Plane::Codes: return {reinterpret_cast<uint8_t*>(ws.codes.get()), ws.width, ws.height, 1};
+    case Plane::Display: return {reinterpret_cast<uint8_t*>(ws.display.data()), ws.width, ws.height, 4};
+    }
+    return {};
+}
+
+Rect TileGrid::bounds(size_t t) const {
+    const int32_t column = int32_t(t % size_t(columns_)), row = int32_t(t / size_t(columns_));
+    return {column * kTileSide, row * kTileSide, std::min(width_, (column + 1) * kTileSide),
+            std::min(height_, (row + 1) * kTileSide)};
+}
+
+std::vector<uint32_t> TileGrid::tilesIn(const Rect& area) const {
+    const Rect a{std::max(area.x1, 0), std::max(area.y1, 0), std::min(area.x2, width_), std::min(area.y2, height_)};
+    std::vector<uint32_t> tiles;
+    if (a.x1 >= a.x2 || a.y1 >= a.y2) return tiles;
+    const int32_t c1 = a.x1 / kTileSide, c2 = (a.x2 - 1) / kTileSide;
+    const int32_t r1 = a.y1 / kTileSide, r2 = (a.y2 - 1) / kTileSide;
+    tiles.reserve(size_t(c2 - c1 + 1) * size_t(r2 - r1 + 1));
+    for (int32_t r = r1; r <= r2; ++r)
+        for (int32_t c = c1; c <= c2; ++c) tiles.push_back(uint32_t(r * columns_ + c));
+    return tiles;
+}
+
+size_t tileByteCount(const PlaneView& plane, const Rect& tile) {
+    return rowBytes(plane, tile) * size_t(tile.y2 - tile.y1);
+}
+
+TileBytes copyTileOut(const PlaneView& plane, const Rect& tile) {
+    const size_t row = rowBytes(plane, tile);
+    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(row * size_t(tile.y2 - tile.y1));
+    uint8_t* to = bytes.get();
+    for (int32_t y = tile.y1; y < tile.y2; ++y, to += row) std::memcpy(to, rowAt(plane, tile, y), row);
+    return TileBytes(std::move(bytes));
+}
+
+bool tileMatches(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
+    const size_t row = rowBytes(plane, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y, bytes += row)
+        if (std::memcmp(bytes, rowAt(plane, tile, y), row) != 0) return false;
+    return true;
+}
+
+void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
+    const size_t row = rowBytes(plane, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y, bytes += row)
+        std::memcpy(const_cast<uint8_t*>(rowAt(plane, tile, y)), bytes, row);
+}
+
+void copyTilesIn(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles,
+                 std::span<const TileBytes> bytes) {
+    forEachIndex(tiles.size(), [&](size_t i) { copyTileIn(plane, grid.bounds(tiles[i]), bytes[i].get()); });
+}
+
+void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
+    tiles_.assign(grid.count(), nullptr);
+    forEachIndex(tiles_.size(), [&](size_t t) { tiles_[t] = copyTileOut(plane, grid.bounds(t)); });
+}
+
+std::vector<uint32_t> PlaneShadow::changedTiles(const PlaneView& plane, const TileGrid& grid,
+                                                std::span<const uint32_t> candidates) const {
+    std::vector<uint8_t> changed(candidates.size());
+    forEachIndex(candidates.size(), [&](size_t i) {
+        const uint32_t t = candidates[i];
+        changed[i] = !tileMatches(plane, grid.bounds(t), tiles_[t].get());
+    });
+    std::vector<uint32_t> tiles;
+    for (size_t i = 0; i < candidates.size(); ++i)
+        if (changed[i]) tiles.push_back(candidates[i]);
+    return tiles;
+}
+
+std::vector<TileBytes> PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid,
+                                          std::span<const uint32_t> tiles) {
+    std::vector<TileBytes> held(tiles.size());
+    forEachIndex(tiles.size(), [&](size_t i) {
+        const uint32_t t = tiles[i];
+        held[i] = std::move(tiles_[t]);
+        tiles_[t] = copyTileOut(plane, grid.bounds(t));
+    });
+    return held;
+}
+
+} // namespace cw

@@ -1,0 +1,78 @@
+#pragma once
+// The open picture's planes cut into square tiles, so that what a change
+// touched can be found, kept and put back tile by tile instead of copying the
+// whole picture.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "core/rect.h"
+
+namespace cw {
+
+struct Workspace;
+
+inline constexpr int32_t kTileSide = 64;
+
+// What the history keeps of a workspace: the coloured picture, the codes and
+// the display (markers and outlines over the colours).
+enum class Plane : uint8_t { Colour, Codes, Display };
+inline constexpr Plane kPlanes[] = {Plane::Colour, Plane::Codes, Plane::Display};
+
+struct PlaneView {
+    uint8_t* pixels = nullptr;
+    int32_t width = 0, height = 0;
+    int32_t bytesPerPixel = 0;
+};
+PlaneView planeOf(Workspace& ws, Plane p);
+
+class TileGrid {
+public:
+    TileGrid() = default;
+    TileGrid(int32_t width, int32_t height)
+        : width_(width), height_(height), columns_((width + kTileSide - 1) / kTileSide),
+          rows_((height + kTileSide - 1) / kTileSide) {}
+    size_t count() const { return size_t(columns_) * size_t(rows_); }
+    // The pixels of tile t, exclusive bounds, cut at the picture's edge.
+    Rect bounds(size_t t) const;
+    // The tiles an area (exclusive bounds) overlaps, row by row.
+    std::vector<uint32_t> tilesIn(const Rect& area) const;
+    Rect whole() const { return {0, 0, width_, height_}; }
+
+private:
+    int32_t width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;
+};
+
+// One plane's pixels of one tile, row after row. Written once when taken and
+// never changed after, so the history and the undo snapshot can share it.
+using TileBytes = std::shared_ptr<const uint8_t[]>;
+
+size_t tileByteCount(const PlaneView& plane, const Rect& tile);
+TileBytes copyTileOut(const PlaneView& plane, const Rect& tile);
+bool tileMatches(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
+void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
+// Puts tiles[i]'s bytes back into the plane, for every i.
+void copyTilesIn(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles,
+                 std::span<const TileBytes> bytes);
+
+// A plane as it stood when the history last took it, tile by tile.
+class PlaneShadow {
+public:
+    // Copies every tile of the plane.
+    void take(const PlaneView& plane, const TileGrid& grid);
+    // The tiles among `candidates` where the plane no longer matches.
+    std::vector<uint32_t> changedTiles(const PlaneView& plane, const TileGrid& grid,
+                                       std::span<const uint32_t> candidates) const;
+    // Takes the plane's present tiles t..., returning what the shadow held.
+    std::vector<TileBytes> retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles);
+    TileBytes& operator[](size_t t) { return tiles_[t]; }
+    const TileBytes& operator[](size_t t) const { return tiles_[t]; }
+    void clear() { tiles_.clear(); }
+
+private:
+    std::vector<TileBytes> tiles_;
+};
+
+} // namespace cw

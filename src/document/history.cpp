@@ -1,0 +1,190 @@
+#include "document/history.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+#include "core/workspace.h"
+
+namespace cw {
+
+namespace {
+
+constexpr size_t kMaxBudget = size_t(4) << 30;
+
+size_t planeIndex(Plane p) { return size_t(p); }
+
+Rect unite(const Rect& a, const Rect& b) {
+    if (a.x1 >= a.x2 || a.y1 >= a.y2) return b;
+    if (b.x1 >= b.x2 || b.y1 >= b.y2) return a;
+    return {std::min(a.x1, b.x1), std::min(a.y1, b.y1), std::max(a.x2, b.x2), std::max(a.y2, b.y2)};
+}
+
+size_t pictureBytes(const Workspace& ws) { return ws.pixelCount() * kWorkspaceBytesPerPixel; }
+
+} // namespace
+
+size_t History::defaultBudget() {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return kMaxBudget / 4;
+    return std::min(kMaxBudget, size_t(pages) * size_t(pageSize) / 4);
+}
+
+void History::start(Workspace& ws) {
+    steps_.clear();
+    position_ = 0;
+    bytes_ = 0;
+    replaced_.reset();
+    adopt(ws);
+}
+
+void History::clear() {
+    steps_.clear();
+    position_ = 0;
+    bytes_ = 0;
+    replaced_.reset();
+    for (PlaneShadow& s : shadow_) s.clear();
+    shadowAnchors_.clear();
+    snapshot_.clear();
+    grid_ = {};
+    touched_ = {};
+}
+
+void History::replacing(std::unique_ptr<Workspace> old) { replaced_ = std::move(old); }
+
+void History::adopt(Workspace& ws) {
+    grid_ = TileGrid(ws.width, ws.height);
+    for (Plane p : kPlanes) shadow_[planeIndex(p)].take(planeOf(ws, p), grid_);
+    shadowAnchors_ = ws.anchors;
+    shadowFreePixelCount_ = ws.freePixelCount;
+    snapshot_.assign(grid_.count(), nullptr);
+    touched_ = {};
+}
+
+void History::touched(const Rect& area) { touched_ = unite(touched_, area); }
+
+void History::keepInSnapshot(std::span<const uint32_t> tiles) {
+    const PlaneShadow& colour = shadow_[planeIndex(Plane::Colour)];
+    for (uint32_t t : tiles)
+        if (!snapshot_[t]) snapshot_[t] = colour[t];
+}
+
+Recorded History::record(Workspace& ws, std::string_view name) {
+    if (grid_.count() == 0) return Recorded::Nothing;
+    HistoryStep step;
+    step.name = name;
+    if (replaced_) {
+        // The picture was rebuilt: the step holds the old one whole.
+        step.bytes = pictureBytes(*replaced_);
+        step.otherPicture = std::move(replaced_);
+        adopt(ws);
+    } else {
+        const std::vector<uint32_t> candidates = grid_.tilesIn(touched_);
+        touched_ = {};
+        bool content = ws.anchors != shadowAnchors_ || ws.freePixelCount != shadowFreePixelCount_;
+        std::vector<uint32_t> changed[std::size(kPlanes)];
+        for (Plane p : kPlanes) {
+            changed[planeIndex(p)] = shadow_[planeIndex(p)].changedTiles(planeOf(ws, p), grid_, candidates);
+            if (p != Plane::Display && !changed[planeIndex(p)].empty()) content = true;
+        }
+        if (!content) {
+            // Markers or a rubber band: what the next step starts from, not a step.
+            const std::vector<uint32_t>& drawn = changed[planeIndex(Plane::Display)];
+            shadow_[planeIndex(Plane::Display)].retake(planeOf(ws, Plane::Display), grid_, drawn);
+            return Recorded::Nothing;
+        }
+        keepInSnapshot(changed[planeIndex(Plane::Colour)]);
+        for (Plane p : kPlanes) {
+            std::vector<uint32_t>& tiles = changed[planeIndex(p)];
+            if (tiles.empty()) continue;
+            const PlaneView view = planeOf(ws, p);
+            for (uint32_t t : tiles) step.bytes += tileByteCount(view, grid_.bounds(t));
+            std::vector<TileBytes> other = shadow_[planeIndex(p)].retake(view, grid_, tiles);
+            step.tiles.push_back({p, std::move(tiles), std::move(other)});
+        }
+        if (ws.anchors != shadowAnchors_) {
+            step.anchorsChanged = true;
+            step.otherAnchors = shadowAnchors_;
+            shadowAnchors_ = ws.anchors;
+            step.bytes += step.otherAnchors.size() * sizeof(Anchor);
+        }
+        step.otherFreePixelCount = shadowFreePixelCount_;
+        shadowFreePixelCount_ = ws.freePixelCount;
+    }
+    // A new step after some were undone drops the ones that could be redone.
+    for (size_t i = position_; i < steps_.size(); ++i) bytes_ -= steps_[i].bytes;
+    steps_.erase(steps_.begin() + std::ptrdiff_t(position_), steps_.end());
+    if (step.bytes > budget_) {
+        // Steps before it can no longer be undone either: they would undo
+        // into a picture this one changed.
+        steps_.clear();
+        position_ = 0;
+        bytes_ = 0;
+        return Recorded::TooLarge;
+    }
+    bytes_ += step.bytes;
+    steps_.push_back(std::move(step));
+    position_ = steps_.size();
+    trim();
+    return Recorded::Step;
+}
+
+void History::trim() {
+    size_t drop = 0;
+    size_t bytes = bytes_;
+    while (drop < steps_.size() && (steps_.size() - drop > kMaxSteps || bytes > budget_)) bytes -= steps_[drop++].bytes;
+    if (drop == 0) return;
+    steps_.erase(steps_.begin(), steps_.begin() + std::ptrdiff_t(drop));
+    bytes_ = bytes;
+    position_ -= std::min(position_, drop);
+}
+
+Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
+    if (step.otherPicture) {
+        std::swap(ws, step.otherPicture);
+        adopt(*ws);
+        return {0, 0, ws->width, ws->height};
+    }
+    Rect area;
+    for (HistoryStep::Tiles& tiles : step.tiles) {
+        PlaneShadow& shadow = shadow_[planeIndex(tiles.plane)];
+        copyTilesIn(planeOf(*ws, tiles.plane), grid_, tiles.index, tiles.other);
+        if (tiles.plane == Plane::Colour) keepInSnapshot(tiles.index);
+        for (size_t i = 0; i < tiles.index.size(); ++i) {
+            std::swap(tiles.other[i], shadow[tiles.index[i]]);
+            area = unite(area, grid_.bounds(tiles.index[i]));
+        }
+    }
+    if (step.anchorsChanged) {
+        std::swap(ws->anchors, step.otherAnchors);
+        shadowAnchors_ = ws->anchors;
+    }
+    std::swap(ws->freePixelCount, step.otherFreePixelCount);
+    shadowFreePixelCount_ = ws->freePixelCount;
+    return area;
+}
+
+Rect History::undo(std::unique_ptr<Workspace>& ws) {
+    if (!canUndo() || !ws) return {};
+    return exchange(steps_[--position_], ws);
+}
+
+Rect History::redo(std::unique_ptr<Workspace>& ws) {
+    if (!canRedo() || !ws) return {};
+    return exchange(steps_[position_++], ws);
+}
+
+void History::takeSnapshot() { std::fill(snapshot_.begin(), snapshot_.end(), nullptr); }
+
+void History::exchangeSnapshot(Workspace& ws) {
+    const PlaneView colour = planeOf(ws, Plane::Colour);
+    std::vector<uint32_t> tiles;
+    std::vector<TileBytes> bytes;
+    for (size_t t = 0; t < snapshot_.size(); ++t)
+        if (snapshot_[t]) tiles.push_back(uint32_t(t)), bytes.push_back(std::move(snapshot_[t]));
+    // The tiles change places when the exchange is recorded: the step that
+    // records it keeps the picture it replaced in the snapshot.
+    copyTilesIn(colour, grid_, tiles, bytes);
+    for (uint32_t t : tiles) touched(grid_.bounds(t));
+}
+
+} // namespace cw

@@ -1,0 +1,113 @@
+#pragma once
+// The undo history: every change to the picture, its codes or its anchors as
+// a step that can be taken back and done again. A step keeps only the tiles
+// it changed (the version not in the picture now, which undo and redo swap
+// with the picture's), or, for a step that replaced the picture, the other
+// picture. The history is limited by a count of steps and by bytes, the
+// oldest steps going first.
+//
+// It also holds the Un-do button's snapshot (the coloured picture at the
+// last press) the same way: only the tiles that changed since are kept.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/anchor.h"
+#include "core/picture_tiles.h"
+#include "core/rect.h"
+
+namespace cw {
+
+struct Workspace;
+
+struct HistoryStep {
+    struct Tiles {
+        Plane plane;
+        std::vector<uint32_t> index;
+        std::vector<TileBytes> other;  // the version of each tile not in the picture now
+    };
+    std::string name;
+    std::vector<Tiles> tiles;
+    bool anchorsChanged = false;
+    AnchorList otherAnchors;
+    int32_t otherFreePixelCount = 0;
+    std::unique_ptr<Workspace> otherPicture;  // a step that replaced the picture
+    size_t bytes = 0;
+};
+
+enum class Recorded {
+    Nothing,   // nothing the history keeps had changed
+    Step,      // a new step
+    TooLarge,  // a change larger than the whole budget: kept by no step, and the history cleared
+};
+
+class History {
+public:
+    static constexpr size_t kMaxSteps = 200;
+    // A quarter of the machine's memory, at most 4 GB.
+    static size_t defaultBudget();
+
+    explicit History(size_t budget = defaultBudget()) : budget_(budget) {}
+
+    // A picture was opened: nothing to undo; what it shows now is where the
+    // first step starts from.
+    void start(Workspace& ws);
+    // The picture was closed.
+    void clear();
+    // The picture is about to be replaced by a rebuilt one (a crop, a scale,
+    // a restore): the next step holds it, and starts from the new picture.
+    void replacing(std::unique_ptr<Workspace> old);
+    void adopt(Workspace& ws);  // the rebuilt picture, once it is in place
+
+    // Something drew into the picture within `area` (exclusive bounds).
+    void touched(const Rect& area);
+    // Ends the change under way: whatever changed since the last step
+    // becomes a step named `name`. A change to the display alone (markers,
+    // a rubber band) is no step.
+    Recorded record(Workspace& ws, std::string_view name);
+
+    bool canUndo() const { return position_ > 0; }
+    bool canRedo() const { return position_ < steps_.size(); }
+    std::string_view undoName() const { return canUndo() ? std::string_view(steps_[position_ - 1].name) : ""; }
+    std::string_view redoName() const { return canRedo() ? std::string_view(steps_[position_].name) : ""; }
+    // One step back or forward. Returns the area of the picture that changed;
+    // when the step replaced the picture, `ws` is swapped for the other one
+    // and the area is the whole of it.
+    Rect undo(std::unique_ptr<Workspace>& ws);
+    Rect redo(std::unique_ptr<Workspace>& ws);
+
+    // The Un-do button's snapshot: the coloured picture as it is now.
+    void takeSnapshot();
+    // Exchanges the coloured picture with the snapshot, which then holds the
+    // picture as it was: the tiles that differ change places.
+    void exchangeSnapshot(Workspace& ws);
+
+    size_t bytes() const { return bytes_; }
+    size_t budget() const { return budget_; }
+    size_t steps() const { return steps_.size(); }
+
+private:
+    Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
+    void keepInSnapshot(std::span<const uint32_t> tiles);
+    void trim();
+
+    size_t budget_;
+    std::vector<HistoryStep> steps_;
+    size_t position_ = 0;  // steps_[0 .. position_) are done
+    size_t bytes_ = 0;
+
+    TileGrid grid_;
+    PlaneShadow shadow_[std::size(kPlanes)];
+    AnchorList shadowAnchors_;
+    int32_t shadowFreePixelCount_ = 0;
+    Rect touched_;  // exclusive; empty when nothing drew
+    std::unique_ptr<Workspace> replaced_;
+    // The snapshot's tile where it differs from the colour shadow's; null where
+    // they are the same.
+    std::vector<TileBytes> snapshot_;
+};
+
+} // namespace cw
