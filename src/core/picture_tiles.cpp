@@ -1,6 +1,7 @@
 #include "core/picture_tiles.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <thread>
 
@@ -76,13 +77,6 @@ TileBytes copyTileOut(const PlaneView& plane, const Rect& tile) {
     return TileBytes(std::move(bytes));
 }
 
-bool tileMatches(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
-    const size_t row = rowBytes(plane, tile);
-    for (int32_t y = tile.y1; y < tile.y2; ++y, bytes += row)
-        if (std::memcmp(bytes, rowAt(plane, tile, y), row) != 0) return false;
-    return true;
-}
-
 void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
     const size_t row = rowBytes(plane, tile);
     for (int32_t y = tile.y1; y < tile.y2; ++y, bytes += row)
@@ -99,28 +93,102 @@ void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
     forEachIndex(tiles_.size(), [&](size_t t) { tiles_[t] = copyTileOut(plane, grid.bounds(t)); });
 }
 
-std::vector<uint32_t> PlaneShadow::changedTiles(const PlaneView& plane, const TileGrid& grid,
-                                                std::span<const uint32_t> candidates) const {
-    std::vector<uint8_t> changed(candidates.size());
-    forEachIndex(candidates.size(), [&](size_t i) {
-        const uint32_t t = candidates[i];
-        changed[i] = !tileMatches(plane, grid.bounds(t), tiles_[t].get());
-    });
-    std::vector<uint32_t> tiles;
-    for (size_t i = 0; i < candidates.size(); ++i)
-        if (changed[i]) tiles.push_back(candidates[i]);
-    return tiles;
+namespace {
+
+uint8_t* mutableRow(const PlaneView& p, const Rect& tile, int32_t y) { return const_cast<uint8_t*>(rowAt(p, tile, y)); }
+
+// Bit x set where pixel x of the two rows differs.
+template <typename Pixel>
+uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns) {
+    Pixel pa[kTileSide], pb[kTileSide];
+    std::memcpy(pa, a, size_t(columns) * sizeof(Pixel));
+    std::memcpy(pb, b, size_t(columns) * sizeof(Pixel));
+    uint64_t m = 0;
+    for (int32_t x = 0; x < columns; ++x) m |= uint64_t(pa[x] != pb[x]) << x;
+    return m;
 }
 
-std::vector<TileBytes> PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid,
-                                          std::span<const uint32_t> tiles) {
-    std::vector<TileBytes> held(tiles.size());
-    forEachIndex(tiles.size(), [&](size_t i) {
-        const uint32_t t = tiles[i];
-        held[i] = std::move(tiles_[t]);
+// The patch of one tile: which pixels of the plane differ from `before`, and
+// before's values there. Empty (count 0) when none does.
+TilePatch diffTile(const PlaneView& plane, const Rect& tile, const uint8_t* before) {
+    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    auto mask = std::make_unique<uint64_t[]>(size_t(kTileSide));  // rows past an edge tile's stay 0
+    TilePatch patch;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
+        mask[size_t(y)] = bpp == 4 ? differences<uint32_t>(now, before + size_t(y) * row, columns)
+                                   : differences<uint8_t>(now, before + size_t(y) * row, columns);
+        patch.count += size_t(std::popcount(mask[size_t(y)]));
+    }
+    if (patch.count == 0) return patch;
+    patch.values = std::make_unique_for_overwrite<uint8_t[]>(patch.count * bpp);
+    if (patch.count == size_t(rows) * size_t(columns)) {
+        std::memcpy(patch.values.get(), before, patch.count * bpp);
+        return patch;
+    }
+    uint8_t* to = patch.values.get();
+    for (int32_t y = 0; y < rows; ++y)
+        for (uint64_t m = mask[size_t(y)]; m; m &= m - 1, to += bpp)
+            std::memcpy(to, before + size_t(y) * row + size_t(std::countr_zero(m)) * bpp, bpp);
+    patch.mask = std::move(mask);
+    return patch;
+}
+
+void swapBytes(uint8_t* a, uint8_t* b, size_t n) {
+    uint8_t held[kTileSide * 4];
+    std::memcpy(held, a, n);
+    std::memcpy(a, b, n);
+    std::memcpy(b, held, n);
+}
+
+void exchangePatch(const PlaneView& plane, const Rect& tile, TilePatch& patch) {
+    const int32_t rows = tile.y2 - tile.y1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    uint8_t* values = patch.values.get();
+    for (int32_t y = 0; y < rows; ++y) {
+        uint8_t* now = mutableRow(plane, tile, tile.y1 + y);
+        if (!patch.mask) {
+            swapBytes(now, values, row);
+            values += row;
+            continue;
+        }
+        for (uint64_t m = patch.mask[size_t(y)]; m; m &= m - 1, values += bpp)
+            swapBytes(now + size_t(std::countr_zero(m)) * bpp, values, bpp);
+    }
+}
+
+} // namespace
+
+std::vector<TilePatch> PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid,
+                                           std::span<const uint32_t> candidates, std::vector<TileBytes>* replaced) {
+    std::vector<TilePatch> found(candidates.size());
+    forEachIndex(candidates.size(), [&](size_t i) {
+        const uint32_t t = candidates[i];
+        found[i] = diffTile(plane, grid.bounds(t), tiles_[t].get());
+        found[i].tile = t;
+    });
+    std::vector<TilePatch> patches;
+    for (TilePatch& p : found)
+        if (p.count) patches.push_back(std::move(p));
+    if (replaced) replaced->resize(patches.size());
+    forEachIndex(patches.size(), [&](size_t i) {
+        const uint32_t t = patches[i].tile;
+        if (replaced) (*replaced)[i] = std::move(tiles_[t]);
         tiles_[t] = copyTileOut(plane, grid.bounds(t));
     });
-    return held;
+    return patches;
+}
+
+void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, std::span<TilePatch> patches,
+                           std::vector<TileBytes>* replaced) {
+    if (replaced) replaced->resize(patches.size());
+    forEachIndex(patches.size(), [&](size_t i) {
+        const uint32_t t = patches[i].tile;
+        exchangePatch(plane, grid.bounds(t), patches[i]);
+        if (replaced) (*replaced)[i] = std::move(tiles_[t]);
+        tiles_[t] = copyTileOut(plane, grid.bounds(t));
+    });
 }
 
 } // namespace cw

@@ -51,23 +51,36 @@ using TileBytes = std::shared_ptr<const uint8_t[]>;
 
 size_t tileByteCount(const PlaneView& plane, const Rect& tile);
 TileBytes copyTileOut(const PlaneView& plane, const Rect& tile);
-bool tileMatches(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
 void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
 // Puts tiles[i]'s bytes back into the plane, for every i.
 void copyTilesIn(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles,
                  std::span<const TileBytes> bytes);
+
+// The pixels of one plane's tile that a step changed, in the version the
+// picture does not hold now: which pixels, and their values packed in order.
+struct TilePatch {
+    uint32_t tile = 0;
+    // kTileSide words, one per row of the tile, bit x for column x; null when
+    // every pixel changed.
+    std::shared_ptr<const uint64_t[]> mask;
+    std::unique_ptr<uint8_t[]> values;
+    size_t count = 0;  // pixels held
+};
 
 // A plane as it stood when the history last took it, tile by tile.
 class PlaneShadow {
 public:
     // Copies every tile of the plane.
     void take(const PlaneView& plane, const TileGrid& grid);
-    // The tiles among `candidates` where the plane no longer matches.
-    std::vector<uint32_t> changedTiles(const PlaneView& plane, const TileGrid& grid,
-                                       std::span<const uint32_t> candidates) const;
-    // Takes the plane's present tiles t..., returning what the shadow held.
-    std::vector<TileBytes> retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles);
-    TileBytes& operator[](size_t t) { return tiles_[t]; }
+    // Takes the tiles among `candidates` where the plane no longer matches the
+    // shadow: returns what changed, with the shadow's values, and puts the
+    // shadow's old tiles in `replaced` (one per patch) when it is given.
+    std::vector<TilePatch> retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
+                                  std::vector<TileBytes>* replaced = nullptr);
+    // Exchanges each patch's values with the plane's and takes the tiles
+    // again, putting the old ones in `replaced` when it is given.
+    void exchange(const PlaneView& plane, const TileGrid& grid, std::span<TilePatch> patches,
+                  std::vector<TileBytes>* replaced = nullptr);
     const TileBytes& operator[](size_t t) const { return tiles_[t]; }
     void clear() { tiles_.clear(); }
 

@@ -11,8 +11,6 @@ namespace {
 
 constexpr size_t kMaxBudget = size_t(4) << 30;
 
-size_t planeIndex(Plane p) { return size_t(p); }
-
 Rect unite(const Rect& a, const Rect& b) {
     if (a.x1 >= a.x2 || a.y1 >= a.y2) return b;
     if (b.x1 >= b.x2 || b.y1 >= b.y2) return a;
@@ -20,6 +18,32 @@ Rect unite(const Rect& a, const Rect& b) {
 }
 
 size_t pictureBytes(const Workspace& ws) { return ws.pixelCount() * kWorkspaceBytesPerPixel; }
+
+// Where two planes changed the same pixels of a tile (the colour and the
+// display mostly do), their patches keep one mask.
+void shareMasks(const std::vector<TilePatch>& from, std::vector<TilePatch>& to) {
+    size_t j = 0;
+    for (TilePatch& p : to) {
+        while (j < from.size() && from[j].tile < p.tile) ++j;
+        if (j == from.size()) return;
+        const TilePatch& q = from[j];
+        if (q.tile != p.tile || !p.mask || !q.mask || p.count != q.count) continue;
+        if (std::equal(p.mask.get(), p.mask.get() + kTileSide, q.mask.get())) p.mask = q.mask;
+    }
+}
+
+// The values the patches hold, and each mask once.
+size_t patchBytes(std::initializer_list<std::pair<const std::vector<TilePatch>*, size_t>> planes) {
+    size_t n = 0;
+    std::vector<const uint64_t*> masks;
+    for (const auto& [patches, bytesPerPixel] : planes)
+        for (const TilePatch& p : *patches) {
+            n += p.count * bytesPerPixel;
+            if (p.mask) masks.push_back(p.mask.get());
+        }
+    std::sort(masks.begin(), masks.end());
+    return n + size_t(std::unique(masks.begin(), masks.end()) - masks.begin()) * kTileSide * sizeof(uint64_t);
+}
 
 } // namespace
 
@@ -53,7 +77,7 @@ void History::replacing(std::unique_ptr<Workspace> old) { replaced_ = std::move(
 
 void History::adopt(Workspace& ws) {
     grid_ = TileGrid(ws.width, ws.height);
-    for (Plane p : kPlanes) shadow_[planeIndex(p)].take(planeOf(ws, p), grid_);
+    for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
     shadowAnchors_ = ws.anchors;
     shadowFreePixelCount_ = ws.freePixelCount;
     snapshot_.assign(grid_.count(), nullptr);
@@ -62,10 +86,9 @@ void History::adopt(Workspace& ws) {
 
 void History::touched(const Rect& area) { touched_ = unite(touched_, area); }
 
-void History::keepInSnapshot(std::span<const uint32_t> tiles) {
-    const PlaneShadow& colour = shadow_[planeIndex(Plane::Colour)];
-    for (uint32_t t : tiles)
-        if (!snapshot_[t]) snapshot_[t] = colour[t];
+void History::keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced) {
+    for (size_t i = 0; i < patches.size(); ++i)
+        if (!snapshot_[patches[i].tile]) snapshot_[patches[i].tile] = std::move(replaced[i]);
 }
 
 Recorded History::record(Workspace& ws, std::string_view name) {
@@ -80,27 +103,18 @@ Recorded History::record(Workspace& ws, std::string_view name) {
     } else {
         const std::vector<uint32_t> candidates = grid_.tilesIn(touched_);
         touched_ = {};
-        bool content = ws.anchors != shadowAnchors_ || ws.freePixelCount != shadowFreePixelCount_;
-        std::vector<uint32_t> changed[std::size(kPlanes)];
-        for (Plane p : kPlanes) {
-            changed[planeIndex(p)] = shadow_[planeIndex(p)].changedTiles(planeOf(ws, p), grid_, candidates);
-            if (p != Plane::Display && !changed[planeIndex(p)].empty()) content = true;
-        }
-        if (!content) {
-            // Markers or a rubber band: what the next step starts from, not a step.
-            const std::vector<uint32_t>& drawn = changed[planeIndex(Plane::Display)];
-            shadow_[planeIndex(Plane::Display)].retake(planeOf(ws, Plane::Display), grid_, drawn);
-            return Recorded::Nothing;
-        }
-        keepInSnapshot(changed[planeIndex(Plane::Colour)]);
-        for (Plane p : kPlanes) {
-            std::vector<uint32_t>& tiles = changed[planeIndex(p)];
-            if (tiles.empty()) continue;
-            const PlaneView view = planeOf(ws, p);
-            for (uint32_t t : tiles) step.bytes += tileByteCount(view, grid_.bounds(t));
-            std::vector<TileBytes> other = shadow_[planeIndex(p)].retake(view, grid_, tiles);
-            step.tiles.push_back({p, std::move(tiles), std::move(other)});
-        }
+        std::vector<TileBytes> replaced;
+        std::vector<TilePatch> colour = shadow(Plane::Colour).retake(planeOf(ws, Plane::Colour), grid_, candidates, &replaced);
+        keepInSnapshot(colour, replaced);
+        std::vector<TilePatch> codes = shadow(Plane::Codes).retake(planeOf(ws, Plane::Codes), grid_, candidates);
+        std::vector<TilePatch> display = shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
+        if (colour.empty() && codes.empty() && ws.anchors == shadowAnchors_ && ws.freePixelCount == shadowFreePixelCount_)
+            return Recorded::Nothing;  // markers or a rubber band: where the next step starts, not a step
+        shareMasks(colour, display);
+        shareMasks(colour, codes);
+        step.bytes = patchBytes({{&colour, 4}, {&codes, 1}, {&display, 4}});
+        for (auto [plane, patches] : {std::pair{Plane::Colour, &colour}, {Plane::Codes, &codes}, {Plane::Display, &display}})
+            if (!patches->empty()) step.tiles.push_back({plane, std::move(*patches)});
         if (ws.anchors != shadowAnchors_) {
             step.anchorsChanged = true;
             step.otherAnchors = shadowAnchors_;
@@ -146,13 +160,11 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
     }
     Rect area;
     for (HistoryStep::Tiles& tiles : step.tiles) {
-        PlaneShadow& shadow = shadow_[planeIndex(tiles.plane)];
-        copyTilesIn(planeOf(*ws, tiles.plane), grid_, tiles.index, tiles.other);
-        if (tiles.plane == Plane::Colour) keepInSnapshot(tiles.index);
-        for (size_t i = 0; i < tiles.index.size(); ++i) {
-            std::swap(tiles.other[i], shadow[tiles.index[i]]);
-            area = unite(area, grid_.bounds(tiles.index[i]));
-        }
+        std::vector<TileBytes> replaced;
+        const bool colour = tiles.plane == Plane::Colour;
+        shadow(tiles.plane).exchange(planeOf(*ws, tiles.plane), grid_, tiles.patches, colour ? &replaced : nullptr);
+        if (colour) keepInSnapshot(tiles.patches, replaced);
+        for (const TilePatch& p : tiles.patches) area = unite(area, grid_.bounds(p.tile));
     }
     if (step.anchorsChanged) {
         std::swap(ws->anchors, step.otherAnchors);

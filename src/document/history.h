@@ -26,8 +26,7 @@ struct Workspace;
 struct HistoryStep {
     struct Tiles {
         Plane plane;
-        std::vector<uint32_t> index;
-        std::vector<TileBytes> other;  // the version of each tile not in the picture now
+        std::vector<TilePatch> patches;
     };
     std::string name;
     std::vector<Tiles> tiles;
@@ -91,8 +90,9 @@ public:
 
 private:
     Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
-    void keepInSnapshot(std::span<const uint32_t> tiles);
+    void keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced);
     void trim();
+    PlaneShadow& shadow(Plane p) { return shadow_[size_t(p)]; }
 
     size_t budget_;
     std::vector<HistoryStep> steps_;

@@ -98,7 +98,7 @@ TEST(History, TheDisplayAloneIsNoStepAndTheBudgetDropsTheOldest) {
     EXPECT_EQ(rig.history.record(*rig.ws, "View All"), Recorded::Nothing);
     rig.paint("c", {0, 0, 10, 10});
     ASSERT_EQ(rig.history.record(*rig.ws, "Brush"), Recorded::Step);
-    EXPECT_EQ(rig.history.bytes(), size_t(kTileSide * kTileSide * 4)) << "a step holds the tiles it changed, of the planes it changed";
+    EXPECT_EQ(rig.history.bytes(), 10 * 10 * 4 + kTileSide * sizeof(uint64_t)) << "a step holds the pixels it changed, of the planes it changed";
     rig.history.undo(rig.ws);
     EXPECT_TRUE(rig.ws->display.at(5, 5) == marker && rig.ws->display.at(90, 90) == marker) << "the markers stay";
 
