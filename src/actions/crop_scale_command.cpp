@@ -75,7 +75,7 @@ bool resetClick(Session& s) {
         s.messages.error(failure);
         return false;
     }
-    const bool built = setUpPicture(s, std::move(picture));
+    const bool built = setUpPicture(s, std::move(picture), nullptr, SetUpKind::Rebuilt);
     s.progress.setGaugeVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) {

@@ -191,7 +191,7 @@ bool clearImage(Session& s) {
 void restoreImage(Session& s) {
     if (!s.imageWindowOpen || !settleUnsavedChanges(s)) return;
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
-    setUpPicture(s);
+    setUpPicture(s, std::nullopt, nullptr, SetUpKind::Rebuilt);
     s.progress.setAbortVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) s.ws->selectionActive = false;

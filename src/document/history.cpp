@@ -1,6 +1,7 @@
 #include "document/history.h"
 
 #include <algorithm>
+#include <new>
 #include <unistd.h>
 
 #include "core/workspace.h"
@@ -67,6 +68,7 @@ void History::clear() {
     bytes_ = 0;
     replaced_.reset();
     for (PlaneShadow& s : shadow_) s.clear();
+    followed_ = nullptr;
     shadowAnchors_.clear();
     snapshot_.clear();
     grid_ = {};
@@ -75,7 +77,17 @@ void History::clear() {
 
 void History::replacing(std::unique_ptr<Workspace> old) { replaced_ = std::move(old); }
 
+void History::follow(Workspace& ws) {
+    if (&ws == followed_ || replaced_) return;
+    try {
+        start(ws);
+    } catch (const std::bad_alloc&) {
+        clear();  // no history for this picture: nothing is recorded
+    }
+}
+
 void History::adopt(Workspace& ws) {
+    followed_ = &ws;
     grid_ = TileGrid(ws.width, ws.height);
     for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
     shadowAnchors_ = ws.anchors;
@@ -92,7 +104,19 @@ void History::keepInSnapshot(std::span<const TilePatch> patches, std::vector<Til
 }
 
 Recorded History::record(Workspace& ws, std::string_view name) {
-    if (grid_.count() == 0) return Recorded::Nothing;
+    try {
+        follow(ws);
+        return keep(ws, name);
+    } catch (const std::bad_alloc&) {
+        // What was taken so far is of no use: no step of this picture can be
+        // undone now, and none is recorded until the next picture.
+        clear();
+        return Recorded::TooLarge;
+    }
+}
+
+Recorded History::keep(Workspace& ws, std::string_view name) {
+    if (grid_.count() == 0 && !replaced_) return Recorded::Nothing;
     HistoryStep step;
     step.name = name;
     if (replaced_) {
@@ -155,7 +179,11 @@ void History::trim() {
 Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
     if (step.otherPicture) {
         std::swap(ws, step.otherPicture);
-        adopt(*ws);
+        try {
+            adopt(*ws);
+        } catch (const std::bad_alloc&) {
+            clear();
+        }
         return {0, 0, ws->width, ws->height};
     }
     Rect area;
@@ -176,18 +204,26 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
 }
 
 Rect History::undo(std::unique_ptr<Workspace>& ws) {
-    if (!canUndo() || !ws) return {};
+    if (!ws) return {};
+    follow(*ws);
+    if (!canUndo()) return {};
     return exchange(steps_[--position_], ws);
 }
 
 Rect History::redo(std::unique_ptr<Workspace>& ws) {
-    if (!canRedo() || !ws) return {};
+    if (!ws) return {};
+    follow(*ws);
+    if (!canRedo()) return {};
     return exchange(steps_[position_++], ws);
 }
 
-void History::takeSnapshot() { std::fill(snapshot_.begin(), snapshot_.end(), nullptr); }
+void History::takeSnapshot(Workspace& ws) {
+    follow(ws);
+    std::fill(snapshot_.begin(), snapshot_.end(), nullptr);
+}
 
 void History::exchangeSnapshot(Workspace& ws) {
+    follow(ws);
     const PlaneView colour = planeOf(ws, Plane::Colour);
     std::vector<uint32_t> tiles;
     std::vector<TileBytes> bytes;

@@ -79,16 +79,22 @@ public:
     Rect redo(std::unique_ptr<Workspace>& ws);
 
     // The Un-do button's snapshot: the coloured picture as it is now.
-    void takeSnapshot();
+    void takeSnapshot(Workspace& ws);
     // Exchanges the coloured picture with the snapshot, which then holds the
     // picture as it was: the tiles that differ change places.
     void exchangeSnapshot(Workspace& ws);
 
+    // Whether a step of this many bytes would be kept.
+    bool keeps(size_t bytes) const { return bytes <= budget_; }
     size_t bytes() const { return bytes_; }
     size_t budget() const { return budget_; }
     size_t steps() const { return steps_.size(); }
 
 private:
+    Recorded keep(Workspace& ws, std::string_view name);
+    // A picture the history was never shown (one built without a set-up)
+    // starts it afresh.
+    void follow(Workspace& ws);
     Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
     void keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced);
     void trim();
@@ -99,6 +105,7 @@ private:
     size_t position_ = 0;  // steps_[0 .. position_) are done
     size_t bytes_ = 0;
 
+    const Workspace* followed_ = nullptr;
     TileGrid grid_;
     PlaneShadow shadow_[std::size(kPlanes)];
     AnchorList shadowAnchors_;

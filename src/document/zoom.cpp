@@ -25,7 +25,7 @@ void zoomClick(Document& s) {
     if (!ws.selectionActive) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
     ws.selectionActive = false;
     restoreRect(ws.display, ws.colour, ws.selectionRect);
-    s.observer.displayChanged(0, 0, ws.width, ws.height);
+    s.showChanged({0, 0, ws.width, ws.height});
 
     ZoomView& z = s.zoom;
     z.exists = false;

@@ -46,6 +46,7 @@ BrushTool::BrushTool()
     : Tool({.id = kToolBrush,
             .name = "brush",
             .hint = "Smart Paint-brush tool",
+            .stepName = "Brush",
             .glyph = ToolGlyph::Brush,
             .cursor = ToolCursor::Crosshair,
             .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = true},

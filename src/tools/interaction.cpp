@@ -33,7 +33,7 @@ bool clickTool(Document& s) {
     s.ws->selectionActive = false;
     setCropPending(s, false);
     if (!currentTool(s.tools).click(s)) return false;
-    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
+    s.showChanged({0, 0, s.ws->width, s.ws->height});
     return true;
 }
 
@@ -48,6 +48,8 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     Gesture g{s};
     Workspace& ws = *s.ws;
     strengthChange(s.palette);
+    recordOpenGesture(s);
+    s.gesture.stepName = currentTool(s.tools).stepName();
     const bool left = button == MouseButton::Left;
     if (left && s.pointer.undoEnabled) takeUndoSnapshot(s);
     s.pointer.shiftHeld = shift;
@@ -96,7 +98,11 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
 }
 
 void pointerClick(Document& s) {
-    if (s.ws && clickTool(s)) zoomRefresh(s);
+    if (!s.ws) return;
+    s.gesture.stepName = currentTool(s.tools).stepName();
+    if (!clickTool(s)) return;
+    zoomRefresh(s);
+    recordStep(s, s.gesture.stepName);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
@@ -125,6 +131,7 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
         ws.imageModified = true;
     }
     zoomRefresh(s);
+    if (button == MouseButton::Left) recordStep(s, s.gesture.stepName);
 }
 
 // The left button's release refreshes the zoomed view whatever its AutoSync,
@@ -148,6 +155,7 @@ void pointerCancel(Document& s) {
     currentTool(s.tools).cancel(g);
     endDrag(s);
     zoomRefresh(s);
+    recordStep(s, s.gesture.stepName);  // what the drag painted before it was cancelled
 }
 
 } // namespace cw

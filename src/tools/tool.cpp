@@ -16,7 +16,7 @@ void setCropPending(Document& s, bool pending) {
 Gesture::Gesture(Document& s) : doc(s), ws(*s.ws), state(s.gesture) {}
 
 Gesture::~Gesture() {
-    if (any_) doc.observer.displayChanged(dirty_.x1, dirty_.y1, dirty_.x2, dirty_.y2);
+    if (any_) doc.showChanged(dirty_);
 }
 
 void Gesture::restore(const Rect& r) {
@@ -33,6 +33,7 @@ void Gesture::outline(const Rect& r, bool rounded) {
 void Gesture::changed(const Rect& r) {
     const Rect span = spanOf(r, ws.width, ws.height);
     if (span == Rect{}) return;
+    doc.history.touched(span);  // the step that ends this gesture looks here
     if (!any_) dirty_ = span;
     else dirty_ = {std::min(dirty_.x1, span.x1), std::min(dirty_.y1, span.y1), std::max(dirty_.x2, span.x2),
                    std::max(dirty_.y2, span.y2)};

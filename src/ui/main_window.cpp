@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -311,6 +313,12 @@ void MainWindow::resetCaptionChanged() {
 }
 
 void MainWindow::mainWindowChanged() { readBack(); }
+
+void MainWindow::historyChanged() {
+    if (!session_) return;
+    if (imageWindow_) imageWindow_->readBack();
+    if (!session_->historyNote.empty()) status(std::exchange(session_->historyNote, {}));
+}
 
 void MainWindow::readBack() {
     if (!session_) return;

@@ -119,7 +119,7 @@ TEST(History, TheSnapshotExchangesOnlyWhatChangedSinceItWasTaken) {
     rig.paint("c", {0, 0, 200, 100});
     rig.history.record(*rig.ws, "Fill");
     const Bitmap pressed = rig.ws->colour.clone();
-    rig.history.takeSnapshot();
+    rig.history.takeSnapshot(*rig.ws);
     rig.paint("c", {150, 50, 250, 150});
     rig.history.record(*rig.ws, "Brush");
     const Bitmap painted = rig.ws->colour.clone();

@@ -570,7 +570,12 @@ private slots:
         app = std::make_unique<App>("bmp/rgb24.bmp");
         const Session& s = session();
         QWidget *main = &f(), *image = f().imageWindow()->undoButton;
-        const uint32_t* colour = ws().colour.data();
+        const Bitmap loaded = ws().colour.clone();
+        pointerTap(session(), MouseButton::Left, false, 2, 2);  // a brush stroke for the history's keys
+        const Bitmap painted = ws().colour.clone();
+        QVERIFY(!cwtest::samePixels(loaded, painted));
+        auto shows = [&](const Bitmap& b) { return [&] { return cwtest::samePixels(ws().colour, b); }; };
+        ImageWindow* pictureWindow = f().imageWindow();
         auto tool = [&](int32_t id) { return [&s, id, b = designed<QToolButton>(f(), QString("SpeedButton%1").arg(id))] { return s.tools.currentTool == id && b->isChecked(); }; };
         auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
         auto named = [&](const char* name) { return designed(f(), name); };
@@ -580,7 +585,10 @@ private slots:
             {"S", main, named("SpeedButton3"), nullptr, tool(kToolSelectionPaint)},
             {"F", image, named("SpeedButton2"), nullptr, tool(kToolTouch)},
             {"B", main, named("SpeedButton1"), nullptr, tool(kToolBrush)},
-            {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
+            {"Ctrl+Z", image, pictureWindow->historyUndoButton, nullptr, shows(loaded)},
+            {"Ctrl+Shift+Z", main, pictureWindow->historyRedoButton, nullptr, shows(painted)},
+            {"Ctrl+Z", main, nullptr, nullptr, shows(loaded)},
+            {"Ctrl+Y", image, nullptr, nullptr, shows(painted)},
             {"Ctrl+Shift+S", image, named("ExplorerButton5"), nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
             {"Ctrl+P", main, named("ExplorerButton4"), "Form3", [] { return true; }},
             {"F1", image, named("ExplorerButton15"), "Form5", [] { return true; }},
