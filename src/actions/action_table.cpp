@@ -70,7 +70,7 @@ void historyWalk(Session& s) {
 // What the history calls the change a row makes: its button's caption, or
 // for the Re-set button what it is about to do.
 std::string stepNameOf(const Action& a, const Session& s) {
-    if (a.name == "reset") return s.cropPending ? "Crop" : s.scale.value != 0 ? "Scale" : "Zero-set";
+    if (a.name == "reset") return s.ws && s.ws->selectionActive ? "Crop" : s.scale.value != 0 ? "Scale" : "Zero-set";
     std::string name(a.caption);
     std::erase(name, '&');
     return name;

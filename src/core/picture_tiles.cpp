@@ -53,18 +53,6 @@ Rect TileGrid::bounds(size_t t) const {
             std::min(height_, (row + 1) * kTileSide)};
 }
 
-std::vector<uint32_t> TileGrid::tilesIn(const Rect& area) const {
-    const Rect a{std::max(area.x1, 0), std::max(area.y1, 0), std::min(area.x2, width_), std::min(area.y2, height_)};
-    std::vector<uint32_t> tiles;
-    if (a.x1 >= a.x2 || a.y1 >= a.y2) return tiles;
-    const int32_t c1 = a.x1 / kTileSide, c2 = (a.x2 - 1) / kTileSide;
-    const int32_t r1 = a.y1 / kTileSide, r2 = (a.y2 - 1) / kTileSide;
-    tiles.reserve(size_t(c2 - c1 + 1) * size_t(r2 - r1 + 1));
-    for (int32_t r = r1; r <= r2; ++r)
-        for (int32_t c = c1; c <= c2; ++c) tiles.push_back(uint32_t(r * columns_ + c));
-    return tiles;
-}
-
 size_t tileByteCount(const PlaneView& plane, const Rect& tile) {
     return rowBytes(plane, tile) * size_t(tile.y2 - tile.y1);
 }
@@ -113,9 +101,13 @@ uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns) {
 TilePatch diffTile(const PlaneView& plane, const Rect& tile, const uint8_t* before) {
     const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
     const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    // Most tiles a change might have reached did not change: compare them whole first.
+    int32_t first = 0;
+    while (first < rows && std::memcmp(rowAt(plane, tile, tile.y1 + first), before + size_t(first) * row, row) == 0) ++first;
+    if (first == rows) return {};
     auto mask = std::make_unique<uint64_t[]>(size_t(kTileSide));  // rows past an edge tile's stay 0
     TilePatch patch;
-    for (int32_t y = 0; y < rows; ++y) {
+    for (int32_t y = first; y < rows; ++y) {
         const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
         mask[size_t(y)] = bpp == 4 ? differences<uint32_t>(now, before + size_t(y) * row, columns)
                                    : differences<uint8_t>(now, before + size_t(y) * row, columns);

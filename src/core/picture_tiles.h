@@ -2,6 +2,7 @@
 // The open picture's planes cut into square tiles, so that what a change
 // touched can be found, kept and put back tile by tile instead of copying the
 // whole picture.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,8 +38,15 @@ public:
     size_t count() const { return size_t(columns_) * size_t(rows_); }
     // The pixels of tile t, exclusive bounds, cut at the picture's edge.
     Rect bounds(size_t t) const;
-    // The tiles an area (exclusive bounds) overlaps, row by row.
-    std::vector<uint32_t> tilesIn(const Rect& area) const;
+    // Visits the tiles an area (exclusive bounds) overlaps, row by row.
+    template <typename Visit>
+    void forEachTileIn(const Rect& area, const Visit& visit) const {
+        const int32_t x1 = std::max(area.x1, 0), y1 = std::max(area.y1, 0);
+        const int32_t x2 = std::min(area.x2, width_), y2 = std::min(area.y2, height_);
+        if (x1 >= x2 || y1 >= y2) return;
+        for (int32_t r = y1 / kTileSide; r <= (y2 - 1) / kTileSide; ++r)
+            for (int32_t c = x1 / kTileSide; c <= (x2 - 1) / kTileSide; ++c) visit(uint32_t(r * columns_ + c));
+    }
     Rect whole() const { return {0, 0, width_, height_}; }
 
 private:
@@ -82,6 +90,7 @@ public:
     void exchange(const PlaneView& plane, const TileGrid& grid, std::span<TilePatch> patches,
                   std::vector<TileBytes>* replaced = nullptr);
     const TileBytes& operator[](size_t t) const { return tiles_[t]; }
+    std::span<const TileBytes> tiles() const { return tiles_; }
     void clear() { tiles_.clear(); }
 
 private:

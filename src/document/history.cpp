@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <numeric>
 #include <unistd.h>
 
 #include "core/workspace.h"
@@ -72,10 +73,26 @@ void History::clear() {
     shadowAnchors_.clear();
     snapshot_.clear();
     grid_ = {};
-    touched_ = {};
+    touched_.clear();
+    touchedList_.clear();
 }
 
-void History::replacing(std::unique_ptr<Workspace> old) { replaced_ = std::move(old); }
+void History::replacing(std::unique_ptr<Workspace> old) {
+    // The command that rebuilds it may already have drawn on it (erased a
+    // band or the markers, without a word, as the picture was about to go):
+    // the step keeps it as the last step left it.
+    if (old.get() == followed_) {
+        std::vector<uint32_t> every(grid_.count());
+        std::iota(every.begin(), every.end(), 0u);
+        for (Plane p : kPlanes) copyTilesIn(planeOf(*old, p), grid_, every, shadow(p).tiles());
+        old->anchors = shadowAnchors_;
+        old->freePixelCount = shadowFreePixelCount_;
+    }
+    // The selection the rebuild consumed is not pending when it comes back.
+    old->selectionActive = false;
+    old->selectionRect = Rect{};
+    replaced_ = std::move(old);
+}
 
 void History::follow(Workspace& ws) {
     if (&ws == followed_ || replaced_) return;
@@ -93,20 +110,30 @@ void History::adopt(Workspace& ws) {
     shadowAnchors_ = ws.anchors;
     shadowFreePixelCount_ = ws.freePixelCount;
     snapshot_.assign(grid_.count(), nullptr);
-    touched_ = {};
+    touched_.assign(grid_.count(), 0);
+    touchedList_.clear();
 }
 
-void History::touched(const Rect& area) { touched_ = unite(touched_, area); }
+void History::touched(std::span<const uint32_t> tiles) {
+    for (uint32_t t : tiles)
+        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+}
+
+void History::touched(const Rect& area) {
+    grid_.forEachTileIn(area, [&](uint32_t t) {
+        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+    });
+}
 
 void History::keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced) {
     for (size_t i = 0; i < patches.size(); ++i)
         if (!snapshot_[patches[i].tile]) snapshot_[patches[i].tile] = std::move(replaced[i]);
 }
 
-Recorded History::record(Workspace& ws, std::string_view name) {
+Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
     try {
         follow(ws);
-        return keep(ws, name);
+        return keep(ws, name, alone);
     } catch (const std::bad_alloc&) {
         // What was taken so far is of no use: no step of this picture can be
         // undone now, and none is recorded until the next picture.
@@ -115,7 +142,7 @@ Recorded History::record(Workspace& ws, std::string_view name) {
     }
 }
 
-Recorded History::keep(Workspace& ws, std::string_view name) {
+Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone) {
     if (grid_.count() == 0 && !replaced_) return Recorded::Nothing;
     HistoryStep step;
     step.name = name;
@@ -125,15 +152,20 @@ Recorded History::keep(Workspace& ws, std::string_view name) {
         step.otherPicture = std::move(replaced_);
         adopt(ws);
     } else {
-        const std::vector<uint32_t> candidates = grid_.tilesIn(touched_);
-        touched_ = {};
+        std::vector<uint32_t> candidates = std::move(touchedList_);
+        touchedList_.clear();
+        for (uint32_t t : candidates) touched_[t] = 0;
+        std::sort(candidates.begin(), candidates.end());
         std::vector<TileBytes> replaced;
         std::vector<TilePatch> colour = shadow(Plane::Colour).retake(planeOf(ws, Plane::Colour), grid_, candidates, &replaced);
         keepInSnapshot(colour, replaced);
         std::vector<TilePatch> codes = shadow(Plane::Codes).retake(planeOf(ws, Plane::Codes), grid_, candidates);
+        if (colour.empty() && codes.empty() && ws.anchors == shadowAnchors_ && ws.freePixelCount == shadowFreePixelCount_) {
+            if (alone == DisplayAlone::Kept) shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
+            else touched(candidates);
+            return Recorded::Nothing;
+        }
         std::vector<TilePatch> display = shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
-        if (colour.empty() && codes.empty() && ws.anchors == shadowAnchors_ && ws.freePixelCount == shadowFreePixelCount_)
-            return Recorded::Nothing;  // markers or a rubber band: where the next step starts, not a step
         shareMasks(colour, display);
         shareMasks(colour, codes);
         step.bytes = patchBytes({{&colour, 4}, {&codes, 1}, {&display, 4}});

@@ -37,6 +37,11 @@ struct HistoryStep {
     size_t bytes = 0;
 };
 
+// What becomes of a change to the display alone (no step either way): the
+// markers a command draws are kept as where the next step starts; a rubber
+// band a gesture leaves pending is left out, so that no step gives it back.
+enum class DisplayAlone { Kept, LeftOut };
+
 enum class Recorded {
     Nothing,   // nothing the history keeps had changed
     Step,      // a new step
@@ -66,7 +71,7 @@ public:
     // Ends the change under way: whatever changed since the last step
     // becomes a step named `name`. A change to the display alone (markers,
     // a rubber band) is no step.
-    Recorded record(Workspace& ws, std::string_view name);
+    Recorded record(Workspace& ws, std::string_view name, DisplayAlone alone = DisplayAlone::Kept);
 
     bool canUndo() const { return position_ > 0; }
     bool canRedo() const { return position_ < steps_.size(); }
@@ -91,11 +96,12 @@ public:
     size_t steps() const { return steps_.size(); }
 
 private:
-    Recorded keep(Workspace& ws, std::string_view name);
+    Recorded keep(Workspace& ws, std::string_view name, DisplayAlone alone);
     // A picture the history was never shown (one built without a set-up)
     // starts it afresh.
     void follow(Workspace& ws);
     Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
+    void touched(std::span<const uint32_t> tiles);
     void keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced);
     void trim();
     PlaneShadow& shadow(Plane p) { return shadow_[size_t(p)]; }
@@ -110,7 +116,10 @@ private:
     PlaneShadow shadow_[std::size(kPlanes)];
     AnchorList shadowAnchors_;
     int32_t shadowFreePixelCount_ = 0;
-    Rect touched_;  // exclusive; empty when nothing drew
+    // The tiles something drew into since the last step, and their count: a
+    // stroke across the picture marks the tiles along it, not its bounds.
+    std::vector<uint8_t> touched_;
+    std::vector<uint32_t> touchedList_;
     std::unique_ptr<Workspace> replaced_;
     // The snapshot's tile where it differs from the colour shadow's; null where
     // they are the same.

@@ -45,9 +45,9 @@ void takeUndoSnapshot(Document& s) {
     s.history.takeSnapshot(*s.ws);
 }
 
-void recordStep(Document& s, std::string_view name) {
+void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
     if (!s.ws) return;
-    switch (s.history.record(*s.ws, name)) {
+    switch (s.history.record(*s.ws, name, alone)) {
     case Recorded::Nothing: return;
     case Recorded::Step: s.historyNote.clear(); break;
     case Recorded::TooLarge:
@@ -57,7 +57,9 @@ void recordStep(Document& s, std::string_view name) {
     s.observer.historyChanged();
 }
 
-void recordOpenGesture(Document& s) { recordStep(s, s.gesture.stepName.empty() ? "Paint" : s.gesture.stepName); }
+void recordOpenGesture(Document& s) {
+    recordStep(s, s.gesture.stepName.empty() ? "Paint" : s.gesture.stepName, DisplayAlone::LeftOut);
+}
 
 bool undoStep(Document& s) { return walk(s, true); }
 bool redoStep(Document& s) { return walk(s, false); }

@@ -4,6 +4,8 @@
 // walk.
 #include <string_view>
 
+#include "document/history.h"
+
 namespace cw {
 
 struct Document;
@@ -17,7 +19,7 @@ void takeUndoSnapshot(Document& s);
 
 // Ends the change under way as a step of the history named `name` (nothing
 // when nothing the history keeps changed).
-void recordStep(Document& s, std::string_view name);
+void recordStep(Document& s, std::string_view name, DisplayAlone alone = DisplayAlone::Kept);
 // Ends a gesture left open (a script's press without its release) as a step
 // of its own, before anything else changes the picture.
 void recordOpenGesture(Document& s);

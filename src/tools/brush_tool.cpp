@@ -38,8 +38,9 @@ void paintBrushWindow(Document& s, bool masked) {
                              .factor = s.tools.overwriteFactor,
                              .picked = g.pickedColour,
                              .masked = masked};
-    // Nothing to tell the observer: the display is left to the gesture.
-    brushPaint(colouring(s), stroke);
+    // Nothing to tell the observer: the display is left to the gesture. The
+    // history is told where the colours and codes changed.
+    s.history.touched(brushPaint(colouring(s), stroke));
 }
 
 BrushTool::BrushTool()

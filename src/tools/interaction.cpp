@@ -102,7 +102,7 @@ void pointerClick(Document& s) {
     s.gesture.stepName = currentTool(s.tools).stepName();
     if (!clickTool(s)) return;
     zoomRefresh(s);
-    recordStep(s, s.gesture.stepName);
+    recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
@@ -126,12 +126,12 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
         s.gesture.prevToolRect = t;
         ws.selectionRect = t;
         tool.release(g);
-        g.changed(ws.selectionRect);
+        g.shown(ws.selectionRect);
         endDrag(s);
         ws.imageModified = true;
     }
     zoomRefresh(s);
-    if (button == MouseButton::Left) recordStep(s, s.gesture.stepName);
+    if (button == MouseButton::Left) recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);
 }
 
 // The left button's release refreshes the zoomed view whatever its AutoSync,
@@ -155,7 +155,7 @@ void pointerCancel(Document& s) {
     currentTool(s.tools).cancel(g);
     endDrag(s);
     zoomRefresh(s);
-    recordStep(s, s.gesture.stepName);  // what the drag painted before it was cancelled
+    recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);  // what the drag painted before it was cancelled
 }
 
 } // namespace cw

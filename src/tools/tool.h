@@ -64,6 +64,10 @@ public:
     void outline(const Rect& r, bool rounded);
     // r (in the corner order of a tool rectangle) needs repainting.
     void changed(const Rect& r);
+    // The same for an outline over the picture: repainted, but nothing the
+    // history keeps (a band left pending is not part of the picture a step
+    // gives back).
+    void shown(const Rect& r);
 
 private:
     Rect dirty_;
