@@ -5,6 +5,11 @@
 #include <cstring>
 #include <thread>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "core/bitmap.h"
 #include "core/workspace.h"
 
 namespace cw {
@@ -57,13 +62,14 @@ size_t tileByteCount(const PlaneView& plane, const Rect& tile) {
     return rowBytes(plane, tile) * size_t(tile.y2 - tile.y1);
 }
 
-TileBytes copyTileOut(const PlaneView& plane, const Rect& tile) {
+namespace {
+
+void copyTileOut(const PlaneView& plane, const Rect& tile, uint8_t* to) {
     const size_t row = rowBytes(plane, tile);
-    auto bytes = std::make_unique_for_overwrite<uint8_t[]>(row * size_t(tile.y2 - tile.y1));
-    uint8_t* to = bytes.get();
     for (int32_t y = tile.y1; y < tile.y2; ++y, to += row) std::memcpy(to, rowAt(plane, tile, y), row);
-    return TileBytes(std::move(bytes));
 }
+
+} // namespace
 
 void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
     const size_t row = rowBytes(plane, tile);
@@ -71,60 +77,99 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) 
         std::memcpy(const_cast<uint8_t*>(rowAt(plane, tile, y)), bytes, row);
 }
 
-void copyTilesIn(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles,
-                 std::span<const TileBytes> bytes) {
-    forEachIndex(tiles.size(), [&](size_t i) { copyTileIn(plane, grid.bounds(tiles[i]), bytes[i].get()); });
+void TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
+    bytes_.reset();
+    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
+    if (filled == Filled::AllAtOnce) adviseHugePages(bytes_.get(), slotBytes * count);
+    slotBytes_ = slotBytes;
+    count_ = count;
 }
 
-void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
-    tiles_.assign(grid.count(), nullptr);
-    forEachIndex(tiles_.size(), [&](size_t t) { tiles_[t] = copyTileOut(plane, grid.bounds(t)); });
+void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
+    slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere);
+    kept_.assign(grid.count(), 0);
+    keptList_.clear();
+}
+
+void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
+    if (kept_[t]) return;
+    kept_[t] = 1;
+    keptList_.push_back(t);
+    std::memcpy(slots_.slot(t), bytes, n);
+}
+
+void TileKeeper::clear() {
+    for (uint32_t t : keptList_) kept_[t] = 0;
+    keptList_.clear();
 }
 
 namespace {
 
 uint8_t* mutableRow(const PlaneView& p, const Rect& tile, int32_t y) { return const_cast<uint8_t*>(rowAt(p, tile, y)); }
 
-// Bit x set where pixel x of the two rows differs.
-template <typename Pixel>
-uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns) {
-    Pixel pa[kTileSide], pb[kTileSide];
-    std::memcpy(pa, a, size_t(columns) * sizeof(Pixel));
-    std::memcpy(pb, b, size_t(columns) * sizeof(Pixel));
+// Bit x set where pixel x of the two rows differs; sixteen bytes compared at
+// a time where the machine can.
+uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns, size_t bytesPerPixel) {
     uint64_t m = 0;
-    for (int32_t x = 0; x < columns; ++x) m |= uint64_t(pa[x] != pb[x]) << x;
+    int32_t x = 0;
+#ifdef __SSE2__
+    if (bytesPerPixel == 4) {
+        for (; x + 4 <= columns; x += 4) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * x));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * x));
+            const int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(va, vb)));
+            m |= uint64_t(~same & 0xf) << x;
+        }
+    } else {
+        for (; x + 16 <= columns; x += 16) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+            const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(va, vb));
+            m |= uint64_t(~same & 0xffff) << x;
+        }
+    }
+#endif
+    for (; x < columns; ++x)
+        m |= uint64_t(std::memcmp(a + size_t(x) * bytesPerPixel, b + size_t(x) * bytesPerPixel, bytesPerPixel) != 0) << x;
     return m;
 }
 
-// The patch of one tile: which pixels of the plane differ from `before`, and
-// before's values there. Empty (count 0) when none does.
-TilePatch diffTile(const PlaneView& plane, const Rect& tile, const uint8_t* before) {
+
+// Which pixels of a tile differ from the shadow's, a word a row; their count.
+size_t findChanges(const PlaneView& plane, const Rect& tile, const uint8_t* shadow, uint64_t* mask) {
     const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
     const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
-    // Most tiles a change might have reached did not change: compare them whole first.
-    int32_t first = 0;
-    while (first < rows && std::memcmp(rowAt(plane, tile, tile.y1 + first), before + size_t(first) * row, row) == 0) ++first;
-    if (first == rows) return {};
-    auto mask = std::make_unique<uint64_t[]>(size_t(kTileSide));  // rows past an edge tile's stay 0
-    TilePatch patch;
-    for (int32_t y = first; y < rows; ++y) {
+    size_t count = 0;
+    for (int32_t y = 0; y < rows; ++y) {
         const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
-        mask[size_t(y)] = bpp == 4 ? differences<uint32_t>(now, before + size_t(y) * row, columns)
-                                   : differences<uint8_t>(now, before + size_t(y) * row, columns);
-        patch.count += size_t(std::popcount(mask[size_t(y)]));
+        const uint8_t* was = shadow + size_t(y) * row;
+        // Most rows a change might have reached did not change.
+        mask[y] = std::memcmp(now, was, row) == 0 ? 0 : differences(now, was, columns, bpp);
+        count += size_t(std::popcount(mask[y]));
     }
-    if (patch.count == 0) return patch;
-    patch.values = std::make_unique_for_overwrite<uint8_t[]>(patch.count * bpp);
-    if (patch.count == size_t(rows) * size_t(columns)) {
-        std::memcpy(patch.values.get(), before, patch.count * bpp);
-        return patch;
+    for (int32_t y = rows; y < kTileSide; ++y) mask[y] = 0;
+    return count;
+}
+
+// Packs the shadow's values of the changed pixels (every pixel when the mask
+// is null) into the patch and writes the plane's into the shadow.
+void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask, uint8_t* shadow, uint8_t* to) {
+    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint64_t m = mask ? mask[y] : full;
+        if (!m) continue;
+        uint8_t* was = shadow + size_t(y) * row;
+        if (m == full) {
+            std::memcpy(to, was, row);
+            to += row;
+        } else {
+            for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp)
+                std::memcpy(to, was + size_t(std::countr_zero(bits)) * bpp, bpp);
+        }
+        std::memcpy(was, rowAt(plane, tile, tile.y1 + y), row);
     }
-    uint8_t* to = patch.values.get();
-    for (int32_t y = 0; y < rows; ++y)
-        for (uint64_t m = mask[size_t(y)]; m; m &= m - 1, to += bpp)
-            std::memcpy(to, before + size_t(y) * row + size_t(std::countr_zero(m)) * bpp, bpp);
-    patch.mask = std::move(mask);
-    return patch;
 }
 
 void swapBytes(uint8_t* a, uint8_t* b, size_t n) {
@@ -134,52 +179,117 @@ void swapBytes(uint8_t* a, uint8_t* b, size_t n) {
     std::memcpy(b, held, n);
 }
 
-void exchangePatch(const PlaneView& plane, const Rect& tile, TilePatch& patch) {
+// Exchanges the patch's values with the plane's, and writes the plane's new
+// values into the shadow, which matched the plane before.
+void exchangePatch(const PlaneView& plane, const Rect& tile, TilePatch& patch, uint8_t* shadow) {
     const int32_t rows = tile.y2 - tile.y1;
     const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
-    uint8_t* values = patch.values.get();
+    uint8_t* values = patch.values;
     for (int32_t y = 0; y < rows; ++y) {
         uint8_t* now = mutableRow(plane, tile, tile.y1 + y);
+        uint8_t* was = shadow + size_t(y) * row;
         if (!patch.mask) {
             swapBytes(now, values, row);
+            std::memcpy(was, now, row);
             values += row;
             continue;
         }
-        for (uint64_t m = patch.mask[size_t(y)]; m; m &= m - 1, values += bpp)
-            swapBytes(now + size_t(std::countr_zero(m)) * bpp, values, bpp);
+        for (uint64_t m = patch.mask[y]; m; m &= m - 1, values += bpp) {
+            const size_t at = size_t(std::countr_zero(m)) * bpp;
+            swapBytes(now + at, values, bpp);
+            std::memcpy(was + at, now + at, bpp);
+        }
     }
 }
 
+size_t slotBytesOf(const PlaneView& plane) { return size_t(kTileSide) * kTileSide * size_t(plane.bytesPerPixel); }
+
 } // namespace
 
-std::vector<TilePatch> PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid,
-                                           std::span<const uint32_t> candidates, std::vector<TileBytes>* replaced) {
-    std::vector<TilePatch> found(candidates.size());
-    forEachIndex(candidates.size(), [&](size_t i) {
-        const uint32_t t = candidates[i];
-        found[i] = diffTile(plane, grid.bounds(t), tiles_[t].get());
-        found[i].tile = t;
-    });
-    std::vector<TilePatch> patches;
-    for (TilePatch& p : found)
-        if (p.count) patches.push_back(std::move(p));
-    if (replaced) replaced->resize(patches.size());
-    forEachIndex(patches.size(), [&](size_t i) {
-        const uint32_t t = patches[i].tile;
-        if (replaced) (*replaced)[i] = std::move(tiles_[t]);
-        tiles_[t] = copyTileOut(plane, grid.bounds(t));
-    });
-    return patches;
+void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
+    slots_.reset(slotBytesOf(plane), grid.count(), TileSlots::Filled::AllAtOnce);
+    forEachIndex(grid.count(), [&](size_t t) { copyTileOut(plane, grid.bounds(t), slots_.slot(t)); });
 }
 
-void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, std::span<TilePatch> patches,
-                           std::vector<TileBytes>* replaced) {
-    if (replaced) replaced->resize(patches.size());
-    forEachIndex(patches.size(), [&](size_t i) {
-        const uint32_t t = patches[i].tile;
-        exchangePatch(plane, grid.bounds(t), patches[i]);
-        if (replaced) (*replaced)[i] = std::move(tiles_[t]);
-        tiles_[t] = copyTileOut(plane, grid.bounds(t));
+void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
+    forEachIndex(grid.count(), [&](size_t t) { copyTileIn(plane, grid.bounds(t), slots_.slot(t)); });
+}
+
+PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
+                                 TileKeeper* keeper) {
+    const size_t bpp = size_t(plane.bytesPerPixel);
+    if (masks_.size() < candidates.size() * kTileSide) masks_.resize(candidates.size() * kTileSide);
+    std::vector<size_t> counts(candidates.size());
+    forEachIndex(candidates.size(), [&](size_t i) {
+        counts[i] = findChanges(plane, grid.bounds(candidates[i]), slots_.slot(candidates[i]), &masks_[i * kTileSide]);
+    });
+    // The step's own buffers, sized to what changed.
+    PlanePatches out;
+    size_t partial = 0;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (!counts[i]) continue;
+        const Rect b = grid.bounds(candidates[i]);
+        const bool whole = counts[i] == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
+        out.patches.push_back({candidates[i], whole ? nullptr : &masks_[i * kTileSide], nullptr, counts[i]});
+        out.valueBytes += counts[i] * bpp;
+        partial += !whole;
+    }
+    if (out.patches.empty()) return out;
+    out.values = std::make_unique_for_overwrite<uint8_t[]>(out.valueBytes);
+    adviseHugePages(out.values.get(), out.valueBytes);
+    out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
+    out.maskCount = partial;
+    uint8_t* values = out.values.get();
+    uint64_t* masks = out.masks.get();
+    for (TilePatch& p : out.patches) {
+        p.values = values;
+        values += p.count * bpp;
+        if (!p.mask) continue;
+        std::memcpy(masks, p.mask, kTileSide * sizeof(uint64_t));
+        p.mask = masks;
+        masks += kTileSide;
+    }
+    if (keeper)
+        for (const TilePatch& p : out.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    forEachIndex(out.patches.size(), [&](size_t i) {
+        TilePatch& p = out.patches[i];
+        takeChanges(plane, grid.bounds(p.tile), p.mask, slots_.slot(p.tile), p.values);
+    });
+    return out;
+}
+
+void PlanePatches::shareMasks(const PlanePatches& other) {
+    size_t j = 0, own = 0;
+    for (TilePatch& p : patches) {
+        while (j < other.patches.size() && other.patches[j].tile < p.tile) ++j;
+        if (!p.mask) continue;
+        const TilePatch* q = j < other.patches.size() ? &other.patches[j] : nullptr;
+        if (q && q->tile == p.tile && q->mask && q->count == p.count && std::equal(p.mask, p.mask + kTileSide, q->mask))
+            p.mask = q->mask;
+        else
+            ++own;
+    }
+    if (own == maskCount) return;
+    // The masks still its own, in a buffer of their size.
+    auto kept = std::make_unique_for_overwrite<uint64_t[]>(own * kTileSide);
+    uint64_t* to = kept.get();
+    const uint64_t *from = masks.get(), *end = masks.get() + maskCount * kTileSide;
+    for (TilePatch& p : patches) {
+        if (!p.mask || p.mask < from || p.mask >= end) continue;
+        std::memcpy(to, p.mask, kTileSide * sizeof(uint64_t));
+        p.mask = to;
+        to += kTileSide;
+    }
+    masks = std::move(kept);
+    maskCount = own;
+}
+
+void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper) {
+    if (keeper)
+        for (const TilePatch& p : patches.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    forEachIndex(patches.patches.size(), [&](size_t i) {
+        TilePatch& p = patches.patches[i];
+        exchangePatch(plane, grid.bounds(p.tile), p, slots_.slot(p.tile));
     });
 }
 

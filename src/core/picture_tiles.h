@@ -53,16 +53,45 @@ private:
     int32_t width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;
 };
 
-// One plane's pixels of one tile, row after row. Written once when taken and
-// never changed after, so the history and the undo snapshot can share it.
-using TileBytes = std::shared_ptr<const uint8_t[]>;
-
 size_t tileByteCount(const PlaneView& plane, const Rect& tile);
-TileBytes copyTileOut(const PlaneView& plane, const Rect& tile);
 void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
-// Puts tiles[i]'s bytes back into the plane, for every i.
-void copyTilesIn(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> tiles,
-                 std::span<const TileBytes> bytes);
+
+// Tiles of one plane side by side in one buffer, a slot of a whole tile's
+// size each, reused, never freed. Slots filled all at once (a picture's
+// shadow) ask for large pages, which fault in few times; slots filled here
+// and there do not, since each large page is cleared whole at its first
+// touch.
+class TileSlots {
+public:
+    enum class Filled { AllAtOnce, HereAndThere };
+    void reset(size_t slotBytes, size_t count, Filled filled);
+    uint8_t* slot(size_t i) const { return bytes_.get() + i * slotBytes_; }
+    size_t count() const { return count_; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t slotBytes_ = 0, count_ = 0;
+};
+
+// Tiles of the colour as they were before their first change since a
+// moment (the Un-do button's snapshot): only those that changed are kept.
+class TileKeeper {
+public:
+    // A slot for every tile of the grid, mapped in only as tiles are kept.
+    void start(const TileGrid& grid, size_t slotBytes);
+    void keep(uint32_t t, const uint8_t* bytes, size_t n);
+    // Forgets every tile kept; the room stays for the next.
+    void clear();
+    template <typename Visit>
+    void forEachKept(const Visit& visit) const {
+        for (uint32_t t : keptList_) visit(t, slots_.slot(t));
+    }
+
+private:
+    TileSlots slots_;
+    std::vector<uint8_t> kept_;
+    std::vector<uint32_t> keptList_;
+};
 
 // The pixels of one plane's tile that a step changed, in the version the
 // picture does not hold now: which pixels, and their values packed in order.
@@ -70,9 +99,24 @@ struct TilePatch {
     uint32_t tile = 0;
     // kTileSide words, one per row of the tile, bit x for column x; null when
     // every pixel changed.
-    std::shared_ptr<const uint64_t[]> mask;
-    std::unique_ptr<uint8_t[]> values;
+    const uint64_t* mask = nullptr;
+    uint8_t* values = nullptr;
     size_t count = 0;  // pixels held
+};
+
+// What a step changed of one plane: its patches, whose values and masks
+// live in two buffers of the step's own.
+struct PlanePatches {
+    Plane plane = Plane::Colour;
+    std::vector<TilePatch> patches;
+    std::unique_ptr<uint8_t[]> values;
+    std::unique_ptr<uint64_t[]> masks;
+    size_t valueBytes = 0, maskCount = 0;
+    bool empty() const { return patches.empty(); }
+    size_t bytes() const { return valueBytes + maskCount * kTileSide * sizeof(uint64_t); }
+    // Where the other plane changed the same pixels of a tile (the display
+    // mostly changes where the colour does), this one keeps its mask.
+    void shareMasks(const PlanePatches& other);
 };
 
 // A plane as it stood when the history last took it, tile by tile.
@@ -80,21 +124,22 @@ class PlaneShadow {
 public:
     // Copies every tile of the plane.
     void take(const PlaneView& plane, const TileGrid& grid);
-    // Takes the tiles among `candidates` where the plane no longer matches the
-    // shadow: returns what changed, with the shadow's values, and puts the
-    // shadow's old tiles in `replaced` (one per patch) when it is given.
-    std::vector<TilePatch> retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
-                                  std::vector<TileBytes>* replaced = nullptr);
-    // Exchanges each patch's values with the plane's and takes the tiles
-    // again, putting the old ones in `replaced` when it is given.
-    void exchange(const PlaneView& plane, const TileGrid& grid, std::span<TilePatch> patches,
-                  std::vector<TileBytes>* replaced = nullptr);
-    const TileBytes& operator[](size_t t) const { return tiles_[t]; }
-    std::span<const TileBytes> tiles() const { return tiles_; }
-    void clear() { tiles_.clear(); }
+    // Takes the tiles among `candidates` (ascending) where the plane no longer
+    // matches the shadow: returns what changed, with the shadow's values, and
+    // writes the plane's into the shadow. `keeper`, when given, keeps each
+    // tile as it was before it changed, where it holds none yet.
+    PlanePatches retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
+                        TileKeeper* keeper = nullptr);
+    // Exchanges each patch's values with the plane's, and writes the plane's
+    // new values into the shadow; `keeper` as for retake.
+    void exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper = nullptr);
+    // Writes every tile of the shadow into the plane.
+    void copyInto(const PlaneView& plane, const TileGrid& grid) const;
+    void clear() { slots_ = {}; }
 
 private:
-    std::vector<TileBytes> tiles_;
+    TileSlots slots_;
+    std::vector<uint64_t> masks_;  // the masks of one retake's candidates, reused
 };
 
 } // namespace cw

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <numeric>
 #include <unistd.h>
 
 #include "core/workspace.h"
@@ -20,32 +19,6 @@ Rect unite(const Rect& a, const Rect& b) {
 }
 
 size_t pictureBytes(const Workspace& ws) { return ws.pixelCount() * kWorkspaceBytesPerPixel; }
-
-// Where two planes changed the same pixels of a tile (the colour and the
-// display mostly do), their patches keep one mask.
-void shareMasks(const std::vector<TilePatch>& from, std::vector<TilePatch>& to) {
-    size_t j = 0;
-    for (TilePatch& p : to) {
-        while (j < from.size() && from[j].tile < p.tile) ++j;
-        if (j == from.size()) return;
-        const TilePatch& q = from[j];
-        if (q.tile != p.tile || !p.mask || !q.mask || p.count != q.count) continue;
-        if (std::equal(p.mask.get(), p.mask.get() + kTileSide, q.mask.get())) p.mask = q.mask;
-    }
-}
-
-// The values the patches hold, and each mask once.
-size_t patchBytes(std::initializer_list<std::pair<const std::vector<TilePatch>*, size_t>> planes) {
-    size_t n = 0;
-    std::vector<const uint64_t*> masks;
-    for (const auto& [patches, bytesPerPixel] : planes)
-        for (const TilePatch& p : *patches) {
-            n += p.count * bytesPerPixel;
-            if (p.mask) masks.push_back(p.mask.get());
-        }
-    std::sort(masks.begin(), masks.end());
-    return n + size_t(std::unique(masks.begin(), masks.end()) - masks.begin()) * kTileSide * sizeof(uint64_t);
-}
 
 } // namespace
 
@@ -82,9 +55,7 @@ void History::replacing(std::unique_ptr<Workspace> old) {
     // band or the markers, without a word, as the picture was about to go):
     // the step keeps it as the last step left it.
     if (old.get() == followed_) {
-        std::vector<uint32_t> every(grid_.count());
-        std::iota(every.begin(), every.end(), 0u);
-        for (Plane p : kPlanes) copyTilesIn(planeOf(*old, p), grid_, every, shadow(p).tiles());
+        for (Plane p : kPlanes) shadow(p).copyInto(planeOf(*old, p), grid_);
         old->anchors = shadowAnchors_;
         old->freePixelCount = shadowFreePixelCount_;
     }
@@ -109,7 +80,7 @@ void History::adopt(Workspace& ws) {
     for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
     shadowAnchors_ = ws.anchors;
     shadowFreePixelCount_ = ws.freePixelCount;
-    snapshot_.assign(grid_.count(), nullptr);
+    snapshot_.start(grid_, size_t(kTileSide) * kTileSide * 4);
     touched_.assign(grid_.count(), 0);
     touchedList_.clear();
 }
@@ -123,11 +94,6 @@ void History::touched(const Rect& area) {
     grid_.forEachTileIn(area, [&](uint32_t t) {
         if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
     });
-}
-
-void History::keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced) {
-    for (size_t i = 0; i < patches.size(); ++i)
-        if (!snapshot_[patches[i].tile]) snapshot_[patches[i].tile] = std::move(replaced[i]);
 }
 
 Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
@@ -156,21 +122,22 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
         touchedList_.clear();
         for (uint32_t t : candidates) touched_[t] = 0;
         std::sort(candidates.begin(), candidates.end());
-        std::vector<TileBytes> replaced;
-        std::vector<TilePatch> colour = shadow(Plane::Colour).retake(planeOf(ws, Plane::Colour), grid_, candidates, &replaced);
-        keepInSnapshot(colour, replaced);
-        std::vector<TilePatch> codes = shadow(Plane::Codes).retake(planeOf(ws, Plane::Codes), grid_, candidates);
+        PlanePatches colour = shadow(Plane::Colour).retake(planeOf(ws, Plane::Colour), grid_, candidates, &snapshot_);
+        PlanePatches codes = shadow(Plane::Codes).retake(planeOf(ws, Plane::Codes), grid_, candidates);
         if (colour.empty() && codes.empty() && ws.anchors == shadowAnchors_ && ws.freePixelCount == shadowFreePixelCount_) {
             if (alone == DisplayAlone::Kept) shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
             else touched(candidates);
             return Recorded::Nothing;
         }
-        std::vector<TilePatch> display = shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
-        shareMasks(colour, display);
-        shareMasks(colour, codes);
-        step.bytes = patchBytes({{&colour, 4}, {&codes, 1}, {&display, 4}});
+        PlanePatches display = shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
+        display.shareMasks(colour);
+        codes.shareMasks(colour);
         for (auto [plane, patches] : {std::pair{Plane::Colour, &colour}, {Plane::Codes, &codes}, {Plane::Display, &display}})
-            if (!patches->empty()) step.tiles.push_back({plane, std::move(*patches)});
+            if (!patches->empty()) {
+                patches->plane = plane;
+                step.bytes += patches->bytes();
+                step.tiles.push_back(std::move(*patches));
+            }
         if (ws.anchors != shadowAnchors_) {
             step.anchorsChanged = true;
             step.otherAnchors = shadowAnchors_;
@@ -219,11 +186,9 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
         return {0, 0, ws->width, ws->height};
     }
     Rect area;
-    for (HistoryStep::Tiles& tiles : step.tiles) {
-        std::vector<TileBytes> replaced;
+    for (PlanePatches& tiles : step.tiles) {
         const bool colour = tiles.plane == Plane::Colour;
-        shadow(tiles.plane).exchange(planeOf(*ws, tiles.plane), grid_, tiles.patches, colour ? &replaced : nullptr);
-        if (colour) keepInSnapshot(tiles.patches, replaced);
+        shadow(tiles.plane).exchange(planeOf(*ws, tiles.plane), grid_, tiles, colour ? &snapshot_ : nullptr);
         for (const TilePatch& p : tiles.patches) area = unite(area, grid_.bounds(p.tile));
     }
     if (step.anchorsChanged) {
@@ -251,20 +216,19 @@ Rect History::redo(std::unique_ptr<Workspace>& ws) {
 
 void History::takeSnapshot(Workspace& ws) {
     follow(ws);
-    std::fill(snapshot_.begin(), snapshot_.end(), nullptr);
+    snapshot_.clear();
 }
 
 void History::exchangeSnapshot(Workspace& ws) {
     follow(ws);
     const PlaneView colour = planeOf(ws, Plane::Colour);
-    std::vector<uint32_t> tiles;
-    std::vector<TileBytes> bytes;
-    for (size_t t = 0; t < snapshot_.size(); ++t)
-        if (snapshot_[t]) tiles.push_back(uint32_t(t)), bytes.push_back(std::move(snapshot_[t]));
     // The tiles change places when the exchange is recorded: the step that
     // records it keeps the picture it replaced in the snapshot.
-    copyTilesIn(colour, grid_, tiles, bytes);
-    for (uint32_t t : tiles) touched(grid_.bounds(t));
+    snapshot_.forEachKept([&](uint32_t t, const uint8_t* bytes) {
+        copyTileIn(colour, grid_.bounds(t), bytes);
+        touched(grid_.bounds(t));
+    });
+    snapshot_.clear();
 }
 
 } // namespace cw

@@ -24,12 +24,8 @@ namespace cw {
 struct Workspace;
 
 struct HistoryStep {
-    struct Tiles {
-        Plane plane;
-        std::vector<TilePatch> patches;
-    };
     std::string name;
-    std::vector<Tiles> tiles;
+    std::vector<PlanePatches> tiles;
     bool anchorsChanged = false;
     AnchorList otherAnchors;
     int32_t otherFreePixelCount = 0;
@@ -102,7 +98,6 @@ private:
     void follow(Workspace& ws);
     Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
     void touched(std::span<const uint32_t> tiles);
-    void keepInSnapshot(std::span<const TilePatch> patches, std::vector<TileBytes>& replaced);
     void trim();
     PlaneShadow& shadow(Plane p) { return shadow_[size_t(p)]; }
 
@@ -121,9 +116,9 @@ private:
     std::vector<uint8_t> touched_;
     std::vector<uint32_t> touchedList_;
     std::unique_ptr<Workspace> replaced_;
-    // The snapshot's tile where it differs from the colour shadow's; null where
-    // they are the same.
-    std::vector<TileBytes> snapshot_;
+    // The snapshot: the colour's tiles as they were before their first change
+    // since it was taken; a tile not kept is the colour shadow's.
+    TileKeeper snapshot_;
 };
 
 } // namespace cw
