@@ -80,7 +80,10 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) 
 void TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
     bytes_.reset();
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
-    if (filled == Filled::AllAtOnce) adviseHugePages(bytes_.get(), slotBytes * count);
+    if (filled == Filled::AllAtOnce) {
+        adviseHugePages(bytes_.get(), slotBytes * count);
+        prefault(bytes_.get(), slotBytes * count);
+    }
     slotBytes_ = slotBytes;
     count_ = count;
 }
@@ -89,6 +92,7 @@ void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
     slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere);
     kept_.assign(grid.count(), 0);
     keptList_.clear();
+    populated_ = false;
 }
 
 void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
@@ -96,6 +100,14 @@ void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
     kept_[t] = 1;
     keptList_.push_back(t);
     std::memcpy(slots_.slot(t), bytes, n);
+}
+
+void TileKeeper::reserve(size_t tiles) {
+    // Many tiles at once (a fill over much of the picture): mapping the
+    // whole room in one call costs less than a fault a page.
+    if (populated_ || tiles < kPopulateFrom) return;
+    prefault(slots_.slot(0), slots_.bytes());
+    populated_ = true;
 }
 
 void TileKeeper::clear() {
@@ -237,6 +249,7 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     if (out.patches.empty()) return out;
     out.values = std::make_unique_for_overwrite<uint8_t[]>(out.valueBytes);
     adviseHugePages(out.values.get(), out.valueBytes);
+    prefault(out.values.get(), out.valueBytes);
     out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
     out.maskCount = partial;
     uint8_t* values = out.values.get();
@@ -249,8 +262,10 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
         p.mask = masks;
         masks += kTileSide;
     }
-    if (keeper)
+    if (keeper) {
+        keeper->reserve(out.patches.size());
         for (const TilePatch& p : out.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    }
     forEachIndex(out.patches.size(), [&](size_t i) {
         TilePatch& p = out.patches[i];
         takeChanges(plane, grid.bounds(p.tile), p.mask, slots_.slot(p.tile), p.values);
@@ -285,8 +300,10 @@ void PlanePatches::shareMasks(const PlanePatches& other) {
 }
 
 void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper) {
-    if (keeper)
+    if (keeper) {
+        keeper->reserve(patches.patches.size());
         for (const TilePatch& p : patches.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    }
     forEachIndex(patches.patches.size(), [&](size_t i) {
         TilePatch& p = patches.patches[i];
         exchangePatch(plane, grid.bounds(p.tile), p, slots_.slot(p.tile));

@@ -67,6 +67,7 @@ public:
     void reset(size_t slotBytes, size_t count, Filled filled);
     uint8_t* slot(size_t i) const { return bytes_.get() + i * slotBytes_; }
     size_t count() const { return count_; }
+    size_t bytes() const { return slotBytes_ * count_; }
 
 private:
     std::unique_ptr<uint8_t[]> bytes_;
@@ -80,6 +81,8 @@ public:
     // A slot for every tile of the grid, mapped in only as tiles are kept.
     void start(const TileGrid& grid, size_t slotBytes);
     void keep(uint32_t t, const uint8_t* bytes, size_t n);
+    // About to keep this many tiles.
+    void reserve(size_t tiles);
     // Forgets every tile kept; the room stays for the next.
     void clear();
     template <typename Visit>
@@ -88,7 +91,9 @@ public:
     }
 
 private:
+    static constexpr size_t kPopulateFrom = 256;
     TileSlots slots_;
+    bool populated_ = false;
     std::vector<uint8_t> kept_;
     std::vector<uint32_t> keptList_;
 };
