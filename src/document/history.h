@@ -60,7 +60,6 @@ public:
     // The picture is about to be replaced by a rebuilt one (a crop, a scale,
     // a restore): the next step holds it, and starts from the new picture.
     void replacing(std::unique_ptr<Workspace> old);
-    void adopt(Workspace& ws);  // the rebuilt picture, once it is in place
 
     // Something drew into the picture within `area` (exclusive bounds).
     void touched(const Rect& area);
@@ -92,6 +91,8 @@ public:
     size_t steps() const { return steps_.size(); }
 
 private:
+    // Takes the shadows of a picture in place: where the next step starts.
+    void adopt(Workspace& ws);
     Recorded keep(Workspace& ws, std::string_view name, DisplayAlone alone);
     // A picture the history was never shown (one built without a set-up)
     // starts it afresh.
