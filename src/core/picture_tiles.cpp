@@ -248,7 +248,8 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     }
     if (out.patches.empty()) return out;
     out.values = std::make_unique_for_overwrite<uint8_t[]>(out.valueBytes);
-    adviseHugePages(out.values.get(), out.valueBytes);
+    // Small pages: on this kind of machine a large page is slower to map in
+    // than the small ones it holds.
     prefault(out.values.get(), out.valueBytes);
     out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
     out.maskCount = partial;
