@@ -52,6 +52,91 @@ ToneRun passingTones(int32_t seedTone, const ConnectedFillParams& params) {
     return {uint32_t(lo), hi < lo ? 0 : uint32_t(hi)};
 }
 
+// The walk's parts below are inlined into its one loop whatever their
+// size: the walk's state must stay in the loop's registers, which a call
+// taking it by reference would send to memory.
+
+// The seed is taken first, and painted only if unpainted, whatever its tone.
+template <class Pos, class Paint>
+[[gnu::always_inline]] inline void takeSeed(Planes& planes, Workspace& ws, Pos seed, uint32_t seedIndex, int32_t x,
+                                            int32_t y, Paint& paint) {
+    uint8_t* const open = planes.open.get();
+    open[seed >> 3] = uint8_t(open[seed >> 3] & ~(1u << (seed & 7)));
+    planes.swept[seed >> 3] = open[seed >> 3];
+    if (isUnpaintedCode(ws.codes[seedIndex])) paint(seedIndex, x, y);
+}
+
+// Plane rows first..last have their open bits. The rows the walk reaches
+// are connected, so it only ever adds the row above or below; `inner` and
+// `innerSpan` say which rows have both neighbours prepared, so that the
+// walk tests a row in one comparison.
+struct PreparedRows {
+    uint32_t first, last, inner, innerSpan;
+    void set(uint32_t from, uint32_t to) {
+        first = from;
+        last = to;
+        inner = first + 1;
+        innerSpan = last - first - 2;
+    }
+};
+
+// Rows row - 1..row + 1 get their open bits before the walk reads them.
+[[gnu::always_inline]] inline void prepareAround(PreparedRows& rows, RowPreparer& preparer,
+                                                 std::vector<uint8_t>& passing, uint32_t row) {
+    if (row - rows.inner <= rows.innerSpan) [[likely]]
+        return;
+    const uint32_t from = std::min(rows.first, row - 1), to = std::max(rows.last, row + 1);
+    for (uint32_t r = from; r < rows.first; ++r) preparer.ensure(r, passing);
+    for (uint32_t r = rows.last + 1; r <= to; ++r) preparer.ensure(r, passing);
+    rows.set(from, to);
+}
+
+// The scan around c: its open neighbours in the rows above, at and below
+// are taken (their open bits cleared) and appended in the documented order;
+// `count` and `taken` grow by as many.
+template <class Pos>
+[[gnu::always_inline]] inline void takeNeighbours(uint8_t* open, size_t rowBytes, Pos rowBits, Pos c,
+                                                  Ring<Pos>& ring, Pos*& slots, uint32_t& mask, uint32_t& room,
+                                                  uint32_t& head, uint32_t& count, uint32_t& taken) {
+    const Pos q = c - 1;
+    const uint32_t b = uint32_t(q & 7);
+    uint8_t* const o = open + (q >> 3);
+    const uint32_t wu = load16(o - rowBytes), wa = load16(o), wd = load16(o + rowBytes);
+    const uint32_t up = (wu >> b) & 7, at = (wa >> b) & 7, down = (wd >> b) & 7;
+    if ((up | at | down) == 0) return;
+    const uint32_t keep = ~(7u << b);
+    store16(o - rowBytes, wu & keep);
+    store16(o, wa & keep);
+    store16(o + rowBytes, wd & keep);
+    if (count > room) [[unlikely]] {
+        ring = grownRing(ring, head, count);
+        slots = ring.slots.get();
+        mask = ring.mask;
+        room = mask - 7;
+        head = 0;
+    }
+    uint32_t tail = head + count;
+    auto append = [&](Pos n) { slots[tail++ & mask] = n; };
+    if (at & 1) append(c - 1);
+    if (at & 4) append(c + 1);
+    if (up & 2) append(c - rowBits);
+    if (down & 2) append(c + rowBits);
+    if (up & 1) append(c - rowBits - 1);
+    if (up & 4) append(c - rowBits + 1);
+    if (down & 1) append(c + rowBits - 1);
+    if (down & 4) append(c + rowBits + 1);
+    const uint32_t added = tail - (head + count);
+    count += added;
+    taken += added;
+}
+
+// The picture index of the queue's front: where an abort leaves the walk.
+template <class Pos>
+int32_t frontIndex(Pos front, uint32_t shift, uint32_t w) {
+    const Pos rowBits = Pos(1) << shift;
+    return int32_t(size_t((front >> shift) - 2) * w + uint32_t(front & (rowBits - 1)));
+}
+
 // The breadth-first flood over the bit planes. Appending clears a pixel's
 // open bit, which is what keeps it from being appended again, also for codes
 // whose painting leaves the pixel unpainted (0 and 127); the pixels taken
@@ -72,24 +157,19 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
     const Pos rowBits = Pos(1) << shift;
     const size_t rowBytes = size_t(rowBits >> 3);
 
-    // Plane rows first..last have their open bits. The rows the walk reaches
-    // are connected, so it only ever adds the row above or below.
     const Pos seed = Pos(planes.position(uint32_t(x), uint32_t(y)));
-    uint32_t first = uint32_t(y) + 1, last = uint32_t(y) + 3;
+    PreparedRows prepared;
+    prepared.set(uint32_t(y) + 1, uint32_t(y) + 3);
     RowPreparer rows(planes, ws, tones.lo, tones.hi);
-    for (uint32_t r = first; r <= last; ++r) rows.ensure(r, passing);
+    for (uint32_t r = prepared.first; r <= prepared.last; ++r) rows.ensure(r, passing);
     if (ws.pixelCount() >= kPrepareAheadPixels) rows.startAhead(uint32_t(y) + 2);
-    uint32_t inner = first + 1, innerSpan = last - first - 2;  // rows whose neighbours are prepared
 
     Ring<Pos> ring = grownRing(Ring<Pos>{}, 0, 0);
     Pos* slots = ring.slots.get();
     uint32_t mask = ring.mask, head = 0, count = 0;
     uint32_t room = mask - 7;  // the most the queue may hold before eight more appends
 
-    // The seed is painted only if unpainted, whatever its tone, and first.
-    open[seed >> 3] = uint8_t(open[seed >> 3] & ~(1u << (seed & 7)));
-    planes.swept[seed >> 3] = open[seed >> 3];
-    if (isUnpaintedCode(ws.codes[seedIndex])) paint(seedIndex, x, y);
+    takeSeed(planes, ws, seed, seedIndex, x, y, paint);
     uint32_t taken = 0;  // since the last round of painting
     slots[0] = seed;
     count = 1;
@@ -99,57 +179,16 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
     try {
         while (count != 0) {
             const Pos c = slots[head];
-            // Rows row - 1..row + 1 within first..last, in one test.
-            const uint32_t row = uint32_t(c >> shift);
-            if (row - inner > innerSpan) [[unlikely]] {
-                const uint32_t from = std::min(first, row - 1), to = std::max(last, row + 1);
-                for (uint32_t r = from; r < first; ++r) rows.ensure(r, passing);
-                for (uint32_t r = last + 1; r <= to; ++r) rows.ensure(r, passing);
-                first = from;
-                last = to;
-                inner = first + 1;
-                innerSpan = last - first - 2;
-            }
-            // The three open bits around c in the rows above, at and below.
-            const Pos q = c - 1;
-            const uint32_t b = uint32_t(q & 7);
-            uint8_t* const o = open + (q >> 3);
-            const uint32_t wu = load16(o - rowBytes), wa = load16(o), wd = load16(o + rowBytes);
-            const uint32_t up = (wu >> b) & 7, at = (wa >> b) & 7, down = (wd >> b) & 7;
-            if ((up | at | down) != 0) {
-                // All open ones are taken.
-                const uint32_t keep = ~(7u << b);
-                store16(o - rowBytes, wu & keep);
-                store16(o, wa & keep);
-                store16(o + rowBytes, wd & keep);
-                if (count > room) [[unlikely]] {
-                    ring = grownRing(ring, head, count);
-                    slots = ring.slots.get();
-                    mask = ring.mask;
-                    room = mask - 7;
-                    head = 0;
-                }
-                uint32_t tail = head + count;
-                auto append = [&](Pos n) { slots[tail++ & mask] = n; };
-                if (at & 1) append(c - 1);
-                if (at & 4) append(c + 1);
-                if (up & 2) append(c - rowBits);
-                if (down & 2) append(c + rowBits);
-                if (up & 1) append(c - rowBits - 1);
-                if (up & 4) append(c - rowBits + 1);
-                if (down & 1) append(c + rowBits - 1);
-                if (down & 4) append(c + rowBits + 1);
-                const uint32_t added = tail - (head + count);
-                count += added;
-                taken += added;
-            }
+            prepareAround(prepared, rows, passing, uint32_t(c >> shift));
+            takeNeighbours(open, rowBytes, rowBits, c, ring, slots, mask, room, head, count, taken);
+            // The queue's turn: c leaves it.
             head = (head + 1) & mask;
             --count;
             if (progress.poll()) break;
             // 100 div (length + 1) is 0 from a length of 100 on: nothing to show.
             if (count < 100) progress.reportMonotonic(int(100 / (count + 1)));
             if (taken >= kPaintEvery) [[unlikely]] {
-                rounds.round(first, last);
+                rounds.round(prepared.first, prepared.last);
                 taken = 0;
             }
         }
@@ -157,11 +196,8 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
         // No room for a longer queue: what was taken in is painted, as after an abort.
     }
     rows.stopAhead();
-    rounds.last(first, last);
-    if (count != 0) {
-        const Pos f = slots[head];
-        ws.curPixelIndex = int32_t(size_t((f >> shift) - 2) * w + uint32_t(f & (rowBits - 1)));
-    }
+    rounds.last(prepared.first, prepared.last);
+    if (count != 0) ws.curPixelIndex = frontIndex(slots[head], shift, w);
 }
 
 template <class Paint>

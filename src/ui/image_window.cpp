@@ -26,6 +26,7 @@
 #include "core/palette_networks.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
+#include "ui/designed_widget.h"
 #include "ui/picture_view.h"
 #include "ui/tools_qt.h"
 
@@ -45,9 +46,7 @@ ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session
         return b;
     };
     auto spin = [&](const char* name, const char* hint) {
-        auto* sp = new QSpinBox(bottomBar);
-        sp->setObjectName(name);
-        sp->setToolTip(hint);
+        auto* sp = designedWidget<QSpinBox>(bottomBar, name, hint);
         sp->installEventFilter(this);
         strip->addWidget(sp);
         return sp;

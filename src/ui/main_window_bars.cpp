@@ -24,12 +24,16 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
+#include <variant>
 
 #include "actions/action_table.h"
 #include "core/catalogue.h"
 #include "document/tool_settings.h"
 #include "tools/tool_registry.h"
 #include "ui/bar_area.h"
+#include "ui/designed_widget.h"
 #include "ui/tools_qt.h"
 
 namespace cw {
@@ -60,29 +64,46 @@ QBoxLayout* box(QWidget* w) { return static_cast<QBoxLayout*>(w->layout()); }
 
 void addLabel(QWidget* parent, const char* text) { box(parent)->addWidget(new QLabel(text, parent)); }
 
+// One of the main window's bars: a strip of fixed height that starts with its caption.
+QFrame* bar(QWidget* parent, const char* name, const QColor& colour, int height, const char* caption) {
+    QFrame* b = panel(parent, name, colour);
+    b->setFixedHeight(height);
+    addLabel(b, caption);
+    return b;
+}
+
+// A control and the setting it shows and changes.
+struct Setting {
+    std::variant<QCheckBox*, QSpinBox*, QSlider*> control;
+    const char* key;
+};
+
+void bindSettings(ControlBindings& c, std::initializer_list<Setting> settings) {
+    for (const Setting& s : settings) std::visit([&](auto* control) { c.bind(control, s.key); }, s.control);
+}
+
+void bindActions(ControlBindings& c, std::initializer_list<std::pair<QAbstractButton*, const char*>> buttons) {
+    for (const auto& [button, action] : buttons) c.bindAction(button, action);
+}
+
 QPushButton* explorerButton(QWidget* parent, const char* name, const char* hint = nullptr) {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(name);
+    auto* b = designedWidget<QPushButton>(parent, name, hint);
     b->setFlat(true);
-    if (hint) b->setToolTip(hint);
     box(parent)->addWidget(b);
     return b;
 }
 
 QCheckBox* checkBox(QWidget* parent, const char* name, const char* caption, const char* hint = nullptr) {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(name);
-    if (hint) c->setToolTip(hint);
+    auto* c = designedWidget<QCheckBox>(parent, name, hint);
+    c->setText(caption);
     box(parent)->addWidget(c);
     return c;
 }
 
 QSpinBox* spinBox(QWidget* parent, const SpinSetup& s) {
     if (s.caption) addLabel(parent, s.caption);
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(s.name);
+    auto* spin = designedWidget<QSpinBox>(parent, s.name, s.hint);
     spin->setSingleStep(s.step);
-    if (s.hint) spin->setToolTip(s.hint);
     box(parent)->addWidget(spin);
     return spin;
 }
@@ -102,10 +123,8 @@ QSlider* trackBar(QWidget* parent, const char* name, const char* caption, const 
 }
 
 QToolButton* speedButton(QWidget* parent, const char* name, const QString& text, const char* hint) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
+    auto* b = designedWidget<QToolButton>(parent, name, hint);
     b->setText(text);
-    b->setToolTip(hint);
     b->setAutoRaise(true);
     return b;
 }
@@ -180,9 +199,7 @@ std::array<QWidget*, 4> MainWindow::extraControls() const {
 
 void MainWindow::buildOperationsBar(QWidget* parent) {
     OperationsBar& o = operations_;
-    o.bar = panel(parent, "Panel7", Qt::white);
-    o.bar->setFixedHeight(21);
-    addLabel(o.bar, " Operations ");
+    o.bar = bar(parent, "Panel7", Qt::white, 21, " Operations ");
     o.loadOrClearButton = explorerButton(o.bar, "ExplorerButton1");
     o.scanButton = explorerButton(o.bar, "ExplorerButton14",
                                   "Import an image via a scanning device such as a scanner/ digital camera");
@@ -205,23 +222,15 @@ void MainWindow::buildOperationsBar(QWidget* parent) {
     // Load Image and Clear Image share a button, which gives whichever the
     // picture's state allows; readBack() shows its caption.
     connect(o.loadOrClearButton, &QPushButton::clicked, this, [this] { triggerAction(*session_, loadOrClear()); });
-    controls_.bindAction(o.scanButton, "scan");
-    controls_.bindAction(o.saveButton, "save");
-    controls_.bindAction(o.restoreButton, "restore");
-    controls_.bindAction(o.autoFinishButton, "autofinish");
-    controls_.bindAction(o.printButton, "print");
-    controls_.bindAction(o.helpButton, "help");
-    controls_.bind(o.forceGrayBox, "force-gray");
-    controls_.bind(o.autoMarkUpBox, "auto-markup");
-    controls_.bind(o.unmaskOnlyBox, "unmask-only");
-    controls_.bind(o.edgeAwareFinishBox, "finish-mode");
+    bindActions(controls_, {{o.scanButton, "scan"}, {o.saveButton, "save"}, {o.restoreButton, "restore"},
+                            {o.autoFinishButton, "autofinish"}, {o.printButton, "print"}, {o.helpButton, "help"}});
+    bindSettings(controls_, {{o.forceGrayBox, "force-gray"}, {o.autoMarkUpBox, "auto-markup"},
+                             {o.unmaskOnlyBox, "unmask-only"}, {o.edgeAwareFinishBox, "finish-mode"}});
 }
 
 void MainWindow::buildProcessingBar(QWidget* parent) {
     ProcessingBar& p = processing_;
-    p.bar = panel(parent, "Panel3", Qt::white);
-    p.bar->setFixedHeight(28);
-    addLabel(p.bar, " Processing ");
+    p.bar = bar(parent, "Panel3", Qt::white, 28, " Processing ");
     p.markUpButton = explorerButton(p.bar, "ExplorerButton2");
     p.processButton = explorerButton(p.bar, "ExplorerButton6", "Colour marked-up image");
     p.reMarkBox = checkBox(p.bar, "CheckBox11", "Re-mark");
@@ -233,22 +242,15 @@ void MainWindow::buildProcessingBar(QWidget* parent) {
     p.objectivityBox = spinBox(p.bar, {"SpinEdit3", "Objectivity", 1, nullptr});
     p.scalePercentBox = spinBox(p.bar, {"SpinEdit6", "Scale%", 1, nullptr});
     box(p.bar)->addStretch();
-    controls_.bindAction(p.markUpButton, "markup");
-    controls_.bindAction(p.processButton, "process");
-    controls_.bindAction(p.viewAllButton, "view-all");
-    controls_.bindAction(p.viewPendingButton, "view-pending");
-    controls_.bindAction(p.removeButton, "remove");
-    controls_.bind(p.reMarkBox, "remark");
-    controls_.bind(p.objectivityBox, "objectivity");
-    controls_.bind(p.separationBox, "separation");
-    controls_.bind(p.scalePercentBox, "scale-percent");
+    bindActions(controls_, {{p.markUpButton, "markup"}, {p.processButton, "process"}, {p.viewAllButton, "view-all"},
+                            {p.viewPendingButton, "view-pending"}, {p.removeButton, "remove"}});
+    bindSettings(controls_, {{p.reMarkBox, "remark"}, {p.objectivityBox, "objectivity"},
+                             {p.separationBox, "separation"}, {p.scalePercentBox, "scale-percent"}});
 }
 
 void MainWindow::buildToolsBar(QWidget* parent) {
     ToolsBar& t = tools_;
-    t.bar = panel(parent, "Panel1", kSilver);
-    t.bar->setFixedHeight(40);
-    addLabel(t.bar, " Tools ");
+    t.bar = bar(parent, "Panel1", kSilver, 40, " Tools ");
     t.toolButtons = new QButtonGroup(this);
     // The buttons are numbered by the tools' ids, and give the rows named
     // after the tools.
@@ -311,23 +313,17 @@ void MainWindow::buildToolsBar(QWidget* parent) {
     // tool buttons and fields stay where they are when the tool changes.
     box(t.bar)->addStretch(1);
 
-    controls_.bind(t.complexityBox, "complexity");
-    controls_.bind(t.integrationBox, "integration");
-    controls_.bind(t.overwriteBox, "overwrite");
-    controls_.bind(t.layeredBox, "layered");
+    bindSettings(controls_, {{t.complexityBox, "complexity"}, {t.integrationBox, "integration"},
+                             {t.overwriteBox, "overwrite"}, {t.layeredBox, "layered"}});
     controls_.bind(t.scopeLocalButton, "scope", kScopeConnected);
     controls_.bind(t.scopeGlobalButton, "scope", kScopeImageWide);
-    controls_.bind(t.brushWidthBox, "brush-width");
-    controls_.bind(t.brushHeightBox, "brush-height");
-    controls_.bind(t.roundedBox, "rounded");
-    controls_.bind(t.selectivityBox, "selectivity");
+    bindSettings(controls_, {{t.brushWidthBox, "brush-width"}, {t.brushHeightBox, "brush-height"},
+                             {t.roundedBox, "rounded"}, {t.selectivityBox, "selectivity"}});
 }
 
 void MainWindow::buildEffectsBar(QWidget* parent) {
     EffectsBar& e = effects_;
-    e.bar = panel(parent, "Panel12", kSilver);
-    e.bar->setFixedHeight(72);
-    addLabel(e.bar, "Effects  and  Tuning ");
+    e.bar = bar(parent, "Panel12", kSilver, 72, "Effects  and  Tuning ");
     e.ambientLightSlider = trackBar(e.bar, "TrackBar1", "Ambient Light",
                                    "Modifys the current palette by adding/ subtracting ambient light");
     const std::pair<const char*, QColor> lights[] = {{"white", Qt::white}, {"yellow", Qt::yellow},
@@ -361,11 +357,9 @@ void MainWindow::buildEffectsBar(QWidget* parent) {
     e.resetButton = new QPushButton(e.bar);
     e.resetButton->setObjectName("Button2");
     box(e.bar)->addWidget(e.resetButton);
-    controls_.bind(e.ambientLightSlider, "ambient");
-    controls_.bind(e.intensitySlider, "intensity");
-    controls_.bind(e.saturationSlider, "saturation");
-    controls_.bind(e.invertBox, "invert");
-    controls_.bind(e.naturalLightBox, "natural-light");
+    bindSettings(controls_, {{e.ambientLightSlider, "ambient"}, {e.intensitySlider, "intensity"},
+                             {e.saturationSlider, "saturation"}, {e.invertBox, "invert"},
+                             {e.naturalLightBox, "natural-light"}});
     controls_.bindAction(e.resetButton, "effects-reset");
 }
 

@@ -77,31 +77,49 @@ struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     bool shows(const Bitmap& b) const { return cwtest::samePixels(s.ws->colour, b) && cwtest::samePixels(s.ws->display, b); }
 };
 
-// What the tool bar promises of each tool, in button order; `exclusive`:
-// Overwrite and Layered exclude each other.
-struct Expected { const char* name; int32_t id; ToolCursor cursor; ToolGroups groups; SwitchesOnSelect switches; bool exclusive, drags; };
-const Expected kExpected[] = {
-    {"rectangle", kToolRectangle, ToolCursor::Drag, {false, false, false}, SwitchesOnSelect::Kept, false, true},
-    {"brush", kToolBrush, ToolCursor::Crosshair, {true, false, true}, SwitchesOnSelect::Cleared, true, true},
-    {"selection-paint", kToolSelectionPaint, ToolCursor::Drag, {true, false, false}, SwitchesOnSelect::Cleared, false, true},
-    {"touch", kToolTouch, ToolCursor::PointingHand, {true, true, false}, SwitchesOnSelect::Checked, false, false},
+// Two dark blocks either side of a light band; part of the left one is
+// already painted, with code 9 or 5, in a colour of its own.
+constexpr uint32_t kPainted = 0xff010203u;
+int8_t paintedCode(int32_t x, int32_t y) { return x < 14 || x > 24 || y < 14 || y > 30 ? 0 : (x + y) % 3 ? 9 : 5; }
+
+// What a tool's gesture over those blocks leaves: a drag from (20, 20) to
+// (36, 24) with the palette's code 9, after `tweak` changed a setting.
+struct Outcome {
+    std::vector<int8_t> codes;
+    std::vector<uint32_t> colour;
+    bool selected, dragged;
+    bool operator==(const Outcome&) const = default;
 };
-bool sameGroups(const ToolGroups& a, const ToolGroups& b) {
-    return a.overwriteShown == b.overwriteShown && a.integrationShown == b.integrationShown && a.brushShown == b.brushShown;
+using Tweak = void (*)(Document&);
+Outcome gesture(const Tool& tool, Tweak tweak) {
+    Bitmap b(60, 40);
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 60; ++x) b.at(x, y) = cwtest::gray(x >= 28 && x < 32 ? 200 : 40);
+    Picture p(std::move(b), tool.id());
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 60; ++x)
+            if (const int8_t code = paintedCode(x, y)) p.w().codes[size_t(y) * 60 + size_t(x)] = code, p.w().colour.at(x, y) = kPainted;
+    p.w().display.copyFrom(p.w().colour);
+    p.s.palette.paletteCode = 9;
+    tweak(p.s);
+    p.press(20, 20); const bool dragged = p.s.gesture.dragging;
+    pointerMove(p.s, false, 36, 24); pointerRelease(p.s, MouseButton::Left, false, 36, 24, true);
+    return {p.codes(), {p.w().colour.data(), p.w().colour.data() + p.w().pixelCount()}, p.w().selectionActive, dragged};
 }
 
-class EveryTool : public ::testing::TestWithParam<size_t> {
-protected:
-    const Tool& tool() const { return *toolBar()[GetParam()]; }
-    const Expected& expected() const { return kExpected[GetParam()]; }
-};
+using EveryTool = ::testing::TestWithParam<const Tool*>;
 
 } // namespace
 
 TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
-    ASSERT_EQ(toolBar().size(), std::size(kExpected));
     std::set<int32_t> ids;
-    for (const Tool* t : toolBar()) EXPECT_TRUE(ids.insert(t->id()).second) << "id " << t->id() << " twice";
+    std::set<std::string_view> names;
+    for (const Tool* t : toolBar()) {
+        EXPECT_TRUE(ids.insert(t->id()).second && names.insert(t->name()).second) << t->name() << " twice";
+        EXPECT_EQ(toolNamed(t->name()), t); EXPECT_EQ(toolById(t->id()), t);
+        ToolSettings s; s.currentTool = t->id();
+        EXPECT_EQ(&currentTool(s), t);
+    }
     for (const char* name : {"", "pencil", "Brush", "brush ", "selection"}) EXPECT_EQ(toolNamed(name), nullptr) << name;
     for (int32_t id : {0, -1, 5, 127}) {
         EXPECT_EQ(toolById(id), nullptr) << id;
@@ -110,49 +128,69 @@ TEST(ToolRegistry, FindsEachToolByNameAndIdAndNothingElse) {
     }
 }
 
-TEST_P(EveryTool, IsFoundAndPresentsItselfAsTheToolBarShowsIt) {
-    EXPECT_EQ(tool().name(), expected().name); EXPECT_EQ(toolNamed(tool().name()), &tool());
-    EXPECT_EQ(toolById(expected().id), &tool());
-    ToolSettings t; t.currentTool = tool().id();
-    EXPECT_EQ(&currentTool(t), &tool()); EXPECT_EQ(tool().cursor(), expected().cursor);
-    EXPECT_EQ(tool().drags(), expected().drags);
-    EXPECT_FALSE(std::string_view(tool().hint()).empty()) << "its button needs a hint";
+// A tool shows exactly the groups whose settings change what its gesture does.
+TEST_P(EveryTool, ShowsTheGroupsWhoseSettingsItUses) {
+    const Tool& tool = *GetParam();
+    struct Group { const char* name; bool ToolGroups::*shown; std::vector<Tweak> tweaks; };
+    const Group groups[] = {
+        {"Overwrite", &ToolGroups::overwriteShown, {[](Document& d) { d.tools.overwrite = !d.tools.overwrite; },
+                                                    [](Document& d) { d.tools.layered = !d.tools.layered; }}},
+        {"Integration", &ToolGroups::integrationShown, {[](Document& d) { d.controls.integration = 255; },
+                                                        [](Document& d) { d.tools.scope = kScopeConnected; }}},
+        {"brush", &ToolGroups::brushShown, {[](Document& d) { d.tools.brushWidth = d.tools.brushHeight = 4; },
+                                            [](Document& d) { d.tools.rounded = !d.tools.rounded; },
+                                            [](Document& d) { d.tools.overwriteFactor = 0; }}}};
+    const Outcome chosen = gesture(tool, [](Document&) {});
+    ToolSettings t; selectTool(t, tool);
+    for (const Group& g : groups) {
+        bool used = false;
+        for (Tweak tweak : g.tweaks) used = used || gesture(tool, tweak) != chosen;
+        EXPECT_EQ(t.groups.*g.shown, used) << tool.name() << ": the " << g.name << " group";
+    }
 }
 
-// From every state of Overwrite and Layered, under either Scope; then the
-// two switches clicked on in either order.
-TEST_P(EveryTool, SelectingItShowsItsGroupsAndSetsOverwriteAndLayered) {
+// Choosing a tool that shows no Overwrite leaves the switches alone; the
+// others start them alike: on for the tool that paints without a drag (a
+// whole tone at once), off for those that paint what is dragged. Checking
+// one unchecks the other only where Overwrite means repainting the tool's
+// own code: for the tool that otherwise leaves it alone and no other code.
+TEST_P(EveryTool, SetsOverwriteAndLayeredAsItPaints) {
+    const Tool& tool = *GetParam();
+    const Outcome chosen = gesture(tool, [](Document& d) { d.tools.overwrite = d.tools.layered = false; });
+    bool leavesOwnCode = true, repaintsOthers = false;
+    for (int32_t i = 0; i < 60 * 40; ++i)
+        if (const int8_t code = paintedCode(i % 60, i / 60); code && chosen.colour[size_t(i)] != kPainted) {
+            if (code == 9) leavesOwnCode = false;
+            else repaintsOthers = true;
+        }
     for (int scope : {kScopeConnected, kScopeImageWide})
         for (int state = 0; state < 4; ++state) {
-            const bool overwrite = state & 1, layered = state & 2;
-            ToolSettings t; t.scope = scope, t.overwrite = overwrite, t.layered = layered;
-            t.groups = {!expected().groups.overwriteShown, !expected().groups.integrationShown, !expected().groups.brushShown};
-            selectTool(t, tool());
-            SCOPED_TRACE(testing::Message() << tool().name() << " scope " << scope << " state " << state);
-            EXPECT_EQ(t.currentTool, expected().id);
-            EXPECT_TRUE(sameGroups(t.groups, expected().groups)); EXPECT_EQ(t.scope, scope);
-            switch (expected().switches) {
-            case SwitchesOnSelect::Cleared: EXPECT_TRUE(!t.overwrite && !t.layered); break;
-            case SwitchesOnSelect::Checked: EXPECT_TRUE(t.overwrite && t.layered); break;
-            case SwitchesOnSelect::Kept: EXPECT_TRUE(t.overwrite == overwrite && t.layered == layered); break;
-            }
+            ToolSettings t; t.scope = scope, t.overwrite = state & 1, t.layered = state & 2;
+            selectTool(t, tool);
+            SCOPED_TRACE(testing::Message() << tool.name() << " scope " << scope << " state " << state);
+            EXPECT_EQ(std::tuple(t.currentTool, t.scope), std::tuple(tool.id(), scope));
+            if (!t.groups.overwriteShown) EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(bool(state & 1), bool(state & 2)));
+            else EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(!chosen.dragged, !chosen.dragged));
         }
-    ToolSettings t; selectTool(t, tool()); overwriteClicked(t, true); layeredClicked(t, true);
-    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(!expected().exclusive, true));
+    const bool exclusive = leavesOwnCode && repaintsOthers;
+    ToolSettings t; selectTool(t, tool); overwriteClicked(t, true); layeredClicked(t, true);
+    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(!exclusive, true));
     overwriteClicked(t, true);
-    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(true, !expected().exclusive));
+    EXPECT_EQ(std::pair(t.overwrite, t.layered), std::pair(true, !exclusive));
 }
 
 // Whatever the tool, a whole gesture ends the drag, takes the brush size
 // back from its fields and leaves no tool rectangle; a cancelled one erases
 // its outline and paints and selects nothing more.
 TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
+    const Tool& tool = *GetParam();
     for (bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "whole");
-        Picture p(60, 40); selectTool(p.s.tools, tool()); const int32_t id = tool().id();
+        Picture p(60, 40); selectTool(p.s.tools, tool); const int32_t id = tool.id();
         p.s.tools.brushWidth = p.s.tools.brushHeight = 7;  // as if the press had clamped them
         pointerMove(p.s, false, 10, 8); pointerPress(p.s, MouseButton::Left, cancel, 10, 8);
-        EXPECT_EQ(p.s.gesture.dragging, expected().drags);
+        const bool drags = p.s.gesture.dragging;
+        EXPECT_EQ(drags, id != kToolTouch) << "Touch-paint alone paints on a click";
         pointerMove(p.s, false, 20, 14); pointerMove(p.s, false, 30, 20);
         const std::vector<int8_t> dragged = p.codes();
         cancel ? pointerCancel(p.s) : pointerRelease(p.s, MouseButton::Left, false, 30, 20, true);
@@ -162,19 +200,19 @@ TEST_P(EveryTool, AWholeOrACancelledDragEndsCleanly) {
         EXPECT_EQ(p.w().selectionActive, !cancel && id == kToolRectangle);
         if (cancel) {
             EXPECT_TRUE(p.displayIsColour()) << "no outline stays on screen";
-            EXPECT_EQ(p.s.pointer.shiftHeld, !expected().drags) << "a cancel ends a drag; without one it does nothing";
+            EXPECT_EQ(p.s.pointer.shiftHeld, !drags) << "a cancel ends a drag; without one it does nothing";
             EXPECT_EQ(p.w().imageModified, id == kToolBrush) << "only the brush painted before the cancel";
         } else {
-            EXPECT_EQ(p.s.tools.brushWidth, expected().drags ? p.s.tools.brushWidthField : 7);
-            EXPECT_EQ(p.s.tools.brushHeight, expected().drags ? p.s.tools.brushHeightField : 7);
+            EXPECT_EQ(p.s.tools.brushWidth, drags ? p.s.tools.brushWidthField : 7);
+            EXPECT_EQ(p.s.tools.brushHeight, drags ? p.s.tools.brushHeightField : 7);
             EXPECT_TRUE(p.w().imageModified) << "a drag's release, or Touch-paint's click";
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::Range(size_t(0), std::size(kExpected)),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                             std::string name = kExpected[info.param].name;
+INSTANTIATE_TEST_SUITE_P(ToolBar, EveryTool, ::testing::ValuesIn(toolBar().begin(), toolBar().end()),
+                         [](const ::testing::TestParamInfo<const Tool*>& info) {
+                             std::string name(info.param->name());
                              return (std::replace(name.begin(), name.end(), '-', '_'), name);
                          });
 
