@@ -42,8 +42,8 @@ bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* p
         failure = kSetupOutOfMemory;
     }
     if (failure) {
-        s.ws.reset();
         s.history.clear();
+        s.ws.reset();
         s.messages.error(failure);
         s.progress.setAbortVisible(true);
         if (s.progress.visible()) s.progress.end();

@@ -55,6 +55,7 @@ struct Document {
     std::string historyNote;
     // Closes the picture, and the gesture on it.
     void dropPicture() {
+        history.settle();  // the recorder may still be reading it
         ws.reset();
         gesture = {};
     }

@@ -1,7 +1,9 @@
 #include "document/history.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
+#include <system_error>
 #include <unistd.h>
 
 #include "core/workspace.h"
@@ -29,6 +31,8 @@ size_t History::defaultBudget() {
 }
 
 void History::start(Workspace& ws) {
+    wait();
+    pending_ = {};
     steps_.clear();
     position_ = 0;
     bytes_ = 0;
@@ -37,6 +41,8 @@ void History::start(Workspace& ws) {
 }
 
 void History::clear() {
+    wait();
+    pending_ = {};
     steps_.clear();
     position_ = 0;
     bytes_ = 0;
@@ -51,6 +57,7 @@ void History::clear() {
 }
 
 void History::replacing(std::unique_ptr<Workspace> old) {
+    settle();
     // The command that rebuilds it may already have drawn on it (erased a
     // band or the markers, without a word, as the picture was about to go):
     // the step keeps it as the last step left it.
@@ -69,20 +76,68 @@ void History::follow(Workspace& ws) {
     if (&ws == followed_ || replaced_) return;
     try {
         start(ws);
+        settle();
     } catch (const std::bad_alloc&) {
         clear();  // no history for this picture: nothing is recorded
     }
 }
 
-void History::adopt(Workspace& ws) {
+void History::adopt(Workspace& ws, bool now) {
     followed_ = &ws;
     grid_ = TileGrid(ws.width, ws.height);
-    for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
     shadowAnchors_ = ws.anchors;
     shadowFreePixelCount_ = ws.freePixelCount;
     snapshot_.start(grid_, size_t(kTileSide) * kTileSide * 4);
     touched_.assign(grid_.count(), 0);
     touchedList_.clear();
+    if (now) return takeShadows(ws);
+    pending_ = {};
+    pending_.active = pending_.adopting = true;
+    launch([this, &ws] { takeShadows(ws); });
+}
+
+void History::takeShadows(Workspace& ws) {
+    for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
+}
+
+void History::launch(std::function<void()> work) {
+    auto run = [this, work = std::move(work)] {
+        try {
+            work();
+        } catch (const std::bad_alloc&) {
+            pending_.failed = true;
+        }
+    };
+    try {
+        recorder_ = std::thread([this, run] {
+            run();
+            if (whenRecorded_) whenRecorded_();
+        });
+    } catch (const std::system_error&) {
+        run();  // no thread to be had: recorded here, settled at once as well
+    }
+}
+
+void History::wait() {
+    if (recorder_.joinable()) recorder_.join();
+}
+
+Recorded History::settle() {
+    wait();
+    if (!pending_.active) return Recorded::Nothing;
+    if (pending_.failed) {
+        // What was taken so far is of no use: no step of this picture can be
+        // undone now, and none is recorded until the next picture.
+        const bool step = !pending_.adopting;
+        settledName_ = pending_.name;
+        clear();
+        return step ? Recorded::TooLarge : Recorded::Nothing;
+    }
+    if (pending_.adopting) {
+        pending_ = {};
+        return Recorded::Nothing;
+    }
+    return finish();
 }
 
 void History::touched(std::span<const uint32_t> tiles) {
@@ -91,12 +146,15 @@ void History::touched(std::span<const uint32_t> tiles) {
 }
 
 void History::touched(const Rect& area) {
+    // Whatever drew here waited for the recorder before it drew.
+    assert(!recording());
     grid_.forEachTileIn(area, [&](uint32_t t) {
         if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
     });
 }
 
 Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
+    settle();
     try {
         follow(ws);
         return keep(ws, name, alone);
@@ -110,43 +168,84 @@ Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alon
 
 Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone) {
     if (grid_.count() == 0 && !replaced_) return Recorded::Nothing;
-    HistoryStep step;
-    step.name = name;
     if (replaced_) {
-        // The picture was rebuilt: the step holds the old one whole.
+        // The picture was rebuilt: the step holds the old one whole, and the
+        // next starts from the new one.
+        HistoryStep step;
+        step.name = name;
         step.bytes = pictureBytes(*replaced_);
         step.otherPicture = std::move(replaced_);
+        const Recorded kept = add(std::move(step));
         adopt(ws);
-    } else {
-        std::vector<uint32_t> candidates = std::move(touchedList_);
-        touchedList_.clear();
-        for (uint32_t t : candidates) touched_[t] = 0;
-        std::sort(candidates.begin(), candidates.end());
-        PlanePatches colour = shadow(Plane::Colour).retake(planeOf(ws, Plane::Colour), grid_, candidates, &snapshot_);
-        PlanePatches codes = shadow(Plane::Codes).retake(planeOf(ws, Plane::Codes), grid_, candidates);
-        if (colour.empty() && codes.empty() && ws.anchors == shadowAnchors_ && ws.freePixelCount == shadowFreePixelCount_) {
-            if (alone == DisplayAlone::Kept) shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
-            else touched(candidates);
-            return Recorded::Nothing;
-        }
-        PlanePatches display = shadow(Plane::Display).retake(planeOf(ws, Plane::Display), grid_, candidates);
-        display.shareMasks(colour);
-        codes.shareMasks(colour);
-        for (auto [plane, patches] : {std::pair{Plane::Colour, &colour}, {Plane::Codes, &codes}, {Plane::Display, &display}})
-            if (!patches->empty()) {
-                patches->plane = plane;
-                step.bytes += patches->bytes();
-                step.tiles.push_back(std::move(*patches));
-            }
-        if (ws.anchors != shadowAnchors_) {
-            step.anchorsChanged = true;
-            step.otherAnchors = shadowAnchors_;
-            shadowAnchors_ = ws.anchors;
-            step.bytes += step.otherAnchors.size() * sizeof(Anchor);
-        }
-        step.otherFreePixelCount = shadowFreePixelCount_;
-        shadowFreePixelCount_ = ws.freePixelCount;
+        if (!recording()) settle();
+        return kept;
     }
+    std::vector<uint32_t> candidates = std::move(touchedList_);
+    touchedList_.clear();
+    for (uint32_t t : candidates) touched_[t] = 0;
+    const bool anchorsChanged = ws.anchors != shadowAnchors_;
+    if (candidates.empty() && !anchorsChanged && ws.freePixelCount == shadowFreePixelCount_) return Recorded::Nothing;
+    std::sort(candidates.begin(), candidates.end());
+    pending_ = {};
+    pending_.active = true;
+    pending_.name = name;
+    pending_.alone = alone;
+    pending_.candidates = std::move(candidates);
+    pending_.anchorsChanged = anchorsChanged;
+    if (anchorsChanged) pending_.anchors = ws.anchors;
+    pending_.freePixelCount = ws.freePixelCount;
+    launch([this, &ws] { findChanges(ws); });
+    return recording() ? Recorded::Pending : settle();
+}
+
+void History::findChanges(Workspace& ws) {
+    Pending& p = pending_;
+    auto retake = [&](Plane plane, TileKeeper* keeper) {
+        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates, keeper);
+        p.patches[size_t(plane)].plane = plane;
+        return !p.patches[size_t(plane)].empty();
+    };
+    const bool colour = retake(Plane::Colour, &snapshot_);
+    const bool codes = retake(Plane::Codes, nullptr);
+    p.changed = colour || codes || p.anchorsChanged || p.freePixelCount != shadowFreePixelCount_;
+    if (!p.changed) {
+        // The markers a command drew stay as where the next step starts.
+        if (p.alone == DisplayAlone::Kept) retake(Plane::Display, nullptr);
+        return;
+    }
+    retake(Plane::Display, nullptr);
+    p.patches[size_t(Plane::Display)].shareMasks(p.patches[size_t(Plane::Colour)]);
+    p.patches[size_t(Plane::Codes)].shareMasks(p.patches[size_t(Plane::Colour)]);
+}
+
+Recorded History::finish() {
+    Pending p = std::move(pending_);
+    pending_ = {};
+    settledName_ = p.name;
+    if (!p.changed) {
+        // A rubber band a gesture left pending is looked at again next time.
+        if (p.alone == DisplayAlone::LeftOut) touched(p.candidates);
+        return Recorded::Nothing;
+    }
+    HistoryStep step;
+    step.name = std::move(p.name);
+    for (PlanePatches& patches : p.patches)
+        if (!patches.empty()) {
+            step.bytes += patches.bytes();
+            step.tiles.push_back(std::move(patches));
+        }
+    if (p.anchorsChanged) {
+        step.anchorsChanged = true;
+        step.otherAnchors = std::move(shadowAnchors_);
+        shadowAnchors_ = std::move(p.anchors);
+        step.bytes += step.otherAnchors.size() * sizeof(Anchor);
+    }
+    step.otherFreePixelCount = shadowFreePixelCount_;
+    shadowFreePixelCount_ = p.freePixelCount;
+    return add(std::move(step));
+}
+
+Recorded History::add(HistoryStep step) {
     // A new step after some were undone drops the ones that could be redone.
     for (size_t i = position_; i < steps_.size(); ++i) bytes_ -= steps_[i].bytes;
     steps_.erase(steps_.begin() + std::ptrdiff_t(position_), steps_.end());
@@ -179,7 +278,7 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
     if (step.otherPicture) {
         std::swap(ws, step.otherPicture);
         try {
-            adopt(*ws);
+            adopt(*ws, true);
         } catch (const std::bad_alloc&) {
             clear();
         }
@@ -201,6 +300,7 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
 }
 
 Rect History::undo(std::unique_ptr<Workspace>& ws) {
+    settle();
     if (!ws) return {};
     follow(*ws);
     if (!canUndo()) return {};
@@ -208,6 +308,7 @@ Rect History::undo(std::unique_ptr<Workspace>& ws) {
 }
 
 Rect History::redo(std::unique_ptr<Workspace>& ws) {
+    settle();
     if (!ws) return {};
     follow(*ws);
     if (!canRedo()) return {};
@@ -215,11 +316,13 @@ Rect History::redo(std::unique_ptr<Workspace>& ws) {
 }
 
 void History::takeSnapshot(Workspace& ws) {
+    settle();
     follow(ws);
     snapshot_.clear();
 }
 
 void History::exchangeSnapshot(Workspace& ws) {
+    settle();
     follow(ws);
     const PlaneView colour = planeOf(ws, Plane::Colour);
     // The tiles change places when the exchange is recorded: the step that

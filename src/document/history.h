@@ -10,9 +10,11 @@
 // last press) the same way: only the tiles that changed since are kept.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "core/anchor.h"
@@ -42,8 +44,17 @@ enum class Recorded {
     Nothing,   // nothing the history keeps had changed
     Step,      // a new step
     TooLarge,  // a change larger than the whole budget: kept by no step, and the history cleared
+    Pending,   // being recorded on the recorder's thread: settle() tells which of the above
 };
 
+// Finding what a change changed reads the touched tiles of every plane and
+// copies what differs: on a change over the whole picture that costs about
+// what the change did. So it runs on a thread of its own, the recorder,
+// while the picture is shown: nothing may change the picture, its codes or
+// its anchors until settle() has waited for it. Every call that changes the
+// history settles first; a writer of the picture settles before it writes
+// (a gesture, an action). Reading the picture meanwhile is safe: the
+// recorder only reads it.
 class History {
 public:
     static constexpr size_t kMaxSteps = 200;
@@ -51,6 +62,9 @@ public:
     static size_t defaultBudget();
 
     explicit History(size_t budget = defaultBudget()) : budget_(budget) {}
+    History(const History&) = delete;
+    History& operator=(const History&) = delete;
+    ~History() { wait(); }
 
     // A picture was opened: nothing to undo; what it shows now is where the
     // first step starts from.
@@ -65,9 +79,18 @@ public:
     void touched(const Rect& area);
     // Ends the change under way: whatever changed since the last step
     // becomes a step named `name`. A change to the display alone (markers,
-    // a rubber band) is no step.
+    // a rubber band) is no step. Pending when the recorder took it on.
     Recorded record(Workspace& ws, std::string_view name, DisplayAlone alone = DisplayAlone::Kept);
+    // Waits for the recorder, and says how the recording it had ended
+    // (Nothing when it had none); its step's name is settledName().
+    Recorded settle();
+    bool recording() const { return recorder_.joinable(); }
+    std::string_view settledName() const { return settledName_; }
+    // Called on the recorder's thread when it has finished a recording, so
+    // that the windows can settle it on theirs.
+    void whenRecorded(std::function<void()> notify) { whenRecorded_ = std::move(notify); }
 
+    // The steps kept so far: a step being recorded shows once it is settled.
     bool canUndo() const { return position_ > 0; }
     bool canRedo() const { return position_ < steps_.size(); }
     std::string_view undoName() const { return canUndo() ? std::string_view(steps_[position_ - 1].name) : ""; }
@@ -86,14 +109,40 @@ public:
 
     // Whether a step of this many bytes would be kept.
     bool keeps(size_t bytes) const { return bytes <= budget_; }
-    size_t bytes() const { return bytes_; }
+    // The bytes the steps hold and their count, once the recorder is done.
+    size_t bytes() { settle(); return bytes_; }
     size_t budget() const { return budget_; }
-    size_t steps() const { return steps_.size(); }
+    size_t steps() { settle(); return steps_.size(); }
 
 private:
-    // Takes the shadows of a picture in place: where the next step starts.
-    void adopt(Workspace& ws);
+    // A recording handed to the recorder: what it was given, what it found.
+    struct Pending {
+        bool active = false;
+        bool adopting = false;  // taking a new picture's shadows, no step
+        bool failed = false;    // out of memory
+        std::string name;
+        DisplayAlone alone = DisplayAlone::Kept;
+        std::vector<uint32_t> candidates;
+        bool anchorsChanged = false;
+        AnchorList anchors;
+        int32_t freePixelCount = 0;
+        bool changed = false;
+        PlanePatches patches[std::size(kPlanes)];
+    };
+
+    // Takes the shadows of a picture in place: where the next step starts;
+    // the copying on the recorder's thread unless `now`.
+    void adopt(Workspace& ws, bool now = false);
+    void takeShadows(Workspace& ws);
     Recorded keep(Workspace& ws, std::string_view name, DisplayAlone alone);
+    // The recorder's part of a step: what changed in the candidate tiles.
+    void findChanges(Workspace& ws);
+    // The step the recorder found, added to the history.
+    Recorded finish();
+    Recorded add(HistoryStep step);
+    // Runs `work` on the recorder's thread (here when no thread can start).
+    void launch(std::function<void()> work);
+    void wait();
     // A picture the history was never shown (one built without a set-up)
     // starts it afresh.
     void follow(Workspace& ws);
@@ -120,6 +169,11 @@ private:
     // The snapshot: the colour's tiles as they were before their first change
     // since it was taken; a tile not kept is the colour shadow's.
     TileKeeper snapshot_;
+
+    std::thread recorder_;
+    Pending pending_;
+    std::string settledName_;
+    std::function<void()> whenRecorded_;
 };
 
 } // namespace cw

@@ -15,7 +15,9 @@ bool walk(Document& s, bool back) {
     const Rect changed = back ? s.history.undo(s.ws) : s.history.redo(s.ws);
     const bool replaced = s.ws.get() != before;
     s.reworked = true;  // the picture is no longer the one saved, either way
-    s.showChanged(changed);
+    // Shown, not touched: the history already holds what it put back.
+    if (changed.x1 < changed.x2 && changed.y1 < changed.y2)
+        s.observer.displayChanged(changed.x1, changed.y1, changed.x2, changed.y2);
     s.observer.historyChanged();
     return replaced;
 }
@@ -45,20 +47,40 @@ void takeUndoSnapshot(Document& s) {
     s.history.takeSnapshot(*s.ws);
 }
 
-void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
-    if (!s.ws) return;
-    switch (s.history.record(*s.ws, name, alone)) {
-    case Recorded::Nothing: return;
+namespace {
+
+void noteRecorded(Document& s, Recorded how, std::string_view name) {
+    switch (how) {
+    case Recorded::Nothing: break;
+    case Recorded::Pending: break;
     case Recorded::Step: s.historyNote.clear(); break;
     case Recorded::TooLarge:
         s.historyNote = std::string(name) + " cannot be undone: it changed more than the memory kept for undoing.";
         break;
     }
+}
+
+} // namespace
+
+void settleHistory(Document& s) {
+    if (!s.history.recording()) return;
+    noteRecorded(s, s.history.settle(), s.history.settledName());
+    s.observer.historyChanged();
+}
+
+void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
+    if (!s.ws) return;
+    settleHistory(s);
+    const Recorded how = s.history.record(*s.ws, name, alone);
+    if (how == Recorded::Nothing || how == Recorded::Pending) return;  // settled later
+    noteRecorded(s, how, name);
     s.observer.historyChanged();
 }
 
 void recordOpenGesture(Document& s) {
     recordStep(s, s.gesture.stepName.empty() ? "Paint" : s.gesture.stepName, DisplayAlone::LeftOut);
+    // Whoever calls this is about to change the picture.
+    settleHistory(s);
 }
 
 bool undoStep(Document& s) { return walk(s, true); }

@@ -20,8 +20,12 @@ void takeUndoSnapshot(Document& s);
 // Ends the change under way as a step of the history named `name` (nothing
 // when nothing the history keeps changed).
 void recordStep(Document& s, std::string_view name, DisplayAlone alone = DisplayAlone::Kept);
+// Waits for the step being recorded, if any, and tells the windows what
+// became of it. Whatever changes the picture calls it before it does.
+void settleHistory(Document& s);
 // Ends a gesture left open (a script's press without its release) as a step
-// of its own, before anything else changes the picture.
+// of its own, before anything else changes the picture, and waits for the
+// step being recorded.
 void recordOpenGesture(Document& s);
 // One step back or forward. True when the step replaced the whole picture
 // (a crop, a scale, a restore): the picture then has another size.

@@ -30,6 +30,7 @@ void endDrag(Document& s) {
 // The click's work without the zoomed view's refresh. True when the tool
 // painted, and the whole picture was shown again.
 bool clickTool(Document& s) {
+    settleHistory(s);  // the click paints: the recorder must be done reading
     s.ws->selectionActive = false;
     setCropPending(s, false);
     if (!currentTool(s.tools).click(s)) return false;
@@ -85,6 +86,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     if (index >= 0 && index < int64_t(ws.pixelCount())) gs.pointedCode = ws.codes[size_t(index)];
     s.observer.readoutsChanged();
     if (!gs.dragging) return;
+    settleHistory(s);  // a drag draws: the recorder must be done reading
 
     gs.prevToolRect = gs.toolRect;
     s.observer.autoScroll(x, y);
@@ -107,6 +109,7 @@ void pointerClick(Document& s) {
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
     if (!s.ws) return;
+    settleHistory(s);
     Gesture g{s};
     Workspace& ws = *s.ws;
     s.pointer.shiftHeld = false;
@@ -149,6 +152,7 @@ void pointerTap(Document& s, MouseButton button, bool shift, int32_t x, int32_t 
 
 void pointerCancel(Document& s) {
     if (!s.ws || !s.gesture.dragging) return;
+    settleHistory(s);
     Gesture g{s};
     s.gesture.dragging = false;
     s.pointer.shiftHeld = false;

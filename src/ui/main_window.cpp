@@ -34,6 +34,7 @@
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
 #include "document/tool_settings.h"
+#include "document/undo.h"
 #include "platform/scanner.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
@@ -115,6 +116,11 @@ void MainWindow::attach(PrintWindow& printOptions, ProgressWindow& progress, con
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
+    // A step recorded on the recorder's thread is settled on this one, so
+    // that Undo and Redo show what became of it.
+    session_->history.whenRecorded([this] {
+        QMetaObject::invokeMethod(this, [this] { if (session_) settleHistory(*session_); }, Qt::QueuedConnection);
+    });
     progress.setLockTargets(this, [this]() -> QWidget* { return imageWindow_; });
     readBack();
 }

@@ -114,6 +114,7 @@ TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     EXPECT_TRUE(f.dialogs.asked.empty() && f.progress.shows == 0);
     f.dialogs.saves.clear();
     f.load({testdata("bmp/rgb24.bmp")});
+    f.s.history.settle();  // written here as a tool would: after the recorder
     f.s.ws->colour.at(5, 7) = rgb(1, 2, 3);
     f.s.ws->imageModified = true;
     const std::string out = f.dir / "out.bmp", notAFolder = f.dir / "file";

@@ -35,9 +35,14 @@ std::unique_ptr<Workspace> picture(int32_t w, int32_t h, uint32_t seed) {
 
 struct Rig {
     std::mt19937 random{7};
-    History history;
     std::unique_ptr<Workspace> ws = picture(300, 170, 1);  // tiles cut at both edges
+    History history;  // after the picture: it waits for its recorder before the picture goes
     Rig(size_t budget = size_t(1) << 30) : history(budget) { history.start(*ws); }
+    // Records and waits for the recorder, as the next change would.
+    Recorded record(std::string_view name) {
+        const Recorded how = history.record(*ws, name);
+        return how == Recorded::Pending ? history.settle() : how;
+    }
     uint32_t serial = 0;
     int32_t pick(int32_t n) { return int32_t(random() % uint32_t(n)); }
     Rect area() {
@@ -46,6 +51,7 @@ struct Rig {
     }
     // Paints an area of the planes `what` names (c colour, k codes, d display, a anchors).
     void paint(const std::string& what, const Rect& r) {
+        history.settle();  // as every writer of the picture does
         ++serial;
         const uint32_t c = rgb(serial & 255, (serial >> 8) & 255, 9);  // never what was there
         for (int32_t y = r.y1; y < r.y2; ++y)
@@ -81,7 +87,7 @@ TEST(History, EveryUndoAndRedoGivesBackTheStateItStepsTo) {
             } else {
                 rig.paint(kind, rig.area());
             }
-            ASSERT_EQ(rig.history.record(*rig.ws, kind), Recorded::Step) << kind;
+            ASSERT_EQ(rig.record(kind), Recorded::Step) << kind;
             states.resize(++at);
             states.push_back(stateOf(*rig.ws));
         }
@@ -95,9 +101,9 @@ TEST(History, TheDisplayAloneIsNoStepAndTheBudgetDropsTheOldest) {
     Rig rig;
     rig.paint("d", {0, 0, 100, 100});
     const uint32_t marker = rig.ws->display.at(50, 50);
-    EXPECT_EQ(rig.history.record(*rig.ws, "View All"), Recorded::Nothing);
+    EXPECT_EQ(rig.record("View All"), Recorded::Nothing);
     rig.paint("c", {0, 0, 10, 10});
-    ASSERT_EQ(rig.history.record(*rig.ws, "Brush"), Recorded::Step);
+    ASSERT_EQ(rig.record("Brush"), Recorded::Step);
     EXPECT_EQ(rig.history.bytes(), 10 * 10 * 4 + kTileSide * sizeof(uint64_t)) << "a step holds the pixels it changed, of the planes it changed";
     rig.history.undo(rig.ws);
     EXPECT_TRUE(rig.ws->display.at(5, 5) == marker && rig.ws->display.at(90, 90) == marker) << "the markers stay";
@@ -105,27 +111,27 @@ TEST(History, TheDisplayAloneIsNoStepAndTheBudgetDropsTheOldest) {
     Rig small(3 * 64 * 64 * 4);  // three colour tiles
     for (int i = 0; i < 5; ++i) {
         small.paint("c", {i * 64, 0, i * 64 + 64, 64});
-        ASSERT_EQ(small.history.record(*small.ws, "Brush " + std::to_string(i)), Recorded::Step);
+        ASSERT_EQ(small.record("Brush " + std::to_string(i)), Recorded::Step);
     }
     EXPECT_EQ(small.history.steps(), 3u);
     EXPECT_EQ(small.history.undoName(), "Brush 4");
     small.paint("c", {0, 0, 300, 128});
-    EXPECT_EQ(small.history.record(*small.ws, "Fill"), Recorded::TooLarge);
+    EXPECT_EQ(small.record("Fill"), Recorded::TooLarge);
     EXPECT_FALSE(small.history.canUndo()) << "nothing before a step that was not kept can be undone";
 }
 
 TEST(History, TheSnapshotExchangesOnlyWhatChangedSinceItWasTaken) {
     Rig rig;
     rig.paint("c", {0, 0, 200, 100});
-    rig.history.record(*rig.ws, "Fill");
+    rig.record("Fill");
     const Bitmap pressed = rig.ws->colour.clone();
     rig.history.takeSnapshot(*rig.ws);
     rig.paint("c", {150, 50, 250, 150});
-    rig.history.record(*rig.ws, "Brush");
+    rig.record("Brush");
     const Bitmap painted = rig.ws->colour.clone();
     for (const Bitmap* expected : {&pressed, &painted, &pressed}) {
         rig.history.exchangeSnapshot(*rig.ws);
-        rig.history.record(*rig.ws, "Un-do");
+        rig.record("Un-do");
         EXPECT_TRUE(cwtest::samePixels(rig.ws->colour, *expected));
     }
     rig.history.undo(rig.ws);  // the third exchange, taken back

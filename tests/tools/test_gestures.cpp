@@ -46,15 +46,19 @@ struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     explicit Picture(int w = 100, int h = 100, int32_t tool = -1) : Picture(gradient(w, h), tool) {}
     Picture(Bitmap b, int32_t tool) : SessionRig("scratch") {
         s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true; s.history.start(*s.ws);
+        s.history.settle();
         if (tool >= 0) selectTool(s.tools, tool);
     }
-    Workspace& w() const { return *s.ws; }
+    // The picture, to look at or to write into as a tool would: once the
+    // step being recorded is settled.
+    Workspace& w() { settleHistory(s); return *s.ws; }
     std::vector<int8_t> codes() const { return {s.ws->codes.get(), s.ws->codes.get() + s.ws->pixelCount()}; }
     Rect box(int8_t code) const { return cwtest::codeBox(*s.ws, code); }
     void tap(int x, int y, MouseButton b = MouseButton::Left) { pointerTap(s, b, false, x, y); }
     void press(int x, int y, bool shift = false) { pointerMove(s, false, x, y), pointerPress(s, MouseButton::Left, shift, x, y); }
     void click(int x, int y, MouseButton b = MouseButton::Left) { pointerPress(s, b, false, x, y), pointerUp(s, b, false, x, y); }
     void paint(uint32_t c) {
+        settleHistory(s);
         for (size_t i = 0; i < s.ws->pixelCount(); i += 7) s.ws->colour.data()[i] = c;
         s.ws->display.copyFrom(s.ws->colour);
         s.showChanged({0, 0, s.ws->width, s.ws->height});

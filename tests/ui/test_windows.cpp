@@ -801,6 +801,7 @@ private slots:
         const uint32_t c = session().ws->display.at(120, 7);
         QCOMPARE(f().imageWindow()->colourLabel->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
         // A right click picks the code under the pointer and asks for the menu.
+        session().history.settle();  // written here as a tool would: after the recorder
         session().ws->codes[20 * 512 + 30] = 6;
         const Bitmap painted = ws().colour.clone();
         QSignalSpy menu(f().imageWindow(), &ImageWindow::paletteMenuRequested);
