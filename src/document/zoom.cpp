@@ -6,6 +6,7 @@
 #include "core/outline.h"
 #include "core/zoomed_copy.h"
 #include "document/document.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -21,6 +22,7 @@ int32_t ZoomView::shownHeight() const {
 
 void zoomClick(Document& s) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     Workspace& ws = *s.ws;
     if (!ws.selectionActive) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
     ws.selectionActive = false;

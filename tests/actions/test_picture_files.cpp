@@ -18,7 +18,9 @@ namespace {
 
 struct Fixture : cwtest::SessionRig<> {
     Fixture() : SessionRig("cache/temp") {}
-    void load(const std::vector<std::string>& names) { dialogs.opens.push_back(names), loadButtonClick(s); }
+    // Loads, and waits for the history's copy of the picture: the tests then
+    // write into it as a tool would.
+    void load(const std::vector<std::string>& names) { dialogs.opens.push_back(names), loadButtonClick(s), s.history.settle(); }
     bool save(const std::string& path) {
         dialogs.saves.push_back(path);
         messages.shown.clear();
@@ -114,7 +116,6 @@ TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     EXPECT_TRUE(f.dialogs.asked.empty() && f.progress.shows == 0);
     f.dialogs.saves.clear();
     f.load({testdata("bmp/rgb24.bmp")});
-    f.s.history.settle();  // written here as a tool would: after the recorder
     f.s.ws->colour.at(5, 7) = rgb(1, 2, 3);
     f.s.ws->imageModified = true;
     const std::string out = f.dir / "out.bmp", notAFolder = f.dir / "file";
