@@ -80,10 +80,9 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) 
 void TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
     bytes_.reset();
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
-    if (filled == Filled::AllAtOnce) {
-        adviseHugePages(bytes_.get(), slotBytes * count);
-        prefault(bytes_.get(), slotBytes * count);
-    }
+    // Small pages, mapped in with one call: on this kind of machine large
+    // ones are slower to map in than the small ones they hold.
+    if (filled == Filled::AllAtOnce) prefault(bytes_.get(), slotBytes * count);
     slotBytes_ = slotBytes;
     count_ = count;
 }

@@ -58,9 +58,8 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
 
 // Tiles of one plane side by side in one buffer, a slot of a whole tile's
 // size each, reused, never freed. Slots filled all at once (a picture's
-// shadow) ask for large pages, which fault in few times; slots filled here
-// and there do not, since each large page is cleared whole at its first
-// touch.
+// shadow) are mapped in with one call; slots filled here and there as they
+// are first written.
 class TileSlots {
 public:
     enum class Filled { AllAtOnce, HereAndThere };

@@ -100,6 +100,17 @@ void History::takeShadows(Workspace& ws) {
     for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
 }
 
+History::~History() {
+    wait();
+    if (!recorder_.joinable()) return;
+    {
+        const std::lock_guard hold(lock_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    recorder_.join();
+}
+
 void History::launch(std::function<void()> work) {
     auto run = [this, work = std::move(work)] {
         try {
@@ -108,18 +119,43 @@ void History::launch(std::function<void()> work) {
             pending_.failed = true;
         }
     };
-    try {
-        recorder_ = std::thread([this, run] {
-            run();
-            if (whenRecorded_) whenRecorded_();
-        });
-    } catch (const std::system_error&) {
-        run();  // no thread to be had: recorded here, settled at once as well
+    if (!recorder_.joinable()) {
+        try {
+            recorder_ = std::thread([this] { recorderLoop(); });
+        } catch (const std::system_error&) {
+            return run();  // no thread to be had: recorded here, settled at once as well
+        }
+    }
+    {
+        const std::lock_guard hold(lock_);
+        work_ = std::move(run);
+        busy_ = true;
+    }
+    launched_ = true;
+    wake_.notify_one();
+}
+
+void History::recorderLoop() {
+    std::unique_lock hold(lock_);
+    for (;;) {
+        wake_.wait(hold, [this] { return work_ || stopping_; });
+        if (!work_) return;
+        std::function<void()> work = std::move(work_);
+        work_ = nullptr;
+        hold.unlock();
+        work();
+        if (whenRecorded_) whenRecorded_();
+        hold.lock();
+        busy_ = false;
+        done_.notify_all();
     }
 }
 
 void History::wait() {
-    if (recorder_.joinable()) recorder_.join();
+    if (!launched_) return;
+    std::unique_lock hold(lock_);
+    done_.wait(hold, [this] { return !busy_; });
+    launched_ = false;
 }
 
 Recorded History::settle() {
@@ -151,6 +187,14 @@ void History::touched(const Rect& area) {
     grid_.forEachTileIn(area, [&](uint32_t t) {
         if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
     });
+}
+
+bool History::changedSince(const Workspace& ws) const {
+    if (&ws != followed_ || replaced_ || !touchedList_.empty()) return true;
+    // A step being recorded already holds the anchors and the count it saw.
+    const bool stepPending = pending_.active && !pending_.adopting;
+    const AnchorList& anchors = stepPending && pending_.anchorsChanged ? pending_.anchors : shadowAnchors_;
+    return ws.anchors != anchors || ws.freePixelCount != (stepPending ? pending_.freePixelCount : shadowFreePixelCount_);
 }
 
 Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {

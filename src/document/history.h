@@ -8,10 +8,12 @@
 //
 // It also holds the Un-do button's snapshot (the coloured picture at the
 // last press) the same way: only the tiles that changed since are kept.
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -64,7 +66,7 @@ public:
     explicit History(size_t budget = defaultBudget()) : budget_(budget) {}
     History(const History&) = delete;
     History& operator=(const History&) = delete;
-    ~History() { wait(); }
+    ~History();
 
     // A picture was opened: nothing to undo; what it shows now is where the
     // first step starts from.
@@ -81,10 +83,13 @@ public:
     // becomes a step named `name`. A change to the display alone (markers,
     // a rubber band) is no step. Pending when the recorder took it on.
     Recorded record(Workspace& ws, std::string_view name, DisplayAlone alone = DisplayAlone::Kept);
+    // Whether the picture changed since the last recording began: if not,
+    // recording now would keep nothing, and need not wait for the recorder.
+    bool changedSince(const Workspace& ws) const;
     // Waits for the recorder, and says how the recording it had ended
     // (Nothing when it had none); its step's name is settledName().
     Recorded settle();
-    bool recording() const { return recorder_.joinable(); }
+    bool recording() const { return launched_; }
     std::string_view settledName() const { return settledName_; }
     // Called on the recorder's thread when it has finished a recording, so
     // that the windows can settle it on theirs.
@@ -142,6 +147,7 @@ private:
     Recorded add(HistoryStep step);
     // Runs `work` on the recorder's thread (here when no thread can start).
     void launch(std::function<void()> work);
+    void recorderLoop();
     void wait();
     // A picture the history was never shown (one built without a set-up)
     // starts it afresh.
@@ -170,7 +176,14 @@ private:
     // since it was taken; a tile not kept is the colour shadow's.
     TileKeeper snapshot_;
 
+    // The recorder: one thread for the history's life, handed one piece of
+    // work at a time.
     std::thread recorder_;
+    std::mutex lock_;
+    std::condition_variable wake_, done_;
+    std::function<void()> work_;
+    bool busy_ = false, stopping_ = false;  // under lock_
+    bool launched_ = false;  // work handed over and not yet settled
     Pending pending_;
     std::string settledName_;
     std::function<void()> whenRecorded_;

@@ -11,6 +11,7 @@ namespace {
 bool walk(Document& s, bool back) {
     if (!s.ws) return false;
     recordOpenGesture(s);
+    settleHistory(s);
     Workspace* before = s.ws.get();
     const Rect changed = back ? s.history.undo(s.ws) : s.history.redo(s.ws);
     const bool replaced = s.ws.get() != before;
@@ -27,6 +28,7 @@ bool walk(Document& s, bool back) {
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
     recordOpenGesture(s);
+    settleHistory(s);
     s.history.exchangeSnapshot(*s.ws);
     // The display shows the working picture again, outlines and markers gone.
     s.ws->display.copyFrom(s.ws->colour);
@@ -44,6 +46,7 @@ void undoEnabledClick(Document& s, bool checked) {
 void takeUndoSnapshot(Document& s) {
     if (!s.ws) return;
     recordOpenGesture(s);
+    settleHistory(s);
     s.history.takeSnapshot(*s.ws);
 }
 
@@ -69,7 +72,9 @@ void settleHistory(Document& s) {
 }
 
 void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
-    if (!s.ws) return;
+    // Nothing new (a save, a print, a palette picked): the step being
+    // recorded, if any, goes on being recorded.
+    if (!s.ws || !s.history.changedSince(*s.ws)) return;
     settleHistory(s);
     const Recorded how = s.history.record(*s.ws, name, alone);
     if (how == Recorded::Nothing || how == Recorded::Pending) return;  // settled later
@@ -79,8 +84,6 @@ void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
 
 void recordOpenGesture(Document& s) {
     recordStep(s, s.gesture.stepName.empty() ? "Paint" : s.gesture.stepName, DisplayAlone::LeftOut);
-    // Whoever calls this is about to change the picture.
-    settleHistory(s);
 }
 
 bool undoStep(Document& s) { return walk(s, true); }

@@ -24,8 +24,7 @@ void recordStep(Document& s, std::string_view name, DisplayAlone alone = Display
 // became of it. Whatever changes the picture calls it before it does.
 void settleHistory(Document& s);
 // Ends a gesture left open (a script's press without its release) as a step
-// of its own, before anything else changes the picture, and waits for the
-// step being recorded.
+// of its own, before anything else changes the picture.
 void recordOpenGesture(Document& s);
 // One step back or forward. True when the step replaced the whole picture
 // (a crop, a scale, a restore): the picture then has another size.

@@ -50,6 +50,7 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     Workspace& ws = *s.ws;
     strengthChange(s.palette);
     recordOpenGesture(s);
+    settleHistory(s);  // the press paints: the recorder must be done reading
     s.gesture.stepName = currentTool(s.tools).stepName();
     const bool left = button == MouseButton::Left;
     if (left && s.pointer.undoEnabled) takeUndoSnapshot(s);
