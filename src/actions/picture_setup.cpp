@@ -27,7 +27,7 @@ bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* p
         if (kind == SetUpKind::Rebuilt && s.ws && s.history.keeps(s.ws->pixelCount() * kWorkspaceBytesPerPixel))
             s.history.replacing(std::move(s.ws));
         else
-            s.history.clear();
+            s.history.clear(kind == SetUpKind::Opened);  // its copies' memory serves the next picture
         s.dropPicture();
         Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
         s.imageSpan = pic.width() + pic.height();

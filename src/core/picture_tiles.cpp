@@ -77,21 +77,24 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) 
         std::memcpy(const_cast<uint8_t*>(rowAt(plane, tile, y)), bytes, row);
 }
 
-void TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
+bool TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
+    slotBytes_ = slotBytes;
+    count_ = count;
+    if (bytes_ && slotBytes * count <= capacity_) return true;
     bytes_.reset();
+    capacity_ = 0;
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
+    capacity_ = slotBytes * count;
     // Small pages, mapped in with one call: on this kind of machine large
     // ones are slower to map in than the small ones they hold.
     if (filled == Filled::AllAtOnce) prefault(bytes_.get(), slotBytes * count);
-    slotBytes_ = slotBytes;
-    count_ = count;
+    return false;
 }
 
 void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
-    slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere);
+    if (!slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere)) populated_ = false;
     kept_.assign(grid.count(), 0);
     keptList_.clear();
-    populated_ = false;
 }
 
 void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {

@@ -63,14 +63,17 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
 class TileSlots {
 public:
     enum class Filled { AllAtOnce, HereAndThere };
-    void reset(size_t slotBytes, size_t count, Filled filled);
+    // Room for `count` slots: the buffer already held when it is large
+    // enough (the next picture's copy then needs no fresh memory). True when
+    // it was.
+    bool reset(size_t slotBytes, size_t count, Filled filled);
     uint8_t* slot(size_t i) const { return bytes_.get() + i * slotBytes_; }
     size_t count() const { return count_; }
     size_t bytes() const { return slotBytes_ * count_; }
 
 private:
     std::unique_ptr<uint8_t[]> bytes_;
-    size_t slotBytes_ = 0, count_ = 0;
+    size_t slotBytes_ = 0, count_ = 0, capacity_ = 0;
 };
 
 // Tiles of the colour as they were before their first change since a
@@ -139,7 +142,10 @@ public:
     void exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper = nullptr);
     // Writes every tile of the shadow into the plane.
     void copyInto(const PlaneView& plane, const TileGrid& grid) const;
-    void clear() { slots_ = {}; }
+    // Forgets the picture; `keepRoom` keeps the memory for the next one.
+    void clear(bool keepRoom = false) {
+        if (!keepRoom) slots_ = {};
+    }
 
 private:
     TileSlots slots_;

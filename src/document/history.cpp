@@ -40,17 +40,18 @@ void History::start(Workspace& ws) {
     adopt(ws);
 }
 
-void History::clear() {
+void History::clear(bool keepRoom) {
     wait();
     pending_ = {};
     steps_.clear();
     position_ = 0;
     bytes_ = 0;
     replaced_.reset();
-    for (PlaneShadow& s : shadow_) s.clear();
+    for (PlaneShadow& s : shadow_) s.clear(keepRoom);
     followed_ = nullptr;
     shadowAnchors_.clear();
-    snapshot_.clear();
+    if (keepRoom) snapshot_.clear();
+    else snapshot_ = TileKeeper{};
     grid_ = {};
     touched_.clear();
     touchedList_.clear();

@@ -71,8 +71,9 @@ public:
     // A picture was opened: nothing to undo; what it shows now is where the
     // first step starts from.
     void start(Workspace& ws);
-    // The picture was closed.
-    void clear();
+    // The picture was closed; `keepRoom` when another is about to be opened:
+    // the memory of the copies stays for it.
+    void clear(bool keepRoom = false);
     // The picture is about to be replaced by a rebuilt one (a crop, a scale,
     // a restore): the next step holds it, and starts from the new picture.
     void replacing(std::unique_ptr<Workspace> old);

@@ -574,6 +574,14 @@ private slots:
         pointerTap(session(), MouseButton::Left, false, 2, 2);  // a brush stroke for the history's keys
         const Bitmap painted = ws().colour.clone();
         QVERIFY(!cwtest::samePixels(loaded, painted));
+        // The step is recorded on the recorder's thread; its notice to the main window alone brings the Undo button up.
+        QToolButton* undoStepButton = f().imageWindow()->historyUndoButton;
+        QDeadlineTimer noticed(5000);
+        while (!undoStepButton->isEnabled() && !noticed.hasExpired()) {
+            QCoreApplication::sendPostedEvents(&f(), QEvent::MetaCall);
+            QThread::msleep(1);
+        }
+        QVERIFY(undoStepButton->toolTip().startsWith("Undo Brush"));
         auto shows = [&](const Bitmap& b) { return [&] { return cwtest::samePixels(ws().colour, b); }; };
         ImageWindow* pictureWindow = f().imageWindow();
         auto tool = [&](int32_t id) { return [&s, id, b = designed<QToolButton>(f(), QString("SpeedButton%1").arg(id))] { return s.tools.currentTool == id && b->isChecked(); }; };
