@@ -14,6 +14,7 @@
 #include "document/undo.h"
 #include "document/zoom.h"
 #include "tools/interaction.h"
+#include "tools/tool.h"
 #include "tools/tool_choice.h"
 
 namespace cw {
@@ -52,6 +53,28 @@ void scan(Session& s) { s.host.scanImage(); }
 void help(Session& s) { s.host.showHelp(); }
 void quit(Session& s) { s.host.quitProgram(); }
 void undo(Session& s) { undoClick(s); }
+
+// A step that replaced the picture brings back another size: the windows
+// fit it as after a set-up, and what belonged to the other picture goes.
+template <bool (*Walk)(Document&)>
+void historyWalk(Session& s) {
+    if (!Walk(s)) return;
+    setCropPending(s, false);
+    s.imageSpan = s.ws->width + s.ws->height;
+    s.zoom = ZoomView{};
+    s.host.zoomViewChanged();
+    s.host.fitImageWindow();
+    s.host.pictureChanged();
+}
+
+// What the history calls the change a row makes: its button's caption, or
+// for the Re-set button what it is about to do.
+std::string stepNameOf(const Action& a, const Session& s) {
+    if (a.name == "reset") return s.ws && s.ws->selectionActive ? "Crop" : s.scale.value != 0 ? "Scale" : "Zero-set";
+    std::string name(a.caption);
+    std::erase(name, '&');
+    return name;
+}
 void zoom(Session& s) { zoomClick(s); }
 template <ViewScale Step>
 void scaleView(Session& s) { s.host.scaleView(Step); }
@@ -92,8 +115,8 @@ void brushStep(Session& s) {
 
 using Key = StandardKey;
 constexpr Shortcut none;
-constexpr Shortcut standard(StandardKey k, std::string_view key) { return {k, key}; }
-constexpr Shortcut key(std::string_view key) { return {Key::None, key}; }
+constexpr Shortcut standard(StandardKey k, std::string_view key) { return {k, key, {}}; }
+constexpr Shortcut key(std::string_view key) { return {Key::None, key, {}}; }
 
 const Action kActions[] = {
     {"load", kLoadCaption, standard(Key::Open, "Ctrl+O"), Needs::Nothing, In::OpenDialog, true, load},
@@ -110,7 +133,9 @@ const Action kActions[] = {
     {"view-all", "View All", none, Needs::Picture, In::None, true, always<viewAllClick>},
     {"view-pending", "View Pending", none, Needs::Picture, In::None, true, always<viewPendingClick>},
     {"remove", "Remove", none, Needs::Picture, In::None, true, always<removeClick>},
-    {"undo", "&Un-do", standard(Key::Undo, "Ctrl+Z"), Needs::Picture, In::None, true, always<undo>},
+    {"undo", "&Un-do", none, Needs::Picture, In::None, true, always<undo>},
+    {"history-undo", "Undo", standard(Key::Undo, "Ctrl+Z"), Needs::Picture, In::None, true, always<historyWalk<undoStep>>},
+    {"history-redo", "Redo", {Key::Redo, "Ctrl+Shift+Z", "Ctrl+Y"}, Needs::Picture, In::None, true, always<historyWalk<redoStep>>},
     {"zoom", "&Zoom", none, Needs::Picture, In::None, true, always<zoom>},
     {"reset", kZeroSetCaption, none, Needs::Picture, In::None, true, rebuild},
     {"view-zoom-in", "Zoom In", standard(Key::ZoomIn, "Ctrl++"), Needs::Picture, In::None, false, always<scaleView<ViewScale::ZoomIn>>},
@@ -152,7 +177,10 @@ bool actionEnabled(const Action& a, const Document& d) {
 
 bool triggerAction(Session& s, const Action& a, std::string_view named) {
     if (!actionEnabled(a, s)) return false;
+    recordOpenGesture(s);
+    const std::string step = stepNameOf(a, s);
     const bool done = a.run(s, named);
+    recordStep(s, step);
     s.observer.mainWindowChanged();
     return done;
 }

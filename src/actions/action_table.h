@@ -35,11 +35,12 @@ enum class ActionInput {
 
 // The commands every desktop has its own keys for. The windows take the
 // desktop's keys; where the desktop names none, the row's own key stands in.
-enum class StandardKey { None, Open, SaveAs, Print, Close, Quit, Undo, HelpContents, ZoomIn, ZoomOut };
+enum class StandardKey { None, Open, SaveAs, Print, Close, Quit, Undo, Redo, HelpContents, ZoomIn, ZoomOut };
 
 struct Shortcut {
     StandardKey standard = StandardKey::None;
     std::string_view key;  // in Qt's portable text ("Ctrl+O", "B", "["); empty for none
+    std::string_view also;  // a second key every desktop gets beside the others
     bool empty() const { return standard == StandardKey::None && key.empty(); }
 };
 

@@ -15,6 +15,7 @@
 #include "core/outline.h"
 #include "core/progress.h"
 #include "tools/interaction.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -44,6 +45,7 @@ std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
 
 bool resetClick(Session& s) {
     if (!s.ws) return false;
+    settleHistory(s);  // the recorder must be done reading what this writes
     Workspace& ws = *s.ws;
     const bool cropping = ws.selectionActive;
     if (!cropping) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
@@ -75,7 +77,7 @@ bool resetClick(Session& s) {
         s.messages.error(failure);
         return false;
     }
-    const bool built = setUpPicture(s, std::move(picture));
+    const bool built = setUpPicture(s, std::move(picture), nullptr, SetUpKind::Rebuilt);
     s.progress.setGaugeVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) {

@@ -2,11 +2,13 @@
 
 #include "actions/session.h"
 #include "tools/colouring.h"
+#include "document/undo.h"
 
 namespace cw {
 
 void runFinishup(Session& s, FinishupMode mode) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     const ColourMagContext ctx = colouring(s);
     const Rect shown = finishup(ctx, mode, s.progress);
     s.showChanged(shown);

@@ -4,6 +4,7 @@
 
 #include "actions/fast_markup_command.h"
 #include "actions/session.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -26,6 +27,7 @@ MarkUpParams markUpSettings(Session& s, bool startedByButton) {
 
 void runMarkUp(Session& s, bool startedByButton) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     const Rect shown = markUp(*s.ws, markUpSettings(s, startedByButton), s.progress);
     s.showChanged(shown);
 }

@@ -16,6 +16,7 @@
 #include "core/progress.h"
 #include "core/workspace_builder.h"
 #include "tools/tool.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -190,8 +191,9 @@ bool clearImage(Session& s) {
 
 void restoreImage(Session& s) {
     if (!s.imageWindowOpen || !settleUnsavedChanges(s)) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     s.progress.begin(kPhaseInitialising, {.hideAbort = true});
-    setUpPicture(s);
+    setUpPicture(s, std::nullopt, nullptr, SetUpKind::Rebuilt);
     s.progress.setAbortVisible(true);
     if (s.progress.visible()) s.progress.end();
     if (s.ws) s.ws->selectionActive = false;

@@ -18,17 +18,23 @@ void beginPictureSetup(Session& s) {
     s.host.mainWindowChanged();
 }
 
-bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepared) {
+bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* prepared, SetUpKind kind) {
     const char* failure = nullptr;
     try {
         // The old buffers are dropped first so that a large picture is never
-        // held twice while the new ones are built.
+        // held twice while the new ones are built, unless the history keeps
+        // them to undo the rebuild.
+        if (kind == SetUpKind::Rebuilt && s.ws && s.history.keeps(s.ws->pixelCount() * kWorkspaceBytesPerPixel))
+            s.history.replacing(std::move(s.ws));
+        else
+            s.history.clear(kind == SetUpKind::Opened);  // its copies' memory serves the next picture
         s.dropPicture();
         Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
         s.imageSpan = pic.width() + pic.height();
         s.host.fitImageWindow();
         s.ws = prepared ? prepared->finish(std::move(pic), s.progress)
                         : buildWorkspace(std::move(pic), s.controls.forceGray, s.progress);
+        if (kind == SetUpKind::Opened) s.history.start(*s.ws);
     } catch (const InvalidImage&) {
         // A picture that cannot be read is not a memory problem: say so.
         failure = kInvalidImageMessage;
@@ -36,6 +42,7 @@ bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* p
         failure = kSetupOutOfMemory;
     }
     if (failure) {
+        s.history.clear();
         s.ws.reset();
         s.messages.error(failure);
         s.progress.setAbortVisible(true);
@@ -66,6 +73,8 @@ void closePicture(Session& s) {
     s.toolPanelsEnabled = false;
     s.imageWindowOpen = false;
     s.dropPicture();
+    s.history.clear();
+    s.observer.historyChanged();
     // A selection ends with its picture: the next one's Re-set must not crop.
     setCropPending(s, false);
     // The zoomed view shows a part of the picture that is gone: a press in it

@@ -22,7 +22,12 @@ void beginPictureSetup(Session& s);
 // when it failed; it has then reported the failure and closed the window.
 // A `prepared` builder has already done most of the work as the picture's
 // rows were decoded.
-bool setUpPicture(Session& s, std::optional<Bitmap> picture = std::nullopt, WorkspaceBuilder* prepared = nullptr);
+// What a set-up is to the undo history: a picture opened starts it afresh; a
+// picture rebuilt from the open one (a crop, a scale, a restore) is a step
+// that holds the old picture, when the history's memory can keep it.
+enum class SetUpKind { Opened, Rebuilt };
+bool setUpPicture(Session& s, std::optional<Bitmap> picture = std::nullopt, WorkspaceBuilder* prepared = nullptr,
+                  SetUpKind kind = SetUpKind::Opened);
 
 // The image window is going; the workspace goes with it.
 void closePicture(Session& s);

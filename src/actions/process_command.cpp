@@ -4,6 +4,7 @@
 #include "actions/remark_command.h"
 #include "actions/session.h"
 #include "tools/selection_painting.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -15,6 +16,7 @@ bool pictureShowing(const Session& s) { return s.imageWindowOpen && s.ws; }
 
 void runProcess(Session& s) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     ProcessParams params;
     params.recount = s.controls.reMark;
     if (s.controls.autoMarkUp) params.markUp = markUpSettings(s, false);

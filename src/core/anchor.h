@@ -10,6 +10,7 @@ struct Anchor {
     int32_t size = 0;      // pixels in the region (grid cells for the fast variant)
     int8_t code = -1;      // palette code; mark-up stores -1 (none)
     int8_t status = -1;    // 0 = anchor, -1 = no anchor
+    bool operator==(const Anchor&) const = default;
 };
 
 using AnchorList = std::vector<Anchor>;

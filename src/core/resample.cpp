@@ -61,7 +61,7 @@ Bitmap resetPicture(const Bitmap& display, const Rect& selection, bool cropping,
     // before allocating what memory cannot hold.
     const uint64_t pixels = uint64_t(w) * uint64_t(h);
     if (pixels > kMaxPixels) throw std::bad_alloc();
-    ensureMemoryFor(pixels * (8 + kWorkspaceBytesPerPixel));
+    ensureMemoryFor(pixels * (8 + kWorkspaceBytesPerPixel + kHistoryBytesPerPixel));
     return cropping ? cropOf(display, selection, w, h) : resampleNearest(display, w, h);
 }
 

@@ -22,7 +22,6 @@ struct Workspace {
     Bitmap display;   // what the window shows: ColourBitmap plus markers and outlines
     Bitmap source;    // the picture as loaded (after Force Gray); never painted
     Bitmap colour;    // the working coloured picture
-    Bitmap undo;      // the undo snapshot
     std::unique_ptr<int8_t[]> codes;  // PixelCodes, row-major
 
     // GrayBuckets: every pixel index, ordered by gray level (R+G+B)/3 and
@@ -47,8 +46,11 @@ struct Workspace {
     const uint32_t* bucketEnd(int level) const { return bucketIndex.get() + bucketStart[level + 1]; }
 };
 
-// Bytes per pixel the workspace holds: four bitmaps, the codes, the buckets.
-inline constexpr unsigned kWorkspaceBytesPerPixel = 4 * 4 + 1 + 4;
+// Bytes per pixel the workspace holds: three bitmaps, the codes, the buckets;
+// and the undo history's copy of the colours, the codes and the display as
+// its last step left them.
+inline constexpr unsigned kWorkspaceBytesPerPixel = 3 * 4 + 1 + 4;
+inline constexpr unsigned kHistoryBytesPerPixel = 4 + 1 + 4;
 
 // Builds the workspace of a freshly read picture, which becomes the displayed
 // picture. With forceGray each pixel is first set to its gray level. Reports

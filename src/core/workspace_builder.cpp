@@ -19,14 +19,13 @@ WorkspaceBuilder::WorkspaceBuilder(uint32_t* pixels, int32_t width, int32_t heig
     const size_t n = size_t(width) * size_t(height);
     if (n > kMaxPixels) throw std::bad_alloc();
     // The picture itself is already held; the rest must fit before we start.
-    ensureMemoryFor(uint64_t(n) * (kWorkspaceBytesPerPixel - 4));
+    ensureMemoryFor(uint64_t(n) * (kWorkspaceBytesPerPixel - 4 + kHistoryBytesPerPixel));
     ws_ = std::make_unique<Workspace>();
     ws_->width = width;
     ws_->height = height;
     ws_->freePixelCount = int32_t(n);
     ws_->source = Bitmap(width, height);
     ws_->colour = Bitmap(width, height);
-    ws_->undo = Bitmap(width, height);
     // Holds each pixel's gray level until the buckets are placed, then zeros.
     ws_->codes = std::make_unique_for_overwrite<int8_t[]>(n);
     ws_->bucketIndex = std::make_unique_for_overwrite<uint32_t[]>(n);
@@ -111,28 +110,26 @@ void grayLevels(const uint32_t* px, size_t n, uint8_t* gray) {
     for (; i < n; ++i) gray[i] = uint8_t(grayOf(px[i]));
 }
 
-// The three copies are not read again during the load, so on x86 they are
+// The two copies are not read again during the load, so on x86 they are
 // streamed past the cache, which leaves it to the decoder on the other core.
-void copyThrice(const uint32_t* from, size_t n, uint32_t* a, uint32_t* b, uint32_t* c) {
+void copyTwice(const uint32_t* from, size_t n, uint32_t* a, uint32_t* b) {
     size_t i = 0;
 #ifdef __SSE2__
-    // All four buffers come from the same allocator with the same alignment,
+    // All three buffers come from the same allocator with the same alignment,
     // so one scalar lead-in aligns every store.
-    if ((uintptr_t(a) | uintptr_t(b) | uintptr_t(c)) % 4 == 0 &&
-        (uintptr_t(a) - uintptr_t(b)) % 16 == 0 && (uintptr_t(a) - uintptr_t(c)) % 16 == 0) {
-        for (; i < n && uintptr_t(a + i) % 16 != 0; ++i) a[i] = b[i] = c[i] = from[i];
+    if ((uintptr_t(a) | uintptr_t(b)) % 4 == 0 && (uintptr_t(a) - uintptr_t(b)) % 16 == 0) {
+        for (; i < n && uintptr_t(a + i) % 16 != 0; ++i) a[i] = b[i] = from[i];
         for (; i + 4 <= n; i += 4) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
             _mm_stream_si128(reinterpret_cast<__m128i*>(a + i), v);
             _mm_stream_si128(reinterpret_cast<__m128i*>(b + i), v);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(c + i), v);
         }
         // Streamed stores are weakly ordered: make them visible before the
         // block is reported done.
         _mm_sfence();
     }
 #endif
-    for (; i < n; ++i) a[i] = b[i] = c[i] = from[i];
+    for (; i < n; ++i) a[i] = b[i] = from[i];
 }
 
 // Four tables, so that runs of one level (common in smooth pictures) do not
@@ -161,7 +158,7 @@ void WorkspaceBuilder::processBlock(int32_t y0, int32_t count, int thread) {
     // A gray pixel's level is its own value, so the levels stay as computed.
     if (forceGray_)
         for (size_t i = 0; i < n; ++i) px[i] = rgb(gray[i], gray[i], gray[i]);
-    copyThrice(px, n, ws_->source.data() + start, ws_->colour.data() + start, ws_->undo.data() + start);
+    copyTwice(px, n, ws_->source.data() + start, ws_->colour.data() + start);
     countLevels(gray, n, counts_[thread][y0 >= split_ ? 1 : 0]);
 }
 

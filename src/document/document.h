@@ -9,6 +9,7 @@
 #include "core/rect.h"
 #include "core/workspace.h"
 #include "document/controls.h"
+#include "document/history.h"
 #include "document/observer.h"
 #include "document/tool_settings.h"
 #include "document/zoom.h"
@@ -48,8 +49,13 @@ struct Document {
 
     bool imageWindowOpen = false;
     std::unique_ptr<Workspace> ws;  // built by the image window's set-up
+    // Every change to the picture, to take back and do again.
+    History history;
+    // Said on the status line once: a change the history could not keep.
+    std::string historyNote;
     // Closes the picture, and the gesture on it.
     void dropPicture() {
+        history.settle();  // the recorder may still be reading it
         ws.reset();
         gesture = {};
     }
@@ -68,10 +74,13 @@ struct Document {
     ZoomView zoom;
     ScaleField scale;
 
-    // Tells the observer what an operation redrew (exclusive bounds); an
-    // empty rectangle tells it nothing.
+    // Tells the observer what an operation redrew (exclusive bounds), and
+    // the history where to look for what changed; an empty rectangle tells
+    // them nothing.
     void showChanged(const Rect& r) {
-        if (r.x1 < r.x2 && r.y1 < r.y2) observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
+        if (r.x1 >= r.x2 || r.y1 >= r.y2) return;
+        history.touched(r);
+        observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
     }
 };
 

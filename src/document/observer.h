@@ -16,6 +16,7 @@ public:
     virtual void zoomViewChanged() {}      // the zoomed view was made or dropped
     virtual void zoomPictureChanged() {}   // the zoomed view's picture changed
     virtual void mainWindowChanged() {}    // captions, labels, enabled states, the values controls show
+    virtual void historyChanged() {}       // what Undo and Redo would take back or do again; the history's note
 };
 
 } // namespace cw

@@ -3,6 +3,7 @@
 // handlers that do not depend on the tool: brush sizes, Scope, the effects'
 // Re-set. Choosing a tool is tools/tool_choice.h.
 #include <cstdint>
+#include <string_view>
 
 #include "core/colour_settings.h"
 #include "core/rect.h"
@@ -60,6 +61,8 @@ struct GestureState {
     Rect prevToolRect;
     int32_t brushCentreX = 0, brushCentreY = 0;
     int32_t brushRadius = 0;
+    // What the history calls the change this gesture makes.
+    std::string_view stepName;
 };
 
 // The effects bar's Re-set button: track bars to 0, white light only,

@@ -6,6 +6,7 @@
 #include "core/outline.h"
 #include "core/zoomed_copy.h"
 #include "document/document.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -21,11 +22,12 @@ int32_t ZoomView::shownHeight() const {
 
 void zoomClick(Document& s) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     Workspace& ws = *s.ws;
     if (!ws.selectionActive) ws.selectionRect = {0, 0, ws.width - 1, ws.height - 1};
     ws.selectionActive = false;
     restoreRect(ws.display, ws.colour, ws.selectionRect);
-    s.observer.displayChanged(0, 0, ws.width, ws.height);
+    s.showChanged({0, 0, ws.width, ws.height});
 
     ZoomView& z = s.zoom;
     z.exists = false;

@@ -38,14 +38,16 @@ void paintBrushWindow(Document& s, bool masked) {
                              .factor = s.tools.overwriteFactor,
                              .picked = g.pickedColour,
                              .masked = masked};
-    // Nothing to tell the observer: the display is left to the gesture.
-    brushPaint(colouring(s), stroke);
+    // Nothing to tell the observer: the display is left to the gesture. The
+    // history is told where the colours and codes changed.
+    s.history.touched(brushPaint(colouring(s), stroke));
 }
 
 BrushTool::BrushTool()
     : Tool({.id = kToolBrush,
             .name = "brush",
             .hint = "Smart Paint-brush tool",
+            .stepName = "Brush",
             .glyph = ToolGlyph::Brush,
             .cursor = ToolCursor::Crosshair,
             .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = true},

@@ -30,10 +30,11 @@ void endDrag(Document& s) {
 // The click's work without the zoomed view's refresh. True when the tool
 // painted, and the whole picture was shown again.
 bool clickTool(Document& s) {
+    settleHistory(s);  // the click paints: the recorder must be done reading
     s.ws->selectionActive = false;
     setCropPending(s, false);
     if (!currentTool(s.tools).click(s)) return false;
-    s.observer.displayChanged(0, 0, s.ws->width, s.ws->height);
+    s.showChanged({0, 0, s.ws->width, s.ws->height});
     return true;
 }
 
@@ -48,6 +49,9 @@ void pointerPress(Document& s, MouseButton button, bool shift, int32_t x, int32_
     Gesture g{s};
     Workspace& ws = *s.ws;
     strengthChange(s.palette);
+    recordOpenGesture(s);
+    settleHistory(s);  // the press paints: the recorder must be done reading
+    s.gesture.stepName = currentTool(s.tools).stepName();
     const bool left = button == MouseButton::Left;
     if (left && s.pointer.undoEnabled) takeUndoSnapshot(s);
     s.pointer.shiftHeld = shift;
@@ -83,6 +87,7 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
     if (index >= 0 && index < int64_t(ws.pixelCount())) gs.pointedCode = ws.codes[size_t(index)];
     s.observer.readoutsChanged();
     if (!gs.dragging) return;
+    settleHistory(s);  // a drag draws: the recorder must be done reading
 
     gs.prevToolRect = gs.toolRect;
     s.observer.autoScroll(x, y);
@@ -96,11 +101,16 @@ void pointerMove(Document& s, bool /*shift*/, int32_t x, int32_t y) {
 }
 
 void pointerClick(Document& s) {
-    if (s.ws && clickTool(s)) zoomRefresh(s);
+    if (!s.ws) return;
+    s.gesture.stepName = currentTool(s.tools).stepName();
+    if (!clickTool(s)) return;
+    zoomRefresh(s);
+    recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);
 }
 
 void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, int32_t /*y*/) {
     if (!s.ws) return;
+    settleHistory(s);
     Gesture g{s};
     Workspace& ws = *s.ws;
     s.pointer.shiftHeld = false;
@@ -120,11 +130,12 @@ void pointerUp(Document& s, MouseButton button, bool /*shift*/, int32_t /*x*/, i
         s.gesture.prevToolRect = t;
         ws.selectionRect = t;
         tool.release(g);
-        g.changed(ws.selectionRect);
+        g.shown(ws.selectionRect);
         endDrag(s);
         ws.imageModified = true;
     }
     zoomRefresh(s);
+    if (button == MouseButton::Left) recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);
 }
 
 // The left button's release refreshes the zoomed view whatever its AutoSync,
@@ -142,12 +153,14 @@ void pointerTap(Document& s, MouseButton button, bool shift, int32_t x, int32_t 
 
 void pointerCancel(Document& s) {
     if (!s.ws || !s.gesture.dragging) return;
+    settleHistory(s);
     Gesture g{s};
     s.gesture.dragging = false;
     s.pointer.shiftHeld = false;
     currentTool(s.tools).cancel(g);
     endDrag(s);
     zoomRefresh(s);
+    recordStep(s, s.gesture.stepName, DisplayAlone::LeftOut);  // what the drag painted before it was cancelled
 }
 
 } // namespace cw

@@ -8,6 +8,7 @@ RectangleTool::RectangleTool()
     : BandTool({.id = kToolRectangle,
                 .name = "rectangle",
                 .hint = "Make a rectangular selection to operate on (e.g. Zoom)",
+                .stepName = "Rectangle",
                 .glyph = ToolGlyph::DashedFrame,
                 .cursor = ToolCursor::Drag,
                 .groups = {.overwriteShown = false, .integrationShown = false, .brushShown = false},

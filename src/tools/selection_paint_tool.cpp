@@ -9,6 +9,7 @@ SelectionPaintTool::SelectionPaintTool()
     : BandTool({.id = kToolSelectionPaint,
                 .name = "selection-paint",
                 .hint = "Selection-paint tool",
+                .stepName = "Selection-paint",
                 .glyph = ToolGlyph::FilledRectangle,
                 .cursor = ToolCursor::Drag,
                 .groups = {.overwriteShown = true, .integrationShown = false, .brushShown = false},

@@ -6,6 +6,7 @@
 #include "core/outline.h"
 #include "document/document.h"
 #include "tools/colouring.h"
+#include "document/undo.h"
 
 namespace cw {
 
@@ -33,6 +34,7 @@ void paintToolRect(Document& s, bool masked) {
 
 void paintSelection(Document& s) {
     if (!s.ws) return;
+    settleHistory(s);  // the recorder must be done reading what this writes
     Workspace& ws = *s.ws;
     const int32_t factor = s.tools.overwriteFactor;
     s.tools.overwriteFactor = kAcceptAll;

@@ -27,10 +27,15 @@ void Gesture::restore(const Rect& r) {
 void Gesture::outline(const Rect& r, bool rounded) {
     if (rounded) invertEllipse(ws.display, r);
     else invertRectangle(ws.display, r);
-    changed(r);
+    shown(r);
 }
 
 void Gesture::changed(const Rect& r) {
+    doc.history.touched(spanOf(r, ws.width, ws.height));  // the step that ends this gesture looks here
+    shown(r);
+}
+
+void Gesture::shown(const Rect& r) {
     const Rect span = spanOf(r, ws.width, ws.height);
     if (span == Rect{}) return;
     if (!any_) dirty_ = span;

@@ -31,6 +31,7 @@ struct ToolTraits {
     int32_t id;        // what ToolSettings::currentTool stores (and scripts dump)
     const char* name;  // the script runner's word for it
     const char* hint;  // its button's hint
+    const char* stepName;  // what the undo history calls what it did
     ToolGlyph glyph;
     ToolCursor cursor;
     ToolGroups groups;  // the tool bar's groups it shows
@@ -63,6 +64,10 @@ public:
     void outline(const Rect& r, bool rounded);
     // r (in the corner order of a tool rectangle) needs repainting.
     void changed(const Rect& r);
+    // The same for an outline over the picture: repainted, but nothing the
+    // history keeps (a band left pending is not part of the picture a step
+    // gives back).
+    void shown(const Rect& r);
 
 private:
     Rect dirty_;
@@ -78,6 +83,7 @@ public:
 
     int32_t id() const { return traits_.id; }
     std::string_view name() const { return traits_.name; }
+    std::string_view stepName() const { return traits_.stepName; }
     const char* hint() const { return traits_.hint; }
     ToolGlyph glyph() const { return traits_.glyph; }
     ToolCursor cursor() const { return traits_.cursor; }

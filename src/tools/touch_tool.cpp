@@ -11,6 +11,7 @@ TouchTool::TouchTool()
     : Tool({.id = kToolTouch,
             .name = "touch",
             .hint = "Magic Touch-paint tool",
+            .stepName = "Touch-paint",
             .glyph = ToolGlyph::Wand,
             .cursor = ToolCursor::PointingHand,
             .groups = {.overwriteShown = true, .integrationShown = true, .brushShown = false},

@@ -30,6 +30,7 @@ QKeySequence::StandardKey qtKey(StandardKey k) {
     case StandardKey::Close: return QKeySequence::Close;
     case StandardKey::Quit: return QKeySequence::Quit;
     case StandardKey::Undo: return QKeySequence::Undo;
+    case StandardKey::Redo: return QKeySequence::Redo;
     case StandardKey::HelpContents: return QKeySequence::HelpContents;
     case StandardKey::ZoomIn: return QKeySequence::ZoomIn;
     case StandardKey::ZoomOut: return QKeySequence::ZoomOut;
@@ -43,8 +44,9 @@ QList<QKeySequence> keysOf(const Action& a) {
     QList<QKeySequence> keys;
     if (a.shortcut.standard != StandardKey::None) keys = QKeySequence::keyBindings(qtKey(a.shortcut.standard));
     const QKeySequence own(text(a.shortcut.key), QKeySequence::PortableText);
-    if (own.isEmpty()) return keys;
-    if (keys.isEmpty() || keys.removeAll(own) > 0) keys.prepend(own);
+    if (!own.isEmpty() && (keys.isEmpty() || keys.removeAll(own) > 0)) keys.prepend(own);
+    const QKeySequence also(text(a.shortcut.also), QKeySequence::PortableText);
+    if (!also.isEmpty() && !keys.contains(also)) keys.append(also);
     return keys;
 }
 

@@ -13,6 +13,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QStyle>
 #include <QPushButton>
 #include <QToolButton>
 #include <cmath>
@@ -55,6 +56,16 @@ ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session
     undoEnabledBox->setObjectName("CheckBox1");
     strip->addWidget(undoEnabledBox);
     undoButton = button("Button4", "");
+    auto historyButton = [&](const char* name, QStyle::StandardPixmap icon) {
+        auto* b = new QToolButton(bottomBar);
+        b->setObjectName(name);
+        b->setAutoRaise(true);
+        b->setIcon(style()->standardIcon(icon));
+        strip->addWidget(b);
+        return b;
+    };
+    historyUndoButton = historyButton("HistoryUndoButton", QStyle::SP_ArrowBack);
+    historyRedoButton = historyButton("HistoryRedoButton", QStyle::SP_ArrowForward);
     zoomButton = button("Button1", "");
     zoomFactorBox = spin("SpinEdit7", "Specify X factor to zoom into current selection [1 to 10 X]");
     resetButton = button("Button2", "");
@@ -66,6 +77,8 @@ ImageWindow::ImageWindow(Session& s, QWidget* parent) : QWidget(parent), session
     strip->addStretch();
     controls_.bind(undoEnabledBox, "undo-enabled");
     controls_.bindAction(undoButton, "undo");
+    controls_.bindAction(historyUndoButton, "history-undo", {}, ControlBindings::Caption::Own);
+    controls_.bindAction(historyRedoButton, "history-redo", {}, ControlBindings::Caption::Own);
     controls_.bindAction(zoomButton, "zoom");
     controls_.bindAction(resetButton, "reset");
     controls_.bindAction(scaleButton, "reset", {}, ControlBindings::Caption::Own);
@@ -235,6 +248,15 @@ void ImageWindow::contextMenuEvent(QContextMenuEvent* e) {
 void ImageWindow::readBack() {
     controls_.readBack();
     undoButton->setEnabled(session_.pointer.undoEnabled);
+    // Each names the step it would take back or do again.
+    const History& history = session_.history;
+    const auto step = [](const char* verb, std::string_view name) {
+        return name.empty() ? QString(verb) : QString("%1 %2").arg(verb, QString::fromUtf8(name.data(), qsizetype(name.size())));
+    };
+    historyUndoButton->setEnabled(history.canUndo());
+    historyUndoButton->setToolTip(withKeys(step("Undo", history.undoName()), {&actionNamed("history-undo")}));
+    historyRedoButton->setEnabled(history.canRedo());
+    historyRedoButton->setToolTip(withKeys(step("Redo", history.redoName()), {&actionNamed("history-redo")}));
     scaleFactorBox->setSingleStep(session_.scale.step);
     scaleButton->setEnabled(session_.scale.scaleEnabled);
 }

@@ -30,6 +30,8 @@ public:
     QFrame* bottomBar;
     QCheckBox* undoEnabledBox;
     QPushButton* undoButton;
+    QToolButton* historyUndoButton;  // the history's Undo and Redo, beside the one level of Un-do
+    QToolButton* historyRedoButton;
     QPushButton* zoomButton;
     QSpinBox* zoomFactorBox;
     QPushButton* resetButton;  // Zero-set, or Crop while a selection waits

@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
 #include "document/tool_settings.h"
+#include "document/undo.h"
 #include "platform/scanner.h"
 #include "tools/tool_choice.h"
 #include "tools/tool_registry.h"
@@ -113,6 +116,11 @@ void MainWindow::attach(PrintWindow& printOptions, ProgressWindow& progress, con
     session_ = std::make_unique<Session>(progress, services_.messages ? *services_.messages : *qtMessages_,
                                          dialogs_, *this, scratchFolder);
     controls_.attach(*session_);
+    // A step recorded on the recorder's thread is settled on this one, so
+    // that Undo and Redo show what became of it.
+    session_->history.whenRecorded([this] {
+        QMetaObject::invokeMethod(this, [this] { if (session_) settleHistory(*session_); }, Qt::QueuedConnection);
+    });
     progress.setLockTargets(this, [this]() -> QWidget* { return imageWindow_; });
     readBack();
 }
@@ -311,6 +319,12 @@ void MainWindow::resetCaptionChanged() {
 }
 
 void MainWindow::mainWindowChanged() { readBack(); }
+
+void MainWindow::historyChanged() {
+    if (!session_) return;
+    if (imageWindow_) imageWindow_->readBack();
+    if (!session_->historyNote.empty()) status(std::exchange(session_->historyNote, {}));
+}
 
 void MainWindow::readBack() {
     if (!session_) return;

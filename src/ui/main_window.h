@@ -93,6 +93,7 @@ public:
     void scaleView(ViewScale step) override;
     void zoomPictureChanged() override;
     void mainWindowChanged() override;
+    void historyChanged() override;
     void printPicture() override;
     void scanImage() override;
     void status(const std::string& text) override;

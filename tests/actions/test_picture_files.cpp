@@ -18,7 +18,9 @@ namespace {
 
 struct Fixture : cwtest::SessionRig<> {
     Fixture() : SessionRig("cache/temp") {}
-    void load(const std::vector<std::string>& names) { dialogs.opens.push_back(names), loadButtonClick(s); }
+    // Loads, and waits for the history's copy of the picture: the tests then
+    // write into it as a tool would.
+    void load(const std::vector<std::string>& names) { dialogs.opens.push_back(names), loadButtonClick(s), s.history.settle(); }
     bool save(const std::string& path) {
         dialogs.saves.push_back(path);
         messages.shown.clear();

@@ -18,6 +18,7 @@
 #include "actions/script_run.h"
 #include "actions/script_runner.h"
 #include "actions/script_words.h"
+#include "runner_rig.h"
 #include "test_support.h"
 #include "tools/interaction.h"
 #include "tools/tool_registry.h"
@@ -25,6 +26,7 @@
 #include <sys/resource.h>
 
 using namespace cw;
+using cwtest::RunnerRig;
 
 static std::pair<int, std::string> run(const std::string& script) {
     cwtest::TempDir scratch;
@@ -32,38 +34,6 @@ static std::pair<int, std::string> run(const std::string& script) {
     std::ostringstream out, err;
     return {runScript(in, out, err, scratch / "scratch"), err.str()};  // braces evaluate in order
 }
-
-// One script's run, line by line, so that the same document can also be driven as the windows drive it.
-struct RunnerRig {
-    cwtest::TempDir dir;
-    std::ostringstream out, err;
-    ScriptRun r{out, err, dir / "scratch"};
-    // What stopped the lines, or "" when they all ran.
-    std::string lines(const std::string& script) {
-        std::istringstream in(script);
-        Words w;
-        try {
-            for (std::string line; std::getline(in, line);)
-                if (splitWords(line, w) && !w.empty()) runWords(r, w);
-        } catch (const std::exception& e) { return e.what(); }
-        return {};
-    }
-    // What stopped the lines, then everything a script can read of the document after them: its state dump, its
-    // pictures, codes and anchors.
-    std::string after(const std::string& script) {
-        std::string all = lines(script);
-        all += lines("dump state \"" + (dir / "state") + "\"");
-        all += cwtest::fileText(dir / "state");
-        if (const Workspace* ws = r.session.ws.get()) {
-            for (const Bitmap* b : {&ws->colour, &ws->display, &ws->source})
-                all.append(reinterpret_cast<const char*>(b->data()), b->pixelCount() * sizeof(uint32_t));
-            all.append(reinterpret_cast<const char*>(ws->codes.get()), ws->pixelCount());
-            for (const Anchor& a : ws->anchors)
-                all += std::to_string(a.x) + ' ' + std::to_string(a.y) + ' ' + std::to_string(a.size) + ' ' + std::to_string(a.code) + '\n';
-        }
-        return all;
-    }
-};
 
 const std::string kPrepared =
     "load \"" + cwtest::testdata("bmp/rgb24.bmp") + "\"\npalette \"Sky: Blue\"\ndrag 3 3 20 12\nset saturation 3\nmarkup\n";

@@ -33,7 +33,7 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 }
                 for (size_t i = 0; i < pic.pixelCount(); ++i) {
                     const uint32_t g = grayOf(pic.data()[i]), want = forceGray ? rgb(g, g, g) : pic.data()[i];
-                    for (const Bitmap* b : {&ws->display, &ws->source, &ws->colour, &ws->undo})
+                    for (const Bitmap* b : {&ws->display, &ws->source, &ws->colour})
                         ASSERT_EQ(b->data()[i], want) << what << " pixel " << i;
                 }
                 EXPECT_TRUE(std::all_of(ws->codes.get(), ws->codes.get() + w * h, [](int8_t c) { return c == 0; }));

@@ -45,18 +45,33 @@ Bitmap gradient(int w, int h) {
 struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     explicit Picture(int w = 100, int h = 100, int32_t tool = -1) : Picture(gradient(w, h), tool) {}
     Picture(Bitmap b, int32_t tool) : SessionRig("scratch") {
-        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true;
+        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true; s.history.start(*s.ws);
+        s.history.settle();
         if (tool >= 0) selectTool(s.tools, tool);
     }
-    Workspace& w() const { return *s.ws; }
+    // The picture, to look at or to write into as a tool would: once the
+    // step being recorded is settled.
+    Workspace& w() { settleHistory(s); return *s.ws; }
     std::vector<int8_t> codes() const { return {s.ws->codes.get(), s.ws->codes.get() + s.ws->pixelCount()}; }
     Rect box(int8_t code) const { return cwtest::codeBox(*s.ws, code); }
     void tap(int x, int y, MouseButton b = MouseButton::Left) { pointerTap(s, b, false, x, y); }
     void press(int x, int y, bool shift = false) { pointerMove(s, false, x, y), pointerPress(s, MouseButton::Left, shift, x, y); }
     void click(int x, int y, MouseButton b = MouseButton::Left) { pointerPress(s, b, false, x, y), pointerUp(s, b, false, x, y); }
     void paint(uint32_t c) {
+        settleHistory(s);
         for (size_t i = 0; i < s.ws->pixelCount(); i += 7) s.ws->colour.data()[i] = c;
         s.ws->display.copyFrom(s.ws->colour);
+        s.showChanged({0, 0, s.ws->width, s.ws->height});
+    }
+    // What Un-do would bring back, as two presses of it tell.
+    Bitmap snapshot() {
+        const bool enabled = s.pointer.undoEnabled;
+        s.pointer.undoEnabled = true;
+        undoClick(s);
+        Bitmap b = s.ws->colour.clone();
+        undoClick(s);
+        s.pointer.undoEnabled = enabled;
+        return b;
     }
     void select(int x1, int y1, int x2, int y2) { selectTool(s.tools, kToolRectangle), drag(x1, y1, x2, y2); }
     void drag(int x1, int y1, int x2, int y2) {
@@ -243,12 +258,12 @@ TEST(Interaction, RectangularSelectionLimitsExactlyOneTouchPaint) {
 
 TEST(Interaction, BrushWindowAtTheBorderAndItsOutline) {
     // Each step paints with a code of its own: its window and a pixel past it, or the strip a move uncovered.
-    Picture p(100, 100, kToolBrush); p.s.tools.rounded = false; p.press(0, 0);
+    Picture p(100, 100, kToolBrush); p.s.tools.rounded = false; const Bitmap loaded = p.w().colour.clone(); p.press(0, 0);
     EXPECT_EQ(p.s.gesture.toolRect, (Rect{0, 0, 10, 10})); EXPECT_EQ(p.s.gesture.brushRadius, 10);
     int changed = 0;  // the outline complements pixels of the display only
     for (size_t i = 0; i < p.w().pixelCount(); ++i)
-        if (p.w().display.data()[i] != p.w().undo.data()[i]) {
-            EXPECT_EQ(p.w().display.data()[i], p.w().undo.data()[i] ^ 0x00ffffffu);
+        if (p.w().display.data()[i] != loaded.data()[i]) {
+            EXPECT_EQ(p.w().display.data()[i], loaded.data()[i] ^ 0x00ffffffu);
             ++changed;
         }
     EXPECT_GT(changed, 20);
@@ -295,12 +310,12 @@ TEST(Interaction, TouchPaintFollowsScopeModeAndOverwrite) {
 
 TEST(Interaction, RightClickPicksUpTheCodeAndMovingUpdatesTheReadOuts) {
     Picture p; p.w().codes[5 * 100 + 6] = 9; p.w().codes[7 * 100 + 8] = -3;
-    p.w().colour.at(0, 0) = p.w().display.at(0, 0) = rgb(1, 2, 3);
+    p.w().colour.at(0, 0) = p.w().display.at(0, 0) = rgb(1, 2, 3); p.s.showChanged({0, 0, 1, 1});
     for (auto [x, y, code] : {std::tuple{6, 5, 9}, {8, 7, -3}, {1, 1, 0}}) {
         p.s.palette.paletteCode = 42; p.tap(x, y, MouseButton::Right);
         EXPECT_EQ(p.s.palette.paletteCode, code);
     }
-    EXPECT_NE(p.w().undo.at(0, 0), rgb(1, 2, 3)) << "only a left press takes the undo snapshot";
+    EXPECT_NE(p.snapshot().at(0, 0), rgb(1, 2, 3)) << "only a left press takes the undo snapshot";
     p.w().codes[0] = 4;  // outside the picture the last code stays
     pointerMove(p.s, false, 0, 0); pointerMove(p.s, false, -5, 1000); p.click(-5, 1000, MouseButton::Right);
     EXPECT_EQ(p.s.palette.paletteCode, 4);
@@ -318,9 +333,11 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
     Picture p;
     p.select(10, 10, 60, 60);  // a pending band must not reach the snapshot
     ASSERT_FALSE(p.displayIsColour());
-    selectTool(p.s.tools, kToolBrush); p.w().colour.at(0, 0) = rgb(1, 2, 3); const Bitmap pressed = p.w().colour.clone();
+    selectTool(p.s.tools, kToolBrush); p.w().colour.at(0, 0) = rgb(1, 2, 3); p.s.showChanged({0, 0, 1, 1});
+    const Bitmap pressed = p.w().colour.clone();
     pointerPress(p.s, MouseButton::Left, true, 20, 20);
-    EXPECT_TRUE(cwtest::samePixels(p.w().undo, pressed)); EXPECT_TRUE(p.s.pointer.shiftHeld);
+    const Bitmap painted = p.w().colour.clone();
+    EXPECT_TRUE(cwtest::samePixels(p.snapshot(), pressed) && cwtest::samePixels(p.w().colour, painted)); EXPECT_TRUE(p.s.pointer.shiftHeld);
     pointerUp(p.s, MouseButton::Left, true, 20, 20);
     EXPECT_FALSE(p.s.pointer.shiftHeld);
     struct Row { int strength, pressure, code, blend; bool damper; };
@@ -331,8 +348,9 @@ TEST(Interaction, PressSetsShiftDamperAndTheUndoSnapshotWithoutOutlines) {
         EXPECT_EQ(std::pair(p.s.palette.blendStrength, p.s.palette.damperOn), std::pair(r.blend, r.damper))
             << r.strength << " " << r.pressure << " " << r.code;
     }
-    p.s.pointer.undoEnabled = false; const Bitmap undo = p.w().undo.clone(); p.w().colour.at(0, 0) = rgb(7, 7, 7); p.tap(5, 5);
-    EXPECT_TRUE(cwtest::samePixels(p.w().undo, undo)) << "no snapshot while Un-do is off";
+    p.s.pointer.undoEnabled = false; const Bitmap undo = p.snapshot();
+    p.w().colour.at(0, 0) = rgb(7, 7, 7); p.s.showChanged({0, 0, 1, 1}); p.tap(5, 5);
+    EXPECT_TRUE(cwtest::samePixels(p.snapshot(), undo)) << "no snapshot while Un-do is off";
 }
 
 // A click refreshes the zoomed view once, whether it painted, whatever the
@@ -378,7 +396,7 @@ TEST(Undo, TwoUndosRestoreAndPixelCodesStay) {
     EXPECT_TRUE(p.shows(painted));
     // Checking "Un-do Enabled" snapshots at once; unchecked, Un-do does nothing.
     undoEnabledClick(p.s, false);
-    EXPECT_TRUE(cwtest::samePixels(p.w().undo, loaded)) << "unchecking takes no snapshot";
+    EXPECT_TRUE(cwtest::samePixels(p.snapshot(), loaded)) << "unchecking takes no snapshot";
     undoClick(p.s);
     EXPECT_TRUE(cwtest::samePixels(p.w().colour, painted));
     undoEnabledClick(p.s, true); p.paint(rgb(0, 0, 200)); undoClick(p.s);

@@ -570,7 +570,20 @@ private slots:
         app = std::make_unique<App>("bmp/rgb24.bmp");
         const Session& s = session();
         QWidget *main = &f(), *image = f().imageWindow()->undoButton;
-        const uint32_t* colour = ws().colour.data();
+        const Bitmap loaded = ws().colour.clone();
+        pointerTap(session(), MouseButton::Left, false, 2, 2);  // a brush stroke for the history's keys
+        const Bitmap painted = ws().colour.clone();
+        QVERIFY(!cwtest::samePixels(loaded, painted));
+        // The step is recorded on the recorder's thread; its notice to the main window alone brings the Undo button up.
+        QToolButton* undoStepButton = f().imageWindow()->historyUndoButton;
+        QDeadlineTimer noticed(5000);
+        while (!undoStepButton->isEnabled() && !noticed.hasExpired()) {
+            QCoreApplication::sendPostedEvents(&f(), QEvent::MetaCall);
+            QThread::msleep(1);
+        }
+        QVERIFY(undoStepButton->toolTip().startsWith("Undo Brush"));
+        auto shows = [&](const Bitmap& b) { return [&] { return cwtest::samePixels(ws().colour, b); }; };
+        ImageWindow* pictureWindow = f().imageWindow();
         auto tool = [&](int32_t id) { return [&s, id, b = designed<QToolButton>(f(), QString("SpeedButton%1").arg(id))] { return s.tools.currentTool == id && b->isChecked(); }; };
         auto brush = [&s](int32_t size) { return [&s, size] { return s.tools.brushWidthField == size && s.tools.brushHeightField == size; }; };
         auto named = [&](const char* name) { return designed(f(), name); };
@@ -580,7 +593,10 @@ private slots:
             {"S", main, named("SpeedButton3"), nullptr, tool(kToolSelectionPaint)},
             {"F", image, named("SpeedButton2"), nullptr, tool(kToolTouch)},
             {"B", main, named("SpeedButton1"), nullptr, tool(kToolBrush)},
-            {"Ctrl+Z", image, image, nullptr, [&] { return ws().colour.data() != colour; }},
+            {"Ctrl+Z", image, pictureWindow->historyUndoButton, nullptr, shows(loaded)},
+            {"Ctrl+Shift+Z", main, pictureWindow->historyRedoButton, nullptr, shows(painted)},
+            {"Ctrl+Z", main, nullptr, nullptr, shows(loaded)},
+            {"Ctrl+Y", image, nullptr, nullptr, shows(painted)},
             {"Ctrl+Shift+S", image, named("ExplorerButton5"), nullptr, [&] { return app->dialogs.asked.size() == 1 && app->dialogs.asked[0].title == kSaveTitle; }},
             {"Ctrl+P", main, named("ExplorerButton4"), "Form3", [] { return true; }},
             {"F1", image, named("ExplorerButton15"), "Form5", [] { return true; }},
@@ -793,6 +809,7 @@ private slots:
         const uint32_t c = session().ws->display.at(120, 7);
         QCOMPARE(f().imageWindow()->colourLabel->text(), QString(" R:%1 G:%2 B:%3 ").arg(redOf(c)).arg(greenOf(c)).arg(blueOf(c)));
         // A right click picks the code under the pointer and asks for the menu.
+        session().history.settle();  // written here as a tool would: after the recorder
         session().ws->codes[20 * 512 + 30] = 6;
         const Bitmap painted = ws().colour.clone();
         QSignalSpy menu(f().imageWindow(), &ImageWindow::paletteMenuRequested);

@@ -1,0 +1,316 @@
+#include "core/picture_tiles.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <thread>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "core/bitmap.h"
+#include "core/workspace.h"
+
+namespace cw {
+
+namespace {
+
+// Below this many tiles (about a twentieth of a 24 MP picture) a second
+// thread costs more than it saves.
+constexpr size_t kTwoThreadsFrom = 256;
+
+// Runs work(i) for every i below n, on two threads when n is large: taking a
+// whole picture is memory-bound, and one thread does not draw all of it.
+template <typename Work>
+void forEachIndex(size_t n, const Work& work) {
+    if (n < kTwoThreadsFrom) {
+        for (size_t i = 0; i < n; ++i) work(i);
+        return;
+    }
+    std::thread second([&] {
+        for (size_t i = n / 2; i < n; ++i) work(i);
+    });
+    for (size_t i = 0; i < n / 2; ++i) work(i);
+    second.join();
+}
+
+size_t rowBytes(const PlaneView& p, const Rect& tile) { return size_t(tile.x2 - tile.x1) * size_t(p.bytesPerPixel); }
+
+const uint8_t* rowAt(const PlaneView& p, const Rect& tile, int32_t y) {
+    return p.pixels + (size_t(y) * size_t(p.width) + size_t(tile.x1)) * size_t(p.bytesPerPixel);
+}
+
+} // namespace
+
+PlaneView planeOf(Workspace& ws, Plane p) {
+    switch (p) {
+    case Plane::Colour: return {reinterpret_cast<uint8_t*>(ws.colour.data()), ws.width, ws.height, 4};
+    case Plane::Codes: return {reinterpret_cast<uint8_t*>(ws.codes.get()), ws.width, ws.height, 1};
+    case Plane::Display: return {reinterpret_cast<uint8_t*>(ws.display.data()), ws.width, ws.height, 4};
+    }
+    return {};
+}
+
+Rect TileGrid::bounds(size_t t) const {
+    const int32_t column = int32_t(t % size_t(columns_)), row = int32_t(t / size_t(columns_));
+    return {column * kTileSide, row * kTileSide, std::min(width_, (column + 1) * kTileSide),
+            std::min(height_, (row + 1) * kTileSide)};
+}
+
+size_t tileByteCount(const PlaneView& plane, const Rect& tile) {
+    return rowBytes(plane, tile) * size_t(tile.y2 - tile.y1);
+}
+
+namespace {
+
+void copyTileOut(const PlaneView& plane, const Rect& tile, uint8_t* to) {
+    const size_t row = rowBytes(plane, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y, to += row) std::memcpy(to, rowAt(plane, tile, y), row);
+}
+
+} // namespace
+
+void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) {
+    const size_t row = rowBytes(plane, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y, bytes += row)
+        std::memcpy(const_cast<uint8_t*>(rowAt(plane, tile, y)), bytes, row);
+}
+
+bool TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
+    slotBytes_ = slotBytes;
+    count_ = count;
+    if (bytes_ && slotBytes * count <= capacity_) return true;
+    bytes_.reset();
+    capacity_ = 0;
+    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
+    capacity_ = slotBytes * count;
+    // Small pages, mapped in with one call: on this kind of machine large
+    // ones are slower to map in than the small ones they hold.
+    if (filled == Filled::AllAtOnce) prefault(bytes_.get(), slotBytes * count);
+    return false;
+}
+
+void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
+    if (!slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere)) populated_ = false;
+    kept_.assign(grid.count(), 0);
+    keptList_.clear();
+}
+
+void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
+    if (kept_[t]) return;
+    kept_[t] = 1;
+    keptList_.push_back(t);
+    std::memcpy(slots_.slot(t), bytes, n);
+}
+
+void TileKeeper::reserve(size_t tiles) {
+    // Many tiles at once (a fill over much of the picture): mapping the
+    // whole room in one call costs less than a fault a page.
+    if (populated_ || tiles < kPopulateFrom) return;
+    prefault(slots_.slot(0), slots_.bytes());
+    populated_ = true;
+}
+
+void TileKeeper::clear() {
+    for (uint32_t t : keptList_) kept_[t] = 0;
+    keptList_.clear();
+}
+
+namespace {
+
+uint8_t* mutableRow(const PlaneView& p, const Rect& tile, int32_t y) { return const_cast<uint8_t*>(rowAt(p, tile, y)); }
+
+// Bit x set where pixel x of the two rows differs; sixteen bytes compared at
+// a time where the machine can.
+uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns, size_t bytesPerPixel) {
+    uint64_t m = 0;
+    int32_t x = 0;
+#ifdef __SSE2__
+    if (bytesPerPixel == 4) {
+        for (; x + 4 <= columns; x += 4) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * x));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 4 * x));
+            const int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(va, vb)));
+            m |= uint64_t(~same & 0xf) << x;
+        }
+    } else {
+        for (; x + 16 <= columns; x += 16) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + x));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+            const int same = _mm_movemask_epi8(_mm_cmpeq_epi8(va, vb));
+            m |= uint64_t(~same & 0xffff) << x;
+        }
+    }
+#endif
+    for (; x < columns; ++x)
+        m |= uint64_t(std::memcmp(a + size_t(x) * bytesPerPixel, b + size_t(x) * bytesPerPixel, bytesPerPixel) != 0) << x;
+    return m;
+}
+
+
+// Which pixels of a tile differ from the shadow's, a word a row; their count.
+size_t findChanges(const PlaneView& plane, const Rect& tile, const uint8_t* shadow, uint64_t* mask) {
+    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    size_t count = 0;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
+        const uint8_t* was = shadow + size_t(y) * row;
+        // Most rows a change might have reached did not change.
+        mask[y] = std::memcmp(now, was, row) == 0 ? 0 : differences(now, was, columns, bpp);
+        count += size_t(std::popcount(mask[y]));
+    }
+    for (int32_t y = rows; y < kTileSide; ++y) mask[y] = 0;
+    return count;
+}
+
+// Packs the shadow's values of the changed pixels (every pixel when the mask
+// is null) into the patch and writes the plane's into the shadow.
+void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask, uint8_t* shadow, uint8_t* to) {
+    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint64_t m = mask ? mask[y] : full;
+        if (!m) continue;
+        uint8_t* was = shadow + size_t(y) * row;
+        if (m == full) {
+            std::memcpy(to, was, row);
+            to += row;
+        } else {
+            for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp)
+                std::memcpy(to, was + size_t(std::countr_zero(bits)) * bpp, bpp);
+        }
+        std::memcpy(was, rowAt(plane, tile, tile.y1 + y), row);
+    }
+}
+
+void swapBytes(uint8_t* a, uint8_t* b, size_t n) {
+    uint8_t held[kTileSide * 4];
+    std::memcpy(held, a, n);
+    std::memcpy(a, b, n);
+    std::memcpy(b, held, n);
+}
+
+// Exchanges the patch's values with the plane's, and writes the plane's new
+// values into the shadow, which matched the plane before.
+void exchangePatch(const PlaneView& plane, const Rect& tile, TilePatch& patch, uint8_t* shadow) {
+    const int32_t rows = tile.y2 - tile.y1;
+    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+    uint8_t* values = patch.values;
+    for (int32_t y = 0; y < rows; ++y) {
+        uint8_t* now = mutableRow(plane, tile, tile.y1 + y);
+        uint8_t* was = shadow + size_t(y) * row;
+        if (!patch.mask) {
+            swapBytes(now, values, row);
+            std::memcpy(was, now, row);
+            values += row;
+            continue;
+        }
+        for (uint64_t m = patch.mask[y]; m; m &= m - 1, values += bpp) {
+            const size_t at = size_t(std::countr_zero(m)) * bpp;
+            swapBytes(now + at, values, bpp);
+            std::memcpy(was + at, now + at, bpp);
+        }
+    }
+}
+
+size_t slotBytesOf(const PlaneView& plane) { return size_t(kTileSide) * kTileSide * size_t(plane.bytesPerPixel); }
+
+} // namespace
+
+void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
+    slots_.reset(slotBytesOf(plane), grid.count(), TileSlots::Filled::AllAtOnce);
+    forEachIndex(grid.count(), [&](size_t t) { copyTileOut(plane, grid.bounds(t), slots_.slot(t)); });
+}
+
+void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
+    forEachIndex(grid.count(), [&](size_t t) { copyTileIn(plane, grid.bounds(t), slots_.slot(t)); });
+}
+
+PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
+                                 TileKeeper* keeper) {
+    const size_t bpp = size_t(plane.bytesPerPixel);
+    if (masks_.size() < candidates.size() * kTileSide) masks_.resize(candidates.size() * kTileSide);
+    std::vector<size_t> counts(candidates.size());
+    forEachIndex(candidates.size(), [&](size_t i) {
+        counts[i] = findChanges(plane, grid.bounds(candidates[i]), slots_.slot(candidates[i]), &masks_[i * kTileSide]);
+    });
+    // The step's own buffers, sized to what changed.
+    PlanePatches out;
+    size_t partial = 0;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (!counts[i]) continue;
+        const Rect b = grid.bounds(candidates[i]);
+        const bool whole = counts[i] == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
+        out.patches.push_back({candidates[i], whole ? nullptr : &masks_[i * kTileSide], nullptr, counts[i]});
+        out.valueBytes += counts[i] * bpp;
+        partial += !whole;
+    }
+    if (out.patches.empty()) return out;
+    out.values = std::make_unique_for_overwrite<uint8_t[]>(out.valueBytes);
+    // Small pages: on this kind of machine a large page is slower to map in
+    // than the small ones it holds.
+    prefault(out.values.get(), out.valueBytes);
+    out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
+    out.maskCount = partial;
+    uint8_t* values = out.values.get();
+    uint64_t* masks = out.masks.get();
+    for (TilePatch& p : out.patches) {
+        p.values = values;
+        values += p.count * bpp;
+        if (!p.mask) continue;
+        std::memcpy(masks, p.mask, kTileSide * sizeof(uint64_t));
+        p.mask = masks;
+        masks += kTileSide;
+    }
+    if (keeper) {
+        keeper->reserve(out.patches.size());
+        for (const TilePatch& p : out.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    }
+    forEachIndex(out.patches.size(), [&](size_t i) {
+        TilePatch& p = out.patches[i];
+        takeChanges(plane, grid.bounds(p.tile), p.mask, slots_.slot(p.tile), p.values);
+    });
+    return out;
+}
+
+void PlanePatches::shareMasks(const PlanePatches& other) {
+    size_t j = 0, own = 0;
+    for (TilePatch& p : patches) {
+        while (j < other.patches.size() && other.patches[j].tile < p.tile) ++j;
+        if (!p.mask) continue;
+        const TilePatch* q = j < other.patches.size() ? &other.patches[j] : nullptr;
+        if (q && q->tile == p.tile && q->mask && q->count == p.count && std::equal(p.mask, p.mask + kTileSide, q->mask))
+            p.mask = q->mask;
+        else
+            ++own;
+    }
+    if (own == maskCount) return;
+    // The masks still its own, in a buffer of their size.
+    auto kept = std::make_unique_for_overwrite<uint64_t[]>(own * kTileSide);
+    uint64_t* to = kept.get();
+    const uint64_t *from = masks.get(), *end = masks.get() + maskCount * kTileSide;
+    for (TilePatch& p : patches) {
+        if (!p.mask || p.mask < from || p.mask >= end) continue;
+        std::memcpy(to, p.mask, kTileSide * sizeof(uint64_t));
+        p.mask = to;
+        to += kTileSide;
+    }
+    masks = std::move(kept);
+    maskCount = own;
+}
+
+void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper) {
+    if (keeper) {
+        keeper->reserve(patches.patches.size());
+        for (const TilePatch& p : patches.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    }
+    forEachIndex(patches.patches.size(), [&](size_t i) {
+        TilePatch& p = patches.patches[i];
+        exchangePatch(plane, grid.bounds(p.tile), p, slots_.slot(p.tile));
+    });
+}
+
+} // namespace cw

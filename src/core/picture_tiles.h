@@ -1,0 +1,155 @@
+#pragma once
+// The open picture's planes cut into square tiles, so that what a change
+// touched can be found, kept and put back tile by tile instead of copying the
+// whole picture.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "core/rect.h"
+
+namespace cw {
+
+struct Workspace;
+
+inline constexpr int32_t kTileSide = 64;
+
+// What the history keeps of a workspace: the coloured picture, the codes and
+// the display (markers and outlines over the colours).
+enum class Plane : uint8_t { Colour, Codes, Display };
+inline constexpr Plane kPlanes[] = {Plane::Colour, Plane::Codes, Plane::Display};
+
+struct PlaneView {
+    uint8_t* pixels = nullptr;
+    int32_t width = 0, height = 0;
+    int32_t bytesPerPixel = 0;
+};
+PlaneView planeOf(Workspace& ws, Plane p);
+
+class TileGrid {
+public:
+    TileGrid() = default;
+    TileGrid(int32_t width, int32_t height)
+        : width_(width), height_(height), columns_((width + kTileSide - 1) / kTileSide),
+          rows_((height + kTileSide - 1) / kTileSide) {}
+    size_t count() const { return size_t(columns_) * size_t(rows_); }
+    // The pixels of tile t, exclusive bounds, cut at the picture's edge.
+    Rect bounds(size_t t) const;
+    // Visits the tiles an area (exclusive bounds) overlaps, row by row.
+    template <typename Visit>
+    void forEachTileIn(const Rect& area, const Visit& visit) const {
+        const int32_t x1 = std::max(area.x1, 0), y1 = std::max(area.y1, 0);
+        const int32_t x2 = std::min(area.x2, width_), y2 = std::min(area.y2, height_);
+        if (x1 >= x2 || y1 >= y2) return;
+        for (int32_t r = y1 / kTileSide; r <= (y2 - 1) / kTileSide; ++r)
+            for (int32_t c = x1 / kTileSide; c <= (x2 - 1) / kTileSide; ++c) visit(uint32_t(r * columns_ + c));
+    }
+    Rect whole() const { return {0, 0, width_, height_}; }
+
+private:
+    int32_t width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;
+};
+
+size_t tileByteCount(const PlaneView& plane, const Rect& tile);
+void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
+
+// Tiles of one plane side by side in one buffer, a slot of a whole tile's
+// size each, reused, never freed. Slots filled all at once (a picture's
+// shadow) are mapped in with one call; slots filled here and there as they
+// are first written.
+class TileSlots {
+public:
+    enum class Filled { AllAtOnce, HereAndThere };
+    // Room for `count` slots: the buffer already held when it is large
+    // enough (the next picture's copy then needs no fresh memory). True when
+    // it was.
+    bool reset(size_t slotBytes, size_t count, Filled filled);
+    uint8_t* slot(size_t i) const { return bytes_.get() + i * slotBytes_; }
+    size_t count() const { return count_; }
+    size_t bytes() const { return slotBytes_ * count_; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t slotBytes_ = 0, count_ = 0, capacity_ = 0;
+};
+
+// Tiles of the colour as they were before their first change since a
+// moment (the Un-do button's snapshot): only those that changed are kept.
+class TileKeeper {
+public:
+    // A slot for every tile of the grid, mapped in only as tiles are kept.
+    void start(const TileGrid& grid, size_t slotBytes);
+    void keep(uint32_t t, const uint8_t* bytes, size_t n);
+    // About to keep this many tiles.
+    void reserve(size_t tiles);
+    // Forgets every tile kept; the room stays for the next.
+    void clear();
+    template <typename Visit>
+    void forEachKept(const Visit& visit) const {
+        for (uint32_t t : keptList_) visit(t, slots_.slot(t));
+    }
+
+private:
+    static constexpr size_t kPopulateFrom = 256;
+    TileSlots slots_;
+    bool populated_ = false;
+    std::vector<uint8_t> kept_;
+    std::vector<uint32_t> keptList_;
+};
+
+// The pixels of one plane's tile that a step changed, in the version the
+// picture does not hold now: which pixels, and their values packed in order.
+struct TilePatch {
+    uint32_t tile = 0;
+    // kTileSide words, one per row of the tile, bit x for column x; null when
+    // every pixel changed.
+    const uint64_t* mask = nullptr;
+    uint8_t* values = nullptr;
+    size_t count = 0;  // pixels held
+};
+
+// What a step changed of one plane: its patches, whose values and masks
+// live in two buffers of the step's own.
+struct PlanePatches {
+    Plane plane = Plane::Colour;
+    std::vector<TilePatch> patches;
+    std::unique_ptr<uint8_t[]> values;
+    std::unique_ptr<uint64_t[]> masks;
+    size_t valueBytes = 0, maskCount = 0;
+    bool empty() const { return patches.empty(); }
+    size_t bytes() const { return valueBytes + maskCount * kTileSide * sizeof(uint64_t); }
+    // Where the other plane changed the same pixels of a tile (the display
+    // mostly changes where the colour does), this one keeps its mask.
+    void shareMasks(const PlanePatches& other);
+};
+
+// A plane as it stood when the history last took it, tile by tile.
+class PlaneShadow {
+public:
+    // Copies every tile of the plane.
+    void take(const PlaneView& plane, const TileGrid& grid);
+    // Takes the tiles among `candidates` (ascending) where the plane no longer
+    // matches the shadow: returns what changed, with the shadow's values, and
+    // writes the plane's into the shadow. `keeper`, when given, keeps each
+    // tile as it was before it changed, where it holds none yet.
+    PlanePatches retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
+                        TileKeeper* keeper = nullptr);
+    // Exchanges each patch's values with the plane's, and writes the plane's
+    // new values into the shadow; `keeper` as for retake.
+    void exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper = nullptr);
+    // Writes every tile of the shadow into the plane.
+    void copyInto(const PlaneView& plane, const TileGrid& grid) const;
+    // Forgets the picture; `keepRoom` keeps the memory for the next one.
+    void clear(bool keepRoom = false) {
+        if (!keepRoom) slots_ = {};
+    }
+
+private:
+    TileSlots slots_;
+    std::vector<uint64_t> masks_;  // the masks of one retake's candidates, reused
+};
+
+} // namespace cw

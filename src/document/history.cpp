@@ -1,0 +1,382 @@
+#include "document/history.h"
+
+#include <algorithm>
+#include <cassert>
+#include <new>
+#include <system_error>
+#include <unistd.h>
+
+#include "core/workspace.h"
+
+namespace cw {
+
+namespace {
+
+constexpr size_t kMaxBudget = size_t(4) << 30;
+
+Rect unite(const Rect& a, const Rect& b) {
+    if (a.x1 >= a.x2 || a.y1 >= a.y2) return b;
+    if (b.x1 >= b.x2 || b.y1 >= b.y2) return a;
+    return {std::min(a.x1, b.x1), std::min(a.y1, b.y1), std::max(a.x2, b.x2), std::max(a.y2, b.y2)};
+}
+
+size_t pictureBytes(const Workspace& ws) { return ws.pixelCount() * kWorkspaceBytesPerPixel; }
+
+} // namespace
+
+size_t History::defaultBudget() {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return kMaxBudget / 4;
+    return std::min(kMaxBudget, size_t(pages) * size_t(pageSize) / 4);
+}
+
+void History::start(Workspace& ws) {
+    wait();
+    pending_ = {};
+    steps_.clear();
+    position_ = 0;
+    bytes_ = 0;
+    replaced_.reset();
+    adopt(ws);
+}
+
+void History::clear(bool keepRoom) {
+    wait();
+    pending_ = {};
+    steps_.clear();
+    position_ = 0;
+    bytes_ = 0;
+    replaced_.reset();
+    for (PlaneShadow& s : shadow_) s.clear(keepRoom);
+    followed_ = nullptr;
+    shadowAnchors_.clear();
+    if (keepRoom) snapshot_.clear();
+    else snapshot_ = TileKeeper{};
+    grid_ = {};
+    touched_.clear();
+    touchedList_.clear();
+}
+
+void History::replacing(std::unique_ptr<Workspace> old) {
+    settle();
+    // The command that rebuilds it may already have drawn on it (erased a
+    // band or the markers, without a word, as the picture was about to go):
+    // the step keeps it as the last step left it.
+    if (old.get() == followed_) {
+        for (Plane p : kPlanes) shadow(p).copyInto(planeOf(*old, p), grid_);
+        old->anchors = shadowAnchors_;
+        old->freePixelCount = shadowFreePixelCount_;
+    }
+    // The selection the rebuild consumed is not pending when it comes back.
+    old->selectionActive = false;
+    old->selectionRect = Rect{};
+    replaced_ = std::move(old);
+}
+
+void History::follow(Workspace& ws) {
+    if (&ws == followed_ || replaced_) return;
+    try {
+        start(ws);
+        settle();
+    } catch (const std::bad_alloc&) {
+        clear();  // no history for this picture: nothing is recorded
+    }
+}
+
+void History::adopt(Workspace& ws, bool now) {
+    followed_ = &ws;
+    grid_ = TileGrid(ws.width, ws.height);
+    shadowAnchors_ = ws.anchors;
+    shadowFreePixelCount_ = ws.freePixelCount;
+    snapshot_.start(grid_, size_t(kTileSide) * kTileSide * 4);
+    touched_.assign(grid_.count(), 0);
+    touchedList_.clear();
+    if (now) return takeShadows(ws);
+    pending_ = {};
+    pending_.active = pending_.adopting = true;
+    launch([this, &ws] { takeShadows(ws); });
+}
+
+void History::takeShadows(Workspace& ws) {
+    for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
+}
+
+History::~History() {
+    wait();
+    if (!recorder_.joinable()) return;
+    {
+        const std::lock_guard hold(lock_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    recorder_.join();
+}
+
+void History::launch(std::function<void()> work) {
+    auto run = [this, work = std::move(work)] {
+        try {
+            work();
+        } catch (const std::bad_alloc&) {
+            pending_.failed = true;
+        }
+    };
+    if (!recorder_.joinable()) {
+        try {
+            recorder_ = std::thread([this] { recorderLoop(); });
+        } catch (const std::system_error&) {
+            return run();  // no thread to be had: recorded here, settled at once as well
+        }
+    }
+    {
+        const std::lock_guard hold(lock_);
+        work_ = std::move(run);
+        busy_ = true;
+    }
+    launched_ = true;
+    wake_.notify_one();
+}
+
+void History::recorderLoop() {
+    std::unique_lock hold(lock_);
+    for (;;) {
+        wake_.wait(hold, [this] { return work_ || stopping_; });
+        if (!work_) return;
+        std::function<void()> work = std::move(work_);
+        work_ = nullptr;
+        hold.unlock();
+        work();
+        if (whenRecorded_) whenRecorded_();
+        hold.lock();
+        busy_ = false;
+        done_.notify_all();
+    }
+}
+
+void History::wait() {
+    if (!launched_) return;
+    std::unique_lock hold(lock_);
+    done_.wait(hold, [this] { return !busy_; });
+    launched_ = false;
+}
+
+Recorded History::settle() {
+    wait();
+    if (!pending_.active) return Recorded::Nothing;
+    if (pending_.failed) {
+        // What was taken so far is of no use: no step of this picture can be
+        // undone now, and none is recorded until the next picture.
+        const bool step = !pending_.adopting;
+        settledName_ = pending_.name;
+        clear();
+        return step ? Recorded::TooLarge : Recorded::Nothing;
+    }
+    if (pending_.adopting) {
+        pending_ = {};
+        return Recorded::Nothing;
+    }
+    return finish();
+}
+
+void History::touched(std::span<const uint32_t> tiles) {
+    for (uint32_t t : tiles)
+        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+}
+
+void History::touched(const Rect& area) {
+    // Whatever drew here waited for the recorder before it drew.
+    assert(!recording());
+    grid_.forEachTileIn(area, [&](uint32_t t) {
+        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+    });
+}
+
+bool History::changedSince(const Workspace& ws) const {
+    if (&ws != followed_ || replaced_ || !touchedList_.empty()) return true;
+    // A step being recorded already holds the anchors and the count it saw.
+    const bool stepPending = pending_.active && !pending_.adopting;
+    const AnchorList& anchors = stepPending && pending_.anchorsChanged ? pending_.anchors : shadowAnchors_;
+    return ws.anchors != anchors || ws.freePixelCount != (stepPending ? pending_.freePixelCount : shadowFreePixelCount_);
+}
+
+Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
+    settle();
+    try {
+        follow(ws);
+        return keep(ws, name, alone);
+    } catch (const std::bad_alloc&) {
+        // What was taken so far is of no use: no step of this picture can be
+        // undone now, and none is recorded until the next picture.
+        clear();
+        return Recorded::TooLarge;
+    }
+}
+
+Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone) {
+    if (grid_.count() == 0 && !replaced_) return Recorded::Nothing;
+    if (replaced_) {
+        // The picture was rebuilt: the step holds the old one whole, and the
+        // next starts from the new one.
+        HistoryStep step;
+        step.name = name;
+        step.bytes = pictureBytes(*replaced_);
+        step.otherPicture = std::move(replaced_);
+        const Recorded kept = add(std::move(step));
+        adopt(ws);
+        if (!recording()) settle();
+        return kept;
+    }
+    std::vector<uint32_t> candidates = std::move(touchedList_);
+    touchedList_.clear();
+    for (uint32_t t : candidates) touched_[t] = 0;
+    const bool anchorsChanged = ws.anchors != shadowAnchors_;
+    if (candidates.empty() && !anchorsChanged && ws.freePixelCount == shadowFreePixelCount_) return Recorded::Nothing;
+    std::sort(candidates.begin(), candidates.end());
+    pending_ = {};
+    pending_.active = true;
+    pending_.name = name;
+    pending_.alone = alone;
+    pending_.candidates = std::move(candidates);
+    pending_.anchorsChanged = anchorsChanged;
+    if (anchorsChanged) pending_.anchors = ws.anchors;
+    pending_.freePixelCount = ws.freePixelCount;
+    launch([this, &ws] { findChanges(ws); });
+    return recording() ? Recorded::Pending : settle();
+}
+
+void History::findChanges(Workspace& ws) {
+    Pending& p = pending_;
+    auto retake = [&](Plane plane, TileKeeper* keeper) {
+        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates, keeper);
+        p.patches[size_t(plane)].plane = plane;
+        return !p.patches[size_t(plane)].empty();
+    };
+    const bool colour = retake(Plane::Colour, &snapshot_);
+    const bool codes = retake(Plane::Codes, nullptr);
+    p.changed = colour || codes || p.anchorsChanged || p.freePixelCount != shadowFreePixelCount_;
+    if (!p.changed) {
+        // The markers a command drew stay as where the next step starts.
+        if (p.alone == DisplayAlone::Kept) retake(Plane::Display, nullptr);
+        return;
+    }
+    retake(Plane::Display, nullptr);
+    p.patches[size_t(Plane::Display)].shareMasks(p.patches[size_t(Plane::Colour)]);
+    p.patches[size_t(Plane::Codes)].shareMasks(p.patches[size_t(Plane::Colour)]);
+}
+
+Recorded History::finish() {
+    Pending p = std::move(pending_);
+    pending_ = {};
+    settledName_ = p.name;
+    if (!p.changed) {
+        // A rubber band a gesture left pending is looked at again next time.
+        if (p.alone == DisplayAlone::LeftOut) touched(p.candidates);
+        return Recorded::Nothing;
+    }
+    HistoryStep step;
+    step.name = std::move(p.name);
+    for (PlanePatches& patches : p.patches)
+        if (!patches.empty()) {
+            step.bytes += patches.bytes();
+            step.tiles.push_back(std::move(patches));
+        }
+    if (p.anchorsChanged) {
+        step.anchorsChanged = true;
+        step.otherAnchors = std::move(shadowAnchors_);
+        shadowAnchors_ = std::move(p.anchors);
+        step.bytes += step.otherAnchors.size() * sizeof(Anchor);
+    }
+    step.otherFreePixelCount = shadowFreePixelCount_;
+    shadowFreePixelCount_ = p.freePixelCount;
+    return add(std::move(step));
+}
+
+Recorded History::add(HistoryStep step) {
+    // A new step after some were undone drops the ones that could be redone.
+    for (size_t i = position_; i < steps_.size(); ++i) bytes_ -= steps_[i].bytes;
+    steps_.erase(steps_.begin() + std::ptrdiff_t(position_), steps_.end());
+    if (step.bytes > budget_) {
+        // Steps before it can no longer be undone either: they would undo
+        // into a picture this one changed.
+        steps_.clear();
+        position_ = 0;
+        bytes_ = 0;
+        return Recorded::TooLarge;
+    }
+    bytes_ += step.bytes;
+    steps_.push_back(std::move(step));
+    position_ = steps_.size();
+    trim();
+    return Recorded::Step;
+}
+
+void History::trim() {
+    size_t drop = 0;
+    size_t bytes = bytes_;
+    while (drop < steps_.size() && (steps_.size() - drop > kMaxSteps || bytes > budget_)) bytes -= steps_[drop++].bytes;
+    if (drop == 0) return;
+    steps_.erase(steps_.begin(), steps_.begin() + std::ptrdiff_t(drop));
+    bytes_ = bytes;
+    position_ -= std::min(position_, drop);
+}
+
+Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
+    if (step.otherPicture) {
+        std::swap(ws, step.otherPicture);
+        try {
+            adopt(*ws, true);
+        } catch (const std::bad_alloc&) {
+            clear();
+        }
+        return {0, 0, ws->width, ws->height};
+    }
+    Rect area;
+    for (PlanePatches& tiles : step.tiles) {
+        const bool colour = tiles.plane == Plane::Colour;
+        shadow(tiles.plane).exchange(planeOf(*ws, tiles.plane), grid_, tiles, colour ? &snapshot_ : nullptr);
+        for (const TilePatch& p : tiles.patches) area = unite(area, grid_.bounds(p.tile));
+    }
+    if (step.anchorsChanged) {
+        std::swap(ws->anchors, step.otherAnchors);
+        shadowAnchors_ = ws->anchors;
+    }
+    std::swap(ws->freePixelCount, step.otherFreePixelCount);
+    shadowFreePixelCount_ = ws->freePixelCount;
+    return area;
+}
+
+Rect History::undo(std::unique_ptr<Workspace>& ws) {
+    settle();
+    if (!ws) return {};
+    follow(*ws);
+    if (!canUndo()) return {};
+    return exchange(steps_[--position_], ws);
+}
+
+Rect History::redo(std::unique_ptr<Workspace>& ws) {
+    settle();
+    if (!ws) return {};
+    follow(*ws);
+    if (!canRedo()) return {};
+    return exchange(steps_[position_++], ws);
+}
+
+void History::takeSnapshot(Workspace& ws) {
+    settle();
+    follow(ws);
+    snapshot_.clear();
+}
+
+void History::exchangeSnapshot(Workspace& ws) {
+    settle();
+    follow(ws);
+    const PlaneView colour = planeOf(ws, Plane::Colour);
+    // The tiles change places when the exchange is recorded: the step that
+    // records it keeps the picture it replaced in the snapshot.
+    snapshot_.forEachKept([&](uint32_t t, const uint8_t* bytes) {
+        copyTileIn(colour, grid_.bounds(t), bytes);
+        touched(grid_.bounds(t));
+    });
+    snapshot_.clear();
+}
+
+} // namespace cw

@@ -1,0 +1,93 @@
+// The undo history through the program's own commands: a long random run of strokes, fills, finish-ups, mark-ups,
+// crops and scales, Un-do presses, undos and redos, against a model that keeps the whole picture after every step.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runner_rig.h"
+
+namespace {
+using namespace cw;
+using cwtest::RunnerRig;
+
+// What the history gives back: the picture's size, its pixels, codes and anchors, and the uncoloured count; with
+// the display or without it.
+std::string content(const RunnerRig& rig, bool display = true) {
+    const Workspace& ws = *rig.r.session.ws;
+    std::string all = std::to_string(ws.width) + "x" + std::to_string(ws.height) + " " + std::to_string(ws.freePixelCount);
+    for (const Bitmap* b : {&ws.colour, &ws.source})
+        all.append(reinterpret_cast<const char*>(b->data()), b->pixelCount() * sizeof(uint32_t));
+    if (display) all.append(reinterpret_cast<const char*>(ws.display.data()), ws.pixelCount() * sizeof(uint32_t));
+    all.append(reinterpret_cast<const char*>(ws.codes.get()), ws.pixelCount());
+    for (const Anchor& a : ws.anchors) all += " " + std::to_string(a.x) + "," + std::to_string(a.y) + "," + std::to_string(a.code);
+    return all;
+}
+
+TEST(HistorySteps, EveryUndoAndRedoGivesBackTheWholePictureOfItsStep) {
+    RunnerRig rig;
+    ASSERT_EQ(rig.lines("load \"" + cwtest::testdata("photos/camera.bmp") + "\"\nset complexity 32"), "");
+    History& history = rig.r.session.history;
+    std::mt19937 random(5);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    auto point = [&] {
+        const Workspace& ws = *rig.r.session.ws;
+        return std::to_string(pick(ws.width)) + " " + std::to_string(pick(ws.height)) + " ";
+    };
+    const std::vector<std::string> palettes = {"Sky: Blue", "Skin: Fair", "Greens: Summer"};
+    // Each a change of one kind, named as the history names its step.
+    const std::vector<std::pair<const char*, std::function<std::string()>>> changes = {
+        {"Brush", [&] { return "tool brush\ndrag " + point() + point() + point(); }},
+        {"Touch-paint", [&] { return "tool touch\nset scope image-wide\ntap " + point(); }},
+        {"Touch-paint", [&] { return "tool touch\nset scope connected\ntap " + point(); }},
+        {"Selection-paint", [&] { return "tool selection-paint\ndrag " + point() + point(); }},
+        {"AutoFinish", [] { return std::string("autofinish"); }},
+        {"AutoFinish", [] { return std::string("abort-after 2\nautofinish"); }},  // holding what it did
+        {"Mark-up", [] { return std::string("markup"); }},
+        {"Process", [] { return std::string("process"); }},
+        {"Remove", [] { return std::string("remove"); }},
+        {"Un-do", [] { return std::string("undo"); }},
+        {"Crop", [&] {  // a band dragged down and right, which selects
+            const Workspace& ws = *rig.r.session.ws;
+            const int x = pick(ws.width / 2), y = pick(ws.height / 2);
+            return "tool rectangle\ndrag " + std::to_string(x) + " " + std::to_string(y) + " " +
+                   std::to_string(x + 2 + pick(ws.width / 2)) + " " + std::to_string(y + 2 + pick(ws.height / 2)) + "\nreset";
+        }},
+        {"Scale", [&] { return rig.r.session.ws->width > 200 ? "set scale-factor -2\nreset" : "set scale-factor 2\nreset"; }},
+    };
+    std::vector<std::string> states{content(rig)};  // states[i]: the picture after step i
+    size_t at = 0;
+    for (int turn = 0; turn < 300; ++turn) {
+        const int roll = pick(10);
+        if (roll < 3 && at > 0) {
+            ASSERT_EQ(rig.lines("history-undo"), "");
+            --at;
+        } else if (roll < 5 && at + 1 < states.size()) {
+            ASSERT_EQ(rig.lines("history-redo"), "");
+            ++at;
+        } else {
+            const auto& [name, script] = changes[size_t(pick(int(changes.size())))];
+            ASSERT_EQ(rig.lines("palette \"" + palettes[size_t(pick(3))] + "\"\nset scale-factor 0"), "");
+            states[at] = content(rig);  // what a palette menu or a rubber band drew is where the next step starts
+            const std::string before = content(rig, false), lines = script();
+            const size_t steps = history.steps();
+            ASSERT_EQ(rig.lines(lines), "") << lines;
+            history.settle();  // the step is kept once the recorder is done
+            if (content(rig, false) == before) {
+                // Markers or a rubber band alone are no step: they are where the next one starts.
+                ASSERT_EQ(history.steps(), steps) << lines;
+                states[at] = content(rig);
+            } else {
+                ASSERT_EQ(history.undoName(), name) << lines;
+                states.resize(++at);
+                states.push_back(content(rig));
+            }
+        }
+        ASSERT_EQ(history.canUndo(), at > 0) << turn;
+        ASSERT_EQ(history.canRedo(), at + 1 < states.size()) << turn;
+        ASSERT_TRUE(content(rig) == states[at]) << "turn " << turn << ", step " << at << ": " << history.undoName();
+    }
+}
+
+} // namespace
