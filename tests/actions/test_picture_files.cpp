@@ -7,6 +7,7 @@
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
+#include "codecs/picture_formats.h"
 #include "document/undo.h"
 #include "test_support.h"
 
@@ -32,14 +33,20 @@ struct Fixture : cwtest::SessionRig<> {
     }
 };
 
+constexpr const char* kDesignedOpenFilter =
+    "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
+
 } // namespace
 
 TEST(PictureFiles, ExtensionIsTakenAfterTheLastSeparatorInUpperCase) {
     const std::pair<const char*, bool> rows[] = {
         {"photo.jpg", true}, {"PHOTO.JPG", true}, {"a/b.c/photo.Jpeg", true}, {"c:photo.jpeg", true}, {"x\\y.jPg", true},
         {"photo.bmp", false}, {"photo", false}, {"dir.jpg/photo", false}, {"c.jpeg:photo", false}, {"photo.jpg.bmp", false}, {".jpgx", false}};
-    for (const auto& [name, jpeg] : rows) EXPECT_EQ(isJpegName(name), jpeg) << name;
+    for (const auto& [name, jpeg] : rows) EXPECT_EQ(formatOfName(name).id == FormatId::Jpeg, jpeg) << name;
     EXPECT_EQ(fileExtension("a/b.tar.gz"), ".gz");
+    // A name no row claims is read as a bitmap file; Load Image and a drop take only the names a row claims.
+    EXPECT_EQ(std::tuple(formatOfName("scan.tif").id, isPictureName("scan.tif"), isPictureName("a.BMP"), isPictureName("b.jpeg")),
+              std::tuple(FormatId::Bitmap, false, true, true));
 }
 
 // The window shows the scratch bitmap; only the first of several selected files loads; Load clears a picture.
@@ -50,7 +57,7 @@ TEST(PictureFiles, LoadGoesThroughThePrivateScratchBitmap) {
     f.load({jpeg, testdata("bmp/rgb24.bmp")});
     ASSERT_TRUE(f.s.imageWindowOpen && f.s.ws);
     EXPECT_EQ(std::tuple(f.s.openFileName, f.progress.phases.front(), f.dialogs.asked.at(0).title, f.dialogs.asked.at(0).filter, modeOf(f.dir / "cache/temp")),
-              std::tuple(scratch, std::string(kPhaseInitialising), std::string(kOpenTitle), std::string(kOpenFilter), 0700u));
+              std::tuple(scratch, std::string(kPhaseInitialising), std::string(kOpenTitle), std::string(kDesignedOpenFilter), 0700u));
     EXPECT_TRUE(f.s.toolPanelsEnabled && f.s.mainEnabled && !f.progress.visible() && f.progress.abortVisible() && f.messages.shown.empty());
     const Bitmap decoded = decodeJpegFile(jpeg);
     EXPECT_TRUE(samePixels(readBmp(scratch), decoded) && samePixels(f.s.ws->source, decoded));
