@@ -129,11 +129,21 @@ void loadImage(Session& s, bool fromScanner) {
     try {
         s.host.createImageWindow();
         s.imageWindowOpen = true;
-        if (formatOfName(s.openFileName).id == FormatId::Jpeg) {
+        const PictureFormat& format = formatOfName(s.openFileName);
+        if (format.id == FormatId::Jpeg) {
             const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
             jpeg = std::make_unique<JpegLoad>(s, scratch);
             decoded = decodeJpegFile(s.openFileName, jpeg.get());
             jpeg->commitScratch();
+            s.openFileName = scratch;
+        } else if (format.id != FormatId::Bitmap) {
+            // Restore reads the picture again from a bitmap of its own, as
+            // for a JPEG file.
+            decoded = format.read(s.openFileName);
+            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
+            BmpFileWriter copy(scratch, decoded->width(), decoded->height());
+            copy.writeRows(0, decoded->height(), decoded->data());
+            copy.commit(false);
             s.openFileName = scratch;
         }
         s.host.showImageWindow();
@@ -185,13 +195,38 @@ std::string saveFailedMessage(const std::string& where, int error) {
     return std::string(kSaveFailedMessage) + " " + where + ": " + std::strerror(error);
 }
 
-// The name a save writes: a name without an extension gets the first
-// written format's. Empty when the name asks for a format no save writes.
-static std::string savedName(const std::string& name) {
+static std::string patterns(const PictureFormat& f) {
+    std::string all;
+    for (const char* e : f.extensions) all += std::string(all.empty() ? "*" : " *") + e;
+    return all;
+}
+
+// The entry that names a written format other than the bitmap.
+static std::string saveEntry(const PictureFormat& f) { return std::string(f.savedName) + " (" + patterns(f) + ")"; }
+
+std::string saveFilter() {
+    std::string filter = kSaveFilter;
+    for (const PictureFormat& f : pictureFormats())
+        if (f.write && f.id != FormatId::Bitmap) filter += ";;" + saveEntry(f);
+    return filter;
+}
+
+// The format a dialog entry other than the first asks for.
+static const PictureFormat* formatOfEntry(const std::string& entry) {
+    for (const PictureFormat& f : pictureFormats())
+        if (f.write && f.id != FormatId::Bitmap && saveEntry(f) == entry) return &f;
+    return nullptr;
+}
+
+// The name a save writes: a name without an extension gets the chosen
+// format's, or the first written format's. Empty when the name asks for a
+// format no save writes (with the first entry chosen, the extension decides).
+static std::string savedName(const std::string& name, const PictureFormat* chosen) {
     if (upperExtension(name).empty()) {
         if (name.empty() || name.back() == '/') return name;
-        return name + pictureFormats()[0].extensions[0];
+        return name + (chosen ? chosen : &pictureFormats()[0])->extensions[0];
     }
+    if (chosen) return name;
     return isPictureName(name) && formatOfName(name).write ? name : std::string();
 }
 
@@ -210,13 +245,15 @@ static std::string formatRefusal(const std::string& name) {
 
 bool saveImageAs(Session& s) {
     if (!s.imageWindowOpen || !s.ws) return false;
-    const auto chosen = s.dialogs.saveFile({kSaveTitle, kSaveFilter, ".", "bmp"});
+    const auto chosen = s.dialogs.saveFile({kSaveTitle, saveFilter(), ".", "bmp"});
     if (!chosen) return false;
-    const std::string name = savedName(*chosen);
+    const PictureFormat* entry = formatOfEntry(chosen->filterEntry);
+    const std::string name = savedName(chosen->path, entry);
     if (name.empty()) {
-        s.messages.error(formatRefusal(*chosen));
+        s.messages.error(formatRefusal(chosen->path));
         return false;
     }
+    const PictureFormat& format = entry ? *entry : formatOfName(name);
     struct stat st;
     if (::stat(name.c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return false;
 
@@ -225,7 +262,7 @@ bool saveImageAs(Session& s) {
     try {
         // The working picture: the display also holds the anchor marks and
         // the outlines drawn over it for the user.
-        formatOfName(name).write(s.ws->colour, name);
+        format.write(s.ws->colour, name);
     } catch (const SaveError& e) {
         failure = saveFailedMessage(name, e.error());
     } catch (const std::exception&) {

@@ -15,7 +15,9 @@ inline constexpr const char* kPhaseInitialising = "Initialising Image....";
 inline constexpr const char* kPhaseSaving = "Saving Image to disk....";
 inline constexpr const char* kOpenTitle = "Select Image to load";
 inline constexpr const char* kSaveTitle = "Save Current Image to disk";
+// The save dialog's first entry, its default; the other written formats follow.
 inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
+std::string saveFilter();
 // The name of a picture that came from the scanner, which has no file of its own.
 inline constexpr const char* kScannedPictureName = "Scanned image";
 inline constexpr const char* kSavedStatus = "Saved ";
