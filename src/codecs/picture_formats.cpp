@@ -6,6 +6,7 @@
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
+#include "codecs/tiff_codec.h"
 
 namespace cw {
 
@@ -17,15 +18,23 @@ bool startsWith(std::span<const uint8_t> head, std::string_view magic) {
 
 bool isBmp(std::span<const uint8_t> head) { return startsWith(head, "BM"); }
 bool isJpeg(std::span<const uint8_t> head) { return startsWith(head, "\xFF\xD8\xFF"); }
+// Either byte order; 42 for classic TIFF, 43 for BigTIFF.
+bool isTiff(std::span<const uint8_t> head) {
+    using namespace std::string_view_literals;
+    return startsWith(head, "II*\0"sv) || startsWith(head, "MM\0*"sv) || startsWith(head, "II+\0"sv) ||
+           startsWith(head, "MM\0+"sv);
+}
 
 Bitmap readJpeg(const std::string& path) { return decodeJpegFile(path); }
 
 constexpr const char* kBmpExtensions[] = {".bmp"};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg"};
+constexpr const char* kTiffExtensions[] = {".tif", ".tiff"};
 
 const PictureFormat kFormats[] = {
     {FormatId::Bitmap, "MS Windows Bitmap", "MS Windows bitmap", kBmpExtensions, "image/bmp", isBmp, readBmp, writeBmp24},
     {FormatId::Jpeg, "JPEG Image", nullptr, kJpegExtensions, "image/jpeg", isJpeg, readJpeg, nullptr},
+    {FormatId::Tiff, "TIFF Image", "TIFF image", kTiffExtensions, "image/tiff", isTiff, readTiff, writeTiff},
 };
 
 const PictureFormat* claiming(const std::string& name) {

@@ -34,7 +34,8 @@ struct Fixture : cwtest::SessionRig<> {
 };
 
 constexpr const char* kDesignedOpenFilter =
-    "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
+    "All Supported Image Types (*.bmp *.jpg *.jpeg *.tif *.tiff);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg);;"
+    "TIFF Image (*.tif *.tiff)";
 
 } // namespace
 
@@ -45,7 +46,7 @@ TEST(PictureFiles, ExtensionIsTakenAfterTheLastSeparatorInUpperCase) {
     for (const auto& [name, jpeg] : rows) EXPECT_EQ(formatOfName(name).id == FormatId::Jpeg, jpeg) << name;
     EXPECT_EQ(fileExtension("a/b.tar.gz"), ".gz");
     // A name no row claims is read as a bitmap file; Load Image and a drop take only the names a row claims.
-    EXPECT_EQ(std::tuple(formatOfName("scan.tif").id, isPictureName("scan.tif"), isPictureName("a.BMP"), isPictureName("b.jpeg")),
+    EXPECT_EQ(std::tuple(formatOfName("scan.pcx").id, isPictureName("scan.pcx"), isPictureName("a.BMP"), isPictureName("b.jpeg")),
               std::tuple(FormatId::Bitmap, false, true, true));
 }
 

@@ -51,9 +51,11 @@ while read -r name written; do
 done <<ROWS
 orig.jpg -
 PHOTO.Jpeg -
+.gif -
 photo.png photo.png
 .tiff .tiff
 scan.Tif scan.Tif
+noext noext.bmp
 dir.v2/noext dir.v2/noext.bmp
 shout.BMP shout.BMP
 ROWS
