@@ -11,7 +11,7 @@
 
 namespace cw {
 
-enum class FormatId : uint8_t { Bitmap, Jpeg };
+enum class FormatId : uint8_t { Bitmap, Jpeg, Png };
 
 struct PictureFormat {
     FormatId id;

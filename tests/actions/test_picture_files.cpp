@@ -34,7 +34,7 @@ struct Fixture : cwtest::SessionRig<> {
 };
 
 constexpr const char* kDesignedOpenFilter =
-    "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
+    "All Supported Image Types (*.bmp *.jpg *.jpeg *.png);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg);;PNG Image (*.png)";
 
 } // namespace
 

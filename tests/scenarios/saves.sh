@@ -35,7 +35,7 @@ while read -r name written; do
     rc=$?
     if [ "$written" = - ]; then
         [ $rc -eq 1 ] || fail "$name: status $rc"
-        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp) files only." "$W/err" ||
+        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp), PNG image (*.png) files only." "$W/err" ||
             fail "$name: $(cat "$W/err")"
         [ "$(ls -lR --time-style=full-iso "$W/f")" = "$snap" ] || fail "$name: a file changed"
     else
@@ -44,7 +44,6 @@ while read -r name written; do
     fi
 done <<ROWS
 orig.jpg -
-photo.png -
 PHOTO.Jpeg -
 .tiff -
 noext noext.bmp
