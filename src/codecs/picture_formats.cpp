@@ -6,6 +6,7 @@
 #include "codecs/bmp_reader.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
+#include "codecs/png_codec.h"
 #include "codecs/tiff_codec.h"
 
 namespace cw {
@@ -18,6 +19,7 @@ bool startsWith(std::span<const uint8_t> head, std::string_view magic) {
 
 bool isBmp(std::span<const uint8_t> head) { return startsWith(head, "BM"); }
 bool isJpeg(std::span<const uint8_t> head) { return startsWith(head, "\xFF\xD8\xFF"); }
+bool isPng(std::span<const uint8_t> head) { return startsWith(head, "\x89PNG\r\n\x1A\n"); }
 // Either byte order; 42 for classic TIFF, 43 for BigTIFF.
 bool isTiff(std::span<const uint8_t> head) {
     using namespace std::string_view_literals;
@@ -29,11 +31,13 @@ Bitmap readJpeg(const std::string& path) { return decodeJpegFile(path); }
 
 constexpr const char* kBmpExtensions[] = {".bmp"};
 constexpr const char* kJpegExtensions[] = {".jpg", ".jpeg"};
+constexpr const char* kPngExtensions[] = {".png"};
 constexpr const char* kTiffExtensions[] = {".tif", ".tiff"};
 
 const PictureFormat kFormats[] = {
     {FormatId::Bitmap, "MS Windows Bitmap", "MS Windows bitmap", kBmpExtensions, "image/bmp", isBmp, readBmp, writeBmp24},
     {FormatId::Jpeg, "JPEG Image", nullptr, kJpegExtensions, "image/jpeg", isJpeg, readJpeg, nullptr},
+    {FormatId::Png, "PNG Image", "PNG image", kPngExtensions, "image/png", isPng, readPng, writePng},
     {FormatId::Tiff, "TIFF Image", "TIFF image", kTiffExtensions, "image/tiff", isTiff, readTiff, writeTiff},
 };
 

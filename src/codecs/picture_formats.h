@@ -11,7 +11,7 @@
 
 namespace cw {
 
-enum class FormatId : uint8_t { Bitmap, Jpeg, Tiff };
+enum class FormatId : uint8_t { Bitmap, Jpeg, Png, Tiff };
 
 struct PictureFormat {
     FormatId id;

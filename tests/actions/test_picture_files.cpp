@@ -34,8 +34,8 @@ struct Fixture : cwtest::SessionRig<> {
 };
 
 constexpr const char* kDesignedOpenFilter =
-    "All Supported Image Types (*.bmp *.jpg *.jpeg *.tif *.tiff);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg);;"
-    "TIFF Image (*.tif *.tiff)";
+    "All Supported Image Types (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg);;"
+    "PNG Image (*.png);;TIFF Image (*.tif *.tiff)";
 
 } // namespace
 
