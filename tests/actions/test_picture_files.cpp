@@ -165,6 +165,7 @@ TEST(PictureFiles, EveryFormatOpensAndSavesThroughItsRow) {
     for (const char* name : {"photo.png", "photo.TIF"}) {
         const std::string path = f.dir / name;
         formatOfName(path).write(photo, path);
+        loadButtonClick(f.s);  // clears the open picture
         f.load({path});
         ASSERT_TRUE(f.s.ws) << name;
         EXPECT_TRUE(samePixels(f.s.ws->source, photo) && samePixels(readBmp(f.s.openFileName), photo)) << name;
