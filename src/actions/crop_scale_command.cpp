@@ -9,8 +9,8 @@
 #include "actions/picture_setup.h"
 #include "actions/scratch.h"
 #include "actions/session.h"
-#include "codecs/bmp_reader.h"
-#include "codecs/bmp_writer.h"
+#include "codecs/picture_formats.h"
+#include "codecs/replacing_file.h"
 #include "core/image_error.h"
 #include "core/outline.h"
 #include "core/progress.h"
@@ -33,9 +33,10 @@ std::optional<Bitmap> handOver(const Session& s, const Bitmap& picture) {
         const std::string& name;
         ~Remove() { ::unlink(name.c_str()); }
     } remove{name};
-    writeBmp24(picture, name);
+    const PictureFormat& format = formatOfName(name);  // a bitmap, as the scratch file always is
+    format.write(picture, name);
     try {
-        return readBmp(name);
+        return format.read(name);
     } catch (const InvalidImage&) {
         return std::nullopt;
     }

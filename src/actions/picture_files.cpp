@@ -1,7 +1,6 @@
 #include "actions/picture_files.h"
 
 #include <atomic>
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -13,32 +12,13 @@
 #include "actions/session.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
+#include "codecs/picture_formats.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
 #include "tools/tool.h"
 #include "document/undo.h"
 
 namespace cw {
-
-std::string fileExtension(const std::string& name) {
-    const auto sep = name.find_last_of("/\\:");
-    const auto dot = name.find_last_of('.');
-    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
-    return name.substr(dot);
-}
-
-static std::string upperExtension(const std::string& name) {
-    std::string ext = fileExtension(name);
-    for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-bool isJpegName(const std::string& name) {
-    const std::string ext = upperExtension(name);
-    return ext == ".JPG" || ext == ".JPEG";
-}
-
-bool isPictureName(const std::string& name) { return upperExtension(name) == ".BMP" || isJpegName(name); }
 
 static bool isRegularFile(const std::string& path) {
     struct stat st;
@@ -134,7 +114,7 @@ void loadImage(Session& s, bool fromScanner) {
     if (fromScanner && isRegularFile(s.openFileName)) {
         s.pictureName = kScannedPictureName;
     } else {
-        const auto names = s.dialogs.openFiles({kOpenTitle, kOpenFilter, ".", "bmp"});
+        const auto names = s.dialogs.openFiles({kOpenTitle, openFilter(), ".", "bmp"});
         if (names.empty()) {
             finishLoad(s);
             return;
@@ -149,11 +129,21 @@ void loadImage(Session& s, bool fromScanner) {
     try {
         s.host.createImageWindow();
         s.imageWindowOpen = true;
-        if (isJpegName(s.openFileName)) {
+        const PictureFormat& format = formatOfName(s.openFileName);
+        if (format.id == FormatId::Jpeg) {
             const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
             jpeg = std::make_unique<JpegLoad>(s, scratch);
             decoded = decodeJpegFile(s.openFileName, jpeg.get());
             jpeg->commitScratch();
+            s.openFileName = scratch;
+        } else if (format.id != FormatId::Bitmap) {
+            // Restore reads the picture again from a bitmap of its own, as
+            // for a JPEG file.
+            decoded = format.read(s.openFileName);
+            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
+            BmpFileWriter copy(scratch, decoded->width(), decoded->height());
+            copy.writeRows(0, decoded->height(), decoded->data());
+            copy.commit(false);
             s.openFileName = scratch;
         }
         s.host.showImageWindow();
@@ -205,34 +195,65 @@ std::string saveFailedMessage(const std::string& where, int error) {
     return std::string(kSaveFailedMessage) + " " + where + ": " + std::strerror(error);
 }
 
-// The name a save writes: a name without an extension gets the first
-// written format's. Empty when the name asks for a format no save writes.
-static std::string savedName(const std::string& name) {
-    const std::string ext = upperExtension(name);
-    if (ext.empty()) return name.empty() || name.back() == '/' ? name : name + kWrittenFormats[0].extension;
-    for (const WrittenFormat& f : kWrittenFormats)
-        if (ext == upperExtension(f.extension)) return name;
-    return {};
+static std::string patterns(const PictureFormat& f) {
+    std::string all;
+    for (const char* e : f.extensions) all += std::string(all.empty() ? "*" : " *") + e;
+    return all;
+}
+
+// The entry that names a written format other than the bitmap.
+static std::string saveEntry(const PictureFormat& f) { return std::string(f.savedName) + " (" + patterns(f) + ")"; }
+
+std::string saveFilter() {
+    std::string filter = kSaveFilter;
+    for (const PictureFormat& f : pictureFormats())
+        if (f.write && f.id != FormatId::Bitmap) filter += ";;" + saveEntry(f);
+    return filter;
+}
+
+// The format a dialog entry other than the first asks for.
+static const PictureFormat* formatOfEntry(const std::string& entry) {
+    for (const PictureFormat& f : pictureFormats())
+        if (f.write && f.id != FormatId::Bitmap && saveEntry(f) == entry) return &f;
+    return nullptr;
+}
+
+// The name a save writes: a name without an extension gets the chosen
+// format's, or the first written format's. Empty when the name asks for a
+// format no save writes (with the first entry chosen, the extension decides).
+static std::string savedName(const std::string& name, const PictureFormat* chosen) {
+    if (upperExtension(name).empty()) {
+        if (name.empty() || name.back() == '/') return name;
+        return name + (chosen ? chosen : &pictureFormats()[0])->extensions[0];
+    }
+    if (chosen) return name;
+    return isPictureName(name) && formatOfName(name).write ? name : std::string();
 }
 
 // The designed failure message, then why: the name asks for a format that
 // no save writes.
 static std::string formatRefusal(const std::string& name) {
     std::string formats;
-    for (const WrittenFormat& f : kWrittenFormats)
-        formats += std::string(formats.empty() ? "" : ", ") + f.name + " (*" + f.extension + ")";
+    for (const PictureFormat& f : pictureFormats()) {
+        if (!f.write) continue;
+        formats += std::string(formats.empty() ? "" : ", ") + f.savedName + " (*" + f.extensions[0];
+        for (size_t i = 1; i < f.extensions.size(); ++i) formats += std::string(" *") + f.extensions[i];
+        formats += ")";
+    }
     return std::string(kSaveFailedMessage) + " " + name + ": Chromawell saves " + formats + " files only.";
 }
 
 bool saveImageAs(Session& s) {
     if (!s.imageWindowOpen || !s.ws) return false;
-    const auto chosen = s.dialogs.saveFile({kSaveTitle, kSaveFilter, ".", "bmp"});
+    const auto chosen = s.dialogs.saveFile({kSaveTitle, saveFilter(), ".", "bmp"});
     if (!chosen) return false;
-    const std::string name = savedName(*chosen);
+    const PictureFormat* entry = formatOfEntry(chosen->filterEntry);
+    const std::string name = savedName(chosen->path, entry);
     if (name.empty()) {
-        s.messages.error(formatRefusal(*chosen));
+        s.messages.error(formatRefusal(chosen->path));
         return false;
     }
+    const PictureFormat& format = entry ? *entry : formatOfName(name);
     struct stat st;
     if (::stat(name.c_str(), &st) == 0 && !s.messages.confirm(kOverwriteQuestion)) return false;
 
@@ -241,7 +262,7 @@ bool saveImageAs(Session& s) {
     try {
         // The working picture: the display also holds the anchor marks and
         // the outlines drawn over it for the user.
-        writeBmp24(s.ws->colour, name);
+        format.write(s.ws->colour, name);
     } catch (const SaveError& e) {
         failure = saveFailedMessage(name, e.error());
     } catch (const std::exception&) {

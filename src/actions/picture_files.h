@@ -14,33 +14,19 @@ inline constexpr const char* kOverwriteQuestion = "Specified file exists; overwr
 inline constexpr const char* kPhaseInitialising = "Initialising Image....";
 inline constexpr const char* kPhaseSaving = "Saving Image to disk....";
 inline constexpr const char* kOpenTitle = "Select Image to load";
-inline constexpr const char* kOpenFilter =
-    "All Supported Image Types (*.bmp *.jpg *.jpeg);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg)";
 inline constexpr const char* kSaveTitle = "Save Current Image to disk";
+// The save dialog's first entry, its default; the other written formats follow.
 inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
+std::string saveFilter();
 // The name of a picture that came from the scanner, which has no file of its own.
 inline constexpr const char* kScannedPictureName = "Scanned image";
 inline constexpr const char* kSavedStatus = "Saved ";
 // Asked before unsaved colouring goes: the question names the picture.
 inline constexpr const char* kSaveChangesQuestion = "Save the changes to ";
 
-// A format a save writes: its name and the extension, dot included, that
-// asks for it.
-struct WrittenFormat {
-    const char* name;
-    const char* extension;
-};
-inline constexpr WrittenFormat kWrittenFormats[] = {{"MS Windows bitmap", ".bmp"}};
-
 // The designed message, followed by what the system said about `where` when
 // it gave an errno (`error`), so that a cause other than a full disk is named.
 std::string saveFailedMessage(const std::string& where, int error);
-
-// The extension from the last "." after the last "/", "\" or ":", dot included.
-std::string fileExtension(const std::string& name);
-bool isJpegName(const std::string& name);
-// The names Load Image reads: bitmaps and JPEG files.
-bool isPictureName(const std::string& name);
 
 // The Load button: loads while it reads "Load Image", otherwise clears.
 void loadButtonClick(Session& s);

@@ -4,7 +4,7 @@
 
 #include "actions/picture_files.h"
 #include "actions/session.h"
-#include "codecs/bmp_reader.h"
+#include "codecs/picture_formats.h"
 #include "core/image_error.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
@@ -29,7 +29,9 @@ bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* p
         else
             s.history.clear(kind == SetUpKind::Opened);  // its copies' memory serves the next picture
         s.dropPicture();
-        Bitmap pic = picture ? std::move(*picture) : readBmp(s.openFileName);
+        // Restore reads the file again: the picture as opened, or the scratch
+        // bitmap a picture of another format was written to.
+        Bitmap pic = picture ? std::move(*picture) : formatOfName(s.openFileName).read(s.openFileName);
         s.imageSpan = pic.width() + pic.height();
         s.host.fitImageWindow();
         s.ws = prepared ? prepared->finish(std::move(pic), s.progress)

@@ -34,12 +34,20 @@ struct FileDialogRequest {
     std::string defaultSuffix;
 };
 
+// What a save dialog gave: the name, and the entry of its filter that was
+// chosen (empty for the first, the default).
+struct ChosenFile {
+    std::string path;
+    std::string filterEntry;
+    ChosenFile(std::string p, std::string entry = {}) : path(std::move(p)), filterEntry(std::move(entry)) {}
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // Empty when cancelled; several names when several files were selected.
     virtual std::vector<std::string> openFiles(const FileDialogRequest& request) = 0;
-    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<ChosenFile> saveFile(const FileDialogRequest& request) = 0;
     // The colour dialog: a confirmed colour as 0x00BBGGRR, or nothing.
     virtual std::optional<int32_t> pickColour() { return std::nullopt; }
 };

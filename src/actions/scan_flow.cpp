@@ -5,7 +5,7 @@
 #include "actions/picture_files.h"
 #include "actions/scratch.h"
 #include "actions/session.h"
-#include "codecs/bmp_writer.h"
+#include "codecs/picture_formats.h"
 
 namespace cw {
 
@@ -49,7 +49,7 @@ ScanOutcome scanImageClick(Session& s, ScanUi& ui, ScannerPort& scanner) {
     if (out.acquired > 0) {
         try {
             const std::string path = scratchFile(s.scratchFolder, kScanBitmap);
-            writeBmp24(scanner.image(0), path);
+            formatOfName(path).write(scanner.image(0), path);  // a bitmap, as Restore reads it again
             s.openFileName = path;
             out.written = true;
         } catch (const std::exception&) {

@@ -50,10 +50,13 @@ public:
         next.reset();
         return v;
     }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override {
+    // A script's save names the format by its extension, as the dialog's
+    // first entry does.
+    std::optional<ChosenFile> saveFile(const FileDialogRequest&) override {
         auto v = next;
         next.reset();
-        return v;
+        if (!v) return std::nullopt;
+        return ChosenFile(*v);
     }
 };
 

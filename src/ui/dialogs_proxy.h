@@ -16,7 +16,7 @@ struct DialogsProxy final : Dialogs {
         if (nextOpen) return {*nextOpen};
         return inner->openFiles(request);
     }
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override { return inner->saveFile(request); }
+    std::optional<ChosenFile> saveFile(const FileDialogRequest& request) override { return inner->saveFile(request); }
     std::optional<int32_t> pickColour() override { return inner->pickColour(); }
 };
 

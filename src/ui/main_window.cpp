@@ -33,6 +33,7 @@
 #include "actions/picture_files.h"
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
+#include "codecs/picture_formats.h"
 #include "document/tool_settings.h"
 #include "document/undo.h"
 #include "platform/scanner.h"

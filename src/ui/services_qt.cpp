@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "actions/scan_flow.h"
 
@@ -50,7 +51,7 @@ std::vector<std::string> QtDialogs::openFiles(const FileDialogRequest& request) 
     return names;
 }
 
-std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request) {
+std::optional<ChosenFile> QtDialogs::saveFile(const FileDialogRequest& request) {
     QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.folder),
                        QString::fromStdString(request.filter));
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -58,8 +59,15 @@ std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request)
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
     // The overwrite question is asked by SaveAs itself, once.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // A name typed without an extension gets the chosen entry's first one.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& entry) {
+        const qsizetype star = entry.indexOf("*.");
+        if (star >= 0) dialog.setDefaultSuffix(entry.mid(star + 2).section(QRegularExpression("[ )]"), 0, 0));
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    const QString entry = dialog.selectedNameFilter();
+    const bool first = entry == QString::fromStdString(request.filter).section(";;", 0, 0);
+    return ChosenFile(dialog.selectedFiles().front().toStdString(), first ? std::string() : entry.toStdString());
 }
 
 std::optional<int32_t> QtDialogs::pickColour() {

@@ -24,7 +24,7 @@ class QtDialogs final : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
     std::vector<std::string> openFiles(const FileDialogRequest& request) override;
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<ChosenFile> saveFile(const FileDialogRequest& request) override;
     std::optional<int32_t> pickColour() override;
 
 private:

@@ -7,6 +7,7 @@
 #include "actions/scratch.h"
 #include "codecs/bmp_reader.h"
 #include "codecs/jpeg_decoder.h"
+#include "codecs/picture_formats.h"
 #include "document/undo.h"
 #include "test_support.h"
 
@@ -32,14 +33,21 @@ struct Fixture : cwtest::SessionRig<> {
     }
 };
 
+constexpr const char* kDesignedOpenFilter =
+    "All Supported Image Types (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;MS Windows Bitmap (*.bmp);;JPEG Image (*.jpg *.jpeg);;"
+    "PNG Image (*.png);;TIFF Image (*.tif *.tiff)";
+
 } // namespace
 
 TEST(PictureFiles, ExtensionIsTakenAfterTheLastSeparatorInUpperCase) {
     const std::pair<const char*, bool> rows[] = {
         {"photo.jpg", true}, {"PHOTO.JPG", true}, {"a/b.c/photo.Jpeg", true}, {"c:photo.jpeg", true}, {"x\\y.jPg", true},
         {"photo.bmp", false}, {"photo", false}, {"dir.jpg/photo", false}, {"c.jpeg:photo", false}, {"photo.jpg.bmp", false}, {".jpgx", false}};
-    for (const auto& [name, jpeg] : rows) EXPECT_EQ(isJpegName(name), jpeg) << name;
+    for (const auto& [name, jpeg] : rows) EXPECT_EQ(formatOfName(name).id == FormatId::Jpeg, jpeg) << name;
     EXPECT_EQ(fileExtension("a/b.tar.gz"), ".gz");
+    // A name no row claims is read as a bitmap file; Load Image and a drop take only the names a row claims.
+    EXPECT_EQ(std::tuple(formatOfName("scan.pcx").id, isPictureName("scan.pcx"), isPictureName("a.BMP"), isPictureName("b.jpeg")),
+              std::tuple(FormatId::Bitmap, false, true, true));
 }
 
 // The window shows the scratch bitmap; only the first of several selected files loads; Load clears a picture.
@@ -50,7 +58,7 @@ TEST(PictureFiles, LoadGoesThroughThePrivateScratchBitmap) {
     f.load({jpeg, testdata("bmp/rgb24.bmp")});
     ASSERT_TRUE(f.s.imageWindowOpen && f.s.ws);
     EXPECT_EQ(std::tuple(f.s.openFileName, f.progress.phases.front(), f.dialogs.asked.at(0).title, f.dialogs.asked.at(0).filter, modeOf(f.dir / "cache/temp")),
-              std::tuple(scratch, std::string(kPhaseInitialising), std::string(kOpenTitle), std::string(kOpenFilter), 0700u));
+              std::tuple(scratch, std::string(kPhaseInitialising), std::string(kOpenTitle), std::string(kDesignedOpenFilter), 0700u));
     EXPECT_TRUE(f.s.toolPanelsEnabled && f.s.mainEnabled && !f.progress.visible() && f.progress.abortVisible() && f.messages.shown.empty());
     const Bitmap decoded = decodeJpegFile(jpeg);
     EXPECT_TRUE(samePixels(readBmp(scratch), decoded) && samePixels(f.s.ws->source, decoded));
@@ -132,7 +140,8 @@ TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     EXPECT_TRUE(samePixels(readBmp(out), f.s.ws->colour) && readBmp(out).at(5, 7) == rgb(1, 2, 3));
     EXPECT_TRUE(!f.s.ws->imageModified && f.messages.shown.empty()) << "a new file needs no confirmation";
     EXPECT_EQ(std::tuple(f.dialogs.asked.back().title, f.dialogs.asked.back().filter, f.progress.phases),
-              std::tuple(std::string(kSaveTitle), std::string(kSaveFilter), std::vector<std::string>{kPhaseSaving, kPhaseWorking}));
+              std::tuple(std::string(kSaveTitle), std::string(kSaveFilter) + ";;PNG image (*.png);;TIFF image (*.tif *.tiff)",
+                         std::vector<std::string>{kPhaseSaving, kPhaseWorking}));
     const std::string before = fileText(out);
     f.s.ws->colour.at(0, 0) = rgb(9, 9, 9);
     f.messages.answer = false;
@@ -145,6 +154,47 @@ TEST(PictureFiles, SaveAsWritesTheColouredPictureAndAsksBeforeOverwriting) {
     ASSERT_EQ(::symlink(notAFolder.c_str(), (f.dir / "link.bmp").c_str()), 0);
     f.save(f.dir / "link.bmp");
     EXPECT_TRUE(fs::is_symlink(f.dir / "link.bmp") && readBmp(notAFolder).width() == 37);
+}
+
+// PNG and TIFF files open through their rows and a scratch bitmap that Restore reads again; a save writes the format
+// its dialog entry names, or with the first entry the one its extension names.
+TEST(PictureFiles, EveryFormatOpensAndSavesThroughItsRow) {
+    Fixture f;
+    f.load({testdata("photos/camera-24.bmp")});
+    const Bitmap photo = f.s.ws->source.clone();
+    for (const char* name : {"photo.png", "photo.TIF"}) {
+        const std::string path = f.dir / name;
+        formatOfName(path).write(photo, path);
+        loadButtonClick(f.s);  // clears the open picture
+        f.load({path});
+        ASSERT_TRUE(f.s.ws) << name;
+        EXPECT_TRUE(samePixels(f.s.ws->source, photo) && samePixels(readBmp(f.s.openFileName), photo)) << name;
+        f.s.ws->colour.at(1, 1) = rgb(9, 9, 9);
+        f.s.ws->imageModified = true;
+        restoreImage(f.s);
+        EXPECT_TRUE(f.s.ws && samePixels(f.s.ws->colour, photo)) << name << ": Restore reads the picture again";
+    }
+    f.s.ws->colour.at(3, 4) = rgb(200, 10, 30);
+    const struct { const char* entry; const char* name; const char* written; FormatId format; } rows[] = {
+        {"", "a.png", "a.png", FormatId::Png}, {"", "b.TIFF", "b.TIFF", FormatId::Tiff}, {"", "c", "c.bmp", FormatId::Bitmap},
+        {"PNG image (*.png)", "d", "d.png", FormatId::Png}, {"TIFF image (*.tif *.tiff)", "e", "e.tif", FormatId::Tiff},
+        {"TIFF image (*.tif *.tiff)", "f.bmp", "f.bmp", FormatId::Tiff}, {"PNG image (*.png)", "g.jpg", "g.jpg", FormatId::Png},
+    };
+    for (const auto& r : rows) {
+        f.dialogs.saves.push_back(ChosenFile(f.dir / r.name, r.entry));
+        f.messages.shown.clear();
+        ASSERT_TRUE(saveImageAs(f.s)) << r.name;
+        const std::string written = f.dir / r.written;
+        std::ifstream in(written, std::ios::binary);
+        std::vector<uint8_t> head(8);
+        in.read(reinterpret_cast<char*>(head.data()), 8);
+        const PictureFormat* format = nullptr;
+        for (const PictureFormat& p : pictureFormats())
+            if (p.sniff(head)) format = &p;
+        ASSERT_TRUE(format && format->id == r.format) << r.name;
+        EXPECT_TRUE(samePixels(format->read(written), f.s.ws->colour)) << r.name;
+    }
+    EXPECT_FALSE(f.save(f.dir / "h.jpg")) << "with the first entry the extension must name a written format";
 }
 
 // A link planted in the scratch folder's place is refused: a JPEG load writes nothing through it and fails.

@@ -25,8 +25,9 @@ tool rectangle; drag 50 60 250 200
 tool brush; press 300 300
 ROWS
 
-# A name without an extension gets .bmp; one that asks for a format the
-# program does not write is refused, status 1, and no file changes.
+# A name without an extension gets .bmp; .png, .tif and .tiff write those
+# formats (read back through the runner's own load); one that asks for a
+# format the program does not write is refused, status 1, and no file changes.
 mkdir -p "$W/f/dir.v2"
 cp "$DATA/photos/camera.jpg" "$W/f/orig.jpg"
 while read -r name written; do
@@ -35,18 +36,25 @@ while read -r name written; do
     rc=$?
     if [ "$written" = - ]; then
         [ $rc -eq 1 ] || fail "$name: status $rc"
-        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp) files only." "$W/err" ||
+        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp), PNG image (*.png), TIFF image (*.tif *.tiff) files only." "$W/err" ||
             fail "$name: $(cat "$W/err")"
         [ "$(ls -lR --time-style=full-iso "$W/f")" = "$snap" ] || fail "$name: a file changed"
     else
-        [ $rc -eq 0 ] && cmp -s "$W/f/$written" "$W/c.bmp" || fail "$name: $rc, $(ls -R "$W/f")"
+        [ $rc -eq 0 ] || fail "$name: $rc, $(ls -R "$W/f")"
+        case $written in
+            *.bmp|*.BMP) cmp -s "$W/f/$written" "$W/c.bmp" || fail "$name: not the coloured picture" ;;
+            *) printf 'load "%s"\ndump source %s\n' "$W/f/$written" "$W/r.bmp" > "$W/r.cw"
+               "$BATCH" "$W/r.cw" 2> "$W/err" && cmp -s "$W/r.bmp" "$W/c.bmp" || fail "$name: reads back otherwise: $(cat "$W/err")" ;;
+        esac
         rm "$W/f/$written"
     fi
 done <<ROWS
 orig.jpg -
-photo.png -
 PHOTO.Jpeg -
-.tiff -
+.gif -
+photo.png photo.png
+.tiff .tiff
+scan.Tif scan.Tif
 noext noext.bmp
 dir.v2/noext dir.v2/noext.bmp
 shout.BMP shout.BMP

@@ -113,12 +113,12 @@ struct ScriptedMessages : cw::Messages {
 // Answers the file dialogs from queues (an empty queue cancels) and the colour dialog with `colour`.
 struct ScriptedDialogs : cw::Dialogs {
     std::deque<std::vector<std::string>> opens;
-    std::deque<std::optional<std::string>> saves;
+    std::deque<std::optional<cw::ChosenFile>> saves;
     std::vector<cw::FileDialogRequest> asked;
     std::optional<int32_t> colour;
     int colourAsked = 0;
     std::vector<std::string> openFiles(const cw::FileDialogRequest& request) override { return next(request, opens).value_or(std::vector<std::string>{}); }
-    std::optional<std::string> saveFile(const cw::FileDialogRequest& request) override { return next(request, saves).value_or(std::nullopt); }
+    std::optional<cw::ChosenFile> saveFile(const cw::FileDialogRequest& request) override { return next(request, saves).value_or(std::nullopt); }
     std::optional<int32_t> pickColour() override { return ++colourAsked, colour; }
     template <class T> std::optional<T> next(const cw::FileDialogRequest& request, std::deque<T>& queue) {
         asked.push_back(request);

@@ -631,6 +631,7 @@ private slots:
             {{dir.filePath("notes.txt"), dir.filePath("folder.bmp")}, nullptr, 0}, {{}, "bmp/rgb24.bmp", 0},
             {{dir.filePath("notes.txt"), QString::fromStdString(cwtest::testdata("bmp/rgb24.bmp"))}, nullptr, 37},
             {{dir.filePath("CAMERA.JPG")}, nullptr, 512},
+            {{QString::fromStdString(cwtest::testdata("tiff/orientation-6.tif"))}, nullptr, 37},  // stored turned: 23 wide
         };
         for (const auto& d : drops) {
             QMimeData data;
