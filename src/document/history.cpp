@@ -31,12 +31,7 @@ size_t History::defaultBudget() {
 }
 
 void History::start(Workspace& ws) {
-    wait();
-    pending_ = {};
-    steps_.clear();
-    position_ = 0;
-    bytes_ = 0;
-    replaced_.reset();
+    clear(true);  // the last picture's copies serve this one's
     adopt(ws);
 }
 
