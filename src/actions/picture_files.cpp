@@ -195,14 +195,9 @@ std::string saveFailedMessage(const std::string& where, int error) {
     return std::string(kSaveFailedMessage) + " " + where + ": " + std::strerror(error);
 }
 
-static std::string patterns(const PictureFormat& f) {
-    std::string all;
-    for (const char* e : f.extensions) all += std::string(all.empty() ? "*" : " *") + e;
-    return all;
-}
-
-// The entry that names a written format other than the bitmap.
-static std::string saveEntry(const PictureFormat& f) { return std::string(f.savedName) + " (" + patterns(f) + ")"; }
+// How a save names a written format: the dialog's entry for it, beside the
+// bitmap's designed one, and the refusal's list.
+static std::string saveEntry(const PictureFormat& f) { return std::string(f.savedName) + " (" + filePatterns(f) + ")"; }
 
 std::string saveFilter() {
     std::string filter = kSaveFilter;
@@ -235,10 +230,7 @@ static std::string savedName(const std::string& name, const PictureFormat* chose
 static std::string formatRefusal(const std::string& name) {
     std::string formats;
     for (const PictureFormat& f : pictureFormats()) {
-        if (!f.write) continue;
-        formats += std::string(formats.empty() ? "" : ", ") + f.savedName + " (*" + f.extensions[0];
-        for (size_t i = 1; i < f.extensions.size(); ++i) formats += std::string(" *") + f.extensions[i];
-        formats += ")";
+        if (f.write) formats += (formats.empty() ? "" : ", ") + saveEntry(f);
     }
     return std::string(kSaveFailedMessage) + " " + name + ": Chromawell saves " + formats + " files only.";
 }

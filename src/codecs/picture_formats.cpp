@@ -50,13 +50,13 @@ const PictureFormat* claiming(const std::string& name) {
     return nullptr;
 }
 
-std::string patterns(const PictureFormat& f) {
+} // namespace
+
+std::string filePatterns(const PictureFormat& f) {
     std::string all;
     for (const char* e : f.extensions) all += std::string(all.empty() ? "*" : " *") + e;
     return all;
 }
-
-} // namespace
 
 std::span<const PictureFormat> pictureFormats() { return kFormats; }
 
@@ -70,8 +70,8 @@ bool isPictureName(const std::string& name) { return claiming(name) != nullptr; 
 std::string openFilter() {
     std::string all, each;
     for (const PictureFormat& f : kFormats) {
-        all += (all.empty() ? "" : " ") + patterns(f);
-        each += std::string(";;") + f.openName + " (" + patterns(f) + ")";
+        all += (all.empty() ? "" : " ") + filePatterns(f);
+        each += std::string(";;") + f.openName + " (" + filePatterns(f) + ")";
     }
     return "All Supported Image Types (" + all + ")" + each;
 }

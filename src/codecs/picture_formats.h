@@ -33,6 +33,8 @@ std::span<const PictureFormat> pictureFormats();
 const PictureFormat& formatOfName(const std::string& name);
 // Whether a row claims the name's extension.
 bool isPictureName(const std::string& name);
+// A dialog's patterns for the format's extensions: "*.tif *.tiff".
+std::string filePatterns(const PictureFormat& f);
 // The open dialog's filter: every format, then each on its own.
 std::string openFilter();
 
