@@ -5,9 +5,15 @@ DEST=$(mktemp -d)
 trap 'rm -rf "$DEST"' EXIT
 cmake --install "$1" --prefix "$DEST/usr" > /dev/null
 cd "$DEST/usr"
-for f in bin/chromawell bin/chromawell-batch share/chromawell/doc/cwdoc0.html share/chromawell/doc/cwdoc21.html \
+for f in bin/chromawell bin/chromawell-batch share/man/man1/chromawell-batch.1 share/chromawell/doc/cwdoc0.html share/chromawell/doc/cwdoc21.html \
          share/applications/chromawell.desktop share/icons/hicolor/256x256/apps/chromawell.png; do
     [ -s "$f" ] || { echo "FAIL: $f not installed"; exit 1; }
+done
+# The manual page says what --help says; roff writes a minus as \-.
+for option in each jobs out keep-going skip-done; do
+    roff=$(printf '%s' "--$option" | sed 's/-/\\\\-/g')
+    grep -q "^\\.B .*$roff" share/man/man1/chromawell-batch.1 && "$DEST/usr/bin/chromawell-batch" --help | grep -q -- "--$option" ||
+        { echo "FAIL: --$option"; exit 1; }
 done
 grep -qx 'Exec=chromawell %f' share/applications/chromawell.desktop && grep -qx 'Icon=chromawell' share/applications/chromawell.desktop
 echo ok

@@ -14,6 +14,14 @@ struct ScriptError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A line that fails because of the picture it works on (a damaged or
+// missing file, a picture too large to rebuild) rather than because of its
+// words. A script run alone stops at it as at any bad line; in a series it
+// fails that picture only.
+struct PictureError : ScriptError {
+    using ScriptError::ScriptError;
+};
+
 // A dump that could not be written: the script goes on, and its status says
 // that not every file was written.
 struct OutputError : std::runtime_error {

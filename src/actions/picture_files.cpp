@@ -225,6 +225,8 @@ static std::string savedName(const std::string& name, const PictureFormat* chose
     return isPictureName(name) && formatOfName(name).write ? name : std::string();
 }
 
+std::string savedFileName(const std::string& name) { return savedName(name, nullptr); }
+
 // The designed failure message, then why: the name asks for a format that
 // no save writes.
 static std::string formatRefusal(const std::string& name) {

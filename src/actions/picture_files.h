@@ -38,6 +38,9 @@ bool clearImage(Session& s);
 void restoreImage(Session& s);
 // SaveAs; true when the picture was written.
 bool saveImageAs(Session& s);
+// The file a save of `name` writes with the first dialog entry chosen (a
+// name without extension gets the bitmap's); empty where it writes none.
+std::string savedFileName(const std::string& name);
 
 // Before the open picture goes: unsaved changes are offered for saving, and
 // Save runs SaveAs. True when the caller may go on (nothing unsaved, the

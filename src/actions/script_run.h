@@ -27,8 +27,10 @@ public:
     void error(const std::string& t) override {
         err_ << "message: " << t << '\n';
         ++errors;
+        lastError = t;
     }
     int errors = 0;
+    std::string lastError;
 
 private:
     std::ostream& err_;

@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <streambuf>
+#include <optional>
 #include <utility>
 
 #include <unistd.h>
@@ -60,27 +61,70 @@ bool nextLine(std::streambuf& in, std::string& line) {
 
 } // namespace
 
-int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {
+int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder,
+              int pictureFailure, std::string* firstError) {
     ScriptRun run(out, err, scratchFolder);
     std::string line;
     Words words;
+    // The line's own failure, after the error box it showed, if any.
+    auto failed = [&](long n, const std::string& what, int errorsBefore) {
+        if (!firstError || !firstError->empty()) return;
+        const bool boxed = run.messages.errors != errorsBefore;
+        *firstError = "line " + std::to_string(n) + ": " + (what.empty() ? run.messages.lastError : what);
+        if (boxed && !what.empty()) *firstError += " (" + run.messages.lastError + ")";
+    };
     for (long n = 1;; ++n) {
+        const int errorsBefore = run.messages.errors;
         try {
             if (!nextLine(*in.rdbuf(), line)) break;
             if (!splitWords(line, words)) throw ScriptError("unterminated quote");
             if (words.empty() || words[0][0] == '#') continue;
             runWords(run, words);
+            if (run.messages.errors != errorsBefore) failed(n, {}, errorsBefore);
         } catch (const OutputError& e) {
             out.flush();
             err << "line " << n << ": " << e.what() << '\n';
             run.outputFailed = true;
+            failed(n, e.what(), errorsBefore);
+        } catch (const PictureError& e) {
+            out.flush();
+            err << "line " << n << ": " << e.what() << '\n';
+            failed(n, e.what(), errorsBefore);
+            return pictureFailure;
         } catch (const std::exception& e) {
             out.flush();
             err << "line " << n << ": " << e.what() << '\n';
+            failed(n, e.what(), errorsBefore);
             return 2;
         }
     }
     return run.outputFailed ? 1 : 0;
+}
+
+std::optional<std::string> readScriptText(const std::string& path, std::ostream& err) {
+    constexpr size_t kMaxScriptBytes = size_t(64) << 20;
+    std::string text;
+    try {
+        const bool standardInput = path == "-";
+        struct Closed {
+            int fd;
+            ~Closed() {
+                if (fd > 0) ::close(fd);
+            }
+        } const file{standardInput ? 0 : RegularFile(path).release()};
+        ScriptSource source(file.fd, standardInput ? "standard input" : path);
+        for (int c; (c = source.sbumpc()) != std::char_traits<char>::eof();) {
+            if (text.size() == kMaxScriptBytes) throw ScriptError("cannot read " + path + ": longer than 64 MB");
+            text += char(c);
+        }
+    } catch (const FileReadError& e) {
+        err << "cannot read " << e.what() << '\n';
+        return std::nullopt;
+    } catch (const ScriptError& e) {
+        err << e.what() << '\n';
+        return std::nullopt;
+    }
+    return text;
 }
 
 int runScriptFile(const std::string& path, std::ostream& out, std::ostream& err, const std::string& scratchFolder) {

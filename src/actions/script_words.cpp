@@ -41,18 +41,20 @@ constexpr std::string_view kNotRebuilt = "the picture could not be rebuilt";
 // What a script knows of an action row beyond the row itself: how its
 // words become the row's named input, where that takes more than one word,
 // and what the line says when the row could not do its work.
+// `pictureFault`: the failure comes from the picture, not from the line.
 struct ActionWords {
     std::string_view action;
     std::string (*failure)(const ScriptRun& r, const Words& w);
     std::string_view (*named)(ScriptRun& r, const Words& w) = nullptr;
+    bool pictureFault = false;
 };
 
 const ActionWords kActionWords[] = {
-    {"load", [](const ScriptRun&, const Words& w) { return "cannot load " + w[1]; }},
-    {"restore", [](const ScriptRun& r, const Words&) { return "cannot restore " + r.session.openFileName; }},
+    {"load", [](const ScriptRun&, const Words& w) { return "cannot load " + w[1]; }, nullptr, true},
+    {"restore", [](const ScriptRun& r, const Words&) { return "cannot restore " + r.session.openFileName; }, nullptr, true},
     {"palette", [](const ScriptRun&, const Words& w) { return "no palette " + w[1]; }, paletteNamed},
     {"quick-brush", [](const ScriptRun&, const Words& w) { return "no quick brush " + w[1]; }},
-    {"reset", [](const ScriptRun&, const Words&) { return std::string(kNotRebuilt); }},
+    {"reset", [](const ScriptRun&, const Words&) { return std::string(kNotRebuilt); }, nullptr, true},
 };
 
 const ActionWords* actionWords(std::string_view action) {
@@ -82,7 +84,11 @@ void runAction(ScriptRun& r, const Action& a, const Words& w) {
     if (!actionEnabled(a, r.session)) throw ScriptError("no picture is open");
     if (a.input == ActionInput::OpenDialog || a.input == ActionInput::SaveDialog) r.dialogs.next = w[1];
     const int errorsBefore = r.messages.errors;
-    if (!triggerAction(r.session, a, named)) throw ScriptError(words ? words->failure(r, w) : std::string(kNotRebuilt));
+    if (!triggerAction(r.session, a, named)) {
+        if (!words) throw PictureError(std::string(kNotRebuilt));
+        if (words->pictureFault) throw PictureError(words->failure(r, w));
+        throw ScriptError(words->failure(r, w));
+    }
     // SaveAs reports its failure in a message box and keeps the old file.
     if (a.input == ActionInput::SaveDialog && r.messages.errors != errorsBefore) r.outputFailed = true;
 }
@@ -158,6 +164,12 @@ const RunnerWord kRunnerWords[] = {
 };
 
 } // namespace
+
+bool isScriptCommand(const std::string& word) {
+    if (const Action* a = findAction(word); a && a->scripted) return true;
+    return std::any_of(std::begin(kRunnerWords), std::end(kRunnerWords),
+                       [&](const RunnerWord& w) { return w.word == word; });
+}
 
 void runWords(ScriptRun& r, const Words& w) {
     if (const Action* a = findAction(w[0]); a && a->scripted) return runAction(r, *a, w);

@@ -7,6 +7,9 @@ namespace cw {
 
 struct ScriptRun;
 
+// Whether `word` names a command a script may give.
+bool isScriptCommand(const std::string& word);
+
 // Runs one line of at least one word; a bad line throws ScriptError.
 void runWords(ScriptRun& r, const Words& w);
 

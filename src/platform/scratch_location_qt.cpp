@@ -7,7 +7,7 @@ namespace cw {
 
 void setApplicationIdentity() {
     QCoreApplication::setApplicationName("chromawell");
-    QCoreApplication::setApplicationVersion("2.1");
+    QCoreApplication::setApplicationVersion(CHROMAWELL_VERSION);
 }
 
 std::string scratchFolderLocation() {
