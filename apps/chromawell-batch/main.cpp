@@ -1,6 +1,8 @@
 // chromawell-batch SCRIPT | -, or a series: --each SCRIPT PICTURE...
 #include <QCoreApplication>
 #include <cerrno>
+#include <cstdlib>
+#include <unistd.h>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -97,6 +99,16 @@ std::optional<CommandLine> parse(int argc, char** argv, std::string& error) {
     return c;
 }
 
+// A series' pictures are forked from this process: its symbols are bound
+// once, here, rather than lazily again in every picture's process. Started
+// again with LD_BIND_NOW when it was not; where that fails it goes on as it is.
+void bindSymbolsOnce(char** argv) {
+    if (std::getenv("LD_BIND_NOW")) return;
+    ::setenv("LD_BIND_NOW", "1", 1);
+    ::execv("/proc/self/exe", argv);
+    ::unsetenv("LD_BIND_NOW");
+}
+
 int runSeries(CommandLine& c) {
     const auto script = cw::readScriptText(c.script, std::cerr);
     if (!script) return 2;
@@ -137,7 +149,10 @@ int main(int argc, char** argv) {
     std::string error;
     auto c = parse(argc, argv, error);
     if (!c) return badArguments(error);
-    if (c->each) return runSeries(*c);
+    if (c->each) {
+        bindSymbolsOnce(argv);
+        return runSeries(*c);
+    }
 
     cw::removeTemporaryFilesOnInterrupt();  // first, on the main thread
     QCoreApplication app(argc, argv);

@@ -62,8 +62,10 @@ bool nextLine(std::streambuf& in, std::string& line) {
 } // namespace
 
 int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std::string& scratchFolder,
-              int pictureFailure, std::string* firstError) {
+              const ScriptOptions& options) {
     ScriptRun run(out, err, scratchFolder);
+    if (!options.keepHistory) run.session.history.turnOff();
+    std::string* const firstError = options.firstError;
     std::string line;
     Words words;
     // The line's own failure, after the error box it showed, if any.
@@ -90,7 +92,7 @@ int runScript(std::istream& in, std::ostream& out, std::ostream& err, const std:
             out.flush();
             err << "line " << n << ": " << e.what() << '\n';
             failed(n, e.what(), errorsBefore);
-            return pictureFailure;
+            return options.pictureFailure;
         } catch (const std::exception& e) {
             out.flush();
             err << "line " << n << ": " << e.what() << '\n';

@@ -60,6 +60,15 @@ std::string firstBadCommand(const std::string& script) {
     return bad;
 }
 
+bool scriptUndoes(const std::string& script) {
+    bool undoes = false;
+    forEachLine(script, [&](long, const Words& words) {
+        if (!words.empty() && (words[0] == "undo" || words[0] == "history-undo" || words[0] == "history-redo"))
+            undoes = true;
+    });
+    return undoes;
+}
+
 std::vector<std::string> scriptOutputs(const std::string& script) {
     std::vector<std::string> outputs;
     forEachLine(script, [&](long, const Words& words) {

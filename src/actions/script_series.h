@@ -18,6 +18,10 @@ std::string unusablePictureName(const std::string& picture);
 // as a bad line is reported ("line N: ..."); empty when there is none.
 std::string firstBadCommand(const std::string& script);
 
+// Whether the script undoes anything (the Un-do button, or a step of the
+// undo history): a script that does not need keep nothing for undoing.
+bool scriptUndoes(const std::string& script);
+
 // The files the script's `save` and `dump` lines write, as they name them.
 std::vector<std::string> scriptOutputs(const std::string& script);
 

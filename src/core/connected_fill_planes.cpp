@@ -1,5 +1,7 @@
 #include "core/connected_fill_planes.h"
 
+#include "core/helper_threads.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -57,6 +59,7 @@ RowPreparer::RowPreparer(Planes& planes, const Workspace& ws, uint32_t lo, uint3
 }
 
 void RowPreparer::startAhead(uint32_t seedRow) {
+    if (!helperThreadsAllowed()) return;
     try {
         ahead_ = std::thread([this, seedRow] {
             std::vector<uint8_t> passing(size_t(ws_.width));

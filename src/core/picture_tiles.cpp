@@ -1,5 +1,7 @@
 #include "core/picture_tiles.h"
 
+#include "core/helper_threads.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -24,7 +26,7 @@ constexpr size_t kTwoThreadsFrom = 256;
 // whole picture is memory-bound, and one thread does not draw all of it.
 template <typename Work>
 void forEachIndex(size_t n, const Work& work) {
-    if (n < kTwoThreadsFrom) {
+    if (n < kTwoThreadsFrom || !helperThreadsAllowed()) {
         for (size_t i = 0; i < n; ++i) work(i);
         return;
     }

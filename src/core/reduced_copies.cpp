@@ -1,5 +1,7 @@
 #include "core/reduced_copies.h"
 
+#include "core/helper_threads.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -83,7 +85,7 @@ void ReducedCopies::bringUpToDate(const Bitmap& picture, int level) {
         const int32_t y2 = std::min(to.height(), ((d.y2 - 1) >> shift) + 1);
         // A change to most of a large picture (a fill, an undo) is halved on
         // two threads: it is read from memory faster than one thread can.
-        if (int64_t(x2 - x1) * (y2 - y1) >= kTwoThreadsFrom) {
+        if (int64_t(x2 - x1) * (y2 - y1) >= kTwoThreadsFrom && helperThreadsAllowed()) {
             const int32_t middle = y1 + (y2 - y1) / 2;
             std::thread top([&] { halve(from, to, x1, y1, x2, middle); });
             halve(from, to, x1, middle, x2, y2);

@@ -1,5 +1,7 @@
 #include "core/workspace_builder.h"
 
+#include "core/helper_threads.h"
+
 #include <cstring>
 #include <new>
 
@@ -32,7 +34,7 @@ WorkspaceBuilder::WorkspaceBuilder(uint32_t* pixels, int32_t width, int32_t heig
     adviseHugePages(ws_->codes.get(), n);
     adviseHugePages(ws_->bucketIndex.get(), n * sizeof(uint32_t));
     try {
-        worker_ = std::thread([this] { workerLoop(); });
+        if (helperThreadsAllowed()) worker_ = std::thread([this] { workerLoop(); });
     } catch (const std::system_error&) {
         // No second thread: finish() does all the work itself.
     }
@@ -200,7 +202,8 @@ std::unique_ptr<Workspace> WorkspaceBuilder::finish(Bitmap picture, Progress& pr
     ws.bucketStart[256] = sum;
     std::thread second;
     try {
-        second = std::thread([this] { scatterHalf(1); });
+        if (helperThreadsAllowed()) second = std::thread([this] { scatterHalf(1); });
+        else scatterHalf(1);
     } catch (const std::system_error&) {
         scatterHalf(1);
     }

@@ -31,6 +31,7 @@ size_t History::defaultBudget() {
 }
 
 void History::start(Workspace& ws) {
+    if (off_) return;
     clear(true);  // the last picture's copies serve this one's
     adopt(ws);
 }
@@ -53,6 +54,7 @@ void History::clear(bool keepRoom) {
 }
 
 void History::replacing(std::unique_ptr<Workspace> old) {
+    if (off_) return;
     settle();
     // The command that rebuilds it may already have drawn on it (erased a
     // band or the markers, without a word, as the picture was about to go):
@@ -69,7 +71,7 @@ void History::replacing(std::unique_ptr<Workspace> old) {
 }
 
 void History::follow(Workspace& ws) {
-    if (&ws == followed_ || replaced_) return;
+    if (off_ || &ws == followed_ || replaced_) return;
     try {
         start(ws);
         settle();
@@ -173,11 +175,13 @@ Recorded History::settle() {
 }
 
 void History::touched(std::span<const uint32_t> tiles) {
+    if (off_) return;
     for (uint32_t t : tiles)
         if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
 }
 
 void History::touched(const Rect& area) {
+    if (off_) return;
     // Whatever drew here waited for the recorder before it drew.
     assert(!recording());
     grid_.forEachTileIn(area, [&](uint32_t t) {
@@ -186,6 +190,7 @@ void History::touched(const Rect& area) {
 }
 
 bool History::changedSince(const Workspace& ws) const {
+    if (off_) return false;
     if (&ws != followed_ || replaced_ || !touchedList_.empty()) return true;
     // A step being recorded already holds the anchors and the count it saw.
     const bool stepPending = pending_.active && !pending_.adopting;
@@ -194,6 +199,7 @@ bool History::changedSince(const Workspace& ws) const {
 }
 
 Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
+    if (off_) return Recorded::Nothing;
     settle();
     try {
         follow(ws);
@@ -356,12 +362,14 @@ Rect History::redo(std::unique_ptr<Workspace>& ws) {
 }
 
 void History::takeSnapshot(Workspace& ws) {
+    if (off_) return;
     settle();
     follow(ws);
     snapshot_.clear();
 }
 
 void History::exchangeSnapshot(Workspace& ws) {
+    if (off_) return;
     settle();
     follow(ws);
     const PlaneView colour = planeOf(ws, Plane::Colour);

@@ -71,6 +71,14 @@ public:
     // A picture was opened: nothing to undo; what it shows now is where the
     // first step starts from.
     void start(Workspace& ws);
+    // For a run that never undoes (a series' script with no undo in it): no
+    // copy is taken and no step recorded from now on, so neither the steps
+    // nor the Un-do button's snapshot can be used.
+    void turnOff() {
+        clear();
+        off_ = true;
+    }
+    bool off() const { return off_; }
     // The picture was closed; `keepRoom` when another is about to be opened:
     // the memory of the copies stays for it.
     void clear(bool keepRoom = false);
@@ -159,6 +167,7 @@ private:
     PlaneShadow& shadow(Plane p) { return shadow_[size_t(p)]; }
 
     size_t budget_;
+    bool off_ = false;
     std::vector<HistoryStep> steps_;
     size_t position_ = 0;  // steps_[0 .. position_) are done
     size_t bytes_ = 0;

@@ -125,6 +125,9 @@ ProgramScratch::ProgramScratch(const std::string& privateFolder)
 
 ProgramScratch::~ProgramScratch() {
     interruptRemoval.armed.store(false);
+    // The folders of the programs started from this one that ended without
+    // removing theirs (a series' pictures, each in a process of its own).
+    removeLeftovers(folder_, {});
     const int fd = ::open(privateFolder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
     removeFolder(fd, name_.c_str());

@@ -9,7 +9,8 @@ namespace cw {
 // This program's folder inside `privateFolder`, named "<pid>-<start time>"
 // (the start time, in clock ticks after boot, tells this program from a later
 // one that gets its pid). Making it sweeps away the folders of programs that
-// no longer run; it goes, with its files, when this object goes.
+// no longer run; it goes, with its files, when this object goes. A program
+// started from this one may make its own folder inside this one's.
 class ProgramScratch {
 public:
     explicit ProgramScratch(const std::string& privateFolder);

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <map>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 #include "actions/script_runner.h"
+#include "core/helper_threads.h"
 #include "actions/script_series.h"
 #include "platform/interrupts.h"
 #include "platform/program_scratch.h"
@@ -115,6 +118,7 @@ private:
     const SeriesOptions& options_;
     const std::string scratchRoot_;
     const bool terminal_;
+    const unsigned jobs_ = options_.jobs > 0 ? options_.jobs : usableCores();
     std::vector<Run> runs_;
     size_t nextToStart_ = 0, nextToPass_ = 0, running_ = 0;
     size_t done_ = 0, failed_ = 0, skipped_ = 0;
@@ -155,13 +159,16 @@ void Series::start(Run& r) {
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent) ::_exit(128 + SIGTERM);
         removeTemporaryFilesOnInterrupt();
+        // Each core has a picture of its own.
+        if (jobs_ > 1) allowHelperThreads(false);
         ::sigprocmask(SIG_SETMASK, &before, nullptr);
         int status = 1;
         std::string firstError;
         try {
             const ProgramScratch scratch(scratchRoot_);
             std::istringstream script(r.script);
-            status = runScript(script, std::cout, std::cerr, scratch.folder(), 1, &firstError);
+            const ScriptOptions picture{.pictureFailure = 1, .firstError = &firstError, .keepHistory = scriptUndoes(r.script)};
+            status = runScript(script, std::cout, std::cerr, scratch.folder(), picture);
         } catch (const std::exception& e) {
             std::cerr << e.what() << '\n';
             firstError = e.what();
@@ -289,7 +296,27 @@ int Series::report() {
     return failed_ > 0 ? 1 : 0;
 }
 
+// Two pictures that write the same file would overwrite each other's work.
+std::string sharedOutput(const std::vector<Run>& runs) {
+    std::map<std::string, const Run*> writer;
+    for (const Run& r : runs) {
+        for (const std::string& o : scriptOutputs(r.script)) {
+            std::error_code failed;
+            const std::string path = std::filesystem::absolute(o, failed).lexically_normal().string();
+            const auto [at, added] = writer.emplace(path, &r);
+            if (!added && at->second != &r)
+                return at->second->picture + " and " + r.picture + " both write " + o +
+                       ": name the outputs apart (@NAME@ is the picture's file name without extension)";
+        }
+    }
+    return {};
+}
+
 int Series::run() {
+    if (const std::string shared = sharedOutput(runs_); !shared.empty()) {
+        writeAll(2, shared + '\n');
+        return 2;
+    }
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         writeAll(2, std::string("cannot run the series: ") + std::strerror(errno) + '\n');
         return 2;
@@ -300,7 +327,7 @@ int Series::run() {
     for (int s : kInterrupts) ::sigaction(s, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    const unsigned jobs = options_.jobs > 0 ? options_.jobs : usableCores();
+    const unsigned jobs = jobs_;
     std::vector<pollfd> fds;
     std::vector<std::pair<Run*, int>> owners;
     for (;;) {
@@ -353,7 +380,10 @@ unsigned usableCores() {
 }
 
 int runSeries(const SeriesOptions& options, const std::string& scratchRoot) {
-    Series series(options, scratchRoot);
+    // Each picture's scratch folder lies in the series' own: a picture looks
+    // through its siblings, not through every program's, for leftovers.
+    const ProgramScratch scratch(scratchRoot);
+    Series series(options, scratch.folder());
     return series.run();
 }
 

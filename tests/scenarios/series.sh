@@ -108,7 +108,7 @@ same par png; same par codes
 for args in --help --version "--help --each" ; do
     env -u DISPLAY "$BATCH" $args > stdout 2>&1 && grep -q "chromawell-batch" stdout || fail "$args: $(cat stdout)"
 done
-for args in "" "-j 0 --each colour.cw pics/a.jpg" "--each colour.cw" "-j 2 colour.cw" "--frob colour.cw" "--each missing.cw pics/a.jpg"; do
+for args in "" "-j 0 --each colour.cw pics/a.jpg" "--each colour.cw pics/a.jpg pics/../pics/a.jpg" "--each colour.cw" "-j 2 colour.cw" "--frob colour.cw" "--each missing.cw pics/a.jpg"; do
     "$BATCH" $args > /dev/null 2> stderr; rc=$?
     [ $rc -eq 2 ] && [ -s stderr ] || fail "'$args': status $rc"
 done
