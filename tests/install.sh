@@ -15,5 +15,11 @@ for option in each jobs out keep-going skip-done; do
     grep -q "^\\.B .*$roff" share/man/man1/chromawell-batch.1 && "$DEST/usr/bin/chromawell-batch" --help | grep -q -- "--$option" ||
         { echo "FAIL: --$option"; exit 1; }
 done
+# Both programs answer --help and --version without a display.
+for program in chromawell chromawell-batch; do
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "bin/$program" --version | grep -qx "$program 2\.[0-9.]*" &&
+        env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "bin/$program" --help | grep -q "^Usage: $program" ||
+        { echo "FAIL: $program --help/--version"; exit 1; }
+done
 grep -qx 'Exec=chromawell %f' share/applications/chromawell.desktop && grep -qx 'Icon=chromawell' share/applications/chromawell.desktop
 echo ok

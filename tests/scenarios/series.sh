@@ -47,7 +47,10 @@ grep -qxF 'pics/c.jpg: line 1: cannot load pics/c.jpg (In-valid/ un-supported Im
     grep -qxF '5 pictures: 4 done, 1 failed' stderr || fail "report: $(cat stderr)"
 [ "$(cut -d' ' -f2 stdout | tr '\n' ,)" = "a,b,d,e," ] || fail "order: $(cat stdout)"
 
-# Skipping what is done: only the failed picture and the one touched since run again.
+# Skipping what is done: only the failed picture and the one touched since
+# run again; without --skip-done, every picture runs again.
+"$BATCH" --out out --each colour.cw pics/* > stdout 2> /dev/null
+[ "$(cut -d' ' -f2 stdout | tr '\n' ,)" = "a,b,d,e," ] || fail "again: $(cat stdout)"
 sleep 1; touch pics/d.png
 "$BATCH" --skip-done --out out --each colour.cw pics/* > stdout 2> stderr
 [ "$(cut -d' ' -f2 stdout | tr '\n' ,)" = "d," ] || fail "skip-done ran: $(cat stdout)"
@@ -62,14 +65,18 @@ while read -r keep line status said outputs; do
     "$BATCH" -j 1 $keep --out bad --each bad.cw pics/a.jpg pics/e.bmp > /dev/null 2> stderr
     rc=$?
     [ $rc -eq "$status" ] || fail "$line $keep: status $rc: $(cat stderr)"
-    grep -qF "$said" stderr || fail "$line $keep: $(cat stderr)"
+    grep -q "$said" stderr || fail "$line $keep: $(cat stderr)"
     [ "$(ls bad 2>/dev/null | tr '\n' ,)" = "$outputs" ] || fail "$line $keep: wrote $(ls bad)"
 done <<ROWS
-- frobnicate 2 line_6:_unknown_command_frobnicate -
-- tap_1 2 pics/a.jpg:_line_6:_usage -
---keep-going tap_1 2 pics/e.bmp:_line_6:_usage -
-- autofinish 0 2_pictures:_2_done a.codes,a.png,e.codes,e.png,
+- frobnicate 2 ^line_6:_unknown_command_frobnicate$ -
+- tap_1 2 ^pics/a.jpg:_line_6:_usage -
+--keep-going tap_1 2 ^pics/e.bmp:_line_6:_usage -
+- autofinish 0 ^2_pictures:_2_done a.codes,a.png,e.codes,e.png,
 ROWS
+
+# A name that would break the script's line fails alone, before it runs.
+"$BATCH" --out q --each colour.cw "$(printf 'pics/a\nsave x.bmp')" pics/e.bmp > /dev/null 2> stderr
+[ $? -eq 1 ] && grep -qF 'its name holds a line break' stderr && [ -f q/e.png ] && [ ! -e x.bmp ] || fail "line break: $(cat stderr)"
 
 # A full disk: the save fails with status 1 and the old file stays.
 mkdir full; echo old > full/e.png
@@ -94,7 +101,7 @@ for signal in INT:130 TERM:143; do
     n=$(ls int | wc -l)
     [ "$n" -ge 1 ] && [ "$n" -lt 8 ] || fail "$signal: $n outputs"
     for f in int/*; do cmp -s "$f" slow.bmp || fail "$signal: $f is not a finished output"; done
-    grep -qF 'interrupted:' stderr || fail "$signal: $(cat stderr)"
+    grep -qx "interrupted: $((8 - n)) not finished" stderr || fail "$signal: $(cat stderr)"
     [ -z "$(ls -A cache/chromawell/temp)" ] || fail "$signal: scratch left: $(ls -R cache)"
 done
 
