@@ -159,8 +159,8 @@ void Series::start(Run& r) {
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent) ::_exit(128 + SIGTERM);
         removeTemporaryFilesOnInterrupt();
-        // Each core has a picture of its own.
-        if (jobs_ > 1) allowHelperThreads(false);
+        // A picture runs on one core: -j sets how many cores the series takes.
+        allowHelperThreads(false);
         ::sigprocmask(SIG_SETMASK, &before, nullptr);
         int status = 1;
         std::string firstError;
