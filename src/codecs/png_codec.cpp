@@ -50,22 +50,35 @@ png_voidp allocate(png_structp png, png_alloc_size_t bytes) {
 }
 void release(png_structp, png_voidp p) { std::free(p); }
 
-[[noreturn]] void fail(const Failure& failure) {
-    if (failure.outOfMemory) throw std::bad_alloc();
-    throw InvalidImage(failure.message);
-}
+class MemoryInput final : public PngInput {
+public:
+    MemoryInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    void read(uint8_t* to, size_t n) override {
+        if (n > size_ - at_) throw InvalidImage("PNG: the file ends early");
+        std::memcpy(to, data_ + at_, n);
+        at_ += n;
+    }
+
+private:
+    const uint8_t* data_;
+    size_t size_, at_ = 0;
+};
 
 struct Source {
-    const uint8_t* data;
-    size_t size;
-    size_t at;
+    PngInput& input;
+    std::exception_ptr error;
 };
 
 void readSource(png_structp png, png_bytep to, size_t n) {
     auto* s = static_cast<Source*>(png_get_io_ptr(png));
-    if (n > s->size - s->at) png_error(png, "the file ends early");
-    std::memcpy(to, s->data + s->at, n);
-    s->at += n;
+    try {
+        s->input.read(to, n);
+        return;
+    } catch (...) {
+        s->error = std::current_exception();
+    }
+    // Out of the handler first: a longjmp must not leave an exception half caught.
+    png_error(png, "the file could not be read");
 }
 
 // Everything libpng touches lives here, not in the frames a longjmp skips,
@@ -76,13 +89,13 @@ struct Decoder {
     png_structp png = nullptr;
     png_infop info = nullptr;
 
-    Decoder(const uint8_t* data, size_t size);
+    explicit Decoder(PngInput& input);
     ~Decoder() { png_destroy_read_struct(&png, &info, nullptr); }
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 };
 
-Decoder::Decoder(const uint8_t* data, size_t size) : source{data, size, 0} {
+Decoder::Decoder(PngInput& input) : source{input, nullptr} {
     png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &failure, noteError, ignoreWarning, &failure, allocate,
                                    release);
     if (png) info = png_create_info_struct(png);
@@ -90,6 +103,13 @@ Decoder::Decoder(const uint8_t* data, size_t size) : source{data, size, 0} {
         png_destroy_read_struct(&png, nullptr, nullptr);
         throw std::bad_alloc();
     }
+}
+
+// What the input threw comes first: libpng's message only says that it stopped.
+[[noreturn]] void fail(const Decoder& d) {
+    if (d.source.error) std::rethrow_exception(d.source.error);
+    if (d.failure.outOfMemory) throw std::bad_alloc();
+    throw InvalidImage(d.failure.message);
 }
 
 constexpr uint32_t to8(uint32_t v) { return (v * 255 + 32767) / 65535; }
@@ -163,7 +183,7 @@ void convert(const Layout& L, const uint8_t* in, uint32_t* out) {
     for (png_uint_32 x = 0; x < L.width; ++x) out[x] = L.colours[in[x]];
 }
 
-// The two functions below call libpng behind a setjmp. Their locals are all
+// The functions below call libpng behind a setjmp. Their locals are all
 // trivial and none is read after a jump.
 
 bool readHeader(Decoder& d) {
@@ -217,8 +237,42 @@ bool decodeRows(Decoder& d, const Layout& L, Bitmap& out, uint8_t* rows) {
     return true;
 }
 
+// The samples themselves: no expansion, and no alpha made of a tRNS chunk.
+bool decodeGrayRows(Decoder& d, const Layout& L, uint8_t* out) {
+    if (setjmp(png_jmpbuf(d.png))) return false;
+    const int passes = L.interlaced ? png_set_interlace_handling(d.png) : 1;
+    png_read_update_info(d.png, d.info);
+    if (png_get_rowbytes(d.png, d.info) != L.width) {
+        std::snprintf(d.failure.message, sizeof d.failure.message, "PNG: unexpected row layout");
+        return false;
+    }
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < L.height; ++y) png_read_row(d.png, out + size_t(y) * L.width, nullptr);
+    png_read_end(d.png, nullptr);
+    return true;
+}
+
+// Every size is checked here, before libpng or a caller allocates a row.
+Layout start(Decoder& d, uint64_t size, int32_t width, int32_t height) {
+    if (!readHeader(d)) fail(d);
+    const Layout L = layoutOf(d);
+    const uint64_t pixels = uint64_t(L.width) * L.height;
+    if (pixels == 0) throw InvalidImage("PNG image has no pixels");
+    if (pixels > kMaxPixels) throw InvalidImage("PNG image is too large");
+    if (width > 0 && (L.width != png_uint_32(width) || L.height != png_uint_32(height)))
+        throw InvalidImage("PNG image is " + std::to_string(L.width) + " x " + std::to_string(L.height) + ", not " +
+                           std::to_string(width) + " x " + std::to_string(height));
+    const uint64_t packed = uint64_t(L.height) * (1 + uint64_t(png_get_rowbytes(d.png, d.info)));
+    if (packed > kMaxExpansion * size)
+        throw InvalidImage("PNG image claims " + std::to_string(packed) + " bytes of rows, more than its " +
+                           std::to_string(size) + " bytes can hold");
+    return L;
+}
+
+// Either a file being replaced or bytes in memory.
 struct Sink {
-    ReplacingFile& file;
+    ReplacingFile* file;
+    std::string* bytes;
     uint64_t written;
     std::exception_ptr error;
 };
@@ -226,7 +280,10 @@ struct Sink {
 void writeSink(png_structp png, png_bytep data, size_t n) {
     auto* s = static_cast<Sink*>(png_get_io_ptr(png));
     try {
-        s->file.write(data, n, s->written);
+        if (s->file)
+            s->file->write(data, n, s->written);
+        else
+            s->bytes->append(reinterpret_cast<const char*>(data), n);
         s->written += n;
         return;
     } catch (...) {
@@ -245,36 +302,49 @@ struct Encoder {
     png_structp png = nullptr;
     png_infop info = nullptr;
 
-    explicit Encoder(ReplacingFile& file);
+    Encoder(ReplacingFile* file, std::string* bytes);
     ~Encoder() { png_destroy_write_struct(&png, &info); }
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
 };
 
-Encoder::Encoder(ReplacingFile& file) : sink{file, 0, nullptr} {
+Encoder::Encoder(ReplacingFile* file, std::string* bytes) : sink{file, bytes, 0, nullptr} {
     png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, &failure, noteError, ignoreWarning, &failure, allocate,
                                     release);
     if (png) info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        throw SaveError("not enough memory to save " + file.path());
+        if (!file) throw std::bad_alloc();
+        throw SaveError("not enough memory to save " + file->path());
     }
 }
 
-bool encode(Encoder& e, const Bitmap& picture, uint8_t* row) {
+// The rows to write (RGB pixels or gray samples) and how to compress them.
+struct Rows {
+    int32_t width, height;
+    const uint32_t* pixels;
+    const uint8_t* gray;
+    int level, filters;
+};
+
+bool encode(Encoder& e, const Rows& r, uint8_t* row) {
     if (setjmp(png_jmpbuf(e.png))) return false;
     png_set_write_fn(e.png, &e.sink, writeSink, flushNothing);
     png_set_user_limits(e.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-    png_set_compression_level(e.png, 6);
+    png_set_compression_level(e.png, r.level);
     png_set_compression_buffer_size(e.png, kIdatBytes);
-    // Paeth and Average cost more time than they save bytes on most pictures.
-    png_set_filter(e.png, PNG_FILTER_TYPE_BASE, PNG_FAST_FILTERS);
-    png_set_IHDR(e.png, e.info, png_uint_32(picture.width()), png_uint_32(picture.height()), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_set_filter(e.png, PNG_FILTER_TYPE_BASE, r.filters);
+    png_set_IHDR(e.png, e.info, png_uint_32(r.width), png_uint_32(r.height), 8,
+                 r.gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+                 PNG_FILTER_TYPE_BASE);
     png_write_info(e.png, e.info);
-    for (int32_t y = 0; y < picture.height(); ++y) {
-        const uint32_t* from = picture.row(y);
-        for (int32_t x = 0; x < picture.width(); ++x) {
+    for (int32_t y = 0; y < r.height; ++y) {
+        if (r.gray) {
+            png_write_row(e.png, r.gray + size_t(y) * size_t(r.width));
+            continue;
+        }
+        const uint32_t* from = r.pixels + size_t(y) * size_t(r.width);
+        for (int32_t x = 0; x < r.width; ++x) {
             row[3 * x] = uint8_t(redOf(from[x]));
             row[3 * x + 1] = uint8_t(greenOf(from[x]));
             row[3 * x + 2] = uint8_t(blueOf(from[x]));
@@ -285,28 +355,58 @@ bool encode(Encoder& e, const Bitmap& picture, uint8_t* row) {
     return true;
 }
 
+std::string encodeInMemory(const Rows& r) {
+    std::string bytes;
+    bytes.reserve(size_t(r.width) * size_t(r.height) * (r.gray ? 1 : 3) / 2 + 1024);
+    Encoder e(nullptr, &bytes);
+    const std::unique_ptr<uint8_t[]> row(r.gray ? nullptr : new uint8_t[size_t(r.width) * 3]);
+    if (!encode(e, r, row.get())) {
+        if (e.sink.error) std::rethrow_exception(e.sink.error);
+        if (e.failure.outOfMemory) throw std::bad_alloc();
+        throw SaveError(e.failure.message);
+    }
+    return bytes;
+}
+
 } // namespace
 
 Bitmap decodePng(const uint8_t* data, size_t size) {
-    Decoder d(data, size);
-    if (!readHeader(d)) fail(d.failure);
-    const Layout L = layoutOf(d);
+    MemoryInput input(data, size);
+    return decodePng(input, size);
+}
 
-    // Every size is checked before libpng or this reader allocates a row.
+Bitmap decodePng(PngInput& input, uint64_t size, int32_t width, int32_t height) {
+    Decoder d(input);
+    const Layout L = start(d, size, width, height);
     const uint64_t pixels = uint64_t(L.width) * L.height;
-    if (pixels == 0) throw InvalidImage("PNG image has no pixels");
-    if (pixels > kMaxPixels) throw InvalidImage("PNG image is too large");
-    const uint64_t packed = uint64_t(L.height) * (1 + uint64_t(png_get_rowbytes(d.png, d.info)));
-    if (packed > kMaxExpansion * size)
-        throw InvalidImage("PNG image claims " + std::to_string(packed) + " bytes of rows, more than its " +
-                           std::to_string(size) + " bytes can hold");
     // The picture, the rows handed over, and libpng's own current and previous row.
     const uint64_t rowBuffer = L.interlaced ? uint64_t(L.height) * L.rowBytes : L.rowBytes;
     ensureMemoryFor(pixels * 4 + rowBuffer + 2 * uint64_t(L.rowBytes));
     Bitmap out(int32_t(L.width), int32_t(L.height));
     const std::unique_ptr<uint8_t[]> rows(new uint8_t[rowBuffer]);
-    if (!decodeRows(d, L, out, rows.get())) fail(d.failure);
+    if (!decodeRows(d, L, out, rows.get())) fail(d);
     return out;
+}
+
+std::vector<uint8_t> decodeGray8Png(PngInput& input, uint64_t size, int32_t width, int32_t height) {
+    Decoder d(input);
+    const Layout L = start(d, size, width, height);
+    if (png_get_color_type(d.png, d.info) != PNG_COLOR_TYPE_GRAY || png_get_bit_depth(d.png, d.info) != 8)
+        throw InvalidImage("PNG: not an 8-bit gray picture");
+    // The samples, and libpng's own current and previous row.
+    const uint64_t pixels = uint64_t(L.width) * L.height;
+    ensureMemoryFor(pixels + 2 * uint64_t(L.width));
+    std::vector<uint8_t> out(pixels);
+    if (!decodeGrayRows(d, L, out.data())) fail(d);
+    return out;
+}
+
+std::string encodePng(int32_t width, int32_t height, const uint32_t* pixels, int level) {
+    return encodeInMemory({width, height, pixels, nullptr, level, PNG_FILTER_NONE});
+}
+
+std::string encodePng(int32_t width, int32_t height, const uint8_t* gray, int level) {
+    return encodeInMemory({width, height, nullptr, gray, level, PNG_FILTER_NONE});
 }
 
 Bitmap readPng(const std::string& path) {
@@ -332,10 +432,12 @@ Bitmap readPng(const std::string& path) {
 void writePng(const Bitmap& picture, const std::string& path) {
     if (picture.empty()) throw SaveError("there is no picture to save to " + path);
     ReplacingFile file(path);
-    Encoder e(file);
+    Encoder e(&file, nullptr);
     const std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[size_t(picture.width()) * 3]);
     if (!row) throw SaveError("not enough memory to save " + path);
-    if (!encode(e, picture, row.get())) {
+    // Paeth and Average cost more time than they save bytes on most pictures.
+    const Rows rows{picture.width(), picture.height(), picture.data(), nullptr, 6, PNG_FAST_FILTERS};
+    if (!encode(e, rows, row.get())) {
         if (e.sink.error) std::rethrow_exception(e.sink.error);
         if (e.failure.outOfMemory) throw SaveError("not enough memory to save " + path);
         throw SaveError(std::string(e.failure.message) + " (" + path + ")");
