@@ -10,6 +10,7 @@
 #include "actions/picture_setup.h"
 #include "actions/scratch.h"
 #include "actions/session.h"
+#include "actions/work_file.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
 #include "codecs/picture_formats.h"
@@ -114,7 +115,7 @@ void loadImage(Session& s, bool fromScanner) {
     if (fromScanner && isRegularFile(s.openFileName)) {
         s.pictureName = kScannedPictureName;
     } else {
-        const auto names = s.dialogs.openFiles({kOpenTitle, openFilter(), ".", "bmp"});
+        const auto names = s.dialogs.openFiles({kOpenTitle, openDialogFilter(), ".", "bmp"});
         if (names.empty()) {
             finishLoad(s);
             return;
@@ -126,11 +127,24 @@ void loadImage(Session& s, bool fromScanner) {
 
     std::optional<Bitmap> decoded;
     std::unique_ptr<JpegLoad> jpeg;
+    std::shared_ptr<const WorkState> work;
     try {
         s.host.createImageWindow();
         s.imageWindowOpen = true;
         const PictureFormat& format = formatOfName(s.openFileName);
-        if (format.id == FormatId::Jpeg) {
+        if (isWorkFileName(s.openFileName)) {
+            // The original is set up as any picture (and kept for Restore),
+            // then the work is put back onto it.
+            OpenedWork opened = readWorkFile(s.openFileName);
+            work = std::move(opened.work);
+            decoded = std::move(opened.picture);
+            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
+            BmpFileWriter copy(scratch, decoded->width(), decoded->height());
+            copy.writeRows(0, decoded->height(), decoded->data());
+            copy.commit(false);
+            s.openFileName = scratch;
+            if (work) s.controls.forceGray = false;  // the original is already as it was set up
+        } else if (format.id == FormatId::Jpeg) {
             const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
             jpeg = std::make_unique<JpegLoad>(s, scratch);
             decoded = decodeJpegFile(s.openFileName, jpeg.get());
@@ -158,7 +172,11 @@ void loadImage(Session& s, bool fromScanner) {
     }
     // The decoded picture is what the scratch bitmap now holds; handing it
     // over saves reading back the file just written.
-    setUpPicture(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr);
+    if (setUpPicture(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr) && work) {
+        putBackWork(s, *work);
+        s.history.start(*s.ws);  // the first step starts from the work as it was saved
+        s.host.pictureChanged();
+    }
     finishLoad(s);
 }
 
@@ -199,8 +217,16 @@ std::string saveFailedMessage(const std::string& where, int error) {
 // bitmap's designed one, and the refusal's list.
 static std::string saveEntry(const PictureFormat& f) { return std::string(f.savedName) + " (" + filePatterns(f) + ")"; }
 
+std::string openDialogFilter() {
+    // Work files are read with the pictures: "All Supported ..." lists them too.
+    std::string filter = openFilter();
+    const std::string pattern = std::string(" *") + kWorkExtension;
+    filter.insert(filter.find(')'), pattern);
+    return filter + ";;" + kWorkFileEntry;
+}
+
 std::string saveFilter() {
-    std::string filter = kSaveFilter;
+    std::string filter = std::string(kSaveFilter) + ";;" + kWorkFileEntry;
     for (const PictureFormat& f : pictureFormats())
         if (f.write && f.id != FormatId::Bitmap) filter += ";;" + saveEntry(f);
     return filter;
@@ -216,16 +242,17 @@ static const PictureFormat* formatOfEntry(const std::string& entry) {
 // The name a save writes: a name without an extension gets the chosen
 // format's, or the first written format's. Empty when the name asks for a
 // format no save writes (with the first entry chosen, the extension decides).
-static std::string savedName(const std::string& name, const PictureFormat* chosen) {
+static std::string savedName(const std::string& name, const PictureFormat* chosen, bool work) {
     if (upperExtension(name).empty()) {
         if (name.empty() || name.back() == '/') return name;
+        if (work) return name + kWorkExtension;
         return name + (chosen ? chosen : &pictureFormats()[0])->extensions[0];
     }
-    if (chosen) return name;
-    return isPictureName(name) && formatOfName(name).write ? name : std::string();
+    if (chosen || work) return name;
+    return (isPictureName(name) && formatOfName(name).write) || isWorkFileName(name) ? name : std::string();
 }
 
-std::string savedFileName(const std::string& name) { return savedName(name, nullptr); }
+std::string savedFileName(const std::string& name) { return savedName(name, nullptr, false); }
 
 // The designed failure message, then why: the name asks for a format that
 // no save writes.
@@ -234,6 +261,7 @@ static std::string formatRefusal(const std::string& name) {
     for (const PictureFormat& f : pictureFormats()) {
         if (f.write) formats += (formats.empty() ? "" : ", ") + saveEntry(f);
     }
+    formats += std::string(", ") + kWorkFileEntry;
     return std::string(kSaveFailedMessage) + " " + name + ": Chromawell saves " + formats + " files only.";
 }
 
@@ -242,7 +270,8 @@ bool saveImageAs(Session& s) {
     const auto chosen = s.dialogs.saveFile({kSaveTitle, saveFilter(), ".", "bmp"});
     if (!chosen) return false;
     const PictureFormat* entry = formatOfEntry(chosen->filterEntry);
-    const std::string name = savedName(chosen->path, entry);
+    const bool workEntry = chosen->filterEntry == kWorkFileEntry;
+    const std::string name = savedName(chosen->path, entry, workEntry);
     if (name.empty()) {
         s.messages.error(formatRefusal(chosen->path));
         return false;
@@ -256,7 +285,8 @@ bool saveImageAs(Session& s) {
     try {
         // The working picture: the display also holds the anchor marks and
         // the outlines drawn over it for the user.
-        format.write(s.ws->colour, name);
+        if (workEntry || (!entry && isWorkFileName(name))) writeWorkFile(s, name);
+        else format.write(s.ws->colour, name);
     } catch (const SaveError& e) {
         failure = saveFailedMessage(name, e.error());
     } catch (const std::exception&) {

@@ -18,6 +18,8 @@ inline constexpr const char* kSaveTitle = "Save Current Image to disk";
 // The save dialog's first entry, its default; the other written formats follow.
 inline constexpr const char* kSaveFilter = "MS Windows SPF 24bit bitmap (*.bmp)";
 std::string saveFilter();
+// The open dialog's filter: the pictures and the work files.
+std::string openDialogFilter();
 // The name of a picture that came from the scanner, which has no file of its own.
 inline constexpr const char* kScannedPictureName = "Scanned image";
 inline constexpr const char* kSavedStatus = "Saved ";

@@ -28,7 +28,8 @@ struct OraOut {
     int32_t width = 0, height = 0;
     std::vector<OraLayerOut> layers;  // top first, as stack.xml lists them
     // The RGB layer that is also mergedimage.png (its PNG is compressed once
-    // and stored twice) and the thumbnail's source.
+    // and stored twice, or once where the layer's src is "mergedimage.png")
+    // and the thumbnail's source.
     int mergedFrom = 0;
     // Other entries (path, bytes), Deflate-compressed, such as {"chromawell/work.txt", text}.
     std::vector<std::pair<std::string, std::string>> extraFiles;

@@ -121,8 +121,11 @@ void checkRequest(const OraOut& ora) {
     if (ora.mergedFrom < 0 || size_t(ora.mergedFrom) >= ora.layers.size() || !ora.layers[size_t(ora.mergedFrom)].rgb)
         refuse("the merged picture is not one of the RGB layers");
     std::set<std::string> names = {ora::kMimeEntry, ora::kStackEntry, ora::kMergedEntry, ora::kThumbnailEntry};
-    for (const OraLayerOut& layer : ora.layers) {
+    for (size_t i = 0; i < ora.layers.size(); ++i) {
+        const OraLayerOut& layer = ora.layers[i];
         if (!layer.rgb == !layer.gray) refuse("layer " + layer.name + " needs either RGB pixels or gray ones");
+        // The merged layer may keep its pixels in the merged picture's entry.
+        if (i == size_t(ora.mergedFrom) && layer.src == ora::kMergedEntry) continue;
         if (!ora::isSafeEntryPath(layer.src) || !names.insert(layer.src).second)
             refuse("layer " + layer.name + " cannot be stored as \"" + layer.src + "\"");
     }
@@ -256,7 +259,9 @@ void assemble(const OraOut& ora, const Compressed& pngs, ArchiveSink& sink) {
     const std::string mime = ora::kMimeType, stack = ora::stackXml(ora);
     add(ora::kMimeEntry, mime, ZIP_CM_STORE);
     add(ora::kStackEntry, stack, ZIP_CM_DEFLATE);
-    for (size_t i = 0; i < ora.layers.size(); ++i) add(ora.layers[i].src, pngs.layers[i], ZIP_CM_STORE);
+    // A layer may name the merged picture as its own PNG: it is stored once.
+    for (size_t i = 0; i < ora.layers.size(); ++i)
+        if (ora.layers[i].src != ora::kMergedEntry) add(ora.layers[i].src, pngs.layers[i], ZIP_CM_STORE);
     add(ora::kMergedEntry, pngs.layers[size_t(ora.mergedFrom)], ZIP_CM_STORE);
     add(ora::kThumbnailEntry, pngs.thumbnail, ZIP_CM_STORE);
     for (const auto& [path, bytes] : ora.extraFiles) add(path, bytes, ZIP_CM_DEFLATE);

@@ -111,6 +111,13 @@ bool copyName(char (&to)[4096], const std::string& from) {
 
 } // namespace
 
+std::string runningProgramName() { return nameOf(::getpid()); }
+
+bool programStillRuns(const std::string& name) {
+    const auto owner = ownerOf(name.c_str());
+    return !owner || stillRuns(*owner);
+}
+
 ProgramScratch::ProgramScratch(const std::string& privateFolder)
     : privateFolder_(privateFolder), name_(nameOf(::getpid())), folder_(privateFolder + "/" + name_) {
     // Only a folder of our own is ever emptied, by a signal or otherwise.

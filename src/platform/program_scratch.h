@@ -24,6 +24,12 @@ private:
     std::string privateFolder_, name_, folder_;
 };
 
+// This program's name among the running ones: "<pid>-<start time>".
+std::string runningProgramName();
+// Whether the program of that name still runs (a name not of that form
+// counts as running: what it names is not ours to take).
+bool programStillRuns(const std::string& name);
+
 // Removes the scratch bitmaps of the living ProgramScratch and its folder.
 // Async-signal-safe, for a handler of SIGINT, SIGTERM or SIGHUP: it removes
 // the files by the names the program gives them, and a folder that holds

@@ -14,4 +14,8 @@ std::string scratchFolderLocation() {
     return (QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/temp").toStdString();
 }
 
+std::string autosaveFolderLocation() {
+    return (QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/autosave").toStdString();
+}
+
 } // namespace cw

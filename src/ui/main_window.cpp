@@ -26,11 +26,16 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QDateTime>
+#include <QInputDialog>
+#include <QSettings>
+#include <unistd.h>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "actions/action_table.h"
 #include "actions/picture_files.h"
+#include "actions/work_file.h"
 #include "actions/scan_flow.h"
 #include "actions/scratch.h"
 #include "codecs/picture_formats.h"
@@ -62,7 +67,8 @@ QString captionOf(const Action& a) { return QString::fromUtf8(a.caption.data(), 
 QString droppedPicture(const QMimeData* data) {
     for (const QUrl& url : data->urls()) {
         const QString path = url.toLocalFile();
-        if (QFileInfo(path).isFile() && isPictureName(path.toStdString())) return path;
+        if (QFileInfo(path).isFile() && (isPictureName(path.toStdString()) || isWorkFileName(path.toStdString())))
+            return path;
     }
     return {};
 }
@@ -105,6 +111,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 MainWindow::~MainWindow() {
+    // Ending normally, the program leaves no autosave to offer.
+    if (autosave_) autosave_->remove();
     // The image window's close handler and the zoomed view reach into the
     // session: both go before it.
     if (subWindow_) delete subWindow_;
@@ -205,7 +213,72 @@ void MainWindow::startUp() {
     if (!isMaximized()) placeRestored();
     s.controls.layeredShown = true;
     readBack();
+    if (!terminateRequested_ && autosave_) offerLeftWork();
     if (!terminateRequested_) emit started();
+}
+
+void MainWindow::enableAutosave(const std::string& folder, int seconds) {
+    autosave_ = std::make_unique<Autosave>(folder);
+    autosave_->whenPrepared([this] { QMetaObject::invokeMethod(this, [this] { autosaveRound(); }, Qt::QueuedConnection); });
+    autosaveTimer_ = new QTimer(this);
+    connect(autosaveTimer_, &QTimer::timeout, this, [this] { autosaveRound(); });
+    setAutosaveSeconds(seconds);
+}
+
+void MainWindow::setAutosaveSeconds(int seconds) {
+    autosaveSeconds_ = std::max(0, seconds);
+    if (!autosaveTimer_) return;
+    if (autosaveSeconds_ == 0) autosaveTimer_->stop();
+    else autosaveTimer_->start(autosaveSeconds_ * 1000);
+}
+
+bool MainWindow::autosaveRound() {
+    if (!autosave_ || !session_) return false;
+    Session& s = *session_;
+    const bool unsaved = s.imageWindowOpen && s.ws && (s.ws->imageModified || s.reworked);
+    // Saved or closed since: the last autosave is of no use any more.
+    if (!unsaved) {
+        autosave_->remove();
+        return false;
+    }
+    // Not while a command runs (its progress window is up): the picture is
+    // half changed; the next round takes it.
+    if (s.progress.visible()) return false;
+    // The undo history's recorder may still be reading the picture: so does
+    // the copy, and neither writes it.
+    return autosave_->save(s);
+}
+
+bool MainWindow::offerLeftWork() {
+    for (const LeftWork& left : leftWork(autosave_->folder())) {
+        const QString when = QDateTime::fromSecsSinceEpoch(left.time).toString("yyyy-MM-dd hh:mm");
+        const std::string file = left.pictureName.empty() ? left.path : left.pictureName;
+        if (!session_->messages.confirm("Restore the work of " + file + " from " + when.toStdString() + "?")) {
+            ::unlink(left.path.c_str());
+            continue;
+        }
+        // Kept as this program's own until it is saved: another crash
+        // still finds it.
+        if (!autosave_->adopt(left.path)) continue;
+        loadPath(autosave_->path());
+        Session& s = *session_;
+        if (!s.ws) return false;
+        s.pictureName = file;
+        s.ws->imageModified = true;
+        pictureChanged();
+        readBack();
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::chooseAutosaveInterval() {
+    bool ok = false;
+    const int minutes = QInputDialog::getInt(this, "Autosave", "Save the work every so many minutes (0: never):",
+                                             autosaveSeconds_ / 60, 0, 120, 1, &ok);
+    if (!ok) return;
+    setAutosaveSeconds(minutes * 60);
+    QSettings().setValue(kAutosaveSecondsKey, autosaveSeconds_);
 }
 
 void MainWindow::placeRestored() {
@@ -261,6 +334,7 @@ void MainWindow::showImageWindow() {
 }
 
 void MainWindow::closeImageWindow() {
+    if (autosave_) autosave_->remove();
     closingImage_ = true;
     if (subWindow_) subWindow_->close();
     closingImage_ = false;

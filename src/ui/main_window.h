@@ -9,6 +9,7 @@
 
 #include "actions/ports.h"
 #include "actions/session.h"
+#include "platform/autosave.h"
 #include "ui/control_bindings.h"
 #include "ui/dialogs_proxy.h"
 #include "ui/image_window.h"
@@ -18,6 +19,7 @@
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QTimer;
 
 namespace cw {
 
@@ -39,6 +41,9 @@ inline constexpr const char* kFirstRunHelpQuestion =
     "the \"Help/ Info.\" button from \"Operations Bar\") ";
 
 // The services a test may replace; empty ones are the real thing.
+// Where the autosave interval is kept between runs, in seconds.
+inline constexpr const char* kAutosaveSecondsKey = "autosave/seconds";
+
 struct MainWindowServices {
     Messages* messages = nullptr;
     Dialogs* dialogs = nullptr;
@@ -68,6 +73,16 @@ public:
 
     // Loads a picture named on the command line, as Load Image would.
     void loadPath(const std::string& path);
+
+    // The work is written to `folder` every `seconds` while it has unsaved
+    // changes (0: never), and what a crashed program left there is offered
+    // at start-up. Without it, nothing is autosaved.
+    void enableAutosave(const std::string& folder, int seconds);
+    void setAutosaveSeconds(int seconds);
+    int autosaveSeconds() const { return autosaveSeconds_; }
+    // One round of the autosave timer; true when a write was started.
+    bool autosaveRound();
+    Autosave* autosave() { return autosave_.get(); }
 
     // The first show's checks and start-up settings.
     void startUp();
@@ -154,6 +169,12 @@ private:
     bool shownOnce_ = false;
     bool terminateRequested_ = false;
     bool closingImage_ = false;  // the program, not the user, closes the image window
+    // Asks about the work a crashed program left; true when one was opened.
+    bool offerLeftWork();
+    void chooseAutosaveInterval();
+    std::unique_ptr<Autosave> autosave_;
+    QTimer* autosaveTimer_ = nullptr;
+    int autosaveSeconds_ = 0;
 };
 
 } // namespace cw

@@ -187,6 +187,9 @@ void MainWindow::buildControls() {
     QAction* showHideExtras = extrasMenu_->addAction("Show/ Hide Extra Controls");
     showHideExtras->setObjectName("ShowHideExtraControls1");
     connect(showHideExtras, &QAction::triggered, this, [this] { toggleExtraControls(); });
+    QAction* autosaveEvery = extrasMenu_->addAction("Autosave Interval...");
+    autosaveEvery->setObjectName("AutosaveInterval1");
+    connect(autosaveEvery, &QAction::triggered, this, [this] { chooseAutosaveInterval(); });
     controls_.bindKeys(this);
 
     // Extra controls start hidden.

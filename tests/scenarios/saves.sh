@@ -36,7 +36,7 @@ while read -r name written; do
     rc=$?
     if [ "$written" = - ]; then
         [ $rc -eq 1 ] || fail "$name: status $rc"
-        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp), PNG image (*.png), TIFF image (*.tif *.tiff) files only." "$W/err" ||
+        grep -qxF "message: Unable to Save Picture: out of disk space, or an un-known error occured. $W/f/$name: Chromawell saves MS Windows bitmap (*.bmp), PNG image (*.png), TIFF image (*.tif *.tiff), Chromawell work (*.ora) files only." "$W/err" ||
             fail "$name: $(cat "$W/err")"
         [ "$(ls -lR --time-style=full-iso "$W/f")" = "$snap" ] || fail "$name: a file changed"
     else

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <csignal>
 #include <map>
 
 #include "actions/picture_files.h"
@@ -49,9 +50,10 @@ struct App {
     cwtest::ScriptedDialogs dialogs;
     Chromawell app;
     MainWindow& f;
-    explicit App(const std::string& picture = {})
+    explicit App(const std::string& picture = {}, bool answer = true)
         : app({.services = {&messages, &dialogs, [] { return QSize(1280, 1024); }}, .splash = false}), f(app.mainWindow()) {
         recordAgreementAccepted();
+        messages.answer = answer;
         f.resize(1200, 900);
         QSignalSpy started(&f, &MainWindow::started);
         f.show();
@@ -273,6 +275,37 @@ class TestWindows : public QObject {
     }
 
 private slots:
+    // The work a killed program autosaved is offered at the next start: Yes
+    // opens it, unsaved, on the picture it was; No deletes it; a normal end
+    // leaves nothing to offer.
+    void autosaveAfterKill() {
+        const QString folder = home->path() + "/chromawell/autosave";
+        for (bool restore : {true, false}) {
+            const QString colour = home->path() + "/colour.bmp";
+            QProcess killed;
+            killed.start(QCoreApplication::applicationFilePath(), {"--killed-after-autosave", colour});
+            QVERIFY(killed.waitForFinished(60000));
+            QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+            app = std::make_unique<App>(std::string(), restore);
+            const std::string picture = cwtest::testdata("photos/camera-24.bmp");
+            QCOMPARE(app->messages.shown.size(), size_t(1));
+            QVERIFY2(QRegularExpression("^Restore the work of " + QRegularExpression::escape(QString::fromStdString(picture)) +
+                                        " from \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\\?$")
+                         .match(QString::fromStdString(app->messages.shown[0])).hasMatch(),
+                     app->messages.shown[0].c_str());
+            QCOMPARE(session().ws != nullptr, restore);
+            if (restore) {
+                QVERIFY(session().pictureName == picture && ws().imageModified);
+                QVERIFY(cwtest::samePixels(readBmp(colour.toStdString()), ws().colour));
+                QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);  // until it is saved
+                ws().imageModified = false;
+                app.reset();
+            }
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 0);
+        }
+    }
+
     // Each test starts as a first run with an empty cache, away from the program's folder.
     void init() {
         home = std::make_unique<QTemporaryDir>();
@@ -1144,5 +1177,27 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWindows)
+// The autosave test's other program: opens a picture, paints a stroke,
+// writes its colour to `colourFile`, autosaves, and is killed before it can end.
+int killedAfterAutosave(int argc, char** argv, const std::string& colourFile) {
+    QApplication qapp(argc, argv);
+    App a("photos/camera-24.bmp");
+    drag(a.f.imageWindow()->canvas, {QPoint(40, 40), QPoint(120, 60)});
+    // The first round makes the buffers; the round runs again once they are made.
+    a.f.autosaveRound();
+    for (int i = 0; i < 1000 && !QFile::exists(QString::fromStdString(a.f.autosave()->path())); ++i) QTest::qWait(20);
+    a.f.autosave()->wait();
+    writeBmp24(a.f.session().ws->colour, colourFile);
+    ::raise(SIGKILL);
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--killed-after-autosave") == 0) return killedAfterAutosave(1, argv, argv[2]);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestWindows test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_windows.moc"
