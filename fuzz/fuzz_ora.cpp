@@ -1,10 +1,12 @@
 // libFuzzer target: the OpenRaster reader (libzip, stack.xml, and libpng on
-// the inflating entries) must refuse or read, never misbehave.
+// the inflating entries) and the work file read through it must refuse or
+// read, never misbehave.
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <string>
 
+#include "actions/work_file.h"
 #include "codecs/ora_file.h"
 #include "core/image_error.h"
 
@@ -34,6 +36,8 @@ void touch(const cw::Bitmap& b) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // A work file: its state file, codes and anchors checked as opening does.
+    attempt([&] { touch(cw::readWorkFile(data, size).picture); });
     attempt([&] {
         const cw::OraReader ora(data, size);
         for (const cw::OraLayerIn& layer : ora.layers()) {

@@ -63,8 +63,19 @@ std::optional<Owner> ownerOf(const char* name) {
 // A process of that id runs and, where its start time can be read, started
 // when the folder's owner did. An unreadable start time counts as a match:
 // a folder is kept rather than taken from a program that still uses it.
+// A program that ended but whose parent has not yet taken its status (a
+// zombie) has ended all the same: a crash followed at once by a new start.
+bool ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
 bool stillRuns(const Owner& o) {
     if (::kill(o.pid, 0) == -1 && errno == ESRCH) return false;
+    if (ended(o.pid)) return false;
     const auto now = startTime(o.pid);
     return !now || *now == o.start;
 }

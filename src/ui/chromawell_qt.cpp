@@ -8,6 +8,7 @@
 
 #include "platform/program_scratch.h"
 #include "platform/scratch_location_qt.h"
+#include "ui/help_qt.h"
 #include <QSettings>
 #include "ui/agreement_window.h"
 #include "ui/print_window.h"
@@ -39,7 +40,7 @@ Chromawell::Chromawell(Options options) {
     progressWindow_ = std::make_unique<ProgressWindow>();
     order_.push_back(progressWindow_->objectName().toStdString());
     mainWindow_->attach(*printWindow_, *progressWindow_, scratch_->folder());
-    mainWindow_->enableAutosave(autosaveFolderLocation(), QSettings().value(kAutosaveSecondsKey, 300).toInt());
+    mainWindow_->enableAutosave(autosaveFolderLocation(), programSettings()->value(kAutosaveSecondsKey, 300).toInt());
     order_.push_back(mainWindow_->createZoomView().objectName().toStdString());
     agreement_ = std::make_unique<AgreementWindow>();
     order_.push_back(agreement_->objectName().toStdString());

@@ -16,15 +16,15 @@ namespace cw {
 
 namespace {
 constexpr const char* kAcceptedKey = "agreement/accepted";
+} // namespace
 
 // An explicit file, so the record follows XDG_CONFIG_HOME as it is now
 // (QSettings' own user path is fixed at its first use).
-std::unique_ptr<QSettings> settings() {
+std::unique_ptr<QSettings> programSettings() {
     const QString file =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/chromawell/chromawell.conf";
     return std::make_unique<QSettings>(file, QSettings::IniFormat);
 }
-} // namespace
 
 QString helpPagePath(const char* page) {
     const QString dir = QCoreApplication::applicationDirPath();
@@ -75,10 +75,10 @@ void openHelpPage(const char* page, QWidget* from) {
     if (!QDesktopServices::openUrl(url)) showInHelpWindow(url, from);
 }
 
-bool agreementAccepted() { return settings()->value(kAcceptedKey, false).toBool(); }
+bool agreementAccepted() { return programSettings()->value(kAcceptedKey, false).toBool(); }
 
 void recordAgreementAccepted() {
-    const auto s = settings();
+    const auto s = programSettings();
     s->setValue(kAcceptedKey, true);
     s->sync();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Help pages and the first-run record.
 #include <QString>
+#include <memory>
 
+class QSettings;
 class QWidget;
 
 namespace cw {
@@ -15,6 +17,9 @@ QString helpPagePath(const char* page);
 // shows it in a help window of ours, which lives as long as the window that
 // `from` belongs to.
 void openHelpPage(const char* page, QWidget* from);
+
+// The program's settings between runs (the agreement, the autosave interval).
+std::unique_ptr<QSettings> programSettings();
 
 bool agreementAccepted();
 void recordAgreementAccepted();

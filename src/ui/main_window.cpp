@@ -278,7 +278,7 @@ void MainWindow::chooseAutosaveInterval() {
                                              autosaveSeconds_ / 60, 0, 120, 1, &ok);
     if (!ok) return;
     setAutosaveSeconds(minutes * 60);
-    QSettings().setValue(kAutosaveSecondsKey, autosaveSeconds_);
+    programSettings()->setValue(kAutosaveSecondsKey, autosaveSeconds_);
 }
 
 void MainWindow::placeRestored() {
