@@ -22,7 +22,10 @@ while IFS='|' read -r picture work; do
     i=$((i + 1)); rm -rf "$W/a" "$W/b" "$W/c" "$W/d"; mkdir "$W/a" "$W/b" "$W/c" "$W/d"
     echo "load \"$DATA/$picture\"; $work; save \"$W/w.ora\"; $(dumps "$W/a"); $GOON; $(dumps "$W/c")" | run ||
         fail "row $i: $(cat "$W/err")"
-    echo "load \"$W/w.ora\"; $(dumps "$W/b"); $GOON; $(dumps "$W/d")" | run || fail "row $i reopened: $(cat "$W/err")"
+    echo "load \"$W/w.ora\"; $(dumps "$W/b"); $GOON; $(dumps "$W/d"); history-undo; history-undo; dump colour \"$W/e\"" |
+        run || fail "row $i reopened: $(cat "$W/err")"
+    # Undo after reopening goes back to the work as saved, not to the bare original.
+    cmp -s "$W/a/colour" "$W/e" || fail "row $i: undo went past the reopened work"
     # A reopened picture starts as the saved one did: nothing unsaved.
     for k in colour display source codes anchors state; do
         cmp -s "$W/a/$k" "$W/b/$k" || fail "row $i: $k differs once reopened: $(diff "$W/a/$k" "$W/b/$k" | head -5)"
