@@ -105,6 +105,16 @@ private:
 
 } // namespace
 
+// Restore reads a picture of another format than BMP again from a bitmap
+// of its own, as for a JPEG file: writes it, and returns its name.
+static std::string keepForRestore(const Session& s, const Bitmap& picture) {
+    const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
+    BmpFileWriter copy(scratch, picture.width(), picture.height());
+    copy.writeRows(0, picture.height(), picture.data());
+    copy.commit(false);
+    return scratch;
+}
+
 static std::string fullPath(const std::string& name) {
     std::error_code ec;
     const auto path = std::filesystem::absolute(name, ec);
@@ -138,11 +148,7 @@ void loadImage(Session& s, bool fromScanner) {
             OpenedWork opened = readWorkFile(s.openFileName);
             work = std::move(opened.work);
             decoded = std::move(opened.picture);
-            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
-            BmpFileWriter copy(scratch, decoded->width(), decoded->height());
-            copy.writeRows(0, decoded->height(), decoded->data());
-            copy.commit(false);
-            s.openFileName = scratch;
+            s.openFileName = keepForRestore(s, *decoded);
             if (work) s.controls.forceGray = false;  // the original is already as it was set up
         } else if (format.id == FormatId::Jpeg) {
             const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
@@ -151,14 +157,8 @@ void loadImage(Session& s, bool fromScanner) {
             jpeg->commitScratch();
             s.openFileName = scratch;
         } else if (format.id != FormatId::Bitmap) {
-            // Restore reads the picture again from a bitmap of its own, as
-            // for a JPEG file.
             decoded = format.read(s.openFileName);
-            const std::string scratch = scratchFile(s.scratchFolder, kScratchBitmap);
-            BmpFileWriter copy(scratch, decoded->width(), decoded->height());
-            copy.writeRows(0, decoded->height(), decoded->data());
-            copy.commit(false);
-            s.openFileName = scratch;
+            s.openFileName = keepForRestore(s, *decoded);
         }
         s.host.showImageWindow();
     } catch (const std::exception&) {

@@ -11,6 +11,7 @@
 
 #include "actions/setting_table.h"
 #include "codecs/ora_file.h"
+#include "codecs/picture_formats.h"
 #include "core/helper_threads.h"
 #include "core/image_error.h"
 #include "core/palette_networks.h"
@@ -166,12 +167,7 @@ void readState(std::string_view text, int32_t width, int32_t height, WorkState& 
 
 } // namespace
 
-bool isWorkFileName(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext == kWorkExtension;
-}
+bool isWorkFileName(const std::string& name) { return upperExtension(name) == ".ORA"; }
 
 // The planes a work file is written from: the document's own, or a copy.
 struct WorkPlanes {
