@@ -174,7 +174,7 @@ void loadImage(Session& s, bool fromScanner) {
     // over saves reading back the file just written.
     if (setUpPicture(s, std::move(decoded), jpeg ? jpeg->builder() : nullptr) && work) {
         putBackWork(s, *work);
-        s.history.start(*s.ws);  // the first step starts from the work as it was saved
+        s.history.start(*s.ws, History::Opened::Worked);  // the first step starts from the work as it was saved
         s.host.pictureChanged();
     }
     finishLoad(s);

@@ -36,7 +36,7 @@ bool setUpPicture(Session& s, std::optional<Bitmap> picture, WorkspaceBuilder* p
         s.host.fitImageWindow();
         s.ws = prepared ? prepared->finish(std::move(pic), s.progress)
                         : buildWorkspace(std::move(pic), s.controls.forceGray, s.progress);
-        if (kind == SetUpKind::Opened) s.history.start(*s.ws);
+        if (kind == SetUpKind::Opened) s.history.start(*s.ws, History::Opened::JustSetUp);
     } catch (const InvalidImage&) {
         // A picture that cannot be read is not a memory problem: say so.
         failure = kInvalidImageMessage;

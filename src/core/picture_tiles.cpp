@@ -54,6 +54,11 @@ PlaneView planeOf(Workspace& ws, Plane p) {
     return {};
 }
 
+PlaneView setUpPlaneOf(Workspace& ws, Plane p) {
+    if (p == Plane::Codes) return {nullptr, ws.width, ws.height, 1};
+    return {reinterpret_cast<uint8_t*>(ws.source.data()), ws.width, ws.height, 4};
+}
+
 Rect TileGrid::bounds(size_t t) const {
     const int32_t column = int32_t(t % size_t(columns_)), row = int32_t(t / size_t(columns_));
     return {column * kTileSide, row * kTileSide, std::min(width_, (column + 1) * kTileSide),
@@ -79,6 +84,15 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes) 
         std::memcpy(const_cast<uint8_t*>(rowAt(plane, tile, y)), bytes, row);
 }
 
+void copyTileAcross(const PlaneView& from, const PlaneView& to, const Rect& tile) {
+    const size_t row = rowBytes(to, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y) {
+        uint8_t* at = const_cast<uint8_t*>(rowAt(to, tile, y));
+        if (from.pixels) std::memcpy(at, rowAt(from, tile, y), row);
+        else std::memset(at, 0, row);
+    }
+}
+
 bool TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
     slotBytes_ = slotBytes;
     count_ = count;
@@ -101,9 +115,9 @@ void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
 
 void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
     if (kept_[t]) return;
-    kept_[t] = 1;
+    kept_[t] = bytes ? 1 : kSetUp;
     keptList_.push_back(t);
-    std::memcpy(slots_.slot(t), bytes, n);
+    if (bytes) std::memcpy(slots_.slot(t), bytes, n);
 }
 
 void TileKeeper::reserve(size_t tiles) {
@@ -151,14 +165,15 @@ uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns, size_t
 }
 
 
-// Which pixels of a tile differ from the shadow's, a word a row; their count.
-size_t findChanges(const PlaneView& plane, const Rect& tile, const uint8_t* shadow, uint64_t* mask) {
+// Which pixels of a tile differ from the shadow's rows (the first, and the
+// step from one to the next), a word a row; their count.
+size_t findChanges(const PlaneView& plane, const Rect& tile, std::pair<const uint8_t*, size_t> shadow, uint64_t* mask) {
     const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
     const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
     size_t count = 0;
     for (int32_t y = 0; y < rows; ++y) {
         const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
-        const uint8_t* was = shadow + size_t(y) * row;
+        const uint8_t* was = shadow.first + size_t(y) * shadow.second;
         // Most rows a change might have reached did not change.
         mask[y] = std::memcmp(now, was, row) == 0 ? 0 : differences(now, was, columns, bpp);
         count += size_t(std::popcount(mask[y]));
@@ -185,6 +200,28 @@ void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask,
                 std::memcpy(to, was + size_t(std::countr_zero(bits)) * bpp, bpp);
         }
         std::memcpy(was, rowAt(plane, tile, tile.y1 + y), row);
+    }
+}
+
+// The set-up version of the changed pixels of a tile (every pixel when the
+// mask is null), packed in order.
+void gatherSetUp(const PlaneView& setUp, const Rect& tile, const uint64_t* mask, uint8_t* to) {
+    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t bpp = size_t(setUp.bytesPerPixel), row = rowBytes(setUp, tile);
+    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
+    for (int32_t y = 0; y < rows; ++y) {
+        const uint64_t m = mask ? mask[y] : full;
+        const uint8_t* from = setUp.pixels ? rowAt(setUp, tile, tile.y1 + y) : nullptr;
+        if (m == full) {
+            if (from) std::memcpy(to, from, row);
+            else std::memset(to, 0, row);
+            to += row;
+            continue;
+        }
+        for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp) {
+            if (from) std::memcpy(to, from + size_t(std::countr_zero(bits)) * bpp, bpp);
+            else std::memset(to, 0, bpp);
+        }
     }
 }
 
@@ -224,11 +261,48 @@ size_t slotBytesOf(const PlaneView& plane) { return size_t(kTileSide) * kTileSid
 
 void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
     slots_.reset(slotBytesOf(plane), grid.count(), TileSlots::Filled::AllAtOnce);
+    populated_ = true;
+    setUp_ = {};
+    asSetUp_.assign(grid.count(), 0);
     forEachIndex(grid.count(), [&](size_t t) { copyTileOut(plane, grid.bounds(t), slots_.slot(t)); });
 }
 
+void PlaneShadow::takeSetUp(const PlaneView& setUp, const TileGrid& grid) {
+    if (!slots_.reset(slotBytesOf(setUp), grid.count(), TileSlots::Filled::HereAndThere)) populated_ = false;
+    setUp_ = setUp;
+    asSetUp_.assign(grid.count(), 1);
+}
+
+std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const {
+    static const uint8_t kZeros[kTileSide * 4] = {};
+    if (!asSetUp(t)) return {slots_.slot(t), rowBytes(plane, tile)};
+    if (!setUp_.pixels) return {kZeros, 0};
+    return {rowAt(setUp_, tile, tile.y1), size_t(setUp_.width) * size_t(setUp_.bytesPerPixel)};
+}
+
+void PlaneShadow::copySetUp(uint32_t t, const Rect& tile) {
+    const size_t row = rowBytes(setUp_, tile);
+    uint8_t* to = slots_.slot(t);
+    for (int32_t y = tile.y1; y < tile.y2; ++y, to += row) {
+        if (setUp_.pixels) std::memcpy(to, rowAt(setUp_, tile, y), row);
+        else std::memset(to, 0, row);
+    }
+    asSetUp_[t] = 0;
+}
+
+void PlaneShadow::populate(size_t tiles) {
+    // Many slots at once (a fill over much of the picture): mapping the
+    // whole room in one call costs less than a fault a page.
+    if (populated_ || tiles < kTwoThreadsFrom) return;
+    prefault(slots_.slot(0), slots_.bytes());
+    populated_ = true;
+}
+
 void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
-    forEachIndex(grid.count(), [&](size_t t) { copyTileIn(plane, grid.bounds(t), slots_.slot(t)); });
+    forEachIndex(grid.count(), [&](size_t t) {
+        if (asSetUp(uint32_t(t))) copyTileAcross(setUp_, plane, grid.bounds(t));
+        else copyTileIn(plane, grid.bounds(t), slots_.slot(t));
+    });
 }
 
 PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
@@ -237,44 +311,58 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     if (masks_.size() < candidates.size() * kTileSide) masks_.resize(candidates.size() * kTileSide);
     std::vector<size_t> counts(candidates.size());
     forEachIndex(candidates.size(), [&](size_t i) {
-        counts[i] = findChanges(plane, grid.bounds(candidates[i]), slots_.slot(candidates[i]), &masks_[i * kTileSide]);
+        const uint32_t t = candidates[i];
+        const Rect b = grid.bounds(t);
+        counts[i] = findChanges(plane, b, rowsOf(plane, t, b), &masks_[i * kTileSide]);
     });
-    // The step's own buffers, sized to what changed.
+    // The step's own buffers, sized to what changed. A tile still as set up
+    // needs no copy of what it was.
     PlanePatches out;
-    size_t partial = 0;
+    out.setUp = setUp_;
+    size_t partial = 0, held = 0, setUp = 0;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (!counts[i]) continue;
-        const Rect b = grid.bounds(candidates[i]);
+        const uint32_t t = candidates[i];
+        const Rect b = grid.bounds(t);
         const bool whole = counts[i] == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
-        out.patches.push_back({candidates[i], whole ? nullptr : &masks_[i * kTileSide], nullptr, counts[i]});
+        out.patches.push_back({t, whole ? nullptr : &masks_[i * kTileSide], nullptr, counts[i], asSetUp(t)});
         out.valueBytes += counts[i] * bpp;
+        if (asSetUp(t)) ++setUp;
+        else held += counts[i] * bpp;
         partial += !whole;
     }
     if (out.patches.empty()) return out;
-    out.values = std::make_unique_for_overwrite<uint8_t[]>(out.valueBytes);
+    out.values = std::make_unique_for_overwrite<uint8_t[]>(held);
     // Small pages: on this kind of machine a large page is slower to map in
     // than the small ones it holds.
-    prefault(out.values.get(), out.valueBytes);
+    prefault(out.values.get(), held);
     out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
     out.maskCount = partial;
     uint8_t* values = out.values.get();
     uint64_t* masks = out.masks.get();
     for (TilePatch& p : out.patches) {
-        p.values = values;
-        values += p.count * bpp;
+        if (!p.setUp) {
+            p.values = values;
+            values += p.count * bpp;
+        }
         if (!p.mask) continue;
         std::memcpy(masks, p.mask, kTileSide * sizeof(uint64_t));
         p.mask = masks;
         masks += kTileSide;
     }
     if (keeper) {
-        keeper->reserve(out.patches.size());
-        for (const TilePatch& p : out.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+        keeper->reserve(out.patches.size() - setUp);
+        for (const TilePatch& p : out.patches)
+            keeper->keep(p.tile, p.setUp ? nullptr : slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
     }
+    populate(setUp);
     forEachIndex(out.patches.size(), [&](size_t i) {
         TilePatch& p = out.patches[i];
-        takeChanges(plane, grid.bounds(p.tile), p.mask, slots_.slot(p.tile), p.values);
+        const Rect b = grid.bounds(p.tile);
+        if (p.setUp) copyTileOut(plane, b, slots_.slot(p.tile));
+        else takeChanges(plane, b, p.mask, slots_.slot(p.tile), p.values);
     });
+    for (const TilePatch& p : out.patches) asSetUp_[p.tile] = 0;
     return out;
 }
 
@@ -307,11 +395,32 @@ void PlanePatches::shareMasks(const PlanePatches& other) {
 void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper) {
     if (keeper) {
         keeper->reserve(patches.patches.size());
-        for (const TilePatch& p : patches.patches) keeper->keep(p.tile, slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+        for (const TilePatch& p : patches.patches)
+            keeper->keep(p.tile, asSetUp(p.tile) ? nullptr : slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
+    }
+    // Patches whose version is the set-up one and that hold no copy of it
+    // yet: it is copied now, and they keep the picture's in its place.
+    size_t need = 0;
+    for (const TilePatch& p : patches.patches)
+        if (!p.values) need += p.count * size_t(plane.bytesPerPixel);
+    if (need) {
+        patches.setUpValues = std::make_unique_for_overwrite<uint8_t[]>(need);
+        uint8_t* values = patches.setUpValues.get();
+        for (TilePatch& p : patches.patches)
+            if (!p.values) {
+                p.values = values;
+                values += p.count * size_t(plane.bytesPerPixel);
+            }
     }
     forEachIndex(patches.patches.size(), [&](size_t i) {
         TilePatch& p = patches.patches[i];
-        exchangePatch(plane, grid.bounds(p.tile), p, slots_.slot(p.tile));
+        const Rect b = grid.bounds(p.tile);
+        if (p.setUp) {
+            gatherSetUp(patches.setUp, b, p.mask, p.values);
+            p.setUp = false;
+        }
+        if (asSetUp(p.tile)) copySetUp(p.tile, b);
+        exchangePatch(plane, b, p, slots_.slot(p.tile));
     });
 }
 

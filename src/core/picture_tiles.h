@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "core/rect.h"
@@ -28,6 +29,9 @@ struct PlaneView {
     int32_t bytesPerPixel = 0;
 };
 PlaneView planeOf(Workspace& ws, Plane p);
+// A plane as the set-up leaves it: the source picture for the colour and the
+// display, zeros (no pixels) for the codes.
+PlaneView setUpPlaneOf(Workspace& ws, Plane p);
 
 class TileGrid {
 public:
@@ -55,6 +59,9 @@ private:
 
 size_t tileByteCount(const PlaneView& plane, const Rect& tile);
 void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
+// Copies one tile of a plane into the same tile of another of its size;
+// from a plane without pixels, zeros.
+void copyTileAcross(const PlaneView& from, const PlaneView& to, const Rect& tile);
 
 // Tiles of one plane side by side in one buffer, a slot of a whole tile's
 // size each, reused, never freed. Slots filled all at once (a picture's
@@ -82,18 +89,22 @@ class TileKeeper {
 public:
     // A slot for every tile of the grid, mapped in only as tiles are kept.
     void start(const TileGrid& grid, size_t slotBytes);
+    // Keeps tile t as `bytes` hold it; null bytes: the tile was as the
+    // picture was set up, which the owner can give back without a copy.
     void keep(uint32_t t, const uint8_t* bytes, size_t n);
     // About to keep this many tiles.
     void reserve(size_t tiles);
     // Forgets every tile kept; the room stays for the next.
     void clear();
+    // visit(t, bytes): bytes null for a tile kept as set up.
     template <typename Visit>
     void forEachKept(const Visit& visit) const {
-        for (uint32_t t : keptList_) visit(t, slots_.slot(t));
+        for (uint32_t t : keptList_) visit(t, kept_[t] == kSetUp ? nullptr : static_cast<const uint8_t*>(slots_.slot(t)));
     }
 
 private:
     static constexpr size_t kPopulateFrom = 256;
+    static constexpr uint8_t kSetUp = 2;
     TileSlots slots_;
     bool populated_ = false;
     std::vector<uint8_t> kept_;
@@ -109,6 +120,9 @@ struct TilePatch {
     const uint64_t* mask = nullptr;
     uint8_t* values = nullptr;
     size_t count = 0;  // pixels held
+    // The version not in the picture is the tile as the picture was set up:
+    // its values are not copied (null) until an undo puts that version back.
+    bool setUp = false;
 };
 
 // What a step changed of one plane: its patches, whose values and masks
@@ -117,7 +131,13 @@ struct PlanePatches {
     Plane plane = Plane::Colour;
     std::vector<TilePatch> patches;
     std::unique_ptr<uint8_t[]> values;
+    // Where the set-up version of its patches is: the picture's source,
+    // which never changes while the picture lives, or zeros.
+    PlaneView setUp;
+    std::unique_ptr<uint8_t[]> setUpValues;  // taken when set-up patches are first exchanged
     std::unique_ptr<uint64_t[]> masks;
+    // The bytes of every patch's values, whether held yet or not: what the
+    // step costs once it has been undone.
     size_t valueBytes = 0, maskCount = 0;
     bool empty() const { return patches.empty(); }
     size_t bytes() const { return valueBytes + maskCount * kTileSide * sizeof(uint64_t); }
@@ -126,11 +146,16 @@ struct PlanePatches {
     void shareMasks(const PlanePatches& other);
 };
 
-// A plane as it stood when the history last took it, tile by tile.
+// A plane as it stood when the history last took it, tile by tile. A tile
+// still as the picture was set up is not copied: `setUp` holds it (the
+// source picture for the colour and the display, zeros for the codes).
 class PlaneShadow {
 public:
     // Copies every tile of the plane.
     void take(const PlaneView& plane, const TileGrid& grid);
+    // A picture just set up, the plane equal to `setUp` (no pixels: zeros):
+    // nothing is copied until a tile changes.
+    void takeSetUp(const PlaneView& setUp, const TileGrid& grid);
     // Takes the tiles among `candidates` (ascending) where the plane no longer
     // matches the shadow: returns what changed, with the shadow's values, and
     // writes the plane's into the shadow. `keeper`, when given, keeps each
@@ -144,11 +169,25 @@ public:
     void copyInto(const PlaneView& plane, const TileGrid& grid) const;
     // Forgets the picture; `keepRoom` keeps the memory for the next one.
     void clear(bool keepRoom = false) {
-        if (!keepRoom) slots_ = {};
+        asSetUp_.clear();
+        if (!keepRoom) slots_ = {}, populated_ = false;
     }
+    bool asSetUp(uint32_t t) const { return t < asSetUp_.size() && asSetUp_[t]; }
 
 private:
+    // The rows of tile t as the shadow holds it: the first, and the step
+    // from one to the next.
+    std::pair<const uint8_t*, size_t> rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const;
+    // Writes the set-up version of tile t into its slot, where it is kept
+    // from now on.
+    void copySetUp(uint32_t t, const Rect& tile);
+    // About to write this many slots filled here and there.
+    void populate(size_t tiles);
+
     TileSlots slots_;
+    bool populated_ = false;
+    PlaneView setUp_;
+    std::vector<uint8_t> asSetUp_;  // per tile: the slot is not used, setUp_ holds the tile
     std::vector<uint64_t> masks_;  // the masks of one retake's candidates, reused
 };
 

@@ -30,10 +30,10 @@ size_t History::defaultBudget() {
     return std::min(kMaxBudget, size_t(pages) * size_t(pageSize) / 4);
 }
 
-void History::start(Workspace& ws) {
+void History::start(Workspace& ws, Opened how) {
     if (off_) return;
     clear(true);  // the last picture's copies serve this one's
-    adopt(ws);
+    adopt(ws, false, how);
 }
 
 void History::clear(bool keepRoom) {
@@ -73,14 +73,14 @@ void History::replacing(std::unique_ptr<Workspace> old) {
 void History::follow(Workspace& ws) {
     if (off_ || &ws == followed_ || replaced_) return;
     try {
-        start(ws);
+        start(ws, Opened::Worked);
         settle();
     } catch (const std::bad_alloc&) {
         clear();  // no history for this picture: nothing is recorded
     }
 }
 
-void History::adopt(Workspace& ws, bool now) {
+void History::adopt(Workspace& ws, bool now, Opened how) {
     followed_ = &ws;
     grid_ = TileGrid(ws.width, ws.height);
     shadowAnchors_ = ws.anchors;
@@ -88,6 +88,10 @@ void History::adopt(Workspace& ws, bool now) {
     snapshot_.start(grid_, size_t(kTileSide) * kTileSide * 4);
     touched_.assign(grid_.count(), 0);
     touchedList_.clear();
+    if (how == Opened::JustSetUp) {
+        for (Plane p : kPlanes) shadow(p).takeSetUp(setUpPlaneOf(ws, p), grid_);
+        return;
+    }
     if (now) return takeShadows(ws);
     pending_ = {};
     pending_.active = pending_.adopting = true;
@@ -376,7 +380,8 @@ void History::exchangeSnapshot(Workspace& ws) {
     // The tiles change places when the exchange is recorded: the step that
     // records it keeps the picture it replaced in the snapshot.
     snapshot_.forEachKept([&](uint32_t t, const uint8_t* bytes) {
-        copyTileIn(colour, grid_.bounds(t), bytes);
+        if (bytes) copyTileIn(colour, grid_.bounds(t), bytes);
+        else copyTileAcross(setUpPlaneOf(ws, Plane::Colour), colour, grid_.bounds(t));
         touched(grid_.bounds(t));
     });
     snapshot_.clear();

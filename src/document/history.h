@@ -69,8 +69,10 @@ public:
     ~History();
 
     // A picture was opened: nothing to undo; what it shows now is where the
-    // first step starts from.
-    void start(Workspace& ws);
+    // first step starts from. Just set up, its colour and display are its
+    // source and its codes zero: nothing needs copying.
+    enum class Opened { JustSetUp, Worked };
+    void start(Workspace& ws, Opened how);
     // For a run that never undoes (a series' script with no undo in it): no
     // copy is taken and no step recorded from now on, so neither the steps
     // nor the Un-do button's snapshot can be used.
@@ -146,7 +148,7 @@ private:
 
     // Takes the shadows of a picture in place: where the next step starts;
     // the copying on the recorder's thread unless `now`.
-    void adopt(Workspace& ws, bool now = false);
+    void adopt(Workspace& ws, bool now = false, Opened how = Opened::Worked);
     void takeShadows(Workspace& ws);
     Recorded keep(Workspace& ws, std::string_view name, DisplayAlone alone);
     // The recorder's part of a step: what changed in the candidate tiles.

@@ -37,7 +37,9 @@ struct Rig {
     std::mt19937 random{7};
     std::unique_ptr<Workspace> ws = picture(300, 170, 1);  // tiles cut at both edges
     History history;  // after the picture: it waits for its recorder before the picture goes
-    Rig(size_t budget = size_t(1) << 30) : history(budget) { history.start(*ws); }
+    explicit Rig(size_t budget = size_t(1) << 30, History::Opened how = History::Opened::JustSetUp) : history(budget) {
+        history.start(*ws, how);
+    }
     // Records and waits for the recorder, as the next change would.
     Recorded record(std::string_view name) {
         const Recorded how = history.record(*ws, name);
@@ -66,14 +68,24 @@ struct Rig {
 };
 
 TEST(History, EveryUndoAndRedoGivesBackTheStateItStepsTo) {
-    Rig rig;
+  // A picture just set up keeps no copy of its tiles until they change; one
+  // opened with work in it is copied whole.
+  for (History::Opened how : {History::Opened::JustSetUp, History::Opened::Worked}) {
+    SCOPED_TRACE(how == History::Opened::JustSetUp ? "just set up" : "worked");
+    Rig rig(size_t(1) << 30, how);
     std::vector<State> states;  // states[i]: after i steps
     states.push_back(stateOf(*rig.ws));
     size_t at = 0;
     const char* kinds[] = {"cdk", "cd", "k", "a", "cdka", "replace"};
     for (int turn = 0; turn < 400; ++turn) {
         const int roll = rig.pick(10);
-        if (roll < 2 && at > 0) {
+        if (turn % 40 == 39) {
+            // Every step kept undone (back to the picture as opened, until
+            // the oldest steps go), and done again.
+            while (rig.history.canUndo()) rig.history.undo(rig.ws), --at;
+            ASSERT_TRUE(stateOf(*rig.ws) == states[at]) << "turn " << turn;
+            while (at + 1 < states.size()) rig.history.redo(rig.ws), ++at;
+        } else if (roll < 2 && at > 0) {
             rig.history.undo(rig.ws);
             --at;
         } else if (roll < 4 && at + 1 < states.size()) {
@@ -95,6 +107,7 @@ TEST(History, EveryUndoAndRedoGivesBackTheStateItStepsTo) {
         ASSERT_EQ(rig.history.canUndo(), at > 0);
         ASSERT_EQ(rig.history.canRedo(), at + 1 < states.size());
     }
+  }
 }
 
 TEST(History, TheDisplayAloneIsNoStepAndTheBudgetDropsTheOldest) {

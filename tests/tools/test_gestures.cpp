@@ -45,7 +45,7 @@ Bitmap gradient(int w, int h) {
 struct Picture : cwtest::SessionRig<cwtest::RecordingProgress, ZoomCounter> {
     explicit Picture(int w = 100, int h = 100, int32_t tool = -1) : Picture(gradient(w, h), tool) {}
     Picture(Bitmap b, int32_t tool) : SessionRig("scratch") {
-        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true; s.history.start(*s.ws);
+        s.ws = buildWorkspace(std::move(b), false, progress); s.imageWindowOpen = true; s.history.start(*s.ws, History::Opened::JustSetUp);
         s.history.settle();
         if (tool >= 0) selectTool(s.tools, tool);
     }
