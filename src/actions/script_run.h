@@ -67,6 +67,7 @@ class BatchProgress final : public Progress {
 public:
     uint64_t abortAtPoll = 0;  // 0: never
     BatchProgress() { hookEveryPoll(); }
+    bool abortAwaitsPoll() const override { return abortAtPoll != 0; }
 
 protected:
     void polled(uint64_t n) override {

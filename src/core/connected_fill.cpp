@@ -1,9 +1,16 @@
 #include "core/connected_fill.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
+
+#include "core/helper_threads.h"
 
 #include "core/connected_fill_painting.h"
 #include "core/connected_fill_planes.h"
@@ -200,6 +207,152 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
     if (count != 0) ws.curPixelIndex = frontIndex(slots[head], shift, w);
 }
 
+// Where no Abort waits for an exact poll, the region is found whole, 64
+// pixels a word along its rows, and painted as the walk's rounds paint it:
+// the same pixels, in picture order, so the same picture. Below this many
+// pixels that takes well under the tenth of a second within which Abort
+// must be answered, so the polls are left out; above, the walk runs.
+constexpr size_t kWholeMaxPixels = size_t(32) << 20;
+
+// The open plane seen as one long row of bits: the spare bits at each row's
+// end and the clear rows around the picture stop every run.
+class OpenBits {
+public:
+    explicit OpenBits(uint8_t* bits) : bits_(bits) {}
+    // The 64 bits from bit p on (the planes hold spare bytes past the end).
+    uint64_t word(uint64_t p) const {
+        uint64_t w;
+        std::memcpy(&w, bits_ + (p >> 3), sizeof w);
+        return w >> (p & 7);
+    }
+    // How many set bits run from p on, rightward.
+    uint64_t onesFrom(uint64_t p) const {
+        uint64_t n = 0;
+        for (;;) {
+            const uint32_t valid = 64 - uint32_t(p & 7);
+            const uint32_t k = uint32_t(std::countr_one(word(p)));
+            if (k < valid) return n + k;
+            n += valid;
+            p += valid;
+        }
+    }
+    // How many set bits run leftward from p - 1.
+    uint64_t onesBefore(uint64_t p) const {
+        uint64_t n = 0;
+        while (p > 0 && bit(p - 1)) {
+            if ((p & 7) == 0 && p >= 64) {
+                // Whole bytes at a time.
+                uint64_t w;
+                std::memcpy(&w, bits_ + (p >> 3) - 8, sizeof w);
+                const uint32_t k = uint32_t(std::countl_one(w));
+                n += k;
+                p -= k;
+                if (k < 64) return n;
+                continue;
+            }
+            ++n;
+            --p;
+        }
+        return n;
+    }
+    // The first set bit in p..q, or q + 1.
+    uint64_t nextOne(uint64_t p, uint64_t q) const {
+        while (p <= q) {
+            const uint32_t valid = 64 - uint32_t(p & 7);
+            const uint64_t w = word(p) & (valid == 64 ? ~uint64_t(0) : (uint64_t(1) << valid) - 1);
+            if (w) return std::min(q + 1, p + uint64_t(std::countr_zero(w)));
+            p += valid;
+        }
+        return q + 1;
+    }
+    bool bit(uint64_t p) const { return (bits_[p >> 3] >> (p & 7)) & 1; }
+    // Clears bits a..b.
+    void clear(uint64_t a, uint64_t b) {
+        for (; a <= b && (a & 7); ++a) bits_[a >> 3] = uint8_t(bits_[a >> 3] & ~(1u << (a & 7)));
+        if (a > b) return;
+        const uint64_t bytes = (b + 1 - a) >> 3;
+        std::memset(bits_ + (a >> 3), 0, size_t(bytes));
+        for (a += bytes << 3; a <= b; ++a) bits_[a >> 3] = uint8_t(bits_[a >> 3] & ~(1u << (a & 7)));
+    }
+
+private:
+    uint8_t* bits_;
+};
+
+// Paints every pixel taken, rows split between two threads where painting
+// a pixel depends on nothing but the pixel; the second writes the display
+// under the workspace's display lock, as the walk's painter does.
+template <class Paint>
+void paintAllTaken(Planes& planes, Workspace& ws, Paint& paint, Bounds& changed) {
+    const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
+    std::thread second;
+    Bounds secondChanged{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    const uint32_t split = 2 + h / 2;
+    if (h >= 64 && paint.independent() && helperThreadsAllowed()) {
+        try {
+            second = std::thread([&, own = paint]() mutable {
+                std::lock_guard display(ws.displayLock);
+                connected::paintTaken(planes, planes.open.get(), w, h, split, h + 1, own, secondChanged);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    connected::paintTaken(planes, planes.open.get(), w, h, 2, second.joinable() ? split - 1 : h + 1, paint, changed);
+    if (second.joinable()) second.join();
+    changed.add(secondChanged);
+}
+
+template <class Pos, class Paint>
+void floodWhole(Workspace& ws, const ConnectedFillParams& params, Progress& progress, Paint& paint, Bounds& changed) {
+    const int32_t x = params.x, y = params.y;
+    const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
+    const uint32_t seedIndex = uint32_t(y) * w + uint32_t(x);
+    const ToneRun tones = passingTones(int32_t(blueOf(ws.source.data()[seedIndex])), params);
+
+    Planes planes(w, h);
+    {
+        RowPreparer rows(planes, ws, tones.lo, tones.hi);
+        rows.startAhead(uint32_t(y) + 2);
+        std::vector<uint8_t> passing(w);
+        for (uint32_t r = 2; r <= h + 1; ++r) rows.ensure(r, passing);
+    }
+    const Pos rowBits = Pos(1) << planes.shift;
+    const Pos seed = Pos(planes.position(uint32_t(x), uint32_t(y)));
+    takeSeed(planes, ws, seed, seedIndex, x, y, paint);
+    ws.curPixelIndex = int32_t(seedIndex);
+
+    // Runs taken whose rows above and below are still to be looked at.
+    OpenBits open(planes.open.get());
+    std::vector<std::pair<Pos, Pos>> runs;
+    uint64_t taken = 0;  // the seed too: the walk polls once for each
+    try {
+        const Pos a = seed - Pos(open.onesBefore(seed)), b = seed + Pos(open.onesFrom(seed + 1));
+        if (a < seed) open.clear(a, seed - 1);
+        if (b > seed) open.clear(seed + 1, b);
+        runs.push_back({a, b});
+        taken = uint64_t(b - a) + 1;
+        while (!runs.empty()) {
+            const auto [a0, b0] = runs.back();
+            runs.pop_back();
+            for (const Pos q0 : {Pos(a0 - 1 - rowBits), Pos(a0 - 1 + rowBits)}) {
+                const Pos q1 = q0 + (b0 - a0) + 2;
+                for (Pos p = Pos(open.nextOne(q0, q1)); p <= q1; p = Pos(open.nextOne(p, q1))) {
+                    const Pos s = p - Pos(open.onesBefore(p)), e = p + Pos(open.onesFrom(p)) - 1;
+                    open.clear(s, e);
+                    runs.push_back({s, e});
+                    taken += uint64_t(e - s) + 1;
+                    p = e + 2;  // e + 1 is clear
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // No room for more runs: what was taken in is painted, as the walk does.
+    }
+    paintAllTaken(planes, ws, paint, changed);
+    progress.pollsMade(taken);
+    progress.reportMonotonic(100);
+}
+
 template <class Paint>
 Rect run(Workspace& ws, const ConnectedFillParams& params, Progress& progress, Paint paint) {
     const int32_t x = params.x, y = params.y;
@@ -207,7 +360,11 @@ Rect run(Workspace& ws, const ConnectedFillParams& params, Progress& progress, P
     progress.begin(kTouchPaintPhase, {.hideGauge = true, .hideGaugeText = true});
     Bounds changed{x, y, x, y};
     try {
-        if (Planes::bitsFor(uint32_t(ws.width), uint32_t(ws.height)) + 64 < (uint64_t(1) << 32))
+        const bool small = Planes::bitsFor(uint32_t(ws.width), uint32_t(ws.height)) + 64 < (uint64_t(1) << 32);
+        if (!progress.abortAwaitsPoll() && ws.pixelCount() <= kWholeMaxPixels)
+            small ? floodWhole<uint32_t>(ws, params, progress, paint, changed)
+                  : floodWhole<uint64_t>(ws, params, progress, paint, changed);
+        else if (small)
             flood<uint32_t>(ws, params, progress, paint, changed);
         else
             flood<uint64_t>(ws, params, progress, paint, changed);
@@ -240,7 +397,7 @@ Rect connectedFillInteractive(const ColourMagContext& ctx, const ConnectedFillPa
     Workspace& ws = ctx.ws;
     if (!onPicture(ws, params.x, params.y)) return {};
     return run(ws, params, progress,
-               detail::InteractivePaint{ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), params.code});
+               detail::InteractivePaint{ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), params.code, true});
 }
 
 } // namespace cw

@@ -19,6 +19,9 @@ struct MaskedPaint {
     const uint32_t* source;
     int32_t marker;
     int8_t code;
+    // What a pixel is painted with depends on that pixel alone, and painting
+    // changes no setting: pixels may be painted in any order, on any thread.
+    bool independent() const { return true; }
     void decideLevelOnly() {}
     void prefetch(uint32_t i) const {
         __builtin_prefetch(source + i, 0);
@@ -62,17 +65,51 @@ struct InteractivePaint {
     uint32_t* display;
     int8_t* codes;
     int32_t code;
+    // The fill paints only pixels of the codes no palette gave (0 and the
+    // original's): a pixel of the painted code is then never met, unless
+    // the code is one of those.
+    bool onlyUnpainted = false;
     bool levelOnly = false;
     int level = -1;  // the level being walked, when levelOnly
     std::array<uint32_t, 256> levelColour{};
     std::array<bool, 256> levelKnown{};
     bool runDecided = false;
+    bool runRemembers = false;
     const uint32_t* runTable = nullptr;
     const uint32_t* runSource = nullptr;
+    // The colours given to pixels whose colour was still their source, by
+    // that source pixel (one a gray level in a gray photo).
+    struct Remembered {
+        std::array<uint32_t, 256> source{}, value{};
+        std::array<uint8_t, 256> held{};
+    } remembered;
 
+    // Paints pixel i (at x, y) with ColourMag and returns its colour. Only
+    // where painting is independent(): a pixel whose colour is still its
+    // source then takes the colour remembered for that source, if any.
+    uint32_t colourOf(size_t i, int32_t x, int32_t y) {
+        const uint32_t s = ctx.ws.source.data()[i];
+        const bool plain = colour[i] == s && !(ctx.rules.skipSameCode && codes[i] == code);
+        const uint32_t g = grayOf(s);
+        if (plain && remembered.held[g] && remembered.source[g] == s) return remembered.value[g];
+        colourMag(ctx, code, x, y);
+        if (plain) remembered.source[g] = s, remembered.value[g] = colour[i], remembered.held[g] = 1;
+        return colour[i];
+    }
+
+    // A palette of the gray level alone never changes the settings as it
+    // paints (Custom and Clear turn merging on; so does the Make-up marker).
+    bool independent() const {
+        return uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
+               ctx.selection.markerColour != kMarkerMerge;
+    }
+    // Whether the rules' skip of a pixel of the same code can ever apply.
+    bool sameCodeMet() const {
+        return ctx.rules.skipSameCode && !(onlyUnpainted && code != 0 && code != kCodeOriginal);
+    }
     void decideLevelOnly() {
         levelOnly = uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
-                    !detail::merging(ctx) && !ctx.rules.skipSameCode;
+                    !detail::merging(ctx) && !sameCodeMet();
     }
     void prefetch(uint32_t i) const {
         __builtin_prefetch(colour + i, 1);
@@ -123,11 +160,22 @@ struct InteractivePaint {
     // locked, and a code that turns merging on never has a plain table).
     void run(uint32_t i, int32_t x0, int32_t x1, int32_t y) {
         if (!runDecided) {
-            runTable = ctx.rules.skipSameCode ? nullptr : detail::plainTable(ctx, code);
+            runTable = sameCodeMet() ? nullptr : detail::plainTable(ctx, code);
+            runRemembers = independent();
             runSource = ctx.ws.source.data();
             runDecided = true;
         }
         const uint32_t* const table = runTable;
+        if (!table && runRemembers) {
+            const int8_t c = int8_t(uint8_t(code));
+            for (int32_t x = x0; x < x1; ++x, ++i) {
+                const uint32_t v = colourOf(i, x, y);
+                colour[i] = v;
+                display[i] = v;
+                codes[i] = c;
+            }
+            return;
+        }
         if (!table) {
             for (int32_t x = x0; x < x1; ++x, ++i) (*this)(i, x, y);
             return;

@@ -40,6 +40,14 @@ public:
         batch_ = untilSlow_ = 1;
         return poll();
     }
+    // Stands for n polls of work that was done without them (which it may
+    // be only while no Abort awaits a poll): the last is made now.
+    void pollsMade(uint64_t n) {
+        if (n == 0) return;
+        polls_ += uint64_t(batch_ - untilSlow_) + n - 1;
+        batch_ = untilSlow_ = 1;
+        poll();
+    }
     void end();
     void lock();
     void unlock();
@@ -80,6 +88,11 @@ protected:
     // Abort at an exact poll.
     virtual void polled(uint64_t /*number*/) {}
     void hookEveryPoll() { everyPoll_ = true; }
+
+public:
+    // Whether Abort is set to be pressed at an exact poll (a script's): work
+    // that could skip its polls must then make every one of them.
+    virtual bool abortAwaitsPoll() const { return false; }
 
 private:
     int modalResult_ = kModalNone;

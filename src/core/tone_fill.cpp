@@ -4,8 +4,11 @@
 #include <array>
 
 #include "core/colour_mag.h"
+#include "core/helper_threads.h"
 #include "core/pixel_painters.h"
 #include "core/progress.h"
+
+#include <thread>
 
 namespace cw {
 
@@ -126,6 +129,92 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
     }
 }
 
+// Where what a pixel is painted with depends on nothing but that pixel
+// (its source, colour and code) and settings that the painting never
+// changes, the band's levels can be painted in one pass over the rows, in
+// picture order: every pixel ends as walking the levels one by one leaves
+// it. The pass pays once the band holds a good part of the area; above this
+// many pixels it would hold an Abort too long.
+constexpr size_t kPassMaxPixels = size_t(32) << 20;
+
+bool passPays(const Workspace& ws, const ToneBand& band, const Clip& clip) {
+    if (clip.empty()) return false;
+    const size_t area = size_t(clip.x2 - clip.x1 + 1) * size_t(clip.y2 - clip.y1 + 1);
+    const size_t inBand = ws.bucketStart[size_t(band.hi) + 1] - ws.bucketStart[size_t(band.lo)];
+    return area <= kPassMaxPixels && inBand * 8 >= area;
+}
+
+// Rows y1..y2 of the pass: the pixels of the levels `wanted` marks are
+// painted by paint(i, x, y, source pixel, level), which returns the colour.
+template <bool Overwrite, class Paint>
+void paintRows(Workspace& ws, const Clip& clip, int32_t y1, int32_t y2, const std::array<uint8_t, 256>& wanted,
+               Paint paint, int8_t code) {
+    const size_t w = size_t(ws.width);
+    const uint32_t* const src = ws.source.data();
+    uint32_t* const colour = ws.colour.data();
+    uint32_t* const display = ws.display.data();
+    int8_t* const codes = ws.codes.get();
+    for (int32_t y = y1; y <= y2; ++y) {
+        const size_t row = size_t(y) * w;
+        for (int32_t x = clip.x1; x <= clip.x2; ++x) {
+            const size_t i = row + size_t(x);
+            const uint32_t s = src[i];
+            const uint32_t g = grayOf(s);
+            if (!wanted[g]) continue;
+            if constexpr (!Overwrite) {
+                if (!isUnpaintedCode(codes[i])) continue;
+            }
+            const uint32_t v = paint(i, x, y, s, g);
+            colour[i] = v;
+            display[i] = v;
+            codes[i] = code;
+        }
+    }
+}
+
+// Levels first..last in one pass, on two threads where they may run. The
+// walk leaves the seed as its first paint left it, and so does this.
+template <bool Overwrite, class Paint>
+void paintPass(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, const Paint& paint, int8_t code) {
+    std::array<uint8_t, 256> wanted{};
+    for (int l = first; l <= last; ++l) wanted[size_t(l)] = 1;
+    const uint32_t seedColour = ws.colour.data()[seed], seedDisplay = ws.display.data()[seed];
+    const int8_t seedCode = ws.codes[seed];
+    const int32_t rows = clip.y2 - clip.y1 + 1;
+    std::thread second;
+    if (rows >= 64 && helperThreadsAllowed()) {
+        try {
+            second = std::thread([&] { paintRows<Overwrite>(ws, clip, clip.y1 + rows / 2, clip.y2, wanted, paint, code); });
+        } catch (const std::system_error&) {
+        }
+    }
+    paintRows<Overwrite>(ws, clip, clip.y1, second.joinable() ? clip.y1 + rows / 2 - 1 : clip.y2, wanted, paint, code);
+    if (second.joinable()) second.join();
+    ws.colour.data()[seed] = seedColour;
+    ws.display.data()[seed] = seedDisplay;
+    ws.codes[seed] = seedCode;
+}
+
+template <bool Overwrite>
+void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, detail::MaskedPaint& paint) {
+    const int32_t marker = paint.marker;
+    paintPass<Overwrite>(ws, first, last, clip, seed,
+                         [marker](size_t, int32_t, int32_t, uint32_t s, uint32_t) { return maskedPixel(s, marker); },
+                         paint.code);
+}
+
+// ColourMag for each pixel, but where a pixel's colour is still its source
+// and that source is one already coloured at its level (every pixel of a
+// level, in a gray photo), the colour it gave then.
+template <bool Overwrite>
+void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, detail::InteractivePaint& paint) {
+    // Each thread's copy of the painter remembers colours of its own.
+    auto painter = [own = paint](size_t i, int32_t x, int32_t y, uint32_t, uint32_t) mutable {
+        return own.colourOf(i, x, y);
+    };
+    paintPass<Overwrite>(ws, first, last, clip, seed, painter, int8_t(uint8_t(paint.code)));
+}
+
 template <bool Overwrite, class Paint>
 Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint& paint) {
     const int32_t x = params.x, y = params.y;
@@ -148,6 +237,16 @@ Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint
     // level whose poll finds an abort is the last one painted. So an abort
     // leaves exactly the levels lo .. L, as a poll after each level would.
     bool aborted = false;
+    if (paint.independent() && passPays(ws, band, clip)) {
+        // The polls of the whole band asked first, as for a chunk below.
+        int last = band.hi;
+        for (int l = band.lo; l <= band.hi; ++l)
+            if (progress.pollWithClock()) {
+                last = l;
+                break;
+            }
+        passLevels<Overwrite>(ws, band.lo, last, clip, seed, paint);
+    } else {
     for (int first = band.lo; first <= band.hi && !aborted;) {
         int last = std::min(band.hi, first + kChunkLevels - 1);
         for (int l = first; l <= last; ++l)
@@ -158,6 +257,7 @@ Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint
             }
         paintLevels<Overwrite>(ws, first, last, clip, seed, paint);
         first = last + 1;
+    }
     }
 
     Rect changed{x, y, x + 1, y + 1};
@@ -185,7 +285,7 @@ Rect paintBand(Workspace& ws, const ToneFillParams& params, int32_t markerColour
         if (params.overwrite) return fill<true>(ws, params, progress, paint);
         return fill<false>(ws, params, progress, paint);
     }
-    InteractivePaint paint{*ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), params.code};
+    InteractivePaint paint{*ctx, ws.colour.data(), ws.display.data(), ws.codes.get(), params.code, !params.overwrite};
     if (params.overwrite) return fill<true>(ws, params, progress, paint);
     return fill<false>(ws, params, progress, paint);
 }

@@ -71,6 +71,7 @@ struct RecordingProgress : cw::Progress {
     void drawPhase() override { phases.push_back(phase()); }
     void processEvents() override { ++pumps; }
     void polled(uint64_t n) override { if (abortAtPoll && n == abortAtPoll) abortPressed(); }
+    bool abortAwaitsPoll() const override { return abortAtPoll != 0; }
 };
 
 struct RecordingHost final : cw::WindowHost {

@@ -1110,8 +1110,9 @@ private slots:
     }
 
     // The meter shows what an operation asks for; Abort on it while a long
-    // operation runs on a 6000 x 4000 picture: mark-up, then connected
-    // Touch-paint, stop early, leave sound state, and the windows come back.
+    // operation runs on a 6000 x 4000 picture (mark-up) stops it early,
+    // leaves sound state, and the windows come back; a connected Touch-paint
+    // over the whole picture needs no meter at all.
     void abortFromTheMeter() {
         ProgressWindow meter;
         meter.begin("Saving Image to disk....", {.hideGauge = true, .hideAbort = true});
@@ -1161,19 +1162,13 @@ private slots:
             QTest::mouseMove(f().imageWindow()->canvas, there);
             QTest::mouseRelease(f().imageWindow()->canvas, Qt::LeftButton, {}, there);
         };
-        AbortClicker escape(f(), 60, Qt::Key_Escape);
+        // One region, the whole picture: found and painted in one go, well
+        // within the time an Abort must be answered in, so no meter shows.
         click(QPoint(10, 10));
-        verifySoundWindows(escape);
-        const size_t aborted = count(code);
-        QVERIFY2(aborted > 0 && aborted < w.pixelCount(), qPrintable(QString::number(aborted)));
-        // What is painted is whole: coloured, shown, and a block around the seed.
-        for (size_t i = 0; i < w.pixelCount(); ++i)
-            QCOMPARE(w.display.data()[i], w.codes[i] == code ? w.colour.data()[i] : w.source.data()[i]);
-        QCOMPARE(w.codes[size_t(1) * kW + 1], code);
-        // From an unpainted pixel, again without Abort: the rest, which
-        // surrounds the painted block and so is one region too.
-        click(QPoint(kW - 10, kH - 10));
         QCOMPARE(count(code), w.pixelCount());
+        for (size_t i = 0; i < w.pixelCount(); ++i) QCOMPARE(w.display.data()[i], w.colour.data()[i]);
+        QVERIFY(w.colour.data()[0] != w.source.data()[0]);
+        QVERIFY(!f().progressWindow()->isVisible() && !f().progressWindow()->locked() && f().isEnabled());
     }
 };
 
