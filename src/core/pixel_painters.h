@@ -103,10 +103,9 @@ struct InteractivePaint {
         return uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
                ctx.selection.markerColour != kMarkerMerge;
     }
-    // Whether the rules' skip of a pixel of the same code can ever apply.
-    bool sameCodeMet() const {
-        return ctx.rules.skipSameCode && !(onlyUnpainted && code != 0 && code != kCodeOriginal);
-    }
+    // Whether the rules' skip of a pixel of the same code can apply where
+    // it matters: a code with a table is never one of the unpainted ones.
+    bool sameCodeMet() const { return ctx.rules.skipSameCode && !onlyUnpainted; }
     void decideLevelOnly() {
         levelOnly = uint32_t(code) < ctx.tables.kind.size() && ctx.tables.kind[size_t(code)] == PaletteKind::Table &&
                     !detail::merging(ctx) && !sameCodeMet();

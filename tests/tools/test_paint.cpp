@@ -180,7 +180,7 @@ TEST(Fills, PaintedSeedAndAToleranceThatPassesNoTone) {
 // first's result. On a colour photograph, with effects, merging, inversion.
 TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
     // blend > 0: the Damper on.
-    struct Row { const char* what; bool connected; int32_t code, saturation, ambient, intensity, blend; bool invert, layered; int32_t tool; };
+    struct Row { const char* what; bool connected; int32_t code, saturation, ambient, intensity, blend; bool invert, layered; int32_t tool; int32_t tolerance = 52; };
     const Row rows[] = {
         {"plain network", false, 17, 0, 0, 0, 0, false, false, kToolTouch},
         {"effects and invert", false, 6, 4, -3, 0, 0, true, false, kToolTouch},
@@ -189,6 +189,7 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
         {"network 13 blend", false, 13, 0, 0, 0, 0, false, false, kToolTouch},
         {"original with effects", false, 124, 0, 0, 5, 0, false, false, kToolTouch},
         {"brush skip rule", false, 17, 0, 0, 0, 0, false, false, kToolBrush},
+        {"brush skip rule, one bucket", false, 17, 0, 0, 0, 0, false, false, kToolBrush, 0},
         {"connected, layered with effects", true, 17, 4, 0, -3, 0, false, true, kToolTouch},
     };
     for (const Row& r : rows) {
@@ -198,15 +199,16 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
             k->s.effects.saturation = r.saturation, k->s.effects.ambient = r.ambient, k->s.effects.intensity = r.intensity;
             k->s.effects.invertOn = r.invert; k->s.palette.damperOn = r.blend > 0;
             k->s.palette.blendStrength = std::max(r.blend, 1); k->s.tools.layered = r.layered;
-            k->s.tools.currentTool = r.tool;
+            k->s.tools.currentTool = r.tool; k->s.controls.integration = r.tolerance;
             for (size_t i = 0; i < k->w().pixelCount(); i += 5) {
-                k->w().colour.data()[i] = rgb(uint32_t(i) & 255, 90, 200);
+                // Some keep the source's colour under their code.
+                if (i % 10) k->w().colour.data()[i] = rgb(uint32_t(i) & 255, 90, 200);
                 k->w().codes[i] = r.connected ? 127 : 17;
             }
         }
         const int32_t sx = 200, sy = 300;
         r.connected ? paintConnected(c.s, sx, sy, r.code, false) : paintImageWide(c.s, sx, sy, r.code, false, true);
-        Workspace& w = ref.w(); const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, 52);
+        Workspace& w = ref.w(); const ToneBand band = toneBand(int32_t(grayOf(w.source.at(sx, sy))), 16, r.tolerance);
         size_t painted = 0;
         ref.each([&](int32_t x, int32_t y, size_t i) {
             const int32_t g = int32_t(grayOf(w.source.at(x, y)));
