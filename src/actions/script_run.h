@@ -66,7 +66,12 @@ public:
 class BatchProgress final : public Progress {
 public:
     uint64_t abortAtPoll = 0;  // 0: never
-    BatchProgress() { hookEveryPoll(); }
+    // Polls are seen one by one only while Abort waits for one of them:
+    // otherwise they run in batches, reading the clock once a batch.
+    void abortAt(uint64_t poll) {
+        abortAtPoll = poll;
+        hookEveryPoll(true);
+    }
     bool abortAwaitsPoll() const override { return abortAtPoll != 0; }
 
 protected:
@@ -74,6 +79,7 @@ protected:
         if (abortAtPoll != 0 && n == abortAtPoll) {
             abortPressed();
             abortAtPoll = 0;
+            hookEveryPoll(false);
         }
     }
 };

@@ -131,7 +131,7 @@ void abortAfterWord(ScriptRun& r, const Words& w) {
     need(w, 2);
     const long poll = number(w[1], 0, INT32_MAX);
     if (poll < 1) throw ScriptError("abort-after needs a poll count of 1 or more: " + w[1]);
-    r.progress.abortAtPoll = uint64_t(poll);
+    r.progress.abortAt(uint64_t(poll));
 }
 
 void timeWord(ScriptRun& r, const Words& w) {

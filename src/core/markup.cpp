@@ -103,9 +103,16 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
     // from the source): the gauge then stays where it is.
     const int64_t free = ws.freePixelCount;
     int& taken = progress.workCount;
+    // The gauge moves when the count reaches its next whole percent; it
+    // shows the same as working the percent out at every step.
+    int64_t nextPercentAt = 0;
     const auto stepDone = [&] {
         if (progress.poll()) return true;
-        if (free > 0) progress.reportMonotonic(int(int64_t(taken) * 100 / free));
+        if (free > 0 && taken >= nextPercentAt) {
+            const int64_t percent = int64_t(taken) * 100 / free;
+            progress.reportMonotonic(int(percent));
+            nextPercentAt = ((percent + 1) * free + 99) / 100;
+        }
         return false;
     };
 

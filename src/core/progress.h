@@ -87,7 +87,8 @@ protected:
     // the result is read, once hookEveryPoll() was called; lets scripts press
     // Abort at an exact poll.
     virtual void polled(uint64_t /*number*/) {}
-    void hookEveryPoll() { everyPoll_ = true; }
+    // Between operations only: the next one starts its count with a slow poll.
+    void hookEveryPoll(bool on = true) { everyPoll_ = on; }
 
 public:
     // Whether Abort is set to be pressed at an exact poll (a script's): work

@@ -133,8 +133,11 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
 // (its source, colour and code) and settings that the painting never
 // changes, the band's levels can be painted in one pass over the rows, in
 // picture order: every pixel ends as walking the levels one by one leaves
-// it. The pass pays once the band holds a good part of the area; above this
-// many pixels it would hold an Abort too long.
+// it. That holds for every palette: those that turn merging on (Custom,
+// Clear, the Make-up marker) turn it on before they colour even the first
+// pixel, so every pixel is coloured alike. On a picture with the level
+// index, the pass pays once the band holds a good part of the area; above
+// this many pixels it would hold an Abort too long.
 constexpr size_t kPassMaxPixels = size_t(32) << 20;
 
 bool passPays(const Workspace& ws, const ToneBand& band, const Clip& clip) {
@@ -172,17 +175,19 @@ void paintRows(Workspace& ws, const Clip& clip, int32_t y1, int32_t y2, const st
     }
 }
 
-// Levels first..last in one pass, on two threads where they may run. The
-// walk leaves the seed as its first paint left it, and so does this.
+// Levels first..last in one pass, on two threads where they may run (and
+// `twoThreads`: painting changes no setting). The walk leaves the seed as
+// its first paint left it, and so does this.
 template <bool Overwrite, class Paint>
-void paintPass(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, const Paint& paint, int8_t code) {
+void paintPass(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, const Paint& paint, int8_t code,
+               bool twoThreads) {
     std::array<uint8_t, 256> wanted{};
     for (int l = first; l <= last; ++l) wanted[size_t(l)] = 1;
     const uint32_t seedColour = ws.colour.data()[seed], seedDisplay = ws.display.data()[seed];
     const int8_t seedCode = ws.codes[seed];
     const int32_t rows = clip.y2 - clip.y1 + 1;
     std::thread second;
-    if (rows >= 64 && helperThreadsAllowed()) {
+    if (twoThreads && rows >= 64 && helperThreadsAllowed()) {
         try {
             second = std::thread([&] { paintRows<Overwrite>(ws, clip, clip.y1 + rows / 2, clip.y2, wanted, paint, code); });
         } catch (const std::system_error&) {
@@ -200,7 +205,7 @@ void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t s
     const int32_t marker = paint.marker;
     paintPass<Overwrite>(ws, first, last, clip, seed,
                          [marker](size_t, int32_t, int32_t, uint32_t s, uint32_t) { return maskedPixel(s, marker); },
-                         paint.code);
+                         paint.code, true);
 }
 
 // ColourMag for each pixel, but where a pixel's colour is still its source
@@ -208,11 +213,21 @@ void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t s
 // level, in a gray photo), the colour it gave then.
 template <bool Overwrite>
 void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t seed, detail::InteractivePaint& paint) {
+    const int8_t code = int8_t(uint8_t(paint.code));
+    if (!paint.independent()) {
+        const ColourMagContext& ctx = paint.ctx;
+        const uint32_t* const colour = ws.colour.data();
+        auto painter = [&ctx, colour, code = paint.code](size_t i, int32_t x, int32_t y, uint32_t, uint32_t) {
+            colourMag(ctx, code, x, y);
+            return colour[i];
+        };
+        return paintPass<Overwrite>(ws, first, last, clip, seed, painter, code, false);
+    }
     // Each thread's copy of the painter remembers colours of its own.
     auto painter = [own = paint](size_t i, int32_t x, int32_t y, uint32_t, uint32_t) mutable {
         return own.colourOf(i, x, y);
     };
-    paintPass<Overwrite>(ws, first, last, clip, seed, painter, int8_t(uint8_t(paint.code)));
+    paintPass<Overwrite>(ws, first, last, clip, seed, painter, code, true);
 }
 
 template <bool Overwrite, class Paint>
@@ -237,7 +252,21 @@ Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint
     // level whose poll finds an abort is the last one painted. So an abort
     // leaves exactly the levels lo .. L, as a poll after each level would.
     bool aborted = false;
-    if (paint.independent() && passPays(ws, band, clip)) {
+    if (!ws.bucketIndex && !paint.independent()) {
+        // Passes a chunk of levels at a time, on one thread: the polls of
+        // each chunk asked first, as for the walk below.
+        for (int first = band.lo; first <= band.hi && !aborted;) {
+            int last = std::min(band.hi, first + kChunkLevels - 1);
+            for (int l = first; l <= last; ++l)
+                if (progress.pollWithClock()) {
+                    last = l;
+                    aborted = true;
+                    break;
+                }
+            if (!clip.empty()) passLevels<Overwrite>(ws, first, last, clip, seed, paint);
+            first = last + 1;
+        }
+    } else if (!ws.bucketIndex || (paint.independent() && passPays(ws, band, clip))) {
         // The polls of the whole band asked first, as for a chunk below.
         int last = band.hi;
         for (int l = band.lo; l <= band.hi; ++l)
@@ -245,7 +274,7 @@ Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint
                 last = l;
                 break;
             }
-        passLevels<Overwrite>(ws, band.lo, last, clip, seed, paint);
+        if (!clip.empty()) passLevels<Overwrite>(ws, band.lo, last, clip, seed, paint);
     } else {
     for (int first = band.lo; first <= band.hi && !aborted;) {
         int last = std::min(band.hi, first + kChunkLevels - 1);

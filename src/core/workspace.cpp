@@ -7,6 +7,13 @@
 
 namespace cw {
 
+namespace {
+size_t indexFrom = (size_t(32) << 20) + 1;
+} // namespace
+
+size_t levelIndexFrom() { return indexFrom; }
+void setLevelIndexFrom(size_t pixels) { indexFrom = pixels; }
+
 std::unique_ptr<Workspace> buildWorkspace(Bitmap picture, bool forceGray, Progress& progress) {
     WorkspaceBuilder builder(picture.data(), picture.width(), picture.height(), forceGray);
     const int32_t h = picture.height();

@@ -26,7 +26,8 @@ struct Workspace {
 
     // GrayBuckets: every pixel index, ordered by gray level (R+G+B)/3 and
     // row-major within a level; level g holds bucketIndex[bucketStart[g] ..
-    // bucketStart[g+1]).
+    // bucketStart[g+1]). The index is kept only for pictures of
+    // levelIndexFrom() pixels on (null below); the counts always.
     std::unique_ptr<uint32_t[]> bucketIndex;
     std::array<uint32_t, 257> bucketStart{};
 
@@ -46,7 +47,15 @@ struct Workspace {
     const uint32_t* bucketEnd(int level) const { return bucketIndex.get() + bucketStart[level + 1]; }
 };
 
-// Bytes per pixel the workspace holds: three bitmaps, the codes, the buckets;
+// Pictures from this many pixels on keep the index of their pixels by gray
+// level, which lets an image-wide fill visit its band's levels alone; on
+// smaller ones a pass over the rows paints the band soon enough for an
+// Abort to be answered, and the index's 4 bytes a pixel are saved. A
+// setting for the tests, which build small pictures both ways.
+size_t levelIndexFrom();
+void setLevelIndexFrom(size_t pixels);
+
+// Bytes per pixel the workspace holds at most: three bitmaps, the codes, the buckets;
 // and the undo history's copy of the colours, the codes and the display as
 // its last step left them.
 inline constexpr unsigned kWorkspaceBytesPerPixel = 3 * 4 + 1 + 4;

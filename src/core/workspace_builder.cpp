@@ -30,9 +30,11 @@ WorkspaceBuilder::WorkspaceBuilder(uint32_t* pixels, int32_t width, int32_t heig
     ws_->colour = Bitmap(width, height);
     // Holds each pixel's gray level until the buckets are placed, then zeros.
     ws_->codes = std::make_unique_for_overwrite<int8_t[]>(n);
-    ws_->bucketIndex = std::make_unique_for_overwrite<uint32_t[]>(n);
     adviseHugePages(ws_->codes.get(), n);
-    adviseHugePages(ws_->bucketIndex.get(), n * sizeof(uint32_t));
+    if (n >= levelIndexFrom()) {
+        ws_->bucketIndex = std::make_unique_for_overwrite<uint32_t[]>(n);
+        adviseHugePages(ws_->bucketIndex.get(), n * sizeof(uint32_t));
+    }
     try {
         if (helperThreadsAllowed()) worker_ = std::thread([this] { workerLoop(); });
     } catch (const std::system_error&) {
@@ -172,7 +174,8 @@ void WorkspaceBuilder::scatterHalf(int half) {
     uint8_t* gray = reinterpret_cast<uint8_t*>(ws_->codes.get());
     uint32_t* index = ws_->bucketIndex.get();
     std::array<uint32_t, 256> next = next_[half];
-    for (size_t i = start; i < end; ++i) index[next[gray[i]]++] = uint32_t(i);
+    if (index)
+        for (size_t i = start; i < end; ++i) index[next[gray[i]]++] = uint32_t(i);
     std::memset(gray + start, 0, end - start);  // every pixel starts uncoloured
 }
 

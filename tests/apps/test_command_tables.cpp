@@ -88,7 +88,7 @@ TEST(CommandTables, EveryScriptWordRunsItsRowAsItsTriggerDoes) {
     // abort-after N is Abort pressed at the N-th poll of the next long operation.
     RunnerRig aborted, pressed;
     ASSERT_EQ(pressed.lines(kPrepared), "");
-    pressed.r.progress.abortAtPoll = 2;
+    pressed.r.progress.abortAt(2);
     EXPECT_TRUE(triggerAction(pressed.r.session, *findAction("markup")));
     EXPECT_TRUE(aborted.after(kPrepared + "abort-after 2\nmarkup\n") == pressed.after(""));
 }

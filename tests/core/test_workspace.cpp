@@ -4,8 +4,12 @@
 using cwtest::RecordingProgress;
 
 // Every sum R + G + B from 0 to 765 appears, at widths that leave every remainder after whole groups of pixels and
-// heights that split the rows between the builder's two threads in every way, rows handed over in odd slices.
+// heights that split the rows between the builder's two threads in every way, rows handed over in odd slices; with
+// the index of the pixels by level and, as for a picture below the size that keeps one, without.
 TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
+  const size_t usual = levelIndexFrom();
+  for (const bool indexed : {true, false}) {
+    setLevelIndexFrom(indexed ? 0 : size_t(1) << 40);
     std::vector<uint32_t> colours;
     for (uint32_t sum = 0; sum <= 765; ++sum) {
         const uint32_t r = std::min<uint32_t>(255, sum), g = std::min<uint32_t>(255, sum - r);
@@ -24,13 +28,17 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 for (int y = slice; slice && y < h; y += slice) builder.rowsArrived(y);
                 const auto ws = slice ? builder.finish(std::move(copy), progress) : buildWorkspace(pic.clone(), forceGray, progress);
                 const std::string what = std::to_string(w) + "x" + std::to_string(h) + " slice " + std::to_string(slice);
+                ASSERT_EQ(ws->bucketIndex != nullptr, indexed) << what;
                 size_t at = 0;  // every pixel once, by level, row-major within a level
                 for (uint32_t g = 0; g < 256; ++g) {
-                    ASSERT_EQ(ws->bucketBegin(int(g)), ws->bucketIndex.get() + at) << what;
+                    ASSERT_EQ(ws->bucketStart[g], at) << what;
                     for (size_t i = 0; i < pic.pixelCount(); ++i)
-                        if (grayOf(pic.data()[i]) == g) { ASSERT_EQ(ws->bucketIndex[at++], i) << what << " level " << g; }
-                    ASSERT_EQ(ws->bucketEnd(int(g)), ws->bucketIndex.get() + at) << what;
+                        if (grayOf(pic.data()[i]) == g) {
+                            if (indexed) { ASSERT_EQ(ws->bucketIndex[at], i) << what << " level " << g; }
+                            ++at;
+                        }
                 }
+                ASSERT_EQ(ws->bucketStart[256], at) << what;
                 for (size_t i = 0; i < pic.pixelCount(); ++i) {
                     const uint32_t g = grayOf(pic.data()[i]), want = forceGray ? rgb(g, g, g) : pic.data()[i];
                     for (const Bitmap* b : {&ws->display, &ws->source, &ws->colour})
@@ -42,6 +50,8 @@ TEST(Workspace, BuffersAndGrayBucketsAtEverySumSizeAndSlice) {
                 ws->codes[0] = 5, ws->freePixelCount = 0, progress.report(50), recountUncoloured(*ws, progress);
                 EXPECT_EQ(std::make_tuple(ws->codes[0], ws->freePixelCount, progress.progress()), std::make_tuple(0, w * h, 0));
             }
+  }
+  setLevelIndexFrom(usual);
 }
 
 TEST(Progress, BeginResetsTheAbortAndTheLookThatEndRestores) {

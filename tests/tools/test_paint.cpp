@@ -111,6 +111,14 @@ TEST(Fills, ToneRulesOfBothScopes) {
             << r.tone << " vs " << r.seed << ' ' << r.step << ' ' << r.tolerance;
 }
 
+// Pictures built with the index of their pixels by gray level (as large ones
+// are, whose image-wide fills walk their band's levels) or without.
+struct LevelIndex {
+    const size_t usual = levelIndexFrom();
+    explicit LevelIndex(bool on) { setLevelIndexFrom(on ? 0 : size_t(1) << 40); }
+    ~LevelIndex() { setLevelIndexFrom(usual); }
+};
+
 // Every image-wide routine over pixels carrying codes 0, 5 and 127, with a
 // paint limit (inside the width, from its left edge, or all of it) and a
 // seed outside it. Poll n ends level 47 + n of the band 48..159.
@@ -121,10 +129,12 @@ TEST(Fills, ImageWideRoutinesPaintTheBandInsideTheLimitPlusTheSeed) {
                         {true, true, 1},   {true, false, 2},  {false, true, 17},      {true, true, 112},
                         {false, true, 0, all}, {false, false, 0, all}, {true, false, 0, all}, {false, false, 9, all},
                         {false, false, 0, left}};
+    for (const bool indexed : {false, true})
     for (const Row& r : rows) {
+        const LevelIndex index(indexed);
         const Rect limit = r.limit;
         SCOPED_TRACE(testing::Message() << "masked " << r.masked << " overwrite " << r.overwrite << " abort " << r.abortAtPoll
-                                        << " limit x " << limit.x1 << ".." << limit.x2);
+                                        << " limit x " << limit.x1 << ".." << limit.x2 << " indexed " << indexed);
         Canvas c(ramp()); Workspace& ws = c.w(); const std::vector<int8_t> before = c.mixCodes();
         c.s.pointer.paintLimitRect = limit; c.progress.abortAtPoll = r.abortAtPoll;
         paintImageWide(c.s, 1, 3, 17, r.masked, r.overwrite);  // gray 100: band 48..159
@@ -190,10 +200,13 @@ TEST(Fills, InteractiveFillsColourEachPixelOnceLikeColourMag) {
         {"original with effects", false, 124, 0, 0, 5, 0, false, false, kToolTouch},
         {"brush skip rule", false, 17, 0, 0, 0, 0, false, false, kToolBrush},
         {"brush skip rule, one bucket", false, 17, 0, 0, 0, 0, false, false, kToolBrush, 0},
+        {"layered, one bucket", false, 9, 0, 0, 0, 0, false, true, kToolTouch, 0},
         {"connected, layered with effects", true, 17, 4, 0, -3, 0, false, true, kToolTouch},
     };
+    for (const bool indexed : {false, true})
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
+        SCOPED_TRACE(testing::Message() << r.what << (indexed ? ", indexed" : ""));
+        const LevelIndex index(indexed);
         Canvas c(photo("astronaut.jpg")), ref(photo("astronaut.jpg"));
         for (Canvas* k : {&c, &ref}) {
             k->s.effects.saturation = r.saturation, k->s.effects.ambient = r.ambient, k->s.effects.intensity = r.intensity;
