@@ -279,27 +279,36 @@ private:
     uint8_t* bits_;
 };
 
-// Paints every pixel taken, rows split between two threads where painting
-// a pixel depends on nothing but the pixel; the second writes the display
-// under the workspace's display lock, as the walk's painter does.
+// Paints every pixel taken. Where painting a pixel depends on nothing but
+// the pixel, two threads take alternate blocks of rows, so that each has
+// about half of a region of any shape; the second writes the display under
+// the workspace's display lock, as the walk's painter does.
 template <class Paint>
 void paintAllTaken(Planes& planes, Workspace& ws, Paint& paint, Bounds& changed) {
     const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
+    constexpr uint32_t kBlockRows = 32;
+    auto blocks = [&](uint32_t from, uint32_t step, Paint& own, Bounds& bounds) {
+        for (uint32_t r = 2 + from * kBlockRows; r <= h + 1; r += step * kBlockRows)
+            connected::paintTaken(planes, planes.open.get(), w, h, r, std::min(h + 1, r + kBlockRows - 1), own, bounds);
+    };
     std::thread second;
     Bounds secondChanged{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
-    const uint32_t split = 2 + h / 2;
-    if (h >= 64 && paint.independent() && helperThreadsAllowed()) {
+    if (h >= 2 * kBlockRows && paint.independent() && helperThreadsAllowed()) {
         try {
             second = std::thread([&, own = paint]() mutable {
                 std::lock_guard display(ws.displayLock);
-                connected::paintTaken(planes, planes.open.get(), w, h, split, h + 1, own, secondChanged);
+                blocks(1, 2, own, secondChanged);
             });
         } catch (const std::system_error&) {
         }
     }
-    connected::paintTaken(planes, planes.open.get(), w, h, 2, second.joinable() ? split - 1 : h + 1, paint, changed);
-    if (second.joinable()) second.join();
-    changed.add(secondChanged);
+    if (second.joinable()) {
+        blocks(0, 2, paint, changed);
+        second.join();
+        changed.add(secondChanged);
+    } else {
+        blocks(0, 1, paint, changed);
+    }
 }
 
 template <class Pos, class Paint>

@@ -35,7 +35,11 @@ struct ConnectedFillParams {
 // 127): such a fill keeps its own visited marks. On large pictures a thread
 // of its own works out rows ahead of the walk, and on large fills another
 // paints behind it, writing the display under ws.displayLock; both have
-// ended on return.
+// ended on return. On pictures of up to 32 M pixels, unless an Abort waits
+// for an exact poll (Progress::abortAwaitsPoll), the region is found whole
+// and painted at once, the polls it stands for counted at its end: the same
+// pixels in the same colours, soon enough that an Abort pressed meanwhile
+// is answered by its end.
 // `progress` is locked throughout. Returns the bounds of what was painted
 // together with the seed, x2 and y2 exclusive; a seed off the picture does
 // nothing and gives an empty rectangle (all zero).

@@ -151,7 +151,7 @@ bool passPays(const Workspace& ws, const ToneBand& band, const Clip& clip) {
 // painted by paint(i, x, y, source pixel, level), which returns the colour.
 template <bool Overwrite, class Paint>
 void paintRows(Workspace& ws, const Clip& clip, int32_t y1, int32_t y2, const std::array<uint8_t, 256>& wanted,
-               Paint paint, int8_t code) {
+               Paint& paint, int8_t code) {
     const size_t w = size_t(ws.width);
     const uint32_t* const src = ws.source.data();
     uint32_t* const colour = ws.colour.data();
@@ -185,16 +185,29 @@ void paintPass(Workspace& ws, int first, int last, const Clip& clip, uint32_t se
     for (int l = first; l <= last; ++l) wanted[size_t(l)] = 1;
     const uint32_t seedColour = ws.colour.data()[seed], seedDisplay = ws.display.data()[seed];
     const int8_t seedCode = ws.codes[seed];
+    // Two threads take alternate blocks of rows: each gets about half of
+    // the band however its pixels lie.
+    constexpr int32_t kBlockRows = 32;
+    // Each thread paints with a copy of its own.
+    auto blocks = [&](int32_t from, int32_t step) {
+        Paint own = paint;
+        for (int32_t y = clip.y1 + from * kBlockRows; y <= clip.y2; y += step * kBlockRows)
+            paintRows<Overwrite>(ws, clip, y, std::min(clip.y2, y + kBlockRows - 1), wanted, own, code);
+    };
     const int32_t rows = clip.y2 - clip.y1 + 1;
     std::thread second;
-    if (twoThreads && rows >= 64 && helperThreadsAllowed()) {
+    if (twoThreads && rows >= 2 * kBlockRows && helperThreadsAllowed()) {
         try {
-            second = std::thread([&] { paintRows<Overwrite>(ws, clip, clip.y1 + rows / 2, clip.y2, wanted, paint, code); });
+            second = std::thread([&] { blocks(1, 2); });
         } catch (const std::system_error&) {
         }
     }
-    paintRows<Overwrite>(ws, clip, clip.y1, second.joinable() ? clip.y1 + rows / 2 - 1 : clip.y2, wanted, paint, code);
-    if (second.joinable()) second.join();
+    if (second.joinable()) {
+        blocks(0, 2);
+        second.join();
+    } else {
+        blocks(0, 1);
+    }
     ws.colour.data()[seed] = seedColour;
     ws.display.data()[seed] = seedDisplay;
     ws.codes[seed] = seedCode;
@@ -251,42 +264,22 @@ Rect fill(Workspace& ws, const ToneFillParams& params, Progress& progress, Paint
     // of a chunk are asked before its levels are painted together, and the
     // level whose poll finds an abort is the last one painted. So an abort
     // leaves exactly the levels lo .. L, as a poll after each level would.
+    // Without the level index every chunk is a pass over the rows: where
+    // painting is independent() the whole band is one chunk, on two threads.
+    const bool passes = !ws.bucketIndex || (paint.independent() && passPays(ws, band, clip));
+    const int chunkLevels = passes && paint.independent() ? 256 : kChunkLevels;
     bool aborted = false;
-    if (!ws.bucketIndex && !paint.independent()) {
-        // Passes a chunk of levels at a time, on one thread: the polls of
-        // each chunk asked first, as for the walk below.
-        for (int first = band.lo; first <= band.hi && !aborted;) {
-            int last = std::min(band.hi, first + kChunkLevels - 1);
-            for (int l = first; l <= last; ++l)
-                if (progress.pollWithClock()) {
-                    last = l;
-                    aborted = true;
-                    break;
-                }
-            if (!clip.empty()) passLevels<Overwrite>(ws, first, last, clip, seed, paint);
-            first = last + 1;
-        }
-    } else if (!ws.bucketIndex || (paint.independent() && passPays(ws, band, clip))) {
-        // The polls of the whole band asked first, as for a chunk below.
-        int last = band.hi;
-        for (int l = band.lo; l <= band.hi; ++l)
-            if (progress.pollWithClock()) {
-                last = l;
-                break;
-            }
-        if (!clip.empty()) passLevels<Overwrite>(ws, band.lo, last, clip, seed, paint);
-    } else {
     for (int first = band.lo; first <= band.hi && !aborted;) {
-        int last = std::min(band.hi, first + kChunkLevels - 1);
+        int last = std::min(band.hi, first + chunkLevels - 1);
         for (int l = first; l <= last; ++l)
             if (progress.pollWithClock()) {
                 last = l;
                 aborted = true;
                 break;
             }
-        paintLevels<Overwrite>(ws, first, last, clip, seed, paint);
+        if (!passes) paintLevels<Overwrite>(ws, first, last, clip, seed, paint);
+        else if (!clip.empty()) passLevels<Overwrite>(ws, first, last, clip, seed, paint);
         first = last + 1;
-    }
     }
 
     Rect changed{x, y, x + 1, y + 1};

@@ -47,7 +47,9 @@ struct ToneFillParams {
 
 // The image-wide fill from the clicked pixel with palette `code`. Pixels
 // outside `limit` are left alone, except the seed itself. Polls for abort
-// after each gray level; `progress` is locked throughout. Returns what it
+// after each gray level (an abort leaves the levels up to the poll that saw
+// it painted), and paints the levels polled in passes over the rows where
+// the picture has no level index; `progress` is locked throughout. Returns what it
 // may have changed of the colour and display pictures, x2 and y2 exclusive:
 // the seed's pixel and the limit clipped to the picture, together. A seed
 // off the picture has no tone to compare with: nothing is done, and the
