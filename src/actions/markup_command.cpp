@@ -28,8 +28,11 @@ MarkUpParams markUpSettings(Session& s, bool startedByButton) {
 void runMarkUp(Session& s, bool startedByButton) {
     if (!s.ws) return;
     settleHistory(s);  // the recorder must be done reading what this writes
-    const Rect shown = markUp(*s.ws, markUpSettings(s, startedByButton), s.progress);
-    s.showChanged(shown);
+    const MarkUpParams params = markUpSettings(s, startedByButton);
+    const Rect shown = markUp(*s.ws, params, s.progress);
+    // The colours stay as they were unless the mark-up discarded them: the
+    // history need not compare them.
+    s.showChanged(shown, params.discardColouring ? kEveryPlane : planeBit(Plane::Codes) | planeBit(Plane::Display));
 }
 
 void markUpClick(Session& s) {

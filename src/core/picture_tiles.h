@@ -22,6 +22,9 @@ inline constexpr int32_t kTileSide = 64;
 // the display (markers and outlines over the colours).
 enum class Plane : uint8_t { Colour, Codes, Display };
 inline constexpr Plane kPlanes[] = {Plane::Colour, Plane::Codes, Plane::Display};
+// Sets of planes, a bit each.
+constexpr uint8_t planeBit(Plane p) { return uint8_t(1u << unsigned(p)); }
+inline constexpr uint8_t kEveryPlane = planeBit(Plane::Colour) | planeBit(Plane::Codes) | planeBit(Plane::Display);
 
 struct PlaneView {
     uint8_t* pixels = nullptr;

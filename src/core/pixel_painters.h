@@ -87,10 +87,9 @@ struct InteractivePaint {
     // Paints pixel i (at x, y) with ColourMag and returns its colour. Only
     // where painting is independent(): a pixel whose colour is still its
     // source then takes the colour remembered for that source, if any.
-    uint32_t colourOf(size_t i, int32_t x, int32_t y) {
-        const uint32_t s = ctx.ws.source.data()[i];
+    // `s` is its source pixel, `g` that pixel's gray level.
+    uint32_t colourOf(size_t i, int32_t x, int32_t y, uint32_t s, uint32_t g) {
         const bool plain = colour[i] == s && !(ctx.rules.skipSameCode && codes[i] == code);
-        const uint32_t g = grayOf(s);
         if (plain && remembered.held[g] && remembered.source[g] == s) return remembered.value[g];
         colourMag(ctx, code, x, y);
         if (plain) remembered.source[g] = s, remembered.value[g] = colour[i], remembered.held[g] = 1;
@@ -166,12 +165,22 @@ struct InteractivePaint {
         }
         const uint32_t* const table = runTable;
         if (!table && runRemembers) {
+            // colourOf, with what it reads once a run in locals.
+            const uint32_t* const source = runSource;
+            uint32_t* const col = colour;
+            uint32_t* const dis = display;
+            int8_t* const cod = codes;
             const int8_t c = int8_t(uint8_t(code));
+            const bool skip = ctx.rules.skipSameCode;
             for (int32_t x = x0; x < x1; ++x, ++i) {
-                const uint32_t v = colourOf(i, x, y);
-                colour[i] = v;
-                display[i] = v;
-                codes[i] = c;
+                const uint32_t s = source[i];
+                const uint32_t g = grayOf(s);
+                const bool known = col[i] == s && !(skip && int32_t(cod[i]) == code) && remembered.held[g] &&
+                                   remembered.source[g] == s;
+                const uint32_t v = known ? remembered.value[g] : colourOf(i, x, y, s, g);
+                col[i] = v;
+                dis[i] = v;
+                cod[i] = c;
             }
             return;
         }

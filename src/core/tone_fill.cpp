@@ -237,8 +237,8 @@ void passLevels(Workspace& ws, int first, int last, const Clip& clip, uint32_t s
         return paintPass<Overwrite>(ws, first, last, clip, seed, painter, code, false);
     }
     // Each thread's copy of the painter remembers colours of its own.
-    auto painter = [own = paint](size_t i, int32_t x, int32_t y, uint32_t, uint32_t) mutable {
-        return own.colourOf(i, x, y);
+    auto painter = [own = paint](size_t i, int32_t x, int32_t y, uint32_t s, uint32_t g) mutable {
+        return own.colourOf(i, x, y, s, g);
     };
     paintPass<Overwrite>(ws, first, last, clip, seed, painter, code, true);
 }

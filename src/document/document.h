@@ -75,11 +75,12 @@ struct Document {
     ScaleField scale;
 
     // Tells the observer what an operation redrew (exclusive bounds), and
-    // the history where to look for what changed; an empty rectangle tells
+    // the history where to look for what changed (in which planes, where an
+    // operation knows it left the others alone); an empty rectangle tells
     // them nothing.
-    void showChanged(const Rect& r) {
+    void showChanged(const Rect& r, uint8_t planes = kEveryPlane) {
         if (r.x1 >= r.x2 || r.y1 >= r.y2) return;
-        history.touched(r);
+        history.touched(r, planes);
         observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
     }
 };

@@ -178,18 +178,21 @@ Recorded History::settle() {
     return finish();
 }
 
-void History::touched(std::span<const uint32_t> tiles) {
+void History::touched(std::span<const uint32_t> tiles, uint8_t planes) {
     if (off_) return;
-    for (uint32_t t : tiles)
-        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+    for (uint32_t t : tiles) {
+        if (!touched_[t]) touchedList_.push_back(t);
+        touched_[t] |= planes;
+    }
 }
 
-void History::touched(const Rect& area) {
+void History::touched(const Rect& area, uint8_t planes) {
     if (off_) return;
     // Whatever drew here waited for the recorder before it drew.
     assert(!recording());
     grid_.forEachTileIn(area, [&](uint32_t t) {
-        if (!touched_[t]) touched_[t] = 1, touchedList_.push_back(t);
+        if (!touched_[t]) touchedList_.push_back(t);
+        touched_[t] |= planes;
     });
 }
 
@@ -230,17 +233,20 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
         if (!recording()) settle();
         return kept;
     }
-    std::vector<uint32_t> candidates = std::move(touchedList_);
+    std::vector<uint32_t> tiles = std::move(touchedList_);
     touchedList_.clear();
-    for (uint32_t t : candidates) touched_[t] = 0;
     const bool anchorsChanged = ws.anchors != shadowAnchors_;
-    if (candidates.empty() && !anchorsChanged && ws.freePixelCount == shadowFreePixelCount_) return Recorded::Nothing;
-    std::sort(candidates.begin(), candidates.end());
+    if (tiles.empty() && !anchorsChanged && ws.freePixelCount == shadowFreePixelCount_) return Recorded::Nothing;
+    std::sort(tiles.begin(), tiles.end());
     pending_ = {};
+    for (uint32_t t : tiles) {
+        for (Plane p : kPlanes)
+            if (touched_[t] & planeBit(p)) pending_.candidates[size_t(p)].push_back(t);
+        touched_[t] = 0;
+    }
     pending_.active = true;
     pending_.name = name;
     pending_.alone = alone;
-    pending_.candidates = std::move(candidates);
     pending_.anchorsChanged = anchorsChanged;
     if (anchorsChanged) pending_.anchors = ws.anchors;
     pending_.freePixelCount = ws.freePixelCount;
@@ -251,7 +257,7 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
 void History::findChanges(Workspace& ws) {
     Pending& p = pending_;
     auto retake = [&](Plane plane, TileKeeper* keeper) {
-        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates, keeper);
+        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates[size_t(plane)], keeper);
         p.patches[size_t(plane)].plane = plane;
         return !p.patches[size_t(plane)].empty();
     };
@@ -274,7 +280,8 @@ Recorded History::finish() {
     settledName_ = p.name;
     if (!p.changed) {
         // A rubber band a gesture left pending is looked at again next time.
-        if (p.alone == DisplayAlone::LeftOut) touched(p.candidates);
+        if (p.alone == DisplayAlone::LeftOut)
+            for (Plane plane : kPlanes) touched(p.candidates[size_t(plane)], planeBit(plane));
         return Recorded::Nothing;
     }
     HistoryStep step;

@@ -88,8 +88,9 @@ public:
     // a restore): the next step holds it, and starts from the new picture.
     void replacing(std::unique_ptr<Workspace> old);
 
-    // Something drew into the picture within `area` (exclusive bounds).
-    void touched(const Rect& area);
+    // Something drew into the picture within `area` (exclusive bounds), into
+    // the planes `planes` holds (planeBit): only those are looked at there.
+    void touched(const Rect& area, uint8_t planes = kEveryPlane);
     // Ends the change under way: whatever changed since the last step
     // becomes a step named `name`. A change to the display alone (markers,
     // a rubber band) is no step. Pending when the recorder took it on.
@@ -138,7 +139,7 @@ private:
         bool failed = false;    // out of memory
         std::string name;
         DisplayAlone alone = DisplayAlone::Kept;
-        std::vector<uint32_t> candidates;
+        std::vector<uint32_t> candidates[std::size(kPlanes)];  // ascending, a list a plane
         bool anchorsChanged = false;
         AnchorList anchors;
         int32_t freePixelCount = 0;
@@ -164,7 +165,7 @@ private:
     // starts it afresh.
     void follow(Workspace& ws);
     Rect exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws);
-    void touched(std::span<const uint32_t> tiles);
+    void touched(std::span<const uint32_t> tiles, uint8_t planes);
     void trim();
     PlaneShadow& shadow(Plane p) { return shadow_[size_t(p)]; }
 
@@ -179,8 +180,9 @@ private:
     PlaneShadow shadow_[std::size(kPlanes)];
     AnchorList shadowAnchors_;
     int32_t shadowFreePixelCount_ = 0;
-    // The tiles something drew into since the last step, and their count: a
-    // stroke across the picture marks the tiles along it, not its bounds.
+    // The tiles something drew into since the last step (the planes drawn
+    // into, a bit each), and their list: a stroke across the picture marks
+    // the tiles along it, not its bounds.
     std::vector<uint8_t> touched_;
     std::vector<uint32_t> touchedList_;
     std::unique_ptr<Workspace> replaced_;

@@ -90,4 +90,23 @@ TEST(HistorySteps, EveryUndoAndRedoGivesBackTheWholePictureOfItsStep) {
     }
 }
 
+// A mark-up that discards the colours (Re-mark) takes them back on undo, and a
+// plain one leaves them for the history to skip.
+TEST(HistorySteps, AMarkUpThatDiscardsTheColoursUndoesThem) {
+    for (const bool discard : {true, false}) {
+        SCOPED_TRACE(discard ? "re-mark" : "mark-up");
+        RunnerRig rig;
+        ASSERT_EQ(rig.lines("load \"" + cwtest::testdata("photos/camera.bmp") + "\"\npalette \"Sky: Blue\"\n"
+                            "tool brush\ndrag 100 100 200 200 300 150\ntool touch\nset scope image-wide\ntap 50 50"), "");
+        const std::string before = content(rig);
+        ASSERT_EQ(rig.lines(std::string(discard ? "set remark on\n" : "") + "markup"), "");
+        const std::string after = content(rig);
+        ASSERT_EQ(rig.r.session.ws->colour.data()[0] == rig.r.session.ws->source.data()[0], discard);
+        ASSERT_EQ(rig.lines("history-undo"), "");
+        EXPECT_TRUE(content(rig) == before);
+        ASSERT_EQ(rig.lines("history-redo"), "");
+        EXPECT_TRUE(content(rig) == after);
+    }
+}
+
 } // namespace

@@ -63,7 +63,12 @@ struct Rig {
                 if (what.find('k') != std::string::npos) ws->codes[size_t(y) * size_t(ws->width) + size_t(x)] = int8_t(serial % 120 + 1);
             }
         if (what.find('a') != std::string::npos) ws->anchors.push_back({r.x1, r.y1, 4, 2, 0});
-        history.touched(r);
+        // Only the planes drawn into are named, as a command that knows it does.
+        uint8_t planes = 0;
+        if (what.find('c') != std::string::npos) planes |= planeBit(Plane::Colour);
+        if (what.find('k') != std::string::npos) planes |= planeBit(Plane::Codes);
+        if (what.find('d') != std::string::npos) planes |= planeBit(Plane::Display);
+        history.touched(r, planes);
     }
 };
 
