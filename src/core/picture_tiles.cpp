@@ -101,14 +101,21 @@ bool TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
     capacity_ = 0;
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(slotBytes * count);
     capacity_ = slotBytes * count;
-    // Small pages, mapped in with one call: on this kind of machine large
-    // ones are slower to map in than the small ones they hold.
-    if (filled == Filled::AllAtOnce) prefault(bytes_.get(), slotBytes * count);
+    mappedIn_ = false;
+    if (filled == Filled::AllAtOnce) filling(count_);
     return false;
 }
 
+void TileSlots::filling(size_t slots) {
+    if (mappedIn_ || slots < std::min(kMapInFrom, count_)) return;
+    // Small pages, mapped in with one call: on this kind of machine large
+    // ones are slower to map in than the small ones they hold.
+    prefault(bytes_.get(), capacity_);
+    mappedIn_ = true;
+}
+
 void TileKeeper::start(const TileGrid& grid, size_t slotBytes) {
-    if (!slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere)) populated_ = false;
+    slots_.reset(slotBytes, grid.count(), TileSlots::Filled::HereAndThere);
     kept_.assign(grid.count(), 0);
     keptList_.clear();
 }
@@ -120,13 +127,7 @@ void TileKeeper::keep(uint32_t t, const uint8_t* bytes, size_t n) {
     if (bytes) std::memcpy(slots_.slot(t), bytes, n);
 }
 
-void TileKeeper::reserve(size_t tiles) {
-    // Many tiles at once (a fill over much of the picture): mapping the
-    // whole room in one call costs less than a fault a page.
-    if (populated_ || tiles < kPopulateFrom) return;
-    prefault(slots_.slot(0), slots_.bytes());
-    populated_ = true;
-}
+void TileKeeper::reserve(size_t tiles) { slots_.filling(tiles); }
 
 void TileKeeper::clear() {
     for (uint32_t t : keptList_) kept_[t] = 0;
@@ -261,14 +262,13 @@ size_t slotBytesOf(const PlaneView& plane) { return size_t(kTileSide) * kTileSid
 
 void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
     slots_.reset(slotBytesOf(plane), grid.count(), TileSlots::Filled::AllAtOnce);
-    populated_ = true;
     setUp_ = {};
     asSetUp_.assign(grid.count(), 0);
     forEachIndex(grid.count(), [&](size_t t) { copyTileOut(plane, grid.bounds(t), slots_.slot(t)); });
 }
 
 void PlaneShadow::takeSetUp(const PlaneView& setUp, const TileGrid& grid) {
-    if (!slots_.reset(slotBytesOf(setUp), grid.count(), TileSlots::Filled::HereAndThere)) populated_ = false;
+    slots_.reset(slotBytesOf(setUp), grid.count(), TileSlots::Filled::HereAndThere);
     setUp_ = setUp;
     asSetUp_.assign(grid.count(), 1);
 }
@@ -281,21 +281,9 @@ std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, ui
 }
 
 void PlaneShadow::copySetUp(uint32_t t, const Rect& tile) {
-    const size_t row = rowBytes(setUp_, tile);
-    uint8_t* to = slots_.slot(t);
-    for (int32_t y = tile.y1; y < tile.y2; ++y, to += row) {
-        if (setUp_.pixels) std::memcpy(to, rowAt(setUp_, tile, y), row);
-        else std::memset(to, 0, row);
-    }
+    if (setUp_.pixels) copyTileOut(setUp_, tile, slots_.slot(t));
+    else std::memset(slots_.slot(t), 0, tileByteCount(setUp_, tile));
     asSetUp_[t] = 0;
-}
-
-void PlaneShadow::populate(size_t tiles) {
-    // Many slots at once (a fill over much of the picture): mapping the
-    // whole room in one call costs less than a fault a page.
-    if (populated_ || tiles < kTwoThreadsFrom) return;
-    prefault(slots_.slot(0), slots_.bytes());
-    populated_ = true;
 }
 
 void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
@@ -355,7 +343,7 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
         for (const TilePatch& p : out.patches)
             keeper->keep(p.tile, p.setUp ? nullptr : slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
     }
-    populate(setUp);
+    slots_.filling(setUp);
     forEachIndex(out.patches.size(), [&](size_t i) {
         TilePatch& p = out.patches[i];
         const Rect b = grid.bounds(p.tile);

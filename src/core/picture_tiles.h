@@ -78,12 +78,17 @@ public:
     // it was.
     bool reset(size_t slotBytes, size_t count, Filled filled);
     uint8_t* slot(size_t i) const { return bytes_.get() + i * slotBytes_; }
+    // About to fill this many slots here and there: many at once (a fill
+    // over much of the picture) map the whole room in with one call, which
+    // costs less than a fault a page.
+    void filling(size_t slots);
     size_t count() const { return count_; }
-    size_t bytes() const { return slotBytes_ * count_; }
 
 private:
+    static constexpr size_t kMapInFrom = 256;
     std::unique_ptr<uint8_t[]> bytes_;
     size_t slotBytes_ = 0, count_ = 0, capacity_ = 0;
+    bool mappedIn_ = false;
 };
 
 // Tiles of the colour as they were before their first change since a
@@ -106,10 +111,8 @@ public:
     }
 
 private:
-    static constexpr size_t kPopulateFrom = 256;
     static constexpr uint8_t kSetUp = 2;
     TileSlots slots_;
-    bool populated_ = false;
     std::vector<uint8_t> kept_;
     std::vector<uint32_t> keptList_;
 };
@@ -173,7 +176,7 @@ public:
     // Forgets the picture; `keepRoom` keeps the memory for the next one.
     void clear(bool keepRoom = false) {
         asSetUp_.clear();
-        if (!keepRoom) slots_ = {}, populated_ = false;
+        if (!keepRoom) slots_ = {};
     }
     bool asSetUp(uint32_t t) const { return t < asSetUp_.size() && asSetUp_[t]; }
 
@@ -184,11 +187,7 @@ private:
     // Writes the set-up version of tile t into its slot, where it is kept
     // from now on.
     void copySetUp(uint32_t t, const Rect& tile);
-    // About to write this many slots filled here and there.
-    void populate(size_t tiles);
-
     TileSlots slots_;
-    bool populated_ = false;
     PlaneView setUp_;
     std::vector<uint8_t> asSetUp_;  // per tile: the slot is not used, setUp_ holds the tile
     std::vector<uint64_t> masks_;  // the masks of one retake's candidates, reused
