@@ -210,9 +210,9 @@ void flood(Workspace& ws, const ConnectedFillParams& params, Progress& progress,
 // Where no Abort waits for an exact poll, the region is found whole, 64
 // pixels a word along its rows, and painted as the walk's rounds paint it:
 // the same pixels, in picture order, so the same picture. Below this many
-// pixels that takes well under the tenth of a second within which Abort
-// must be answered, so the polls are left out; above, the walk runs.
-constexpr size_t kWholeMaxPixels = size_t(32) << 20;
+// pixels (kOnePassPixels) that takes well under the tenth of a second
+// within which Abort must be answered, so the polls are left out; above,
+// the walk runs.
 
 // The open plane seen as one long row of bits: the spare bits at each row's
 // end and the clear rows around the picture stop every run.
@@ -287,28 +287,16 @@ template <class Paint>
 void paintAllTaken(Planes& planes, Workspace& ws, Paint& paint, Bounds& changed) {
     const uint32_t w = uint32_t(ws.width), h = uint32_t(ws.height);
     constexpr uint32_t kBlockRows = 32;
-    auto blocks = [&](uint32_t from, uint32_t step, Paint& own, Bounds& bounds) {
-        for (uint32_t r = 2 + from * kBlockRows; r <= h + 1; r += step * kBlockRows)
-            connected::paintTaken(planes, planes.open.get(), w, h, r, std::min(h + 1, r + kBlockRows - 1), own, bounds);
-    };
-    std::thread second;
     Bounds secondChanged{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
-    if (h >= 2 * kBlockRows && paint.independent() && helperThreadsAllowed()) {
-        try {
-            second = std::thread([&, own = paint]() mutable {
-                std::lock_guard display(ws.displayLock);
-                blocks(1, 2, own, secondChanged);
-            });
-        } catch (const std::system_error&) {
-        }
-    }
-    if (second.joinable()) {
-        blocks(0, 2, paint, changed);
-        second.join();
-        changed.add(secondChanged);
-    } else {
-        blocks(0, 1, paint, changed);
-    }
+    inTwoShares(h >= 2 * kBlockRows && paint.independent(), [&](uint32_t share, uint32_t shares) {
+        Paint own = paint;
+        Bounds& bounds = share == 0 ? changed : secondChanged;
+        std::unique_lock<std::mutex> display;
+        if (share != 0) display = std::unique_lock(ws.displayLock);
+        for (uint32_t r = 2 + share * kBlockRows; r <= h + 1; r += shares * kBlockRows)
+            connected::paintTaken(planes, planes.open.get(), w, h, r, std::min(h + 1, r + kBlockRows - 1), own, bounds);
+    });
+    changed.add(secondChanged);
 }
 
 template <class Pos, class Paint>
@@ -370,7 +358,7 @@ Rect run(Workspace& ws, const ConnectedFillParams& params, Progress& progress, P
     Bounds changed{x, y, x, y};
     try {
         const bool small = Planes::bitsFor(uint32_t(ws.width), uint32_t(ws.height)) + 64 < (uint64_t(1) << 32);
-        if (!progress.abortAwaitsPoll() && ws.pixelCount() <= kWholeMaxPixels)
+        if (!progress.abortAwaitsPoll() && ws.pixelCount() <= kOnePassPixels)
             small ? floodWhole<uint32_t>(ws, params, progress, paint, changed)
                   : floodWhole<uint64_t>(ws, params, progress, paint, changed);
         else if (small)

@@ -2,9 +2,30 @@
 // Some long operations hand part of their work to a second thread. Where the
 // cores are already busy with other pictures (a series running one picture
 // per core), that second thread only takes turns with them: it is turned off.
+#include <system_error>
+#include <thread>
+
 namespace cw {
 
 bool helperThreadsAllowed();
 void allowHelperThreads(bool allowed);
+
+// Shares work between this thread and a second one where `wanted` and
+// allowed (and a thread can be had): work(share, shares) does every
+// shares-th part from the share-th, as work(0, 2) here and work(1, 2) there,
+// or work(0, 1) here alone.
+template <class Work>
+void inTwoShares(bool wanted, const Work& work) {
+    std::thread second;
+    if (wanted && helperThreadsAllowed()) {
+        try {
+            second = std::thread([&work] { work(1, 2); });
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!second.joinable()) return work(0, 1);
+    work(0, 2);
+    second.join();
+}
 
 } // namespace cw

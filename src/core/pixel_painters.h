@@ -82,7 +82,7 @@ struct InteractivePaint {
     struct Remembered {
         std::array<uint32_t, 256> source{}, value{};
         std::array<uint8_t, 256> held{};
-    } remembered;
+    } remembered{};
 
     // Paints pixel i (at x, y) with ColourMag and returns its colour. Only
     // where painting is independent(): a pixel whose colour is still its

@@ -8,8 +8,6 @@
 #include "core/pixel_painters.h"
 #include "core/progress.h"
 
-#include <thread>
-
 namespace cw {
 
 namespace {
@@ -136,15 +134,14 @@ void paintLevels(const Workspace& ws, int first, int last, const Clip& clip, uin
 // it. That holds for every palette: those that turn merging on (Custom,
 // Clear, the Make-up marker) turn it on before they colour even the first
 // pixel, so every pixel is coloured alike. On a picture with the level
-// index, the pass pays once the band holds a good part of the area; above
-// this many pixels it would hold an Abort too long.
-constexpr size_t kPassMaxPixels = size_t(32) << 20;
+// index, the pass pays once the band holds a good part of the area, and
+// up to kOnePassPixels only: a larger one would hold an Abort too long.
 
 bool passPays(const Workspace& ws, const ToneBand& band, const Clip& clip) {
     if (clip.empty()) return false;
     const size_t area = size_t(clip.x2 - clip.x1 + 1) * size_t(clip.y2 - clip.y1 + 1);
     const size_t inBand = ws.bucketStart[size_t(band.hi) + 1] - ws.bucketStart[size_t(band.lo)];
-    return area <= kPassMaxPixels && inBand * 8 >= area;
+    return area <= kOnePassPixels && inBand * 8 >= area;
 }
 
 // Rows y1..y2 of the pass: the pixels of the levels `wanted` marks are
@@ -189,25 +186,11 @@ void paintPass(Workspace& ws, int first, int last, const Clip& clip, uint32_t se
     // the band however its pixels lie.
     constexpr int32_t kBlockRows = 32;
     // Each thread paints with a copy of its own.
-    auto blocks = [&](int32_t from, int32_t step) {
+    inTwoShares(twoThreads && clip.y2 - clip.y1 + 1 >= 2 * kBlockRows, [&](int32_t share, int32_t shares) {
         Paint own = paint;
-        for (int32_t y = clip.y1 + from * kBlockRows; y <= clip.y2; y += step * kBlockRows)
+        for (int32_t y = clip.y1 + share * kBlockRows; y <= clip.y2; y += shares * kBlockRows)
             paintRows<Overwrite>(ws, clip, y, std::min(clip.y2, y + kBlockRows - 1), wanted, own, code);
-    };
-    const int32_t rows = clip.y2 - clip.y1 + 1;
-    std::thread second;
-    if (twoThreads && rows >= 2 * kBlockRows && helperThreadsAllowed()) {
-        try {
-            second = std::thread([&] { blocks(1, 2); });
-        } catch (const std::system_error&) {
-        }
-    }
-    if (second.joinable()) {
-        blocks(0, 2);
-        second.join();
-    } else {
-        blocks(0, 1);
-    }
+    });
     ws.colour.data()[seed] = seedColour;
     ws.display.data()[seed] = seedDisplay;
     ws.codes[seed] = seedCode;

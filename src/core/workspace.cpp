@@ -8,7 +8,7 @@
 namespace cw {
 
 namespace {
-size_t indexFrom = (size_t(32) << 20) + 1;
+size_t indexFrom = kOnePassPixels + 1;
 } // namespace
 
 size_t levelIndexFrom() { return indexFrom; }

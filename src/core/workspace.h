@@ -54,6 +54,9 @@ struct Workspace {
 // setting for the tests, which build small pictures both ways.
 size_t levelIndexFrom();
 void setLevelIndexFrom(size_t pixels);
+// Up to this many pixels, one pass over the picture ends well within the
+// tenth of a second in which an Abort must be answered.
+inline constexpr size_t kOnePassPixels = size_t(32) << 20;
 
 // Bytes per pixel the workspace holds at most: three bitmaps, the codes, the buckets;
 // and the undo history's copy of the colours, the codes and the display as
