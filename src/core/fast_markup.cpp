@@ -75,7 +75,7 @@ void scanGrid(Workspace& ws, const MarkUpParams& params, Progress& progress, int
             if (grid.marks[seed] != 0) continue;
             const markup_detail::Growth g =
                 markup_detail::growRegion(queue, grid.marks.get(), grid.w, grid.h, seed, params.tolerance, d, 0,
-                                          level, progress.workCount, stepDone);
+                                          level, progress.workCount, stepDone, markup_detail::walkToTheEnd());
             Anchor a;
             a.size = g.n;
             const uint32_t at = g.n >= d ? uint32_t(g.anchor) : g.last;

@@ -106,15 +106,28 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
     // The gauge moves when the count reaches its next whole percent; it
     // shows the same as working the percent out at every step.
     int64_t nextPercentAt = 0;
-    const auto stepDone = [&] {
-        if (progress.poll()) return true;
+    const auto moveGauge = [&] {
         if (free > 0 && taken >= nextPercentAt) {
             const int64_t percent = int64_t(taken) * 100 / free;
             progress.reportMonotonic(int(percent));
             nextPercentAt = ((percent + 1) * free + 99) / 100;
         }
+    };
+    const auto stepDone = [&] {
+        if (progress.poll()) return true;
+        moveGauge();
         return false;
     };
+    // Where no Abort waits for an exact poll, a region's rest is found whole
+    // once its anchor is known: up to kOnePassPixels that takes well under
+    // the tenth of a second within which Abort must be answered.
+    std::vector<markup_detail::Span> spans;
+    const auto stepsDone = [&](uint64_t n) {
+        progress.pollsMade(n);
+        moveGauge();
+    };
+    const bool whole = !progress.abortAwaitsPoll() && ws.pixelCount() <= kOnePassPixels;
+    const markup_detail::WholeRest<decltype(stepsDone)> rest{whole && d > 0 ? 2 * int64_t(d) : 0, &spans, stepsDone};
 
     AnchorList& list = ws.anchors;
     AnchorSpacing spacing(list, params.minSeparation, int64_t(w) * h);
@@ -127,7 +140,7 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
             const uint32_t seed = uint32_t(y) * uint32_t(w) + uint32_t(x);
             if (codes[seed] != 0) continue;
             const Growth g = markup_detail::growRegion(queue, codes, w, h, seed, tolerance, d, 2 * int64_t(d),
-                                                       level, taken, stepDone);
+                                                       level, taken, stepDone, rest);
             Anchor a;
             a.size = g.n;
             const int32_t ax = int32_t(g.anchor % w), ay = int32_t(g.anchor / w);

@@ -3,7 +3,10 @@
 // its grid variant share.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "core/markup.h"
 
@@ -18,6 +21,7 @@ class PixelQueue {
 public:
     explicit PixelQueue(size_t limit) : limit_(limit) {}
     bool empty() const { return count_ == 0; }
+    size_t size() const { return count_; }
     void clear() { head_ = count_ = 0; }
     uint32_t front() const { return buf_[head_]; }
     void pop() {
@@ -41,28 +45,100 @@ private:
 struct Growth {
     int32_t n = 0;         // pixels dequeued
     int64_t anchor = -1;   // index of the anchor point, -1 while none
-    uint32_t last = 0;     // the last pixel dequeued
+    uint32_t last = 0;     // the last pixel dequeued (not kept once the rest is found whole)
 };
+
+// A run of joined pixels on row y, x1..x2, whose neighbours on the rows above
+// and below are still to be looked at.
+struct Span {
+    int32_t y, x1, x2;
+};
+
+// When the rest of a region may be found whole: once the pixel of rank
+// `from` has been dequeued (0: never), nothing later depends on the order.
+// `stepsDone(n)` then stands for the n steps the walk would have taken.
+template <class StepsDone>
+struct WholeRest {
+    int64_t from = 0;
+    std::vector<Span>* spans = nullptr;  // room, kept from region to region
+    StepsDone stepsDone;
+};
+inline auto walkToTheEnd() {
+    return WholeRest<void (*)(uint64_t)>{0, nullptr, [](uint64_t) {}};
+}
+
+// Every pixel joined to those queued, found a run at a time and marked; the
+// queue is emptied. The same set the breadth-first walk reaches from them,
+// in another order. Returns how many pixels it marked.
+template <class Open>
+int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Open& open, std::vector<Span>& spans) {
+    const size_t uw = size_t(w);
+    int64_t joined = 0;
+    const auto markRun = [&](size_t rowStart, int32_t a, int32_t b) {
+        std::memset(marks + rowStart + size_t(a), int8_t(kCodeOriginal), size_t(b - a + 1));
+        joined += b - a + 1;
+    };
+    // The run through (x, row y) that open pixels make with it; x itself is
+    // marked already or about to be.
+    const auto runAround = [&](size_t rowStart, int32_t x, int32_t& a, int32_t& b) {
+        a = b = x;
+        while (a > 0 && open(rowStart + size_t(a - 1))) --a;
+        while (b < w - 1 && open(rowStart + size_t(b + 1))) ++b;
+    };
+    spans.clear();
+    for (; !q.empty(); q.pop()) {
+        const uint32_t i = q.front();
+        const int32_t y = int32_t(i / uw), x = int32_t(i - size_t(y) * uw);
+        const size_t rowStart = size_t(y) * uw;
+        int32_t a, b;
+        runAround(rowStart, x, a, b);
+        if (a < x) markRun(rowStart, a, x - 1);
+        if (b > x) markRun(rowStart, x + 1, b);
+        spans.push_back({y, a, b});
+    }
+    while (!spans.empty()) {
+        const Span s = spans.back();
+        spans.pop_back();
+        for (const int32_t ny : {s.y - 1, s.y + 1}) {
+            if (ny < 0 || ny >= h) continue;
+            const size_t rowStart = size_t(ny) * uw;
+            for (int32_t x = std::max(s.x1 - 1, 0), end = std::min(s.x2 + 1, w - 1); x <= end; ++x) {
+                if (!open(rowStart + size_t(x))) continue;
+                int32_t a, b;
+                runAround(rowStart, x, a, b);
+                markRun(rowStart, a, b);
+                spans.push_back({ny, a, b});
+                x = b + 1;  // b + 1 is not open
+            }
+        }
+    }
+    return joined;
+}
 
 // Grows the region of `seed` breadth-first over the w x h raster `marks`
 // (non-zero: barrier or visited; joined pixels get kCodeOriginal). A neighbour
 // joins when its level is within `tolerance` of the seed's, exclusive.
 // The anchor point is the pixel dequeued as number rank1 or rank2 (the later
 // wins). `taken` counts the pixels marked. After each dequeued pixel
-// `stepDone()` runs; true ends the region.
-template <class Level, class StepDone>
+// `stepDone()` runs; true ends the region. From `whole.from` on, the rest is
+// found whole.
+template <class Level, class StepDone, class StepsDone>
 Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t seed, int32_t tolerance,
-                  int64_t rank1, int64_t rank2, const Level& level, int& taken, StepDone&& stepDone) {
+                  int64_t rank1, int64_t rank2, const Level& level, int& taken, StepDone&& stepDone,
+                  const WholeRest<StepsDone>& whole) {
     Growth g;
     const int32_t base = level(seed);
     q.clear();
     q.push(seed);
     marks[seed] = int8_t(kCodeOriginal);
     ++taken;
+    const auto open = [&](size_t j) {
+        if (marks[j] != 0) return false;
+        const int32_t d = level(uint32_t(j)) - base;
+        return d > -tolerance && d < tolerance;
+    };
     const auto visit = [&](uint32_t j) {
-        if (marks[j] != 0) return;
-        const int32_t d = level(j) - base;
-        if (d > -tolerance && d < tolerance) {
+        if (open(j)) {
             marks[j] = int8_t(kCodeOriginal);
             q.push(j);
             ++taken;
@@ -86,6 +162,14 @@ Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t s
         q.pop();
         g.last = i;
         if (stepDone()) break;
+        if (g.n == whole.from && !q.empty()) {
+            const uint64_t waiting = q.size();
+            const int64_t joined = joinTheRest(q, marks, w, h, open, *whole.spans);
+            taken += int(joined);
+            g.n += int32_t(waiting + uint64_t(joined));
+            whole.stepsDone(waiting + uint64_t(joined));
+            break;
+        }
     }
     return g;
 }

@@ -71,6 +71,32 @@ TEST(Finishup, RecolourAndFillMatchThePlainPassesOnRandomPictures) {
     }
 }
 
+TEST(Finishup, TallPicturesFilledInTwoSharesMatchTheRays) {
+    // Codes with a plain table let the rows of a tall picture go in two shares at once; code 13 keeps them in order.
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 24; ++round) {
+        const int w = 1 + int(rng() % 40), h = 64 + int(rng() % 150);
+        const std::vector<int> codes = round % 4 == 3 ? std::vector<int>{1, 6, 13} : std::vector<int>{1, 6, 17, 125};
+        FScene fast(ramp(w, h)), plain(ramp(w, h));
+        for (FScene* sc : {&fast, &plain}) {
+            std::mt19937 scatter{unsigned(round)};
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const unsigned r = scatter() % 100;
+                    if (r < 3 + unsigned(round) % 20) sc->paint(x, y, codes[scatter() % codes.size()]);
+                    else if (r > 96) sc->ws().codes[size_t(y) * w + x] = 127;
+                }
+            sc->s.pointer.shiftHeld = false;
+        }
+        const std::vector<int8_t> before = fast.codes();
+        expectSame(FinishupMode::Fill, fast, plain, "tall round " + std::to_string(round));
+        EXPECT_EQ(fast.progress.polls, uint64_t(2 * h)) << "a poll a row, in the pass and after it";
+        int lastFilled = 0;  // the current pixel is the last the pass coloured
+        for (int i = 0; i < w * h; ++i) lastFilled = before[size_t(i)] != fast.codes()[size_t(i)] ? i : lastFilled;
+        EXPECT_EQ(fast.ws().curPixelIndex, lastFilled) << "tall round " << round;
+    }
+}
+
 TEST(Finishup, FillEdgeCases) {
     struct Voter { int x, y, code; };
     struct Case { const char* name; int w, h; std::vector<Voter> voters, probes; };  // a probe holds the code it must get

@@ -103,6 +103,9 @@ TEST(MarkUp, TheButtonMatchesAPlainFlood) {
                                             within);
         markUpClick(sc.s);
         EXPECT_EQ(sc.anchors(), describe(want)) << what;
+        int64_t joined = 0;  // the gauge counts every pixel taken into a region
+        for (const Anchor& a : want) joined += a.size;
+        EXPECT_EQ(sc.progress.workCount, joined) << what;
         // The closing recount only clears codes of uncoloured pixels, and every code here belongs to a coloured one.
         EXPECT_EQ(std::make_tuple(sc.codes(), sc.colours(), sc.ws().freePixelCount),
                   std::tie(codes, colours, uncoloured)) << what;
