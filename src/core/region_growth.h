@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -49,9 +50,11 @@ struct Growth {
 };
 
 // A run of joined pixels on row y, x1..x2, whose neighbours on the rows above
-// and below are still to be looked at.
+// and below are still to be looked at; those on row `fromY` between fromX1
+// and fromX2 (the run it was found from) are joined already.
 struct Span {
     int32_t y, x1, x2;
+    int32_t fromY, fromX1, fromX2;
 };
 
 // When the rest of a region may be found whole: once the pixel of rank
@@ -94,7 +97,7 @@ int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Op
         runAround(rowStart, x, a, b);
         if (a < x) markRun(rowStart, a, x - 1);
         if (b > x) markRun(rowStart, x + 1, b);
-        spans.push_back({y, a, b});
+        spans.push_back({y, a, b, -1, 0, -1});
     }
     while (!spans.empty()) {
         const Span s = spans.back();
@@ -102,13 +105,34 @@ int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Op
         for (const int32_t ny : {s.y - 1, s.y + 1}) {
             if (ny < 0 || ny >= h) continue;
             const size_t rowStart = size_t(ny) * uw;
-            for (int32_t x = std::max(s.x1 - 1, 0), end = std::min(s.x2 + 1, w - 1); x <= end; ++x) {
-                if (!open(rowStart + size_t(x))) continue;
+            const int8_t* row = marks + rowStart;
+            const int32_t end = std::min(s.x2 + 1, w - 1);
+            for (int32_t x = std::max(s.x1 - 1, 0); x <= end;) {
+                // The run this one was found from is joined whole.
+                if (ny == s.fromY && x >= s.fromX1 && x <= s.fromX2) {
+                    x = s.fromX2 + 1;
+                    continue;
+                }
+                // Joined and barrier pixels eight at a time, to the first free one.
+                if (x + 8 <= end + 1) {
+                    uint64_t eight;
+                    std::memcpy(&eight, row + x, 8);
+                    const uint64_t free = (eight - 0x0101010101010101ull) & ~eight & 0x8080808080808080ull;
+                    if (free == 0) {
+                        x += 8;
+                        continue;
+                    }
+                    x += int32_t(std::countr_zero(free) / 8);
+                }
+                if (!open(rowStart + size_t(x))) {
+                    ++x;
+                    continue;
+                }
                 int32_t a, b;
                 runAround(rowStart, x, a, b);
                 markRun(rowStart, a, b);
-                spans.push_back({ny, a, b});
-                x = b + 1;  // b + 1 is not open
+                spans.push_back({ny, a, b, s.y, s.x1, s.x2});
+                x = b + 2;  // b + 1 is not open
             }
         }
     }
