@@ -14,6 +14,7 @@
 #include "codecs/bmp_writer.h"
 #include "codecs/jpeg_decoder.h"
 #include "codecs/picture_formats.h"
+#include "core/helper_threads.h"
 #include "core/progress.h"
 #include "core/workspace_builder.h"
 #include "tools/tool.h"
@@ -283,6 +284,8 @@ bool saveImageAs(Session& s) {
     s.progress.begin(kPhaseSaving, {.hideGauge = true, .hideAbort = true});
     std::optional<std::string> failure;
     try {
+        // The recording of the last change, if still under way, waits.
+        const ForegroundWork saving;
         // The working picture: the display also holds the anchor marks and
         // the outlines drawn over it for the user.
         if (workEntry || (!entry && isWorkFileName(name))) writeWorkFile(s, name);

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/helper_threads.h"
+
 namespace cw {
 namespace {
 
@@ -199,7 +201,10 @@ void ReplacingFile::commit(bool durable) {
         if (::fchown(fd_, oldUid_, oldGid_) != 0) {}
     }
     if (::fchmod(fd_, mode_) != 0) fail("cannot set the permissions of", temp_, errno);
-    if (durable && ::fsync(fd_) != 0) fail("cannot write", temp_, errno);
+    if (durable) {
+        const ForegroundWaits onTheDisk;
+        if (::fsync(fd_) != 0) fail("cannot write", temp_, errno);
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("cannot write", temp_, errno);

@@ -10,6 +10,33 @@ namespace cw {
 bool helperThreadsAllowed();
 void allowHelperThreads(bool allowed);
 
+// Work the user waits for that only reads the picture (a save) holds one of
+// these while it runs; work in the background that nobody waits for yet (the
+// history's recorder) gives way to it at its pauses, so that the cores are
+// the user's work's first.
+class ForegroundWork {
+public:
+    ForegroundWork();
+    ~ForegroundWork();
+    ForegroundWork(const ForegroundWork&) = delete;
+    ForegroundWork& operator=(const ForegroundWork&) = delete;
+};
+// Foreground work of this thread waiting on something other than the cores
+// (the disk) lets background work run meanwhile.
+class ForegroundWaits {
+public:
+    ForegroundWaits();
+    ~ForegroundWaits();
+    ForegroundWaits(const ForegroundWaits&) = delete;
+    ForegroundWaits& operator=(const ForegroundWaits&) = delete;
+
+private:
+    bool stepped_;
+};
+// A pause of background work: waits while foreground work runs, a second
+// at most (a pause, never a stop).
+void giveWayToForeground();
+
 // Shares work between this thread and a second one where `wanted` and
 // allowed (and a thread can be had): work(share, shares) does every
 // shares-th part from the share-th, as work(0, 2) here and work(1, 2) there,

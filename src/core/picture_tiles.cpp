@@ -21,6 +21,8 @@ namespace {
 // Below this many tiles (about a twentieth of a 24 MP picture) a second
 // thread costs more than it saves.
 constexpr size_t kTwoThreadsFrom = 256;
+// How often a recording gives way to work the user waits for.
+constexpr size_t kTilesBetweenPauses = 64;
 
 // Runs work(i) for every i below n, on two threads when n is large: taking a
 // whole picture is memory-bound, and one thread does not draw all of it.
@@ -299,6 +301,7 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     if (masks_.size() < candidates.size() * kTileSide) masks_.resize(candidates.size() * kTileSide);
     std::vector<size_t> counts(candidates.size());
     forEachIndex(candidates.size(), [&](size_t i) {
+        if (i % kTilesBetweenPauses == 0) giveWayToForeground();
         const uint32_t t = candidates[i];
         const Rect b = grid.bounds(t);
         counts[i] = findChanges(plane, b, rowsOf(plane, t, b), &masks_[i * kTileSide]);
@@ -345,6 +348,7 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     }
     slots_.filling(setUp);
     forEachIndex(out.patches.size(), [&](size_t i) {
+        if (i % kTilesBetweenPauses == 0) giveWayToForeground();
         TilePatch& p = out.patches[i];
         const Rect b = grid.bounds(p.tile);
         if (p.setUp) copyTileOut(plane, b, slots_.slot(p.tile));
