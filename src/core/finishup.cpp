@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "core/edge_aware_fill.h"
-#include "core/markup.h"
 #include "core/helper_threads.h"
+#include "core/markup.h"
 #include "core/progress.h"
 #include "core/workspace.h"
 
@@ -87,7 +87,6 @@ public:
         }
 
     private:
-        friend class DownwardRays;
         uint8_t* slot(int32_t k) { return states_.get() + size_t(k) * rays_.ray_.bytes(); }
         void rebuild(int32_t first) {
             const RayState& ray = rays_.ray_;

@@ -9,7 +9,7 @@ namespace cw {
 
 namespace {
 std::atomic<bool> allowed{true};
-std::atomic<int> foreground{0};
+std::atomic<int> foreground{0}, awaited{0};
 std::mutex foregroundLock;
 std::condition_variable foregroundDone;
 thread_local int heldHere = 0;  // the ForegroundWork of this thread
@@ -41,10 +41,22 @@ ForegroundWaits::~ForegroundWaits() {
     if (stepped_) foreground.fetch_add(1);
 }
 
+BackgroundAwaited::BackgroundAwaited() {
+    {
+        const std::lock_guard hold(foregroundLock);
+        awaited.fetch_add(1);
+    }
+    foregroundDone.notify_all();
+}
+
+BackgroundAwaited::~BackgroundAwaited() { awaited.fetch_sub(1); }
+
+bool backgroundGivesWay() { return foreground.load() > 0 && awaited.load() == 0; }
+
 void giveWayToForeground() {
     if (foreground.load(std::memory_order_relaxed) == 0) return;
     std::unique_lock hold(foregroundLock);
-    foregroundDone.wait_for(hold, std::chrono::seconds(1), [] { return foreground.load() == 0; });
+    foregroundDone.wait_for(hold, std::chrono::seconds(1), [] { return !backgroundGivesWay(); });
 }
 
 bool helperThreadsAllowed() { return allowed.load(std::memory_order_relaxed); }

@@ -33,8 +33,20 @@ public:
 private:
     bool stepped_;
 };
-// A pause of background work: waits while foreground work runs, a second
-// at most (a pause, never a stop).
+// Someone waits for the background work (it has to be finished first): it
+// no longer gives way.
+class BackgroundAwaited {
+public:
+    BackgroundAwaited();
+    ~BackgroundAwaited();
+    BackgroundAwaited(const BackgroundAwaited&) = delete;
+    BackgroundAwaited& operator=(const BackgroundAwaited&) = delete;
+};
+// Whether background work gives way now: foreground work runs, and nobody
+// waits for the background.
+bool backgroundGivesWay();
+// A pause of background work: waits while it gives way, a second at most (a
+// pause, never a stop).
 void giveWayToForeground();
 
 // Shares work between this thread and a second one where `wanted` and

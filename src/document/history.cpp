@@ -6,6 +6,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "core/helper_threads.h"
 #include "core/workspace.h"
 
 namespace cw {
@@ -155,6 +156,7 @@ void History::recorderLoop() {
 
 void History::wait() {
     if (!launched_) return;
+    const BackgroundAwaited awaited;  // the recorder gives way to nothing now
     std::unique_lock hold(lock_);
     done_.wait(hold, [this] { return !busy_; });
     launched_ = false;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/helper_threads.h"
 #include "core/workspace.h"
 #include "document/history.h"
 #include "test_support.h"
@@ -157,3 +158,35 @@ TEST(History, TheSnapshotExchangesOnlyWhatChangedSinceItWasTaken) {
 }
 
 } // namespace
+
+TEST(History, TheRecorderGivesWayToASaveUnlessItIsAwaited) {
+    EXPECT_FALSE(backgroundGivesWay());
+    {
+        std::thread other;
+        const ForegroundWork saving;
+        EXPECT_TRUE(backgroundGivesWay());
+        {
+            const ForegroundWaits onTheDisk;  // the save waits on the disk: the recording goes on meanwhile
+            EXPECT_FALSE(backgroundGivesWay());
+        }
+        EXPECT_TRUE(backgroundGivesWay());
+        bool givesWayMeanwhile = false;  // a thread that holds no foreground work waits: the save still runs
+        other = std::thread([&] {
+            const ForegroundWaits notASave;
+            givesWayMeanwhile = backgroundGivesWay();
+        });
+        other.join();
+        EXPECT_TRUE(givesWayMeanwhile && backgroundGivesWay());
+        // A save that waits for the recorder must not wait for itself: a whole-picture recording settles.
+        const std::unique_ptr<Workspace> ws = picture(640, 480, 1);
+        History h;
+        h.start(*ws, History::Opened::JustSetUp);
+        for (size_t i = 0; i < ws->pixelCount(); ++i) ws->colour.data()[i] ^= 0x00ff00u;
+        h.touched({0, 0, ws->width, ws->height});
+        h.record(*ws, "Paint");
+        const BackgroundAwaited awaited;
+        EXPECT_FALSE(backgroundGivesWay());
+        EXPECT_EQ(h.settle(), Recorded::Step);
+    }
+    EXPECT_FALSE(backgroundGivesWay());
+}
