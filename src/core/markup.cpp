@@ -127,7 +127,8 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
         moveGauge();
     };
     const bool whole = !progress.abortAwaitsPoll() && ws.pixelCount() <= kOnePassPixels;
-    const markup_detail::WholeRest<decltype(stepsDone)> rest{whole && d > 0 ? 2 * int64_t(d) : 0, &spans, stepsDone};
+    const markup_detail::WholeRest<decltype(stepsDone)> rest{whole && d > 0 ? 2 * int64_t(d) : 0, &spans, stepsDone,
+                                                            src, quantised.data()};
 
     AnchorList& list = ws.anchors;
     AnchorSpacing spacing(list, params.minSeparation, int64_t(w) * h);

@@ -8,7 +8,11 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
+#include "core/bitmap.h"
 #include "core/markup.h"
 
 namespace cw {
@@ -60,21 +64,54 @@ struct Span {
 // When the rest of a region may be found whole: once the pixel of rank
 // `from` has been dequeued (0: never), nothing later depends on the order.
 // `stepsDone(n)` then stands for the n steps the walk would have taken.
+// The levels are `levels[blueOf(source[i])]` (needed from `from` on): the
+// rest's runs are looked along sixteen pixels at a time.
 template <class StepsDone>
 struct WholeRest {
     int64_t from = 0;
     std::vector<Span>* spans = nullptr;  // room, kept from region to region
     StepsDone stepsDone;
+    const uint32_t* source = nullptr;
+    const uint8_t* levels = nullptr;
 };
 inline auto walkToTheEnd() {
     return WholeRest<void (*)(uint64_t)>{0, nullptr, [](uint64_t) {}};
 }
 
+// The first of pixels rowStart + x .. rowStart + last that is not open (not
+// marked, its source's blue byte in lo .. lo + span), or last + 1.
+inline int32_t firstClosed(const int8_t* marks, const uint32_t* source, size_t rowStart, int32_t x, int32_t last,
+                           uint8_t lo, uint8_t span) {
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi32(0xff), los = _mm_set1_epi8(char(lo)),
+                  spans = _mm_set1_epi8(char(span));
+    for (; x + 16 <= last + 1; x += 16) {
+        const size_t i = rowStart + size_t(x);
+        const __m128i free = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(marks + i)), zero);
+        const auto blue = [&](int k) {
+            return _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4 * size_t(k))), low);
+        };
+        const __m128i gray = _mm_packus_epi16(_mm_packs_epi32(blue(0), blue(1)), _mm_packs_epi32(blue(2), blue(3)));
+        const __m128i above = _mm_sub_epi8(gray, los);  // gray - lo, wrapping: <= span when in the band
+        const __m128i inBand = _mm_cmpeq_epi8(_mm_min_epu8(above, spans), above);
+        const int open = _mm_movemask_epi8(_mm_and_si128(free, inBand));
+        if (open != 0xffff) return x + std::countr_one(unsigned(open));
+    }
+#endif
+    for (; x <= last; ++x) {
+        const size_t i = rowStart + size_t(x);
+        if (marks[i] != 0 || uint8_t(blueOf(source[i]) - lo) > span) return x;
+    }
+    return x;
+}
+
 // Every pixel joined to those queued, found a run at a time and marked; the
-// queue is emptied. The same set the breadth-first walk reaches from them,
+// queue is emptied. `openUntil(rowStart, x, last)` is the first pixel from x
+// on, up to last, that is not open, or last + 1. The same set the breadth-first walk reaches from them,
 // in another order. Returns how many pixels it marked.
-template <class Open>
-int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Open& open, std::vector<Span>& spans) {
+template <class Open, class OpenUntil>
+int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Open& open, const OpenUntil& openUntil,
+                    std::vector<Span>& spans) {
     const size_t uw = size_t(w);
     int64_t joined = 0;
     const auto markRun = [&](size_t rowStart, int32_t a, int32_t b) {
@@ -86,7 +123,7 @@ int64_t joinTheRest(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, const Op
     const auto runAround = [&](size_t rowStart, int32_t x, int32_t& a, int32_t& b) {
         a = b = x;
         while (a > 0 && open(rowStart + size_t(a - 1))) --a;
-        while (b < w - 1 && open(rowStart + size_t(b + 1))) ++b;
+        b = openUntil(rowStart, x + 1, w - 1) - 1;
     };
     spans.clear();
     for (; !q.empty(); q.pop()) {
@@ -188,7 +225,16 @@ Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t s
         if (stepDone()) break;
         if (g.n == whole.from && !q.empty()) {
             const uint64_t waiting = q.size();
-            const int64_t joined = joinTheRest(q, marks, w, h, open, *whole.spans);
+            // The band of source values whose level joins: one interval, the levels rising with them.
+            int32_t lo = 256, hi = -1;
+            for (int32_t v = 0; v < 256; ++v) {
+                const int32_t dv = int32_t(whole.levels[v]) - base;
+                if (dv > -tolerance && dv < tolerance) lo = std::min(lo, v), hi = v;
+            }
+            const auto openUntil = [&](size_t rowStart, int32_t from, int32_t last) {
+                return hi < lo ? from : firstClosed(marks, whole.source, rowStart, from, last, uint8_t(lo), uint8_t(hi - lo));
+            };
+            const int64_t joined = joinTheRest(q, marks, w, h, open, openUntil, *whole.spans);
             taken += int(joined);
             g.n += int32_t(waiting + uint64_t(joined));
             whole.stepsDone(waiting + uint64_t(joined));
