@@ -29,10 +29,13 @@ void runMarkUp(Session& s, bool startedByButton) {
     if (!s.ws) return;
     settleHistory(s);  // the recorder must be done reading what this writes
     const MarkUpParams params = markUpSettings(s, startedByButton);
-    const Rect shown = markUp(*s.ws, params, s.progress);
+    std::vector<Rect> displayChanged;
+    const Rect shown = markUp(*s.ws, params, s.progress, params.discardColouring ? nullptr : &displayChanged);
     // The colours stay as they were unless the mark-up discarded them: the
-    // history need not compare them.
-    s.showChanged(shown, params.discardColouring ? kEveryPlane : planeBit(Plane::Codes) | planeBit(Plane::Display));
+    // history need not compare them, nor the display beyond the markers and
+    // what had been drawn over the colours.
+    if (params.discardColouring) s.showChanged(shown);
+    else s.showRedrawn(shown, planeBit(Plane::Codes), displayChanged);
 }
 
 void markUpClick(Session& s) {

@@ -8,8 +8,9 @@ namespace cw {
 void runReMark(Session& s, ReMarkMode mode) {
     if (!s.ws) return;
     settleHistory(s);  // the recorder must be done reading what this writes
-    const Rect shown = reMark(*s.ws, mode);
-    s.showChanged(shown);
+    std::vector<Rect> displayChanged;
+    const Rect shown = reMark(*s.ws, mode, &displayChanged);
+    s.showRedrawn(shown, 0, displayChanged);
 }
 
 } // namespace cw

@@ -89,7 +89,8 @@ void scanGrid(Workspace& ws, const MarkUpParams& params, Progress& progress, int
 
 } // namespace
 
-Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progress& progress) {
+Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progress& progress,
+                std::vector<Rect>* displayChanged) {
     progress.begin(kPhasePreProcessing);
     WindowLock windows(progress);
     ws.anchors = AnchorList{};
@@ -100,7 +101,7 @@ Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progr
     } catch (const std::bad_alloc&) {
         // No room for the grid or its queue: the closing steps still run.
     }
-    return markup_detail::closeMarkUp(ws, progress);
+    return markup_detail::closeMarkUp(ws, progress, displayChanged);
 }
 
 } // namespace cw

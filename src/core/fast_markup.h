@@ -16,6 +16,7 @@ struct Workspace;
 // max(kMinObjectSizeFloor, minObjectSize div f); minSeparation and
 // discardColouring are not read. Progress frame, abort and the closing steps
 // as markUp's. Returns the part of the display redrawn, exclusive bounds.
-Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progress& progress);
+Rect fastMarkUp(Workspace& ws, const MarkUpParams& params, int32_t factor, Progress& progress,
+                std::vector<Rect>* displayChanged = nullptr);
 
 } // namespace cw

@@ -27,10 +27,10 @@ void PixelQueue::grow() {
     head_ = 0;
 }
 
-Rect closeMarkUp(Workspace& ws, Progress& progress) {
+Rect closeMarkUp(Workspace& ws, Progress& progress, std::vector<Rect>* displayChanged) {
     progress.setPhase(kPhasePostProcessing);
     recountUncoloured(ws, progress);
-    const Rect shown = reMark(ws, ReMarkMode::Pending);
+    const Rect shown = reMark(ws, ReMarkMode::Pending, displayChanged);
     progress.end();
     ws.imageModified = true;
     return shown;
@@ -161,7 +161,7 @@ void scan(Workspace& ws, const MarkUpParams& params, Progress& progress, const S
 
 } // namespace
 
-Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress) {
+Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress, std::vector<Rect>* displayChanged) {
     progress.begin(kPhasePreProcessing);
     WindowLock windows(progress);
     ws.anchors = AnchorList{};
@@ -176,7 +176,7 @@ Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress) {
     } catch (const std::bad_alloc&) {
         // The queue could not grow: what was found stays, as after an abort.
     }
-    return markup_detail::closeMarkUp(ws, progress);
+    return markup_detail::closeMarkUp(ws, progress, displayChanged);
 }
 
 void xSort(AnchorList& list) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/anchor.h"
 #include "core/palette_networks.h"
@@ -36,7 +37,7 @@ struct MarkUpParams {
 // picture), and shows the anchors on the display. Runs its own progress frame,
 // locked; an abort, or a queue that cannot grow, keeps what was found. Returns
 // the part of the display it redrew, exclusive bounds: the whole picture.
-Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress);
+Rect markUp(Workspace& ws, const MarkUpParams& params, Progress& progress, std::vector<Rect>* displayChanged = nullptr);
 
 // xSort: ascending Size; records of equal Size keep their order.
 void xSort(AnchorList& list);

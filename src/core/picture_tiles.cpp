@@ -21,14 +21,16 @@ namespace {
 // Below this many tiles (about a twentieth of a 24 MP picture) a second
 // thread costs more than it saves.
 constexpr size_t kTwoThreadsFrom = 256;
-// How often a recording gives way to work the user waits for.
+// How often a recording gives way to work the user waits for: every this
+// many tiles it copies, and every row of tiles it compares.
 constexpr size_t kTilesBetweenPauses = 64;
 
-// Runs work(i) for every i below n, on two threads when n is large: taking a
-// whole picture is memory-bound, and one thread does not draw all of it.
+// Runs work(i) for every i below n, on two threads when the work is large
+// (n items, or `tiles` tiles among them): taking a whole picture is
+// memory-bound, and one thread does not draw all of it.
 template <typename Work>
-void forEachIndex(size_t n, const Work& work) {
-    if (n < kTwoThreadsFrom || !helperThreadsAllowed()) {
+void forEachIndex(size_t n, const Work& work, size_t tiles = 0) {
+    if (std::max(n, tiles) < kTwoThreadsFrom || !helperThreadsAllowed()) {
         for (size_t i = 0; i < n; ++i) work(i);
         return;
     }
@@ -168,21 +170,55 @@ uint64_t differences(const uint8_t* a, const uint8_t* b, int32_t columns, size_t
 }
 
 
-// Which pixels of a tile differ from the shadow's rows (the first, and the
-// step from one to the next), a word a row; their count.
-size_t findChanges(const PlaneView& plane, const Rect& tile, std::pair<const uint8_t*, size_t> shadow, uint64_t* mask) {
-    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
-    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
+// Whether two rows of n bytes differ, sixteen bytes at a time where the
+// machine can: a tile's row of codes is too short for a library call to pay.
+bool rowsDiffer(const uint8_t* a, const uint8_t* b, size_t n) {
+#ifdef __SSE2__
+    size_t i = 0;
+    __m128i any = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16)
+        any = _mm_or_si128(any, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i))));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xffff) return true;
+    return i < n && std::memcmp(a + i, b + i, n - i) != 0;
+#else
+    return std::memcmp(a, b, n) != 0;
+#endif
+}
+
+// A tile compared with its shadow: where it is, the shadow's rows (the
+// first, and the step from one to the next), and what was found: how many
+// pixels differ and, where any do, a word a row in `mask`, bit x for each.
+struct TileComparison {
+    Rect tile;
+    std::pair<const uint8_t*, size_t> shadow;
+    uint64_t* mask;
     size_t count = 0;
-    for (int32_t y = 0; y < rows; ++y) {
-        const uint8_t* now = rowAt(plane, tile, tile.y1 + y);
-        const uint8_t* was = shadow.first + size_t(y) * shadow.second;
-        // Most rows a change might have reached did not change.
-        mask[y] = std::memcmp(now, was, row) == 0 ? 0 : differences(now, was, columns, bpp);
-        count += size_t(std::popcount(mask[y]));
-    }
-    for (int32_t y = rows; y < kTileSide; ++y) mask[y] = 0;
-    return count;
+};
+
+// Compares tiles of one row of tiles with their shadows row by row across
+// them all: the picture is then read along its rows, which the memory serves
+// far faster than a tile's short rows one under another. The masks are found
+// in a small buffer that stays in the cache and kept only for the tiles that
+// changed: most of what a change might have reached did not change, and
+// writing every mask out would cost more than finding them.
+void findChanges(const PlaneView& plane, std::span<TileComparison> tiles) {
+    const size_t bpp = size_t(plane.bytesPerPixel);
+    const int32_t y1 = tiles.front().tile.y1, rows = tiles.front().tile.y2 - y1;
+    std::vector<uint64_t> found(tiles.size() * kTileSide, 0);
+    for (int32_t y = 0; y < rows; ++y)
+        for (size_t i = 0; i < tiles.size(); ++i) {
+            TileComparison& c = tiles[i];
+            const uint8_t* now = rowAt(plane, c.tile, y1 + y);
+            const uint8_t* was = c.shadow.first + size_t(y) * c.shadow.second;
+            const int32_t columns = c.tile.x2 - c.tile.x1;
+            if (!rowsDiffer(now, was, size_t(columns) * bpp)) continue;
+            const uint64_t m = differences(now, was, columns, bpp);
+            found[i * kTileSide + size_t(y)] = m;
+            c.count += size_t(std::popcount(m));
+        }
+    for (size_t i = 0; i < tiles.size(); ++i)
+        if (tiles[i].count) std::memcpy(tiles[i].mask, &found[i * kTileSide], kTileSide * sizeof(uint64_t));
 }
 
 // Packs the shadow's values of the changed pixels (every pixel when the mask
@@ -298,14 +334,28 @@ void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
 PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
                                  TileKeeper* keeper) {
     const size_t bpp = size_t(plane.bytesPerPixel);
-    if (masks_.size() < candidates.size() * kTileSide) masks_.resize(candidates.size() * kTileSide);
-    std::vector<size_t> counts(candidates.size());
-    forEachIndex(candidates.size(), [&](size_t i) {
-        if (i % kTilesBetweenPauses == 0) giveWayToForeground();
+    if (maskRoom_ < candidates.size()) {
+        masks_ = std::make_unique_for_overwrite<uint64_t[]>(candidates.size() * kTileSide);
+        maskRoom_ = candidates.size();
+    }
+    std::vector<TileComparison> compared(candidates.size());
+    std::vector<size_t> rowsOfTiles;  // where each row of tiles starts among the candidates
+    for (size_t i = 0; i < candidates.size(); ++i) {
         const uint32_t t = candidates[i];
         const Rect b = grid.bounds(t);
-        counts[i] = findChanges(plane, b, rowsOf(plane, t, b), &masks_[i * kTileSide]);
-    });
+        compared[i] = {b, rowsOf(plane, t, b), &masks_[i * kTileSide]};
+        if (i == 0 || b.y1 != compared[i - 1].tile.y1) rowsOfTiles.push_back(i);
+    }
+    rowsOfTiles.push_back(candidates.size());
+    forEachIndex(
+        rowsOfTiles.size() - 1,
+        [&](size_t k) {
+            giveWayToForeground();
+            findChanges(plane, std::span(compared).subspan(rowsOfTiles[k], rowsOfTiles[k + 1] - rowsOfTiles[k]));
+        },
+        candidates.size());
+    std::vector<size_t> counts(candidates.size());
+    for (size_t i = 0; i < candidates.size(); ++i) counts[i] = compared[i].count;
     // The step's own buffers, sized to what changed. A tile still as set up
     // needs no copy of what it was.
     PlanePatches out;

@@ -190,7 +190,10 @@ private:
     TileSlots slots_;
     PlaneView setUp_;
     std::vector<uint8_t> asSetUp_;  // per tile: the slot is not used, setUp_ holds the tile
-    std::vector<uint64_t> masks_;  // the masks of one retake's candidates, reused
+    // The masks of one retake's candidates, reused; written only for the
+    // tiles that changed.
+    std::unique_ptr<uint64_t[]> masks_;
+    size_t maskRoom_ = 0;
 };
 
 } // namespace cw

@@ -248,7 +248,7 @@ Growth growRegion(PixelQueue& q, int8_t* marks, int32_t w, int32_t h, uint32_t s
 // recount, show the anchors, end the progress display (the caller's lock
 // unlocks after it). Returns the
 // part of the display redrawn, exclusive bounds.
-Rect closeMarkUp(Workspace& ws, Progress& progress);
+Rect closeMarkUp(Workspace& ws, Progress& progress, std::vector<Rect>* displayChanged);
 
 } // namespace markup_detail
 

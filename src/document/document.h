@@ -4,6 +4,7 @@
 // settings, and the services the core uses to talk to the user.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/colour_settings.h"
 #include "core/rect.h"
@@ -81,6 +82,14 @@ struct Document {
     void showChanged(const Rect& r, uint8_t planes = kEveryPlane) {
         if (r.x1 >= r.x2 || r.y1 >= r.y2) return;
         history.touched(r, planes);
+        observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
+    }
+    // The same for an operation that redrew the display over `r` but changed
+    // it only in `displayChanged`, and the planes `planes` over all of `r`.
+    void showRedrawn(const Rect& r, uint8_t planes, const std::vector<Rect>& displayChanged) {
+        if (r.x1 >= r.x2 || r.y1 >= r.y2) return;
+        if (planes) history.touched(r, planes);
+        for (const Rect& area : displayChanged) history.touched(area, planeBit(Plane::Display));
         observer.displayChanged(r.x1, r.y1, r.x2, r.y2);
     }
 };

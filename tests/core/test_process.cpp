@@ -102,3 +102,32 @@ TEST(EngineRedraw, EveryOperationTellsTheWindowTheWholePictureWasRedrawn) {
         EXPECT_EQ(rig.host.changed.empty() ? Rect{} : rig.host.changed.back(), (Rect{0, 0, w, h})) << name;
     }
 }
+
+TEST(ReMark, WritesTheDisplayOnlyWhereItDiffersAndSaysWhere) {
+    // 150 x 100: the last column and row of tiles are cut short.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> drawnOver;  // pixels of the display not showing the colour
+        std::vector<std::array<int, 4>> anchors;
+        std::vector<Rect> areas;
+    };
+    const Case cases[] = {
+        {"showing the colours already", {}, {}, {}},
+        {"one pixel in the cut corner", {{149, 99}}, {}, {{128, 64, 150, 100}}},
+        {"neighbouring tiles joined", {{10, 10}, {70, 63}}, {}, {{0, 0, 128, 64}}},
+        {"tiles apart", {{10, 10}, {140, 10}, {10, 70}}, {}, {{0, 0, 64, 64}, {128, 0, 150, 64}, {0, 64, 64, 100}}},
+        {"a marker's square", {}, {{1, 98, 9, 0}, {40, 40, 9, 1}}, {{-3, 94, 6, 103}}},
+    };
+    for (const Case& c : cases) {
+        Scene<> sc(bands(150, {50, 50}));
+        for (const auto& [x, y] : c.drawnOver) sc.ws().display.at(x, y) = rgb(1, 2, 3);
+        for (const auto& a : c.anchors) sc.ws().anchors.push_back(Anchor{a[0], a[1], a[2], -1, int8_t(a[3])});
+        Bitmap expected = sc.ws().colour.clone();
+        for (const auto& a : c.anchors)
+            if (a[3] == 0) drawAnchorMarker(expected, a[0], a[1]);
+        std::vector<Rect> areas;
+        EXPECT_EQ(reMark(sc.ws(), ReMarkMode::Pending, &areas), (Rect{0, 0, 150, 100})) << c.name;
+        EXPECT_TRUE(std::equal(expected.data(), expected.data() + expected.pixelCount(), sc.ws().display.data())) << c.name;
+        EXPECT_EQ(areas, c.areas) << c.name;
+    }
+}
