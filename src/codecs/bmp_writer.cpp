@@ -97,6 +97,7 @@ void BmpFileWriter::writeRows(int32_t y0, int32_t count, const uint32_t* rows) {
                     packRow(rows + size_t(y - k - y0) * size_t(width_), size_t(width_), rowBytes_, dst);
                 const uint64_t offset = kHeaderBytes + uint64_t(height_ - y) * rowBytes_;
                 file_->write(buffer.get(), size_t(n) * rowBytes_, offset);
+                if (writeOutEarly_) file_->writeOutSoon(size_t(n) * rowBytes_, offset);
             }
         } catch (...) {
             failed[share] = std::current_exception();
@@ -112,6 +113,7 @@ void BmpFileWriter::commit(bool durable) { file_->commit(durable); }
 void writeBmp24(const Bitmap& picture, const std::string& path) {
     if (picture.empty()) throw SaveError("there is no picture to save to " + path);
     BmpFileWriter writer(path, picture.width(), picture.height());
+    writer.writeOutAsWritten();
     writer.writeRows(0, picture.height(), picture.data());
     writer.commit(true);
 }

@@ -27,6 +27,9 @@ public:
     // Writes rows [y0, y0 + count), counted from the top; `rows` points at
     // row y0 of a picture `width` words wide. Throws SaveError.
     void writeRows(int32_t y0, int32_t count, const uint32_t* rows);
+    // The file will be committed durably: each piece is sent on to the disk
+    // as soon as it is written (ReplacingFile::writeOutSoon).
+    void writeOutAsWritten() { writeOutEarly_ = true; }
     // Puts the file in place; see ReplacingFile::commit.
     void commit(bool durable);
 
@@ -35,6 +38,7 @@ private:
     std::optional<ReplacingFile> file_;
     int32_t width_, height_;
     uint64_t rowBytes_;
+    bool writeOutEarly_ = false;
 };
 
 } // namespace cw

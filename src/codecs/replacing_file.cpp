@@ -195,6 +195,10 @@ void ReplacingFile::write(const void* data, size_t n, uint64_t offset) {
     writeAll(fd_, static_cast<const uint8_t*>(data), n, offset, temp_);
 }
 
+void ReplacingFile::writeOutSoon(size_t n, uint64_t offset) {
+    ::sync_file_range(fd_, off_t(offset), off_t(n), SYNC_FILE_RANGE_WRITE);
+}
+
 void ReplacingFile::commit(bool durable) {
     if (replacing_ && (oldUid_ != ::geteuid() || oldGid_ != ::getegid())) {
         // Only possible for a privileged user; otherwise the saver owns the new file.

@@ -36,6 +36,10 @@ public:
 
     // Writes n bytes at `offset`; calls from several threads may overlap in time.
     void write(const void* data, size_t n, uint64_t offset);
+    // For a file to be committed durably: starts sending n bytes at `offset`
+    // on to the disk now, so that the flush at the commit finds most of the
+    // file on its way already. A hint only.
+    void writeOutSoon(size_t n, uint64_t offset);
     // Puts the file in place. `durable` flushes it to the disk first, as a
     // user's save must; a scratch copy that can be made again need not, and
     // without it the old file is removed just before the new one takes its
