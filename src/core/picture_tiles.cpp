@@ -354,22 +354,21 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
             findChanges(plane, std::span(compared).subspan(rowsOfTiles[k], rowsOfTiles[k + 1] - rowsOfTiles[k]));
         },
         candidates.size());
-    std::vector<size_t> counts(candidates.size());
-    for (size_t i = 0; i < candidates.size(); ++i) counts[i] = compared[i].count;
     // The step's own buffers, sized to what changed. A tile still as set up
     // needs no copy of what it was.
     PlanePatches out;
     out.setUp = setUp_;
     size_t partial = 0, held = 0, setUp = 0;
     for (size_t i = 0; i < candidates.size(); ++i) {
-        if (!counts[i]) continue;
+        const size_t count = compared[i].count;
+        if (!count) continue;
         const uint32_t t = candidates[i];
-        const Rect b = grid.bounds(t);
-        const bool whole = counts[i] == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
-        out.patches.push_back({t, whole ? nullptr : &masks_[i * kTileSide], nullptr, counts[i], asSetUp(t)});
-        out.valueBytes += counts[i] * bpp;
+        const Rect& b = compared[i].tile;
+        const bool whole = count == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
+        out.patches.push_back({t, whole ? nullptr : compared[i].mask, nullptr, count, asSetUp(t)});
+        out.valueBytes += count * bpp;
         if (asSetUp(t)) ++setUp;
-        else held += counts[i] * bpp;
+        else held += count * bpp;
         partial += !whole;
     }
     if (out.patches.empty()) return out;
