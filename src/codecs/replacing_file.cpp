@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -148,7 +150,63 @@ private:
     int fd_;
 };
 
+// How much of a file is sent on to the disk between two early flushes.
+constexpr uint64_t kFlushEvery = uint64_t(16) << 20;
+
 } // namespace
+
+// Flushes the file to the disk on request, on a thread of its own: a flush
+// waits for the disk, which meanwhile can take what was sent so far while
+// the rest of the file is being made. Requests made during a flush ask for
+// one more.
+class ReplacingFile::Flusher {
+public:
+    explicit Flusher(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    ~Flusher() { stop(); }
+    Flusher(const Flusher&) = delete;
+    Flusher& operator=(const Flusher&) = delete;
+
+    void request() {
+        {
+            const std::lock_guard hold(lock_);
+            wanted_ = true;
+        }
+        wake_.notify_one();
+    }
+    // Waits for the flush under way, if any, and says why one failed (0
+    // when none did). A failed flush has reported the disk's error once and
+    // for all: the commit's own flush would not see it again.
+    int stop() {
+        {
+            const std::lock_guard hold(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        return error_;
+    }
+
+private:
+    void run() {
+        std::unique_lock hold(lock_);
+        for (;;) {
+            wake_.wait(hold, [this] { return wanted_ || stopping_; });
+            if (stopping_) return;  // the commit flushes whatever is left
+            wanted_ = false;
+            hold.unlock();
+            const int failed = ::fdatasync(fd_) == 0 ? 0 : errno;
+            hold.lock();
+            if (failed != 0 && error_ == 0) error_ = failed;
+        }
+    }
+
+    int fd_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool wanted_ = false, stopping_ = false;
+    int error_ = 0;
+    std::thread thread_;  // last: it runs once the rest is in place
+};
 
 void removeUnfinishedFiles() {
     for (Slot& slot : slots)
@@ -186,6 +244,7 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path), target_(lin
 }
 
 ReplacingFile::~ReplacingFile() {
+    flusher_.reset();  // before the file it flushes is closed
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
     releaseName(slot_);
@@ -197,6 +256,29 @@ void ReplacingFile::write(const void* data, size_t n, uint64_t offset) {
 
 void ReplacingFile::writeOutSoon(size_t n, uint64_t offset) {
     ::sync_file_range(fd_, off_t(offset), off_t(n), SYNC_FILE_RANGE_WRITE);
+    const uint64_t before = sentOn_.fetch_add(n);
+    if (before / kFlushEvery == (before + n) / kFlushEvery) return;
+    const std::lock_guard hold(flusherLock_);
+    if (!flusher_) {
+        try {
+            flusher_ = std::make_unique<Flusher>(fd_);
+        } catch (const std::system_error&) {
+            return;  // no thread to be had: the commit flushes the whole file
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    }
+    flusher_->request();
+}
+
+void ReplacingFile::finishFlushing() {
+    std::unique_ptr<Flusher> flusher;
+    {
+        const std::lock_guard hold(flusherLock_);
+        flusher = std::move(flusher_);
+    }
+    if (!flusher) return;
+    if (const int failed = flusher->stop()) fail("cannot write", temp_, failed);
 }
 
 void ReplacingFile::commit(bool durable) {
@@ -207,7 +289,10 @@ void ReplacingFile::commit(bool durable) {
     if (::fchmod(fd_, mode_) != 0) fail("cannot set the permissions of", temp_, errno);
     if (durable) {
         const ForegroundWaits onTheDisk;
+        finishFlushing();
         if (::fsync(fd_) != 0) fail("cannot write", temp_, errno);
+    } else {
+        finishFlushing();
     }
     const int fd = fd_;
     fd_ = -1;

@@ -1,6 +1,9 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <sys/types.h>
@@ -37,8 +40,10 @@ public:
     // Writes n bytes at `offset`; calls from several threads may overlap in time.
     void write(const void* data, size_t n, uint64_t offset);
     // For a file to be committed durably: starts sending n bytes at `offset`
-    // on to the disk now, so that the flush at the commit finds most of the
-    // file on its way already. A hint only.
+    // on to the disk now, and every few megabytes has a thread of the file's
+    // own flush what was sent, so that the disk writes the file while the
+    // rest is being made and the flush at the commit finds little left. A
+    // hint only; calls from several threads may overlap in time.
     void writeOutSoon(size_t n, uint64_t offset);
     // Puts the file in place. `durable` flushes it to the disk first, as a
     // user's save must; a scratch copy that can be made again need not, and
@@ -48,6 +53,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    class Flusher;
+    // Waits for the early flushes; throws when one failed.
+    void finishFlushing();
     std::string path_, target_, folder_, temp_;
     int fd_ = -1;
     mode_t mode_ = 0;
@@ -56,6 +64,9 @@ private:
     bool replacing_ = false;
     uid_t oldUid_ = 0;
     gid_t oldGid_ = 0;
+    std::atomic<uint64_t> sentOn_{0};  // bytes writeOutSoon() was told of
+    std::mutex flusherLock_;
+    std::unique_ptr<Flusher> flusher_;
 };
 
 // Removes the temporary file of every ReplacingFile not yet committed or

@@ -248,10 +248,11 @@ TEST(BmpWriter, HeaderBottomUpRowsAndZeroPadding) {
             }
         EXPECT_TRUE(samePixels(readBmp(dir / "out.bmp"), bm)) << w;
     }
-    // A picture of many chunks, written by two threads at once, every other chunk each.
-    const Bitmap large = pattern(1001, 1500);
+    // A picture of many chunks, written by two threads at once, every other
+    // chunk each, and flushed in part while the rest is written.
+    const Bitmap large = pattern(2601, 2400);
     writeBmp24(large, dir / "out.bmp");
-    EXPECT_EQ(fs::file_size(dir / "out.bmp"), 54u + 3004u * 1500u);
+    EXPECT_EQ(fs::file_size(dir / "out.bmp"), 54u + 7804u * 2400u);
     EXPECT_TRUE(samePixels(readBmp(dir / "out.bmp"), large));
     EXPECT_EQ(filesIn(dir.path), std::vector<std::string>{dir / "out.bmp"});  // no temporary files left behind
     // The pixel bytes of pictures another writer made come out the same.
@@ -282,9 +283,9 @@ TEST(BmpWriter, FailuresLeaveTheOldFileAlone) {
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     EXPECT_THROW(writeBmp24(bm, old), SaveError);
-    small.rlim_cur = 2 << 20;  // a picture of many chunks fails in one of its threads, past the first chunks
+    small.rlim_cur = 17 << 20;  // a picture of many chunks fails in one of its threads, past the first flush
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_THROW(writeBmp24(pattern(1001, 1500), old), SaveError);
+    EXPECT_THROW(writeBmp24(pattern(2601, 2400), old), SaveError);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     if (::geteuid() != 0) {  // permissions do not stop root
