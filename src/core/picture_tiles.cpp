@@ -3,6 +3,7 @@
 #include "core/helper_threads.h"
 
 #include <algorithm>
+#include <cassert>
 #include <bit>
 #include <cstring>
 #include <thread>
@@ -242,6 +243,40 @@ void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask,
     }
 }
 
+// Packs the changed pixels (every pixel when the mask is null) of rows
+// `rows` (the first, and the step from one to the next) into `to`.
+void packRows(std::pair<const uint8_t*, size_t> rows, const Rect& tile, const uint64_t* mask, size_t bpp, uint8_t* to) {
+    const int32_t height = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
+    const size_t row = size_t(columns) * bpp;
+    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint64_t m = mask ? mask[y] : full;
+        if (!m) continue;
+        const uint8_t* was = rows.first + size_t(y) * rows.second;
+        if (m == full) {
+            std::memcpy(to, was, row);
+            to += row;
+            continue;
+        }
+        for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp)
+            std::memcpy(to, was + size_t(std::countr_zero(bits)) * bpp, bpp);
+    }
+}
+
+// Whether a tile of the plane is the same as the rows `rows` (the first, and
+// the step from one to the next).
+bool sameRows(const PlaneView& plane, const Rect& tile, std::pair<const uint8_t*, size_t> rows) {
+    const size_t row = rowBytes(plane, tile);
+    for (int32_t y = tile.y1; y < tile.y2; ++y)
+        if (rowsDiffer(rowAt(plane, tile, y), rows.first + size_t(y - tile.y1) * rows.second, row)) return false;
+    return true;
+}
+
+// Copies the rows `rows` of a tile into `to`, a row after the other.
+void copyRows(std::pair<const uint8_t*, size_t> rows, const Rect& tile, size_t row, uint8_t* to) {
+    for (int32_t y = 0; y < tile.y2 - tile.y1; ++y, to += row) std::memcpy(to, rows.first + size_t(y) * rows.second, row);
+}
+
 // The set-up version of the changed pixels of a tile (every pixel when the
 // mask is null), packed in order.
 void gatherSetUp(const PlaneView& setUp, const Rect& tile, const uint64_t* mask, uint8_t* to) {
@@ -299,21 +334,32 @@ size_t slotBytesOf(const PlaneView& plane) { return size_t(kTileSide) * kTileSid
 } // namespace
 
 void PlaneShadow::take(const PlaneView& plane, const TileGrid& grid) {
-    slots_.reset(slotBytesOf(plane), grid.count(), TileSlots::Filled::AllAtOnce);
+    slots_.reset(slotBytesOf(plane), grid.count(),
+                 other_ ? TileSlots::Filled::HereAndThere : TileSlots::Filled::AllAtOnce);
     setUp_ = {};
-    asSetUp_.assign(grid.count(), 0);
-    forEachIndex(grid.count(), [&](size_t t) { copyTileOut(plane, grid.bounds(t), slots_.slot(t)); });
+    state_.assign(grid.count(), kOwn);
+    if (other_) {
+        forEachIndex(grid.count(), [&](size_t t) {
+            const Rect b = grid.bounds(t);
+            if (sameRows(plane, b, other_->rowsOf(plane, uint32_t(t), b))) state_[t] = kOthers;
+        });
+        slots_.filling(size_t(std::count(state_.begin(), state_.end(), kOwn)));
+    }
+    forEachIndex(grid.count(), [&](size_t t) {
+        if (state_[t] == kOwn) copyTileOut(plane, grid.bounds(t), slots_.slot(t));
+    });
 }
 
 void PlaneShadow::takeSetUp(const PlaneView& setUp, const TileGrid& grid) {
     slots_.reset(slotBytesOf(setUp), grid.count(), TileSlots::Filled::HereAndThere);
     setUp_ = setUp;
-    asSetUp_.assign(grid.count(), 1);
+    state_.assign(grid.count(), kSetUp);
 }
 
 std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const {
     static const uint8_t kZeros[kTileSide * 4] = {};
-    if (!asSetUp(t)) return {slots_.slot(t), rowBytes(plane, tile)};
+    if (state_[t] == kOthers) return other_->rowsOf(plane, t, tile);
+    if (state_[t] == kOwn) return {slots_.slot(t), rowBytes(plane, tile)};
     if (!setUp_.pixels) return {kZeros, 0};
     return {rowAt(setUp_, tile, tile.y1), size_t(setUp_.width) * size_t(setUp_.bytesPerPixel)};
 }
@@ -321,18 +367,53 @@ std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, ui
 void PlaneShadow::copySetUp(uint32_t t, const Rect& tile) {
     if (setUp_.pixels) copyTileOut(setUp_, tile, slots_.slot(t));
     else std::memset(slots_.slot(t), 0, tileByteCount(setUp_, tile));
-    asSetUp_[t] = 0;
+    state_[t] = kOwn;
 }
 
 void PlaneShadow::copyInto(const PlaneView& plane, const TileGrid& grid) const {
     forEachIndex(grid.count(), [&](size_t t) {
-        if (asSetUp(uint32_t(t))) copyTileAcross(setUp_, plane, grid.bounds(t));
-        else copyTileIn(plane, grid.bounds(t), slots_.slot(t));
+        const Rect b = grid.bounds(t);
+        const auto [rows, step] = rowsOf(plane, uint32_t(t), b);
+        const size_t row = rowBytes(plane, b);
+        for (int32_t y = b.y1; y < b.y2; ++y) std::memcpy(mutableRow(plane, b, y), rows + size_t(y - b.y1) * step, row);
+    });
+}
+
+void PlaneShadow::keepApart(const PlaneView& plane, const TileGrid& grid, const PlanePatches& patches,
+                            const PlanePatches* except) {
+    size_t j = 0;
+    for (const TilePatch& p : patches.patches) {
+        if (state_[p.tile] != kOthers) continue;
+        if (except) {
+            while (j < except->patches.size() && except->patches[j].tile < p.tile) ++j;
+            if (j < except->patches.size() && except->patches[j].tile == p.tile) continue;
+        }
+        const Rect b = grid.bounds(p.tile);
+        copyRows(other_->rowsOf(plane, p.tile, b), b, rowBytes(plane, b), slots_.slot(p.tile));
+        state_[p.tile] = kOwn;
+    }
+}
+
+void PlaneShadow::follow(const PlaneView& plane, const TileGrid& grid, const PlanePatches& own) {
+    // A tile the same as the other's shadow holds it is found there; any
+    // other is copied.
+    const std::vector<TilePatch>& tiles = own.patches;
+    std::vector<uint8_t> same(tiles.size());
+    forEachIndex(tiles.size(), [&](size_t i) {
+        const Rect b = grid.bounds(tiles[i].tile);
+        same[i] = sameRows(plane, b, other_->rowsOf(plane, tiles[i].tile, b));
+    });
+    slots_.filling(size_t(std::count(same.begin(), same.end(), 0)));
+    forEachIndex(tiles.size(), [&](size_t i) {
+        if (i % kTilesBetweenPauses == 0) giveWayToForeground();
+        const uint32_t t = tiles[i].tile;
+        if (!same[i]) copyTileOut(plane, grid.bounds(t), slots_.slot(t));
+        state_[t] = same[i] ? kOthers : kOwn;
     });
 }
 
 PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
-                                 TileKeeper* keeper) {
+                                 TileKeeper* keeper, const std::function<void(const PlanePatches&)>& beforeWriting) {
     const size_t bpp = size_t(plane.bytesPerPixel);
     if (maskRoom_ < candidates.size()) {
         masks_ = std::make_unique_for_overwrite<uint64_t[]>(candidates.size() * kTileSide);
@@ -365,9 +446,9 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
         const uint32_t t = candidates[i];
         const Rect& b = compared[i].tile;
         const bool whole = count == size_t(b.x2 - b.x1) * size_t(b.y2 - b.y1);
-        out.patches.push_back({t, whole ? nullptr : compared[i].mask, nullptr, count, asSetUp(t)});
+        out.patches.push_back({t, whole ? nullptr : compared[i].mask, nullptr, count, setUpAt(t)});
         out.valueBytes += count * bpp;
-        if (asSetUp(t)) ++setUp;
+        if (setUpAt(t)) ++setUp;
         else held += count * bpp;
         partial += !whole;
     }
@@ -395,6 +476,18 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
         for (const TilePatch& p : out.patches)
             keeper->keep(p.tile, p.setUp ? nullptr : slots_.slot(p.tile), tileByteCount(plane, grid.bounds(p.tile)));
     }
+    if (other_) {
+        // What changed is packed while the other's shadow still holds it;
+        // follow() takes the plane's.
+        forEachIndex(out.patches.size(), [&](size_t i) {
+            if (i % kTilesBetweenPauses == 0) giveWayToForeground();
+            const TilePatch& p = out.patches[i];
+            const Rect b = grid.bounds(p.tile);
+            if (!p.setUp) packRows(rowsOf(plane, p.tile, b), b, p.mask, bpp, p.values);
+        });
+        return out;
+    }
+    if (beforeWriting) beforeWriting(out);
     slots_.filling(setUp);
     forEachIndex(out.patches.size(), [&](size_t i) {
         if (i % kTilesBetweenPauses == 0) giveWayToForeground();
@@ -403,7 +496,7 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
         if (p.setUp) copyTileOut(plane, b, slots_.slot(p.tile));
         else takeChanges(plane, b, p.mask, slots_.slot(p.tile), p.values);
     });
-    for (const TilePatch& p : out.patches) asSetUp_[p.tile] = 0;
+    for (const TilePatch& p : out.patches) state_[p.tile] = kOwn;
     return out;
 }
 
@@ -434,6 +527,7 @@ void PlanePatches::shareMasks(const PlanePatches& other) {
 }
 
 void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper) {
+    assert(std::none_of(patches.patches.begin(), patches.patches.end(), [&](const TilePatch& p) { return state_[p.tile] == kOthers; }));
     if (keeper) {
         keeper->reserve(patches.patches.size());
         for (const TilePatch& p : patches.patches)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <utility>
@@ -154,33 +155,60 @@ struct PlanePatches {
 
 // A plane as it stood when the history last took it, tile by tile. A tile
 // still as the picture was set up is not copied: `setUp` holds it (the
-// source picture for the colour and the display, zeros for the codes).
+// source picture for the colour and the display, zeros for the codes). A
+// plane that mostly shows another (the display shows the colours, with
+// markers and outlines here and there) follows that plane's shadow: a tile
+// the same in both is not copied either, and is found in the other's.
 class PlaneShadow {
 public:
-    // Copies every tile of the plane.
+    // This shadow follows `other`'s: the owner retakes it before the other's
+    // and calls follow() after, and calls keepApart() before the other's
+    // shadow changes.
+    void follows(const PlaneShadow* other) { other_ = other; }
+    // Copies every tile of the plane; one that follows finds the tiles the
+    // same as the other's (taken first) there.
     void take(const PlaneView& plane, const TileGrid& grid);
     // A picture just set up, the plane equal to `setUp` (no pixels: zeros):
     // nothing is copied until a tile changes.
     void takeSetUp(const PlaneView& setUp, const TileGrid& grid);
     // Takes the tiles among `candidates` (ascending) where the plane no longer
     // matches the shadow: returns what changed, with the shadow's values, and
-    // writes the plane's into the shadow. `keeper`, when given, keeps each
-    // tile as it was before it changed, where it holds none yet.
+    // writes the plane's into the shadow (one that follows leaves that to
+    // follow()). `keeper`, when given, keeps each tile as it was before it
+    // changed, where it holds none yet. `beforeWriting`, when given, is told
+    // what changed before the shadow is written.
     PlanePatches retake(const PlaneView& plane, const TileGrid& grid, std::span<const uint32_t> candidates,
-                        TileKeeper* keeper = nullptr);
+                        TileKeeper* keeper = nullptr,
+                        const std::function<void(const PlanePatches&)>& beforeWriting = {});
     // Exchanges each patch's values with the plane's, and writes the plane's
-    // new values into the shadow; `keeper` as for retake.
+    // new values into the shadow; `keeper` as for retake. A shadow that
+    // follows has its patches' tiles kept apart first.
     void exchange(const PlaneView& plane, const TileGrid& grid, PlanePatches& patches, TileKeeper* keeper = nullptr);
+    // For a shadow that follows, before the other's changes the tiles of
+    // `patches` (but those of `except`): a tile found in the other's shadow
+    // is copied into its own slot.
+    void keepApart(const PlaneView& plane, const TileGrid& grid, const PlanePatches& patches,
+                   const PlanePatches* except = nullptr);
+    // Ends a retake of a shadow that follows, once the other's is done: the
+    // tiles of `own` (its patches) are taken from the plane, found in the
+    // other's shadow where they are the same.
+    void follow(const PlaneView& plane, const TileGrid& grid, const PlanePatches& own);
     // Writes every tile of the shadow into the plane.
     void copyInto(const PlaneView& plane, const TileGrid& grid) const;
     // Forgets the picture; `keepRoom` keeps the memory for the next one.
     void clear(bool keepRoom = false) {
-        asSetUp_.clear();
+        state_.clear();
         if (!keepRoom) slots_ = {};
     }
-    bool asSetUp(uint32_t t) const { return t < asSetUp_.size() && asSetUp_[t]; }
+    bool asSetUp(uint32_t t) const { return t < state_.size() && state_[t] == kSetUp; }
 
 private:
+    // Where tile t is held: its slot, the set-up plane, the other's shadow.
+    enum : uint8_t { kOwn, kSetUp, kOthers };
+    // Whether the version of tile t the shadow holds is the set-up one.
+    bool setUpAt(uint32_t t) const {
+        return asSetUp(t) || (t < state_.size() && state_[t] == kOthers && other_->asSetUp(t));
+    }
     // The rows of tile t as the shadow holds it: the first, and the step
     // from one to the next.
     std::pair<const uint8_t*, size_t> rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const;
@@ -189,7 +217,8 @@ private:
     void copySetUp(uint32_t t, const Rect& tile);
     TileSlots slots_;
     PlaneView setUp_;
-    std::vector<uint8_t> asSetUp_;  // per tile: the slot is not used, setUp_ holds the tile
+    std::vector<uint8_t> state_;  // per tile: where it is held
+    const PlaneShadow* other_ = nullptr;
     // The masks of one retake's candidates, reused; written only for the
     // tiles that changed.
     std::unique_ptr<uint64_t[]> masks_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 #include <new>
 #include <system_error>
 #include <unistd.h>
@@ -100,6 +101,7 @@ void History::adopt(Workspace& ws, bool now, Opened how) {
 }
 
 void History::takeShadows(Workspace& ws) {
+    // The colour first: the display's follows it.
     for (Plane p : kPlanes) shadow(p).take(planeOf(ws, p), grid_);
 }
 
@@ -258,21 +260,30 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
 
 void History::findChanges(Workspace& ws) {
     Pending& p = pending_;
-    auto retake = [&](Plane plane, TileKeeper* keeper) {
-        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates[size_t(plane)], keeper);
+    PlanePatches& display = p.patches[size_t(Plane::Display)];
+    const PlaneView displayPlane = planeOf(ws, Plane::Display);
+    auto retake = [&](Plane plane, TileKeeper* keeper, const std::function<void(const PlanePatches&)>& beforeWriting = {}) {
+        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates[size_t(plane)], keeper, beforeWriting);
         p.patches[size_t(plane)].plane = plane;
         return !p.patches[size_t(plane)].empty();
     };
-    const bool colour = retake(Plane::Colour, &snapshot_);
+    // The display first: where it showed the colours, what it was is found
+    // in the colour's shadow, which the colour's retake then changes (but
+    // where the display did not change: kept apart first).
+    retake(Plane::Display, nullptr);
+    const bool colour = retake(Plane::Colour, &snapshot_, [&](const PlanePatches& changed) {
+        shadow(Plane::Display).keepApart(displayPlane, grid_, changed, &display);
+    });
     const bool codes = retake(Plane::Codes, nullptr);
     p.changed = colour || codes || p.anchorsChanged || p.freePixelCount != shadowFreePixelCount_;
-    if (!p.changed) {
-        // The markers a command drew stay as where the next step starts.
-        if (p.alone == DisplayAlone::Kept) retake(Plane::Display, nullptr);
+    if (!p.changed && p.alone == DisplayAlone::LeftOut) {
+        display = {};  // a rubber band: the display's shadow stays as it was
         return;
     }
-    retake(Plane::Display, nullptr);
-    p.patches[size_t(Plane::Display)].shareMasks(p.patches[size_t(Plane::Colour)]);
+    // The markers a command drew stay as where the next step starts.
+    shadow(Plane::Display).follow(displayPlane, grid_, display);
+    if (!p.changed) return;
+    display.shareMasks(p.patches[size_t(Plane::Colour)]);
     p.patches[size_t(Plane::Codes)].shareMasks(p.patches[size_t(Plane::Colour)]);
 }
 
@@ -344,6 +355,12 @@ Rect History::exchange(HistoryStep& step, std::unique_ptr<Workspace>& ws) {
         return {0, 0, ws->width, ws->height};
     }
     Rect area;
+    const PlanePatches* of[std::size(kPlanes)] = {};
+    for (const PlanePatches& tiles : step.tiles) of[size_t(tiles.plane)] = &tiles;
+    // The display's shadow keeps its own copy of what the step exchanges,
+    // and of what it found in the colour's where the colour's changes.
+    for (const PlanePatches* tiles : {of[size_t(Plane::Display)], of[size_t(Plane::Colour)]})
+        if (tiles) shadow(Plane::Display).keepApart(planeOf(*ws, Plane::Display), grid_, *tiles);
     for (PlanePatches& tiles : step.tiles) {
         const bool colour = tiles.plane == Plane::Colour;
         shadow(tiles.plane).exchange(planeOf(*ws, tiles.plane), grid_, tiles, colour ? &snapshot_ : nullptr);

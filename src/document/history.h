@@ -63,7 +63,9 @@ public:
     // A quarter of the machine's memory, at most 4 GB.
     static size_t defaultBudget();
 
-    explicit History(size_t budget = defaultBudget()) : budget_(budget) {}
+    explicit History(size_t budget = defaultBudget()) : budget_(budget) {
+        shadow(Plane::Display).follows(&shadow(Plane::Colour));
+    }
     History(const History&) = delete;
     History& operator=(const History&) = delete;
     ~History();
