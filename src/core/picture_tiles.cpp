@@ -222,27 +222,6 @@ void findChanges(const PlaneView& plane, std::span<TileComparison> tiles) {
         if (tiles[i].count) std::memcpy(tiles[i].mask, &found[i * kTileSide], kTileSide * sizeof(uint64_t));
 }
 
-// Packs the shadow's values of the changed pixels (every pixel when the mask
-// is null) into the patch and writes the plane's into the shadow.
-void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask, uint8_t* shadow, uint8_t* to) {
-    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
-    const size_t bpp = size_t(plane.bytesPerPixel), row = rowBytes(plane, tile);
-    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
-    for (int32_t y = 0; y < rows; ++y) {
-        const uint64_t m = mask ? mask[y] : full;
-        if (!m) continue;
-        uint8_t* was = shadow + size_t(y) * row;
-        if (m == full) {
-            std::memcpy(to, was, row);
-            to += row;
-        } else {
-            for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp)
-                std::memcpy(to, was + size_t(std::countr_zero(bits)) * bpp, bpp);
-        }
-        std::memcpy(was, rowAt(plane, tile, tile.y1 + y), row);
-    }
-}
-
 // Packs the changed pixels (every pixel when the mask is null) of rows
 // `rows` (the first, and the step from one to the next) into `to`.
 void packRows(std::pair<const uint8_t*, size_t> rows, const Rect& tile, const uint64_t* mask, size_t bpp, uint8_t* to) {
@@ -263,6 +242,23 @@ void packRows(std::pair<const uint8_t*, size_t> rows, const Rect& tile, const ui
     }
 }
 
+// Packs the shadow's values of the changed pixels (every pixel when the mask
+// is null) into the patch and writes the plane's into the shadow.
+void takeChanges(const PlaneView& plane, const Rect& tile, const uint64_t* mask, uint8_t* shadow, uint8_t* to) {
+    const size_t row = rowBytes(plane, tile);
+    packRows({shadow, row}, tile, mask, size_t(plane.bytesPerPixel), to);
+    for (int32_t y = 0; y < tile.y2 - tile.y1; ++y)
+        if (!mask || mask[y]) std::memcpy(shadow + size_t(y) * row, rowAt(plane, tile, tile.y1 + y), row);
+}
+
+// The rows of a tile as the picture was set up: the plane's, or zeros (no
+// pixels), the first and the step from one to the next.
+std::pair<const uint8_t*, size_t> setUpRows(const PlaneView& setUp, const Rect& tile) {
+    static const uint8_t kZeros[kTileSide * 4] = {};
+    if (!setUp.pixels) return {kZeros, 0};
+    return {rowAt(setUp, tile, tile.y1), size_t(setUp.width) * size_t(setUp.bytesPerPixel)};
+}
+
 // Whether a tile of the plane is the same as the rows `rows` (the first, and
 // the step from one to the next).
 bool sameRows(const PlaneView& plane, const Rect& tile, std::pair<const uint8_t*, size_t> rows) {
@@ -275,28 +271,6 @@ bool sameRows(const PlaneView& plane, const Rect& tile, std::pair<const uint8_t*
 // Copies the rows `rows` of a tile into `to`, a row after the other.
 void copyRows(std::pair<const uint8_t*, size_t> rows, const Rect& tile, size_t row, uint8_t* to) {
     for (int32_t y = 0; y < tile.y2 - tile.y1; ++y, to += row) std::memcpy(to, rows.first + size_t(y) * rows.second, row);
-}
-
-// The set-up version of the changed pixels of a tile (every pixel when the
-// mask is null), packed in order.
-void gatherSetUp(const PlaneView& setUp, const Rect& tile, const uint64_t* mask, uint8_t* to) {
-    const int32_t rows = tile.y2 - tile.y1, columns = tile.x2 - tile.x1;
-    const size_t bpp = size_t(setUp.bytesPerPixel), row = rowBytes(setUp, tile);
-    const uint64_t full = columns == 64 ? ~uint64_t(0) : (uint64_t(1) << columns) - 1;
-    for (int32_t y = 0; y < rows; ++y) {
-        const uint64_t m = mask ? mask[y] : full;
-        const uint8_t* from = setUp.pixels ? rowAt(setUp, tile, tile.y1 + y) : nullptr;
-        if (m == full) {
-            if (from) std::memcpy(to, from, row);
-            else std::memset(to, 0, row);
-            to += row;
-            continue;
-        }
-        for (uint64_t bits = m; bits; bits &= bits - 1, to += bpp) {
-            if (from) std::memcpy(to, from + size_t(std::countr_zero(bits)) * bpp, bpp);
-            else std::memset(to, 0, bpp);
-        }
-    }
 }
 
 void swapBytes(uint8_t* a, uint8_t* b, size_t n) {
@@ -357,16 +331,13 @@ void PlaneShadow::takeSetUp(const PlaneView& setUp, const TileGrid& grid) {
 }
 
 std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const {
-    static const uint8_t kZeros[kTileSide * 4] = {};
     if (state_[t] == kOthers) return other_->rowsOf(plane, t, tile);
     if (state_[t] == kOwn) return {slots_.slot(t), rowBytes(plane, tile)};
-    if (!setUp_.pixels) return {kZeros, 0};
-    return {rowAt(setUp_, tile, tile.y1), size_t(setUp_.width) * size_t(setUp_.bytesPerPixel)};
+    return setUpRows(setUp_, tile);
 }
 
 void PlaneShadow::copySetUp(uint32_t t, const Rect& tile) {
-    if (setUp_.pixels) copyTileOut(setUp_, tile, slots_.slot(t));
-    else std::memset(slots_.slot(t), 0, tileByteCount(setUp_, tile));
+    copyRows(setUpRows(setUp_, tile), tile, rowBytes(setUp_, tile), slots_.slot(t));
     state_[t] = kOwn;
 }
 
@@ -551,7 +522,7 @@ void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePa
         TilePatch& p = patches.patches[i];
         const Rect b = grid.bounds(p.tile);
         if (p.setUp) {
-            gatherSetUp(patches.setUp, b, p.mask, p.values);
+            packRows(setUpRows(patches.setUp, b), b, p.mask, size_t(plane.bytesPerPixel), p.values);
             p.setUp = false;
         }
         if (asSetUp(p.tile)) copySetUp(p.tile, b);
