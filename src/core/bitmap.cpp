@@ -8,6 +8,7 @@ namespace cw {
 void prefault(void* data, size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
     if (bytes < (size_t(1) << 20)) return;
+    adviseHugePages(data, bytes);
     const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
     const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
     const uintptr_t end = (uintptr_t(data) + bytes) & ~(page - 1);

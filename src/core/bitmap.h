@@ -29,7 +29,8 @@ constexpr int32_t toBGR(uint32_t c) {
 constexpr uint64_t kMaxPixels = 0x7fffffffu;
 
 // Maps in the pages of a large fresh buffer with one call rather than one
-// trap per page, which is a good part of the cost of filling it. A hint only.
+// trap per page, which is a good part of the cost of filling it: in 2 MB
+// pages where the buffer holds whole ones (adviseHugePages). A hint only.
 void prefault(void* data, size_t bytes);
 // Asks for a large fresh buffer to be mapped in 2 MB pages where the system
 // allows it (transparent huge pages on request): one fault then maps 512

@@ -86,7 +86,6 @@ int32_t smoothedLevels(const Workspace& ws, uint8_t* out, Progress& progress, in
 
 EdgeAwareFill::EdgeAwareFill(const ColourMagContext& ctx)
     : ctx_(ctx), labels_(std::make_unique_for_overwrite<uint16_t[]>(ctx.ws.pixelCount())) {
-    adviseHugePages(labels_.get(), ctx.ws.pixelCount() * sizeof(uint16_t));
     prefault(labels_.get(), ctx.ws.pixelCount() * sizeof(uint16_t));
 }
 
@@ -142,7 +141,6 @@ bool EdgeAwareFill::grow(Progress& progress, int from, int to) {
     const int middle = from + (to - from) / 3;
 
     auto levels = std::make_unique_for_overwrite<uint8_t[]>(n);
-    adviseHugePages(levels.get(), n);
     prefault(levels.get(), n);
     const int32_t noise = smoothedLevels(ws, levels.get(), progress, from, middle);
     if (noise < 0) return false;

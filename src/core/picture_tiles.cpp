@@ -113,8 +113,6 @@ bool TileSlots::reset(size_t slotBytes, size_t count, Filled filled) {
 
 void TileSlots::filling(size_t slots) {
     if (mappedIn_ || slots < std::min(kMapInFrom, count_)) return;
-    // Small pages, mapped in with one call: on this kind of machine large
-    // ones are slower to map in than the small ones they hold.
     prefault(bytes_.get(), capacity_);
     mappedIn_ = true;
 }
@@ -425,8 +423,6 @@ PlanePatches PlaneShadow::retake(const PlaneView& plane, const TileGrid& grid, s
     }
     if (out.patches.empty()) return out;
     out.values = std::make_unique_for_overwrite<uint8_t[]>(held);
-    // Small pages: on this kind of machine a large page is slower to map in
-    // than the small ones it holds.
     prefault(out.values.get(), held);
     out.masks = std::make_unique_for_overwrite<uint64_t[]>(partial * kTileSide);
     out.maskCount = partial;
