@@ -328,7 +328,7 @@ void PlaneShadow::takeSetUp(const PlaneView& setUp, const TileGrid& grid) {
     state_.assign(grid.count(), kSetUp);
 }
 
-std::pair<const uint8_t*, size_t> PlaneShadow::rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const {
+TileRows PlaneShadow::rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const {
     if (state_[t] == kOthers) return other_->rowsOf(plane, t, tile);
     if (state_[t] == kOwn) return {slots_.slot(t), rowBytes(plane, tile)};
     return setUpRows(setUp_, tile);
@@ -524,6 +524,26 @@ void PlaneShadow::exchange(const PlaneView& plane, const TileGrid& grid, PlanePa
         if (asSetUp(p.tile)) copySetUp(p.tile, b);
         exchangePatch(plane, b, p, slots_.slot(p.tile));
     });
+}
+
+void drawTiles(const TileGrid& grid, std::span<const TileRows> rows, std::initializer_list<PlaneView> to) {
+    // Along the picture's rows, a row of tiles at a time: the memory serves
+    // long rows far faster than a tile's short ones one under another.
+    const int32_t columns = grid.tileColumns();
+    forEachIndex(
+        size_t(grid.tileRows()),
+        [&](size_t r) {
+            const uint32_t first = uint32_t(r) * uint32_t(columns);
+            const Rect band = grid.bounds(first);
+            for (int32_t y = band.y1; y < band.y2; ++y)
+                for (int32_t c = 0; c < columns; ++c) {
+                    const Rect b = grid.bounds(first + uint32_t(c));
+                    const auto [from, step] = rows[first + uint32_t(c)];
+                    for (const PlaneView& plane : to)
+                        std::memcpy(mutableRow(plane, b, y), from + size_t(y - b.y1) * step, rowBytes(plane, b));
+                }
+        },
+        grid.count());
 }
 
 } // namespace cw

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <utility>
@@ -56,6 +57,8 @@ public:
             for (int32_t c = x1 / kTileSide; c <= (x2 - 1) / kTileSide; ++c) visit(uint32_t(r * columns_ + c));
     }
     Rect whole() const { return {0, 0, width_, height_}; }
+    int32_t tileRows() const { return rows_; }
+    int32_t tileColumns() const { return columns_; }
 
 private:
     int32_t width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;
@@ -66,6 +69,12 @@ void copyTileIn(const PlaneView& plane, const Rect& tile, const uint8_t* bytes);
 // Copies one tile of a plane into the same tile of another of its size;
 // from a plane without pixels, zeros.
 void copyTileAcross(const PlaneView& from, const PlaneView& to, const Rect& tile);
+
+// The rows of a tile somewhere: the first, and the step from one to the next.
+using TileRows = std::pair<const uint8_t*, size_t>;
+// Writes every tile t of the planes `to` (all of the grid's size) from
+// rows[t]: a whole picture put together from tiles found here and there.
+void drawTiles(const TileGrid& grid, std::span<const TileRows> rows, std::initializer_list<PlaneView> to);
 
 // Tiles of one plane side by side in one buffer, a slot of a whole tile's
 // size each, reused, never freed. Slots filled all at once (a picture's
@@ -106,6 +115,9 @@ public:
     // Forgets every tile kept; the room stays for the next.
     void clear();
     // visit(t, bytes): bytes null for a tile kept as set up.
+    // Whether tile t is kept, and where: null for a tile kept as set up.
+    bool keeps(uint32_t t) const { return t < kept_.size() && kept_[t]; }
+    const uint8_t* keptAt(uint32_t t) const { return kept_[t] == kSetUp ? nullptr : slots_.slot(t); }
     template <typename Visit>
     void forEachKept(const Visit& visit) const {
         for (uint32_t t : keptList_) visit(t, kept_[t] == kSetUp ? nullptr : static_cast<const uint8_t*>(slots_.slot(t)));
@@ -201,6 +213,8 @@ public:
         if (!keepRoom) slots_ = {};
     }
     bool asSetUp(uint32_t t) const { return t < state_.size() && state_[t] == kSetUp; }
+    // The rows of tile t as the shadow holds it.
+    TileRows rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const;
 
 private:
     // Where tile t is held: its slot, the set-up plane, the other's shadow.
@@ -209,9 +223,6 @@ private:
     bool setUpAt(uint32_t t) const {
         return asSetUp(t) || (t < state_.size() && state_[t] == kOthers && other_->asSetUp(t));
     }
-    // The rows of tile t as the shadow holds it: the first, and the step
-    // from one to the next.
-    std::pair<const uint8_t*, size_t> rowsOf(const PlaneView& plane, uint32_t t, const Rect& tile) const;
     // Writes the set-up version of tile t into its slot, where it is kept
     // from now on.
     void copySetUp(uint32_t t, const Rect& tile);

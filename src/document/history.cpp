@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/helper_threads.h"
+#include "core/image_error.h"
 #include "core/workspace.h"
 
 namespace cw {
@@ -41,6 +42,8 @@ void History::start(Workspace& ws, Opened how) {
 void History::clear(bool keepRoom) {
     wait();
     pending_ = {};
+    next_ = {};
+    exchangedAhead_ = false;
     steps_.clear();
     position_ = 0;
     bytes_ = 0;
@@ -97,7 +100,7 @@ void History::adopt(Workspace& ws, bool now, Opened how) {
     if (now) return takeShadows(ws);
     pending_ = {};
     pending_.active = pending_.adopting = true;
-    launch([this, &ws] { takeShadows(ws); });
+    launch([this, &ws] { takeShadows(ws); }, pending_);
 }
 
 void History::takeShadows(Workspace& ws) {
@@ -116,12 +119,12 @@ History::~History() {
     recorder_.join();
 }
 
-void History::launch(std::function<void()> work) {
-    auto run = [this, work = std::move(work)] {
+void History::launch(std::function<void()> work, Pending& p) {
+    auto run = [&p, work = std::move(work)] {
         try {
             work();
         } catch (const std::bad_alloc&) {
-            pending_.failed = true;
+            p.failed = true;
         }
     };
     if (!recorder_.joinable()) {
@@ -133,7 +136,7 @@ void History::launch(std::function<void()> work) {
     }
     {
         const std::lock_guard hold(lock_);
-        work_ = std::move(run);
+        work_.push_back(std::move(run));
         busy_ = true;
     }
     launched_ = true;
@@ -143,14 +146,18 @@ void History::launch(std::function<void()> work) {
 void History::recorderLoop() {
     std::unique_lock hold(lock_);
     for (;;) {
-        wake_.wait(hold, [this] { return work_ || stopping_; });
-        if (!work_) return;
-        std::function<void()> work = std::move(work_);
-        work_ = nullptr;
+        wake_.wait(hold, [this] { return !work_.empty() || stopping_; });
+        if (work_.empty()) return;
+        std::function<void()> work = std::move(work_.front());
+        work_.pop_front();
         hold.unlock();
         work();
+        hold.lock();
+        if (!work_.empty()) continue;
+        hold.unlock();
         if (whenRecorded_) whenRecorded_();
         hold.lock();
+        if (!work_.empty()) continue;
         busy_ = false;
         done_.notify_all();
     }
@@ -166,6 +173,28 @@ void History::wait() {
 
 Recorded History::settle() {
     wait();
+    if (exchangedAhead_) {
+        // The snapshot was exchanged while this was recorded, and nothing
+        // recorded the exchange yet: the tiles of the colour the recording
+        // found changed were touched by it.
+        exchangedAhead_ = false;
+        if (pending_.active && !pending_.failed)
+            for (const TilePatch& p : pending_.patches[size_t(Plane::Colour)].patches) touched(std::span(&p.tile, 1), kEveryPlane);
+    }
+    const Recorded first = settleRecording();
+    if (!next_.active) return first;
+    const std::string firstName = settledName_;
+    pending_ = std::move(next_);
+    next_ = {};
+    const Recorded second = settleRecording();
+    if (first == Recorded::TooLarge) {
+        settledName_ = firstName;
+        return first;
+    }
+    return second == Recorded::Nothing ? first : second;
+}
+
+Recorded History::settleRecording() {
     if (!pending_.active) return Recorded::Nothing;
     if (pending_.failed) {
         // What was taken so far is of no use: no step of this picture can be
@@ -202,7 +231,7 @@ void History::touched(const Rect& area, uint8_t planes) {
 
 bool History::changedSince(const Workspace& ws) const {
     if (off_) return false;
-    if (&ws != followed_ || replaced_ || !touchedList_.empty()) return true;
+    if (&ws != followed_ || replaced_ || !touchedList_.empty() || exchangedAhead_) return true;
     // A step being recorded already holds the anchors and the count it saw.
     const bool stepPending = pending_.active && !pending_.adopting;
     const AnchorList& anchors = stepPending && pending_.anchorsChanged ? pending_.anchors : shadowAnchors_;
@@ -211,7 +240,7 @@ bool History::changedSince(const Workspace& ws) const {
 
 Recorded History::record(Workspace& ws, std::string_view name, DisplayAlone alone) {
     if (off_) return Recorded::Nothing;
-    settle();
+    if (!exchangedAhead_) settle();
     try {
         follow(ws);
         return keep(ws, name, alone);
@@ -237,33 +266,75 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
         if (!recording()) settle();
         return kept;
     }
+    // Behind a recording still under way (an exchange of the snapshot made
+    // meanwhile), this one starts where that one ends.
+    const bool behind = exchangedAhead_;
+    exchangedAhead_ = false;
+    const bool earlierAnchors = behind && pending_.anchorsChanged;
+    const AnchorList& fromAnchors = earlierAnchors ? pending_.anchors : shadowAnchors_;
+    const int32_t fromFreePixelCount = behind ? pending_.freePixelCount : shadowFreePixelCount_;
     std::vector<uint32_t> tiles = std::move(touchedList_);
     touchedList_.clear();
-    const bool anchorsChanged = ws.anchors != shadowAnchors_;
-    if (tiles.empty() && !anchorsChanged && ws.freePixelCount == shadowFreePixelCount_) return Recorded::Nothing;
+    const bool anchorsChanged = ws.anchors != fromAnchors;
+    if (!behind && tiles.empty() && !anchorsChanged && ws.freePixelCount == fromFreePixelCount) return Recorded::Nothing;
     std::sort(tiles.begin(), tiles.end());
-    pending_ = {};
+    Pending& p = behind ? next_ : pending_;
+    p = {};
     for (uint32_t t : tiles) {
-        for (Plane p : kPlanes)
-            if (touched_[t] & planeBit(p)) pending_.candidates[size_t(p)].push_back(t);
+        for (Plane plane : kPlanes)
+            if (touched_[t] & planeBit(plane)) p.candidates[size_t(plane)].push_back(t);
         touched_[t] = 0;
     }
-    pending_.active = true;
-    pending_.name = name;
-    pending_.alone = alone;
-    pending_.anchorsChanged = anchorsChanged;
-    if (anchorsChanged) pending_.anchors = ws.anchors;
-    pending_.freePixelCount = ws.freePixelCount;
-    launch([this, &ws] { findChanges(ws); });
+    p.active = true;
+    p.name = name;
+    p.alone = alone;
+    p.anchorsChanged = anchorsChanged;
+    if (anchorsChanged) p.anchors = ws.anchors;
+    p.freePixelCount = ws.freePixelCount;
+    p.fromFreePixelCount = fromFreePixelCount;
+    for (Plane plane : kPlanes) p.planes[size_t(plane)] = planeOf(ws, plane);
+    if (behind) {
+        launch(
+            [this] {
+                if (pending_.failed) return;  // settled as a failure: no step of this picture is kept
+                handOn(pending_, next_);
+                findChanges(next_);
+            },
+            next_);
+        return Recorded::Pending;
+    }
+    launch(
+        [this] {
+            findChanges(pending_);
+            // The planes the picture had before an exchange made meanwhile.
+            const std::lock_guard hold(snapshotLock_);
+            pending_.heldColour = {};
+            pending_.heldDisplay = {};
+        },
+        pending_);
     return recording() ? Recorded::Pending : settle();
 }
 
-void History::findChanges(Workspace& ws) {
-    Pending& p = pending_;
+void History::handOn(Pending& earlier, Pending& later) {
+    auto add = [](std::vector<uint32_t>& to, const std::vector<uint32_t>& tiles) {
+        const size_t had = to.size();
+        to.insert(to.end(), tiles.begin(), tiles.end());
+        std::inplace_merge(to.begin(), to.begin() + std::ptrdiff_t(had), to.end());
+        to.erase(std::unique(to.begin(), to.end()), to.end());
+    };
+    std::vector<uint32_t> changed;
+    for (const TilePatch& p : earlier.patches[size_t(Plane::Colour)].patches) changed.push_back(p.tile);
+    for (Plane plane : kPlanes) add(later.candidates[size_t(plane)], changed);
+    if (earlier.changed || earlier.alone != DisplayAlone::LeftOut) return;
+    for (Plane plane : kPlanes) add(later.candidates[size_t(plane)], earlier.candidates[size_t(plane)]);
+    earlier.handedOn = true;
+}
+
+void History::findChanges(Pending& p) {
     PlanePatches& display = p.patches[size_t(Plane::Display)];
-    const PlaneView displayPlane = planeOf(ws, Plane::Display);
+    const PlaneView displayPlane = p.planes[size_t(Plane::Display)];
     auto retake = [&](Plane plane, TileKeeper* keeper, const std::function<void(const PlanePatches&)>& beforeWriting = {}) {
-        p.patches[size_t(plane)] = shadow(plane).retake(planeOf(ws, plane), grid_, p.candidates[size_t(plane)], keeper, beforeWriting);
+        p.patches[size_t(plane)] = shadow(plane).retake(p.planes[size_t(plane)], grid_, p.candidates[size_t(plane)], keeper, beforeWriting);
         p.patches[size_t(plane)].plane = plane;
         return !p.patches[size_t(plane)].empty();
     };
@@ -271,11 +342,13 @@ void History::findChanges(Workspace& ws) {
     // in the colour's shadow, which the colour's retake then changes (but
     // where the display did not change: kept apart first).
     retake(Plane::Display, nullptr);
-    const bool colour = retake(Plane::Colour, &snapshot_, [&](const PlanePatches& changed) {
+    std::unique_lock snapshotHold(snapshotLock_);
+    const bool colour = retake(Plane::Colour, p.keepsNothing ? nullptr : &snapshot_, [&](const PlanePatches& changed) {
         shadow(Plane::Display).keepApart(displayPlane, grid_, changed, &display);
     });
+    snapshotHold.unlock();
     const bool codes = retake(Plane::Codes, nullptr);
-    p.changed = colour || codes || p.anchorsChanged || p.freePixelCount != shadowFreePixelCount_;
+    p.changed = colour || codes || p.anchorsChanged || p.freePixelCount != p.fromFreePixelCount;
     if (!p.changed && p.alone == DisplayAlone::LeftOut) {
         display = {};  // a rubber band: the display's shadow stays as it was
         return;
@@ -293,7 +366,7 @@ Recorded History::finish() {
     settledName_ = p.name;
     if (!p.changed) {
         // A rubber band a gesture left pending is looked at again next time.
-        if (p.alone == DisplayAlone::LeftOut)
+        if (p.alone == DisplayAlone::LeftOut && !p.handedOn)
             for (Plane plane : kPlanes) touched(p.candidates[size_t(plane)], planeBit(plane));
         return Recorded::Nothing;
     }
@@ -396,6 +469,57 @@ void History::takeSnapshot(Workspace& ws) {
     settle();
     follow(ws);
     snapshot_.clear();
+}
+
+bool History::exchangeSnapshotAhead(Workspace& ws) {
+    if (off_ || !launched_ || exchangedAhead_ || next_.active || &ws != followed_ || replaced_ || !pending_.active ||
+        pending_.adopting)
+        return false;
+    {
+        const std::lock_guard hold(lock_);
+        if (!busy_) return false;  // recorded already: settling costs nothing
+    }
+    Bitmap colour, display;
+    try {
+        ensureMemoryFor(2 * uint64_t(ws.pixelCount()) * sizeof(uint32_t));
+        colour = Bitmap(ws.width, ws.height);
+        display = Bitmap(ws.width, ws.height);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::lock_guard hold(snapshotLock_);
+    const ForegroundWork foreground;  // the recorder pauses meanwhile
+    // Each tile as the snapshot holds it: kept apart; or, where the recording
+    // under way may find it changed, as the colour's shadow holds it; or, the
+    // same, as the picture holds it.
+    const PlaneView now = planeOf(ws, Plane::Colour), setUp = setUpPlaneOf(ws, Plane::Colour);
+    auto rowsIn = [&](const PlaneView& plane, const Rect& b) {
+        return TileRows{plane.pixels + (size_t(b.y1) * size_t(plane.width) + size_t(b.x1)) * 4, size_t(plane.width) * 4};
+    };
+    std::vector<TileRows> rows(grid_.count());
+    for (size_t t = 0; t < rows.size(); ++t) rows[t] = rowsIn(now, grid_.bounds(t));
+    for (uint32_t t : pending_.candidates[size_t(Plane::Colour)])
+        rows[t] = shadow(Plane::Colour).rowsOf(now, t, grid_.bounds(t));
+    std::vector<uint32_t> kept;
+    snapshot_.forEachKept([&](uint32_t t, const uint8_t* bytes) {
+        const Rect b = grid_.bounds(t);
+        rows[t] = bytes ? TileRows{bytes, size_t(b.x2 - b.x1) * 4} : rowsIn(setUp, b);
+        kept.push_back(t);
+    });
+    const PlaneView into[] = {{reinterpret_cast<uint8_t*>(colour.data()), ws.width, ws.height, 4},
+                              {reinterpret_cast<uint8_t*>(display.data()), ws.width, ws.height, 4}};
+    drawTiles(grid_, rows, {into[0], into[1]});
+    // As exchangeSnapshot(): the tiles the snapshot held are touched, and
+    // the step that records the exchange keeps the picture it replaced.
+    touched(kept, kEveryPlane);
+    snapshot_.clear();
+    pending_.keepsNothing = true;
+    std::swap(ws.colour, colour);
+    std::swap(ws.display, display);
+    pending_.heldColour = std::move(colour);
+    pending_.heldDisplay = std::move(display);
+    exchangedAhead_ = true;
+    return true;
 }
 
 void History::exchangeSnapshot(Workspace& ws) {

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "core/anchor.h"
+#include "core/bitmap.h"
 #include "core/picture_tiles.h"
 #include "core/rect.h"
 
@@ -125,6 +127,15 @@ public:
     // Exchanges the coloured picture with the snapshot, which then holds the
     // picture as it was: the tiles that differ change places.
     void exchangeSnapshot(Workspace& ws);
+    // The same exchange without waiting for the recording under way, which
+    // goes on from the planes it was reading: the picture gets colour and
+    // display planes of its own, the display showing the colour. False when
+    // nothing is being recorded (or no memory is to be had): settle() and
+    // exchangeSnapshot() then.
+    bool exchangeSnapshotAhead(Workspace& ws);
+    // After exchangeSnapshotAhead(), until the exchange is recorded: the next
+    // recording goes behind the one under way, without waiting for it.
+    bool recordsBehind() const { return exchangedAhead_; }
 
     // Whether a step of this many bytes would be kept.
     bool keeps(size_t bytes) const { return bytes <= budget_; }
@@ -144,9 +155,18 @@ private:
         std::vector<uint32_t> candidates[std::size(kPlanes)];  // ascending, a list a plane
         bool anchorsChanged = false;
         AnchorList anchors;
-        int32_t freePixelCount = 0;
+        int32_t freePixelCount = 0, fromFreePixelCount = 0;  // as it ends, and as it starts
         bool changed = false;
         PlanePatches patches[std::size(kPlanes)];
+        // The planes it reads, as the picture had them when it was handed
+        // over; and, when the picture has had others since, those it had.
+        PlaneView planes[std::size(kPlanes)];
+        Bitmap heldColour, heldDisplay;
+        // The snapshot was exchanged meanwhile: nothing is kept in it
+        // (under snapshotLock_).
+        bool keepsNothing = false;
+        // Its candidates went on to the recording behind it.
+        bool handedOn = false;
     };
 
     // Takes the shadows of a picture in place: where the next step starts;
@@ -155,12 +175,18 @@ private:
     void takeShadows(Workspace& ws);
     Recorded keep(Workspace& ws, std::string_view name, DisplayAlone alone);
     // The recorder's part of a step: what changed in the candidate tiles.
-    void findChanges(Workspace& ws);
+    void findChanges(Pending& p);
+    // What a recording that goes behind another takes from it: the tiles
+    // of the colour it changed (those an exchange of the snapshot touched
+    // meanwhile), and its candidates when it found nothing.
+    static void handOn(Pending& earlier, Pending& later);
+    Recorded settleRecording();
     // The step the recorder found, added to the history.
     Recorded finish();
     Recorded add(HistoryStep step);
-    // Runs `work` on the recorder's thread (here when no thread can start).
-    void launch(std::function<void()> work);
+    // Runs `work` on the recorder's thread (here when no thread can start),
+    // after the work handed over before; a failure to get memory marks `p`.
+    void launch(std::function<void()> work, Pending& p);
     void recorderLoop();
     void wait();
     // A picture the history was never shown (one built without a set-up)
@@ -197,10 +223,15 @@ private:
     std::thread recorder_;
     std::mutex lock_;
     std::condition_variable wake_, done_;
-    std::function<void()> work_;
+    std::deque<std::function<void()>> work_;
     bool busy_ = false, stopping_ = false;  // under lock_
     bool launched_ = false;  // work handed over and not yet settled
     Pending pending_;
+    Pending next_;  // a recording behind pending_
+    bool exchangedAhead_ = false;
+    // Held by the recorder while it retakes the colour (and keeps tiles in
+    // the snapshot), and by an exchange of the snapshot made meanwhile.
+    std::mutex snapshotLock_;
     std::string settledName_;
     std::function<void()> whenRecorded_;
 };

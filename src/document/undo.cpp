@@ -28,10 +28,14 @@ bool walk(Document& s, bool back) {
 void undoClick(Document& s) {
     if (!s.ws || !s.pointer.undoEnabled) return;
     recordOpenGesture(s);
-    settleHistory(s);
-    s.history.exchangeSnapshot(*s.ws);
-    // The display shows the working picture again, outlines and markers gone.
-    s.ws->display.copyFrom(s.ws->colour);
+    // The display shows the working picture again, outlines and markers
+    // gone. While the last change is still being recorded, the exchange is
+    // made into planes of the picture's own, and the recording goes on.
+    if (!s.history.exchangeSnapshotAhead(*s.ws)) {
+        settleHistory(s);
+        s.history.exchangeSnapshot(*s.ws);
+        s.ws->display.copyFrom(s.ws->colour);
+    }
     s.reworked = true;  // the picture is no longer the one saved, either way
     s.showChanged({0, 0, s.ws->width, s.ws->height});
 }
@@ -75,7 +79,7 @@ void recordStep(Document& s, std::string_view name, DisplayAlone alone) {
     // Nothing new (a save, a print, a palette picked): the step being
     // recorded, if any, goes on being recorded.
     if (!s.ws || !s.history.changedSince(*s.ws)) return;
-    settleHistory(s);
+    if (!s.history.recordsBehind()) settleHistory(s);
     const Recorded how = s.history.record(*s.ws, name, alone);
     if (how == Recorded::Nothing || how == Recorded::Pending) return;  // settled later
     noteRecorded(s, how, name);

@@ -159,6 +159,56 @@ TEST(History, TheSnapshotExchangesOnlyWhatChangedSinceItWasTaken) {
     EXPECT_TRUE(cwtest::samePixels(rig.ws->colour, painted));
 }
 
+// An Un-do pressed while the change before it is still being recorded
+// exchanges into planes of the picture's own and lets the recording go on:
+// the picture, and every step back and forth, as when it waits. The change:
+// a fill over tiles the snapshot keeps and tiles it does not; markers, codes
+// and anchors (a mark-up), which leave the colour as it was.
+TEST(History, AnExchangeMadeWhileTheLastChangeIsRecordedKeepsEveryStep) {
+  // keptBefore: a tile changed since the snapshot before the change, which
+  // the exchange puts back (without, the second exchanges nothing).
+  for (const auto& [change, keptBefore] : {std::pair{"cdka", true}, std::pair{"dka", false}}) {
+    SCOPED_TRACE(change);
+    Rig waits, ahead;
+    for (Rig* rig : {&waits, &ahead}) {
+        rig->paint("cd", {0, 0, 200, 100});
+        rig->record("Fill");
+        rig->paint("c", {10, 10, 20, 20});
+        rig->paint("d", {60, 60, 70, 70});  // a marker
+        rig->record("Brush");
+        rig->history.takeSnapshot(*rig->ws);
+        if (keptBefore) rig->paint("c", {0, 0, 40, 40}), rig->record("Brush");
+        rig->paint(change, {30, 20, 260, 150});
+        rig->ws->freePixelCount -= 100;
+    }
+    waits.record("Change");
+    waits.history.exchangeSnapshot(*waits.ws);
+    waits.ws->display.copyFrom(waits.ws->colour);
+    waits.record("Un-do");
+    {
+        const ForegroundWork meanwhile;  // the recorder pauses at its first pause
+        ASSERT_EQ(ahead.history.record(*ahead.ws, "Change"), Recorded::Pending);
+        ASSERT_TRUE(ahead.history.exchangeSnapshotAhead(*ahead.ws));
+        EXPECT_TRUE(ahead.history.recordsBehind() && ahead.history.changedSince(*ahead.ws));
+        EXPECT_EQ(ahead.history.record(*ahead.ws, "Un-do"), Recorded::Pending);
+    }
+    EXPECT_EQ(ahead.history.settle(), Recorded::Step);
+    EXPECT_EQ(ahead.history.steps(), waits.history.steps());
+    EXPECT_EQ(ahead.history.undoName(), waits.history.undoName());
+    EXPECT_TRUE(cwtest::samePixels(ahead.ws->display, ahead.ws->colour));
+    auto same = [&](const char* when) { EXPECT_TRUE(stateOf(*ahead.ws) == stateOf(*waits.ws)) << when; };
+    same("after the Un-do");
+    for (int back = 0; back < 2; ++back) {
+        for (Rig* rig : {&waits, &ahead}) rig->history.undo(rig->ws);
+        same("a step undone");
+    }
+    for (Rig* rig : {&waits, &ahead}) rig->history.redo(rig->ws), rig->history.redo(rig->ws);
+    same("both done again");
+    for (Rig* rig : {&waits, &ahead}) rig->history.exchangeSnapshot(*rig->ws), rig->record("Un-do");
+    same("Un-do pressed again");
+  }
+}
+
 } // namespace
 
 TEST(History, TheRecorderGivesWayToASaveUnlessItIsAwaited) {
