@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace cw {
 
@@ -46,8 +47,27 @@ public:
     // Allocates without touching the memory; throws std::bad_alloc.
     Bitmap(int32_t width, int32_t height)
         : width_(width), height_(height),
-          pixels_(std::make_unique_for_overwrite<uint32_t[]>(size_t(width) * size_t(height))) {
-        adviseHugePages(pixels_.get(), pixelCount() * sizeof(uint32_t));
+          owned_(std::make_unique_for_overwrite<uint32_t[]>(size_t(width) * size_t(height))), pixels_(owned_.get()) {
+        adviseHugePages(pixels_, pixelCount() * sizeof(uint32_t));
+    }
+    Bitmap(Bitmap&& other) noexcept
+        : width_(other.width_), height_(other.height_), owned_(std::move(other.owned_)),
+          pixels_(std::exchange(other.pixels_, nullptr)) {}
+    Bitmap& operator=(Bitmap&& other) noexcept {
+        width_ = other.width_;
+        height_ = other.height_;
+        owned_ = std::move(other.owned_);
+        pixels_ = std::exchange(other.pixels_, nullptr);
+        return *this;
+    }
+    // Shows another bitmap's pixels without a copy and without owning them:
+    // good only while the other lives and keeps them, and for reading only.
+    static Bitmap sharing(const Bitmap& other) {
+        Bitmap b;
+        b.width_ = other.width_;
+        b.height_ = other.height_;
+        b.pixels_ = other.pixels_;
+        return b;
     }
 
     int32_t width() const { return width_; }
@@ -55,10 +75,10 @@ public:
     size_t pixelCount() const { return size_t(width_) * size_t(height_); }
     bool empty() const { return !pixels_; }
 
-    uint32_t* data() { return pixels_.get(); }
-    const uint32_t* data() const { return pixels_.get(); }
-    uint32_t* row(int32_t y) { return pixels_.get() + size_t(y) * size_t(width_); }
-    const uint32_t* row(int32_t y) const { return pixels_.get() + size_t(y) * size_t(width_); }
+    uint32_t* data() { return pixels_; }
+    const uint32_t* data() const { return pixels_; }
+    uint32_t* row(int32_t y) { return pixels_ + size_t(y) * size_t(width_); }
+    const uint32_t* row(int32_t y) const { return pixels_ + size_t(y) * size_t(width_); }
     uint32_t& at(int32_t x, int32_t y) { return row(y)[x]; }
     uint32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
 
@@ -74,7 +94,8 @@ public:
 private:
     int32_t width_ = 0;
     int32_t height_ = 0;
-    std::unique_ptr<uint32_t[]> pixels_;
+    std::unique_ptr<uint32_t[]> owned_;
+    uint32_t* pixels_ = nullptr;  // owned_'s, or another's
 };
 
 } // namespace cw

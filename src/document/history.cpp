@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 #include "core/helper_threads.h"
 #include "core/image_error.h"
@@ -169,6 +171,14 @@ void History::wait() {
     std::unique_lock hold(lock_);
     done_.wait(hold, [this] { return !busy_; });
     launched_ = false;
+    hold.unlock();
+    if (!sharing_) return;
+    // The display shows the colour's pixels no more: its own plane again,
+    // which the recorder gave the same ones (unless it stopped short).
+    Workspace& ws = *std::exchange(sharing_, nullptr);
+    Bitmap own = std::move(pending_.heldDisplay);
+    if (!pending_.displayTaken) own.copyFrom(ws.colour);
+    ws.display = std::move(own);
 }
 
 Recorded History::settle() {
@@ -306,10 +316,19 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
     launch(
         [this] {
             findChanges(pending_);
-            // The planes the picture had before an exchange made meanwhile.
+            // The planes the picture had before an exchange made meanwhile:
+            // the colour's goes; the display's takes what the picture shows.
+            Bitmap colour;
+            const uint32_t* shown = nullptr;
+            {
+                const std::lock_guard hold(snapshotLock_);
+                colour = std::move(pending_.heldColour);
+                shown = pending_.shown;
+            }
+            if (!shown) return;
+            std::memcpy(pending_.heldDisplay.data(), shown, pending_.heldDisplay.pixelCount() * sizeof(uint32_t));
             const std::lock_guard hold(snapshotLock_);
-            pending_.heldColour = {};
-            pending_.heldDisplay = {};
+            pending_.displayTaken = true;
         },
         pending_);
     return recording() ? Recorded::Pending : settle();
@@ -472,18 +491,17 @@ void History::takeSnapshot(Workspace& ws) {
 }
 
 bool History::exchangeSnapshotAhead(Workspace& ws) {
-    if (off_ || !launched_ || exchangedAhead_ || next_.active || &ws != followed_ || replaced_ || !pending_.active ||
-        pending_.adopting)
+    if (off_ || !launched_ || exchangedAhead_ || sharing_ || next_.active || &ws != followed_ || replaced_ ||
+        !pending_.active || pending_.adopting)
         return false;
     {
         const std::lock_guard hold(lock_);
         if (!busy_) return false;  // recorded already: settling costs nothing
     }
-    Bitmap colour, display;
+    Bitmap colour;
     try {
-        ensureMemoryFor(2 * uint64_t(ws.pixelCount()) * sizeof(uint32_t));
+        ensureMemoryFor(uint64_t(ws.pixelCount()) * sizeof(uint32_t));
         colour = Bitmap(ws.width, ws.height);
-        display = Bitmap(ws.width, ws.height);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -506,18 +524,18 @@ bool History::exchangeSnapshotAhead(Workspace& ws) {
         rows[t] = bytes ? TileRows{bytes, size_t(b.x2 - b.x1) * 4} : rowsIn(setUp, b);
         kept.push_back(t);
     });
-    const PlaneView into[] = {{reinterpret_cast<uint8_t*>(colour.data()), ws.width, ws.height, 4},
-                              {reinterpret_cast<uint8_t*>(display.data()), ws.width, ws.height, 4}};
-    drawTiles(grid_, rows, {into[0], into[1]});
+    drawTiles(grid_, rows, {PlaneView{reinterpret_cast<uint8_t*>(colour.data()), ws.width, ws.height, 4}});
     // As exchangeSnapshot(): the tiles the snapshot held are touched, and
     // the step that records the exchange keeps the picture it replaced.
     touched(kept, kEveryPlane);
     snapshot_.clear();
     pending_.keepsNothing = true;
     std::swap(ws.colour, colour);
-    std::swap(ws.display, display);
     pending_.heldColour = std::move(colour);
-    pending_.heldDisplay = std::move(display);
+    pending_.heldDisplay = std::move(ws.display);
+    ws.display = Bitmap::sharing(ws.colour);
+    pending_.shown = ws.colour.data();
+    sharing_ = &ws;
     exchangedAhead_ = true;
     return true;
 }

@@ -128,10 +128,11 @@ public:
     // picture as it was: the tiles that differ change places.
     void exchangeSnapshot(Workspace& ws);
     // The same exchange without waiting for the recording under way, which
-    // goes on from the planes it was reading: the picture gets colour and
-    // display planes of its own, the display showing the colour. False when
-    // nothing is being recorded (or no memory is to be had): settle() and
-    // exchangeSnapshot() then.
+    // goes on from the planes it was reading: the picture gets a colour plane
+    // of its own, and its display shows that plane's pixels until the
+    // recording is settled (the display's own plane takes them meanwhile).
+    // False when nothing is being recorded (or no memory is to be had):
+    // settle() and exchangeSnapshot() then.
     bool exchangeSnapshotAhead(Workspace& ws);
     // After exchangeSnapshotAhead(), until the exchange is recorded: the next
     // recording goes behind the one under way, without waiting for it.
@@ -162,9 +163,12 @@ private:
         // over; and, when the picture has had others since, those it had.
         PlaneView planes[std::size(kPlanes)];
         Bitmap heldColour, heldDisplay;
-        // The snapshot was exchanged meanwhile: nothing is kept in it
-        // (under snapshotLock_).
+        // The snapshot was exchanged meanwhile: nothing is kept in it, and
+        // the display's plane, once read, takes the pixels of the colour the
+        // exchange left (`shown`) (under snapshotLock_).
         bool keepsNothing = false;
+        const uint32_t* shown = nullptr;
+        bool displayTaken = false;
         // Its candidates went on to the recording behind it.
         bool handedOn = false;
     };
@@ -229,6 +233,9 @@ private:
     Pending pending_;
     Pending next_;  // a recording behind pending_
     bool exchangedAhead_ = false;
+    // The picture whose display shows its colour's pixels since an exchange
+    // made ahead: given its own plane back once the recorder is done.
+    Workspace* sharing_ = nullptr;
     // Held by the recorder while it retakes the colour (and keeps tiles in
     // the snapshot), and by an exchange of the snapshot made meanwhile.
     std::mutex snapshotLock_;
