@@ -173,12 +173,15 @@ void History::wait() {
     launched_ = false;
     hold.unlock();
     if (!sharing_) return;
-    // The display shows the colour's pixels no more: its own plane again,
-    // which the recorder gave the same ones (unless it stopped short).
+    // The picture shows pixels it does not own no more: its own planes
+    // again, which the recorder gave the same ones (unless it stopped short).
     Workspace& ws = *std::exchange(sharing_, nullptr);
-    Bitmap own = std::move(pending_.heldDisplay);
-    if (!pending_.displayTaken) own.copyFrom(ws.colour);
-    ws.display = std::move(own);
+    for (Bitmap* plane : {&ws.display, &ws.colour}) {
+        Bitmap& own = plane == &ws.colour ? pending_.heldColour : pending_.heldDisplay;
+        if (plane == &ws.colour && !pending_.colourShown) continue;
+        if (!pending_.planesTaken) own.copyFrom(*plane);
+        *plane = std::move(own);
+    }
 }
 
 Recorded History::settle() {
@@ -231,8 +234,9 @@ void History::touched(std::span<const uint32_t> tiles, uint8_t planes) {
 
 void History::touched(const Rect& area, uint8_t planes) {
     if (off_) return;
-    // Whatever drew here waited for the recorder before it drew.
-    assert(!recording());
+    // Whatever drew here waited for the recorder before it drew, but for an
+    // exchange of the snapshot made ahead.
+    assert(!recording() || exchangedAhead_);
     grid_.forEachTileIn(area, [&](uint32_t t) {
         if (!touched_[t]) touchedList_.push_back(t);
         touched_[t] |= planes;
@@ -316,19 +320,21 @@ Recorded History::keep(Workspace& ws, std::string_view name, DisplayAlone alone)
     launch(
         [this] {
             findChanges(pending_);
-            // The planes the picture had before an exchange made meanwhile:
-            // the colour's goes; the display's takes what the picture shows.
+            // The planes the picture had before an exchange made meanwhile
+            // take what the picture shows (the colour's goes when the
+            // picture has one of its own).
             Bitmap colour;
             const uint32_t* shown = nullptr;
             {
                 const std::lock_guard hold(snapshotLock_);
-                colour = std::move(pending_.heldColour);
                 shown = pending_.shown;
+                if (!pending_.colourShown) colour = std::move(pending_.heldColour);
             }
             if (!shown) return;
-            std::memcpy(pending_.heldDisplay.data(), shown, pending_.heldDisplay.pixelCount() * sizeof(uint32_t));
+            for (Bitmap* plane : {&pending_.heldDisplay, &pending_.heldColour})
+                if (!plane->empty()) std::memcpy(plane->data(), shown, plane->pixelCount() * sizeof(uint32_t));
             const std::lock_guard hold(snapshotLock_);
-            pending_.displayTaken = true;
+            pending_.planesTaken = true;
         },
         pending_);
     return recording() ? Recorded::Pending : settle();
@@ -498,13 +504,6 @@ bool History::exchangeSnapshotAhead(Workspace& ws) {
         const std::lock_guard hold(lock_);
         if (!busy_) return false;  // recorded already: settling costs nothing
     }
-    Bitmap colour;
-    try {
-        ensureMemoryFor(uint64_t(ws.pixelCount()) * sizeof(uint32_t));
-        colour = Bitmap(ws.width, ws.height);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
     const std::lock_guard hold(snapshotLock_);
     const ForegroundWork foreground;  // the recorder pauses meanwhile
     // Each tile as the snapshot holds it: kept apart; or, where the recording
@@ -524,7 +523,23 @@ bool History::exchangeSnapshotAhead(Workspace& ws) {
         rows[t] = bytes ? TileRows{bytes, size_t(b.x2 - b.x1) * 4} : rowsIn(setUp, b);
         kept.push_back(t);
     });
-    drawTiles(grid_, rows, {PlaneView{reinterpret_cast<uint8_t*>(colour.data()), ws.width, ws.height, 4}});
+    // The picture as it was set up (the first change to it undone) is its
+    // source's: shown as it is. Any other is put together in a plane of its
+    // own.
+    bool asSetUp = true;
+    for (size_t t = 0; t < rows.size() && asSetUp; ++t) asSetUp = rows[t].first == rowsIn(setUp, grid_.bounds(t)).first;
+    Bitmap colour;
+    if (asSetUp) {
+        colour = Bitmap::sharing(ws.source);
+    } else {
+        try {
+            ensureMemoryFor(uint64_t(ws.pixelCount()) * sizeof(uint32_t));
+            colour = Bitmap(ws.width, ws.height);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        drawTiles(grid_, rows, {PlaneView{reinterpret_cast<uint8_t*>(colour.data()), ws.width, ws.height, 4}});
+    }
     // As exchangeSnapshot(): the tiles the snapshot held are touched, and
     // the step that records the exchange keeps the picture it replaced.
     touched(kept, kEveryPlane);
@@ -535,6 +550,7 @@ bool History::exchangeSnapshotAhead(Workspace& ws) {
     pending_.heldDisplay = std::move(ws.display);
     ws.display = Bitmap::sharing(ws.colour);
     pending_.shown = ws.colour.data();
+    pending_.colourShown = asSetUp;
     sharing_ = &ws;
     exchangedAhead_ = true;
     return true;

@@ -129,8 +129,9 @@ public:
     void exchangeSnapshot(Workspace& ws);
     // The same exchange without waiting for the recording under way, which
     // goes on from the planes it was reading: the picture gets a colour plane
-    // of its own, and its display shows that plane's pixels until the
-    // recording is settled (the display's own plane takes them meanwhile).
+    // of its own (or shows its source's pixels, when the exchange gives back
+    // the picture as set up), and its display shows the same pixels, until
+    // the recording is settled (their own planes take them meanwhile).
     // False when nothing is being recorded (or no memory is to be had):
     // settle() and exchangeSnapshot() then.
     bool exchangeSnapshotAhead(Workspace& ws);
@@ -164,11 +165,12 @@ private:
         PlaneView planes[std::size(kPlanes)];
         Bitmap heldColour, heldDisplay;
         // The snapshot was exchanged meanwhile: nothing is kept in it, and
-        // the display's plane, once read, takes the pixels of the colour the
-        // exchange left (`shown`) (under snapshotLock_).
+        // the display's plane, once read, takes the pixels the picture shows
+        // (`shown`), and so does the colour's when the picture shows its
+        // source (under snapshotLock_).
         bool keepsNothing = false;
         const uint32_t* shown = nullptr;
-        bool displayTaken = false;
+        bool colourShown = false, planesTaken = false;
         // Its candidates went on to the recording behind it.
         bool handedOn = false;
     };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/helper_threads.h"
 #include "runner_rig.h"
 
 namespace {
@@ -106,6 +107,41 @@ TEST(HistorySteps, AMarkUpThatDiscardsTheColoursUndoesThem) {
         EXPECT_TRUE(content(rig) == before);
         ASSERT_EQ(rig.lines("history-redo"), "");
         EXPECT_TRUE(content(rig) == after);
+    }
+}
+
+// The Un-do button pressed at once after a fill, while the fill is still being
+// recorded, and pressed once the recording is done: the same picture, and
+// the same steps back and forth. Opened as set up, and with a change kept in
+// the snapshot before the fill.
+TEST(HistorySteps, AnUnDoPressedWhileTheFillIsRecordedEndsAsOneThatWaits) {
+    for (const char* before : {"", "tool brush\ndrag 100 100 200 200 300 150\n"}) {
+        SCOPED_TRACE(*before ? "a stroke kept before" : "as set up");
+        RunnerRig waits, ahead;
+        for (RunnerRig* rig : {&waits, &ahead})
+            ASSERT_EQ(rig->lines("load \"" + cwtest::testdata("photos/camera.bmp") + "\"\nmarkup\npalette \"Sky: Blue\"\n" +
+                                 before + "tool touch\nset scope image-wide"),
+                      "");
+        const std::string fill = "tap 50 50", undo = "undo";
+        ASSERT_EQ(waits.lines(fill), "");
+        waits.r.session.history.settle();
+        ASSERT_EQ(waits.lines(undo), "");
+        {
+            const ForegroundWork meanwhile;  // the recorder pauses at its first pause
+            ASSERT_EQ(ahead.lines(fill), "");
+            ASSERT_TRUE(ahead.r.session.history.recording());
+            ASSERT_EQ(ahead.lines(undo), "");
+            EXPECT_TRUE(ahead.r.session.history.recording()) << "the Un-do waited for the recording";
+            EXPECT_TRUE(content(ahead) == content(waits)) << "what the Un-do shows";
+        }
+        for (const char* next : {"", "history-undo", "history-undo", "history-redo", "history-redo", "undo", "history-undo"}) {
+            ASSERT_EQ(waits.lines(next), "");
+            ASSERT_EQ(ahead.lines(next), "");
+            waits.r.session.history.settle();
+            ahead.r.session.history.settle();
+            EXPECT_EQ(ahead.r.session.history.steps(), waits.r.session.history.steps()) << next;
+            EXPECT_TRUE(content(ahead) == content(waits)) << next;
+        }
     }
 }
 

@@ -166,11 +166,20 @@ TEST(History, TheSnapshotExchangesOnlyWhatChangedSinceItWasTaken) {
 // and anchors (a mark-up), which leave the colour as it was.
 TEST(History, AnExchangeMadeWhileTheLastChangeIsRecordedKeepsEveryStep) {
   // keptBefore: a tile changed since the snapshot before the change, which
-  // the exchange puts back (without, the second exchanges nothing).
-  for (const auto& [change, keptBefore] : {std::pair{"cdka", true}, std::pair{"dka", false}}) {
-    SCOPED_TRACE(change);
+  // the exchange puts back (without, the second exchanges nothing); fresh:
+  // the change is the first to the picture as set up, and over all of it.
+  struct Case {
+      const char* change;
+      bool keptBefore, fresh;
+  };
+  for (const auto& [change, keptBefore, fresh] : {Case{"cdka", true, false}, Case{"dka", false, false}, Case{"cdka", false, true}}) {
+    SCOPED_TRACE(std::string(change) + (fresh ? " fresh" : ""));
     Rig waits, ahead;
     for (Rig* rig : {&waits, &ahead}) {
+      if (fresh) {
+        rig->history.takeSnapshot(*rig->ws);
+        rig->paint(change, {0, 0, rig->ws->width, rig->ws->height});
+      } else {
         rig->paint("cd", {0, 0, 200, 100});
         rig->record("Fill");
         rig->paint("c", {10, 10, 20, 20});
@@ -179,7 +188,8 @@ TEST(History, AnExchangeMadeWhileTheLastChangeIsRecordedKeepsEveryStep) {
         rig->history.takeSnapshot(*rig->ws);
         if (keptBefore) rig->paint("c", {0, 0, 40, 40}), rig->record("Brush");
         rig->paint(change, {30, 20, 260, 150});
-        rig->ws->freePixelCount -= 100;
+      }
+      rig->ws->freePixelCount -= 100;
     }
     waits.record("Change");
     waits.history.exchangeSnapshot(*waits.ws);
@@ -191,8 +201,10 @@ TEST(History, AnExchangeMadeWhileTheLastChangeIsRecordedKeepsEveryStep) {
         ASSERT_TRUE(ahead.history.exchangeSnapshotAhead(*ahead.ws));
         EXPECT_TRUE(ahead.history.recordsBehind() && ahead.history.changedSince(*ahead.ws));
         EXPECT_EQ(ahead.history.record(*ahead.ws, "Un-do"), Recorded::Pending);
+        EXPECT_EQ(ahead.ws->colour.data() == ahead.ws->source.data(), fresh) << "the picture as set up shows its source";
     }
     EXPECT_EQ(ahead.history.settle(), Recorded::Step);
+    EXPECT_TRUE(ahead.ws->colour.data() != ahead.ws->source.data() && ahead.ws->display.data() != ahead.ws->colour.data());
     EXPECT_EQ(ahead.history.steps(), waits.history.steps());
     EXPECT_EQ(ahead.history.undoName(), waits.history.undoName());
     EXPECT_TRUE(cwtest::samePixels(ahead.ws->display, ahead.ws->colour));
