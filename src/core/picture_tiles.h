@@ -115,9 +115,6 @@ public:
     // Forgets every tile kept; the room stays for the next.
     void clear();
     // visit(t, bytes): bytes null for a tile kept as set up.
-    // Whether tile t is kept, and where: null for a tile kept as set up.
-    bool keeps(uint32_t t) const { return t < kept_.size() && kept_[t]; }
-    const uint8_t* keptAt(uint32_t t) const { return kept_[t] == kSetUp ? nullptr : slots_.slot(t); }
     template <typename Visit>
     void forEachKept(const Visit& visit) const {
         for (uint32_t t : keptList_) visit(t, kept_[t] == kSetUp ? nullptr : static_cast<const uint8_t*>(slots_.slot(t)));
