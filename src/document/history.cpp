@@ -176,12 +176,12 @@ void History::wait() {
     // The picture shows pixels it does not own no more: its own planes
     // again, which the recorder gave the same ones (unless it stopped short).
     Workspace& ws = *std::exchange(sharing_, nullptr);
-    for (Bitmap* plane : {&ws.display, &ws.colour}) {
-        Bitmap& own = plane == &ws.colour ? pending_.heldColour : pending_.heldDisplay;
-        if (plane == &ws.colour && !pending_.colourShown) continue;
-        if (!pending_.planesTaken) own.copyFrom(*plane);
-        *plane = std::move(own);
-    }
+    auto takeBack = [&](Bitmap& plane, Bitmap& own) {
+        if (!pending_.planesTaken) own.copyFrom(plane);
+        plane = std::move(own);
+    };
+    takeBack(ws.display, pending_.heldDisplay);
+    if (pending_.colourShown) takeBack(ws.colour, pending_.heldColour);
 }
 
 Recorded History::settle() {
